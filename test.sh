@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the test build (AddressSanitizer + UBSan) and runs every test
+# headless. Exit status is non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/setup.sh
+vt_install_missing
+
+build=build/test
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVT_SANITIZE=ON -DVT_BENCH=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)"
+
+export QT_QPA_PLATFORM=offscreen
+export VANTRY_TARN_CONFIG_DIR
+VANTRY_TARN_CONFIG_DIR=$(mktemp -d)
+trap 'rm -rf "$VANTRY_TARN_CONFIG_DIR"' EXIT
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cd "$build"
+ctest --output-on-failure -j "$(nproc)"

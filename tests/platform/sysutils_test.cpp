@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <unistd.h>
+
+#include "platform/streams.h"
+#include "platform/sysutils.h"
+
+namespace {
+
+TEST(Format, TakesTheMessagesOfTheProgram) {
+  EXPECT_EQ(Format("Invalid stringlist index %d", {7}), "Invalid stringlist index 7");
+  EXPECT_EQ(Format("Cannot open file \"%s\". %s", {"a.txt", "gone"}), "Cannot open file \"a.txt\". gone");
+  EXPECT_EQ(Format("%5d|%-4s|%x|%.3d|%%", {42, "ab", 255, 7}), "   42|ab  |FF|007|%");
+  EXPECT_EQ(Format("%1:s %0:s", {"a", "b"}), "b a");
+  EXPECT_EQ(Format("%d", {-12}), "-12");
+  EXPECT_THROW(Format("%d", {"x"}), EConvertError);
+  EXPECT_THROW(Format("%s %s", {"x"}), EConvertError);
+}
+
+TEST(Conversions, IntegersAndTrimming) {
+  EXPECT_EQ(StrToInt(" 42 "), 42);
+  EXPECT_EQ(StrToInt("$1F"), 31);
+  EXPECT_EQ(StrToInt("-2147483648"), INT32_MIN);
+  EXPECT_THROW(StrToInt("4x"), EConvertError);
+  EXPECT_THROW(StrToInt("2147483648"), EConvertError);
+  try {
+    StrToInt("abc");
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message(), "'abc' is not a valid integer value");
+  }
+  EXPECT_EQ(StrToIntDef("", 6), 6);
+  EXPECT_EQ(Trim("  a b \t"), "a b");
+  EXPECT_EQ(Pos("lo", "hello"), 4);
+  EXPECT_EQ(Pos("x", "hello"), 0);
+}
+
+TEST(FileNames, PartsOfAPath) {
+  EXPECT_EQ(ExtractFilePath("/a/b/c.html"), "/a/b/");
+  EXPECT_EQ(ExtractFileName("/a/b/c.html"), "c.html");
+  EXPECT_EQ(ExtractFileExt("/a/b.d/c"), "");
+  EXPECT_EQ(ExtractFileExt("c.tar.gz"), ".gz");
+  EXPECT_EQ(ChangeFileExt("/a/c.html", ".bak"), "/a/c.bak");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("/a"), "/a/");
+}
+
+class TempDir : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/vt-sysutils-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+  }
+  void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
+  std::string dir_;
+};
+
+TEST_F(TempDir, NamesAreFoundCaseInsensitivelyAndCyrillicNamesWork) {
+  std::ofstream(dir_ + "/Template.html") << "x";
+  EXPECT_TRUE(FileExists(dir_ + "/template.HTML"));
+  EXPECT_FALSE(FileExists(dir_ + "/missing.html"));
+  AnsiString ru = dir_ + "/" + W1251("Новый.htm");
+  { TFileStream f(ru, fmCreate); f.WriteBuffer("ab", 2); }
+  EXPECT_EQ(FileSize(ru), 2);
+  EXPECT_TRUE(FileExists(dir_ + "/" + W1251("нОВЫЙ.htm")));
+  EXPECT_EQ(access((dir_ + "/Новый.htm").c_str(), F_OK), 0);  // UTF-8 on disk
+}
+
+TEST_F(TempDir, StreamErrorsNameTheFile) {
+  try {
+    TFileStream f(dir_ + "/none", fmOpenRead);
+    FAIL();
+  } catch (const EFOpenError& e) {
+    EXPECT_NE(e.Message().find(dir_ + "/none"), std::string::npos);
+  }
+  EXPECT_THROW(TFileStream(dir_, fmOpenRead), EFOpenError);  // a directory is not a file
+  EXPECT_THROW(TFileStream(dir_ + "/no/such/dir/x", fmCreate), EFCreateError);
+  TFileStream full("/dev/full", fmOpenWrite);
+  try {
+    full.WriteBuffer("abc", 3);
+    FAIL();
+  } catch (const EWriteError& e) {
+    EXPECT_NE(e.Message().find("/dev/full"), std::string::npos);
+  }
+}
+
+TEST(MemoryStream, ReadsWritesAndSeeks) {
+  TMemoryStream m;
+  m.WriteBuffer("hello", 5);
+  EXPECT_EQ(m.Size(), 5);
+  m.SetPosition(1);
+  char buf[4] = {};
+  m.ReadBuffer(buf, 3);
+  EXPECT_STREQ(buf, "ell");
+  EXPECT_THROW(m.ReadBuffer(buf, 3), EReadError);
+  m.Seek(0, soEnd);
+  m.WriteBuffer("!", 1);
+  EXPECT_EQ(m.Data(), "hello!");
+}
+
+TEST(SettingsDir, FollowsTheEnvironment) {
+  std::string old = getenv("VANTRY_TARN_CONFIG_DIR") ? getenv("VANTRY_TARN_CONFIG_DIR") : "";
+  char tmpl[] = "/tmp/vt-cfg-XXXXXX";
+  std::string d = mkdtemp(tmpl);
+  setenv("VANTRY_TARN_CONFIG_DIR", (d + "/sub").c_str(), 1);
+  EXPECT_EQ(SettingsDir(), d + "/sub/");
+  EXPECT_TRUE(DirectoryExists(d + "/sub"));
+  if (old.empty()) unsetenv("VANTRY_TARN_CONFIG_DIR");
+  else setenv("VANTRY_TARN_CONFIG_DIR", old.c_str(), 1);
+  std::system(("rm -rf " + d).c_str());
+}
+
+}  // namespace
