@@ -1,0 +1,139 @@
+#pragma once
+// The editor's text: lines with an object slot, the highlighter range at the end of each line,
+// a cached tab-expanded length and state flags; loaded from and saved to files with the line
+// break the file used.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "editor/core/text_utils.h"
+#include "platform/classes.h"
+#include "platform/streams.h"
+
+VT_DECLARE_EXCEPTION(ESrcEditStringList, Exception);
+
+enum TLineBreakFormat : uint8_t { lbCRLF = 0, lbLF = 1, lbCR = 2 };
+
+enum : uint8_t { sfHasTabs = 1, sfHasNoTabs = 2, sfExpandedLengthUnknown = 4 };
+
+struct TSrcEditStringRec {
+  AnsiString fString;
+  intptr_t fObject = 0;
+  intptr_t fRange = 0;
+  int32_t fExpandedLength = 0;
+  uint8_t fFlags = 0;
+};
+
+// (Sender, Index, Count): lines Index .. Index+Count-1 were removed, inserted or replaced.
+using TStringListChangeEvent = TMethod<void(TObject* Sender, int Index, int Count)>;
+
+class TSrcEditStringList : public TStrings {
+public:
+  TSrcEditStringList();
+  ~TSrcEditStringList() override;
+
+  int Count() const override { return static_cast<int>(fList.size()); }
+  int Capacity() const override { return fCapacity; }
+  void SetCapacity(int NewCapacity) override;
+
+  AnsiString Get(int Index) const override;
+  TObject* GetObject(int Index) const override;
+  intptr_t GetObjectValue(int Index) const;
+  intptr_t GetRange(int Index) const;
+  int Add(const AnsiString& S) override;
+  void Insert(int Index, const AnsiString& S) override;
+  void AddStrings(TStrings* Strings) override;
+  void Put(int Index, const AnsiString& S) override;
+  void PutObject(int Index, TObject* Obj) override;
+  void PutObjectValue(int Index, intptr_t Obj);
+  void PutRange(int Index, intptr_t Range);
+  void Delete(int Index) override;
+  void DeleteLines(int Index, int NumLines);
+  void InsertLines(int Index, int NumLines);
+  void Exchange(int Index1, int Index2) override;
+  void Clear() override;
+
+  // Lines joined with CR LF, without a break after the last one.
+  AnsiString Text() const override;
+
+  AnsiString ExpandedStrings(int Index);
+  int ExpandedStringLengths(int Index);
+  int LengthOfLongestLine();
+
+  int TabWidth() const { return fTabWidth; }
+  void SetTabWidth(int Value);
+  TLineBreakFormat FileFormat() const { return fFileFormat; }
+  void SetFileFormat(TLineBreakFormat f) { fFileFormat = f; }
+
+  void LoadFromFile(const AnsiString& FileName) override;
+  void LoadFromStream(TStream* Stream) override;
+  void SaveToFile(const AnsiString& FileName) override;
+  void SaveToStream(TStream* Stream) override;
+
+  // Direct view of a record, for tests and the editor's fast paths.
+  const TSrcEditStringRec& Record(int Index) const { return fList[static_cast<size_t>(Index)]; }
+
+  TNotifyEvent OnChange, OnChanging, OnCleared;
+  TStringListChangeEvent OnDeleted, OnInserted, OnPutted;
+
+protected:
+  void SetUpdateState(bool Updating) override;
+
+private:
+  [[noreturn]] void ListIndexOutOfBounds(int Index) const;
+  void Grow();
+  void InsertItem(int Index, AnsiString S);
+  int AddMoved(AnsiString S);
+  void SetCapacityRaw(int NewCapacity);
+  void ExpandLine(TSrcEditStringRec& r);
+  void ParseText(const char* data, size_t size, bool& sawCR, bool& sawLF);
+
+  // An update bracket of the store itself, closed on every path.
+  struct UpdateScope {
+    explicit UpdateScope(TSrcEditStringList* l) : l_(l) { l_->BeginUpdate(); }
+    ~UpdateScope() { l_->EndUpdate(); }
+    TSrcEditStringList* l_;
+  };
+
+  std::vector<TSrcEditStringRec> fList;
+  int fCapacity = 0;
+  TLineBreakFormat fFileFormat = lbCRLF;
+  TConvertTabsProcEx fConvertTabsProc;
+  int fIndexOfLongestLine = -1;
+  int fTabWidth = 8;
+};
+
+// Buffered output of lines to a file, each followed by the chosen line break.
+class TSrcEditFiler : public TObject {
+public:
+  explicit TSrcEditFiler(const AnsiString& FileName);
+  ~TSrcEditFiler() override;
+  TLineBreakFormat FileFormat() const { return fFileFormat; }
+  void SetFileFormat(TLineBreakFormat f) { fFileFormat = f; }
+
+protected:
+  virtual void Flush() {}
+  // Destructors cannot call an override; a derived class calls this from its own destructor.
+  void Finish();
+
+  std::vector<char> fBuffer;
+  int fFilled = 0;
+  int fBufferSize = 0;
+  TLineBreakFormat fFileFormat = lbLF;
+  std::unique_ptr<TFileStream> fStream;
+  AnsiString fFileName;
+};
+
+class TSrcEditFileWriter : public TSrcEditFiler {
+public:
+  explicit TSrcEditFileWriter(const AnsiString& FileName);
+  // Flushes what the buffer still holds. A failure there is lost to a destructor, so callers
+  // that must know call Close first.
+  ~TSrcEditFileWriter() override;
+  void WriteLine(const AnsiString& S);
+  // Flushes the buffer, raising the stream's error when the write fails.
+  void Close();
+
+protected:
+  void Flush() override;
+};

@@ -1,0 +1,41 @@
+#pragma once
+// Text utility routines of the editor family: tab expansion, positions, multi-byte scans and
+// the character-type class used for word boundaries in double-byte text.
+#include <cstdint>
+
+#include "editor/core/types.h"
+#include "platform/ansi.h"
+
+int ClampValue(int Value, int Min, int Max);
+void SwapInt(int& A, int& B);
+TBufferCoord MinPoint(const TBufferCoord& P1, const TBufferCoord& P2);
+TBufferCoord MaxPoint(const TBufferCoord& P1, const TBufferCoord& P2);
+
+// Whether S holds a tab; CharsBefore = characters before the first tab (the whole length when
+// none); false with 0 for an empty string.
+bool GetHasTabs(const AnsiString& S, int& CharsBefore);
+
+using TConvertTabsProc = AnsiString (*)(const AnsiString& Line, int TabWidth);
+using TConvertTabsProcEx = AnsiString (*)(const AnsiString& Line, int TabWidth, bool& HasTabs);
+
+// The three converters: width 1 turns each tab into a blank; the others put a tab code into
+// every cell a tab covers, the power-of-two one finding the next stop by masking.
+AnsiString ConvertTabs1Ex(const AnsiString& Line, int TabWidth, bool& HasTabs);
+AnsiString ConvertTabsPow2Ex(const AnsiString& Line, int TabWidth, bool& HasTabs);
+AnsiString ConvertTabsGeneralEx(const AnsiString& Line, int TabWidth, bool& HasTabs);
+AnsiString ConvertTabs1(const AnsiString& Line, int TabWidth);
+AnsiString ConvertTabsPow2(const AnsiString& Line, int TabWidth);
+AnsiString ConvertTabsGeneral(const AnsiString& Line, int TabWidth);
+TConvertTabsProc PickTabConverter(int TabWidth);
+TConvertTabsProcEx PickTabConverterEx(int TabWidth);
+
+int ExpandedLength(const AnsiString& S, int TabWidth);
+int CharIndexToColumn(int Index, int TabWidth, const AnsiString& S);
+
+int ScanForCharInSet(const AnsiString& S, int Start, const TSysCharSet& CharSet);
+int ReverseScanForCharInSet(const AnsiString& S, int Start, const TSysCharSet& CharSet);
+int ScanForLeadByte(const AnsiString& S, int Start);
+int ReverseScanForLeadByte(const AnsiString& S, int Start);
+// First position holding NUL, LF or CR in a zero-terminated text; nullptr for nullptr.
+const char* FindLineEnd(const char* P);
+int CharTypeClass(uint16_t Flags);

@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "editor/core/line_store.h"
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+class LineStoreFiles : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/vt-lines-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+  }
+  void TearDown() override {
+    chmod(dir_.c_str(), 0755);
+    std::system(("rm -rf " + dir_).c_str());
+  }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    std::string p = dir_ + "/" + name;
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p;
+  }
+  std::string dir_;
+};
+
+struct Case {
+  std::string bytes;
+  std::vector<std::string> lines;
+  TLineBreakFormat format;
+  std::string saved;
+};
+
+TEST_F(LineStoreFiles, LoadsEveryBreakFormatAndSavesWithTheRememberedOne) {
+  const Case cases[] = {
+      {"a\r\nb\r\n", {"a", "b"}, lbCRLF, "a\r\nb\r\n"},
+      {"a\nb", {"a", "b"}, lbLF, "a\nb\n"},
+      {"a\rb\r", {"a", "b"}, lbCR, "a\rb\r"},
+      {"a\r\nb\nc", {"a", "b", "c"}, lbCRLF, "a\r\nb\r\nc\r\n"},
+      {"a\n\rb", {"a", "", "b"}, lbCRLF, "a\r\n\r\nb\r\n"},
+      {"", {}, lbCRLF, ""},
+      {"\n", {""}, lbLF, "\n"},
+      {"\n\n", {"", ""}, lbLF, "\n\n"},
+      {"x", {"x"}, lbCRLF, "x\r\n"},
+      {std::string("n\0l\nz", 5), {std::string("n\0l", 3), "z"}, lbLF, std::string("n\0l\nz\n", 6)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.bytes));
+    std::string p = Write("in.txt", c.bytes);
+    TSrcEditStringList l;
+    l.LoadFromFile(p);
+    ASSERT_EQ(l.Count(), static_cast<int>(c.lines.size()));
+    for (int i = 0; i < l.Count(); ++i) EXPECT_EQ(l.Get(i), c.lines[static_cast<size_t>(i)]);
+    EXPECT_EQ(l.FileFormat(), c.format);
+    l.SaveToFile(dir_ + "/out.txt");
+    EXPECT_EQ(ReadAll(dir_ + "/out.txt"), c.saved);
+    TMemoryStream m;
+    l.SaveToStream(&m);
+    EXPECT_EQ(m.Data(), c.saved);
+  }
+}
+
+TEST_F(LineStoreFiles, LongLinesGrowTheWriterBuffer) {
+  std::string big(50 * 1024 * 1024, 'x');
+  TSrcEditStringList l;
+  l.Add("short");
+  l.Add(big);
+  l.Add("tail");
+  l.SetFileFormat(lbLF);
+  l.SaveToFile(dir_ + "/big.txt");
+  TSrcEditStringList back;
+  back.LoadFromFile(dir_ + "/big.txt");
+  ASSERT_EQ(back.Count(), 3);
+  EXPECT_EQ(back.Get(1).size(), big.size());
+  EXPECT_EQ(back.Get(2), "tail");
+}
+
+TEST_F(LineStoreFiles, FailuresNameTheFileAndDamageNothing) {
+  TSrcEditStringList l;
+  l.Add("kept");
+  EXPECT_THROW(l.LoadFromFile(dir_ + "/missing.txt"), EFOpenError);
+  EXPECT_THROW(l.LoadFromFile(dir_), EFOpenError);  // a directory
+  EXPECT_EQ(l.Count(), 1);  // a failed open leaves the text
+  try {
+    l.SaveToFile("/dev/full");
+    FAIL();
+  } catch (const EWriteError& e) {
+    EXPECT_NE(e.Message().find("/dev/full"), std::string::npos);
+  }
+  // A failed save leaves the old file whole.
+  std::string p = Write("doc.html", "old text\n");
+  chmod(p.c_str(), 0640);
+  chmod(dir_.c_str(), 0555);
+  if (geteuid() != 0) {
+    EXPECT_THROW(l.SaveToFile(p), EStreamError);
+    EXPECT_EQ(ReadAll(p), "old text\n");
+  }
+  chmod(dir_.c_str(), 0755);
+  l.SaveToFile(p);
+  EXPECT_EQ(ReadAll(p), "kept\r\n");
+  struct stat st;
+  stat(p.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);  // the saved file keeps its permissions
+}
+
+struct Log {
+  std::vector<std::string> events;
+  void Changing(TObject*) { events.push_back("changing"); }
+  void Changed(TObject*) { events.push_back("changed"); }
+  void Cleared(TObject*) { events.push_back("cleared"); }
+  void Inserted(TObject*, int i, int n) { events.push_back("ins " + std::to_string(i) + " " + std::to_string(n)); }
+  void Deleted(TObject*, int i, int n) { events.push_back("del " + std::to_string(i) + " " + std::to_string(n)); }
+  void Put(TObject*, int i, int n) { events.push_back("put " + std::to_string(i) + " " + std::to_string(n)); }
+  void Attach(TSrcEditStringList& l) {
+    l.OnChanging = TNotifyEvent(this, &Log::Changing);
+    l.OnChange = TNotifyEvent(this, &Log::Changed);
+    l.OnCleared = TNotifyEvent(this, &Log::Cleared);
+    l.OnInserted = TStringListChangeEvent(this, &Log::Inserted);
+    l.OnDeleted = TStringListChangeEvent(this, &Log::Deleted);
+    l.OnPutted = TStringListChangeEvent(this, &Log::Put);
+  }
+};
+
+TEST(LineStore, EveryChangeFiresItsEventInsideItsOwnBracket) {
+  TSrcEditStringList l;
+  Log log;
+  log.Attach(l);
+  l.Add("a");
+  l.Insert(0, "b");
+  l.Put(1, "c");
+  l.Put(2, "d");  // Count appends
+  l.PutRange(0, 5);
+  l.Delete(0);
+  l.DeleteLines(1, 10);
+  l.InsertLines(0, 2);
+  l.Exchange(0, 1);
+  l.Clear();
+  l.Clear();  // nothing to clear: no events
+  EXPECT_EQ(log.events, (std::vector<std::string>{
+                            "changing", "ins 0 1", "changed", "changing", "ins 0 1", "changed",
+                            "changing", "put 1 1", "changed", "changing", "ins 2 1", "changed",
+                            "changing", "changed", "changing", "del 0 1", "changed",
+                            "changing", "del 1 1", "changed", "changing", "ins 0 2", "changed",
+                            "changing", "changed", "changing", "cleared", "changed"}));
+  log.events.clear();
+  l.BeginUpdate();
+  l.Add("x");
+  l.Add("y");
+  l.EndUpdate();
+  EXPECT_EQ(log.events, (std::vector<std::string>{"changing", "ins 0 1", "ins 1 1", "changed"}));
+  log.events.clear();
+  l.SetTabWidth(4);
+  EXPECT_TRUE(log.events.empty());
+}
+
+TEST(LineStore, IndexRulesAndErrors) {
+  TSrcEditStringList l;
+  l.Add("a");
+  l.Add("b");
+  EXPECT_EQ(l.Get(5), "");
+  EXPECT_EQ(l.Get(-1), "");
+  EXPECT_EQ(l.GetRange(9), 0);
+  EXPECT_EQ(l.GetRange(0), -1);  // a new line's range is unknown
+  try {
+    l.Put(3, "x");
+    FAIL();
+  } catch (const ESrcEditStringList& e) {
+    EXPECT_EQ(e.Message(), "Invalid stringlist index 3");
+  }
+  EXPECT_THROW(l.Delete(2), ESrcEditStringList);
+  EXPECT_THROW(l.Insert(3, "x"), ESrcEditStringList);
+  EXPECT_THROW(l.InsertLines(-1, 0), ESrcEditStringList);  // index checked first
+  EXPECT_THROW(l.PutRange(2, 1), ESrcEditStringList);
+  l.DeleteLines(1, 0);
+  EXPECT_EQ(l.Count(), 2);
+  try {
+    l.SetCapacity(1);
+    FAIL();
+  } catch (const EListError& e) {
+    EXPECT_EQ(e.Message(), "Stringlist capacity cannot be smaller than count");
+  }
+  EXPECT_EQ(l.Count(), 2);
+  l.PutRange(0, 42);
+  l.PutObjectValue(0, 7);
+  l.Put(0, "new");
+  EXPECT_EQ(l.GetRange(0), 42);  // Put keeps object and range
+  EXPECT_EQ(l.GetObjectValue(0), 7);
+  l.InsertLines(1, 2);
+  EXPECT_EQ(l.GetRange(1), 0);
+  EXPECT_EQ(l.Record(1).fFlags, 0);
+  EXPECT_EQ(l.Text(), "new\r\n\r\n\r\nb");
+}
+
+TEST(LineStore, CapacityGrowsBySixteenThenByAQuarter) {
+  TSrcEditStringList l;
+  std::vector<int> seen;
+  for (int i = 0; i < 200; ++i) {
+    l.Add("x");
+    if (seen.empty() || seen.back() != l.Capacity()) seen.push_back(l.Capacity());
+  }
+  EXPECT_EQ(seen, (std::vector<int>{16, 32, 48, 64, 80, 100, 125, 156, 195, 243}));
+  TStringList src;
+  for (int i = 0; i < 10; ++i) src.Add("y");
+  l.AddStrings(&src);
+  EXPECT_EQ(l.Capacity(), 243);  // room enough
+  for (int i = 0; i < 40; ++i) src.Add("y");
+  l.AddStrings(&src);
+  EXPECT_EQ(l.Capacity(), 272);  // 210 + 50 + 15, rounded down to a multiple of 16
+  l.Clear();
+  EXPECT_EQ(l.Capacity(), 0);
+}
+
+TEST(LineStore, TabExpansionAtSeveralWidths) {
+  TSrcEditStringList l;
+  l.Add("a\tb");
+  l.Add("\tx");
+  l.Add("");
+  l.Add("plain");
+  l.SetTabWidth(4);
+  EXPECT_EQ(l.ExpandedStrings(0), "a\t\t\tb");
+  EXPECT_EQ(l.ExpandedStringLengths(0), 5);
+  EXPECT_EQ(l.ExpandedStrings(3), "plain");
+  EXPECT_EQ(l.Record(3).fFlags, sfHasNoTabs);
+  EXPECT_EQ(l.ExpandedStrings(2), "");
+  l.SetTabWidth(1);
+  EXPECT_EQ(l.ExpandedStrings(0), "a b");
+  l.SetTabWidth(3);
+  EXPECT_EQ(l.ExpandedStrings(1), "\t\t\tx");
+  l.SetTabWidth(8);
+  EXPECT_EQ(l.ExpandedStringLengths(0), 9);
+  EXPECT_EQ(l.ExpandedStringLengths(7), 0);
+}
+
+TEST(LineStore, LongestLineFollowsEveryKindOfChange) {
+  TSrcEditStringList l;
+  EXPECT_EQ(l.LengthOfLongestLine(), 0);
+  l.Add("");
+  EXPECT_EQ(l.LengthOfLongestLine(), 0);
+  l.Add("abc");
+  l.Add("\t");
+  EXPECT_EQ(l.LengthOfLongestLine(), 8);
+  l.SetTabWidth(2);
+  EXPECT_EQ(l.LengthOfLongestLine(), 3);
+  l.Put(1, "a");
+  EXPECT_EQ(l.LengthOfLongestLine(), 2);
+  l.Insert(0, "longer line");
+  EXPECT_EQ(l.LengthOfLongestLine(), 11);
+  l.Exchange(0, 3);
+  EXPECT_EQ(l.LengthOfLongestLine(), 11);
+  l.Delete(3);
+  EXPECT_EQ(l.LengthOfLongestLine(), 2);
+  l.DeleteLines(0, 5);
+  EXPECT_EQ(l.LengthOfLongestLine(), 0);
+  TStringList src;
+  src.Add("12345");
+  l.AddStrings(&src);
+  EXPECT_EQ(l.LengthOfLongestLine(), 5);
+  l.InsertLines(0, 3);
+  EXPECT_EQ(l.LengthOfLongestLine(), 5);
+}
+
+}  // namespace

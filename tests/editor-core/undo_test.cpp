@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include "editor/core/undo.h"
+
+namespace {
+
+struct Counter {
+  int added = 0;
+  void Added(TObject*) { ++added; }
+};
+
+void Change(TSrcEditUndoList& u, TSrcChangeReason r = rcInsert) {
+  u.AddChange(r, {1, 1}, {2, 1}, "x", smNormal);
+}
+
+TEST(UndoList, NumbersRecordsAndBlocks) {
+  TSrcEditUndoList u;
+  Counter c;
+  u.OnAddedUndo = TNotifyEvent(&c, &Counter::Added);
+  Change(u);
+  Change(u);
+  EXPECT_EQ(u.Items(0)->fChangeNumber, 1u);
+  EXPECT_EQ(u.Items(1)->fChangeNumber, 2u);
+  u.BeginBlock();
+  u.BeginBlock();  // nested: one number for all
+  Change(u, rcPasteBegin);
+  Change(u, rcDelete);
+  u.EndBlock();
+  Change(u, rcPasteEnd);
+  EXPECT_EQ(c.added, 5);
+  u.EndBlock();
+  EXPECT_EQ(c.added, 6);  // the closed block reports once more
+  for (int i = 2; i < 5; ++i) EXPECT_EQ(u.Items(i)->fChangeNumber, 3u);
+  Change(u);
+  EXPECT_EQ(u.PeekItem()->fChangeNumber, 4u);
+  u.EndBlock();  // unbalanced: ignored
+  EXPECT_EQ(u.BlockCount(), 0);
+  // An empty block reports nothing on closing.
+  u.BeginBlock();
+  u.EndBlock();
+  EXPECT_EQ(c.added, 7);
+  EXPECT_EQ(u.NextChangeNumber(), 6);
+}
+
+TEST(UndoList, LocksGroupBreaksAndEmptyState) {
+  TSrcEditUndoList u;
+  Counter c;
+  u.OnAddedUndo = TNotifyEvent(&c, &Counter::Added);
+  EXPECT_EQ(u.LastChangeReason(), rcNothing);
+  EXPECT_EQ(u.PopItem(), nullptr);
+  u.AddGroupBreak();
+  u.AddGroupBreak();
+  EXPECT_EQ(u.ItemCount(), 1);
+  EXPECT_EQ(c.added, 0);  // a group break is not reported
+  u.Lock();
+  u.Lock();
+  Change(u);
+  u.Unlock();
+  Change(u);
+  u.Unlock();
+  u.Unlock();  // never below zero
+  EXPECT_EQ(u.ItemCount(), 1);
+  Change(u);
+  EXPECT_EQ(u.ItemCount(), 2);
+  std::unique_ptr<TSrcEditUndoItem> top(u.PopItem());
+  EXPECT_EQ(top->fChangeReason, rcInsert);
+  u.PushItem(nullptr);
+  EXPECT_EQ(u.ItemCount(), 1);
+}
+
+TEST(UndoList, TrimsAtTheMaximumAndRemembersIt) {
+  TSrcEditUndoList u;
+  for (int i = 0; i < 1024; ++i) Change(u);
+  EXPECT_FALSE(u.FullUndoImpossible());
+  Change(u);
+  EXPECT_EQ(u.ItemCount(), 1024);
+  EXPECT_TRUE(u.FullUndoImpossible());
+  EXPECT_EQ(u.Items(0)->fChangeNumber, 2u);  // the oldest one is gone
+  u.SetMaxUndoActions(-3);
+  EXPECT_EQ(u.MaxUndoActions(), 0);
+  EXPECT_EQ(u.ItemCount(), 0);
+  u.SetMaxUndoActions(10);
+  u.Clear();
+  EXPECT_FALSE(u.FullUndoImpossible());
+}
+
+TEST(UndoList, InitialStateTracksTheSavePoint) {
+  TSrcEditUndoList u;
+  EXPECT_TRUE(u.InitialState());
+  Change(u);
+  EXPECT_FALSE(u.InitialState());
+  u.SetInitialState(true);
+  EXPECT_TRUE(u.InitialState());
+  Change(u);
+  EXPECT_FALSE(u.InitialState());
+  delete u.PopItem();
+  EXPECT_TRUE(u.InitialState());  // back at the save point
+  delete u.PopItem();
+  EXPECT_FALSE(u.InitialState());  // past it
+  u.SetInitialState(true);
+  EXPECT_TRUE(u.InitialState());
+  u.SetInitialState(false);  // counts as changed until the next save
+  EXPECT_FALSE(u.InitialState());
+  Change(u);
+  delete u.PopItem();
+  EXPECT_FALSE(u.InitialState());
+}
+
+TEST(UndoList, AssignCopiesItemsAndCounters) {
+  TSrcEditUndoList a, b;
+  a.SetMaxUndoActions(50);
+  a.BeginBlock();
+  a.AddChange(rcDelete, {3, 4}, {1, 2}, "text", smColumn);
+  a.Lock();
+  b.Assign(&a);
+  ASSERT_EQ(b.ItemCount(), 1);
+  EXPECT_NE(b.Items(0), a.Items(0));
+  EXPECT_EQ(b.Items(0)->fChangeStr, "text");
+  EXPECT_EQ(b.Items(0)->fChangeSelMode, smColumn);
+  EXPECT_EQ(b.Items(0)->fChangeStartPos, (TBufferCoord{3, 4}));
+  EXPECT_EQ(b.MaxUndoActions(), 50);
+  EXPECT_EQ(b.BlockCount(), 1);
+  EXPECT_TRUE(b.IsLocked());
+  EXPECT_EQ(b.NextChangeNumber(), a.NextChangeNumber());
+  TSrcEditUndoItem item;
+  EXPECT_THROW(b.Assign(&item), EConvertError);
+}
+
+}  // namespace
