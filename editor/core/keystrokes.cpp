@@ -6,7 +6,7 @@
 
 // ---- TSrcEditKeyStroke ----
 
-TSrcEditKeyStrokes* TSrcEditKeyStroke::Strokes() const { return static_cast<TSrcEditKeyStrokes*>(Collection()); }
+TSrcEditKeyStrokes* TSrcEditKeyStroke::Strokes() const { return dynamic_cast<TSrcEditKeyStrokes*>(Collection()); }
 
 TShortCut TSrcEditKeyStroke::ShortCut() const { return ::ShortCut(key_, shift_); }
 TShortCut TSrcEditKeyStroke::ShortCut2() const { return ::ShortCut(key2_, shift2_); }
