@@ -1,0 +1,49 @@
+#pragma once
+// Platform-internal: the Qt side of device contexts, fonts and bitmaps. Only platform/ code
+// includes this header.
+#include <QColor>
+#include <QFont>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <QRect>
+#include <functional>
+#include <memory>
+
+#include "platform/dc.h"
+#include "platform/graphics.h"
+
+struct TFontData {
+  LOGFONTA lf{};
+  QFont font;
+  QFontMetrics metrics{QFont()};
+  explicit TFontData(const LOGFONTA& l);
+};
+
+struct TFontObject {
+  std::shared_ptr<const TFontData> data;
+};
+
+struct TBitmapData {
+  QImage image;
+  std::unique_ptr<QPainter> painter;  // open while the canvas draws
+  QPainter* BeginPaint();
+  void EndPaint();  // before the image is read, copied or resized
+};
+
+// A DC over an existing painter (a widget's paint event, a printer page); the painter is not
+// owned. Clip is the rectangle being painted, in device coordinates.
+HDC CreateDCOnPainter(QPainter* painter, const QRect& clip);
+// A DC whose painter is asked for on each drawing call (a bitmap opens its painter lazily).
+HDC CreateDCOnSurface(std::function<QPainter*()> surface, const QRect& bounds);
+QPainter* DCPainter(HDC dc);
+// A canvas over a painter that owns its DC.
+std::unique_ptr<TCanvas> CreateCanvasOnPainter(QPainter* painter, const QRect& clip);
+
+QColor ToQColor(TColor c);  // system colours resolved
+TColor FromQColor(const QColor& c);
+QString DecodeAnsi(const char* text, int count);
+QChar DecodeAnsiChar(unsigned char c);
+const TFontData* FontData(HFONT font);
+const TFontData& DCFontData(HDC dc);
+QImage& BitmapImage(TBitmap* bitmap);  // ends any painting on the bitmap first
