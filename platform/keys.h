@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "platform/cursors.h"
 #include "platform/events.h"
 
 using Word = uint16_t;
@@ -59,14 +60,6 @@ private:
 };
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
-
-// Cursor numbers of the screen's cursor table.
-using TCursor = int;
-constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4,
-                  crSize = -22, crSizeNESW = -6, crSizeNS = -7, crSizeNWSE = -8, crSizeWE = -9,
-                  crUpArrow = -10, crHourGlass = -11, crDrag = -12, crNoDrop = -13,
-                  crHSplit = -14, crVSplit = -15, crMultiDrag = -16, crSQLWait = -17, crNo = -18,
-                  crAppStart = -19, crHelp = -20, crHandPoint = -21, crSizeAll = -22;
 
 // Event shapes of key and mouse handling.
 using TKeyEvent = TMethod<void(TObject* Sender, Word& Key, TShiftState Shift)>;

@@ -1,0 +1,936 @@
+#include "platform/controls.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+#include <QWheelEvent>
+#include <algorithm>
+#include <map>
+
+#include "platform/graphics.h"
+#include "platform/qt/control_host.h"
+#include "platform/qt/graphics_qt.h"
+
+// ------------------------------------------------------------------------------ helpers
+
+namespace {
+
+TControl* gCapture = nullptr;
+
+// Virtual-key code of a physical key: from the X11 key code where the window system gives one,
+// else from the Qt key; letters typed under another layout (Cyrillic) map back to the Latin
+// letter of the same key, so shortcuts work under any layout.
+Word VirtualKeyOf(const QKeyEvent* e) {
+  int k = e->key();
+  bool keypad = e->modifiers() & Qt::KeypadModifier;
+  if (keypad) {
+    if (k >= Qt::Key_0 && k <= Qt::Key_9) return static_cast<Word>(VK_NUMPAD0 + (k - Qt::Key_0));
+    switch (k) {
+      case Qt::Key_Asterisk: return VK_MULTIPLY;
+      case Qt::Key_Plus: return VK_ADD;
+      case Qt::Key_Minus: return VK_SUBTRACT;
+      case Qt::Key_Period: case Qt::Key_Comma: return VK_DECIMAL;
+      case Qt::Key_Slash: return VK_DIVIDE;
+      default: break;
+    }
+  }
+  switch (k) {
+    case Qt::Key_Backspace: return VK_BACK;
+    case Qt::Key_Tab: case Qt::Key_Backtab: return VK_TAB;
+    case Qt::Key_Return: case Qt::Key_Enter: return VK_RETURN;
+    case Qt::Key_Shift: return VK_SHIFT;
+    case Qt::Key_Control: return VK_CONTROL;
+    case Qt::Key_Alt: case Qt::Key_AltGr: return VK_MENU;
+    case Qt::Key_Pause: return VK_PAUSE;
+    case Qt::Key_CapsLock: return VK_CAPITAL;
+    case Qt::Key_Escape: return VK_ESCAPE;
+    case Qt::Key_Space: return VK_SPACE;
+    case Qt::Key_PageUp: return VK_PRIOR;
+    case Qt::Key_PageDown: return VK_NEXT;
+    case Qt::Key_End: return VK_END;
+    case Qt::Key_Home: return VK_HOME;
+    case Qt::Key_Left: return VK_LEFT;
+    case Qt::Key_Up: return VK_UP;
+    case Qt::Key_Right: return VK_RIGHT;
+    case Qt::Key_Down: return VK_DOWN;
+    case Qt::Key_Print: return VK_SNAPSHOT;
+    case Qt::Key_Insert: return VK_INSERT;
+    case Qt::Key_Delete: return VK_DELETE;
+    case Qt::Key_Help: return VK_HELP;
+    case Qt::Key_Meta: return VK_LWIN;
+    case Qt::Key_Menu: return VK_APPS;
+    case Qt::Key_NumLock: return VK_NUMLOCK;
+    case Qt::Key_ScrollLock: return VK_SCROLL;
+    default: break;
+  }
+  if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return static_cast<Word>(VK_F1 + (k - Qt::Key_F1));
+  // X11 key codes of the main block (evdev code + 8), the same under every layout.
+  static const std::map<quint32, Word> kX11 = {
+      {10, '1'}, {11, '2'}, {12, '3'}, {13, '4'}, {14, '5'}, {15, '6'}, {16, '7'}, {17, '8'},
+      {18, '9'}, {19, '0'}, {20, VK_OEM_MINUS}, {21, VK_OEM_PLUS}, {24, 'Q'}, {25, 'W'},
+      {26, 'E'}, {27, 'R'}, {28, 'T'}, {29, 'Y'}, {30, 'U'}, {31, 'I'}, {32, 'O'}, {33, 'P'},
+      {34, VK_OEM_4}, {35, VK_OEM_6}, {38, 'A'}, {39, 'S'}, {40, 'D'}, {41, 'F'}, {42, 'G'},
+      {43, 'H'}, {44, 'J'}, {45, 'K'}, {46, 'L'}, {47, VK_OEM_1}, {48, VK_OEM_7}, {49, VK_OEM_3},
+      {51, VK_OEM_5}, {52, 'Z'}, {53, 'X'}, {54, 'C'}, {55, 'V'}, {56, 'B'}, {57, 'N'},
+      {58, 'M'}, {59, VK_OEM_COMMA}, {60, VK_OEM_PERIOD}, {61, VK_OEM_2}};
+  if (quint32 sc = e->nativeScanCode()) {
+    auto it = kX11.find(sc);
+    if (it != kX11.end()) return it->second;
+  }
+  if (k >= Qt::Key_A && k <= Qt::Key_Z) return static_cast<Word>('A' + (k - Qt::Key_A));
+  if (k >= Qt::Key_0 && k <= Qt::Key_9) return static_cast<Word>('0' + (k - Qt::Key_0));
+  // Russian layout (ЙЦУКЕН) letters to the keys that carry them.
+  static const char16_t kRu[] = u"ЙЦУКЕНГШЩЗХЪФЫВАПРОЛДЖЭЯЧСМИТЬБЮЁ";
+  static const Word kRuVk[] = {'Q', 'W', 'E', 'R', 'T', 'Y', 'U', 'I', 'O', 'P', VK_OEM_4,
+                               VK_OEM_6, 'A', 'S', 'D', 'F', 'G', 'H', 'J', 'K', 'L', VK_OEM_1,
+                               VK_OEM_7, 'Z', 'X', 'C', 'V', 'B', 'N', 'M', VK_OEM_COMMA,
+                               VK_OEM_PERIOD, VK_OEM_3};
+  QChar up = QChar(k).toUpper();
+  for (size_t i = 0; i < sizeof(kRuVk) / sizeof(kRuVk[0]); ++i)
+    if (up.unicode() == kRu[i]) return kRuVk[i];
+  switch (k) {
+    case Qt::Key_Minus: return VK_OEM_MINUS;
+    case Qt::Key_Equal: case Qt::Key_Plus: return VK_OEM_PLUS;
+    case Qt::Key_BracketLeft: return VK_OEM_4;
+    case Qt::Key_BracketRight: return VK_OEM_6;
+    case Qt::Key_Semicolon: return VK_OEM_1;
+    case Qt::Key_Apostrophe: return VK_OEM_7;
+    case Qt::Key_QuoteLeft: return VK_OEM_3;
+    case Qt::Key_Backslash: return VK_OEM_5;
+    case Qt::Key_Comma: return VK_OEM_COMMA;
+    case Qt::Key_Period: return VK_OEM_PERIOD;
+    case Qt::Key_Slash: return VK_OEM_2;
+    default: return 0;
+  }
+}
+
+uintptr_t MouseKeys(Qt::MouseButtons b, Qt::KeyboardModifiers m) {
+  uintptr_t k = 0;
+  if (b & Qt::LeftButton) k |= MK_LBUTTON;
+  if (b & Qt::RightButton) k |= MK_RBUTTON;
+  if (b & Qt::MiddleButton) k |= MK_MBUTTON;
+  if (m & Qt::ShiftModifier) k |= MK_SHIFT;
+  if (m & Qt::ControlModifier) k |= MK_CONTROL;
+  return k;
+}
+
+Qt::CursorShape CursorShapeOf(TCursor c) {
+  switch (c) {
+    case crIBeam: return Qt::IBeamCursor;
+    case crCross: return Qt::CrossCursor;
+    case crSizeNESW: return Qt::SizeBDiagCursor;
+    case crSizeNS: return Qt::SizeVerCursor;
+    case crSizeNWSE: return Qt::SizeFDiagCursor;
+    case crSizeWE: return Qt::SizeHorCursor;
+    case crUpArrow: return Qt::UpArrowCursor;
+    case crHourGlass: case crSQLWait: return Qt::WaitCursor;
+    case crDrag: case crMultiDrag: return Qt::DragCopyCursor;
+    case crNoDrop: case crNo: return Qt::ForbiddenCursor;
+    case crHSplit: return Qt::SplitHCursor;
+    case crVSplit: return Qt::SplitVCursor;
+    case crAppStart: return Qt::BusyCursor;
+    case crHelp: return Qt::WhatsThisCursor;
+    case crHandPoint: return Qt::PointingHandCursor;
+    case crSizeAll: return Qt::SizeAllCursor;
+    case crNone: return Qt::BlankCursor;
+    default: return Qt::ArrowCursor;
+  }
+}
+
+// Keeps the files of one drop alive while the message is handled.
+std::vector<AnsiString>* gDropped = nullptr;
+
+}  // namespace
+
+void DeliverMessage(TWinControl* control, TMessage& m) {
+  try {
+    control->WndProc(m);
+  } catch (...) {
+    HandleException(control);
+  }
+}
+
+// ------------------------------------------------------------------------------ caret
+
+class TCaretWidget : public QWidget {
+public:
+  explicit TCaretWidget(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    timer_.setInterval(CaretBlinkTime());
+    QObject::connect(&timer_, &QTimer::timeout, this, [this] {
+      on_ = !on_;
+      update();
+    });
+  }
+  void Restart() {
+    on_ = true;
+    timer_.start();
+    update();
+  }
+  void Stop() { timer_.stop(); }
+  bool on_ = true;
+
+protected:
+  void paintEvent(QPaintEvent*) override {
+    if (!on_) return;
+    QPainter p(this);
+    p.fillRect(rect(), QColor(0, 0, 0));
+  }
+
+private:
+  QTimer timer_;
+};
+
+namespace {
+
+struct CaretState {
+  QPointer<TCaretWidget> widget;
+  TWinControl* owner = nullptr;
+  int width = 0, height = 0, x = 0, y = 0;
+  int hideCount = 1;  // a new caret is hidden
+};
+
+CaretState& Caret() {
+  static CaretState c;
+  return c;
+}
+
+void SyncCaret() {
+  CaretState& c = Caret();
+  if (!c.widget) return;
+  c.widget->setGeometry(c.x, c.y, std::max(c.width, 1), std::max(c.height, 1));
+  bool show = c.hideCount <= 0;
+  c.widget->setVisible(show);
+  if (show) {
+    c.widget->raise();
+    c.widget->Restart();
+  } else {
+    c.widget->Stop();
+  }
+}
+
+}  // namespace
+
+void CreateCaret(TWinControl* Owner, int Width, int Height) {
+  DestroyCaret();
+  if (!Owner || !Owner->HandleAllocated()) return;
+  CaretState& c = Caret();
+  c.owner = Owner;
+  c.width = Width;
+  c.height = Height;
+  c.hideCount = 1;
+  c.widget = new TCaretWidget(reinterpret_cast<QWidget*>(Owner->Host()->Client()));
+  SyncCaret();
+}
+
+void DestroyCaret() {
+  CaretState& c = Caret();
+  delete c.widget.data();
+  c.widget = nullptr;
+  c.owner = nullptr;
+  c.hideCount = 1;
+}
+
+void SetCaretPos(int X, int Y) {
+  CaretState& c = Caret();
+  c.x = X;
+  c.y = Y;
+  SyncCaret();
+}
+
+TPoint GetCaretPos() { return TPoint{Caret().x, Caret().y}; }
+
+void ShowSystemCaret(TWinControl* Owner) {
+  CaretState& c = Caret();
+  if (c.owner != Owner || !c.widget) return;
+  if (c.hideCount > 0) --c.hideCount;
+  SyncCaret();
+}
+
+void HideSystemCaret(TWinControl* Owner) {
+  CaretState& c = Caret();
+  if (c.owner != Owner || !c.widget) return;
+  ++c.hideCount;
+  SyncCaret();
+}
+
+bool CaretVisible() { return Caret().widget && Caret().hideCount <= 0; }
+
+int CaretBlinkTime() {
+  int t = QApplication::cursorFlashTime();
+  return t > 0 ? t / 2 : 530;
+}
+
+// ------------------------------------------------------------------------------ client widget
+
+class TClientWidget : public QWidget {
+public:
+  TClientWidget(TControlHost* host, QWidget* parent) : QWidget(parent), host_(host) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+  }
+
+  void Send(unsigned msg, uintptr_t w, intptr_t l) {
+    TMessage m{msg, w, l, 0};
+    DeliverMessage(host_->Control(), m);
+  }
+
+protected:
+  void paintEvent(QPaintEvent* e) override {
+    host_->TakeDirty();
+    QPainter painter(this);
+    QRect br = e->rect();
+    painter.setClipRegion(e->region());
+    auto canvas = CreateCanvasOnPainter(&painter, br);
+    TRect clip{br.left(), br.top(), br.right() + 1, br.bottom() + 1};
+    try {
+      host_->Control()->PaintWindow(canvas.get(), clip);
+    } catch (...) {
+      HandleException(host_->Control());
+    }
+  }
+  void resizeEvent(QResizeEvent*) override { Send(WM_SIZE, 0, MakeLParam(width(), height())); }
+  void focusInEvent(QFocusEvent*) override { Send(WM_SETFOCUS, 0, 0); }
+  void focusOutEvent(QFocusEvent*) override { Send(WM_KILLFOCUS, 0, 0); }
+  bool focusNextPrevChild(bool) override { return false; }  // Tab belongs to the control
+
+  void keyPressEvent(QKeyEvent* e) override {
+    Word vk = VirtualKeyOf(e);
+    bool alt = e->modifiers() & Qt::AltModifier;
+    bool ctrl = e->modifiers() & Qt::ControlModifier;
+    if (vk) Send(alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, 1);
+    // The typed character, as the byte of the code page.
+    AnsiString chars;
+    if (ctrl && !alt && vk >= 'A' && vk <= 'Z') {
+      chars = AnsiString(1, static_cast<char>(vk - 'A' + 1));
+    } else if (vk == VK_BACK || vk == VK_RETURN || vk == VK_ESCAPE || (vk == VK_TAB && !ctrl)) {
+      chars = AnsiString(1, static_cast<char>(vk == VK_ESCAPE ? 27 : vk));
+    } else if (!e->text().isEmpty() && !(ctrl && !alt)) {
+      chars = Utf8ToAnsiDropping(e->text().toStdString());
+    }
+    for (char c : chars) Send(alt ? WM_SYSCHAR : WM_CHAR, static_cast<unsigned char>(c), 1);
+    e->accept();
+  }
+  void keyReleaseEvent(QKeyEvent* e) override {
+    Word vk = VirtualKeyOf(e);
+    if (vk) Send(e->modifiers() & Qt::AltModifier ? WM_SYSKEYUP : WM_KEYUP, vk, 1);
+  }
+  void inputMethodEvent(QInputMethodEvent* e) override {
+    if (!e->commitString().isEmpty()) {
+      host_->lastComposition = Utf8ToAnsiDropping(e->commitString().toStdString());
+      Send(WM_IME_STARTCOMPOSITION, 0, 0);
+      Send(WM_IME_COMPOSITION, 0, static_cast<intptr_t>(GCS_RESULTSTR));
+      Send(WM_IME_ENDCOMPOSITION, 0, 0);
+    }
+    e->accept();
+  }
+  QVariant inputMethodQuery(Qt::InputMethodQuery q) const override {
+    if (q == Qt::ImCursorRectangle) {
+      TPoint p = GetCaretPos();
+      return QRect(p.X, p.Y, 1, 16);
+    }
+    return QWidget::inputMethodQuery(q);
+  }
+
+  void mousePressEvent(QMouseEvent* e) override { MouseButtonMessage(e, false); }
+  void mouseDoubleClickEvent(QMouseEvent* e) override { MouseButtonMessage(e, true); }
+  void mouseReleaseEvent(QMouseEvent* e) override {
+    unsigned msg = e->button() == Qt::RightButton ? WM_RBUTTONUP
+                   : e->button() == Qt::MiddleButton ? WM_MBUTTONUP : WM_LBUTTONUP;
+    QPoint p = e->position().toPoint();
+    Send(msg, MouseKeys(e->buttons(), e->modifiers()), MakeLParam(p.x(), p.y()));
+  }
+  void mouseMoveEvent(QMouseEvent* e) override {
+    QPoint p = e->position().toPoint();
+    Send(WM_MOUSEMOVE, MouseKeys(e->buttons(), e->modifiers()), MakeLParam(p.x(), p.y()));
+  }
+  void wheelEvent(QWheelEvent* e) override {
+    int delta = e->angleDelta().y();
+    QPoint g = e->globalPosition().toPoint();
+    uintptr_t w = (MouseKeys(e->buttons(), e->modifiers()) & 0xFFFF) |
+                  (static_cast<uintptr_t>(static_cast<uint16_t>(static_cast<int16_t>(delta))) << 16);
+    Send(WM_MOUSEWHEEL, w, MakeLParam(g.x(), g.y()));
+    e->accept();
+  }
+
+  void dragEnterEvent(QDragEnterEvent* e) override {
+    if (host_->Control()->AcceptsDroppedFiles() && e->mimeData()->hasUrls()) e->acceptProposedAction();
+  }
+  void dropEvent(QDropEvent* e) override {
+    std::vector<AnsiString> files;
+    for (const QUrl& u : e->mimeData()->urls())
+      if (u.isLocalFile()) files.push_back(Utf8ToAnsi(u.toLocalFile().toStdString()));
+    if (files.empty()) return;
+    e->acceptProposedAction();
+    gDropped = &files;
+    Send(WM_DROPFILES, reinterpret_cast<uintptr_t>(&files), 0);
+    gDropped = nullptr;
+  }
+
+private:
+  void MouseButtonMessage(QMouseEvent* e, bool dbl) {
+    unsigned msg;
+    if (e->button() == Qt::RightButton) msg = dbl ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN;
+    else if (e->button() == Qt::MiddleButton) msg = dbl ? WM_MBUTTONDBLCLK : WM_MBUTTONDOWN;
+    else msg = dbl ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN;
+    QPoint p = e->position().toPoint();
+    Send(msg, MouseKeys(e->buttons(), e->modifiers()), MakeLParam(p.x(), p.y()));
+  }
+
+  TControlHost* host_;
+};
+
+std::vector<AnsiString> DragQueryFiles(uintptr_t Drop) {
+  auto* v = reinterpret_cast<std::vector<AnsiString>*>(Drop);
+  return v && v == gDropped ? *v : std::vector<AnsiString>();
+}
+
+AnsiString ImmGetCompositionResult(TWinControl* Control) {
+  return Control && Control->HandleAllocated() ? Control->Host()->lastComposition : AnsiString();
+}
+
+// ------------------------------------------------------------------------------ host
+
+TControlHost::TControlHost(TWinControl* control, const TCreateParams& params, QWidget* parent)
+    : control_(control) {
+  EnsureGuiApplication();
+  frame_ = new QWidget(parent);
+  border_ = (params.Style & WS_BORDER) || (params.ExStyle & WS_EX_CLIENTEDGE);
+  client_ = new TClientWidget(this, frame_);
+  hbar_ = new QScrollBar(Qt::Horizontal, frame_);
+  vbar_ = new QScrollBar(Qt::Vertical, frame_);
+  hbar_->hide();
+  vbar_->hide();
+  frame_->setFocusProxy(client_);
+  for (int bar : {SB_HORZ, SB_VERT}) {
+    QScrollBar* b = Bar(bar);
+    b->setFocusPolicy(Qt::NoFocus);
+    QObject::connect(b, &QScrollBar::actionTriggered, b, [this, bar](int a) { ScrollAction(bar, a); });
+    QObject::connect(b, &QScrollBar::sliderMoved, b, [this, bar](int pos) { SliderMoved(bar, pos); });
+    QObject::connect(b, &QScrollBar::sliderReleased, b, [this, bar] { SliderReleased(bar); });
+  }
+  if (border_) frame_->setStyleSheet(QString());
+}
+
+TControlHost::~TControlHost() {
+  if (Caret().owner == control_) DestroyCaret();
+  delete frame_;
+}
+
+void TControlHost::Layout() {
+  int b = border_ ? 1 : 0;
+  int w = frame_->width() - 2 * b, h = frame_->height() - 2 * b;
+  int vw = barShown[SB_VERT] ? vbar_->sizeHint().width() : 0;
+  int hh = barShown[SB_HORZ] ? hbar_->sizeHint().height() : 0;
+  client_->setGeometry(b, b, std::max(0, w - vw), std::max(0, h - hh));
+  vbar_->setGeometry(b + w - vw, b, vw, std::max(0, h - hh));
+  hbar_->setGeometry(b, b + h - hh, std::max(0, w - vw), hh);
+  vbar_->setVisible(barShown[SB_VERT]);
+  hbar_->setVisible(barShown[SB_HORZ]);
+}
+
+void TControlHost::ApplyBar(int bar) {
+  QScrollBar* b = Bar(bar);
+  const TScrollInfo& i = info[bar];
+  QSignalBlocker block(b);
+  int page = static_cast<int>(i.nPage);
+  int maxPos = page > 0 ? i.nMax - page + 1 : i.nMax;
+  b->setRange(i.nMin, std::max(i.nMin, maxPos));
+  b->setPageStep(std::max(page, 1));
+  b->setSingleStep(1);
+  b->setValue(i.nPos);
+  b->setSliderPosition(i.nPos);
+  bool scrolls = maxPos > i.nMin;
+  b->setEnabled(barEnabled[bar] && scrolls);
+}
+
+void TControlHost::ScrollAction(int bar, int action) {
+  unsigned code;
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
+    case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
+    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
+    case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
+    case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
+    case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
+    default: return;  // thumb moves arrive through sliderMoved
+  }
+  TMessage m{bar == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, code, 0, 0};
+  DeliverMessage(control_, m);
+  TMessage end{m.Msg, SB_ENDSCROLL, 0, 0};
+  DeliverMessage(control_, end);
+  // The control decides the position: undo Qt's own step.
+  Bar(bar)->setSliderPosition(info[bar].nPos);
+}
+
+void TControlHost::SliderMoved(int bar, int pos) {
+  info[bar].nTrackPos = pos;
+  TMessage m{bar == SB_HORZ ? WM_HSCROLL : WM_VSCROLL,
+             SB_THUMBTRACK | (static_cast<uintptr_t>(pos & 0xFFFF) << 16), 0, 0};
+  DeliverMessage(control_, m);
+}
+
+void TControlHost::SliderReleased(int bar) {
+  int pos = Bar(bar)->sliderPosition();
+  TMessage m{bar == SB_HORZ ? WM_HSCROLL : WM_VSCROLL,
+             SB_THUMBPOSITION | (static_cast<uintptr_t>(pos & 0xFFFF) << 16), 0, 0};
+  DeliverMessage(control_, m);
+  TMessage end{m.Msg, SB_ENDSCROLL, 0, 0};
+  DeliverMessage(control_, end);
+  ApplyBar(bar);
+}
+
+// ------------------------------------------------------------------------------ TControl
+
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {}
+
+TControl::~TControl() {
+  if (gCapture == this) gCapture = nullptr;
+}
+
+void TControl::SetParent(TWinControl* AParent) { parent_ = AParent; }
+
+void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  bounds_ = TRect{ALeft, ATop, ALeft + std::max(AWidth, 0), ATop + std::max(AHeight, 0)};
+}
+
+void TControl::SetVisible(bool v) { visible_ = v; }
+void TControl::SetEnabled(bool v) { enabled_ = v; }
+void TControl::SetCursor(TCursor c) { cursor_ = c; }
+
+void TControl::SetColor(TColor c) {
+  if (c == color_) return;
+  color_ = c;
+  Invalidate();
+}
+
+void TControl::WndProc(TMessage&) {}
+
+intptr_t TControl::Perform(unsigned Msg, uintptr_t WParam, intptr_t LParam) {
+  TMessage m{Msg, WParam, LParam, 0};
+  WndProc(m);
+  return m.Result;
+}
+
+// ------------------------------------------------------------------------------ TWinControl
+
+TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) { bounds_ = TRect{0, 0, 185, 89}; }
+
+TWinControl::~TWinControl() {
+  // The window goes without calling back into a half-destroyed control.
+  destroyingHandle_ = true;
+  host_.reset();
+}
+
+void TWinControl::CreateParams(TCreateParams& Params) {
+  Params = TCreateParams{};
+  Params.Style = WS_TABSTOP | WS_CLIPCHILDREN;
+}
+
+void TWinControl::HandleNeeded() {
+  if (!host_) CreateWnd();
+}
+
+void TWinControl::CreateWnd() {
+  CreateParams(params_);
+  QWidget* parentWidget = parent_ && parent_->HandleAllocated() ? parent_->Host()->Frame() : nullptr;
+  host_ = std::make_unique<TControlHost>(this, params_, parentWidget);
+  QWidget* f = host_->Frame();
+  f->setGeometry(Left(), Top(), Width(), Height());
+  host_->Layout();
+  host_->Client()->setCursor(CursorShapeOf(cursor_));
+  host_->Client()->setAcceptDrops(acceptFiles_);
+  f->setEnabled(enabled_);
+  if (parentWidget && visible_) f->show();
+}
+
+void TWinControl::DestroyWnd() {
+  if (gCapture == this) gCapture = nullptr;
+  host_.reset();
+}
+
+void TWinControl::DestroyHandle() {
+  if (!host_ || destroyingHandle_) return;
+  destroyingHandle_ = true;
+  try {
+    DestroyWnd();
+  } catch (...) {
+    destroyingHandle_ = false;
+    throw;
+  }
+  destroyingHandle_ = false;
+}
+
+void TWinControl::RecreateWnd() {
+  if (!host_) return;
+  bool shown = host_->Frame()->isVisible();
+  DestroyHandle();
+  CreateWnd();
+  if (shown) host_->Frame()->show();
+}
+
+void TWinControl::SetParent(TWinControl* AParent) {
+  TControl::SetParent(AParent);
+  if (host_) {
+    host_->Frame()->setParent(AParent && AParent->HandleAllocated() ? AParent->Host()->Frame() : nullptr);
+    if (visible_) host_->Frame()->show();
+  }
+}
+
+void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  TControl::SetBounds(ALeft, ATop, AWidth, AHeight);
+  if (host_) {
+    host_->Frame()->setGeometry(Left(), Top(), Width(), Height());
+    host_->Layout();
+  }
+}
+
+void TWinControl::SetVisible(bool v) {
+  TControl::SetVisible(v);
+  if (host_) host_->Frame()->setVisible(v);
+}
+
+void TWinControl::SetEnabled(bool v) {
+  TControl::SetEnabled(v);
+  if (host_) host_->Frame()->setEnabled(v);
+}
+
+void TWinControl::SetCursor(TCursor c) {
+  TControl::SetCursor(c);
+  if (host_) host_->Client()->setCursor(CursorShapeOf(c));
+}
+
+int TWinControl::ClientWidth() const {
+  if (host_) return host_->Client()->width();
+  return std::max(0, Width() - (borderStyle_ == bsSingle ? 2 : 0));
+}
+
+int TWinControl::ClientHeight() const {
+  if (host_) return host_->Client()->height();
+  return std::max(0, Height() - (borderStyle_ == bsSingle ? 2 : 0));
+}
+
+TPoint TWinControl::ClientToScreen(TPoint p) const {
+  if (!host_) return p;
+  QPoint g = host_->Client()->mapToGlobal(QPoint(p.X, p.Y));
+  return TPoint{g.x(), g.y()};
+}
+
+TPoint TWinControl::ScreenToClient(TPoint p) const {
+  if (!host_) return p;
+  QPoint c = host_->Client()->mapFromGlobal(QPoint(p.X, p.Y));
+  return TPoint{c.x(), c.y()};
+}
+
+void TWinControl::SetClientSize(int w, int h) {
+  SetBounds(Left(), Top(), w + Width() - ClientWidth(), h + Height() - ClientHeight());
+}
+
+void TWinControl::Invalidate() {
+  if (!host_) return;
+  host_->AddDirty(host_->Client()->rect());
+  host_->Client()->update();
+}
+
+void TWinControl::InvalidateRect(const TRect& r) {
+  if (!host_ || r.IsEmpty()) return;
+  QRect q(r.Left, r.Top, r.Width(), r.Height());
+  host_->AddDirty(q);
+  host_->Client()->update(q);
+}
+
+void TWinControl::Update() {
+  if (!host_) return;
+  QRegion dirty = host_->TakeDirty();
+  if (!dirty.isEmpty()) host_->Client()->repaint(dirty);
+}
+
+void TWinControl::ScrollWindow(int dx, int dy, const TRect* rect) {
+  if (!host_) return;
+  if (rect) host_->Client()->scroll(dx, dy, QRect(rect->Left, rect->Top, rect->Width(), rect->Height()));
+  else host_->Client()->scroll(dx, dy);
+}
+
+void TWinControl::SetFocus() {
+  HandleNeeded();
+  host_->Client()->setFocus(Qt::OtherFocusReason);
+}
+
+bool TWinControl::Focused() const { return host_ && host_->Client()->hasFocus(); }
+
+bool TWinControl::CanFocus() const { return visible_ && enabled_; }
+
+void TWinControl::SetMouseCapture(bool capture) {
+  if (capture) {
+    if (gCapture && gCapture != this) {
+      TControl* old = gCapture;
+      gCapture = this;
+      old->Perform(WM_CAPTURECHANGED, 0, 0);
+    }
+    gCapture = this;
+  } else if (gCapture == this) {
+    gCapture = nullptr;
+    Perform(WM_CAPTURECHANGED, 0, 0);
+  }
+}
+
+bool TWinControl::MouseCapture() const { return gCapture == this; }
+
+void TWinControl::SetBorderStyle(TBorderStyle b) {
+  if (b == borderStyle_) return;
+  borderStyle_ = b;
+  RecreateWnd();
+}
+
+void TWinControl::DragAcceptFiles(bool accept) {
+  acceptFiles_ = accept;
+  if (host_) host_->Client()->setAcceptDrops(accept);
+}
+
+void TWinControl::SetScrollInfo(int Bar, const TScrollInfo& Info, bool) {
+  if (!host_ || (Bar != SB_HORZ && Bar != SB_VERT)) return;
+  TScrollInfo& i = host_->info[Bar];
+  if (Info.fMask & SIF_RANGE) {
+    i.nMin = Info.nMin;
+    i.nMax = Info.nMax;
+  }
+  if (Info.fMask & SIF_PAGE) i.nPage = Info.nPage;
+  if (Info.fMask & SIF_POS) i.nPos = Info.nPos;
+  // Windows keeps the position inside the range the page allows.
+  int maxPos = i.nPage > 0 ? i.nMax - static_cast<int>(i.nPage) + 1 : i.nMax;
+  i.nPos = std::clamp(i.nPos, i.nMin, std::max(i.nMin, maxPos));
+  i.fMask = Info.fMask;
+  host_->ApplyBar(Bar);
+}
+
+TScrollInfo TWinControl::GetScrollInfo(int Bar) const {
+  if (!host_ || (Bar != SB_HORZ && Bar != SB_VERT)) return TScrollInfo{};
+  TScrollInfo i = host_->info[Bar];
+  i.nTrackPos = host_->Bar(Bar)->sliderPosition();
+  return i;
+}
+
+void TWinControl::ShowScrollBar(int Bar, bool Show) {
+  if (!host_) return;
+  bool changed = false;
+  for (int b : {SB_HORZ, SB_VERT}) {
+    if (Bar == b || Bar == SB_BOTH) {
+      changed |= host_->barShown[b] != Show;
+      host_->barShown[b] = Show;
+    }
+  }
+  if (changed) host_->Layout();
+}
+
+bool TWinControl::ScrollBarVisible(int Bar) const {
+  return host_ && (Bar == SB_HORZ || Bar == SB_VERT) && host_->barShown[Bar];
+}
+
+void TWinControl::EnableScrollBar(int Bar, unsigned Arrows) {
+  if (!host_) return;
+  // Qt cannot disable one arrow: the bar is disabled only when both are.
+  for (int b : {SB_HORZ, SB_VERT}) {
+    if (Bar == b || Bar == SB_BOTH) {
+      host_->barEnabled[b] = Arrows != ESB_DISABLE_BOTH;
+      host_->ApplyBar(b);
+    }
+  }
+}
+
+bool TWinControl::ScrollBarEnabled(int Bar) const {
+  return host_ && (Bar == SB_HORZ || Bar == SB_VERT) && host_->Bar(Bar)->isEnabled();
+}
+
+void TWinControl::PaintWindow(TCanvas* Canvas, const TRect& ClipRect) { Paint(Canvas, ClipRect); }
+
+void TWinControl::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      Word key = static_cast<Word>(m.WParam);
+      KeyDown(key, KeyboardShiftState());
+      break;
+    }
+    case WM_KEYUP:
+    case WM_SYSKEYUP: {
+      Word key = static_cast<Word>(m.WParam);
+      KeyUp(key, KeyboardShiftState());
+      break;
+    }
+    case WM_CHAR:
+    case WM_SYSCHAR: {
+      char c = static_cast<char>(m.WParam);
+      KeyPress(c);
+      break;
+    }
+    case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: case WM_RBUTTONDBLCLK: case WM_MBUTTONDBLCLK: {
+      bool dbl = m.Msg == WM_LBUTTONDBLCLK || m.Msg == WM_RBUTTONDBLCLK || m.Msg == WM_MBUTTONDBLCLK;
+      TMouseButton b = (m.Msg == WM_RBUTTONDOWN || m.Msg == WM_RBUTTONDBLCLK) ? mbRight
+                       : (m.Msg == WM_MBUTTONDOWN || m.Msg == WM_MBUTTONDBLCLK) ? mbMiddle : mbLeft;
+      TShiftState s = MouseKeysToShiftState(m.WParam);
+      if (dbl) {
+        s.Include(ssDouble);
+        DblClick();
+      }
+      MouseDown(b, s, LoWordSigned(m.LParam), HiWordSigned(m.LParam));
+      break;
+    }
+    case WM_LBUTTONUP: case WM_RBUTTONUP: case WM_MBUTTONUP: {
+      TMouseButton b = m.Msg == WM_RBUTTONUP ? mbRight : m.Msg == WM_MBUTTONUP ? mbMiddle : mbLeft;
+      MouseUp(b, MouseKeysToShiftState(m.WParam), LoWordSigned(m.LParam), HiWordSigned(m.LParam));
+      break;
+    }
+    case WM_MOUSEMOVE:
+      MouseMove(MouseKeysToShiftState(m.WParam), LoWordSigned(m.LParam), HiWordSigned(m.LParam));
+      break;
+    case WM_SIZE:
+      Resize();
+      break;
+    case WM_SETFOCUS:
+      DoEnter();
+      break;
+    case WM_KILLFOCUS:
+      DoExit();
+      break;
+    default:
+      TControl::WndProc(m);
+  }
+}
+
+void TWinControl::KeyDown(Word& Key, TShiftState Shift) { CallEvent(OnKeyDown, this, Key, Shift); }
+void TWinControl::KeyUp(Word& Key, TShiftState Shift) { CallEvent(OnKeyUp, this, Key, Shift); }
+void TWinControl::KeyPress(char& Key) { CallEvent(OnKeyPress, this, Key); }
+void TWinControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  CallEvent(OnMouseDown, this, Button, Shift, X, Y);
+}
+void TWinControl::MouseMove(TShiftState Shift, int X, int Y) { CallEvent(OnMouseMove, this, Shift, X, Y); }
+void TWinControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  CallEvent(OnMouseUp, this, Button, Shift, X, Y);
+}
+void TWinControl::DblClick() { CallEvent(OnDblClick, this); }
+void TWinControl::Resize() { CallEvent(OnResize, this); }
+void TWinControl::DoEnter() { CallEvent(OnEnter, this); }
+void TWinControl::DoExit() { CallEvent(OnExit, this); }
+
+// ------------------------------------------------------------------------------ key state
+
+TShiftState MouseKeysToShiftState(uintptr_t Keys) {
+  TShiftState s;
+  if (Keys & MK_SHIFT) s.Include(ssShift);
+  if (Keys & MK_CONTROL) s.Include(ssCtrl);
+  if (Keys & MK_LBUTTON) s.Include(ssLeft);
+  if (Keys & MK_RBUTTON) s.Include(ssRight);
+  if (Keys & MK_MBUTTON) s.Include(ssMiddle);
+  if (GetKeyState(VK_MENU) < 0) s.Include(ssAlt);
+  return s;
+}
+
+TShiftState KeyboardShiftState() {
+  TShiftState s;
+  if (GetKeyState(VK_SHIFT) < 0) s.Include(ssShift);
+  if (GetKeyState(VK_CONTROL) < 0) s.Include(ssCtrl);
+  if (GetKeyState(VK_MENU) < 0) s.Include(ssAlt);
+  return s;
+}
+
+int16_t GetKeyState(int VirtualKey) {
+  if (!QCoreApplication::instance()) return 0;
+  Qt::KeyboardModifiers m = QGuiApplication::queryKeyboardModifiers();
+  Qt::MouseButtons b = QGuiApplication::mouseButtons();
+  bool down = false;
+  switch (VirtualKey) {
+    case VK_SHIFT: case VK_LSHIFT: case VK_RSHIFT: down = m & Qt::ShiftModifier; break;
+    case VK_CONTROL: case VK_LCONTROL: case VK_RCONTROL: down = m & Qt::ControlModifier; break;
+    case VK_MENU: case VK_LMENU: case VK_RMENU: down = m & Qt::AltModifier; break;
+    case VK_LBUTTON: down = b & Qt::LeftButton; break;
+    case VK_RBUTTON: down = b & Qt::RightButton; break;
+    case VK_MBUTTON: down = b & Qt::MiddleButton; break;
+    default: return 0;  // lock keys are read where the window system offers them
+  }
+  return down ? static_cast<int16_t>(0x8000) : 0;
+}
+
+TControl* GetCaptureControl() { return gCapture; }
+
+// ------------------------------------------------------------------------------ TTimer
+
+struct TTimer::Impl {
+  QTimer timer;
+};
+
+TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner), impl_(std::make_unique<Impl>()) {
+  EnsureGuiApplication();
+  QObject::connect(&impl_->timer, &QTimer::timeout, [this] {
+    try {
+      CallEvent(OnTimer, this);
+    } catch (...) {
+      HandleException(this);
+    }
+  });
+  Restart();
+}
+
+TTimer::~TTimer() { impl_->timer.stop(); }
+
+void TTimer::Restart() {
+  impl_->timer.stop();
+  if (enabled_ && interval_ > 0) impl_->timer.start(static_cast<int>(interval_));
+}
+
+void TTimer::SetEnabled(bool v) {
+  if (v == enabled_) return;
+  enabled_ = v;
+  Restart();
+}
+
+void TTimer::SetInterval(unsigned ms) {
+  if (ms == interval_) return;
+  interval_ = ms;
+  Restart();
+}
+
+// ------------------------------------------------------------------------------ application
+
+namespace {
+std::function<void(TObject*, const Exception*)>& ExceptionSink() {
+  static std::function<void(TObject*, const Exception*)> sink;
+  return sink;
+}
+}  // namespace
+
+void HandleException(TObject* Sender) {
+  try {
+    throw;
+  } catch (const EAbort&) {
+    // The silent abort shows nothing.
+  } catch (const Exception& e) {
+    if (ExceptionSink()) ExceptionSink()(Sender, &e);
+    else fprintf(stderr, "%s\n", AnsiToUtf8(e.Message()).c_str());
+  } catch (const std::exception& e) {
+    Exception wrapped(Utf8ToAnsi(e.what()));
+    if (ExceptionSink()) ExceptionSink()(Sender, &wrapped);
+    else fprintf(stderr, "%s\n", e.what());
+  } catch (...) {
+    Exception unknown("Unknown error");
+    if (ExceptionSink()) ExceptionSink()(Sender, &unknown);
+  }
+}
+
+void SetExceptionSink(std::function<void(TObject*, const Exception*)> sink) { ExceptionSink() = std::move(sink); }
+
+void ProcessMessages() {
+  if (QCoreApplication::instance()) QCoreApplication::processEvents();
+}

@@ -1,0 +1,268 @@
+#pragma once
+// Windows and controls: a control's window is a real Qt widget whose events arrive as window
+// messages at the control's WndProc. Also the system caret, scroll bars, key state, mouse
+// capture and timers.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/classes.h"
+#include "platform/colors.h"
+#include "platform/graphics_types.h"
+#include "platform/keys.h"
+
+class TCanvas;
+class TControlHost;  // the Qt side of a window (platform-internal)
+
+// Window message numbers as the controls know them.
+enum : unsigned {
+  WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_SIZE = 0x0005, WM_SETFOCUS = 0x0007,
+  WM_KILLFOCUS = 0x0008, WM_SETTEXT = 0x000C, WM_GETTEXT = 0x000D, WM_GETTEXTLENGTH = 0x000E,
+  WM_PAINT = 0x000F, WM_ERASEBKGND = 0x0014, WM_SETCURSOR = 0x0020, WM_GETDLGCODE = 0x0087,
+  WM_KEYDOWN = 0x0100, WM_KEYUP = 0x0101, WM_CHAR = 0x0102, WM_SYSKEYDOWN = 0x0104,
+  WM_SYSKEYUP = 0x0105, WM_SYSCHAR = 0x0106, WM_IME_STARTCOMPOSITION = 0x010D,
+  WM_IME_ENDCOMPOSITION = 0x010E, WM_IME_COMPOSITION = 0x010F, WM_TIMER = 0x0113,
+  WM_HSCROLL = 0x0114, WM_VSCROLL = 0x0115, WM_MOUSEMOVE = 0x0200, WM_LBUTTONDOWN = 0x0201,
+  WM_LBUTTONUP = 0x0202, WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204,
+  WM_RBUTTONUP = 0x0205, WM_RBUTTONDBLCLK = 0x0206, WM_MBUTTONDOWN = 0x0207,
+  WM_MBUTTONUP = 0x0208, WM_MBUTTONDBLCLK = 0x0209, WM_MOUSEWHEEL = 0x020A,
+  WM_CAPTURECHANGED = 0x0215, WM_DROPFILES = 0x0233, WM_CUT = 0x0300, WM_COPY = 0x0301,
+  WM_PASTE = 0x0302, WM_CLEAR = 0x0303, WM_UNDO = 0x0304,
+};
+// Mouse-message key flags in WParam.
+enum : unsigned { MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8, MK_MBUTTON = 0x10 };
+// Scroll-bar message codes (low word of WParam; the high word holds a 16-bit thumb position).
+enum : unsigned { SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3,
+                  SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5, SB_TOP = 6, SB_BOTTOM = 7,
+                  SB_ENDSCROLL = 8 };
+enum : int { SB_HORZ = 0, SB_VERT = 1, SB_BOTH = 3 };
+enum : unsigned { SIF_RANGE = 1, SIF_PAGE = 2, SIF_POS = 4, SIF_DISABLENOSCROLL = 8,
+                  SIF_TRACKPOS = 0x10, SIF_ALL = 0x17 };
+enum : unsigned { ESB_ENABLE_BOTH = 0, ESB_DISABLE_LEFT = 1, ESB_DISABLE_UP = 1,
+                  ESB_DISABLE_RIGHT = 2, ESB_DISABLE_DOWN = 2, ESB_DISABLE_BOTH = 3 };
+// Dialog codes answered to WM_GETDLGCODE.
+enum : unsigned { DLGC_WANTARROWS = 1, DLGC_WANTTAB = 2, DLGC_WANTALLKEYS = 4,
+                  DLGC_WANTCHARS = 0x80 };
+// Window styles the controls set in CreateParams.
+enum : uint32_t { WS_BORDER = 0x00800000, WS_CLIPCHILDREN = 0x02000000, WS_VSCROLL = 0x00200000,
+                  WS_HSCROLL = 0x00100000, WS_TABSTOP = 0x00010000 };
+enum : uint32_t { WS_EX_ACCEPTFILES = 0x10, WS_EX_CLIENTEDGE = 0x200 };
+enum : uint32_t { CS_VREDRAW = 1, CS_HREDRAW = 2, CS_DBLCLKS = 8 };
+// Composition-message flag: the result string is ready.
+constexpr uintptr_t GCS_RESULTSTR = 0x800;
+
+struct TMessage {
+  unsigned Msg = 0;
+  uintptr_t WParam = 0;
+  intptr_t LParam = 0;
+  intptr_t Result = 0;
+};
+
+inline int LoWordSigned(intptr_t v) { return static_cast<int16_t>(v & 0xFFFF); }
+inline int HiWordSigned(intptr_t v) { return static_cast<int16_t>((v >> 16) & 0xFFFF); }
+inline unsigned LoWord(uintptr_t v) { return static_cast<unsigned>(v & 0xFFFF); }
+inline unsigned HiWord(uintptr_t v) { return static_cast<unsigned>((v >> 16) & 0xFFFF); }
+inline intptr_t MakeLParam(int lo, int hi) {
+  return static_cast<intptr_t>(static_cast<uint32_t>((lo & 0xFFFF) | ((hi & 0xFFFF) << 16)));
+}
+
+struct TCreateParams {
+  uint32_t Style = 0;
+  uint32_t ExStyle = 0;
+  uint32_t WindowClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+};
+
+struct TScrollInfo {
+  unsigned fMask = 0;
+  int nMin = 0, nMax = 0;
+  unsigned nPage = 0;
+  int nPos = 0, nTrackPos = 0;
+};
+
+enum TBorderStyle { bsNone, bsSingle };
+
+class TWinControl;
+
+// A visual element with a position inside its parent.
+class TControl : public TComponent {
+public:
+  explicit TControl(TComponent* AOwner);
+  ~TControl() override;
+
+  TWinControl* Parent() const { return parent_; }
+  virtual void SetParent(TWinControl* AParent);
+  int Left() const { return bounds_.Left; }
+  int Top() const { return bounds_.Top; }
+  int Width() const { return bounds_.Width(); }
+  int Height() const { return bounds_.Height(); }
+  virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+  void SetWidth(int w) { SetBounds(Left(), Top(), w, Height()); }
+  void SetHeight(int h) { SetBounds(Left(), Top(), Width(), h); }
+  bool Visible() const { return visible_; }
+  virtual void SetVisible(bool v);
+  bool Enabled() const { return enabled_; }
+  virtual void SetEnabled(bool v);
+  TColor Color() const { return color_; }
+  virtual void SetColor(TColor c);
+  TCursor Cursor() const { return cursor_; }
+  virtual void SetCursor(TCursor c);
+
+  virtual void Invalidate() {}
+  // The message entry: every window message of the control passes here.
+  virtual void WndProc(TMessage& Message);
+  intptr_t Perform(unsigned Msg, uintptr_t WParam, intptr_t LParam);
+
+protected:
+  TWinControl* parent_ = nullptr;
+  TRect bounds_{0, 0, 0, 0};
+  bool visible_ = true, enabled_ = true;
+  TColor color_ = clWindow;
+  TCursor cursor_ = crDefault;
+};
+
+// A control with a window of its own.
+class TWinControl : public TControl {
+public:
+  explicit TWinControl(TComponent* AOwner);
+  ~TWinControl() override;
+
+  // The window: created on demand and destroyed with DestroyHandle (state kept by the control).
+  bool HandleAllocated() const { return host_ != nullptr; }
+  void HandleNeeded();
+  void DestroyHandle();
+  TControlHost* Host() const { return host_.get(); }
+  // Re-creates the window, as a change of a creation parameter requires.
+  void RecreateWnd();
+
+  void SetParent(TWinControl* AParent) override;
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+  void SetVisible(bool v) override;
+  void SetEnabled(bool v) override;
+  void SetCursor(TCursor c) override;
+  int ClientWidth() const;
+  int ClientHeight() const;
+  TRect ClientRect() const { return TRect{0, 0, ClientWidth(), ClientHeight()}; }
+  TPoint ClientToScreen(TPoint p) const;
+  TPoint ScreenToClient(TPoint p) const;
+  void SetClientSize(int w, int h);
+
+  void Invalidate() override;
+  void InvalidateRect(const TRect& r);
+  // Paints what is invalid now, before returning.
+  void Update();
+  // Moves the pixels of rect (the client area when empty) by dx, dy; the uncovered strip is
+  // repainted.
+  void ScrollWindow(int dx, int dy, const TRect* rect = nullptr);
+
+  virtual void SetFocus();
+  bool Focused() const;
+  virtual bool CanFocus() const;
+  void SetMouseCapture(bool capture);
+  bool MouseCapture() const;
+
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle b);
+  bool AcceptsDroppedFiles() const { return acceptFiles_; }
+  void DragAcceptFiles(bool accept);
+
+  // Scroll bars of the window.
+  void SetScrollInfo(int Bar, const TScrollInfo& Info, bool Redraw = true);
+  TScrollInfo GetScrollInfo(int Bar) const;
+  void ShowScrollBar(int Bar, bool Show);
+  bool ScrollBarVisible(int Bar) const;
+  void EnableScrollBar(int Bar, unsigned Arrows);
+  bool ScrollBarEnabled(int Bar) const;
+
+  void WndProc(TMessage& Message) override;
+  // Called by the window with the rectangle being painted and a canvas on it.
+  void PaintWindow(TCanvas* Canvas, const TRect& ClipRect);
+
+  // Key and mouse events of the class library, fired by the default message handling.
+  TKeyEvent OnKeyDown, OnKeyUp;
+  TKeyPressEvent OnKeyPress;
+  TMouseEvent OnMouseDown, OnMouseUp;
+  TMethod<void(TObject*, TShiftState, int, int)> OnMouseMove;
+  TNotifyEvent OnEnter, OnExit, OnResize, OnDblClick, OnClick;
+
+protected:
+  virtual void CreateParams(TCreateParams& Params);
+  virtual void CreateWnd();
+  virtual void DestroyWnd();
+  virtual void Paint(TCanvas*, const TRect&) {}
+  virtual void KeyDown(Word& Key, TShiftState Shift);
+  virtual void KeyUp(Word& Key, TShiftState Shift);
+  virtual void KeyPress(char& Key);
+  virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+  virtual void MouseMove(TShiftState Shift, int X, int Y);
+  virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+  virtual void DblClick();
+  virtual void Resize();
+  virtual void DoEnter();
+  virtual void DoExit();
+  const TCreateParams& Params() const { return params_; }
+
+private:
+  std::unique_ptr<TControlHost> host_;
+  TCreateParams params_;
+  TBorderStyle borderStyle_ = bsSingle;
+  bool acceptFiles_ = false;
+  bool destroyingHandle_ = false;
+};
+
+// A windowed control that paints itself.
+class TCustomControl : public TWinControl {
+public:
+  using TWinControl::TWinControl;
+};
+
+// Shift state of a mouse message's key flags, with Alt from the keyboard.
+TShiftState MouseKeysToShiftState(uintptr_t Keys);
+// Shift state of the keyboard now.
+TShiftState KeyboardShiftState();
+// Key state: bit 0x8000 set while the key is down, bit 1 when a lock key is toggled on.
+int16_t GetKeyState(int VirtualKey);
+TControl* GetCaptureControl();
+
+// The system caret: one for the application, owned by the control that created it.
+void CreateCaret(TWinControl* Owner, int Width, int Height);
+void DestroyCaret();
+void SetCaretPos(int X, int Y);
+TPoint GetCaretPos();
+void ShowSystemCaret(TWinControl* Owner);
+void HideSystemCaret(TWinControl* Owner);
+bool CaretVisible();
+int CaretBlinkTime();
+// The text of the last composition result of the input method for a control (dropped
+// characters that the code page cannot hold).
+AnsiString ImmGetCompositionResult(TWinControl* Control);
+// Files of a WM_DROPFILES message (WParam).
+std::vector<AnsiString> DragQueryFiles(uintptr_t Drop);
+
+// A timer on the user-interface thread.
+class TTimer : public TComponent {
+public:
+  explicit TTimer(TComponent* AOwner);
+  ~TTimer() override;
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool v);
+  unsigned Interval() const { return interval_; }
+  void SetInterval(unsigned ms);
+  TNotifyEvent OnTimer;
+
+private:
+  void Restart();
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  bool enabled_ = true;
+  unsigned interval_ = 1000;
+};
+
+// The application object's handling of an exception that escaped an event handler. Every
+// place where Qt calls into the program catches and hands it here.
+void HandleException(TObject* Sender);
+// Where handled exceptions are shown (the application object sets a message box); unset, they
+// are written to the standard error stream.
+void SetExceptionSink(std::function<void(TObject*, const Exception*)> sink);
+// Runs pending events of the user-interface thread.
+void ProcessMessages();

@@ -1,0 +1,27 @@
+#pragma once
+// Input as a user produces it, sent through the window system's event path of a control:
+// for tests and scripted runs.
+#include <string>
+#include <vector>
+
+#include "platform/controls.h"
+
+// A key pressed and released. `text` is what the keyboard layout types (UTF-8); with
+// `russianLayout` a letter key reports the Cyrillic letter of the ЙЦУКЕН layout, as the desktop
+// does under a Russian layout.
+void SimulateKeyStroke(TWinControl* control, Word vk, TShiftState shift = {},
+                       const std::string& text = std::string(), bool russianLayout = false);
+// Typing text (UTF-8), one key event per character.
+void SimulateTyping(TWinControl* control, const std::string& utf8);
+enum TSimulatedMouse { smPress, smRelease, smMove, smDoubleClick };
+void SimulateMouse(TWinControl* control, TSimulatedMouse kind, TMouseButton button, int x, int y,
+                   TShiftState shift = {});
+void SimulateWheel(TWinControl* control, int delta, TShiftState shift = {});
+void SimulateInputMethodCommit(TWinControl* control, const std::string& utf8);
+void SimulateFileDrop(TWinControl* control, const std::vector<std::string>& paths, int x = 1, int y = 1);
+// Shows the control's window as a top-level window of the given size and lets it paint.
+void ShowForTest(TWinControl* control, int width, int height);
+// The control's client area as painted now, saved as a PNG file; false when it cannot be.
+bool SaveClientImage(TWinControl* control, const std::string& path);
+// The colour (as $00BBGGRR) of a client pixel after painting.
+TColor ClientPixel(TWinControl* control, int x, int y);

@@ -1,0 +1,50 @@
+#pragma once
+// Platform-internal: the Qt widgets behind a windowed control. The frame holds the client
+// widget (painting, mouse, keys) and the two scroll bars; Qt events become window messages.
+#include <QRegion>
+#include <QScrollBar>
+#include <QWidget>
+
+#include "platform/controls.h"
+
+class TClientWidget;
+
+class TControlHost {
+public:
+  TControlHost(TWinControl* control, const TCreateParams& params, QWidget* parent);
+  ~TControlHost();
+
+  QWidget* Frame() const { return frame_; }
+  TClientWidget* Client() const { return client_; }
+  QScrollBar* Bar(int bar) const { return bar == SB_HORZ ? hbar_ : vbar_; }
+  TWinControl* Control() const { return control_; }
+
+  void Layout();
+  void AddDirty(const QRect& r) { dirty_ += r; }
+  QRegion TakeDirty() {
+    QRegion d = dirty_;
+    dirty_ = QRegion();
+    return d;
+  }
+  // Scroll information as the control last set it; the bars never move on their own.
+  TScrollInfo info[2];
+  bool barShown[2] = {false, false};
+  bool barEnabled[2] = {true, true};
+  void ApplyBar(int bar);
+  void ScrollAction(int bar, int action);
+  void SliderMoved(int bar, int pos);
+  void SliderReleased(int bar);
+  AnsiString lastComposition;
+
+private:
+  TWinControl* control_;
+  QWidget* frame_;
+  TClientWidget* client_;
+  QScrollBar* hbar_;
+  QScrollBar* vbar_;
+  QRegion dirty_;
+  bool border_;
+};
+
+// Delivers a message to a control, handing an escaping exception to the application's handler.
+void DeliverMessage(TWinControl* control, TMessage& m);
