@@ -5,6 +5,7 @@
 #include <fstream>
 #include <vector>
 
+#include "platform/clipboard.h"
 #include "platform/controls.h"
 #include "platform/graphics.h"
 #include "platform/input_simulation.h"
@@ -236,6 +237,29 @@ TEST(Controls, TimerFiresOnTheEventLoop) {
     usleep(1000);
   }
   EXPECT_EQ(k.ticks, at);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ClipboardTest, TextAndPrivateBlocksTravelTogether) {
+  TClipboardFormat block = RegisterClipboardFormat("SrcEdit Control Block Type");
+  EXPECT_EQ(RegisterClipboardFormat("SrcEdit Control Block Type"), block);
+  TClipboard* c = Clipboard();
+  c->Open();
+  c->SetAsText(W1251("Привет\r\nмир"));
+  c->SetBuffer(block, std::string("\x02\0\0\0abc", 7));
+  c->Close();
+  EXPECT_TRUE(c->HasFormat(CF_TEXT));
+  EXPECT_TRUE(c->HasFormat(block));
+  EXPECT_EQ(c->AsText(), W1251("Привет\r\nмир"));
+  EXPECT_EQ(c->GetBuffer(block), std::string("\x02\0\0\0abc", 7));
+  c->SetAsText("plain");  // another program's text: no block any more
+  EXPECT_FALSE(c->HasFormat(block));
+  EXPECT_EQ(c->GetBuffer(block), "");
+  c->Clear();
+  EXPECT_EQ(c->AsText(), "");
 }
 
 }  // namespace

@@ -1,0 +1,31 @@
+#pragma once
+// The desktop clipboard: plain text (converted between the code page and Unicode) and private
+// formats of the program, carried as MIME types of its own so that two running editors share them.
+#include <string>
+
+#include "platform/ansi.h"
+
+using TClipboardFormat = unsigned;
+constexpr TClipboardFormat CF_TEXT = 1;
+
+// A format number for a name; the same name gives the same number.
+TClipboardFormat RegisterClipboardFormat(const AnsiString& Name);
+
+class TClipboard {
+public:
+  bool HasFormat(TClipboardFormat Format) const;
+  AnsiString AsText() const;
+  void SetAsText(const AnsiString& Text);
+  // Raw bytes of a private format; empty when the clipboard holds none.
+  std::string GetBuffer(TClipboardFormat Format) const;
+  // Open/Close bracket several formats into one clipboard content.
+  void Open();
+  void Close();
+  void SetBuffer(TClipboardFormat Format, const std::string& Data);
+  void Clear();
+
+private:
+  int openCount_ = 0;
+};
+
+TClipboard* Clipboard();
