@@ -200,10 +200,10 @@ void TSrcHTMLSrc::Next() {
     case hrText: TextScan(); break;
     case hrQuoteValue:
     case hrDoubleQuoteValue:
-      if (IsLineBreak(Ch(run_))) (this->*procTable_[Ch(run_)])();
+      if (IsLineBreak(Ch(run_))) Dispatch(Ch(run_));
       else QuotedValueScan();
       break;
-    default: (this->*procTable_[Ch(run_)])(); break;
+    default: Dispatch(Ch(run_)); break;
   }
 }
 
@@ -372,7 +372,7 @@ void TSrcHTMLSrc::IdentProc() {
 void TSrcHTMLSrc::CommentScan() {
   unsigned char c = Ch(run_);
   if (IsLineBreak(c)) {
-    (this->*procTable_[c])();
+    Dispatch(c);
     return;
   }
   tokenID_ = htComment;
@@ -395,7 +395,7 @@ void TSrcHTMLSrc::CommentScan() {
 void TSrcHTMLSrc::TextScan() {
   unsigned char c = Ch(run_);
   if (c < 32 || c == '<') {
-    (this->*procTable_[c])();
+    Dispatch(c);
     return;
   }
   tokenID_ = htText;

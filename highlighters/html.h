@@ -110,6 +110,10 @@ private:
   void MakeMethodTables();
   void InitIdent();
   unsigned char Ch(size_t i) const { return static_cast<unsigned char>(line_[i]); }
+  void Dispatch(unsigned char c) {
+    TProc p = procTable_[c];
+    (this->*p)();
+  }
 
   void NullProc();
   void LFProc();
