@@ -67,9 +67,11 @@ protected:
   virtual void Loaded() { state_ &= ~csLoading; }
   void SetComponentState(unsigned s) { state_ = s; }
   void BeginDestroy() { state_ |= csDestroying; }
+  // Tells everyone who asked that this component goes away (the destructor does it too); a
+  // derived destructor calls it first when its references must still work while they are told.
+  void NotifyFreeing();
 
 private:
-  void NotifyFreeing();
 
   TComponent* owner_ = nullptr;
   AnsiString name_;
