@@ -1,6 +1,7 @@
 // Option objects, the bookmark image strip and line marks.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "editor/core/edit_options.h"
@@ -234,6 +235,8 @@ TEST(Glyph, WordWrapGlyphFromTheResource) {
     }
   EXPECT_EQ(lime, 0);
   EXPECT_GT(ink, 10);
+  std::filesystem::create_directories(VT_TEST_OUTPUT_DIR);
+  target.SaveToFile(AnsiString(VT_TEST_OUTPUT_DIR) + "/wrap_glyph.png");
 }
 
 TEST(InternalImage, SharedStripAndBands) {
@@ -243,6 +246,8 @@ TEST(InternalImage, SharedStripAndBands) {
   EXPECT_EQ(a->Bitmap(), b->Bitmap());
   EXPECT_EQ(TSrcInternalImage::SharedUsage(kInternalImagesResource), 2);
   EXPECT_EQ(a->Width() * 10, a->Bitmap()->Width());
+  std::filesystem::create_directories(VT_TEST_OUTPUT_DIR);
+  a->Bitmap()->SaveToFile(AnsiString(VT_TEST_OUTPUT_DIR) + "/bookmark_images.png");
   a.reset();
   EXPECT_EQ(TSrcInternalImage::SharedUsage(kInternalImagesResource), 1);
 
