@@ -61,7 +61,10 @@ void TSrcEditKeyStroke::Assign(TPersistent* Source) {
 
 AnsiString TSrcEditKeyStroke::DisplayName() const {
   AnsiString r = EditorCommandToCodeString(command_) + " - " + ShortCutToText(ShortCut());
-  if (ShortCut2() != 0) r += " " + ShortCutToText(ShortCut2());
+  if (ShortCut2() != 0) {
+    r += ' ';
+    r += ShortCutToText(ShortCut2());
+  }
   if (r.empty()) r = TCollectionItem::DisplayName();
   return r;
 }

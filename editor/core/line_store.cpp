@@ -78,13 +78,13 @@ intptr_t TSrcEditStringList::GetRange(int Index) const {
 void TSrcEditStringList::InsertItem(int Index, AnsiString S) {
   if (Count() == fCapacity) Grow();
   fIndexOfLongestLine = -1;
-  TSrcEditStringRec r;
-  r.fString = std::move(S);
-  r.fObject = 0;
-  r.fRange = -1;
-  r.fExpandedLength = -1;
-  r.fFlags = sfExpandedLengthUnknown;
-  fList.insert(fList.begin() + Index, std::move(r));
+  // Appending builds the record in place; inserting moves the following records down.
+  auto it = Index == Count() ? fList.emplace(fList.end()) : fList.emplace(fList.begin() + Index);
+  it->fString = std::move(S);
+  it->fObject = 0;
+  it->fRange = -1;
+  it->fExpandedLength = -1;
+  it->fFlags = sfExpandedLengthUnknown;
 }
 
 int TSrcEditStringList::Add(const AnsiString& S) { return AddMoved(AnsiString(S)); }
