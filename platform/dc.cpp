@@ -2,6 +2,7 @@
 #include "platform/dc.h"
 
 #include <QFontInfo>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QPalette>
 #include <algorithm>
@@ -97,7 +98,8 @@ QColor RefToQColor(COLORREF c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 
 
 }  // namespace
 
-TFontData::TFontData(const LOGFONTA& l) : lf(l), font(MakeQFont(l)), metrics(font) {}
+TFontData::TFontData(const LOGFONTA& l)
+    : lf(l), font(MakeQFont(l)), metrics(font), raw(QRawFont::fromFont(font)) {}
 
 struct TDeviceContext {
   QPainter* painter = nullptr;           // fixed painter, or
@@ -347,10 +349,30 @@ void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, c
   p->setFont(fd.font);
   p->setPen(RefToQColor(dc->state.text));
   int baseline = y + m.ascent();
-  for (int i = 0; i < count; ++i) {
-    unsigned char c = (unsigned char)text[i];
-    if (c == 0) continue;
-    p->drawText(QPoint(xs[size_t(i)], baseline), QString(DecodeAnsiChar(c)));
+  // One glyph run for the whole text when the face has every glyph; otherwise each character
+  // goes through the text engine, which finds a face that has it.
+  QString s = DecodeAnsi(text, count);
+  QList<quint32> glyphs = fd.raw.isValid() ? fd.raw.glyphIndexesForString(s) : QList<quint32>();
+  bool complete = glyphs.size() == count;
+  for (int i = 0; complete && i < count; ++i)
+    if (glyphs[i] == 0 && s[i] != QChar(0)) complete = false;
+  if (complete && count > 0) {
+    QList<QPointF> positions;
+    positions.reserve(count);
+    for (int i = 0; i < count; ++i) positions.append(QPointF(xs[size_t(i)] - x, 0));
+    QGlyphRun run;
+    run.setRawFont(fd.raw);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    run.setUnderline(fd.font.underline());
+    run.setStrikeOut(fd.font.strikeOut());
+    p->drawGlyphRun(QPointF(x, baseline), run);
+  } else {
+    for (int i = 0; i < count; ++i) {
+      unsigned char c = (unsigned char)text[i];
+      if (c == 0) continue;
+      p->drawText(QPoint(xs[size_t(i)], baseline), QString(DecodeAnsiChar(c)));
+    }
   }
   p->restore();
 }

@@ -119,7 +119,9 @@ bool IdentToColor(const AnsiString& ident, TColor& c) {
 AnsiString ColorToString(TColor c) {
   AnsiString s;
   if (ColorToIdent(c, s)) return s;
-  return "$" + IntToHex(int64_t(uint32_t(c)), 8);
+  AnsiString hex = IntToHex(int64_t(uint32_t(c)), 8);
+  hex.insert(hex.begin(), '$');
+  return hex;
 }
 
 TColor StringToColor(const AnsiString& s) {

@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <QRawFont>
 #include <QRect>
 #include <functional>
 #include <memory>
@@ -17,6 +18,7 @@ struct TFontData {
   LOGFONTA lf{};
   QFont font;
   QFontMetrics metrics{QFont()};
+  QRawFont raw;  // the face's glyphs, for drawing a row in one run
   explicit TFontData(const LOGFONTA& l);
 };
 

@@ -246,3 +246,25 @@ TEST(Bitmaps, ResourcesAndImageLists) {
   EXPECT_EQ(target.Pixel(2, 2), clBlue);
   EXPECT_EQ(target.Pixel(6, 6), clWhite);
 }
+
+TEST(DeviceContext, UnderlineAndStrikeOutSpanTheCells) {
+  for (bool strike : {false, true}) {
+    LOGFONTA lf{};
+    lf.lfHeight = -20;
+    lf.lfWeight = FW_NORMAL;
+    (strike ? lf.lfStrikeOut : lf.lfUnderline) = 1;
+    std::strcpy(lf.lfFaceName, "Liberation Mono");
+    HFONT f = CreateFontIndirectA(lf);
+    TBitmap bmp(100, 30);
+    HDC dc = bmp.Canvas()->Handle();
+    SelectObject(dc, f);
+    SetBkMode(dc, TRANSPARENT);
+    int dx[4] = {20, 20, 20, 20};
+    ExtTextOutA(dc, 10, 2, 0, nullptr, "    ", 4, dx);
+    auto ink = InkColumns(bmp, clWhite, 0, 30);
+    ASSERT_FALSE(ink.empty()) << strike;
+    EXPECT_LE(ink.front(), 12);
+    EXPECT_GE(ink.back(), 80);  // the line runs under every cell, blanks too
+    DeleteObject(f);
+  }
+}
