@@ -1,6 +1,7 @@
 // Device contexts and font objects over QPainter and QFont.
 #include "platform/dc.h"
 
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QGlyphRun>
 #include <QGuiApplication>
@@ -58,6 +59,9 @@ QFont MakeQFont(const LOGFONTA& lf) {
   f.setUnderline(lf.lfUnderline != 0);
   f.setStrikeOut(lf.lfStrikeOut != 0);
   f.setKerning(false);
+  // A fixed pitch asked of a proportional face gets the desktop's fixed-pitch face instead.
+  if (pitch == FIXED_PITCH && !QFontInfo(f).fixedPitch())
+    f.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
   int h = lf.lfHeight;
   if (h == 0) h = -13;
   if (h < 0) {

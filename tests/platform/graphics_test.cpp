@@ -268,3 +268,35 @@ TEST(DeviceContext, UnderlineAndStrikeOutSpanTheCells) {
     DeleteObject(f);
   }
 }
+
+TEST(Fonts, FixedPitchAskedOfAProportionalFace) {
+  TFont f;
+  f.SetName("Arial");
+  f.SetHeight(-16);
+  f.SetPitch(fpFixed);
+  HDC dc = GetDC(nullptr);
+  SelectObject(dc, f.Handle());
+  TEXTMETRICA tm{};
+  GetTextMetricsA(dc, &tm);
+  EXPECT_EQ(tm.tmPitchAndFamily & TMPF_FIXED_PITCH, 0);
+  EXPECT_EQ(tm.tmAveCharWidth, tm.tmMaxCharWidth);
+  ReleaseDC(nullptr, dc);
+}
+
+TEST(DeviceContext, CharactersTheFaceLacksStillKeepTheirCells) {
+  TBitmap bmp(100, 30);
+  HDC dc = bmp.Canvas()->Handle();
+  HFONT f = MakeFont("Liberation Mono", -20);
+  SelectObject(dc, f);
+  SetBkMode(dc, TRANSPARENT);
+  int dx[3] = {30, 30, 30};
+  // The middle byte has no glyph in the face; the letters around it stay in their cells.
+  ExtTextOutA(dc, 0, 2, 0, nullptr, "H\x01H", 3, dx);
+  auto ink = InkColumns(bmp, clWhite, 0, 30);
+  ASSERT_FALSE(ink.empty());
+  bool inFirst = false, inLast = false;
+  for (int x : ink) inFirst |= x < 30, inLast |= x >= 60 && x < 90;
+  EXPECT_TRUE(inFirst);
+  EXPECT_TRUE(inLast);
+  DeleteObject(f);
+}
