@@ -108,7 +108,8 @@ TFontData::TFontData(const LOGFONTA& l)
 struct TDeviceContext {
   QPainter* painter = nullptr;           // fixed painter, or
   std::function<QPainter*()> surface;    // one asked for on each drawing call
-  QRect bounds;                          // device clip (the painted rectangle)
+  QRect bounds;                          // device clip (the painted rectangle), or
+  std::function<QRect()> boundsOf;       // the current size of the surface
   bool screen = false;
   bool abcWidths = true;
   DCState state;
@@ -123,7 +124,8 @@ struct TDeviceContext {
     if (!state.fontData) state.fontData = DefaultFontData();
     return *state.fontData;
   }
-  QRect Clip() const { return state.hasClip ? state.clip.intersected(bounds) : bounds; }
+  QRect Bounds() const { return boundsOf ? boundsOf() : bounds; }
+  QRect Clip() const { return state.hasClip ? state.clip.intersected(Bounds()) : Bounds(); }
 };
 
 // ------------------------------------------------------------------------------ fonts
@@ -184,11 +186,11 @@ HDC CreateDCOnPainter(QPainter* painter, const QRect& clip) {
   return dc;
 }
 
-HDC CreateDCOnSurface(std::function<QPainter*()> surface, const QRect& bounds) {
+HDC CreateDCOnSurface(std::function<QPainter*()> surface, std::function<QRect()> bounds) {
   EnsureGuiApplication();
   auto* dc = new TDeviceContext;
   dc->surface = std::move(surface);
-  dc->bounds = bounds;
+  dc->boundsOf = std::move(bounds);
   return dc;
 }
 
@@ -359,7 +361,7 @@ void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, c
   QList<quint32> glyphs = fd.raw.isValid() ? fd.raw.glyphIndexesForString(s) : QList<quint32>();
   bool complete = glyphs.size() == count;
   for (int i = 0; complete && i < count; ++i)
-    if (glyphs[i] == 0 && s[i] != QChar(0)) complete = false;
+    if (glyphs[i] == 0) complete = false;
   if (complete && count > 0) {
     QList<QPointF> positions;
     positions.reserve(count);
@@ -384,6 +386,7 @@ void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, c
 }  // namespace
 
 bool TextOutA(HDC dc, int x, int y, const char* text, int count) {
+  count = std::max(count, 0);
   QPainter* p = dc->Painter();
   if (!p) return true;
   DrawChars(dc, p, x, y, text, count, nullptr, 0, nullptr);
@@ -392,6 +395,7 @@ bool TextOutA(HDC dc, int x, int y, const char* text, int count) {
 
 bool ExtTextOutA(HDC dc, int x, int y, unsigned options, const TRect* rect, const char* text,
                  int count, const int* dx) {
+  count = std::max(count, 0);
   QPainter* p = dc->Painter();
   if (!p) return true;
   DrawChars(dc, p, x, y, text, count, dx, options, rect);

@@ -208,6 +208,12 @@ TEST(Canvas, LinesRectanglesAndMaskedCopies) {
   EXPECT_EQ(bmp.Pixel(5, 9), clRed);
   EXPECT_EQ(bmp.Pixel(5, 10), clWhite);  // the end point is left out
   EXPECT_EQ(c->PenPos(), Point(5, 10));
+  EXPECT_EQ(c->ClipRect(), Rect(0, 0, 20, 20));
+  bmp.SetSize(30, 20);
+  EXPECT_EQ(c->ClipRect(), Rect(0, 0, 30, 20));
+  EXPECT_EQ(bmp.Pixel(5, 2), clRed);  // resizing keeps the picture
+  EXPECT_EQ(bmp.Pixel(25, 2), clWhite);
+  bmp.SetSize(20, 20);
 
   TBitmap glyph(4, 4);
   glyph.Canvas()->Brush()->SetColor(clLime);
