@@ -86,16 +86,18 @@ struct DCState {
   QRect clip;
 };
 
+// The font of a DC nothing was selected into; kept for the whole run, as the toolkit's font
+// caches may be gone when static objects are destroyed.
 std::shared_ptr<const TFontData> DefaultFontData() {
-  static std::shared_ptr<const TFontData> d = [] {
+  static auto* d = [] {
     LOGFONTA lf{};
     lf.lfHeight = -11;
     lf.lfWeight = FW_NORMAL;
     lf.lfCharSet = DEFAULT_CHARSET;
     std::strcpy(lf.lfFaceName, "MS Sans Serif");
-    return std::make_shared<const TFontData>(lf);
+    return new std::shared_ptr<const TFontData>(std::make_shared<const TFontData>(lf));
   }();
-  return d;
+  return *d;
 }
 
 QColor RefToQColor(COLORREF c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }

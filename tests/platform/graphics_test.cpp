@@ -306,3 +306,28 @@ TEST(DeviceContext, CharactersTheFaceLacksStillKeepTheirCells) {
   EXPECT_TRUE(inLast);
   DeleteObject(f);
 }
+
+TEST(Canvas, TextUsesTheCanvasFontAndBrush) {
+  TBitmap bmp(80, 30);
+  TCanvas* c = bmp.Canvas();
+  c->Font()->SetName("Liberation Sans");
+  c->Font()->SetHeight(-18);
+  c->Font()->SetColor(clBlue);
+  c->Brush()->SetColor(clAqua);
+  TSize s = c->TextExtent("Hi");
+  EXPECT_GT(s.cx, 0);
+  HDC dc = GetDC(nullptr);
+  SelectObject(dc, c->Font()->Handle());
+  TSize direct;
+  GetTextExtentPoint32A(dc, "Hi", 2, &direct);
+  ReleaseDC(nullptr, dc);
+  EXPECT_EQ(s, direct);
+  c->TextOut(4, 4, "Hi");
+  EXPECT_EQ(c->PenPos(), Point(4 + s.cx, 4));
+  EXPECT_EQ(bmp.Pixel(4, 4), clAqua);  // the opaque text box in the brush colour
+  EXPECT_EQ(bmp.Pixel(4 + s.cx, 4), clWhite);
+  bool blue = false;
+  for (int y = 4; y < 4 + s.cy; ++y)
+    for (int x = 4; x < 4 + s.cx; ++x) blue |= bmp.Pixel(x, y) == clBlue;
+  EXPECT_TRUE(blue);
+}
