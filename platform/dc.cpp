@@ -1,7 +1,9 @@
 // Device contexts and font objects over QPainter and QFont.
 #include "platform/dc.h"
 
+#include <QFontDatabase>
 #include <QFontInfo>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QPalette>
 #include <algorithm>
@@ -57,6 +59,9 @@ QFont MakeQFont(const LOGFONTA& lf) {
   f.setUnderline(lf.lfUnderline != 0);
   f.setStrikeOut(lf.lfStrikeOut != 0);
   f.setKerning(false);
+  // A fixed pitch asked of a proportional face gets the desktop's fixed-pitch face instead.
+  if (pitch == FIXED_PITCH && !QFontInfo(f).fixedPitch())
+    f.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
   int h = lf.lfHeight;
   if (h == 0) h = -13;
   if (h < 0) {
@@ -81,28 +86,32 @@ struct DCState {
   QRect clip;
 };
 
+// The font of a DC nothing was selected into; kept for the whole run, as the toolkit's font
+// caches may be gone when static objects are destroyed.
 std::shared_ptr<const TFontData> DefaultFontData() {
-  static std::shared_ptr<const TFontData> d = [] {
+  static auto* d = [] {
     LOGFONTA lf{};
     lf.lfHeight = -11;
     lf.lfWeight = FW_NORMAL;
     lf.lfCharSet = DEFAULT_CHARSET;
     std::strcpy(lf.lfFaceName, "MS Sans Serif");
-    return std::make_shared<const TFontData>(lf);
+    return new std::shared_ptr<const TFontData>(std::make_shared<const TFontData>(lf));
   }();
-  return d;
+  return *d;
 }
 
 QColor RefToQColor(COLORREF c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 }  // namespace
 
-TFontData::TFontData(const LOGFONTA& l) : lf(l), font(MakeQFont(l)), metrics(font) {}
+TFontData::TFontData(const LOGFONTA& l)
+    : lf(l), font(MakeQFont(l)), metrics(font), raw(QRawFont::fromFont(font)) {}
 
 struct TDeviceContext {
   QPainter* painter = nullptr;           // fixed painter, or
   std::function<QPainter*()> surface;    // one asked for on each drawing call
-  QRect bounds;                          // device clip (the painted rectangle)
+  QRect bounds;                          // device clip (the painted rectangle), or
+  std::function<QRect()> boundsOf;       // the current size of the surface
   bool screen = false;
   bool abcWidths = true;
   DCState state;
@@ -117,7 +126,8 @@ struct TDeviceContext {
     if (!state.fontData) state.fontData = DefaultFontData();
     return *state.fontData;
   }
-  QRect Clip() const { return state.hasClip ? state.clip.intersected(bounds) : bounds; }
+  QRect Bounds() const { return boundsOf ? boundsOf() : bounds; }
+  QRect Clip() const { return state.hasClip ? state.clip.intersected(Bounds()) : Bounds(); }
 };
 
 // ------------------------------------------------------------------------------ fonts
@@ -178,11 +188,11 @@ HDC CreateDCOnPainter(QPainter* painter, const QRect& clip) {
   return dc;
 }
 
-HDC CreateDCOnSurface(std::function<QPainter*()> surface, const QRect& bounds) {
+HDC CreateDCOnSurface(std::function<QPainter*()> surface, std::function<QRect()> bounds) {
   EnsureGuiApplication();
   auto* dc = new TDeviceContext;
   dc->surface = std::move(surface);
-  dc->bounds = bounds;
+  dc->boundsOf = std::move(bounds);
   return dc;
 }
 
@@ -347,10 +357,30 @@ void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, c
   p->setFont(fd.font);
   p->setPen(RefToQColor(dc->state.text));
   int baseline = y + m.ascent();
-  for (int i = 0; i < count; ++i) {
-    unsigned char c = (unsigned char)text[i];
-    if (c == 0) continue;
-    p->drawText(QPoint(xs[size_t(i)], baseline), QString(DecodeAnsiChar(c)));
+  // One glyph run for the whole text when the face has every glyph; otherwise each character
+  // goes through the text engine, which finds a face that has it.
+  QString s = DecodeAnsi(text, count);
+  QList<quint32> glyphs = fd.raw.isValid() ? fd.raw.glyphIndexesForString(s) : QList<quint32>();
+  bool complete = glyphs.size() == count;
+  for (int i = 0; complete && i < count; ++i)
+    if (glyphs[i] == 0) complete = false;
+  if (complete && count > 0) {
+    QList<QPointF> positions;
+    positions.reserve(count);
+    for (int i = 0; i < count; ++i) positions.append(QPointF(xs[size_t(i)] - x, 0));
+    QGlyphRun run;
+    run.setRawFont(fd.raw);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    run.setUnderline(fd.font.underline());
+    run.setStrikeOut(fd.font.strikeOut());
+    p->drawGlyphRun(QPointF(x, baseline), run);
+  } else {
+    for (int i = 0; i < count; ++i) {
+      unsigned char c = (unsigned char)text[i];
+      if (c == 0) continue;
+      p->drawText(QPoint(xs[size_t(i)], baseline), QString(DecodeAnsiChar(c)));
+    }
   }
   p->restore();
 }
@@ -358,6 +388,7 @@ void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, c
 }  // namespace
 
 bool TextOutA(HDC dc, int x, int y, const char* text, int count) {
+  count = std::max(count, 0);
   QPainter* p = dc->Painter();
   if (!p) return true;
   DrawChars(dc, p, x, y, text, count, nullptr, 0, nullptr);
@@ -366,6 +397,7 @@ bool TextOutA(HDC dc, int x, int y, const char* text, int count) {
 
 bool ExtTextOutA(HDC dc, int x, int y, unsigned options, const TRect* rect, const char* text,
                  int count, const int* dx) {
+  count = std::max(count, 0);
   QPainter* p = dc->Painter();
   if (!p) return true;
   DrawChars(dc, p, x, y, text, count, dx, options, rect);

@@ -119,7 +119,9 @@ bool IdentToColor(const AnsiString& ident, TColor& c) {
 AnsiString ColorToString(TColor c) {
   AnsiString s;
   if (ColorToIdent(c, s)) return s;
-  return "$" + IntToHex(int64_t(uint32_t(c)), 8);
+  AnsiString hex = IntToHex(int64_t(uint32_t(c)), 8);
+  hex.insert(hex.begin(), '$');
+  return hex;
 }
 
 TColor StringToColor(const AnsiString& s) {
@@ -473,7 +475,7 @@ void TBitmap::SetSize(int w, int h) {
 TCanvas* TBitmap::Canvas() {
   if (!canvas_) {
     TBitmapData* d = data_.get();
-    HDC dc = CreateDCOnSurface([d] { return d->BeginPaint(); }, QRect(0, 0, 1 << 14, 1 << 14));
+    HDC dc = CreateDCOnSurface([d] { return d->BeginPaint(); }, [d] { return d->image.rect(); });
     canvas_ = std::make_unique<TCanvas>(dc, true);
     canvas_->bitmap_ = this;
   }

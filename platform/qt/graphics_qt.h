@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <QRawFont>
 #include <QRect>
 #include <functional>
 #include <memory>
@@ -17,6 +18,7 @@ struct TFontData {
   LOGFONTA lf{};
   QFont font;
   QFontMetrics metrics{QFont()};
+  QRawFont raw;  // the face's glyphs, for drawing a row in one run
   explicit TFontData(const LOGFONTA& l);
 };
 
@@ -34,8 +36,9 @@ struct TBitmapData {
 // A DC over an existing painter (a widget's paint event, a printer page); the painter is not
 // owned. Clip is the rectangle being painted, in device coordinates.
 HDC CreateDCOnPainter(QPainter* painter, const QRect& clip);
-// A DC whose painter is asked for on each drawing call (a bitmap opens its painter lazily).
-HDC CreateDCOnSurface(std::function<QPainter*()> surface, const QRect& bounds);
+// A DC whose painter is asked for on each drawing call (a bitmap opens its painter lazily);
+// its clip is the surface's current rectangle.
+HDC CreateDCOnSurface(std::function<QPainter*()> surface, std::function<QRect()> bounds);
 QPainter* DCPainter(HDC dc);
 // A canvas over a painter that owns its DC.
 std::unique_ptr<TCanvas> CreateCanvasOnPainter(QPainter* painter, const QRect& clip);

@@ -208,6 +208,12 @@ TEST(Canvas, LinesRectanglesAndMaskedCopies) {
   EXPECT_EQ(bmp.Pixel(5, 9), clRed);
   EXPECT_EQ(bmp.Pixel(5, 10), clWhite);  // the end point is left out
   EXPECT_EQ(c->PenPos(), Point(5, 10));
+  EXPECT_EQ(c->ClipRect(), Rect(0, 0, 20, 20));
+  bmp.SetSize(30, 20);
+  EXPECT_EQ(c->ClipRect(), Rect(0, 0, 30, 20));
+  EXPECT_EQ(bmp.Pixel(5, 2), clRed);  // resizing keeps the picture
+  EXPECT_EQ(bmp.Pixel(25, 2), clWhite);
+  bmp.SetSize(20, 20);
 
   TBitmap glyph(4, 4);
   glyph.Canvas()->Brush()->SetColor(clLime);
@@ -245,4 +251,83 @@ TEST(Bitmaps, ResourcesAndImageLists) {
   list.Draw(target.Canvas(), 2, 2, 1);
   EXPECT_EQ(target.Pixel(2, 2), clBlue);
   EXPECT_EQ(target.Pixel(6, 6), clWhite);
+}
+
+TEST(DeviceContext, UnderlineAndStrikeOutSpanTheCells) {
+  for (bool strike : {false, true}) {
+    LOGFONTA lf{};
+    lf.lfHeight = -20;
+    lf.lfWeight = FW_NORMAL;
+    (strike ? lf.lfStrikeOut : lf.lfUnderline) = 1;
+    std::strcpy(lf.lfFaceName, "Liberation Mono");
+    HFONT f = CreateFontIndirectA(lf);
+    TBitmap bmp(100, 30);
+    HDC dc = bmp.Canvas()->Handle();
+    SelectObject(dc, f);
+    SetBkMode(dc, TRANSPARENT);
+    int dx[4] = {20, 20, 20, 20};
+    ExtTextOutA(dc, 10, 2, 0, nullptr, "    ", 4, dx);
+    auto ink = InkColumns(bmp, clWhite, 0, 30);
+    ASSERT_FALSE(ink.empty()) << strike;
+    EXPECT_LE(ink.front(), 12);
+    EXPECT_GE(ink.back(), 80);  // the line runs under every cell, blanks too
+    DeleteObject(f);
+  }
+}
+
+TEST(Fonts, FixedPitchAskedOfAProportionalFace) {
+  TFont f;
+  f.SetName("Arial");
+  f.SetHeight(-16);
+  f.SetPitch(fpFixed);
+  HDC dc = GetDC(nullptr);
+  SelectObject(dc, f.Handle());
+  TEXTMETRICA tm{};
+  GetTextMetricsA(dc, &tm);
+  EXPECT_EQ(tm.tmPitchAndFamily & TMPF_FIXED_PITCH, 0);
+  EXPECT_EQ(tm.tmAveCharWidth, tm.tmMaxCharWidth);
+  ReleaseDC(nullptr, dc);
+}
+
+TEST(DeviceContext, CharactersTheFaceLacksStillKeepTheirCells) {
+  TBitmap bmp(100, 30);
+  HDC dc = bmp.Canvas()->Handle();
+  HFONT f = MakeFont("Liberation Mono", -20);
+  SelectObject(dc, f);
+  SetBkMode(dc, TRANSPARENT);
+  int dx[3] = {30, 30, 30};
+  // The middle byte has no glyph in the face; the letters around it stay in their cells.
+  ExtTextOutA(dc, 0, 2, 0, nullptr, "H\x01H", 3, dx);
+  auto ink = InkColumns(bmp, clWhite, 0, 30);
+  ASSERT_FALSE(ink.empty());
+  bool inFirst = false, inLast = false;
+  for (int x : ink) inFirst |= x < 30, inLast |= x >= 60 && x < 90;
+  EXPECT_TRUE(inFirst);
+  EXPECT_TRUE(inLast);
+  DeleteObject(f);
+}
+
+TEST(Canvas, TextUsesTheCanvasFontAndBrush) {
+  TBitmap bmp(80, 30);
+  TCanvas* c = bmp.Canvas();
+  c->Font()->SetName("Liberation Sans");
+  c->Font()->SetHeight(-18);
+  c->Font()->SetColor(clBlue);
+  c->Brush()->SetColor(clAqua);
+  TSize s = c->TextExtent("Hi");
+  EXPECT_GT(s.cx, 0);
+  HDC dc = GetDC(nullptr);
+  SelectObject(dc, c->Font()->Handle());
+  TSize direct;
+  GetTextExtentPoint32A(dc, "Hi", 2, &direct);
+  ReleaseDC(nullptr, dc);
+  EXPECT_EQ(s, direct);
+  c->TextOut(4, 4, "Hi");
+  EXPECT_EQ(c->PenPos(), Point(4 + s.cx, 4));
+  EXPECT_EQ(bmp.Pixel(4, 4), clAqua);  // the opaque text box in the brush colour
+  EXPECT_EQ(bmp.Pixel(4 + s.cx, 4), clWhite);
+  bool blue = false;
+  for (int y = 4; y < 4 + s.cy; ++y)
+    for (int x = 4; x < 4 + s.cx; ++x) blue |= bmp.Pixel(x, y) == clBlue;
+  EXPECT_TRUE(blue);
 }

@@ -1,0 +1,1 @@
+target_link_libraries(${BENCH_TARGET} PRIVATE editor-core)
