@@ -247,15 +247,15 @@ Store LoadStore() {
 void SaveStore(const Store& st, const AnsiString& failedName) {
   std::string out = "; Vantry Tarn registry\n";
   for (const auto& k : st.keys) {
-    out += "\n[" + EscapePath(k.path) + "]\n";
+    out.append("\n[").append(EscapePath(k.path)).append("]\n");
     for (const auto& v : k.values) {
-      out += "\"" + Escape(v.name) + "\"=";
+      out.append("\"").append(Escape(v.name)).append("\"=");
       if (v.type == rdInteger) {
         char buf[16];
         snprintf(buf, sizeof buf, "dword:%08X", static_cast<uint32_t>(v.integer));
         out += buf;
       } else {
-        out += "\"" + Escape(v.text) + "\"";
+        out.append("\"").append(Escape(v.text)).append("\"");
       }
       out += "\n";
     }
