@@ -189,6 +189,8 @@ public:
   virtual bool IsKeyword(const AnsiString&) const { return false; }
   virtual void Next() = 0;
   virtual void SetLine(const AnsiString& NewValue, int LineNumber) = 0;
+  // The scanner keeps a reference to the caller's text: a temporary would be gone at once.
+  void SetLine(AnsiString&&, int) = delete;
   virtual void SetRange(TSrcRange) {}
   virtual void ResetRange() {}
   void SkipToLineEnd();

@@ -77,6 +77,7 @@ public:
   int GetTokenPos() const override { return static_cast<int>(tokenPos_); }
   void Next() override;
   void SetLine(const AnsiString& NewValue, int LineNumber) override;
+  void SetLine(AnsiString&&, int) = delete;
   void SetRange(TSrcRange Value) override;
   void ResetRange() override;
 

@@ -52,6 +52,7 @@ void TSrcHTMLSrc::InitIdent() {
 int TSrcHTMLSrc::KeyHash(size_t Pos) {
   // The sum stops growing once it is past the table: only "in the table or not" matters then,
   // and a long run of name characters cannot overflow it.
+  if (Pos > lineLen_) Pos = lineLen_;  // a position past the line scans an empty name
   int hash = 0;
   size_t p = Pos;
   stringStart_ = Pos;

@@ -99,6 +99,38 @@ AnsiString Escape(const AnsiString& s) {
   return out;
 }
 
+int HexDigit(char c);
+
+// Key paths in section headers: '\' separates the names, so it stays as it is; control
+// characters, '%' and the byte without a Unicode character are written as %XX.
+std::string EscapePath(const AnsiString& s) {
+  AnsiString plain;
+  for (char ch : s) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 0x20 || c == 0x7F || c == 0x98 || c == '%') {
+      char buf[8];
+      snprintf(buf, sizeof buf, "%%%02X", c);
+      plain += buf;
+    } else {
+      plain += ch;
+    }
+  }
+  return AnsiToUtf8(plain);
+}
+
+AnsiString UnescapePath(const std::string& s) {
+  AnsiString a = Utf8ToAnsi(s), out;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == '%' && i + 2 < a.size() && HexDigit(a[i + 1]) >= 0 && HexDigit(a[i + 2]) >= 0) {
+      out += static_cast<char>(HexDigit(a[i + 1]) * 16 + HexDigit(a[i + 2]));
+      i += 2;
+    } else {
+      out += a[i];
+    }
+  }
+  return out;
+}
+
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -144,6 +176,8 @@ AnsiString Unescape(const std::string& s, size_t& pos, char stop) {
   return out;
 }
 
+AnsiString NormalizePath(const AnsiString& path);
+
 // Reads the store; a missing file is an empty store and lines that cannot be understood are
 // skipped, so a hand-edited file never keeps the program from starting.
 Store LoadStore() {
@@ -166,9 +200,7 @@ Store LoadStore() {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[' && line.size() >= 2 && line.back() == ']') {
-      std::string inner = line.substr(1, line.size() - 2);
-      size_t p = 0;
-      AnsiString path = Unescape(inner, p, '\0');
+      AnsiString path = NormalizePath(UnescapePath(line.substr(1, line.size() - 2)));
       if (path.empty()) { cur = nullptr; continue; }
       st.Create(path);
       cur = IsRootPath(path) ? nullptr : st.Find(path);
@@ -215,15 +247,15 @@ Store LoadStore() {
 void SaveStore(const Store& st, const AnsiString& failedName) {
   std::string out = "; Vantry Tarn registry\n";
   for (const auto& k : st.keys) {
-    out += "\n[" + Escape(k.path) + "]\n";
+    out.append("\n[").append(EscapePath(k.path)).append("]\n");
     for (const auto& v : k.values) {
-      out += "\"" + Escape(v.name) + "\"=";
+      out.append("\"").append(Escape(v.name)).append("\"=");
       if (v.type == rdInteger) {
         char buf[16];
         snprintf(buf, sizeof buf, "dword:%08X", static_cast<uint32_t>(v.integer));
         out += buf;
       } else {
-        out += "\"" + Escape(v.text) + "\"";
+        out.append("\"").append(Escape(v.text)).append("\"");
       }
       out += "\n";
     }

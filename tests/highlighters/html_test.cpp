@@ -81,6 +81,10 @@ TEST_F(HtmlScan, TagNameHashes) {
     EXPECT_EQ(h.KeyHash(0), c.hash) << c.name;
     EXPECT_EQ(h.TagNameLength(), c.len) << c.name;
   }
+  AnsiString shortLine = "ab";
+  h.SetLine(shortLine, 0);
+  EXPECT_EQ(h.KeyHash(100), 0);
+  EXPECT_EQ(h.TagNameLength(), 0u);
 }
 
 TEST_F(HtmlScan, AttributesAndValues) {
