@@ -5,28 +5,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "editor/buffer_plugin.h"
 #include "editor/core/line_store.h"
 #include "editor/core/types.h"
 
 VT_DECLARE_EXCEPTION(EAssertionFailed, Exception);
-
-// What a buffer plugin offers the control; coordinates are 1-based, line indexes of the
-// line-store changes 0-based as the store reports them.
-class ISrcEditBufferPlugin {
-public:
-  virtual ~ISrcEditBufferPlugin() = default;
-  // (column in the expanded line, line) -> (column, row)
-  virtual TDisplayCoord BufferToDisplayPos(const TBufferCoord& Pos) = 0;
-  // (column, row) -> (column in the expanded line, line)
-  virtual TBufferCoord DisplayToBufferPos(const TDisplayCoord& Pos) = 0;
-  virtual int RowCount() = 0;
-  virtual int GetRowLength(int Row) = 0;
-  virtual int LinesInserted(int Index, int Count) = 0;
-  virtual int LinesDeleted(int Index, int Count) = 0;
-  virtual int LinesPutted(int Index, int Count) = 0;
-  virtual void DisplayChanged() = 0;
-  virtual void Reset() = 0;
-};
 
 // What the plugin reads of the control that owns it.
 class TSrcWordWrapHost {
@@ -52,6 +35,8 @@ public:
   int LinesPutted(int Index, int Count) override;
   void DisplayChanged() override;
   void Reset() override;
+  int LineToRow(int Line) override { return BufferToDisplayPos(TBufferCoord{1, Line}).Row; }
+  int RowToLine(int Row) override { return DisplayToBufferPos(TDisplayCoord{1, Row}).Line; }
 
   int LineCount() const { return fLineCount; }
   int LineCapacity() const { return fLineCapacity; }
