@@ -605,19 +605,12 @@ void TWinControl::Realign() {
   if (realigning_) return;
   realigning_ = true;
   TRect r = ClientRect();
+  // In the order the controls were given this parent: the first top-aligned one is topmost,
+  // the first bottom-aligned one is lowest, and so on.
   auto aligned = [&](TAlign a) {
     std::vector<TControl*> v;
     for (TControl* c : controls_)
       if (c->Align() == a && c->Visible()) v.push_back(c);
-    std::stable_sort(v.begin(), v.end(), [a](TControl* x, TControl* y) {
-      switch (a) {
-        case alTop: return x->Top() < y->Top();
-        case alBottom: return x->Top() + x->Height() > y->Top() + y->Height();
-        case alLeft: return x->Left() < y->Left();
-        case alRight: return x->Left() + x->Width() > y->Left() + y->Width();
-        default: return false;
-      }
-    });
     return v;
   };
   try {

@@ -340,6 +340,8 @@ void TCustomForm::SetVisible(bool v) {
         default: f->show(); break;
       }
       applying_ = false;
+      // The decorations are known once the window shows: the frame gets the placement asked for.
+      if (state_ == wsNormal) ApplyGeometry();
       FrameGeometryChanged();
       Realign();
     }
