@@ -369,17 +369,26 @@ protected:
     e->accept();
   }
 
+  // Files dropped on a window that does not take them go to the nearest parent that does.
+  static TWinControl* DropTarget(TWinControl* c) {
+    for (; c; c = c->Parent())
+      if (c->AcceptsDroppedFiles()) return c;
+    return nullptr;
+  }
   void dragEnterEvent(QDragEnterEvent* e) override {
-    if (host_->Control()->AcceptsDroppedFiles() && e->mimeData()->hasUrls()) e->acceptProposedAction();
+    if (DropTarget(host_->Control()) && e->mimeData()->hasUrls()) e->acceptProposedAction();
   }
   void dropEvent(QDropEvent* e) override {
     std::vector<AnsiString> files;
     for (const QUrl& u : e->mimeData()->urls())
       if (u.isLocalFile()) files.push_back(Utf8ToAnsi(u.toLocalFile().toStdString()));
     if (files.empty()) return;
+    TWinControl* target = DropTarget(host_->Control());
+    if (!target) return;
     e->acceptProposedAction();
     gDropped = &files;
-    Send(WM_DROPFILES, reinterpret_cast<uintptr_t>(&files), 0);
+    TMessage m{WM_DROPFILES, reinterpret_cast<uintptr_t>(&files), 0, 0};
+    DeliverMessage(target, m);
     gDropped = nullptr;
   }
 
@@ -656,7 +665,9 @@ void TWinControl::CreateWnd() {
   f->setGeometry(Left(), Top(), Width(), Height());
   host_->Layout();
   host_->Client()->setCursor(CursorShapeOf(cursor_));
-  host_->Client()->setAcceptDrops(acceptFiles_);
+  if (params_.ExStyle & WS_EX_ACCEPTFILES) acceptFiles_ = true;
+  // Every client area takes drags: a window without the files style hands them to its parent.
+  host_->Client()->setAcceptDrops(true);
   f->setEnabled(enabled_);
   if (parentWidget && visible_) f->show();
   // Windowed children get their windows inside this one.
@@ -817,7 +828,6 @@ void TWinControl::SetBorderStyle(TBorderStyle b) {
 
 void TWinControl::DragAcceptFiles(bool accept) {
   acceptFiles_ = accept;
-  if (host_) host_->Client()->setAcceptDrops(accept);
 }
 
 void TWinControl::SetScrollInfo(int Bar, const TScrollInfo& Info, bool) {

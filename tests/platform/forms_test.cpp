@@ -608,3 +608,64 @@ TEST(Shell, OpeningIsRecordedByTheHookWithLinksEncoded) {
 }
 
 }  // namespace
+
+namespace {
+
+class DropForm : public TForm {
+public:
+  using TForm::TForm;
+  std::vector<std::vector<AnsiString>> drops;
+  void WndProc(TMessage& m) override {
+    if (m.Msg == WM_DROPFILES) drops.push_back(DragQueryFiles(m.WParam));
+    TForm::WndProc(m);
+  }
+
+protected:
+  void CreateParams(TCreateParams& p) override {
+    TForm::CreateParams(p);
+    p.ExStyle |= WS_EX_ACCEPTFILES;
+  }
+};
+
+class Closer : public TObject {
+public:
+  TCustomForm* form = nullptr;
+  int ticks = 0;
+  void Tick(TObject*) {
+    if (++ticks == 2) form->Close();
+  }
+};
+
+TEST(Forms, FilesDroppedOnAChildReachTheFormThatTakesThem) {
+  DropForm f(nullptr);
+  auto* panel = new TPanel(&f);
+  panel->SetParent(&f);
+  panel->SetAlign(alClient);
+  f.Show();
+  EXPECT_TRUE(f.AcceptsDroppedFiles());
+  EXPECT_FALSE(panel->AcceptsDroppedFiles());
+  SimulateFileDrop(panel, {"/tmp/one.htm", "/tmp/two.htm"});
+  ASSERT_EQ(f.drops.size(), 1u);
+  ASSERT_EQ(f.drops[0].size(), 2u);
+  EXPECT_EQ(f.drops[0][0], "/tmp/one.htm");
+}
+
+TEST(Application, RunLoopsUntilTheMainFormCloses) {
+  TForm* main = nullptr;
+  Application->CreateForm(main);
+  Application->SetMainForm(main);
+  Closer closer;
+  closer.form = main;
+  auto* timer = new TTimer(main);
+  timer->SetInterval(10);
+  timer->OnTimer = TNotifyEvent(&closer, &Closer::Tick);
+  Application->Run();
+  EXPECT_GE(closer.ticks, 2);
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_FALSE(main->Visible());
+  timer->SetEnabled(false);
+  delete main;
+  EXPECT_FALSE(Application->ExeName().empty());
+}
+
+}  // namespace
