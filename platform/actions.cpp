@@ -347,6 +347,7 @@ QAction* MakeQAction(QObject* parent, TActionClientItem* it, TImageList* images,
       qa->setCheckable(true);
       qa->setChecked(act->Checked());
     }
+    qa->setProperty("vtAction", QVariant::fromValue(static_cast<void*>(act)));
     QObject::connect(qa, &QAction::triggered, qa, [act] {
       // The bar keeps the state of the action, not Qt's own toggling.
       GuardedCall(act, [act] { act->Execute(); });
@@ -455,9 +456,9 @@ void TCustomActionBar::ClickItem(int i) {
   if (it->Action()) it->Action()->Execute();
 }
 
-void TCustomActionBar::ActionChanged(TAction*) {
-  // Rebuilt once control returns to the event loop: an action's own handler may be running
-  // from one of the bar's entries.
+void TCustomActionBar::ActionChanged(TAction*) { ScheduleRebuild(); }
+
+void TCustomActionBar::ScheduleRebuild() {
   if (!HandleAllocated()) return;
   QWidget* w = Host()->Native();
   if (!w || w->property("vtRebuildPending").toBool()) return;
@@ -509,6 +510,19 @@ void TActionMainMenuBar::Build() {
       bar->addAction(qa);
     }
   }
+}
+
+void TActionMainMenuBar::ActionChanged(TAction* a) {
+  // Drop-down menus are filled each time they open; only a top-level item needs the bar built
+  // again (which would close an open menu).
+  for (TActionClientItem* it : ShownItems(Items()))
+    if (it->Action() == a) {
+      ScheduleRebuild();
+      return;
+    }
+  TActionClientItem* root = Items();
+  for (int i = 0; root && i < root->Count(); ++i)
+    if (root->Items(i)->Action() == a) ScheduleRebuild();  // hidden one may show now
 }
 
 void TActionMainMenuBar::ApplyStyle() {
@@ -630,6 +644,27 @@ void TActionToolBar::Build() {
     }
     bar->addAction(qa);
   }
+}
+
+void TActionToolBar::ActionChanged(TAction* a) {
+  if (!HandleAllocated()) return;
+  // Buttons follow their action in place; a change of visibility lays the bar out again.
+  auto* bar = static_cast<QToolBar*>(Host()->Native());
+  TImageList* images = ActionManager() ? ActionManager()->Images() : nullptr;
+  bool found = false;
+  for (QAction* q : bar->actions()) {
+    if (q->property("vtAction").value<void*>() != a) continue;
+    found = true;
+    if (!a->Visible()) {
+      ScheduleRebuild();
+      return;
+    }
+    q->setEnabled(a->Enabled());
+    q->setChecked(a->Checked());
+    q->setIcon(ImageListIcon(images, a->ImageIndex()));
+    if (showHint_) q->setToolTip(QStr(a->Hint().empty() ? StripHotkey(a->Caption()) : a->Hint()));
+  }
+  if (!found && a->Visible()) ScheduleRebuild();  // a hidden button shows again
 }
 
 void TActionToolBar::ApplyStyle() {

@@ -228,6 +228,9 @@ protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;
   virtual void Build() = 0;
   void Unobserve();
+  // Builds the bar again once control returns to the event loop (an action's own handler may
+  // be running from one of the bar's entries).
+  void ScheduleRebuild();
   std::vector<TAction*> observed_;
 
 private:
@@ -252,6 +255,7 @@ public:
   // Opens the item whose caption's access key is the character typed (UTF-8); true when one.
   bool OpenByAccessKey(const std::string& typedUtf8);
   void ApplyStyle() override;
+  void ActionChanged(TAction* Action) override;
 
 protected:
   void CreateWnd() override;
@@ -272,6 +276,7 @@ public:
   bool ShowHint() const { return showHint_; }
   void SetShowHint(bool v) { showHint_ = v; }
   void ApplyStyle() override;
+  void ActionChanged(TAction* Action) override;
 
 protected:
   void CreateWnd() override;

@@ -192,3 +192,9 @@ bool SaveWindowImage(TWinControl* control, const std::string& path) {
   QWidget* frame = control->Host()->Frame();
   return frame->grab().save(QString::fromStdString(path), "PNG");
 }
+
+bool SavePopupImage(const std::string& path) {
+  QApplication::processEvents();
+  QWidget* popup = QApplication::activePopupWidget();
+  return popup && popup->grab().save(QString::fromStdString(path), "PNG");
+}

@@ -421,6 +421,19 @@ TEST(ActionBars, BuiltFromTheItemTreeWithMenuKeysOnlyOnTheMainBar) {
   SimulateKeyStroke(panel, 'G', {ssAlt}, "п", true);
   EXPECT_EQ(menu->ActiveItem(), 1);
   menu->CloseMenus();
+  // A drop-down menu stays open while the update handlers of its actions change them.
+  SimulateKeyStroke(panel, VK_F10);
+  ProcessMessages();
+  std::string dir = VT_TEST_OUTPUT_DIR;
+  ForceDirectories(dir);
+  EXPECT_TRUE(SavePopupImage(dir + "/menu_xp_shadows.png"));
+  bold->SetEnabled(false);
+  newA->SetCaption(W1251("&Новый файл"));
+  ProcessMessages();
+  EXPECT_EQ(menu->ActiveItem(), 0);
+  menu->CloseMenus();
+  bold->SetEnabled(true);
+
   // The tag bar opens by its own command.
   tags->EnterMenuLoop();
   EXPECT_EQ(tags->ActiveItem(), 0);
