@@ -12,19 +12,14 @@
 
 void InstallFormKeyRouter();  // forms.cpp
 
-namespace {
-TApplication gApplication(nullptr);
-}
-
-TApplication* const Application = &gApplication;
+// Never freed: the forms it owns hold windows, and freeing them during static destruction would
+// meet parts of the platform already gone. A program that wants its forms' OnDestroy at the end
+// frees them itself (Application->DestroyComponents()) before main returns.
+TApplication* const Application = new TApplication(nullptr);
 
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
 
-TApplication::~TApplication() {
-  // Forms go first, while the rest of the program still exists.
-  DestroyComponents();
-  SetExceptionSink(nullptr);
-}
+TApplication::~TApplication() { DestroyComponents(); }
 
 void TApplication::Initialize() {
   if (initialized_) return;

@@ -21,7 +21,8 @@
 
 namespace {
 
-TScreen gScreen;
+// Never freed, like the application object (forms may go during static destruction).
+TScreen& gScreen = *new TScreen;
 
 // Watches the form's top-level frame: closing, moving, resizing and state changes.
 class TFormWatcher : public QObject {
@@ -345,7 +346,7 @@ void TCustomForm::SetVisible(bool v) {
       FrameGeometryChanged();
       Realign();
     }
-    f->raise();
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) f->raise();
     f->activateWindow();
   } else {
     bool was = HandleAllocated() && Host()->Frame()->isVisible();

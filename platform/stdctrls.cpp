@@ -50,7 +50,11 @@ TTextControl::TTextControl(TComponent* AOwner) : TCustomControl(AOwner) {
   SetColor(clBtnFace);
 }
 
-TTextControl::~TTextControl() { font_.OnChange = nullptr; }
+TTextControl::~TTextControl() {
+  font_.OnChange = nullptr;
+  // The native widget goes later, with the window: it must not call back into this control.
+  if (HandleAllocated() && Host()->Native()) Host()->Native()->disconnect();
+}
 
 void TTextControl::SetCaption(const AnsiString& v) {
   caption_ = v;
