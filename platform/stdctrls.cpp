@@ -43,6 +43,15 @@ void DrawBevel(TCanvas* c, const TRect& r, TBevelCut cut) {
 
 }  // namespace
 
+AnsiString StripHotkeyText(const AnsiString& caption) {
+  AnsiString text;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+    text += caption[i];
+  }
+  return text;
+}
+
 // ------------------------------------------------------------------------------ TTextControl
 
 TTextControl::TTextControl(TComponent* AOwner) : TCustomControl(AOwner) {
@@ -130,11 +139,7 @@ void TLabel::Paint(TCanvas* c, const TRect&) {
   c->FillRect(r);
   c->Font()->Assign(Font());
   c->Brush()->SetStyle(bsClear);
-  AnsiString text;
-  for (size_t i = 0; i < caption_.size(); ++i) {
-    if (caption_[i] == '&' && i + 1 < caption_.size()) ++i;
-    text += caption_[i];
-  }
+  AnsiString text = StripHotkeyText(caption_);
   TSize sz = c->TextExtent(text);
   int x = alignment_ == taLeftJustify ? 0 : alignment_ == taRightJustify ? r.Width() - sz.cx : (r.Width() - sz.cx) / 2;
   c->TextOut(x, 0, text);

@@ -10,6 +10,9 @@
 #include "platform/graphics.h"
 
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
+// A caption as shown: the access-key marks taken out ("&&" shows one "&").
+AnsiString StripHotkeyText(const AnsiString& caption);
 enum TBevelCut { bvNone, bvLowered, bvRaised };
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
