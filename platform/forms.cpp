@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include "platform/application.h"
 #include "platform/dialogs.h"
 #include "platform/graphics.h"
+#include "platform/stdctrls.h"
 #include "platform/qt/control_host.h"
 #include "platform/qt/widgets_qt.h"
 
@@ -514,6 +516,19 @@ void CollectActionLists(TComponent* c, std::vector<TCustomActionList*>& out) {
   }
 }
 
+// The enabled, visible button of a form that Enter (Default) or Esc (Cancel) presses.
+TButton* DialogButton(TWinControl* parent, bool cancel) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TControl* c = parent->Controls(i);
+    if (!c->Visible() || !c->Enabled()) continue;
+    if (auto* b = dynamic_cast<TButton*>(c))
+      if (cancel ? b->Cancel() : b->Default()) return b;
+    if (auto* w = dynamic_cast<TWinControl*>(c))
+      if (TButton* b = DialogButton(w, cancel)) return b;
+  }
+  return nullptr;
+}
+
 TActionMainMenuBar* MenuEventsBar(TWinControl* parent) {
   for (int i = 0; i < parent->ControlCount(); ++i) {
     TControl* c = parent->Controls(i);
@@ -550,6 +565,15 @@ bool TCustomForm::HandleFormKey(Word vk, TShiftState shift, const std::string& t
     if (key == 0) return true;
   }
   if (IsShortCut(ShortCut(vk, shift))) return true;
+  // Enter and Esc press the default and the cancel button (Enter stays in a memo).
+  if ((vk == VK_RETURN || vk == VK_ESCAPE) && shift.Empty()) {
+    bool cancel = vk == VK_ESCAPE;
+    if (!cancel && qobject_cast<QPlainTextEdit*>(QApplication::focusWidget())) return false;
+    if (TButton* b = DialogButton(this, cancel)) {
+      b->Click();
+      return true;
+    }
+  }
   // The menu keys reach only the bar with menu events.
   if (vk == VK_F10 && shift.Empty()) return HandleMenuKey();
   if (shift == TShiftState{ssAlt}) {

@@ -187,6 +187,18 @@ TEST(Forms, ModalFormAnsweredThroughTheHook) {
   EXPECT_EQ(rounds, 2);
   EXPECT_FALSE(dlg.Visible());
 
+  // Esc presses the cancel button and Enter the default one.
+  auto* cancel = new TButton(&dlg);
+  cancel->SetParent(&dlg);
+  cancel->SetCancel(true);
+  cancel->SetModalResult(mrCancel);
+  ok->SetDefault(true);
+  h.allowClose = true;
+  rec.onModal = [&](const TDialogRequest&) { SimulateKeyStroke(ok, VK_ESCAPE); };
+  EXPECT_EQ(dlg.ShowModal(), mrCancel);
+  rec.onModal = [&](const TDialogRequest&) { SimulateKeyStroke(cancel, VK_RETURN); };
+  EXPECT_EQ(dlg.ShowModal(), mrOk);
+
   // The hook's answer is the modal result.
   h.allowClose = true;
   rec.onModal = nullptr;
