@@ -395,7 +395,7 @@ void TCustomForm::CloseModal() {
 }
 
 int TCustomForm::ShowModal() {
-  if (modal_ || Visible()) throw EInvalidOperation(W1251("Нельзя сделать видимое окно модальным"));
+  if (modal_ || Visible()) throw EInvalidOperation("Cannot make a visible window modal");
   modalResult_ = mrNone;
   HandleNeeded();
   QWidget* f = Host()->Frame();
