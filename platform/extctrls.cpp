@@ -180,6 +180,71 @@ void TListBox::SetItemIndex(int i) {
   }
 }
 
+// ------------------------------------------------------------------------------ TUpDown
+
+TUpDown::TUpDown(TComponent* AOwner) : TTextControl(AOwner) {
+  SetBorderStyle(bsNone);
+  SetBounds(0, 0, 16, 21);
+}
+
+TUpDown::~TUpDown() { SetAssociate(nullptr); }
+
+void TUpDown::SetAssociate(TEdit* e) {
+  if (associate_) associate_->RemoveFreeNotification(this);
+  associate_ = e;
+  if (e) {
+    e->FreeNotification(this);
+    e->SetText(IntToStr(position_));
+    // Placed at the right of its edit, as high as it.
+    SetBounds(e->Left() + e->Width(), e->Top(), Width(), e->Height());
+  }
+}
+
+void TUpDown::Notification(TComponent* AComponent, TOperation Operation) {
+  TTextControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == associate_) associate_ = nullptr;
+}
+
+int TUpDown::Position() const {
+  int v;
+  if (associate_ && TryStrToInt(Trim(associate_->Text()), v)) return v;
+  return position_;
+}
+
+void TUpDown::SetPosition(int v) {
+  position_ = std::clamp(v, std::min(min_, max_), std::max(min_, max_));
+  if (associate_) associate_->SetText(IntToStr(position_));
+}
+
+void TUpDown::Step(bool up) {
+  SetPosition(Position() + (up ? 1 : -1));
+  CallEvent(OnClick, this);
+}
+
+void TUpDown::Paint(TCanvas* c, const TRect&) {
+  TRect r = ClientRect();
+  int mid = r.Height() / 2;
+  c->Brush()->SetColor(clBtnFace);
+  c->FillRect(r);
+  c->Brush()->SetColor(clBtnShadow);
+  c->FrameRect(TRect{0, 0, r.Right, mid});
+  c->FrameRect(TRect{0, mid, r.Right, r.Bottom});
+  c->Pen()->SetColor(clBtnText);
+  int cx = r.Width() / 2;
+  for (int i = 0; i < 3; ++i) {
+    int yu = mid / 2 - 1 + i, yd = mid + (r.Height() - mid) / 2 + 1 - i;
+    c->MoveTo(cx - i, yu);
+    c->LineTo(cx + i + 1, yu);
+    c->MoveTo(cx - i, yd);
+    c->LineTo(cx + i + 1, yd);
+  }
+}
+
+void TUpDown::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TTextControl::MouseDown(Button, Shift, X, Y);
+  if (Button == mbLeft) Step(Y < ClientHeight() / 2);
+}
+
 // ------------------------------------------------------------------------------ pages
 
 TTabSheet::TTabSheet(TComponent* AOwner) : TTextControl(AOwner) { SetBorderStyle(bsNone); }

@@ -74,6 +74,34 @@ private:
   bool syncing_ = false;
 };
 
+// Two arrow buttons that step a number shown in an associated edit.
+class TUpDown : public TTextControl {
+public:
+  explicit TUpDown(TComponent* AOwner);
+  ~TUpDown() override;
+  // The edit that shows the position (cleared when the edit goes away).
+  TEdit* Associate() const { return associate_; }
+  void SetAssociate(TEdit* e);
+  int Min() const { return min_; }
+  void SetMin(int v) { min_ = v; SetPosition(position_); }
+  int Max() const { return max_; }
+  void SetMax(int v) { max_ = v; SetPosition(position_); }
+  // The edit's number when it holds one, else the last position set.
+  int Position() const;
+  void SetPosition(int v);
+  // As a click on the upper (true) or lower arrow.
+  void Step(bool up);
+
+protected:
+  void Paint(TCanvas* Canvas, const TRect& Clip) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+  TEdit* associate_ = nullptr;
+  int min_ = 0, max_ = 100, position_ = 0;
+};
+
 class TPageControl;
 
 // A page of a page control: a panel shown while its tab is active.

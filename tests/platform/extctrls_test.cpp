@@ -100,4 +100,33 @@ TEST(DialogControls, RadioButtonsGroupsListsAndPages) {
   EXPECT_EQ(pages->ActivePage(), p2);
 }
 
+TEST(DialogControls, UpDownStepsItsEdit) {
+  TForm f(nullptr);
+  auto* edit = new TEdit(&f);
+  edit->SetParent(&f);
+  edit->SetBounds(10, 10, 60, 21);
+  auto* ud = new TUpDown(&f);
+  ud->SetParent(&f);
+  ud->SetMin(1);
+  ud->SetMax(3);
+  ud->SetPosition(1);
+  ud->SetAssociate(edit);
+  EXPECT_EQ(ud->Left(), 70);
+  EXPECT_EQ(edit->Text(), "1");
+  f.Show();
+  SimulateMouse(ud, smPress, mbLeft, 4, 2);
+  SimulateMouse(ud, smRelease, mbLeft, 4, 2);
+  EXPECT_EQ(edit->Text(), "2");
+  ud->Step(true);
+  ud->Step(true);
+  EXPECT_EQ(edit->Text(), "3");  // held at the maximum
+  edit->SetText("abc");
+  ud->Step(false);
+  EXPECT_EQ(edit->Text(), "2");  // steps from the last position when the text is no number
+  delete edit;
+  EXPECT_EQ(ud->Associate(), nullptr);
+  ud->Step(false);
+  EXPECT_EQ(ud->Position(), 1);
+}
+
 }  // namespace
