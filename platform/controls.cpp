@@ -14,9 +14,11 @@
 #include <QUrl>
 #include <QWheelEvent>
 #include <algorithm>
+#include <dlfcn.h>
 #include <map>
 
 #include "platform/graphics.h"
+#include "platform/menus.h"
 #include "platform/qt/control_host.h"
 #include "platform/qt/graphics_qt.h"
 
@@ -150,6 +152,8 @@ Qt::CursorShape CursorShapeOf(TCursor c) {
 std::vector<AnsiString>* gDropped = nullptr;
 
 }  // namespace
+
+Word VirtualKeyOfEvent(const QKeyEvent* e) { return VirtualKeyOf(e); }
 
 void DeliverMessage(TWinControl* control, TMessage& m) {
   try {
@@ -365,17 +369,26 @@ protected:
     e->accept();
   }
 
+  // Files dropped on a window that does not take them go to the nearest parent that does.
+  static TWinControl* DropTarget(TWinControl* c) {
+    for (; c; c = c->Parent())
+      if (c->AcceptsDroppedFiles()) return c;
+    return nullptr;
+  }
   void dragEnterEvent(QDragEnterEvent* e) override {
-    if (host_->Control()->AcceptsDroppedFiles() && e->mimeData()->hasUrls()) e->acceptProposedAction();
+    if (DropTarget(host_->Control()) && e->mimeData()->hasUrls()) e->acceptProposedAction();
   }
   void dropEvent(QDropEvent* e) override {
     std::vector<AnsiString> files;
     for (const QUrl& u : e->mimeData()->urls())
       if (u.isLocalFile()) files.push_back(Utf8ToAnsi(u.toLocalFile().toStdString()));
     if (files.empty()) return;
+    TWinControl* target = DropTarget(host_->Control());
+    if (!target) return;
     e->acceptProposedAction();
     gDropped = &files;
-    Send(WM_DROPFILES, reinterpret_cast<uintptr_t>(&files), 0);
+    TMessage m{WM_DROPFILES, reinterpret_cast<uintptr_t>(&files), 0, 0};
+    DeliverMessage(target, m);
     gDropped = nullptr;
   }
 
@@ -429,12 +442,26 @@ TControlHost::~TControlHost() {
   delete frame_;
 }
 
+void TControlHost::SetNative(QWidget* w) {
+  native_ = w;
+  if (w) {
+    frame_->setFocusProxy(w);
+    client_->hide();
+    w->show();
+  } else {
+    frame_->setFocusProxy(client_);
+    client_->show();
+  }
+  Layout();
+}
+
 void TControlHost::Layout() {
   int b = border_ ? 1 : 0;
   int w = frame_->width() - 2 * b, h = frame_->height() - 2 * b;
   int vw = barShown[SB_VERT] ? vbar_->sizeHint().width() : 0;
   int hh = barShown[SB_HORZ] ? hbar_->sizeHint().height() : 0;
   client_->setGeometry(b, b, std::max(0, w - vw), std::max(0, h - hh));
+  if (native_) native_->setGeometry(0, 0, frame_->width(), frame_->height());
   vbar_->setGeometry(b + w - vw, b, vw, std::max(0, h - hh));
   hbar_->setGeometry(b, b + h - hh, std::max(0, w - vw), hh);
   vbar_->setVisible(barShown[SB_VERT]);
@@ -498,15 +525,55 @@ TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {}
 
 TControl::~TControl() {
   if (gCapture == this) gCapture = nullptr;
+  if (parent_) {
+    auto& list = parent_->controls_;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    parent_ = nullptr;
+  }
 }
 
-void TControl::SetParent(TWinControl* AParent) { parent_ = AParent; }
+void TControl::SetParent(TWinControl* AParent) {
+  if (AParent == parent_) return;
+  if (parent_) {
+    auto& list = parent_->controls_;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    if (align_ != alNone) parent_->Realign();
+  }
+  parent_ = AParent;
+  if (parent_) {
+    parent_->controls_.push_back(this);
+    if (align_ != alNone) parent_->Realign();
+  }
+}
+
+void TControl::SetAlign(TAlign a) {
+  if (a == align_) return;
+  align_ = a;
+  if (parent_) parent_->Realign();
+}
+
+void TControl::SetPopupMenu(TPopupMenu* m) {
+  if (popupMenu_ == m) return;
+  if (popupMenu_) popupMenu_->RemoveFreeNotification(this);
+  popupMenu_ = m;
+  if (m) m->FreeNotification(this);
+}
+
+void TControl::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == popupMenu_) popupMenu_ = nullptr;
+}
 
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   bounds_ = TRect{ALeft, ATop, ALeft + std::max(AWidth, 0), ATop + std::max(AHeight, 0)};
+  if (align_ != alNone && parent_ && !parent_->realigning_) parent_->Realign();
 }
 
-void TControl::SetVisible(bool v) { visible_ = v; }
+void TControl::SetVisible(bool v) {
+  bool changed = v != visible_;
+  visible_ = v;
+  if (changed && align_ != alNone && parent_) parent_->Realign();
+}
 void TControl::SetEnabled(bool v) { enabled_ = v; }
 void TControl::SetCursor(TCursor c) { cursor_ = c; }
 
@@ -529,9 +596,56 @@ intptr_t TControl::Perform(unsigned Msg, uintptr_t WParam, intptr_t LParam) {
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) { bounds_ = TRect{0, 0, 185, 89}; }
 
 TWinControl::~TWinControl() {
-  // The window goes without calling back into a half-destroyed control.
+  // The window goes without calling back into a half-destroyed control; the children keep
+  // their own windows' lifetime and lose their parent.
   destroyingHandle_ = true;
+  DestroyChildHandles();
+  for (TControl* c : controls_) c->parent_ = nullptr;
+  controls_.clear();
   host_.reset();
+}
+
+void TWinControl::DestroyChildHandles() {
+  for (TControl* c : controls_)
+    if (auto* w = dynamic_cast<TWinControl*>(c)) w->DestroyHandle();
+}
+
+void TWinControl::Realign() {
+  if (realigning_) return;
+  realigning_ = true;
+  TRect r = ClientRect();
+  // In the order the controls were given this parent: the first top-aligned one is topmost,
+  // the first bottom-aligned one is lowest, and so on.
+  auto aligned = [&](TAlign a) {
+    std::vector<TControl*> v;
+    for (TControl* c : controls_)
+      if (c->Align() == a && c->Visible()) v.push_back(c);
+    return v;
+  };
+  try {
+    for (TControl* c : aligned(alTop)) {
+      c->SetBounds(r.Left, r.Top, r.Width(), c->Height());
+      r.Top += c->Height();
+    }
+    for (TControl* c : aligned(alBottom)) {
+      c->SetBounds(r.Left, r.Bottom - c->Height(), r.Width(), c->Height());
+      r.Bottom -= c->Height();
+    }
+    for (TControl* c : aligned(alLeft)) {
+      c->SetBounds(r.Left, r.Top, c->Width(), std::max(0, r.Height()));
+      r.Left += c->Width();
+    }
+    for (TControl* c : aligned(alRight)) {
+      c->SetBounds(r.Right - c->Width(), r.Top, c->Width(), std::max(0, r.Height()));
+      r.Right -= c->Width();
+    }
+    for (TControl* c : aligned(alClient))
+      c->SetBounds(r.Left, r.Top, std::max(0, r.Width()), std::max(0, r.Height()));
+  } catch (...) {
+    realigning_ = false;
+    throw;
+  }
+  realigning_ = false;
 }
 
 void TWinControl::CreateParams(TCreateParams& Params) {
@@ -551,13 +665,20 @@ void TWinControl::CreateWnd() {
   f->setGeometry(Left(), Top(), Width(), Height());
   host_->Layout();
   host_->Client()->setCursor(CursorShapeOf(cursor_));
-  host_->Client()->setAcceptDrops(acceptFiles_);
+  if (params_.ExStyle & WS_EX_ACCEPTFILES) acceptFiles_ = true;
+  // Every client area takes drags: a window without the files style hands them to its parent.
+  host_->Client()->setAcceptDrops(true);
   f->setEnabled(enabled_);
   if (parentWidget && visible_) f->show();
+  // Windowed children get their windows inside this one.
+  for (TControl* c : controls_)
+    if (auto* w = dynamic_cast<TWinControl*>(c)) w->HandleNeeded();
+  Realign();
 }
 
 void TWinControl::DestroyWnd() {
   if (gCapture == this) gCapture = nullptr;
+  DestroyChildHandles();
   host_.reset();
 }
 
@@ -585,7 +706,10 @@ void TWinControl::SetParent(TWinControl* AParent) {
   TControl::SetParent(AParent);
   if (host_) {
     host_->Frame()->setParent(AParent && AParent->HandleAllocated() ? AParent->Host()->Frame() : nullptr);
+    host_->Frame()->setGeometry(Left(), Top(), Width(), Height());
     if (visible_) host_->Frame()->show();
+  } else if (AParent && AParent->HandleAllocated()) {
+    HandleNeeded();
   }
 }
 
@@ -665,10 +789,18 @@ void TWinControl::ScrollWindow(int dx, int dy, const TRect* rect) {
 
 void TWinControl::SetFocus() {
   HandleNeeded();
-  host_->Client()->setFocus(Qt::OtherFocusReason);
+  if (host_->Native()) host_->Native()->setFocus(Qt::OtherFocusReason);
+  else host_->Client()->setFocus(Qt::OtherFocusReason);
 }
 
-bool TWinControl::Focused() const { return host_ && host_->Client()->hasFocus(); }
+bool TWinControl::Focused() const {
+  if (!host_) return false;
+  if (QWidget* n = host_->Native()) {
+    QWidget* f = QApplication::focusWidget();
+    return f && (f == n || n->isAncestorOf(f));
+  }
+  return host_->Client()->hasFocus();
+}
 
 bool TWinControl::CanFocus() const { return visible_ && enabled_; }
 
@@ -696,7 +828,6 @@ void TWinControl::SetBorderStyle(TBorderStyle b) {
 
 void TWinControl::DragAcceptFiles(bool accept) {
   acceptFiles_ = accept;
-  if (host_) host_->Client()->setAcceptDrops(accept);
 }
 
 void TWinControl::SetScrollInfo(int Bar, const TScrollInfo& Info, bool) {
@@ -791,12 +922,18 @@ void TWinControl::WndProc(TMessage& m) {
     case WM_LBUTTONUP: case WM_RBUTTONUP: case WM_MBUTTONUP: {
       TMouseButton b = m.Msg == WM_RBUTTONUP ? mbRight : m.Msg == WM_MBUTTONUP ? mbMiddle : mbLeft;
       MouseUp(b, MouseKeysToShiftState(m.WParam), LoWordSigned(m.LParam), HiWordSigned(m.LParam));
+      if (b == mbRight && PopupMenu()) {
+        TPoint p = ClientToScreen(TPoint{LoWordSigned(m.LParam), HiWordSigned(m.LParam)});
+        PopupMenu()->SetPopupComponent(this);
+        PopupMenu()->Popup(p.X, p.Y);
+      }
       break;
     }
     case WM_MOUSEMOVE:
       MouseMove(MouseKeysToShiftState(m.WParam), LoWordSigned(m.LParam), HiWordSigned(m.LParam));
       break;
     case WM_SIZE:
+      Realign();
       Resize();
       break;
     case WM_SETFOCUS:
@@ -858,9 +995,37 @@ int16_t GetKeyState(int VirtualKey) {
     case VK_LBUTTON: down = b & Qt::LeftButton; break;
     case VK_RBUTTON: down = b & Qt::RightButton; break;
     case VK_MBUTTON: down = b & Qt::MiddleButton; break;
-    default: return 0;  // lock keys are read where the window system offers them
+    case VK_CAPITAL: case VK_NUMLOCK: case VK_SCROLL:
+      return LockKeyToggled(VirtualKey) ? 1 : 0;
+    default: return 0;
   }
   return down ? static_cast<int16_t>(0x8000) : 0;
+}
+
+// Lock-key indicators of the X server's keyboard (Caps Lock bit 0, Num Lock bit 1, Scroll Lock
+// bit 2), read through the X library loaded at run time. Other window systems (offscreen,
+// Wayland) offer nothing: the keys read as off there.
+bool LockKeyToggled(int VirtualKey) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) return false;
+  using OpenDisplay = void* (*)(const char*);
+  using GetIndicatorState = int (*)(void*, unsigned, unsigned*);
+  static void* display = nullptr;
+  static GetIndicatorState getState = nullptr;
+  static bool tried = false;
+  if (!tried) {
+    tried = true;
+    if (void* lib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL)) {
+      auto open = reinterpret_cast<OpenDisplay>(dlsym(lib, "XOpenDisplay"));
+      getState = reinterpret_cast<GetIndicatorState>(dlsym(lib, "XkbGetIndicatorState"));
+      if (open && getState) display = open(nullptr);
+    }
+  }
+  if (!display || !getState) return false;
+  unsigned state = 0;
+  constexpr unsigned kUseCoreKeyboard = 0x100;
+  if (getState(display, kUseCoreKeyboard, &state) != 0) return false;
+  unsigned bit = VirtualKey == VK_CAPITAL ? 1u : VirtualKey == VK_NUMLOCK ? 2u : 4u;
+  return state & bit;
 }
 
 TControl* GetCaptureControl() { return gCapture; }

@@ -81,8 +81,12 @@ struct TScrollInfo {
 };
 
 enum TBorderStyle { bsNone, bsSingle };
+// Where a control sits in its parent: aligned controls are laid out when the parent resizes
+// (top and bottom first, then left and right, the client control takes what is left).
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
 class TWinControl;
+class TPopupMenu;
 
 // A visual element with a position inside its parent.
 class TControl : public TComponent {
@@ -108,13 +112,23 @@ public:
   TCursor Cursor() const { return cursor_; }
   virtual void SetCursor(TCursor c);
 
+  TAlign Align() const { return align_; }
+  void SetAlign(TAlign a);
+  // The context menu shown on a right click (a free notification clears it).
+  TPopupMenu* PopupMenu() const { return popupMenu_; }
+  void SetPopupMenu(TPopupMenu* m);
+
   virtual void Invalidate() {}
   // The message entry: every window message of the control passes here.
   virtual void WndProc(TMessage& Message);
   intptr_t Perform(unsigned Msg, uintptr_t WParam, intptr_t LParam);
 
 protected:
+  friend class TWinControl;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   TWinControl* parent_ = nullptr;
+  TAlign align_ = alNone;
+  TPopupMenu* popupMenu_ = nullptr;
   TRect bounds_{0, 0, 0, 0};
   bool visible_ = true, enabled_ = true;
   TColor color_ = clWindow;
@@ -134,6 +148,11 @@ public:
   TControlHost* Host() const { return host_.get(); }
   // Re-creates the window, as a change of a creation parameter requires.
   void RecreateWnd();
+  // Controls whose parent this is, in the order they were given it.
+  int ControlCount() const { return static_cast<int>(controls_.size()); }
+  TControl* Controls(int i) const { return controls_.at(static_cast<size_t>(i)); }
+  // Lays the aligned children out in the client area.
+  void Realign();
 
   void SetParent(TWinControl* AParent) override;
   void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
@@ -203,6 +222,10 @@ protected:
   const TCreateParams& Params() const { return params_; }
 
 private:
+  friend class TControl;
+  void DestroyChildHandles();
+  std::vector<TControl*> controls_;
+  bool realigning_ = false;
   std::unique_ptr<TControlHost> host_;
   TCreateParams params_;
   TBorderStyle borderStyle_ = bsSingle;
@@ -223,6 +246,10 @@ TShiftState KeyboardShiftState();
 // Key state: bit 0x8000 set while the key is down, bit 1 when a lock key is toggled on.
 int16_t GetKeyState(int VirtualKey);
 TControl* GetCaptureControl();
+// Whether Caps Lock, Num Lock or Scroll Lock (VK_CAPITAL, VK_NUMLOCK, VK_SCROLL) is toggled on:
+// the X keyboard indicators under X11; always off where the window system offers nothing
+// (offscreen, Wayland). A held key that is not toggled cannot be seen.
+bool LockKeyToggled(int VirtualKey);
 
 // The system caret: one for the application, owned by the control that created it.
 void CreateCaret(TWinControl* Owner, int Width, int Height);

@@ -185,3 +185,16 @@ TColor ClientPixel(TWinControl* control, int x, int y) {
   QRgb p = img.pixel(x, y);
   return RGB(qRed(p), qGreen(p), qBlue(p));
 }
+
+bool SaveWindowImage(TWinControl* control, const std::string& path) {
+  if (!control->HandleAllocated()) return false;
+  QApplication::processEvents();
+  QWidget* frame = control->Host()->Frame();
+  return frame->grab().save(QString::fromStdString(path), "PNG");
+}
+
+bool SavePopupImage(const std::string& path) {
+  QApplication::processEvents();
+  QWidget* popup = QApplication::activePopupWidget();
+  return popup && popup->grab().save(QString::fromStdString(path), "PNG");
+}

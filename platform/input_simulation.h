@@ -23,5 +23,11 @@ void SimulateFileDrop(TWinControl* control, const std::vector<std::string>& path
 void ShowForTest(TWinControl* control, int width, int height);
 // The control's client area as painted now, saved as a PNG file; false when it cannot be.
 bool SaveClientImage(TWinControl* control, const std::string& path);
+// The whole window of a control (a form with its child controls) as painted now, saved as a
+// PNG file; false when it cannot be.
+bool SaveWindowImage(TWinControl* control, const std::string& path);
+// The open popup (a drop-down or context menu) as painted now, saved as a PNG file; false when
+// no popup is open.
+bool SavePopupImage(const std::string& path);
 // The colour (as $00BBGGRR) of a client pixel after painting.
 TColor ClientPixel(TWinControl* control, int x, int y);

@@ -3,6 +3,7 @@
 // widget (painting, mouse, keys) and the two scroll bars; Qt events become window messages.
 #include <QRegion>
 #include <QScrollBar>
+#include <QKeyEvent>
 #include <QWidget>
 
 #include "platform/controls.h"
@@ -20,6 +21,9 @@ public:
   TWinControl* Control() const { return control_; }
 
   void Layout();
+  // A native widget of a standard control, shown in place of the painted client area.
+  void SetNative(QWidget* w);
+  QWidget* Native() const { return native_; }
   void AddDirty(const QRect& r) { dirty_ += r; }
   QRegion TakeDirty() {
     QRegion d = dirty_;
@@ -42,9 +46,21 @@ private:
   TClientWidget* client_;
   QScrollBar* hbar_;
   QScrollBar* vbar_;
+  QWidget* native_ = nullptr;
   QRegion dirty_;
   bool border_;
 };
 
 // Delivers a message to a control, handing an escaping exception to the application's handler.
 void DeliverMessage(TWinControl* control, TMessage& m);
+// The virtual-key code of a Qt key event (the physical key, whatever the layout).
+Word VirtualKeyOfEvent(const QKeyEvent* e);
+// Runs code called from Qt, handing an escaping exception to the application's handler.
+template <class F>
+void GuardedCall(TObject* sender, F&& f) {
+  try {
+    f();
+  } catch (...) {
+    HandleException(sender);
+  }
+}

@@ -1,0 +1,587 @@
+#include "platform/forms.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+#include <QWindowStateChangeEvent>
+#include <algorithm>
+
+#include "platform/actions.h"
+#include "platform/application.h"
+#include "platform/dialogs.h"
+#include "platform/graphics.h"
+#include "platform/stdctrls.h"
+#include "platform/qt/control_host.h"
+#include "platform/qt/widgets_qt.h"
+
+namespace {
+
+// Never freed, like the application object (forms may go during static destruction).
+TScreen& gScreen = *new TScreen;
+
+// Watches the form's top-level frame: closing, moving, resizing and state changes.
+class TFormWatcher : public QObject {
+public:
+  TFormWatcher(TCustomForm* form, QWidget* frame) : QObject(frame), form_(form) {
+    frame->installEventFilter(this);
+  }
+
+protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    switch (e->type()) {
+      case QEvent::Close:
+        e->ignore();
+        GuardedCall(form_, [this] { form_->FrameCloseRequested(); });
+        return true;
+      case QEvent::Move:
+      case QEvent::Resize:
+        form_->FrameGeometryChanged();
+        break;
+      case QEvent::WindowStateChange:
+        form_->FrameStateChanged();
+        break;
+      case QEvent::WindowActivate:
+        GuardedCall(form_, [this] { CallEvent(form_->OnActivate, form_); });
+        break;
+      case QEvent::WindowDeactivate:
+        GuardedCall(form_, [this] { CallEvent(form_->OnDeactivate, form_); });
+        break;
+      default:
+        break;
+    }
+    return false;
+  }
+
+private:
+  TCustomForm* form_;
+};
+
+TCustomForm* FormOfWidget(QWidget* w) {
+  if (!w) return nullptr;
+  QWidget* top = w->window();
+  for (int i = 0; i < Screen->FormCount(); ++i) {
+    TCustomForm* f = Screen->Forms(i);
+    if (f->HandleAllocated() && f->Host()->Frame() == top) return f;
+  }
+  return nullptr;
+}
+
+// Routes keys of every form: key preview, the shortcuts of the form's actions and the menu
+// keys, before the focused control sees them.
+class TFormKeyRouter : public QObject {
+protected:
+  bool eventFilter(QObject* obj, QEvent* e) override {
+    if (e->type() != QEvent::KeyPress && e->type() != QEvent::KeyRelease) return false;
+    if (!obj->isWidgetType()) return false;
+    auto* w = static_cast<QWidget*>(obj);
+    // A key ignored by a widget travels on to its parents: route it once.
+    if (e == last_ && lastReceiver_ && lastReceiver_->parentWidget() == w) {
+      lastReceiver_ = w;
+      return false;
+    }
+    last_ = e;
+    lastReceiver_ = w;
+    auto* k = static_cast<QKeyEvent*>(e);
+    TCustomForm* form = FormOfWidget(w);
+    if (!form) return false;
+    Word vk = VirtualKeyOfEvent(k);
+    if (e->type() == QEvent::KeyRelease) {
+      // Alt pressed and released alone opens the main menu.
+      bool lone = vk == VK_MENU && altAlone_;
+      altAlone_ = false;
+      if (lone && !k->isAutoRepeat()) {
+        bool used = false;
+        GuardedCall(form, [&] { used = form->HandleMenuKey(); });
+        return used;
+      }
+      return false;
+    }
+    altAlone_ = vk == VK_MENU;
+    if (!vk || vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU) return false;
+    TShiftState shift;
+    if (k->modifiers() & Qt::ShiftModifier) shift.Include(ssShift);
+    if (k->modifiers() & Qt::ControlModifier) shift.Include(ssCtrl);
+    if (k->modifiers() & Qt::AltModifier) shift.Include(ssAlt);
+    bool used = false;
+    GuardedCall(form, [&] { used = form->HandleFormKey(vk, shift, k->text().toStdString()); });
+    return used;
+  }
+
+private:
+  QEvent* last_ = nullptr;
+  QPointer<QWidget> lastReceiver_;
+  bool altAlone_ = false;
+};
+
+}  // namespace
+
+TScreen* const Screen = &gScreen;
+
+void InstallFormKeyRouter() {
+  static TFormKeyRouter* router = nullptr;
+  if (router) return;
+  EnsureGuiApplication();
+  router = new TFormKeyRouter;
+  qApp->installEventFilter(router);
+}
+
+int TScreen::Width() const {
+  EnsureGuiApplication();
+  QScreen* s = QGuiApplication::primaryScreen();
+  return s ? s->geometry().width() : 1024;
+}
+
+int TScreen::Height() const {
+  EnsureGuiApplication();
+  QScreen* s = QGuiApplication::primaryScreen();
+  return s ? s->geometry().height() : 768;
+}
+
+TCustomForm* TScreen::ActiveForm() const {
+  if (!QCoreApplication::instance()) return nullptr;
+  return FormOfWidget(QApplication::activeWindow());
+}
+
+TCustomForm* GetParentForm(TControl* Control) {
+  for (TControl* c = Control; c; c = c->Parent())
+    if (auto* f = dynamic_cast<TCustomForm*>(c)) return f;
+  return nullptr;
+}
+
+// ------------------------------------------------------------------------------ TCustomForm
+
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
+  Application->Initialize();
+  visible_ = false;
+  SetBorderStyle(bsNone);
+  SetColor(clBtnFace);
+  bounds_ = TRect{0, 0, 400, 300};
+  normal_ = bounds_;
+  gScreen.forms_.push_back(this);
+}
+
+TCustomForm::~TCustomForm() {
+  if (!destroyed_) {
+    destroyed_ = true;
+    try {
+      CallEvent(OnDestroy, this);
+    } catch (...) {
+      ::HandleException(this);
+    }
+  }
+  // Owned components go while the form is still a form (their windows live in it).
+  DestroyComponents();
+  gScreen.forms_.erase(std::remove(gScreen.forms_.begin(), gScreen.forms_.end(), this), gScreen.forms_.end());
+  if (Application->MainForm() == this) Application->SetMainForm(nullptr);
+}
+
+void TCustomForm::DoCreate() {
+  if (created_) return;
+  created_ = true;
+  CallEvent(OnCreate, this);
+}
+
+void TCustomForm::DoDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  CallEvent(OnDestroy, this);
+}
+
+void TCustomForm::CreateWnd() {
+  TWinControl::CreateWnd();
+  QWidget* f = Host()->Frame();
+  f->setWindowTitle(QStr(caption_));
+  watcher_ = new TFormWatcher(this, f);
+  SetFormBorderStyle(formBorder_);
+  ApplyGeometry();
+}
+
+void TCustomForm::DestroyWnd() {
+  watcher_ = nullptr;  // a child of the frame: goes with it
+  TWinControl::DestroyWnd();
+}
+
+void TCustomForm::SetCaption(const AnsiString& v) {
+  caption_ = v;
+  if (HandleAllocated()) Host()->Frame()->setWindowTitle(QStr(v));
+}
+
+void TCustomForm::SetFormBorderStyle(int s) {
+  formBorder_ = s;
+  if (!HandleAllocated()) return;
+  QWidget* f = Host()->Frame();
+  bool shown = f->isVisible();
+  Qt::WindowFlags flags = Qt::Window;
+  switch (s) {
+    case fbsNone: flags |= Qt::FramelessWindowHint; break;
+    case bsDialog: flags = Qt::Dialog; break;
+    case bsToolWindow: case bsSizeToolWin: flags = Qt::Tool; break;
+    default: break;
+  }
+  if (f->windowFlags() != flags) {
+    f->setWindowFlags(flags);
+    if (shown) f->show();
+  }
+}
+
+TWindowState TCustomForm::WindowState() const {
+  if (HandleAllocated() && Host()->Frame()->isVisible()) {
+    Qt::WindowStates s = Host()->Frame()->windowState();
+    if (s & Qt::WindowMinimized) return wsMinimized;
+    if (s & Qt::WindowMaximized) return wsMaximized;
+    return wsNormal;
+  }
+  return state_;
+}
+
+void TCustomForm::SetWindowState(TWindowState s) {
+  state_ = s;
+  if (!HandleAllocated() || !Host()->Frame()->isVisible()) return;
+  QWidget* f = Host()->Frame();
+  applying_ = true;
+  switch (s) {
+    case wsMaximized: f->showMaximized(); break;
+    case wsMinimized: f->showMinimized(); break;
+    case wsNormal:
+      f->showNormal();
+      applying_ = false;
+      ApplyGeometry();
+      break;
+  }
+  applying_ = false;
+  FrameGeometryChanged();
+}
+
+void TCustomForm::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  TRect r{ALeft, ATop, ALeft + std::max(AWidth, 0), ATop + std::max(AHeight, 0)};
+  normal_ = r;
+  if (WindowState() != wsNormal) return;  // kept for the normal state
+  bounds_ = r;
+  ApplyGeometry();
+}
+
+void TCustomForm::ApplyGeometry() {
+  if (!HandleAllocated() || applying_) return;
+  QWidget* f = Host()->Frame();
+  if (f->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) return;
+  applying_ = true;
+  // Frame geometry: the decorations are taken out of the client size.
+  QRect fg = f->frameGeometry(), g = f->geometry();
+  int dw = f->isVisible() ? fg.width() - g.width() : 0;
+  int dh = f->isVisible() ? fg.height() - g.height() : 0;
+  f->move(normal_.Left, normal_.Top);
+  f->resize(std::max(1, normal_.Width() - dw), std::max(1, normal_.Height() - dh));
+  Host()->Layout();
+  applying_ = false;
+  Realign();
+}
+
+void TCustomForm::FrameGeometryChanged() {
+  if (!HandleAllocated()) return;
+  QWidget* f = Host()->Frame();
+  QRect fg = f->frameGeometry();
+  bounds_ = TRect{fg.left(), fg.top(), fg.left() + fg.width(), fg.top() + fg.height()};
+  if (!applying_ && !(f->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) && f->isVisible())
+    normal_ = bounds_;
+  Host()->Layout();
+}
+
+void TCustomForm::FrameStateChanged() {
+  if (!HandleAllocated()) return;
+  QWidget* f = Host()->Frame();
+  Qt::WindowStates s = f->windowState();
+  state_ = (s & Qt::WindowMinimized) ? wsMinimized : (s & Qt::WindowMaximized) ? wsMaximized : wsNormal;
+}
+
+void TCustomForm::ApplyPosition() {
+  if (positioned_) return;
+  positioned_ = true;
+  int w = normal_.Width(), h = normal_.Height();
+  TCustomForm* main = Application->MainForm();
+  switch (position_) {
+    case poScreenCenter:
+    case poDesktopCenter:
+      normal_ = Bounds(Screen->Width() / 2 - w / 2, Screen->Height() / 2 - h / 2, w, h);
+      break;
+    case poMainFormCenter:
+    case poOwnerFormCenter: {
+      auto* owner = dynamic_cast<TCustomForm*>(Owner());
+      TCustomForm* c = position_ == poOwnerFormCenter && owner ? owner : main;
+      if (c && c != this)
+        normal_ = Bounds(c->Left() + c->Width() / 2 - w / 2, c->Top() + c->Height() / 2 - h / 2, w, h);
+      else
+        normal_ = Bounds(Screen->Width() / 2 - w / 2, Screen->Height() / 2 - h / 2, w, h);
+      break;
+    }
+    default:
+      break;
+  }
+  if (state_ == wsNormal) bounds_ = normal_;
+}
+
+void TCustomForm::SetVisible(bool v) {
+  if (v) {
+    HandleNeeded();
+    QWidget* f = Host()->Frame();
+    bool was = f->isVisible();
+    visible_ = true;
+    if (!was) {
+      ApplyPosition();
+      DoShow();
+      ApplyGeometry();
+      applying_ = true;
+      switch (state_) {
+        case wsMaximized: f->showMaximized(); break;
+        case wsMinimized: f->showMinimized(); break;
+        default: f->show(); break;
+      }
+      applying_ = false;
+      // The decorations are known once the window shows: the frame gets the placement asked for.
+      if (state_ == wsNormal) ApplyGeometry();
+      FrameGeometryChanged();
+      Realign();
+    }
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) f->raise();
+    f->activateWindow();
+  } else {
+    bool was = HandleAllocated() && Host()->Frame()->isVisible();
+    if (was) state_ = WindowState();
+    visible_ = false;
+    if (was) {
+      Host()->Frame()->hide();
+      DoHide();
+    }
+  }
+}
+
+void TCustomForm::SetEnabled(bool v) { TWinControl::SetEnabled(v); }
+
+void TCustomForm::DoShow() { CallEvent(OnShow, this); }
+void TCustomForm::DoHide() { CallEvent(OnHide, this); }
+void TCustomForm::DoClose(TCloseAction& Action) { CallEvent(OnClose, this, Action); }
+
+bool TCustomForm::CloseQuery() {
+  bool can = true;
+  CallEvent(OnCloseQuery, this, can);
+  return can;
+}
+
+void TCustomForm::SetModalResult(TModalResult r) {
+  modalResult_ = r;
+  if (modal_ && r != mrNone && watcher_) {
+    // Wakes the modal loop.
+    QTimer::singleShot(0, Host()->Frame(), [] {});
+  }
+}
+
+void TCustomForm::CloseModal() {
+  TCloseAction action = caNone;
+  if (CloseQuery()) {
+    action = caHide;
+    DoClose(action);
+  }
+  switch (action) {
+    case caNone: modalResult_ = mrNone; break;
+    case caFree: Release(); break;
+    default: break;
+  }
+}
+
+int TCustomForm::ShowModal() {
+  if (modal_ || Visible()) throw EInvalidOperation("Cannot make a visible window modal");
+  modalResult_ = mrNone;
+  HandleNeeded();
+  QWidget* f = Host()->Frame();
+  f->setWindowModality(Qt::ApplicationModal);
+  modal_ = true;
+  QPointer<QWidget> guard(f);
+  try {
+    Show();
+    const TDialogHook& hook = DialogHook();
+    if (hook || !DialogsCanShow()) {
+      // Answered without a user: the hook plays the user once per round; when it gives no
+      // answer (or there is no hook) the form is cancelled without asking its close query.
+      for (int round = 0; round < 100 && modalResult_ == mrNone; ++round) {
+        std::optional<TDialogAnswer> a;
+        if (hook) {
+          TDialogRequest req;
+          req.Kind = dkModalForm;
+          req.Caption = caption_;
+          req.Form = this;
+          a = hook(req);
+        }
+        if (modalResult_ == mrNone && a && a->Result != mrNone) modalResult_ = a->Result;
+        if (modalResult_ == mrNone) {
+          modalResult_ = mrCancel;
+          break;
+        }
+        CloseModal();
+      }
+      if (modalResult_ == mrNone) modalResult_ = mrCancel;
+    } else {
+      QEventLoop loop;
+      while (true) {
+        if (Application->Terminated()) {
+          modalResult_ = mrCancel;
+          break;
+        }
+        if (modalResult_ != mrNone) {
+          CloseModal();
+          if (modalResult_ != mrNone) break;
+        }
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+      }
+    }
+  } catch (...) {
+    modal_ = false;
+    if (guard) {
+      guard->setWindowModality(Qt::NonModal);
+      Hide();
+    }
+    throw;
+  }
+  modal_ = false;
+  if (guard) {
+    Hide();
+    guard->setWindowModality(Qt::NonModal);
+  }
+  return modalResult_;
+}
+
+void TCustomForm::Close() {
+  if (modal_) {
+    SetModalResult(mrCancel);
+    return;
+  }
+  if (!CloseQuery()) return;
+  TCloseAction action = caHide;
+  DoClose(action);
+  if (action == caNone) return;
+  if (Application->MainForm() == this) {
+    Hide();
+    Application->Terminate();
+    return;
+  }
+  switch (action) {
+    case caHide: Hide(); break;
+    case caMinimize: SetWindowState(wsMinimized); break;
+    case caFree: Release(); break;
+    default: break;
+  }
+}
+
+void TCustomForm::FrameCloseRequested() { Close(); }
+
+void TCustomForm::Release() {
+  if (HandleAllocated()) Host()->Frame()->hide();
+  visible_ = false;
+  // Freed after the message in progress; a form the application frees meanwhile is skipped.
+  struct Pending : QObject {
+    TCustomForm* form;
+  };
+  auto* p = new Pending;
+  p->form = this;
+  QTimer::singleShot(0, p, [p] {
+    TCustomForm* f = p->form;
+    bool alive = std::find(Screen->forms_.begin(), Screen->forms_.end(), f) != Screen->forms_.end();
+    p->deleteLater();
+    if (!alive) return;
+    GuardedCall(f, [f] { f->DoDestroy(); });
+    delete f;
+  });
+}
+
+bool TCustomForm::Active() const {
+  return HandleAllocated() && Host()->Frame()->isActiveWindow();
+}
+
+void TCustomForm::BringToFront() {
+  if (!HandleAllocated()) return;
+  Host()->Frame()->raise();
+  Host()->Frame()->activateWindow();
+}
+
+namespace {
+void CollectActionLists(TComponent* c, std::vector<TCustomActionList*>& out) {
+  for (int i = 0; i < c->ComponentCount(); ++i) {
+    TComponent* x = c->Components(i);
+    if (auto* l = dynamic_cast<TCustomActionList*>(x)) out.push_back(l);
+  }
+}
+
+// The enabled, visible button of a form that Enter (Default) or Esc (Cancel) presses.
+TButton* DialogButton(TWinControl* parent, bool cancel) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TControl* c = parent->Controls(i);
+    if (!c->Visible() || !c->Enabled()) continue;
+    if (auto* b = dynamic_cast<TButton*>(c))
+      if (cancel ? b->Cancel() : b->Default()) return b;
+    if (auto* w = dynamic_cast<TWinControl*>(c))
+      if (TButton* b = DialogButton(w, cancel)) return b;
+  }
+  return nullptr;
+}
+
+TActionMainMenuBar* MenuEventsBar(TWinControl* parent) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TControl* c = parent->Controls(i);
+    if (auto* b = dynamic_cast<TActionMainMenuBar*>(c))
+      if (b->MenuEvents() && b->Visible()) return b;
+    if (auto* w = dynamic_cast<TWinControl*>(c))
+      if (TActionMainMenuBar* b = MenuEventsBar(w)) return b;
+  }
+  return nullptr;
+}
+}  // namespace
+
+bool TCustomForm::IsShortCut(TShortCut sc) {
+  if (!sc) return false;
+  std::vector<TCustomActionList*> lists;
+  CollectActionLists(this, lists);
+  for (TCustomActionList* l : lists)
+    if (l->IsShortCut(sc)) return true;
+  return false;
+}
+
+bool TCustomForm::HandleMenuKey() {
+  TActionMainMenuBar* bar = MenuEventsBar(this);
+  if (!bar || bar->ItemCount() == 0) return false;
+  bar->EnterMenuLoop();
+  return true;
+}
+
+bool TCustomForm::HandleFormKey(Word vk, TShiftState shift, const std::string& textUtf8) {
+  if (!Enabled()) return false;
+  if (keyPreview_) {
+    Word key = vk;
+    KeyDown(key, shift);
+    if (key == 0) return true;
+  }
+  if (IsShortCut(ShortCut(vk, shift))) return true;
+  // Enter and Esc press the default and the cancel button (Enter stays in a memo).
+  if ((vk == VK_RETURN || vk == VK_ESCAPE) && shift.Empty()) {
+    bool cancel = vk == VK_ESCAPE;
+    if (!cancel && qobject_cast<QPlainTextEdit*>(QApplication::focusWidget())) return false;
+    if (TButton* b = DialogButton(this, cancel)) {
+      b->Click();
+      return true;
+    }
+  }
+  // The menu keys reach only the bar with menu events.
+  if (vk == VK_F10 && shift.Empty()) return HandleMenuKey();
+  if (shift == TShiftState{ssAlt}) {
+    if (TActionMainMenuBar* bar = MenuEventsBar(this)) {
+      std::string t = textUtf8;
+      if (t.empty() && vk >= 'A' && vk <= 'Z') t = std::string(1, static_cast<char>(vk));
+      if (bar->OpenByAccessKey(t)) return true;
+    }
+  }
+  return false;
+}

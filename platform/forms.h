@@ -1,0 +1,131 @@
+#pragma once
+// Forms: top-level windows with a caption, a position rule, window state and placement (frame
+// geometry), modal showing with a modal result, closing with a close query and a close action,
+// key preview and the shortcuts of the actions the form owns.
+#include <vector>
+
+#include "platform/controls.h"
+#include "platform/shortcuts.h"
+
+using TModalResult = int;
+enum : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5,
+             mrYes = 6, mrNo = 7, mrAll = 8, mrNoToAll = 9, mrYesToAll = 10 };
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter,
+                 poDesktopCenter, poMainFormCenter, poOwnerFormCenter };
+enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+// Window frames of a form (bsNone and bsSingle come from TBorderStyle).
+enum TFormBorderStyle : int { fbsNone = 0, fbsSingle = 1, bsSizeable = 2, bsDialog = 3,
+                              bsToolWindow = 4, bsSizeToolWin = 5 };
+
+using TCloseEvent = TMethod<void(TObject* Sender, TCloseAction& Action)>;
+using TCloseQueryEvent = TMethod<void(TObject* Sender, bool& CanClose)>;
+
+class TCustomForm : public TWinControl {
+public:
+  explicit TCustomForm(TComponent* AOwner);
+  ~TCustomForm() override;
+
+  const AnsiString& Caption() const { return caption_; }
+  void SetCaption(const AnsiString& v);
+  TPosition Position() const { return position_; }
+  void SetPosition(TPosition p) { position_ = p; }
+  TWindowState WindowState() const;
+  void SetWindowState(TWindowState s);
+  int FormBorderStyle() const { return formBorder_; }
+  void SetFormBorderStyle(int s);
+  bool KeyPreview() const { return keyPreview_; }
+  void SetKeyPreview(bool v) { keyPreview_ = v; }
+
+  // Placement is the frame's geometry (decorations included); while maximised, a new placement
+  // becomes the normal-state placement and the form stays maximised.
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+  void SetVisible(bool v) override;
+  void SetEnabled(bool v) override;
+  void Show() { SetVisible(true); }
+  void Hide() { SetVisible(false); }
+  // Shows the form modally and returns its modal result. The dialog hook (dialogs.h) is asked
+  // first with the form showing; its answer becomes the modal result (no answer: the form is
+  // cancelled when no user can answer).
+  virtual int ShowModal();
+  bool Modal() const { return modal_; }
+  TModalResult ModalResult() const { return modalResult_; }
+  void SetModalResult(TModalResult r);
+  // Asks OnCloseQuery; true when the form may close.
+  virtual bool CloseQuery();
+  // Closes the form: close query, OnClose with caHide (the main form ends the application,
+  // caFree frees the form after the current message, caMinimize minimises, caNone keeps it).
+  void Close();
+  // Frees the form once control returns to the message loop.
+  void Release();
+  // Whether the form is the active window.
+  bool Active() const;
+  void BringToFront();
+
+  // Fires an action of the form's action lists for a shortcut; true when one took it.
+  virtual bool IsShortCut(TShortCut sc);
+  // Called by the application with each key that reaches the form's window; true when the
+  // key was consumed (key preview, action shortcuts, menu keys).
+  bool HandleFormKey(Word vk, TShiftState shift, const std::string& textUtf8);
+  bool HandleMenuKey();
+
+  // OnCreate and OnDestroy: run by the application object after construction and by Release
+  // before freeing (a form freed by a plain delete runs OnDestroy from its destructor).
+  void DoCreate();
+  void DoDestroy();
+  TNotifyEvent OnCreate, OnDestroy, OnShow, OnHide, OnActivate, OnDeactivate;
+  TCloseEvent OnClose;
+  TCloseQueryEvent OnCloseQuery;
+
+  // Platform use: the frame was moved, resized or changed state by the window system.
+  void FrameGeometryChanged();
+  void FrameStateChanged();
+  void FrameCloseRequested();
+
+protected:
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  virtual void DoShow();
+  virtual void DoHide();
+  virtual void DoClose(TCloseAction& Action);
+
+private:
+  void ApplyGeometry();
+  void ApplyPosition();
+  void CloseModal();
+  AnsiString caption_;
+  TPosition position_ = poDesigned;
+  TWindowState state_ = wsNormal;
+  TRect normal_{0, 0, 0, 0};
+  int formBorder_ = bsSizeable;
+  bool keyPreview_ = false;
+  bool modal_ = false;
+  bool positioned_ = false;
+  bool created_ = false, destroyed_ = false;
+  bool applying_ = false;
+  TModalResult modalResult_ = mrNone;
+  void* watcher_ = nullptr;
+};
+
+class TForm : public TCustomForm {
+public:
+  explicit TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
+};
+
+// The form that holds a control, or nullptr.
+TCustomForm* GetParentForm(TControl* Control);
+
+// The screen: size of the primary screen and the forms that exist.
+class TScreen {
+public:
+  int Width() const;
+  int Height() const;
+  int FormCount() const { return static_cast<int>(forms_.size()); }
+  TCustomForm* Forms(int i) const { return forms_.at(static_cast<size_t>(i)); }
+  TCustomForm* ActiveForm() const;
+
+private:
+  friend class TCustomForm;
+  std::vector<TCustomForm*> forms_;
+};
+extern TScreen* const Screen;

@@ -1,0 +1,183 @@
+#include "platform/menus.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QMenu>
+#include <QPointer>
+#include <algorithm>
+
+#include "platform/actions.h"
+#include "platform/graphics.h"
+#include "platform/qt/control_host.h"
+#include "platform/qt/graphics_qt.h"
+#include "platform/qt/widgets_qt.h"
+
+// ------------------------------------------------------------------------------ helpers
+
+QIcon ImageListIcon(TImageList* images, int index) {
+  if (!images || index < 0 || index >= images->Count()) return QIcon();
+  // The list draws with its mask colour left out; a key colour behind it becomes transparent.
+  const TColor key = 0x00FF00FF;
+  TBitmap bmp(images->Width(), images->Height());
+  bmp.Canvas()->Brush()->SetColor(key);
+  bmp.Canvas()->FillRect(Rect(0, 0, images->Width(), images->Height()));
+  images->Draw(bmp.Canvas(), 0, 0, index);
+  QImage img = BitmapImage(&bmp).convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x)
+      if ((img.pixel(x, y) & 0xFFFFFF) == 0xFF00FF) img.setPixel(x, y, 0);
+  return QIcon(QPixmap::fromImage(img));
+}
+
+QString MenuText(const AnsiString& caption, TShortCut shortCut) {
+  QString t = QStr(caption);
+  if (shortCut) t += QLatin1Char('\t') + QStr(ShortCutToText(shortCut));
+  return t;
+}
+
+void FillMenu(QMenu* menu, TMenuItem* item) {
+  QActionGroup* group = nullptr;
+  for (int i = 0; i < item->Count(); ++i) {
+    TMenuItem* sub = item->Items(i);
+    if (!sub->Visible()) continue;
+    if (sub->Action()) sub->Action()->Update();
+    if (sub->IsLine()) {
+      menu->addSeparator();
+      continue;
+    }
+    if (sub->Count() > 0) {
+      QMenu* m = menu->addMenu(QStr(sub->Caption()));
+      m->setEnabled(sub->Enabled());
+      FillMenu(m, sub);
+      continue;
+    }
+    QAction* a = menu->addAction(MenuText(sub->Caption(), sub->ShortCut()));
+    a->setEnabled(sub->Enabled());
+    bool radio = sub->RadioItem() || (sub->Action() && sub->Action()->GroupIndex() > 0);
+    bool checkable = sub->Checked() || radio || (sub->Action() && sub->Action()->AutoCheck());
+    if (checkable) {
+      a->setCheckable(true);
+      a->setChecked(sub->Checked());
+      if (radio) {
+        if (!group) group = new QActionGroup(menu);
+        group->addAction(a);
+      }
+    }
+    if (sub->Action() && sub->Action()->ActionList())
+      a->setIcon(ImageListIcon(sub->Action()->ActionList()->Images(), sub->Action()->ImageIndex()));
+    QObject::connect(a, &QAction::triggered, menu, [sub] { GuardedCall(sub, [sub] { sub->Click(); }); });
+  }
+}
+
+// ------------------------------------------------------------------------------ TMenuItem
+
+TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner) {}
+
+TMenuItem::~TMenuItem() {
+  BeginDestroy();
+  SetAction(nullptr);
+  if (parentItem_) parentItem_->Remove(this);
+  auto items = items_;
+  items_.clear();
+  for (TMenuItem* i : items) {
+    i->parentItem_ = nullptr;
+    if (i->Owner() == this) delete i;
+  }
+}
+
+AnsiString TMenuItem::Caption() const {
+  return action_ && caption_.empty() ? action_->Caption() : caption_;
+}
+bool TMenuItem::Checked() const { return action_ ? action_->Checked() : checked_; }
+bool TMenuItem::Enabled() const { return action_ ? action_->Enabled() && enabled_ : enabled_; }
+bool TMenuItem::Visible() const { return action_ ? action_->Visible() && visible_ : visible_; }
+TShortCut TMenuItem::ShortCut() const { return action_ && !shortCut_ ? action_->ShortCut() : shortCut_; }
+
+void TMenuItem::SetAction(TAction* a) {
+  if (action_ == a) return;
+  if (action_) action_->RemoveFreeNotification(this);
+  action_ = a;
+  if (a) a->FreeNotification(this);
+}
+
+void TMenuItem::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == action_) action_ = nullptr;
+}
+
+void TMenuItem::Add(TMenuItem* item) {
+  if (!item || item->parentItem_ == this) return;
+  if (item->parentItem_) item->parentItem_->Remove(item);
+  item->parentItem_ = this;
+  items_.push_back(item);
+}
+
+TMenuItem* TMenuItem::AddItem(const AnsiString& caption) {
+  auto* i = new TMenuItem(this);
+  i->SetCaption(caption);
+  Add(i);
+  return i;
+}
+
+TMenuItem* TMenuItem::AddAction(TAction* a) {
+  auto* i = new TMenuItem(this);
+  i->SetAction(a);
+  Add(i);
+  return i;
+}
+
+void TMenuItem::Remove(TMenuItem* item) {
+  auto it = std::find(items_.begin(), items_.end(), item);
+  if (it == items_.end()) return;
+  items_.erase(it);
+  item->parentItem_ = nullptr;
+}
+
+void TMenuItem::Clear() {
+  auto items = items_;
+  for (TMenuItem* i : items) {
+    Remove(i);
+    if (i->Owner() == this) delete i;
+  }
+}
+
+void TMenuItem::Click() {
+  if (action_) {
+    action_->Execute();
+    return;
+  }
+  if (radio_ || group_ > 0) {
+    if (parentItem_)
+      for (TMenuItem* s : parentItem_->items_)
+        if (s != this && s->group_ == group_) s->checked_ = false;
+    checked_ = true;
+  }
+  CallEvent(OnClick, this);
+}
+
+// ------------------------------------------------------------------------------ TPopupMenu
+
+struct TPopupMenu::Impl {
+  QPointer<QMenu> menu;
+};
+
+TPopupMenu::TPopupMenu(TComponent* AOwner)
+    : TComponent(AOwner), impl_(std::make_unique<Impl>()), root_(new TMenuItem(this)) {}
+
+TPopupMenu::~TPopupMenu() { delete impl_->menu.data(); }
+
+void TPopupMenu::Popup(int X, int Y) {
+  EnsureGuiApplication();
+  CallEvent(OnPopup, this);
+  delete impl_->menu.data();
+  impl_->menu = new QMenu();
+  impl_->menu->setAttribute(Qt::WA_DeleteOnClose, false);
+  FillMenu(impl_->menu, root_);
+  impl_->menu->popup(QPoint(X, Y));
+}
+
+bool TPopupMenu::IsPoppedUp() const { return impl_->menu && impl_->menu->isVisible(); }
+
+void TPopupMenu::CloseUp() {
+  if (impl_->menu) impl_->menu->close();
+}

@@ -1,0 +1,28 @@
+#pragma once
+// The desktop shell: opening a file or link with its default handler and starting programs.
+#include <functional>
+#include <vector>
+
+#include "platform/ansi.h"
+
+class TWinControl;
+
+enum : int { SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_SHOWMINIMIZED = 2, SW_SHOWMAXIMIZED = 3 };
+
+// Opens Target: an executable file is started (detached, with Parameters split at blanks), any
+// other file, folder or link goes to the desktop's default handler. An empty Operation means
+// "open". A mailto or http link is percent-encoded as the desktop's handler needs (existing
+// %XX escapes stay); its text is otherwise kept. Returns a value above 32 on success, as the
+// shell does, and 2 (file not found) or 31 (no handler) on failure.
+intptr_t ShellExecute(TWinControl* Owner, const AnsiString& Operation, const AnsiString& Target,
+                      const AnsiString& Parameters, const AnsiString& Directory, int ShowCmd);
+// Starts a program detached from this one; false when it cannot be started.
+bool StartProgram(const AnsiString& Program, const std::vector<AnsiString>& Arguments);
+// The link or local file URL handed to the desktop for a target (UTF-8), for tests and logs.
+std::string ShellTargetUrl(const AnsiString& Target);
+
+// Test hook: asked first with the operation, the target as the program gave it and the URL
+// (or program path) that would be launched; returning true means handled (nothing launched).
+using TShellHook = std::function<bool(const AnsiString& Operation, const AnsiString& Target,
+                                      const std::string& Launched)>;
+void SetShellHook(TShellHook hook);

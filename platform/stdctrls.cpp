@@ -1,0 +1,475 @@
+#include "platform/stdctrls.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <algorithm>
+
+#include "platform/forms.h"
+#include "platform/menus.h"
+#include "platform/qt/control_host.h"
+#include "platform/qt/graphics_qt.h"
+#include "platform/qt/widgets_qt.h"
+
+namespace {
+
+template <class W>
+W* NativeOf(const TWinControl* c) {
+  return c->HandleAllocated() ? static_cast<W*>(c->Host()->Native()) : nullptr;
+}
+
+// The program's line breaks (CR LF) as the widget's (LF), without the final one.
+QString LinesToWidget(const AnsiString& text) {
+  AnsiString t = StringReplaceAll(text, "\r\n", "\n");
+  if (!t.empty() && t.back() == '\n') t.pop_back();
+  return QStr(t);
+}
+
+void DrawBevel(TCanvas* c, const TRect& r, TBevelCut cut) {
+  if (cut == bvNone) return;
+  TColor tl = cut == bvRaised ? clBtnHighlight : clBtnShadow;
+  TColor br = cut == bvRaised ? clBtnShadow : clBtnHighlight;
+  c->Pen()->SetColor(tl);
+  c->MoveTo(r.Left, r.Bottom - 1);
+  c->LineTo(r.Left, r.Top);
+  c->LineTo(r.Right - 1, r.Top);
+  c->Pen()->SetColor(br);
+  c->MoveTo(r.Right - 1, r.Top);
+  c->LineTo(r.Right - 1, r.Bottom - 1);
+  c->LineTo(r.Left - 1, r.Bottom - 1);
+}
+
+}  // namespace
+
+AnsiString StripHotkeyText(const AnsiString& caption) {
+  AnsiString text;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+    text += caption[i];
+  }
+  return text;
+}
+
+// ------------------------------------------------------------------------------ TTextControl
+
+TTextControl::TTextControl(TComponent* AOwner) : TCustomControl(AOwner) {
+  font_.OnChange = TNotifyEvent(this, &TTextControl::FontChange);
+  SetColor(clBtnFace);
+}
+
+TTextControl::~TTextControl() {
+  font_.OnChange = nullptr;
+  // The native widget goes later, with the window: it must not call back into this control.
+  if (HandleAllocated() && Host()->Native()) Host()->Native()->disconnect();
+}
+
+void TTextControl::SetCaption(const AnsiString& v) {
+  caption_ = v;
+  Invalidate();
+}
+
+void TTextControl::CreateWnd() { TCustomControl::CreateWnd(); }
+
+void TTextControl::FontChanged() {
+  if (QWidget* w = HandleAllocated() ? Host()->Native() : nullptr)
+    if (const TFontData* d = FontData(font_.Handle())) w->setFont(d->font);
+}
+
+void TTextControl::UseNative(void* widget) {
+  auto* w = static_cast<QWidget*>(widget);
+  if (const TFontData* d = FontData(font_.Handle())) w->setFont(d->font);
+  w->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(w, &QWidget::customContextMenuRequested, w, [this, w](const QPoint& p) {
+    if (!PopupMenu()) return;
+    QPoint g = w->mapToGlobal(p);
+    GuardedCall(this, [&] {
+      PopupMenu()->SetPopupComponent(this);
+      PopupMenu()->Popup(g.x(), g.y());
+    });
+  });
+  Host()->SetNative(w);
+}
+
+// ------------------------------------------------------------------------------ TPanel
+
+TPanel::TPanel(TComponent* AOwner) : TTextControl(AOwner) {
+  SetBorderStyle(bsNone);
+  SetBounds(0, 0, 185, 41);
+}
+
+void TPanel::SetCaption(const AnsiString& v) { TTextControl::SetCaption(v); }
+
+void TPanel::Paint(TCanvas* c, const TRect&) {
+  TRect r = ClientRect();
+  c->Brush()->SetColor(Color());
+  c->FillRect(r);
+  DrawBevel(c, r, bevelOuter_);
+  if (caption_.empty()) return;
+  c->Font()->Assign(Font());
+  c->Brush()->SetStyle(bsClear);
+  TSize sz = c->TextExtent(caption_);
+  int x = alignment_ == taLeftJustify ? 2
+          : alignment_ == taRightJustify ? r.Width() - sz.cx - 2
+                                         : (r.Width() - sz.cx) / 2;
+  c->TextOut(x, (r.Height() - sz.cy) / 2, caption_);
+  c->Brush()->SetStyle(bsSolid);
+}
+
+void TPanel::Click() { CallEvent(OnClick, this); }
+
+void TPanel::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TTextControl::MouseUp(Button, Shift, X, Y);
+  if (Button == mbLeft && X >= 0 && Y >= 0 && X < ClientWidth() && Y < ClientHeight()) Click();
+}
+
+// ------------------------------------------------------------------------------ TLabel
+
+TLabel::TLabel(TComponent* AOwner) : TTextControl(AOwner) {
+  SetBorderStyle(bsNone);
+  SetBounds(0, 0, 65, 17);
+}
+
+void TLabel::SetCaption(const AnsiString& v) { TTextControl::SetCaption(v); }
+
+void TLabel::Paint(TCanvas* c, const TRect&) {
+  TRect r = ClientRect();
+  c->Brush()->SetColor(Parent() ? Parent()->Color() : Color());
+  c->FillRect(r);
+  c->Font()->Assign(Font());
+  c->Brush()->SetStyle(bsClear);
+  AnsiString text = StripHotkeyText(caption_);
+  TSize sz = c->TextExtent(text);
+  int x = alignment_ == taLeftJustify ? 0 : alignment_ == taRightJustify ? r.Width() - sz.cx : (r.Width() - sz.cx) / 2;
+  c->TextOut(x, 0, text);
+  c->Brush()->SetStyle(bsSolid);
+}
+
+void TLabel::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TTextControl::MouseUp(Button, Shift, X, Y);
+  if (Button == mbLeft) CallEvent(OnClick, this);
+}
+
+// ------------------------------------------------------------------------------ TButton
+
+TButton::TButton(TComponent* AOwner) : TTextControl(AOwner) {
+  SetBorderStyle(bsNone);
+  SetBounds(0, 0, 75, 25);
+}
+
+void TButton::CreateWnd() {
+  TTextControl::CreateWnd();
+  auto* b = new QPushButton(QStr(caption_), Host()->Frame());
+  b->setDefault(default_);
+  b->setAutoDefault(false);
+  QObject::connect(b, &QPushButton::clicked, b, [this] { GuardedCall(this, [this] { Click(); }); });
+  UseNative(b);
+}
+
+void TButton::SetCaption(const AnsiString& v) {
+  caption_ = v;
+  if (auto* b = NativeOf<QPushButton>(this)) b->setText(QStr(v));
+}
+
+void TButton::SetDefault(bool v) {
+  default_ = v;
+  if (auto* b = NativeOf<QPushButton>(this)) b->setDefault(v);
+}
+
+void TButton::Click() {
+  CallEvent(OnClick, this);
+  if (modalResult_ != 0)
+    if (TCustomForm* f = GetParentForm(this)) f->SetModalResult(modalResult_);
+}
+
+// ------------------------------------------------------------------------------ TCheckBox
+
+TCheckBox::TCheckBox(TComponent* AOwner) : TTextControl(AOwner) {
+  SetBorderStyle(bsNone);
+  SetBounds(0, 0, 97, 17);
+}
+
+void TCheckBox::CreateWnd() {
+  TTextControl::CreateWnd();
+  auto* b = new QCheckBox(QStr(caption_), Host()->Frame());
+  b->setChecked(checked_);
+  QObject::connect(b, &QCheckBox::toggled, b, [this](bool on) {
+    GuardedCall(this, [&] { SetChecked(on); });
+  });
+  UseNative(b);
+}
+
+void TCheckBox::SetCaption(const AnsiString& v) {
+  caption_ = v;
+  if (auto* b = NativeOf<QCheckBox>(this)) b->setText(QStr(v));
+}
+
+void TCheckBox::SetChecked(bool v) {
+  if (v == checked_) return;
+  checked_ = v;
+  if (auto* b = NativeOf<QCheckBox>(this)) {
+    QSignalBlocker block(b);
+    b->setChecked(v);
+  }
+  CallEvent(OnClick, this);
+}
+
+// ------------------------------------------------------------------------------ TEdit
+
+TEdit::TEdit(TComponent* AOwner) : TTextControl(AOwner) {
+  SetBorderStyle(bsNone);
+  SetBounds(0, 0, 121, 21);
+  SetColor(clWindow);
+}
+
+void TEdit::CreateWnd() {
+  TTextControl::CreateWnd();
+  auto* e = new QLineEdit(QStr(text_), Host()->Frame());
+  e->setReadOnly(readOnly_);
+  QObject::connect(e, &QLineEdit::textChanged, e, [this](const QString& t) {
+    text_ = FromQStr(t);
+    GuardedCall(this, [this] { CallEvent(OnChange, this); });
+  });
+  UseNative(e);
+}
+
+AnsiString TEdit::Text() const { return text_; }
+
+void TEdit::SetText(const AnsiString& v) {
+  if (auto* e = NativeOf<QLineEdit>(this)) {
+    e->setText(QStr(v));  // the widget reports the change
+    text_ = v;
+  } else if (v != text_) {
+    text_ = v;
+    CallEvent(OnChange, this);
+  }
+}
+
+void TEdit::SetReadOnly(bool v) {
+  readOnly_ = v;
+  if (auto* e = NativeOf<QLineEdit>(this)) e->setReadOnly(v);
+}
+
+// ------------------------------------------------------------------------------ TMemo
+
+TMemo::TMemo(TComponent* AOwner) : TTextControl(AOwner) {
+  SetBorderStyle(bsNone);
+  SetBounds(0, 0, 185, 89);
+  SetColor(clWindow);
+  lines_.OnChange = TNotifyEvent(this, &TMemo::LinesChange);
+}
+
+TMemo::~TMemo() { lines_.OnChange = nullptr; }
+
+void TMemo::CreateWnd() {
+  TTextControl::CreateWnd();
+  auto* e = new QPlainTextEdit(Host()->Frame());
+  e->setPlainText(LinesToWidget(lines_.Text()));
+  QObject::connect(e, &QPlainTextEdit::textChanged, e, [this, e] {
+    if (syncing_) return;
+    syncing_ = true;
+    lines_.SetText(FromQStr(e->toPlainText()));
+    syncing_ = false;
+    GuardedCall(this, [this] { CallEvent(OnChange, this); });
+  });
+  UseNative(e);
+  SetScrollBars(scrollBars_);
+  SetWordWrap(wordWrap_);
+  SetReadOnly(readOnly_);
+}
+
+void TMemo::LinesChange(TObject*) {
+  if (syncing_) return;
+  PushText();
+  CallEvent(OnChange, this);
+}
+
+void TMemo::PushText() {
+  auto* e = NativeOf<QPlainTextEdit>(this);
+  if (!e) return;
+  syncing_ = true;
+  e->setPlainText(LinesToWidget(lines_.Text()));
+  syncing_ = false;
+}
+
+AnsiString TMemo::Text() const { return lines_.Text(); }
+void TMemo::SetText(const AnsiString& v) { lines_.SetText(v); }
+
+void TMemo::SetScrollBars(TScrollStyle s) {
+  scrollBars_ = s;
+  if (auto* e = NativeOf<QPlainTextEdit>(this)) {
+    bool v = s == ssVertical || s == ssBoth, h = s == ssHorizontal || s == ssBoth;
+    e->setVerticalScrollBarPolicy(v ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    e->setHorizontalScrollBarPolicy(h ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  }
+}
+
+void TMemo::SetWordWrap(bool v) {
+  wordWrap_ = v;
+  if (auto* e = NativeOf<QPlainTextEdit>(this))
+    e->setLineWrapMode(v ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+}
+
+void TMemo::SetReadOnly(bool v) {
+  readOnly_ = v;
+  if (auto* e = NativeOf<QPlainTextEdit>(this)) e->setReadOnly(v);
+}
+
+void TMemo::SelectAll() {
+  if (auto* e = NativeOf<QPlainTextEdit>(this)) e->selectAll();
+}
+
+AnsiString TMemo::SelText() const {
+  auto* e = NativeOf<QPlainTextEdit>(this);
+  if (!e) return AnsiString();
+  QString s = e->textCursor().selectedText();
+  s.replace(QChar(0x2029), QStringLiteral("\r\n"));
+  return FromQStr(s);
+}
+
+void TMemo::CutToClipboard() {
+  if (auto* e = NativeOf<QPlainTextEdit>(this)) e->cut();
+}
+void TMemo::CopyToClipboard() {
+  if (auto* e = NativeOf<QPlainTextEdit>(this)) e->copy();
+}
+void TMemo::PasteFromClipboard() {
+  if (auto* e = NativeOf<QPlainTextEdit>(this)) e->paste();
+}
+
+// ------------------------------------------------------------------------------ TComboBox
+
+TComboBox::TComboBox(TComponent* AOwner) : TTextControl(AOwner) {
+  SetBorderStyle(bsNone);
+  SetBounds(0, 0, 145, 21);
+  SetColor(clWindow);
+  items_.OnChange = TNotifyEvent(this, &TComboBox::ItemsChange);
+}
+
+TComboBox::~TComboBox() { items_.OnChange = nullptr; }
+
+void TComboBox::CreateWnd() {
+  TTextControl::CreateWnd();
+  auto* c = new QComboBox(Host()->Frame());
+  c->setEditable(style_ == csDropDown);
+  c->setInsertPolicy(QComboBox::NoInsert);
+  UseNative(c);
+  PushItems();
+  QObject::connect(c, &QComboBox::currentIndexChanged, c, [this, c](int i) {
+    if (syncing_) return;
+    itemIndex_ = i;
+    text_ = FromQStr(c->currentText());
+    GuardedCall(this, [this] { CallEvent(OnChange, this); });
+  });
+  QObject::connect(c, &QComboBox::editTextChanged, c, [this](const QString& t) {
+    if (syncing_) return;
+    text_ = FromQStr(t);
+    itemIndex_ = items_.IndexOf(text_);
+    GuardedCall(this, [this] { CallEvent(OnChange, this); });
+  });
+}
+
+void TComboBox::ItemsChange(TObject*) { PushItems(); }
+
+void TComboBox::PushItems() {
+  auto* c = NativeOf<QComboBox>(this);
+  if (!c) return;
+  syncing_ = true;
+  c->clear();
+  for (int i = 0; i < items_.Count(); ++i) c->addItem(QStr(items_[i]));
+  c->setCurrentIndex(itemIndex_ < items_.Count() ? itemIndex_ : -1);
+  if (style_ == csDropDown) c->setEditText(QStr(text_));
+  syncing_ = false;
+}
+
+void TComboBox::SetStyle(TComboBoxStyle s) {
+  style_ = s;
+  if (auto* c = NativeOf<QComboBox>(this)) {
+    c->setEditable(s == csDropDown);
+    PushItems();
+  }
+}
+
+AnsiString TComboBox::Text() const { return text_; }
+
+void TComboBox::SetText(const AnsiString& v) {
+  text_ = v;
+  itemIndex_ = items_.IndexOf(v);
+  if (style_ == csDropDownList && itemIndex_ < 0) text_.clear();
+  PushItems();
+}
+
+int TComboBox::ItemIndex() const { return itemIndex_ < items_.Count() ? itemIndex_ : -1; }
+
+void TComboBox::SetItemIndex(int i) {
+  itemIndex_ = i >= 0 && i < items_.Count() ? i : -1;
+  text_ = itemIndex_ >= 0 ? items_[itemIndex_] : AnsiString();
+  PushItems();
+}
+
+// ------------------------------------------------------------------------------ TStatusBar
+
+void TStatusPanel::SetText(const AnsiString& v) {
+  if (v == text_) return;
+  text_ = v;
+  bar_->Invalidate();
+}
+
+void TStatusPanel::SetWidth(int v) {
+  width_ = v;
+  bar_->Invalidate();
+}
+
+TStatusPanel* TStatusPanels::Add() {
+  items_.push_back(std::make_unique<TStatusPanel>(bar_));
+  bar_->Invalidate();
+  return items_.back().get();
+}
+
+void TStatusPanels::Clear() {
+  items_.clear();
+  bar_->Invalidate();
+}
+
+TStatusBar::TStatusBar(TComponent* AOwner) : TTextControl(AOwner), panels_(this) {
+  SetBorderStyle(bsNone);
+  SetAlign(alBottom);
+  SetBounds(0, 0, 200, 19);
+}
+
+int TStatusBar::PanelAt(int X) const {
+  int x = 0;
+  for (int i = 0; i < panels_.Count(); ++i) {
+    int w = i == panels_.Count() - 1 ? std::max(panels_[i]->Width(), ClientWidth() - x) : panels_[i]->Width();
+    if (X >= x && X < x + w) return i;
+    x += w;
+  }
+  return -1;
+}
+
+void TStatusBar::Paint(TCanvas* c, const TRect&) {
+  TRect r = ClientRect();
+  c->Brush()->SetColor(clBtnFace);
+  c->FillRect(r);
+  c->Font()->Assign(Font());
+  auto cell = [&](const TRect& cr, const AnsiString& text) {
+    DrawBevel(c, cr, bvLowered);
+    c->Brush()->SetStyle(bsClear);
+    int th = c->TextHeight("Wy");
+    c->TextRect(TRect{cr.Left + 1, cr.Top + 1, cr.Right - 1, cr.Bottom - 1}, cr.Left + 3,
+                cr.Top + (cr.Height() - th) / 2, text);
+    c->Brush()->SetStyle(bsSolid);
+  };
+  if (simplePanel_) {
+    cell(TRect{r.Left, r.Top + 2, r.Right, r.Bottom}, simpleText_);
+    return;
+  }
+  int x = 0;
+  for (int i = 0; i < panels_.Count(); ++i) {
+    TStatusPanel* p = panels_[i];
+    int w = i == panels_.Count() - 1 ? std::max(p->Width(), r.Width() - x) : p->Width();
+    cell(TRect{x, r.Top + 2, x + w - 2, r.Bottom}, p->Text());
+    x += w;
+  }
+}

@@ -1,0 +1,696 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <optional>
+#include <vector>
+
+#include "platform/actions.h"
+#include "platform/application.h"
+#include "platform/dialogs.h"
+#include "platform/forms.h"
+#include "platform/input_simulation.h"
+#include "platform/menus.h"
+#include "platform/shell.h"
+#include "platform/stdctrls.h"
+
+namespace {
+
+// Records every dialog request and answers from a queue (no answer: the dialog is not shown).
+struct DialogRecorder {
+  std::vector<TDialogRequest> asked;
+  std::vector<std::optional<TDialogAnswer>> answers;
+  std::function<void(const TDialogRequest&)> onModal;
+  DialogRecorder() {
+    SetDialogHook([this](const TDialogRequest& r) -> std::optional<TDialogAnswer> {
+      asked.push_back(r);
+      if (r.Kind == dkModalForm && onModal) onModal(r);
+      if (answers.empty()) return TDialogAnswer{};
+      auto a = answers.front();
+      answers.erase(answers.begin());
+      return a;
+    });
+  }
+  ~DialogRecorder() { SetDialogHook(nullptr); }
+  void Answer(int result, const AnsiString& file = AnsiString(), TColor color = clBlack) {
+    TDialogAnswer a;
+    a.Result = result;
+    a.FileName = file;
+    a.Color = color;
+    answers.push_back(a);
+  }
+};
+
+class Handlers : public TObject {
+public:
+  int executed = 0, updated = 0, shown = 0, hidden = 0, queried = 0, destroyed = 0;
+  bool allowClose = true;
+  TCloseAction closeAction = caHide;
+  std::vector<Word> previewKeys;
+  bool swallowPreview = false;
+  void Execute(TObject*) { ++executed; }
+  void Throw(TObject*) { throw Exception(W1251("Файл не найден")); }
+  void ThrowAbort(TObject*) { Abort(); }
+  void Update(TObject*) { ++updated; }
+  void Show(TObject*) { ++shown; }
+  void Hide(TObject*) { ++hidden; }
+  void Destroy(TObject*) { ++destroyed; }
+  void CloseQuery(TObject*, bool& can) {
+    ++queried;
+    can = allowClose;
+  }
+  void Close(TObject*, TCloseAction& a) { a = closeAction; }
+  void KeyDown(TObject*, Word& key, TShiftState) {
+    previewKeys.push_back(key);
+    if (swallowPreview) key = 0;
+  }
+};
+
+TEST(Forms, ShowHideAndCloseThroughCloseQueryAndCloseAction) {
+  Handlers h;
+  auto* f = new TForm(nullptr);
+  f->SetCaption(W1251("Проба"));
+  f->OnShow = TNotifyEvent(&h, &Handlers::Show);
+  f->OnHide = TNotifyEvent(&h, &Handlers::Hide);
+  f->OnCloseQuery = TCloseQueryEvent(&h, &Handlers::CloseQuery);
+  f->OnClose = TCloseEvent(&h, &Handlers::Close);
+  f->OnDestroy = TNotifyEvent(&h, &Handlers::Destroy);
+  f->Show();
+  EXPECT_TRUE(f->Visible());
+  EXPECT_EQ(h.shown, 1);
+  f->Show();  // already showing: no second OnShow
+  EXPECT_EQ(h.shown, 1);
+
+  h.allowClose = false;
+  f->Close();
+  EXPECT_EQ(h.queried, 1);
+  EXPECT_TRUE(f->Visible());
+
+  h.allowClose = true;
+  h.closeAction = caNone;
+  f->Close();
+  EXPECT_TRUE(f->Visible());
+
+  h.closeAction = caHide;
+  f->Close();
+  EXPECT_FALSE(f->Visible());
+  EXPECT_EQ(h.hidden, 1);
+
+  // The window system's close button goes the same way.
+  f->Show();
+  h.allowClose = false;
+  f->FrameCloseRequested();
+  EXPECT_TRUE(f->Visible());
+
+  // caFree frees the form once the message in progress is done.
+  h.allowClose = true;
+  h.closeAction = caFree;
+  int forms = Screen->FormCount();
+  f->Close();
+  EXPECT_EQ(h.destroyed, 0);
+  for (int i = 0; i < 5 && Screen->FormCount() == forms; ++i) ProcessMessages();
+  EXPECT_EQ(Screen->FormCount(), forms - 1);
+  EXPECT_EQ(h.destroyed, 1);
+}
+
+TEST(Forms, MainFormClosingEndsTheApplication) {
+  TForm* main = nullptr;
+  Application->CreateForm(main);
+  Application->SetMainForm(main);
+  main->Show();
+  main->Close();
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_FALSE(main->Visible());
+  delete main;
+  EXPECT_EQ(Application->MainForm(), nullptr);
+}
+
+TEST(Forms, PlacementIsKeptWhileMaximised) {
+  TForm f(nullptr);
+  f.SetBounds(40, 30, 320, 200);
+  f.Show();
+  EXPECT_EQ(f.Width(), 320);
+  EXPECT_EQ(f.Height(), 200);
+  EXPECT_EQ(f.Left(), 40);
+  f.SetWindowState(wsMaximized);
+  ProcessMessages();
+  EXPECT_EQ(f.WindowState(), wsMaximized);
+  // A placement set while maximised is the normal-state placement.
+  f.SetBounds(50, 60, 300, 180);
+  EXPECT_EQ(f.WindowState(), wsMaximized);
+  f.SetWindowState(wsNormal);
+  ProcessMessages();
+  EXPECT_EQ(f.WindowState(), wsNormal);
+  EXPECT_EQ(f.Width(), 300);
+  EXPECT_EQ(f.Height(), 180);
+  EXPECT_EQ(f.Left(), 50);
+  EXPECT_EQ(f.Top(), 60);
+
+  TForm c(nullptr);
+  c.SetBounds(0, 0, 200, 100);
+  c.SetPosition(poScreenCenter);
+  c.Show();
+  EXPECT_EQ(c.Left(), Screen->Width() / 2 - 100);
+  EXPECT_EQ(c.Top(), Screen->Height() / 2 - 50);
+}
+
+TEST(Forms, ModalFormAnsweredThroughTheHook) {
+  DialogRecorder rec;
+  Handlers h;
+  TForm dlg(nullptr);
+  dlg.SetCaption("Dialog");
+  auto* ok = new TButton(&dlg);
+  ok->SetParent(&dlg);
+  ok->SetCaption("OK");
+  ok->SetModalResult(mrOk);
+  dlg.OnCloseQuery = TCloseQueryEvent(&h, &Handlers::CloseQuery);
+  // The hook plays the user: it sees the form showing and presses its button.
+  bool sawVisible = false;
+  rec.onModal = [&](const TDialogRequest& r) {
+    sawVisible = r.Form == &dlg && dlg.Visible() && dlg.Modal();
+    ok->Click();
+  };
+  EXPECT_EQ(dlg.ShowModal(), mrOk);
+  EXPECT_TRUE(sawVisible);
+  EXPECT_EQ(h.queried, 1);
+  EXPECT_FALSE(dlg.Visible());
+  EXPECT_FALSE(dlg.Modal());
+
+  // A refused close query keeps the form; a hook that gives up cancels it.
+  h.allowClose = false;
+  int rounds = 0;
+  rec.onModal = [&](const TDialogRequest&) {
+    if (++rounds == 1) ok->Click();
+  };
+  rec.Answer(mrNone);
+  rec.Answer(mrNone);
+  EXPECT_EQ(dlg.ShowModal(), mrCancel);
+  EXPECT_EQ(rounds, 2);
+  EXPECT_FALSE(dlg.Visible());
+
+  // Esc presses the cancel button and Enter the default one.
+  auto* cancel = new TButton(&dlg);
+  cancel->SetParent(&dlg);
+  cancel->SetCancel(true);
+  cancel->SetModalResult(mrCancel);
+  ok->SetDefault(true);
+  h.allowClose = true;
+  rec.onModal = [&](const TDialogRequest&) { SimulateKeyStroke(ok, VK_ESCAPE); };
+  EXPECT_EQ(dlg.ShowModal(), mrCancel);
+  rec.onModal = [&](const TDialogRequest&) { SimulateKeyStroke(cancel, VK_RETURN); };
+  EXPECT_EQ(dlg.ShowModal(), mrOk);
+
+  // The hook's answer is the modal result.
+  h.allowClose = true;
+  rec.onModal = nullptr;
+  rec.Answer(mrYes);
+  EXPECT_EQ(dlg.ShowModal(), mrYes);
+}
+
+TEST(Dialogs, MessageBoxesAndFileDialogsAnsweredThroughTheHook) {
+  DialogRecorder rec;
+  rec.Answer(IDNO);
+  EXPECT_EQ(MessageBox(nullptr, "Save?", W1251("Вопрос"), MB_YESNOCANCEL | MB_ICONQUESTION), IDNO);
+  ASSERT_EQ(rec.asked.size(), 1u);
+  EXPECT_EQ(rec.asked[0].Caption, W1251("Вопрос"));
+  EXPECT_EQ(rec.asked[0].Flags, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION));
+
+  rec.Answer(IDOK);
+  MessageDlg("careful", mtWarning, mbOK);
+  EXPECT_EQ(rec.asked.back().Caption, W1251("Внимание!"));
+  rec.Answer(IDOK);
+  MessageDlg("info", mtInformation, mbOK);
+  EXPECT_EQ(rec.asked.back().Caption, W1251("Информация"));
+  Application->SetTitle("Vantry Tarn 1.2");
+  rec.Answer(IDOK);
+  ShowMessage("done");
+  EXPECT_EQ(rec.asked.back().Caption, "Vantry Tarn 1.2");
+  EXPECT_EQ(rec.asked.back().Flags & 0xF, unsigned(MB_OK));
+
+  TSaveDialog save(nullptr);
+  save.Filter = W1251("Веб-страницы|*.htm; *.html|Все файлы|*.*");
+  save.DefaultExt = "html";
+  save.FileName = W1251("Новый");
+  save.Options |= ofOverwritePrompt;
+  rec.Answer(IDOK, "/tmp/page");
+  ASSERT_TRUE(save.Execute());
+  EXPECT_EQ(save.FileName, "/tmp/page.html");
+  EXPECT_EQ(rec.asked.back().Kind, dkSaveFile);
+  EXPECT_EQ(rec.asked.back().FileName, W1251("Новый"));
+  EXPECT_TRUE(rec.asked.back().OverwritePrompt);
+  rec.Answer(IDOK, "/tmp/page.htm");
+  ASSERT_TRUE(save.Execute());
+  EXPECT_EQ(save.FileName, "/tmp/page.htm");  // an extension of its own stays
+  rec.Answer(IDCANCEL);
+  EXPECT_FALSE(save.Execute());
+  EXPECT_EQ(save.FileName, "/tmp/page.htm");
+
+  auto filters = FilterToNameFilters(save.Filter);
+  ASSERT_EQ(filters.size(), 2u);
+  EXPECT_EQ(filters[0], "Веб-страницы (*.htm *.html)");
+  EXPECT_EQ(filters[1], "Все файлы (*.*)");
+
+  TColorDialog color(nullptr);
+  rec.Answer(IDOK, "", clRed);
+  ASSERT_TRUE(color.Execute());
+  EXPECT_EQ(color.Color, clRed);
+  rec.Answer(IDCANCEL, "", clBlue);
+  EXPECT_FALSE(color.Execute());
+  EXPECT_EQ(color.Color, clRed);
+}
+
+TEST(Dialogs, WithoutHookHeadlessDialogsAnswerAsCancelled) {
+  SetDialogHook(nullptr);
+  EXPECT_FALSE(DialogsCanShow());
+  EXPECT_EQ(MessageBox(nullptr, "t", "c", MB_YESNOCANCEL), IDCANCEL);
+  EXPECT_EQ(MessageBox(nullptr, "t", "c", MB_YESNO), IDNO);
+  EXPECT_EQ(MessageBox(nullptr, "t", "c", MB_OK), IDOK);
+  TOpenDialog open(nullptr);
+  EXPECT_FALSE(open.Execute());
+  TForm f(nullptr);
+  EXPECT_EQ(f.ShowModal(), mrCancel);
+}
+
+TEST(Application, EscapedExceptionsShowInAMessageBoxAndAbortIsSilent) {
+  DialogRecorder rec;
+  Application->Initialize();
+  Handlers h;
+  TForm f(nullptr);
+  auto* list = new TActionList(&f);
+  TAction* bad = list->NewAction("Bad", "", "Bad", ShortCut('B', {ssCtrl}));
+  bad->OnExecute = TNotifyEvent(&h, &Handlers::Throw);
+  TAction* quiet = list->NewAction("Quiet", "", "Quiet", ShortCut('Q', {ssCtrl}));
+  quiet->OnExecute = TNotifyEvent(&h, &Handlers::ThrowAbort);
+  auto* panel = new TPanel(&f);
+  panel->SetParent(&f);
+  f.Show();
+  SimulateKeyStroke(panel, 'B', {ssCtrl});
+  ASSERT_EQ(rec.asked.size(), 1u);
+  EXPECT_EQ(rec.asked[0].Caption, W1251("Ошибка"));
+  EXPECT_EQ(rec.asked[0].Text, W1251("Файл не найден."));
+  EXPECT_EQ(rec.asked[0].Flags & 0xF0, unsigned(MB_ICONSTOP));
+  SimulateKeyStroke(panel, 'Q', {ssCtrl});
+  EXPECT_EQ(rec.asked.size(), 1u);
+}
+
+TEST(Actions, ShortcutsFireThroughTheActiveForm) {
+  Handlers h;
+  TForm f(nullptr);
+  auto* mgr = new TActionManager(&f);
+  TAction* save = mgr->NewAction("FileSave", W1251("Файл"), W1251("&Сохранить"), ShortCut('S', {ssCtrl}));
+  save->AddSecondaryShortCut(ShortCut(VK_F2, {}));
+  save->OnExecute = TNotifyEvent(&h, &Handlers::Execute);
+  save->OnUpdate = TNotifyEvent(&h, &Handlers::Update);
+  auto* panel = new TPanel(&f);
+  panel->SetParent(&f);
+  panel->SetAlign(alClient);
+  std::vector<Word> panelKeys;
+  f.Show();
+
+  SimulateKeyStroke(panel, 'S', {ssCtrl});
+  EXPECT_EQ(h.executed, 1);
+  EXPECT_GE(h.updated, 1);
+  SimulateKeyStroke(panel, VK_F2);
+  EXPECT_EQ(h.executed, 2);
+  // Under a Russian layout the key is still S.
+  SimulateKeyStroke(panel, 'S', {ssCtrl}, "", true);
+  EXPECT_EQ(h.executed, 3);
+  SimulateKeyStroke(panel, 'S', {ssCtrl, ssShift});
+  EXPECT_EQ(h.executed, 3);
+  save->SetEnabled(false);
+  SimulateKeyStroke(panel, 'S', {ssCtrl});
+  EXPECT_EQ(h.executed, 3);
+  save->SetEnabled(true);
+
+  // Key preview sees the key first and may take it.
+  f.SetKeyPreview(true);
+  f.OnKeyDown = TKeyEvent(&h, &Handlers::KeyDown);
+  h.swallowPreview = true;
+  SimulateKeyStroke(panel, 'S', {ssCtrl});
+  EXPECT_EQ(h.executed, 3);
+  ASSERT_EQ(h.previewKeys.size(), 1u);
+  EXPECT_EQ(h.previewKeys[0], Word('S'));
+  h.swallowPreview = false;
+  SimulateKeyStroke(panel, 'S', {ssCtrl});
+  EXPECT_EQ(h.executed, 4);
+
+  // Another form's shortcuts do not fire here.
+  TForm other(nullptr);
+  auto* otherList = new TActionList(&other);
+  Handlers h2;
+  otherList->NewAction("X", "", "X", ShortCut('X', {ssCtrl}))->OnExecute = TNotifyEvent(&h2, &Handlers::Execute);
+  SimulateKeyStroke(panel, 'X', {ssCtrl});
+  EXPECT_EQ(h2.executed, 0);
+}
+
+TEST(Actions, AutoCheckAndGroups) {
+  TActionList list(nullptr);
+  TAction a(nullptr), b(nullptr), c(nullptr), ins(nullptr);
+  for (TAction* x : {&a, &b, &c}) {
+    x->SetActionList(&list);
+    x->SetAutoCheck(true);
+    x->SetGroupIndex(1);
+  }
+  ins.SetActionList(&list);
+  ins.SetAutoCheck(true);
+  ins.SetChecked(true);
+  a.SetChecked(true);
+  b.Execute();
+  EXPECT_FALSE(a.Checked());
+  EXPECT_TRUE(b.Checked());
+  b.Execute();  // a grouped mark stays set
+  EXPECT_TRUE(b.Checked());
+  EXPECT_TRUE(ins.Checked());  // another group is untouched
+  ins.Execute();
+  EXPECT_FALSE(ins.Checked());
+  ins.Execute();
+  EXPECT_TRUE(ins.Checked());
+  c.SetEnabled(false);
+  EXPECT_FALSE(c.Execute());
+  EXPECT_FALSE(c.Checked());
+  EXPECT_EQ(StripHotkey("Сохранить &как... && more"), "Сохранить как... & more");
+}
+
+TEST(ActionBars, BuiltFromTheItemTreeWithMenuKeysOnlyOnTheMainBar) {
+  Handlers h;
+  TForm f(nullptr);
+  f.SetBounds(0, 0, 420, 260);
+  auto* mgr = new TActionManager(&f);
+  TAction* newA = mgr->NewAction("FileNew", W1251("Файл"), W1251("&Новый"), ShortCut('N', {ssCtrl}));
+  TAction* exitA = mgr->NewAction("FileExit", W1251("Файл"), W1251("&Выход"));
+  TAction* bold = mgr->NewAction("Bold", W1251("Шрифт"), W1251("Полу&жирный"), ShortCut('B', {ssCtrl}));
+  newA->OnExecute = TNotifyEvent(&h, &Handlers::Execute);
+  bold->OnExecute = TNotifyEvent(&h, &Handlers::Execute);
+  auto* menu = new TActionMainMenuBar(&f);
+  menu->SetParent(&f);
+  menu->SetCaption(W1251("Меню"));
+  auto* tools = new TActionToolBar(&f);
+  tools->SetParent(&f);
+  auto* tags = new TActionMainMenuBar(&f);
+  tags->SetParent(&f);
+  tags->SetMenuEvents(false);
+  TActionClientItem* m = mgr->AddActionBar(menu);
+  TActionClientItem* file = m->AddSubmenu(W1251("&Файл"));
+  file->AddAction(newA);
+  file->AddSeparator();
+  TActionClientItem* sub = file->AddSubmenu(W1251("Кодировка"));
+  sub->AddAction(bold, W1251("&Windows -> KOI8-R"));
+  file->AddAction(exitA);
+  m->AddSubmenu(W1251("&Правка"))->AddAction(bold);
+  TActionClientItem* t = mgr->AddActionBar(tools);
+  t->AddAction(newA);
+  t->AddSeparator();
+  t->AddAction(bold);
+  mgr->AddActionBar(tags)->AddSubmenu(W1251("Формат"))->AddAction(bold);
+  EXPECT_EQ(mgr->ItemsOf(menu), m);
+  EXPECT_EQ(sub->Items(0)->DisplayCaption(), W1251("&Windows -> KOI8-R"));
+  EXPECT_EQ(file->Items(0)->DisplayCaption(), W1251("&Новый"));
+  EXPECT_TRUE(file->Items(1)->IsSeparator());
+  auto* panel = new TPanel(&f);
+  panel->SetParent(&f);
+  panel->SetAlign(alClient);
+  f.Show();
+  menu->RecreateControls();
+  tools->RecreateControls();
+  tags->RecreateControls();
+
+  EXPECT_EQ(menu->ItemCount(), 2);
+  EXPECT_EQ(tools->ItemCount(), 2);
+  // Bars stack at the top in order, the client control takes the rest.
+  EXPECT_EQ(menu->Top(), 0);
+  EXPECT_EQ(tools->Top(), menu->Height());
+  EXPECT_EQ(tags->Top(), menu->Height() + tools->Height());
+  EXPECT_EQ(panel->Top(), tags->Top() + tags->Height());
+  EXPECT_EQ(panel->Height(), f.ClientHeight() - panel->Top());
+
+  tools->ClickItem(0);
+  EXPECT_EQ(h.executed, 1);
+  // F10 opens the first menu of the main menu bar only.
+  SimulateKeyStroke(panel, VK_F10);
+  EXPECT_EQ(menu->ActiveItem(), 0);
+  EXPECT_EQ(tags->ActiveItem(), -1);
+  menu->CloseMenus();
+  // Alt with an access key (the Cyrillic letter typed) opens that menu.
+  SimulateKeyStroke(panel, 'G', {ssAlt}, "п", true);
+  EXPECT_EQ(menu->ActiveItem(), 1);
+  menu->CloseMenus();
+  // A drop-down menu stays open while the update handlers of its actions change them.
+  SimulateKeyStroke(panel, VK_F10);
+  ProcessMessages();
+  std::string dir = VT_TEST_OUTPUT_DIR;
+  ForceDirectories(dir);
+  EXPECT_TRUE(SavePopupImage(dir + "/menu_xp_shadows.png"));
+  bold->SetEnabled(false);
+  newA->SetCaption(W1251("&Новый файл"));
+  ProcessMessages();
+  EXPECT_EQ(menu->ActiveItem(), 0);
+  menu->CloseMenus();
+  bold->SetEnabled(true);
+
+  // The tag bar opens by its own command.
+  tags->EnterMenuLoop();
+  EXPECT_EQ(tags->ActiveItem(), 0);
+  tags->CloseMenus();
+
+  // Looks switch without losing the items.
+  mgr->SetStyle(StandardStyle());
+  EXPECT_EQ(mgr->Style()->Name(), "Standard");
+  mgr->SetStyle(ActionBarStyleByName("XP Style"));
+  EXPECT_EQ(mgr->Style(), XPStyle());
+  menu->SetShadows(false);
+  EXPECT_EQ(menu->ItemCount(), 2);
+
+  // An action that goes away leaves no item pointing at it.
+  delete exitA;
+  EXPECT_EQ(file->Items(3)->Action(), nullptr);
+  ProcessMessages();
+}
+
+TEST(Controls, StatusBarPanelsPopupMenuAndScreenshot) {
+  Handlers h;
+  TForm f(nullptr);
+  f.SetCaption("Vantry Tarn - [index.htm]");
+  f.SetBounds(0, 0, 480, 240);
+  auto* mgr = new TActionManager(&f);
+  auto* images = new TImageList(&f);
+  TBitmap strip(48, 16);
+  strip.Canvas()->Brush()->SetColor(clNavy);
+  strip.Canvas()->FillRect(Rect(2, 2, 14, 14));
+  strip.Canvas()->Brush()->SetColor(clGreen);
+  strip.Canvas()->FillRect(Rect(18, 2, 30, 14));
+  strip.Canvas()->Brush()->SetColor(clMaroon);
+  strip.Canvas()->FillRect(Rect(34, 2, 46, 14));
+  images->Add(&strip, clWhite);
+  mgr->SetImages(images);
+  TAction* a0 = mgr->NewAction("New", W1251("Файл"), W1251("&Новый"), ShortCut('N', {ssCtrl}));
+  a0->SetImageIndex(0);
+  a0->SetHint(W1251("Создание нового файла"));
+  TAction* a1 = mgr->NewAction("Open", W1251("Файл"), W1251("&Открыть..."));
+  a1->SetImageIndex(1);
+  TAction* a2 = mgr->NewAction("Save", W1251("Файл"), W1251("&Сохранить"));
+  a2->SetImageIndex(2);
+  TAction* ins = mgr->NewAction("InsMode", W1251("&Правка"), W1251("Режим в&ставки"));
+  ins->SetAutoCheck(true);
+  ins->SetChecked(true);
+  ins->OnExecute = TNotifyEvent(&h, &Handlers::Execute);
+  auto* menu = new TActionMainMenuBar(&f);
+  menu->SetParent(&f);
+  auto* tools = new TActionToolBar(&f);
+  tools->SetParent(&f);
+  TActionClientItem* m = mgr->AddActionBar(menu);
+  for (const char* c : {"&Файл", "&Правка", "П&оиск", "С&ервис", "&Справка"}) m->AddSubmenu(W1251(c));
+  m->Items(0)->AddAction(a0);
+  TActionClientItem* t = mgr->AddActionBar(tools);
+  t->AddAction(a0);
+  t->AddAction(a1);
+  t->AddSeparator();
+  t->AddAction(a2);
+  auto* status = new TStatusBar(&f);
+  status->SetParent(&f);
+  const char* texts[] = {"Поток", "ВСТ", "NUM", "", "", "/home/user/index.htm"};
+  int widths[] = {42, 30, 40, 40, 40, 600};
+  for (int i = 0; i < 6; ++i) {
+    TStatusPanel* p = status->Panels()->Add();
+    p->SetText(W1251(texts[i]));
+    p->SetWidth(widths[i]);
+  }
+  auto* popup = new TPopupMenu(&f);
+  TMenuItem* selection = popup->Items()->AddItem(W1251("Выделение"));
+  selection->AddItem(W1251("Потоком"));
+  popup->Items()->AddAction(ins);
+  status->SetPopupMenu(popup);
+  auto* memo = new TMemo(&f);
+  memo->SetParent(&f);
+  memo->SetAlign(alClient);
+  memo->Lines()->Add("<HTML>");
+  memo->Lines()->Add(W1251("Заметки"));
+  f.Show();
+  menu->RecreateControls();
+  tools->RecreateControls();
+  ProcessMessages();
+
+  EXPECT_EQ(status->Top() + status->Height(), f.ClientHeight());
+  EXPECT_EQ(status->PanelAt(10), 0);
+  EXPECT_EQ(status->PanelAt(50), 1);
+  EXPECT_EQ(status->PanelAt(f.ClientWidth() - 1), 5);
+  EXPECT_EQ(memo->Top(), tools->Top() + tools->Height());
+
+  EXPECT_FALSE(popup->IsPoppedUp());
+  SimulateMouse(status, smPress, mbRight, 20, 5);
+  SimulateMouse(status, smRelease, mbRight, 20, 5);
+  EXPECT_TRUE(popup->IsPoppedUp());
+  EXPECT_EQ(popup->PopupComponent(), status);
+  popup->CloseUp();
+
+  // A menu item linked to an action fires it and shows its state.
+  TMenuItem* insItem = popup->Items()->Items(1);
+  EXPECT_EQ(insItem->Caption(), W1251("Режим в&ставки"));
+  EXPECT_TRUE(insItem->Checked());
+  insItem->Click();
+  EXPECT_EQ(h.executed, 1);
+  EXPECT_FALSE(insItem->Checked());
+  EXPECT_EQ(memo->Lines()->Count(), 2);
+
+  std::string dir = VT_TEST_OUTPUT_DIR;
+  ForceDirectories(dir);
+  ASSERT_TRUE(SaveWindowImage(&f, dir + "/form_with_bars.png"));
+  mgr->SetStyle(StandardStyle());
+  ProcessMessages();
+  ASSERT_TRUE(SaveWindowImage(&f, dir + "/form_with_bars_standard.png"));
+}
+
+TEST(Controls, NativeControlsKeepTheirState) {
+  TForm f(nullptr);
+  f.SetBounds(0, 0, 300, 200);
+  auto* edit = new TEdit(&f);
+  edit->SetText("before");
+  edit->SetParent(&f);
+  auto* check = new TCheckBox(&f);
+  check->SetParent(&f);
+  auto* combo = new TComboBox(&f);
+  combo->SetParent(&f);
+  combo->Items()->Add("http://");
+  combo->Items()->Add("ftp://");
+  combo->SetItemIndex(1);
+  auto* memo = new TMemo(&f);
+  memo->SetParent(&f);
+  f.Show();
+  EXPECT_EQ(edit->Text(), "before");
+  edit->SetText(W1251("после"));
+  EXPECT_EQ(edit->Text(), W1251("после"));
+  Handlers h;
+  check->OnClick = TNotifyEvent(&h, &Handlers::Execute);
+  check->SetChecked(true);
+  EXPECT_TRUE(check->Checked());
+  EXPECT_EQ(h.executed, 1);
+  EXPECT_EQ(combo->Text(), "ftp://");
+  combo->SetText("mailto:");
+  EXPECT_EQ(combo->ItemIndex(), -1);
+  EXPECT_EQ(combo->Text(), "mailto:");
+  memo->Lines()->SetText("one\r\ntwo\r\n");
+  EXPECT_EQ(memo->Lines()->Count(), 2);
+  memo->SetFocus();
+  SimulateTyping(memo, "x");  // typed into the native widget... routed to the memo's frame
+  EXPECT_GE(memo->Lines()->Count(), 2);
+  // A control given a parent after the form shows appears inside it.
+  auto* late = new TLabel(&f);
+  late->SetParent(&f);
+  EXPECT_TRUE(late->HandleAllocated());
+  // Deleting the form frees children whose windows live in it.
+}
+
+TEST(Shell, OpeningIsRecordedByTheHookWithLinksEncoded) {
+  std::vector<std::pair<AnsiString, std::string>> opened;
+  SetShellHook([&](const AnsiString& op, const AnsiString&, const std::string& launched) {
+    opened.emplace_back(op, launched);
+    return true;
+  });
+  AnsiString link = W1251("mailto:someone@example.org?Subject=\"Заметки по поводу веб-страницы\"&Body=\"a b\r\n100%\"");
+  EXPECT_GT(ShellExecute(nullptr, "", link, "", "", SW_SHOWNORMAL), 32);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].first, "open");
+  EXPECT_EQ(opened[0].second,
+            "mailto:someone@example.org?Subject=%22%D0%97%D0%B0%D0%BC%D0%B5%D1%82%D0%BA%D0%B8%20%D0%BF%D0%BE%20"
+            "%D0%BF%D0%BE%D0%B2%D0%BE%D0%B4%D1%83%20%D0%B2%D0%B5%D0%B1-%D1%81%D1%82%D1%80%D0%B0%D0%BD%D0%B8%D1%86%D1%8B%22"
+            "&Body=%22a%20b%0D%0A100%25%22");
+  ShellExecute(nullptr, "open", "mailto:me@example.org?subject=Vantry%20Tarn", "", "", SW_SHOWNORMAL);
+  EXPECT_EQ(opened[1].second, "mailto:me@example.org?subject=Vantry%20Tarn");
+  ShellExecute(nullptr, "open", "http://example.org/a b.htm", "", "", SW_SHOWNORMAL);
+  EXPECT_EQ(opened[2].second, "http://example.org/a%20b.htm");
+
+  // A file goes as a file URL; an executable is started; a missing file fails.
+  std::string page = SettingsDir() + "shell page.htm";
+  { std::ofstream(page) << "<HTML>"; }
+  EXPECT_GT(ShellExecute(nullptr, "open", page, "", "", SW_SHOWNORMAL), 32);
+  EXPECT_EQ(opened[3].second.rfind("file://", 0), 0u);
+  EXPECT_NE(opened[3].second.find("shell%20page.htm"), std::string::npos);
+  EXPECT_GT(ShellExecute(nullptr, "open", "/bin/sh", "", "", SW_SHOWNORMAL), 32);
+  EXPECT_EQ(opened[4].second, "/bin/sh");
+  SetShellHook(nullptr);
+  EXPECT_EQ(ShellExecute(nullptr, "open", SettingsDir() + "no-such-file.htm", "", "", SW_SHOWNORMAL), 2);
+  DeleteFile(page);
+  EXPECT_FALSE(LockKeyToggled(VK_CAPITAL));  // offscreen: nothing to read
+  EXPECT_EQ(GetKeyState(VK_NUMLOCK), 0);
+}
+
+}  // namespace
+
+namespace {
+
+class DropForm : public TForm {
+public:
+  using TForm::TForm;
+  std::vector<std::vector<AnsiString>> drops;
+  void WndProc(TMessage& m) override {
+    if (m.Msg == WM_DROPFILES) drops.push_back(DragQueryFiles(m.WParam));
+    TForm::WndProc(m);
+  }
+
+protected:
+  void CreateParams(TCreateParams& p) override {
+    TForm::CreateParams(p);
+    p.ExStyle |= WS_EX_ACCEPTFILES;
+  }
+};
+
+class Closer : public TObject {
+public:
+  TCustomForm* form = nullptr;
+  int ticks = 0;
+  void Tick(TObject*) {
+    if (++ticks == 2) form->Close();
+  }
+};
+
+TEST(Forms, FilesDroppedOnAChildReachTheFormThatTakesThem) {
+  DropForm f(nullptr);
+  auto* panel = new TPanel(&f);
+  panel->SetParent(&f);
+  panel->SetAlign(alClient);
+  f.Show();
+  EXPECT_TRUE(f.AcceptsDroppedFiles());
+  EXPECT_FALSE(panel->AcceptsDroppedFiles());
+  SimulateFileDrop(panel, {"/tmp/one.htm", "/tmp/two.htm"});
+  ASSERT_EQ(f.drops.size(), 1u);
+  ASSERT_EQ(f.drops[0].size(), 2u);
+  EXPECT_EQ(f.drops[0][0], "/tmp/one.htm");
+}
+
+TEST(Application, RunLoopsUntilTheMainFormCloses) {
+  TForm* main = nullptr;
+  Application->CreateForm(main);
+  Application->SetMainForm(main);
+  Closer closer;
+  closer.form = main;
+  auto* timer = new TTimer(main);
+  timer->SetInterval(10);
+  timer->OnTimer = TNotifyEvent(&closer, &Closer::Tick);
+  Application->Run();
+  EXPECT_GE(closer.ticks, 2);
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_FALSE(main->Visible());
+  timer->SetEnabled(false);
+  delete main;
+  EXPECT_FALSE(Application->ExeName().empty());
+}
+
+}  // namespace
