@@ -358,7 +358,9 @@ void TRegexEngine::Compile() {
     ParseReg(false, flags);
 
     std::memset(firstCharSet_, 0, sizeof firstCharSet_);
+    walked_.assign(static_cast<size_t>(programSize_), false);
     FillFirstCharSet(program_.get() + 1, 0);
+    walked_.clear();
 
     firstLiteral_ = 0;
     anchored_ = 0;
@@ -992,12 +994,19 @@ TRegexEngine::Node TRegexEngine::ParseClass() {
 }
 
 // The characters at which a match can begin, from a walk of the program.
+// A walk from a node always adds the same characters, so every node is walked from once; this
+// also ends walks that come round a loop back to where they started.
 void TRegexEngine::FillFirstCharSet(const uint8_t* scan, int depth) {
   if (depth > 10000) {
     std::memset(firstCharSet_, 1, sizeof firstCharSet_);
     return;
   }
   while (scan) {
+    const size_t at = static_cast<size_t>(scan - program_.get());
+    if (at < walked_.size()) {
+      if (walked_[at]) return;
+      walked_[at] = true;
+    }
     const uint8_t op = *scan;
     const uint8_t* next = NextNode(scan);
     const uint8_t* opnd = Operand(scan);

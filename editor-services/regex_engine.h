@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/ansi.h"
 #include "platform/classes.h"
@@ -210,6 +211,7 @@ private:
   const char* regMust_ = nullptr;
   int32_t regMustLen_ = 0;
   uint8_t firstCharSet_[256];
+  std::vector<bool> walked_;  // nodes visited while the first-character set is built
 
   const char* regInput_ = nullptr;
   const char* inputStart_ = nullptr;
