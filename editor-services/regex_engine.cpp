@@ -1462,8 +1462,13 @@ bool TRegexEngine::MatchPrim(const uint8_t* prog) {
 
 void TRegexEngine::PrepareProgram() {
   if (program_ && modifiers_ != progModifiers_) DiscardProgram();
-  std::memset(lineSepSet_, 0, sizeof lineSepSet_);
-  for (unsigned char ch : LineSeparatorChars_) lineSepSet_[ch] = 1;
+  // The separator set follows LineSeparatorChars; it is rebuilt whenever that text changed.
+  if (lineSepSetFor_ != LineSeparatorChars_ || !lineSepSetBuilt_) {
+    std::memset(lineSepSet_, 0, sizeof lineSepSet_);
+    for (unsigned char ch : LineSeparatorChars_) lineSepSet_[ch] = 1;
+    lineSepSetFor_ = LineSeparatorChars_;
+    lineSepSetBuilt_ = true;
+  }
   if (!program_) Compile();
   if (program_[0] != kRegexSignature) RaiseError(reeCorruptedProgram);
 }
@@ -1471,7 +1476,7 @@ void TRegexEngine::PrepareProgram() {
 void TRegexEngine::StoreInput(const AnsiString& input) {
   ClearGroups();
   if (!input_ || input.size() != inputCapacity_) {
-    input_ = std::make_unique<char[]>(input.size() + 1);
+    input_.reset(new char[input.size() + 1]);  // filled below, so left uninitialised
     inputCapacity_ = input.size();
   }
   std::memcpy(input_.get(), input.data(), input.size());
@@ -1521,7 +1526,7 @@ bool TRegexEngine::ExecPrim(int offset) {
       endp_[0] = regInput_;
       return true;
     }
-    ClearGroups();
+    // A failed attempt has put every group it touched back, so the groups are clear again.
     loopStackIdx_ = 0;
     return false;
   };

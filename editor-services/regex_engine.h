@@ -242,6 +242,8 @@ private:
   char linePairedHead_ = 0;
   char linePairedTail_ = 0;
   uint8_t lineSepSet_[256];
+  AnsiString lineSepSetFor_;
+  bool lineSepSetBuilt_ = false;
 
   // Lookup tables derived from the settings above.
   uint8_t invert_[256];
