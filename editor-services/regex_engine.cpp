@@ -1319,8 +1319,14 @@ bool TRegexEngine::MatchPrim(const uint8_t* prog) {
           next = opnd;  // no choice
         } else {
           do {
+            // An alternative that starts with a literal cannot match at another character.
+            const uint8_t* alt = Operand(scan);
+            if (*alt == rxLiteral && (regInput_ >= inputEnd_ || *Operand(alt) != uc(*regInput_))) {
+              scan = NextNode(scan);
+              continue;
+            }
             const char* save = regInput_;
-            if (MatchPrim(Operand(scan))) return true;
+            if (MatchPrim(alt)) return true;
             regInput_ = save;
             scan = NextNode(scan);
           } while (scan && *scan == rxBranch);
@@ -1342,99 +1348,15 @@ bool TRegexEngine::MatchPrim(const uint8_t* prog) {
         return ok;
       }
       case rxLoop:
-      case rxLoopLazy: {
-        if (loopStackIdx_ <= 0) RaiseError(reeLoopWithoutEntry);
-        const int32_t d = loopStackIdx_;
-        const int32_t lo = RdInt(opnd);
-        const int32_t hi = RdInt(opnd + kIntSz);
-        const uint8_t* body = scan + RdInt(opnd + 2 * kIntSz);
-        const char* save = regInput_;
-        auto tryBody = [&]() {
-          ++loopStack_[d];
-          if (MatchPrim(body)) return true;
-          loopStackIdx_ = d;
-          --loopStack_[d];
-          regInput_ = save;
-          return false;
-        };
-        auto tryNext = [&]() {
-          const int32_t count = loopStack_[d];
-          loopStackIdx_ = d - 1;
-          if (MatchPrim(next)) return true;
-          loopStackIdx_ = d;
-          loopStack_[d] = count;
-          regInput_ = save;
-          return false;
-        };
-        if (loopStack_[d] < lo) return tryBody();
-        if (op == rxLoop) {
-          if (loopStack_[d] < hi && tryBody()) return true;
-          return tryNext();
-        }
-        if (tryNext()) return true;
-        if (loopStack_[d] < hi && tryBody()) return true;
-        return false;
-      }
+      case rxLoopLazy:
+        return MatchLoop(scan);
       case rxStar:
       case rxPlus:
       case rxBraces:
       case rxStarLazy:
       case rxPlusLazy:
-      case rxBracesLazy: {
-        const char nextch = (next && *next == rxLiteral) ? static_cast<char>(*Operand(next)) : '\0';
-        int32_t lo, hi;
-        const uint8_t* repeated;
-        if (op == rxStar || op == rxStarLazy) {
-          lo = 0;
-          hi = kRepeatMax;
-          repeated = opnd;
-        } else if (op == rxPlus || op == rxPlusLazy) {
-          lo = 1;
-          hi = kRepeatMax;
-          repeated = opnd;
-        } else {
-          lo = RdInt(opnd);
-          hi = RdInt(opnd + kIntSz);
-          repeated = opnd + 2 * kIntSz;
-        }
-        const char* save = regInput_;
-        int32_t count;
-        ptrdiff_t unit = 1;
-        if (*repeated == rxBackRef || *repeated == rxBackRefCI) {
-          int n = Operand(repeated)[0];
-          if (startp_[n] && endp_[n] && endp_[n] == startp_[n]) {
-            // An empty capture matches empty at every count: only the minimum can differ.
-            count = lo <= hi ? lo : 0;
-            unit = 0;
-          } else {
-            count = RegRepeat(repeated, hi);
-            unit = (startp_[n] && endp_[n]) ? endp_[n] - startp_[n] : 0;
-          }
-        } else {
-          count = RegRepeat(repeated, hi);
-        }
-        if (count < lo) return false;
-        int32_t savedStack[kRegexLoopMax + 1];
-        const int32_t savedIdx = loopStackIdx_;
-        std::memcpy(savedStack, loopStack_, sizeof savedStack);
-        auto attempt = [&](int32_t k) {
-          regInput_ = save + unit * k;
-          if (nextch != '\0' && (regInput_ >= inputEnd_ || *regInput_ != nextch)) return false;
-          if (MatchPrim(next)) return true;
-          std::memcpy(loopStack_, savedStack, sizeof savedStack);
-          loopStackIdx_ = savedIdx;
-          return false;
-        };
-        const bool lazy = op == rxStarLazy || op == rxPlusLazy || op == rxBracesLazy;
-        if (lazy) {
-          for (int32_t k = lo; k <= count; ++k)
-            if (attempt(k)) return true;
-        } else {
-          for (int32_t k = count; k >= lo; --k)
-            if (attempt(k)) return true;
-        }
-        return false;
-      }
+      case rxBracesLazy:
+        return MatchRepeat(scan);
       default:
         if (op > rxOpen && op < rxOpen + kRegexSubExprs) {
           const int n = op - rxOpen;
@@ -1458,6 +1380,105 @@ bool TRegexEngine::MatchPrim(const uint8_t* prog) {
     scan = next;
   }
   RaiseError(reeMatchPrimCorruptedPointers);
+}
+
+// The end of one iteration of a counted loop. Kept out of MatchPrim so that the recursion's
+// frames stay small.
+__attribute__((noinline)) bool TRegexEngine::MatchLoop(const uint8_t* scan) {
+  const uint8_t op = *scan;
+  const uint8_t* next = NextNode(scan);
+  const uint8_t* opnd = Operand(scan);
+  if (loopStackIdx_ <= 0) RaiseError(reeLoopWithoutEntry);
+  const int32_t d = loopStackIdx_;
+  const int32_t lo = RdInt(opnd);
+  const int32_t hi = RdInt(opnd + kIntSz);
+  const uint8_t* body = scan + RdInt(opnd + 2 * kIntSz);
+  const char* save = regInput_;
+  auto tryBody = [&]() {
+    ++loopStack_[d];
+    if (MatchPrim(body)) return true;
+    loopStackIdx_ = d;
+    --loopStack_[d];
+    regInput_ = save;
+    return false;
+  };
+  auto tryNext = [&]() {
+    const int32_t count = loopStack_[d];
+    loopStackIdx_ = d - 1;
+    if (MatchPrim(next)) return true;
+    loopStackIdx_ = d;
+    loopStack_[d] = count;
+    regInput_ = save;
+    return false;
+  };
+  if (loopStack_[d] < lo) return tryBody();
+  if (op == rxLoop) {
+    if (loopStack_[d] < hi && tryBody()) return true;
+    return tryNext();
+  }
+  if (tryNext()) return true;
+  if (loopStack_[d] < hi && tryBody()) return true;
+  return false;
+}
+
+// A repeat of a single-character node: counted in one pass, then tried count by count.
+__attribute__((noinline)) bool TRegexEngine::MatchRepeat(const uint8_t* scan) {
+  const uint8_t op = *scan;
+  const uint8_t* next = NextNode(scan);
+  const uint8_t* opnd = Operand(scan);
+  const char nextch = (next && *next == rxLiteral) ? static_cast<char>(*Operand(next)) : '\0';
+  int32_t lo, hi;
+  const uint8_t* repeated;
+  if (op == rxStar || op == rxStarLazy) {
+    lo = 0;
+    hi = kRepeatMax;
+    repeated = opnd;
+  } else if (op == rxPlus || op == rxPlusLazy) {
+    lo = 1;
+    hi = kRepeatMax;
+    repeated = opnd;
+  } else {
+    lo = RdInt(opnd);
+    hi = RdInt(opnd + kIntSz);
+    repeated = opnd + 2 * kIntSz;
+  }
+  const char* save = regInput_;
+  int32_t count;
+  ptrdiff_t unit = 1;
+  if (*repeated == rxBackRef || *repeated == rxBackRefCI) {
+    int n = Operand(repeated)[0];
+    if (startp_[n] && endp_[n] && endp_[n] == startp_[n]) {
+      // An empty capture matches empty at every count: only the minimum can differ.
+      count = lo <= hi ? lo : 0;
+      unit = 0;
+    } else {
+      count = RegRepeat(repeated, hi);
+      unit = (startp_[n] && endp_[n]) ? endp_[n] - startp_[n] : 0;
+    }
+  } else {
+    count = RegRepeat(repeated, hi);
+  }
+  if (count < lo) return false;
+  int32_t savedStack[kRegexLoopMax + 1];
+  const int32_t savedIdx = loopStackIdx_;
+  std::memcpy(savedStack, loopStack_, sizeof savedStack);
+  auto attempt = [&](int32_t k) {
+    regInput_ = save + unit * k;
+    if (nextch != '\0' && (regInput_ >= inputEnd_ || *regInput_ != nextch)) return false;
+    if (MatchPrim(next)) return true;
+    std::memcpy(loopStack_, savedStack, sizeof savedStack);
+    loopStackIdx_ = savedIdx;
+    return false;
+  };
+  const bool lazy = op == rxStarLazy || op == rxPlusLazy || op == rxBracesLazy;
+  if (lazy) {
+    for (int32_t k = lo; k <= count; ++k)
+      if (attempt(k)) return true;
+  } else {
+    for (int32_t k = count; k >= lo; --k)
+      if (attempt(k)) return true;
+  }
+  return false;
 }
 
 void TRegexEngine::PrepareProgram() {

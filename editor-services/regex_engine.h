@@ -196,6 +196,8 @@ private:
   // Matching.
   void PrepareProgram();
   bool MatchPrim(const uint8_t* prog);
+  bool MatchLoop(const uint8_t* scan);
+  bool MatchRepeat(const uint8_t* scan);
   int32_t RegRepeat(const uint8_t* p, int32_t max);
   bool IsWordChar(const char* p) const;
   void StoreInput(const AnsiString& input);
