@@ -361,6 +361,12 @@ void TRegexEngine::Compile() {
     walked_.assign(static_cast<size_t>(programSize_), false);
     FillFirstCharSet(program_.get() + 1, 0);
     walked_.clear();
+    firstCharCount_ = 0;
+    for (int c = 0; c < 256; ++c)
+      if (firstCharSet_[c]) {
+        if (firstCharCount_ < 2) firstChars_[firstCharCount_] = static_cast<char>(c);
+        ++firstCharCount_;
+      }
 
     firstLiteral_ = 0;
     anchored_ = 0;
@@ -1563,6 +1569,25 @@ bool TRegexEngine::ExecPrim(int offset) {
       p = hit + 1;
     }
     return false;
+  }
+  if ((firstCharCount_ == 1 || firstCharCount_ == 2) && !firstCharSet_[0]) {
+    // One or two starting characters (a letter in both cases, say): find them with memchr,
+    // keeping the next hit of each until the scan has passed it.
+    const char a = firstChars_[0];
+    const char b = firstCharCount_ == 2 ? firstChars_[1] : a;
+    auto find = [end](const char* from, char ch) {
+      const void* hit = std::memchr(from, ch, static_cast<size_t>(end - from));
+      return hit ? static_cast<const char*>(hit) : end;
+    };
+    const char* nextA = find(s, a);
+    const char* nextB = b == a ? end : find(s, b);
+    for (;;) {
+      const char* p = std::min(nextA, nextB);
+      if (p >= end) return false;
+      if (attempt(p)) return true;
+      if (p == nextA) nextA = find(p + 1, a);
+      if (p == nextB) nextB = find(p + 1, b);
+    }
   }
   for (const char* p = s;; ++p) {
     if (firstCharSet_[static_cast<unsigned char>(*p)] && attempt(p)) return true;

@@ -213,6 +213,8 @@ private:
   const char* regMust_ = nullptr;
   int32_t regMustLen_ = 0;
   uint8_t firstCharSet_[256];
+  int firstCharCount_ = 0;  // members of the first-character set
+  char firstChars_[2] = {0, 0};  // the first two of them
   std::vector<bool> walked_;  // nodes visited while the first-character set is built
 
   const char* regInput_ = nullptr;
