@@ -1589,7 +1589,34 @@ bool TRegexEngine::ExecPrim(int offset) {
       if (p == nextB) nextB = find(p + 1, b);
     }
   }
+  // When every match begins with a repeat of one character class needing at least lo
+  // characters, a run shorter than lo fails at each of its positions: skip the whole run.
+  const uint8_t* lead = Operand(start);
+  int32_t leadMin = 0, leadMax = 0;
+  const uint8_t* leadNode = nullptr;
+  if (*NextNode(start) == rxEnd) {
+    if (*lead == rxPlus || *lead == rxPlusLazy) {
+      leadMin = 1;
+      leadMax = kRepeatMax;
+      leadNode = Operand(lead);
+    } else if (*lead == rxBraces || *lead == rxBracesLazy) {
+      leadMin = RdInt(Operand(lead));
+      leadMax = RdInt(Operand(lead) + kIntSz);
+      leadNode = Operand(lead) + 2 * kIntSz;
+    }
+    if (leadNode && (leadMin < 2 || *leadNode == rxBackRef || *leadNode == rxBackRefCI))
+      leadNode = nullptr;
+  }
   for (const char* p = s;; ++p) {
+    if (leadNode && p < end && firstCharSet_[static_cast<unsigned char>(*p)]) {
+      regInput_ = p;
+      const int32_t run = RegRepeat(leadNode, leadMax);
+      if (run < leadMin) {
+        p += run;  // the loop steps past the character that ended the run
+        if (p >= end) return false;
+        continue;
+      }
+    }
     if (firstCharSet_[static_cast<unsigned char>(*p)] && attempt(p)) return true;
     if (p >= end) return false;
   }
