@@ -1,0 +1,39 @@
+// libFuzzer target for the regular-expression engine: the first input byte picks modifiers, the
+// rest is "expression NUL input NUL template". Every outcome must be a result or ERegexEngine.
+//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I. fuzz/regex_fuzz.cpp \
+//     editor-services/regex_engine.cpp platform/ansi.cpp platform/sysutils.cpp \
+//     platform/classes.cpp platform/streams.cpp -o regex_fuzz && ./regex_fuzz -max_len=256
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "editor-services/regex_engine.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  const uint8_t mods = data[0];
+  std::string rest(reinterpret_cast<const char*>(data + 1), size - 1);
+  size_t a = rest.find('\0');
+  std::string expr = rest.substr(0, a);
+  std::string input, templ;
+  if (a != std::string::npos) {
+    size_t b = rest.find('\0', a + 1);
+    input = rest.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1);
+    if (b != std::string::npos) templ = rest.substr(b + 1);
+  }
+  TRegexEngine re;
+  try {
+    for (int n = 1; n <= 6; ++n) re.SetModifier(n, (mods >> (n - 1)) & 1);
+    if (mods & 0x40) re.SetLinePairedSeparator("");
+    re.SetExpression(expr);
+    if (re.Exec(input)) {
+      for (int guard = 0; guard < 64 && re.ExecNext(); ++guard) {
+        if (re.MatchPos(0) < 1 || re.MatchPos(0) + re.MatchLen(0) > static_cast<int>(input.size()) + 1)
+          __builtin_trap();
+      }
+    }
+    re.ReplaceAll(input, templ, (mods & 0x80) != 0);
+  } catch (const ERegexEngine&) {
+  }
+  return 0;
+}
