@@ -553,6 +553,7 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
     }
     if (!Value.empty()) {
       int startLine = fCaretY;
+      int startX = fCaretX;
       bool atStart = fCaretX == 1;
       int added = 0;
       fCaretY = std::max(fCaretY, 1);
@@ -562,7 +563,12 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
         case smColumn: added = InsertTextColumn(Value, AddToUndo); break;
       }
       if (added > 0) DoLinesInserted(Mode == smNormal && !atStart ? startLine + 1 : startLine, added);
-      InternalSetCaretXY(CaretXY());
+      // The insertion moved the caret fields directly; placing it through the setter from
+      // where it started scrolls the view to it and schedules the caret and scroll bars.
+      TBufferCoord target = CaretXY();
+      fCaretX = startX;
+      fCaretY = startLine;
+      InternalSetCaretXY(target);
     }
     if (fCaretY < 1) fCaretY = 1;
   } catch (...) {
