@@ -805,6 +805,12 @@ bool TCustomSrcEdit::CanFocus() const { return TCustomControl::CanFocus(); }
 // ---------------------------------------------------------------------------- messages and keys
 
 void TCustomSrcEdit::WndProc(TMessage& Message) {
+  // While the control is being destroyed its window still reports (losing the focus, say);
+  // nothing of that may reach the commands and events any more.
+  if (Destroying()) {
+    TCustomControl::WndProc(Message);
+    return;
+  }
   switch (Message.Msg) {
     case WM_SIZE:
       TCustomControl::WndProc(Message);
