@@ -254,6 +254,7 @@ public:
   TSrcCustomHighlighter* Highlighter() const { return fHighlighter; }
   void SetHighlighter(TSrcCustomHighlighter* Value);
   bool ReadOnly() const { return GetReadOnly(); }
+  virtual void SetReadOnly(bool Value);
   bool InsertMode() const { return fInserting; }
   void SetInsertMode(bool Value);
   TSrcEditCaretType InsertCaret() const { return fInsertCaret; }
@@ -387,7 +388,6 @@ public:
 protected:
   virtual void DoChange();
   virtual bool GetReadOnly() const { return fReadOnly; }
-  virtual void SetReadOnly(bool Value);
   virtual void LinesChanged(TObject* Sender);
   virtual void PaintGutter(TCanvas* Canvas, const TRect& AClip, int FirstLine, int LastLine);
   virtual void PaintTextLines(TCanvas* Canvas, const TRect& AClip, int FirstRow, int LastRow, int FirstCol,
@@ -516,5 +516,4 @@ private:
 class TSrcEdit : public TCustomSrcEdit {
 public:
   using TCustomSrcEdit::TCustomSrcEdit;
-  using TCustomSrcEdit::SetReadOnly;
 };

@@ -154,7 +154,10 @@ void TCustomSrcEdit::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
   try {
     TDisplayCoord d = DisplayXY();
     int x = d.Column;
-    if (x < fLeftChar)
+    // A window that was never measured holds no columns or rows: there is nothing to keep
+    // the caret inside, and scrolling by its zero size would push the view past the caret.
+    if (fCharsInWindow <= 0) {
+    } else if (x < fLeftChar)
       SetLeftChar(x);
     else if (x < fLeftChar + fCharsInWindow)
       SetLeftChar(fLeftChar);
@@ -162,7 +165,8 @@ void TCustomSrcEdit::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
       SetLeftChar(x - fCharsInWindow + 1);
     int y = d.Row;
     int L = fLinesInWindow;
-    if (ForceToMiddle) {
+    if (L <= 0) {
+    } else if (ForceToMiddle) {
       if (y < fTopLine - 1) {
         int v = y - L / 2;
         SetTopLine(v < 0 ? 1 : v + 1);

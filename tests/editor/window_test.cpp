@@ -298,3 +298,65 @@ TEST(SrcEditKeys, KeyDownChainRunsBeforeTheBindings) {
   SimulateKeyStroke(e.get(), VK_RETURN);
   EXPECT_EQ(spy.seen, 1);
 }
+
+TEST(SrcEditCaretShape, SizesAndOffsetsByShape) {
+  auto e = Shown("abc");
+  e->SetFocus();
+  ProcessMessages();
+  int lh = e->LineHeight();
+  e->SetInsertCaret(ctHorizontalLine);
+  EXPECT_EQ(e->CaretOffset(), (TPoint{0, lh - 2}));
+  e->SetInsertCaret(ctHalfBlock);
+  EXPECT_EQ(e->CaretOffset(), (TPoint{0, (lh - 2) / 2}));
+  e->SetInsertCaret(ctVerticalLine);
+  EXPECT_EQ(e->CaretOffset(), (TPoint{-1, 0}));
+  e->SetInsertMode(false);
+  EXPECT_EQ(e->CaretOffset(), (TPoint{0, 0}));
+  // The system caret stands at the caret's cell, offset by the shape.
+  ASSERT_TRUE(e->Focused());
+  {
+    e->SetInsertMode(true);
+    e->SetCaretXY(BufferCoord(3, 1));
+    TPoint cell = e->RowColumnToPixels(e->DisplayXY());
+    EXPECT_EQ(GetCaretPos(), (TPoint{cell.X - 1, cell.Y + 1}));
+  }
+}
+
+TEST(SrcEditFont, ProportionalFontsBecomeFixedPitch) {
+  TSrcEdit e(nullptr);
+  TFont f;
+  f.SetName("Arial");
+  f.SetSize(14);
+  f.SetStyle(TFontStyles{fsItalic});
+  f.SetColor(clRed);
+  e.SetFont(&f);
+  EXPECT_EQ(e.Font()->Name(), "Arial");
+  EXPECT_EQ(e.Font()->Size(), 14);
+  EXPECT_EQ(e.Font()->Color(), clRed);
+  EXPECT_EQ(e.Font()->Pitch(), fpFixed);
+  TFont mono;
+  mono.SetName("Courier New");
+  mono.SetSize(12);
+  int before = e.LineHeight();
+  e.SetFont(&mono);
+  EXPECT_EQ(e.Font()->Size(), 12);
+  EXPECT_NE(e.LineHeight(), 0);
+  (void)before;
+  e.SetExtraLineSpacing(3);
+  int h = e.LineHeight();
+  e.SetExtraLineSpacing(0);
+  EXPECT_EQ(e.LineHeight(), h - 3);
+}
+
+TEST(SrcEditWindow, EditedBeforeItsWindowExistsOpensAtTheTop) {
+  auto e = std::make_unique<TSrcEdit>(nullptr);
+  e->Lines()->SetText(NumberedLines(100));
+  e->SetCaretXY(BufferCoord(8, 3));
+  e->SetSelText("abc");
+  EXPECT_EQ(e->LeftChar(), 1);
+  EXPECT_EQ(e->TopLine(), 1);
+  ShowForTest(e.get(), 400, 300);
+  EXPECT_EQ(e->LeftChar(), 1);
+  EXPECT_EQ(e->TopLine(), 1);
+  EXPECT_EQ(e->Lines()->Get(2), "line 3 abc");
+}
