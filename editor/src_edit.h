@@ -232,6 +232,14 @@ public:
   TDisplayCoord PixelsToNearestRowColumn(int X, int Y) const;
   TPoint RowColumnToPixels(const TDisplayCoord& P) const;
   void ComputeCaret(int X, int Y);
+  // Auto-scroll steps for a mouse selection outside the text; the scroll timer runs exactly
+  // while one of them is not 0.
+  void ComputeScroll(int X, int Y);
+  int ScrollDeltaX() const { return fScrollDeltaX; }
+  int ScrollDeltaY() const { return fScrollDeltaY; }
+  TTimer* ScrollTimer() const { return fScrollTimer.get(); }
+  // Set by the drag-and-drop code while a text drag runs over the control.
+  bool DragRunning() const { return fDragRunning; }
   void UpdateScrollBars();
   void UpdateCaret();
   void ShowCaret();
@@ -509,7 +517,7 @@ private:
   bool fSpecialCharsShown = false;
   int fGutterWidth = 0;
   TSrcTransientPaintLock fTransientLock;
-  bool fHasFocusNow = false;
+  bool fDragRunning = false;
 };
 
 // The control as forms use it: publishes the properties, adds no behaviour.

@@ -212,3 +212,31 @@ void TCustomSrcEdit::ComputeCaret(int X, int Y) {
   d.Row = std::clamp(d.Row, 1, std::max(1, DisplayLineCount()));
   InternalSetCaretXY(DisplayToBufferPos(d));
 }
+
+void TCustomSrcEdit::ComputeScroll(int X, int Y) {
+  if (!MouseCapture() && !fDragRunning) {
+    fScrollTimer->SetEnabled(false);
+    return;
+  }
+  TRect r{fGutterWidth, 0, fGutterWidth + fCharsInWindow * fCharWidth, fLinesInWindow * fTextHeight};
+  if (BorderStyle() == bsNone) {
+    r.Left += 2;
+    r.Top += 2;
+    r.Right -= 2;
+    r.Bottom -= 2;
+  }
+  int cw = std::max(fCharWidth, 1), lh = std::max(fTextHeight, 1);
+  if (X < r.Left)
+    fScrollDeltaX = (X - r.Left) / cw - 1;
+  else if (X >= r.Right)
+    fScrollDeltaX = (X - r.Right) / cw + 1;
+  else
+    fScrollDeltaX = 0;
+  if (Y < r.Top)
+    fScrollDeltaY = (Y - r.Top) / lh - 1;
+  else if (Y >= r.Bottom)
+    fScrollDeltaY = (Y - r.Bottom) / lh + 1;
+  else
+    fScrollDeltaY = 0;
+  fScrollTimer->SetEnabled(fScrollDeltaX != 0 || fScrollDeltaY != 0);
+}

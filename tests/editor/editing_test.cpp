@@ -411,3 +411,117 @@ TEST(SrcEditStatus, TenEditsInsideAnUpdateGiveOneEvent) {
   EXPECT_TRUE(sink.all & scSelection);
   EXPECT_EQ(e->PendingStatusChanges(), 0);
 }
+
+// Records as the indent, case, drag-and-drop and delete-all code will push them: each is
+// undone and redone to the exact text, caret and selection.
+TEST(SrcEditUndo, EveryReasonUndoesAndRedoes) {
+  {
+    SCOPED_TRACE("unindent");
+    auto e = MakeEdit("    a\r\n    b");
+    Snapshot before = Take(e.get());
+    e->Lines()->Put(0, "  a");
+    e->Lines()->Put(1, "  b");
+    e->UndoList()->AddChange(rcUnindent, BufferCoord(3, 1), BufferCoord(3, 2), "  \r\n  ", smNormal);
+    e->Undo();
+    EXPECT_EQ(e->Lines()->Text(), before.text);
+    e->Redo();
+    EXPECT_EQ(e->Lines()->Text(), "  a\r\n  b");
+    e->Undo();
+    EXPECT_EQ(e->Lines()->Text(), before.text);
+  }
+  {
+    SCOPED_TRACE("caret and selection");
+    auto e = MakeEdit("some text\r\nmore");
+    e->SetCaretXY(BufferCoord(5, 1));
+    e->BeginUndoBlock();
+    e->UndoList()->AddChange(rcCaret, e->CaretXY(), e->CaretXY(), "", smNormal);
+    e->UndoList()->AddChange(rcSelection, BufferCoord(2, 1), BufferCoord(3, 2), "", smNormal);
+    e->EndUndoBlock();
+    e->PlaceCaretAndSelection(BufferCoord(1, 2), BufferCoord(1, 2), BufferCoord(1, 2));
+    e->Undo();
+    EXPECT_EQ(e->CaretXY(), BufferCoord(5, 1));
+    EXPECT_EQ(e->BlockBegin(), BufferCoord(2, 1));
+    EXPECT_EQ(e->BlockEnd(), BufferCoord(3, 2));
+    e->Redo();
+    EXPECT_EQ(e->CaretXY(), BufferCoord(1, 2));
+    EXPECT_FALSE(e->SelAvail());
+  }
+  {
+    SCOPED_TRACE("drop insert");
+    auto e = MakeEdit("drop here");
+    e->SetCaretXY(BufferCoord(6, 1));
+    e->ReplaceSelection(smNormal, "it ", false);
+    e->UndoList()->AddChange(rcDropInsert, BufferCoord(6, 1), BufferCoord(9, 1), "", smNormal);
+    e->Undo();
+    EXPECT_EQ(e->Lines()->Text(), "drop here");
+    e->Redo();
+    EXPECT_EQ(e->Lines()->Text(), "drop it here");
+    EXPECT_EQ(e->SelText(), "it ");
+  }
+  {
+    SCOPED_TRACE("delete all");
+    auto e = MakeEdit("all\r\nof it");
+    e->SelectAll();
+    AnsiString text = e->SelText();
+    e->ReplaceSelection(smNormal, "", false);
+    e->UndoList()->AddChange(rcDeleteAll, BufferCoord(1, 1), BufferCoord(6, 2), text, smNormal);
+    e->Undo();
+    EXPECT_EQ(e->Lines()->Text(), "all\r\nof it");
+    EXPECT_EQ(e->CaretXY(), BufferCoord(1, 1));
+  }
+  {
+    SCOPED_TRACE("backward selection deleted by backspace");
+    auto e = MakeEdit("abcdef\r\nghijkl");
+    Select(e.get(), BufferCoord(3, 2), BufferCoord(2, 1));
+    Snapshot before = Take(e.get());
+    e->CommandProcessor(ecDeleteLastChar, 0, nullptr);
+    EXPECT_EQ(e->Lines()->Text(), "aijkl");
+    ASSERT_EQ(e->UndoList()->ItemCount(), 1);
+    EXPECT_EQ(e->UndoList()->Items(0)->fChangeReason, rcDeleteBackward);
+    e->Undo();
+    EXPECT_EQ(e->Lines()->Text(), before.text);
+    EXPECT_EQ(e->BlockBegin(), BufferCoord(2, 1));
+    EXPECT_EQ(e->BlockEnd(), BufferCoord(3, 2));
+    e->Redo();
+    EXPECT_EQ(e->Lines()->Text(), "aijkl");
+    EXPECT_EQ(e->CaretXY(), BufferCoord(2, 1));
+  }
+  {
+    SCOPED_TRACE("line break at the start of a line and on an empty line");
+    auto e = MakeEdit("abc\r\n\r\nxyz");
+    e->SetCaretXY(BufferCoord(1, 1));
+    e->CommandProcessor(ecLineBreak, 0, nullptr);
+    e->SetCaretXY(BufferCoord(1, 3));
+    e->CommandProcessor(ecLineBreak, 0, nullptr);
+    e->SetCaretXY(BufferCoord(9, 5));
+    e->CommandProcessor(ecLineBreak, 0, nullptr);
+    EXPECT_EQ(e->Lines()->Text(), "\r\nabc\r\n\r\n\r\nxyz\r\n");
+    e->SetOptions(e->Options().Without(eoGroupUndo));
+    e->Undo();
+    e->Undo();
+    e->Undo();
+    EXPECT_EQ(e->Lines()->Text(), "abc\r\n\r\nxyz");
+    e->Redo();
+    e->Redo();
+    e->Redo();
+    EXPECT_EQ(e->Lines()->Text(), "\r\nabc\r\n\r\n\r\nxyz\r\n");
+  }
+}
+
+TEST(SrcEditUndo, PasteBracketsUndoAsOneStep) {
+  auto e = MakeEdit("abc");
+  e->SetCaretXY(BufferCoord(2, 1));
+  e->BeginUndoBlock();
+  e->UndoList()->AddChange(rcPasteBegin, e->BlockBegin(), e->BlockEnd(), "", smNormal);
+  e->ReplaceSelection(smNormal, "XY", false);
+  e->UndoList()->AddChange(rcPaste, BufferCoord(2, 1), BufferCoord(4, 1), "", smNormal);
+  e->UndoList()->AddChange(rcPasteEnd, e->BlockBegin(), e->BlockEnd(), "", smNormal);
+  e->EndUndoBlock();
+  e->SetSelText("Z");
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), "aXYbc");
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), "abc");
+  EXPECT_FALSE(e->UndoList()->CanUndo());
+  EXPECT_EQ(e->RedoList()->ItemCount(), 2);  // the insert of Z and the paste, no brackets
+}
