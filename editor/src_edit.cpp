@@ -592,15 +592,16 @@ void TCustomSrcEdit::UndoRedoAdded(TObject* Sender) {
 
 void TCustomSrcEdit::DoChange() { CallEvent(OnChange, this); }
 
+// Count lines after FirstLine went away (their text, if any, joined to FirstLine): marks
+// below them move up, marks on them go to FirstLine, marks on FirstLine and above stay.
 void TCustomSrcEdit::DoLinesDeleted(int FirstLine, int Count) {
   for (int i = 0; i < fMarkList->Count(); ++i) {
     TSrcEditMark* m = fMarkList->Items(i);
-    if (m->Line() >= FirstLine + Count - 1)
+    if (m->Line() >= FirstLine + Count)
       m->SetLine(m->Line() - Count);
     else if (m->Line() > FirstLine)
       m->SetLine(FirstLine);
   }
-  if (fWordWrapPlugin) fWordWrapPlugin->Reset();
 }
 
 void TCustomSrcEdit::DoLinesInserted(int FirstLine, int Count) {

@@ -374,7 +374,7 @@ void TCustomSrcEdit::DoDeleteLastChar() {
       throw;
     }
     fLines->EndUpdate();
-    DoLinesDeleted(fCaretY, 1);
+    DoLinesDeleted(fCaretY - 1, 1);
     InternalSetCaretXY(BufferCoord(static_cast<int>(prev.size()) + 1, fCaretY - 1));
     removed = "\r\n";
   } else {
@@ -436,7 +436,7 @@ void TCustomSrcEdit::DoDeleteChar() {
       throw;
     }
     fLines->EndUpdate();
-    DoLinesDeleted(fCaretY + 1, 1);
+    DoLinesDeleted(fCaretY, 1);
     fUndoList->AddChange(rcDeleteAfterCaret, CaretXY(), BufferCoord(1, fCaretY + 1), "\r\n", smNormal);
   } else {
     AnsiString removed = line.substr(static_cast<size_t>(fCaretX - 1), 1);

@@ -454,7 +454,9 @@ int TCustomSrcEdit::InsertTextNormal(const AnsiString& Value) {
   if (trim && !right.empty())
     fCaretX = storedLen - static_cast<int>(TrimTrailingSpaces(right).size()) + 1;
   else if (trim)
-    fCaretX = ExpandedLength(lastUntrimmed, fTabWidth) + 1;
+    // After the inserted text as typed, trailing blanks included, so that typing goes on
+    // where it stopped; counted in characters, as the caret is.
+    fCaretX = static_cast<int>(lastUntrimmed.size()) + 1;
   else
     fCaretX = storedLen - static_cast<int>(right.size()) + 1;
   StatusChanged(scCaretX);
@@ -940,7 +942,9 @@ void TCustomSrcEdit::UndoItem() {
       fRedoList->AddChange(reason, start, end, AnsiString(), mode);
       if (fCaretY >= 1 && fCaretY <= fLines->Count()) {
         AnsiString line = fLines->Get(fCaretY - 1);
-        if (static_cast<int>(line.size()) < fCaretX - 1 && LeadingWhiteChars(item->fChangeStr) == 0)
+        // Nothing to join needs no blanks in front of it.
+        if (static_cast<int>(line.size()) < fCaretX - 1 && !item->fChangeStr.empty() &&
+            LeadingWhiteChars(item->fChangeStr) == 0)
           line.append(static_cast<size_t>(fCaretX - 1) - line.size(), ' ');
         line += item->fChangeStr;
         fLines->BeginUpdate();
@@ -952,7 +956,7 @@ void TCustomSrcEdit::UndoItem() {
           throw;
         }
         fLines->EndUpdate();
-        DoLinesDeleted(fCaretY + 1, 1);
+        DoLinesDeleted(fCaretY, 1);
       }
       fBlockBegin = fBlockEnd = CaretXY();
       break;

@@ -224,6 +224,14 @@ TEST(SrcEditReplace, TrimmingKeepsTheCaretWhereTheUserTyped) {
   EXPECT_EQ(e->CaretXY(), BufferCoord(7, 1));
 }
 
+TEST(SrcEditReplace, CaretAfterATrimmedInsertWithTabsStaysInTheLine) {
+  auto e = MakeEdit("ab");
+  e->SetCaretXY(BufferCoord(3, 1));
+  e->SetSelText("\tx");
+  EXPECT_EQ(e->Lines()->Text(), "ab\tx");
+  EXPECT_EQ(e->CaretXY(), BufferCoord(5, 1));
+}
+
 TEST(SrcEditReplace, OutOfRangeSelectionsAreClampedNotRejected) {
   auto e = MakeEdit("");
   e->PlaceCaretAndSelection(BufferCoord(50, 50), BufferCoord(-1, -1), BufferCoord(99, 99));

@@ -285,6 +285,17 @@ TEST(SrcEditMarks, MarksFollowInsertedAndDeletedLines) {
   e.PlaceCaretAndSelection(BufferCoord(1, 2), BufferCoord(1, 2), BufferCoord(1, 5));
   e.SetSelText("");
   EXPECT_EQ(m->Line(), 5);
+  // Joining a line to the one above keeps marks above and on the joined-to line.
+  auto* top = new TSrcEditMark(&e);
+  top->SetLine(4);
+  e.Marks()->Add(top);
+  e.SetCaretXY(BufferCoord(1, 5));
+  e.CommandProcessor(ecDeleteLastChar, 0, nullptr);
+  EXPECT_EQ(top->Line(), 4);
+  EXPECT_EQ(m->Line(), 4);
+  e.SetCaretXY(BufferCoord(1, 1));
+  e.CommandProcessor(ecLineBreak, 0, nullptr);
+  EXPECT_EQ(top->Line(), 5);
 }
 
 TEST(SrcEditPaint, BackgroundAndTextArePainted) {
