@@ -442,6 +442,10 @@ private:
   void ScrollTimerHandler(TObject*) {}
 
   void InvalidateOrPend(const TRect& R);
+  // The selected text; column pieces padded to the block width when asked. Undo records
+  // take it unpadded, so that putting it back adds no blanks the lines never had.
+  AnsiString SelTextEx(bool PadColumns) const;
+  AnsiString UndoText() const { return SelTextEx(false); }
   void MoveCaretHorz(int DX, bool SelectionCommand);
   void MoveCaretVert(int DY, bool SelectionCommand);
   void MoveCaretAndSelect(const TBufferCoord& ptBefore, const TBufferCoord& ptAfter, bool SelectionCommand);
@@ -452,6 +456,7 @@ private:
   void DeleteSelectionRecorded();
   void SetClipboardText(const AnsiString& Text);
   void UndoItem();
+  void PadLineTo(const TBufferCoord& P);
   void RedoItem();
   void StoreLineTrimmed(int Index, const AnsiString& S);
   int InsertTextNormal(const AnsiString& Value);

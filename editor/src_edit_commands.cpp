@@ -149,7 +149,7 @@ void TCustomSrcEdit::ExecuteCommand(TSrcEditorCommand Command, char AChar, void*
 // A selection removed by one record of its own: forward when the anchor lies before the end.
 void TCustomSrcEdit::DeleteSelectionRecorded() {
   TSrcChangeReason reason = MinPoint(fBlockBegin, fBlockEnd) == fBlockBegin ? rcDelete : rcDeleteBackward;
-  fUndoList->AddChange(reason, fBlockBegin, fBlockEnd, SelText(), fSelectionMode);
+  fUndoList->AddChange(reason, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
   TBufferCoord b = BlockBegin(), e = BlockEnd();
   fBlockBegin = b;
   fBlockEnd = e;
@@ -162,7 +162,7 @@ void TCustomSrcEdit::DoLineBreak(bool MoveCaret) {
   if (ownBlock) BeginUndoBlock();
   try {
     if (SelAvail()) {
-      fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, SelText(), fSelectionMode);
+      fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
       TBufferCoord b = BlockBegin(), e = BlockEnd();
       fBlockBegin = b;
       fBlockEnd = e;
@@ -246,7 +246,7 @@ void TCustomSrcEdit::DoTypeChar(char AChar) {
   if (SelAvail()) {
     BeginUndoBlock();
     try {
-      fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, SelText(), fSelectionMode);
+      fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
       TBufferCoord start = BlockBegin();
       if (fSelectionMode == smLine) start.Char = 1;
       TBufferCoord e = BlockEnd();
@@ -300,8 +300,9 @@ void TCustomSrcEdit::DoTypeChar(char AChar) {
     }
     if (block) EndUndoBlock();
   } else {
-    // With padding the typed character takes the place of the last padding blank.
-    int at = padding > 0 ? fCaretX - 1 : fCaretX;
+    // With padding the typed character takes the place of the last padding blank, which
+    // stands at the caret.
+    int at = fCaretX;
     AnsiString replaced;
     if (padding > 0) {
       line[static_cast<size_t>(at - 1)] = AChar;
@@ -311,15 +312,19 @@ void TCustomSrcEdit::DoTypeChar(char AChar) {
     } else {
       line += AChar;
     }
-    bool block = padding > 0;
+    bool block = padding > 0 || !replaced.empty();
     if (block) BeginUndoBlock();
     try {
       StoreLineTrimmed(fCaretY - 1, line);
       TBufferCoord from{at, fCaretY};
       InternalSetCaretXY(BufferCoord(at + 1, fCaretY));
-      if (block)
+      if (padding > 0)
         fUndoList->AddChange(rcPadding, from, BufferCoord(len + 1, from.Line), AnsiString(), smNormal);
-      fUndoList->AddChange(rcInsert, from, CaretXY(), replaced, smNormal);
+      // The overwritten character is recorded as deleted and the typed one as inserted: a
+      // single insert record would be redone as an insertion that keeps the old character.
+      if (!replaced.empty())
+        fUndoList->AddChange(rcDeleteAfterCaret, from, CaretXY(), replaced, smNormal);
+      fUndoList->AddChange(rcInsert, from, CaretXY(), AnsiString(), smNormal);
     } catch (...) {
       if (block) EndUndoBlock();
       throw;
@@ -425,11 +430,19 @@ void TCustomSrcEdit::DoDeleteChar() {
   int len = static_cast<int>(line.size());
   if (fCaretX > len) {
     if (fCaretY >= fLines->Count()) return;
-    if (static_cast<int>(line.size()) < fCaretX - 1) line.append(static_cast<size_t>(fCaretX - 1) - line.size(), ' ');
+    BeginUndoBlock();
+    struct EndBlock {
+      TCustomSrcEdit* e;
+      ~EndBlock() { e->EndUndoBlock(); }
+    } endBlock{this};
+    if (static_cast<int>(line.size()) < fCaretX - 1) {
+      fUndoList->AddChange(rcPadding, CaretXY(), BufferCoord(len + 1, fCaretY), AnsiString(), smNormal);
+      line.append(static_cast<size_t>(fCaretX - 1) - line.size(), ' ');
+    }
     AnsiString next = fLines->Get(fCaretY);
     fLines->BeginUpdate();
     try {
-      fLines->Put(fCaretY - 1, line + next);
+      StoreLineTrimmed(fCaretY - 1, line + next);
       fLines->Delete(fCaretY);
     } catch (...) {
       fLines->EndUpdate();

@@ -38,11 +38,6 @@ bool IsBracketBegin(TSrcChangeReason r) {
   return r == rcBlock1Begin || r == rcPasteBegin || r == rcBlock2Begin || r == rcBlock3Begin;
 }
 
-int LeadingWhiteChars(const AnsiString& S) {
-  int i = 0;
-  while (i < static_cast<int>(S.size()) && (S[static_cast<size_t>(i)] == ' ' || S[static_cast<size_t>(i)] == '\t')) ++i;
-  return i;
-}
 
 }  // namespace
 
@@ -259,7 +254,9 @@ AnsiString TCustomSrcEdit::TrimTrailingSpaces(const AnsiString& S) {
   return S.substr(0, n);
 }
 
-AnsiString TCustomSrcEdit::SelText() const {
+AnsiString TCustomSrcEdit::SelText() const { return SelTextEx(!fOptions.Contains(eoTrimTrailingSpaces)); }
+
+AnsiString TCustomSrcEdit::SelTextEx(bool PadColumns) const {
   if (!SelAvail()) return AnsiString();
   TBufferCoord b = BlockBegin(), e = BlockEnd();
   int count = fLines->Count();
@@ -297,7 +294,6 @@ AnsiString TCustomSrcEdit::SelText() const {
     }
     case smColumn: {
       int c1 = std::min(b.Char, e.Char), c2 = std::max(b.Char, e.Char);
-      bool trim = fOptions.Contains(eoTrimTrailingSpaces);
       for (int l = b.Line; l <= e.Line; ++l) {
         const AnsiString& s = line(l);
         int a = c1, z = c2;
@@ -306,7 +302,7 @@ AnsiString TCustomSrcEdit::SelText() const {
         if (z >= 2 && z - 2 < len && IsLeadByte(s[static_cast<size_t>(z - 2)])) ++z;
         AnsiString piece;
         if (a - 1 < len) piece = s.substr(static_cast<size_t>(a - 1), static_cast<size_t>(std::min(z, len + 1) - a));
-        if (!trim && static_cast<int>(piece.size()) < c2 - c1) piece.append(static_cast<size_t>(c2 - c1) - piece.size(), ' ');
+        if (PadColumns && static_cast<int>(piece.size()) < c2 - c1) piece.append(static_cast<size_t>(c2 - c1) - piece.size(), ' ');
         r += piece;
         if (l < e.Line) r += "\r\n";
       }
@@ -496,14 +492,17 @@ int TCustomSrcEdit::InsertTextColumn(const AnsiString& Value, bool AddToUndo) {
   auto flush = [&]() {
     if (piece.empty()) return;
     if (fCaretY > fLines->Count()) {
+      // A new last line, recorded as the line break inserted at the end of the text: redone,
+      // it gives back an empty line (a line-break command would indent it), which the
+      // padding and the piece then fill as on any existing line.
       TBufferCoord prevEnd{1, fLines->Count()};
       if (fLines->Count() > 0) prevEnd.Char = static_cast<int>(fLines->Record(fLines->Count() - 1).fString.size()) + 1;
-      AnsiString s(static_cast<size_t>(col - 1), ' ');
-      s += piece;
-      fLines->Add(fOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(s) : s);
+      fLines->Add(AnsiString());
       ++added;
-      if (AddToUndo && fLines->Count() > 1) fUndoList->AddChange(rcLineBreak, prevEnd, prevEnd, AnsiString(), smNormal);
-    } else {
+      if (AddToUndo && fLines->Count() > 1)
+        fUndoList->AddChange(rcInsert, prevEnd, BufferCoord(1, fLines->Count()), AnsiString(), smNormal);
+    }
+    {
       AnsiString s = fLines->Get(fCaretY - 1);
       int at = col;
       if (static_cast<int>(s.size()) < at - 1) {
@@ -559,6 +558,13 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
       bool atStart = fCaretX == 1;
       int added = 0;
       fCaretY = std::max(fCaretY, 1);
+      if (Mode == smNormal && AddToUndo && fCaretY >= 1 && fCaretY <= fLines->Count()) {
+        // Blanks that bring the line out to a caret beyond its end are recorded, so that
+        // undo takes them back with the text.
+        int len = static_cast<int>(fLines->Record(fCaretY - 1).fString.size());
+        if (fCaretX > len + 1)
+          fUndoList->AddChange(rcPadding, CaretXY(), BufferCoord(len + 1, fCaretY), AnsiString(), smNormal);
+      }
       switch (Mode) {
         case smNormal: added = InsertTextNormal(Value); break;
         case smLine: added = InsertTextLine(Value); break;
@@ -586,7 +592,7 @@ void TCustomSrcEdit::SetSelText(const AnsiString& Value) {
   BeginUndoBlock();
   try {
     TBufferCoord startOfBlock = BlockBegin();
-    if (SelAvail()) fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, SelText(), fSelectionMode);
+    if (SelAvail()) fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
     TBufferCoord b = BlockBegin(), e = BlockEnd();
     fBlockBegin = b;
     fBlockEnd = e;
@@ -669,6 +675,7 @@ void TCustomSrcEdit::CopyToClipboard() {
 void TCustomSrcEdit::CutToClipboard() {
   if (ReadOnly() || !SelAvail()) return;
   AnsiString text = SelText();
+  AnsiString recorded = UndoText();
   SetClipboardText(text);
   TBufferCoord anchor = fBlockBegin, end = fBlockEnd;
   LockUndo();
@@ -679,7 +686,7 @@ void TCustomSrcEdit::CutToClipboard() {
     throw;
   }
   UnlockUndo();
-  fUndoList->AddChange(rcDelete, anchor, end, text, fSelectionMode);
+  fUndoList->AddChange(rcDelete, anchor, end, recorded, fSelectionMode);
 }
 
 bool TCustomSrcEdit::CanPaste() const {
@@ -708,7 +715,7 @@ void TCustomSrcEdit::PasteFromClipboard() {
       bracketPushed = true;
       TBufferCoord start = CaretXY();
       if (SelAvail()) {
-        fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, SelText(), fSelectionMode);
+        fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
         start = BlockBegin();
         TBufferCoord e = BlockEnd();
         fBlockBegin = start;
@@ -733,7 +740,7 @@ void TCustomSrcEdit::PasteFromClipboard() {
         bracketPushed = true;
         TBufferCoord start = CaretXY();
         if (SelAvail()) {
-          fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, SelText(), fSelectionMode);
+          fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
           start = BlockBegin();
           if (fSelectionMode == smColumn) start.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
           TBufferCoord e = BlockEnd();
@@ -887,6 +894,17 @@ struct UndoStepScope {
 };
 }  // namespace
 
+// A change that began beyond the end of its line had brought the line out with blanks first;
+// trimming may have taken them again since. Undo and redo bring them back before they select
+// from there, so that the text to the right keeps its place.
+void TCustomSrcEdit::PadLineTo(const TBufferCoord& P) {
+  if (P.Line < 1 || P.Line > fLines->Count()) return;
+  AnsiString s = fLines->Get(P.Line - 1);
+  if (static_cast<int>(s.size()) >= P.Char - 1) return;
+  s.append(static_cast<size_t>(P.Char - 1) - s.size(), ' ');
+  fLines->Put(P.Line - 1, s);
+}
+
 void TCustomSrcEdit::UndoItem() {
   std::unique_ptr<TSrcEditUndoItem> item(fUndoList->PopItem());
   if (!item) return;
@@ -899,8 +917,9 @@ void TCustomSrcEdit::UndoItem() {
     case rcInsert:
     case rcPaste:
     case rcDropInsert: {
+      if (mode == smNormal) PadLineTo(MinPoint(start, end));
       PlaceCaretAndSelection(start, start, end);
-      fRedoList->AddChange(reason, start, end, SelText(), mode);
+      fRedoList->AddChange(reason, start, end, UndoText(), mode);
       ReplaceSelection(mode, item->fChangeStr, false);
       InternalSetCaretXY(start);
       fBlockBegin = fBlockEnd = CaretXY();
@@ -942,9 +961,9 @@ void TCustomSrcEdit::UndoItem() {
       fRedoList->AddChange(reason, start, end, AnsiString(), mode);
       if (fCaretY >= 1 && fCaretY <= fLines->Count()) {
         AnsiString line = fLines->Get(fCaretY - 1);
-        // Nothing to join needs no blanks in front of it.
-        if (static_cast<int>(line.size()) < fCaretX - 1 && !item->fChangeStr.empty() &&
-            LeadingWhiteChars(item->fChangeStr) == 0)
+        // The left part lost its trailing blanks to trimming when the line was broken: they
+        // come back in front of the joined text (nothing to join needs no blanks).
+        if (static_cast<int>(line.size()) < fCaretX - 1 && !item->fChangeStr.empty())
           line.append(static_cast<size_t>(fCaretX - 1) - line.size(), ' ');
         line += item->fChangeStr;
         fLines->BeginUpdate();
@@ -1027,8 +1046,9 @@ void TCustomSrcEdit::RedoItem() {
     case rcDelete:
     case rcDeleteBeforeCaret:
     case rcDeleteAfterCaret: {
+      if (mode == smNormal) PadLineTo(MinPoint(start, end));
       PlaceCaretAndSelection(start, start, end);
-      fUndoList->AddChange(reason, start, end, SelText(), mode);
+      fUndoList->AddChange(reason, start, end, UndoText(), mode);
       ReplaceSelection(mode, AnsiString(), false);
       // The caret stays where the deletion left it, at the earlier end, as after the
       // original change (the raw start of a backward selection lies after its end).
