@@ -1,0 +1,519 @@
+#pragma once
+// The source-editing control: a custom-drawn window that shows a line store through a syntax
+// highlighter, with a gutter, a caret, three selection modes, undo and redo, the clipboard and
+// numbered editor commands.
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <vector>
+
+#include "editor/core/commands.h"
+#include "editor/core/edit_options.h"
+#include "editor/core/handler_chains.h"
+#include "editor/core/keystrokes.h"
+#include "editor/core/line_store.h"
+#include "editor/core/text_drawer.h"
+#include "editor/core/types.h"
+#include "editor/core/undo.h"
+#include "highlighters/highlighter.h"
+#include "platform/clipboard.h"
+#include "platform/controls.h"
+#include "platform/graphics.h"
+
+enum TSrcEditorOption : uint8_t {
+  eoAltSetsColumnMode = 0, eoAutoIndent = 1, eoAutoSizeMaxScrollWidth = 2, eoDisableScrollArrows = 3,
+  eoDragDropEditing = 4, eoDropFiles = 5, eoEnhanceHomeKey = 6, eoGroupUndo = 7, eoHalfPageScroll = 8,
+  eoHideShowScrollbars = 9, eoKeepCaretX = 10, eoNoCaret = 11, eoNoSelection = 12,
+  eoRightMouseMovesCursor = 13, eoScrollByOneLess = 14, eoScrollHintFollows = 15, eoScrollPastEof = 16,
+  eoScrollPastEol = 17, eoShowScrollHint = 18, eoShowSpecialChars = 19, eoSmartTabDelete = 20,
+  eoSmartTabs = 21, eoSpecialLineDefaultFg = 22, eoTabIndent = 23, eoTabsToSpaces = 24,
+  eoTrimTrailingSpaces = 25,
+};
+
+// A set of editor options, one bit per option.
+class TSrcEditorOptions {
+public:
+  constexpr TSrcEditorOptions() = default;
+  constexpr TSrcEditorOptions(std::initializer_list<TSrcEditorOption> s) {
+    for (auto o : s) bits_ |= 1u << o;
+  }
+  static constexpr TSrcEditorOptions FromBits(uint32_t b) { TSrcEditorOptions o; o.bits_ = b; return o; }
+  constexpr uint32_t Bits() const { return bits_; }
+  constexpr bool Contains(TSrcEditorOption o) const { return bits_ & (1u << o); }
+  constexpr void Include(TSrcEditorOption o) { bits_ |= 1u << o; }
+  constexpr void Exclude(TSrcEditorOption o) { bits_ &= ~(1u << o); }
+  constexpr TSrcEditorOptions With(TSrcEditorOption o) const { return FromBits(bits_ | (1u << o)); }
+  constexpr TSrcEditorOptions Without(TSrcEditorOption o) const { return FromBits(bits_ & ~(1u << o)); }
+  constexpr bool operator==(const TSrcEditorOptions&) const = default;
+
+private:
+  uint32_t bits_ = 0;
+};
+
+constexpr uint32_t SRCEDIT_DEFAULT_OPTIONS = 53870738;
+
+// Status-change kinds (bit values) reported through OnStatusChange.
+using TSrcStatusChanges = uint16_t;
+enum : TSrcStatusChanges {
+  scAll = 1, scCaretX = 2, scCaretY = 4, scLeftChar = 8, scTopLine = 16, scInsertMode = 32,
+  scModified = 64, scSelection = 128, scReadOnly = 256,
+};
+
+// Bits of the control's state flags.
+enum : uint16_t {
+  sfCaretUpdatePending = 1, sfScrollBarsUpdatePending = 2, sfLinesChanging = 4, sfIgnoreNextChar = 8,
+  sfCaretShown = 16, sfDoubleClicked = 32, sfGutterPressed = 64, sfWaitingForDrag = 128,
+  sfRedoRunning = 256, sfGutterDragged = 512,
+};
+
+enum TSrcEditCaretType : uint8_t { ctVerticalLine, ctHorizontalLine, ctHalfBlock, ctBlock };
+enum TScrollStyle : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum TScrollHintFormat : uint8_t { shfTopLineOnly, shfTopToBottom };
+enum TScrollBarKind : uint8_t { sbHorizontal, sbVertical };
+enum TSrcReplaceAction : uint8_t { raCancel, raSkip, raReplace, raReplaceAll };
+
+// The private clipboard format of editor blocks: a selection-mode byte, the text, a NUL.
+inline constexpr const char* SRCEDIT_CLIPBOARD_FORMAT_NAME = "SrcEdit Control Block Type";
+TClipboardFormat SrcEditClipboardFormat();
+
+class TCustomSrcEdit;
+
+// Commands the control sends itself when it gains and loses the focus; no key is bound to them
+// and the executor ignores them: only the command events and hooked handlers see them.
+constexpr TSrcEditorCommand ecFocusGained = 480;
+constexpr TSrcEditorCommand ecFocusLost = 481;
+
+// What word wrap plugs into: every conversion between lines and rows and between buffer and
+// display positions asks it first while it is attached.
+class ISrcEditBufferPlugin {
+public:
+  virtual ~ISrcEditBufferPlugin() = default;
+  virtual TDisplayCoord BufferToDisplayPos(const TBufferCoord& P) = 0;
+  virtual TBufferCoord DisplayToBufferPos(const TDisplayCoord& P) = 0;
+  virtual int RowCount() = 0;
+  virtual int GetRowLength(int Row) = 0;
+  virtual int LinesInserted(int Index, int Count) = 0;
+  virtual int LinesDeleted(int Index, int Count) = 0;
+  virtual int LinesPutted(int Index, int Count) = 0;
+  virtual void Reset() = 0;
+  virtual void DisplayChanged() = 0;
+  virtual int LineToRow(int Line) = 0;
+  virtual int RowToLine(int Row) = 0;
+};
+
+using TPlaceMarkEvent = TMethod<void(TObject* Sender, TSrcEditMark*& Mark)>;
+using TProcessCommandEvent = TMethod<void(TObject* Sender, TSrcEditorCommand& Command, char& AChar, void* Data)>;
+using TDropFilesEvent = TMethod<void(TObject* Sender, int X, int Y, TStrings* AFiles)>;
+using TGutterClickEvent = TMethod<void(TObject* Sender, TMouseButton Button, int X, int Y, int Line, TSrcEditMark* Mark)>;
+using TPaintEvent = TMethod<void(TObject* Sender, TCanvas* ACanvas)>;
+using TReplaceTextEvent = TMethod<void(TObject* Sender, const AnsiString& ASearch, const AnsiString& AReplace,
+                                       int Line, int Column, TSrcReplaceAction& Action)>;
+using TSpecialLineColorsEvent = TMethod<void(TObject* Sender, int Line, bool& Special, TColor& FG, TColor& BG)>;
+using TContextHelpEvent = TMethod<void(TObject* Sender, const AnsiString& Word)>;
+using TPaintTransient = TMethod<void(TObject* Sender, TCanvas* Canvas, TTransientType TransientType)>;
+using TScrollEvent = TMethod<void(TObject* Sender, TScrollBarKind ScrollBar)>;
+using TGutterGetTextEvent = TMethod<void(TObject* Sender, int aLine, AnsiString& aText)>;
+using TGutterPaintEvent = TMethod<void(TObject* Sender, int aLine, int X, int Y)>;
+using TStatusChangeEvent = TMethod<void(TObject* Sender, TSrcStatusChanges Changes)>;
+
+int MulDiv(int Number, int Numerator, int Denominator);
+
+class TCustomSrcEdit : public TCustomControl, public TSrcMarkOwner {
+public:
+  explicit TCustomSrcEdit(TComponent* AOwner);
+  ~TCustomSrcEdit() override;
+
+  // ---- text and undo
+  TSrcEditStringList* Lines() const { return fLines.get(); }
+  void SetLines(TStrings* Value);
+  AnsiString Text() const { return fLines->Text(); }
+  void SetText(const AnsiString& Value) { fLines->SetText(Value); }
+  TSrcEditUndoList* UndoList() const { return fUndoList.get(); }
+  TSrcEditUndoList* RedoList() const { return fRedoList.get(); }
+  void Undo();
+  void Redo();
+  bool CanUndo() const { return !ReadOnly() && fUndoList->CanUndo(); }
+  bool CanRedo() const { return !ReadOnly() && fRedoList->CanUndo(); }
+  void ClearUndo();
+  int MaxUndo() const { return fUndoList->MaxUndoActions(); }
+  void SetMaxUndo(int Value);
+  void BeginUndoBlock() { fUndoList->BeginBlock(); }
+  void EndUndoBlock() { fUndoList->EndBlock(); }
+  void LockUndo();
+  void UnlockUndo();
+  bool Modified() const { return fModified; }
+  void SetModified(bool Value);
+  void ClearAll();
+
+  // ---- caret and selection
+  int CaretX() const { return fCaretX; }
+  int CaretY() const { return fCaretY; }
+  TBufferCoord CaretXY() const { return BufferCoord(fCaretX, fCaretY); }
+  void SetCaretX(int Value) { SetCaretXY(BufferCoord(Value, fCaretY)); }
+  void SetCaretY(int Value) { SetCaretXY(BufferCoord(fCaretX, Value)); }
+  virtual void SetCaretXY(const TBufferCoord& Value);
+  virtual void InternalSetCaretXY(const TBufferCoord& Value) { SetCaretXYEx(true, Value); }
+  void InternalSetCaretX(int Value) { InternalSetCaretXY(BufferCoord(Value, fCaretY)); }
+  void InternalSetCaretY(int Value) { InternalSetCaretXY(BufferCoord(fCaretX, Value)); }
+  virtual void SetCaretXYEx(bool CallEnsureCursorPos, TBufferCoord Value);
+  TDisplayCoord DisplayXY() const;
+  int DisplayX() const { return DisplayXY().Column; }
+  int DisplayY() const;
+  int KeptCaretX() const { return fKeptCaretX; }
+  TBufferCoord BlockBegin() const;
+  TBufferCoord BlockEnd() const;
+  // The selection ends as they were set: the anchor and the moving end.
+  TBufferCoord RawBlockBegin() const { return fBlockBegin; }
+  TBufferCoord RawBlockEnd() const { return fBlockEnd; }
+  void SetBlockBegin(TBufferCoord Value);
+  void SetBlockEnd(TBufferCoord Value);
+  bool SelAvail() const;
+  bool SelectionSpansLines() const;
+  bool SelectionIsWholeLine() const;
+  AnsiString SelText() const;
+  void SetSelText(const AnsiString& Value);
+  void ClearSelection();
+  void SelectAll();
+  TSrcSelectionMode SelectionMode() const { return fSelectionMode; }
+  void SetSelectionMode(TSrcSelectionMode Value);
+  void PlaceCaretAndSelection(const TBufferCoord& Caret, const TBufferCoord& ABlockBegin,
+                              const TBufferCoord& ABlockEnd);
+  AnsiString LineText() const;
+  void SetLineText(const AnsiString& Value);
+  AnsiString WordAtCursor();
+  static AnsiString TrimTrailingSpaces(const AnsiString& S);
+  void ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& Value, bool AddToUndo);
+  void ReplaceSelection(const AnsiString& Value) { ReplaceSelection(fSelectionMode, Value, true); }
+  void InsertBlock(const TBufferCoord& ABlockBegin, const TBufferCoord& ABlockEnd, const AnsiString& Value,
+                   bool AddToUndo = true);
+  bool IsPointInSelection(const TBufferCoord& P) const;
+  bool CaretAtRowEnd() const { return fCaretAtRowEnd; }
+
+  // ---- clipboard
+  void CopyToClipboard();
+  void CutToClipboard();
+  void PasteFromClipboard();
+  bool CanPaste() const;
+
+  // ---- updates, status and invalidation
+  void BeginUpdate() { IncPaintLock(); }
+  void EndUpdate() { DecPaintLock(); }
+  int PaintLock() const { return fPaintLock; }
+  void StatusChanged(TSrcStatusChanges Changes);
+  TSrcStatusChanges PendingStatusChanges() const { return fStatusChanges; }
+  uint16_t StateFlags() const { return fStateFlags; }
+  virtual void InvalidateRect(const TRect& R, bool Erase);
+  void InvalidateLine(int Line);
+  void InvalidateLines(int FirstLine, int LastLine);
+  void InvalidateGutterLines(int FirstLine, int LastLine) override;
+  void InvalidateGutter() { InvalidateGutterLines(-1, -1); }
+  void InvalidateSelection();
+  void EnsureCursorPosVisible() { EnsureCursorPosVisibleEx(false); }
+  void EnsureCursorPosVisibleEx(bool ForceToMiddle);
+  void DoLinesDeleted(int FirstLine, int Count);
+  void DoLinesInserted(int FirstLine, int Count);
+  // The area gathered for one repaint while the line store is changing.
+  const TRect& PendingInvalidRect() const { return fInvalidateRect; }
+
+  // ---- view (positions, scroll bars, caret display)
+  int LeftChar() const { return fLeftChar; }
+  void SetLeftChar(int Value);
+  int TopLine() const { return fTopLine; }
+  void SetTopLine(int Value);
+  int CharsInWindow() const { return fCharsInWindow; }
+  int LinesInWindow() const { return fLinesInWindow; }
+  int CharWidth() const { return fCharWidth; }
+  int LineHeight() const { return fTextHeight; }
+  int GutterWidth() const { return fGutterWidth; }
+  void SetGutterWidth(int Value);
+  int TextOffset() const { return fTextOffset; }
+  int DisplayLineCount() const;
+  TDisplayCoord PixelsToRowColumn(int X, int Y) const;
+  TDisplayCoord PixelsToNearestRowColumn(int X, int Y) const;
+  TPoint RowColumnToPixels(const TDisplayCoord& P) const;
+  void ComputeCaret(int X, int Y);
+  void UpdateScrollBars();
+  void UpdateCaret();
+  void ShowCaret();
+  void HideCaret();
+  bool AlwaysShowCaret() const { return fAlwaysShowCaret; }
+  void SetAlwaysShowCaret(bool Value);
+  // Buffer/display and line/row conversions; word wrap plugs in here.
+  TDisplayCoord BufferToDisplayPos(const TBufferCoord& P) const;
+  TBufferCoord DisplayToBufferPos(const TDisplayCoord& P) const;
+  int LineToRow(int Line) const;
+  int RowToLine(int Row) const;
+  ISrcEditBufferPlugin* WordWrapPlugin() const { return fWordWrapPlugin; }
+  bool WordWrap() const { return fWordWrapPlugin != nullptr; }
+
+  // ---- properties
+  TFont* Font() const { return fFont.get(); }
+  void SetFont(TFont* Value);
+  TSrcEditorOptions Options() const { return fOptions; }
+  void SetOptions(TSrcEditorOptions Value);
+  TSrcCustomHighlighter* Highlighter() const { return fHighlighter; }
+  void SetHighlighter(TSrcCustomHighlighter* Value);
+  bool ReadOnly() const { return GetReadOnly(); }
+  virtual void SetReadOnly(bool Value);
+  bool InsertMode() const { return fInserting; }
+  void SetInsertMode(bool Value);
+  TSrcEditCaretType InsertCaret() const { return fInsertCaret; }
+  void SetInsertCaret(TSrcEditCaretType Value);
+  TSrcEditCaretType OverwriteCaret() const { return fOverwriteCaret; }
+  void SetOverwriteCaret(TSrcEditCaretType Value);
+  TPoint CaretOffset() const { return fCaretOffset; }
+  int MaxScrollWidth() const { return fMaxScrollWidth; }
+  void SetMaxScrollWidth(int Value);
+  int TabWidth() const { return fTabWidth; }
+  void SetTabWidth(int Value);
+  int RightEdge() const { return fRightEdge; }
+  void SetRightEdge(int Value);
+  TColor RightEdgeColor() const { return fRightEdgeColor; }
+  void SetRightEdgeColor(TColor Value);
+  TColor ActiveLineColor() const { return fActiveLineColor; }
+  void SetActiveLineColor(TColor Value);
+  TScrollStyle ScrollBars() const { return fScrollBars; }
+  void SetScrollBars(TScrollStyle Value);
+  int ExtraLineSpacing() const { return fExtraLineSpacing; }
+  void SetExtraLineSpacing(int Value);
+  bool HideSelection() const { return fHideSelection; }
+  void SetHideSelection(bool Value);
+  bool WantReturns() const { return fWantReturns; }
+  void SetWantReturns(bool Value) { fWantReturns = Value; }
+  bool WantTabs() const { return fWantTabs; }
+  void SetWantTabs(bool Value) { fWantTabs = Value; }
+  void SetEditBorderStyle(TBorderStyle Value);
+  TColor ScrollHintColor() const { return fScrollHintColor; }
+  void SetScrollHintColor(TColor Value) { fScrollHintColor = Value; }
+  TScrollHintFormat ScrollHintFormat() const { return fScrollHintFormat; }
+  void SetScrollHintFormat(TScrollHintFormat Value) { fScrollHintFormat = Value; }
+  TSrcSelectedColor* SelectedColor() const { return fSelectedColor.get(); }
+  TSrcGutter* Gutter() const { return fGutter.get(); }
+  void SetGutter(TSrcGutter* Value);
+  TSrcBookMarkOpt* BookMarkOptions() const { return fBookMarkOpt.get(); }
+  TSrcGlyph* WordWrapGlyph() const { return fWordWrapGlyph.get(); }
+  void SetWordWrapGlyph(TSrcGlyph* Value);
+  TSrcEditKeyStrokes* Keystrokes() const { return fKeyStrokes.get(); }
+  void SetKeystrokes(TSrcEditKeyStrokes* Value);
+  TSrcEditMarkList* Marks() const { return fMarkList.get(); }
+  TSrcEditMarkList* MarkList() override { return fMarkList.get(); }
+  TheTextDrawer* TextDrawer() const { return fTextDrawer.get(); }
+  bool SpecialCharsShown() const { return fSpecialCharsShown; }
+  int ImeSkipCount() const { return fImeCount; }
+
+  // ---- commands
+  virtual void CommandProcessor(TSrcEditorCommand Command, char AChar, void* Data);
+  virtual void ExecuteCommand(TSrcEditorCommand Command, char AChar, void* Data);
+  virtual void SetDefaultKeystrokes();
+
+  // ---- brackets, tokens and words
+  virtual void FindMatchingBracket();
+  virtual TBufferCoord GetMatchingBracket();
+  virtual TBufferCoord GetMatchingBracketEx(const TBufferCoord& APoint);
+  bool GetTokenInfoAt(const TBufferCoord& P, AnsiString& Token, int& TokenType, int& Start,
+                      TSrcHighlighterAttributes*& Attri);
+  bool GetTokenAttributeAt(const TBufferCoord& P, AnsiString& Token, TSrcHighlighterAttributes*& Attri);
+  AnsiString GetWordAtRowCol(const TBufferCoord& P);
+  TSysCharSet IdentChars() const;
+  // Word characters of the caret and word commands: identifier characters minus word breaks.
+  TSysCharSet WordIdentChars() const;
+  virtual TBufferCoord WordStartEx(const TBufferCoord& XY);
+  virtual TBufferCoord WordEndEx(const TBufferCoord& XY);
+  TBufferCoord WordStart() { return WordStartEx(CaretXY()); }
+  TBufferCoord WordEnd() { return WordEndEx(CaretXY()); }
+
+  // ---- handler chains, hooked commands, focus controls
+  void AddKeyDownHandler(const TKeyEvent& h) { fKbdHandler->AddKeyDownHandler(h); }
+  void RemoveKeyDownHandler(const TKeyEvent& h) { fKbdHandler->RemoveKeyDownHandler(h); }
+  void AddKeyUpHandler(const TKeyEvent& h) { fKbdHandler->AddKeyUpHandler(h); }
+  void RemoveKeyUpHandler(const TKeyEvent& h) { fKbdHandler->RemoveKeyUpHandler(h); }
+  void AddKeyPressHandler(const TKeyPressEvent& h) { fKbdHandler->AddKeyPressHandler(h); }
+  void RemoveKeyPressHandler(const TKeyPressEvent& h) { fKbdHandler->RemoveKeyPressHandler(h); }
+  void AddMouseDownHandler(const TMouseEvent& h) { fKbdHandler->AddMouseDownHandler(h); }
+  void RemoveMouseDownHandler(const TMouseEvent& h) { fKbdHandler->RemoveMouseDownHandler(h); }
+  void AddMouseUpHandler(const TMouseEvent& h) { fKbdHandler->AddMouseUpHandler(h); }
+  void RemoveMouseUpHandler(const TMouseEvent& h) { fKbdHandler->RemoveMouseUpHandler(h); }
+  void AddMouseCursorHandler(const TMouseCursorEvent& h) { fKbdHandler->AddMouseCursorHandler(h); }
+  void RemoveMouseCursorHandler(const TMouseCursorEvent& h) { fKbdHandler->RemoveMouseCursorHandler(h); }
+  TSrcEditKbdHandler* KbdHandler() const { return fKbdHandler.get(); }
+  void RegisterCommandHandler(const THookedCommandEvent& AHandler, void* AHandlerData);
+  void UnregisterCommandHandler(const THookedCommandEvent& AHandler);
+  int FindHookedCommandHandler(const THookedCommandEvent& AHandler) const;
+  int HookedCommandHandlerCount() const { return fHookedCommandHandlers ? fHookedCommandHandlers->Count() : 0; }
+  virtual void NotifyHookedCommandHandlers(bool AfterProcessing, TSrcEditorCommand& Command, char& AChar,
+                                           void* Data);
+  void AddFocusControl(TWinControl* AControl);
+  void RemoveFocusControl(TWinControl* AControl);
+  void SetFocus() override;
+  bool CanFocus() const override;
+
+  // ---- event dispatchers
+  virtual void DoOnClearBookmark(TSrcEditMark*& Mark);
+  virtual void DoOnPlaceBookmark(TSrcEditMark*& Mark);
+  virtual void DoOnCommandProcessed(TSrcEditorCommand Command, char AChar, void* Data);
+  virtual void DoOnProcessCommand(TSrcEditorCommand& Command, char& AChar, void* Data);
+  virtual void DoOnPaint(TCanvas* ACanvas);
+  virtual void DoOnPaintTransientEx(TTransientType TransientType, bool Lock);
+  virtual void DoOnPaintTransient(TTransientType TransientType) { DoOnPaintTransientEx(TransientType, false); }
+  virtual TSrcReplaceAction DoOnReplaceText(const AnsiString& ASearch, const AnsiString& AReplace, int Line,
+                                            int Column);
+  virtual bool DoOnSpecialLineColors(int Line, TColor& Foreground, TColor& Background);
+  virtual void DoOnStatusChange(TSrcStatusChanges Changes);
+  void UpdateModifiedStatus();
+
+  void WndProc(TMessage& Message) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void Loaded() override;
+
+  // Events.
+  TNotifyEvent OnChange;
+  TPlaceMarkEvent OnClearBookmark;
+  TProcessCommandEvent OnCommandProcessed;
+  TDropFilesEvent OnDropFiles;
+  TGutterClickEvent OnGutterClick;
+  TMouseCursorEvent OnMouseCursor;
+  TPaintEvent OnPaint;
+  TPlaceMarkEvent OnPlaceBookmark;
+  TProcessCommandEvent OnProcessCommand;
+  TProcessCommandEvent OnProcessUserCommand;
+  TReplaceTextEvent OnReplaceText;
+  TSpecialLineColorsEvent OnSpecialLineColors;
+  TContextHelpEvent OnContextHelp;
+  TPaintTransient OnPaintTransient;
+  TScrollEvent OnScroll;
+  TGutterGetTextEvent OnGutterGetText;
+  TGutterPaintEvent OnGutterPaint;
+  TStatusChangeEvent OnStatusChange;
+
+protected:
+  virtual void DoChange();
+  virtual bool GetReadOnly() const { return fReadOnly; }
+  virtual void LinesChanged(TObject* Sender);
+  virtual void PaintGutter(TCanvas* Canvas, const TRect& AClip, int FirstLine, int LastLine);
+  virtual void PaintTextLines(TCanvas* Canvas, const TRect& AClip, int FirstRow, int LastRow, int FirstCol,
+                              int LastCol);
+  virtual void UpdateMouseCursor() {}
+
+  void CreateParams(TCreateParams& Params) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void Paint(TCanvas* Canvas, const TRect& ClipRect) override;
+  void KeyDown(Word& Key, TShiftState Shift) override;
+  void KeyUp(Word& Key, TShiftState Shift) override;
+  void KeyPress(char& Key) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+
+  void IncPaintLock() { ++fPaintLock; }
+  void DecPaintLock();
+  void InitializeCaret();
+  void RecalcCharExtent();
+  void FontChanged(TObject* Sender);
+  void SizeOrFontChanged(bool bFont);
+  void GutterChanged(TObject* Sender);
+  void HighlighterAttrChanged(TObject* Sender);
+  int ScanFrom(int Index);
+  void ScanRanges();
+
+  bool IsRedoRunning() const { return fStateFlags & sfRedoRunning; }
+  void IncludeState(uint16_t f) { fStateFlags |= f; }
+  void ExcludeState(uint16_t f) { fStateFlags &= static_cast<uint16_t>(~f); }
+
+private:
+  // Line-store reactions.
+  void LinesChanging(TObject* Sender);
+  void ListCleared(TObject* Sender);
+  void ListDeleted(TObject* Sender, int Index, int Count);
+  void ListInserted(TObject* Sender, int Index, int Count);
+  void ListPutted(TObject* Sender, int Index, int Count);
+  void UndoRedoAdded(TObject* Sender);
+  void SelectedColorsChanged(TObject*) { InvalidateSelection(); }
+  void BookMarkOptionsChanged(TObject*) { InvalidateGutter(); }
+  void MarkListChanged(TObject*) { InvalidateGutter(); }
+  void WordWrapGlyphChanged(TObject* Sender);
+  void ScrollTimerHandler(TObject*) {}
+
+  void InvalidateOrPend(const TRect& R);
+  void MoveCaretHorz(int DX, bool SelectionCommand);
+  void MoveCaretVert(int DY, bool SelectionCommand);
+  void MoveCaretAndSelect(const TBufferCoord& ptBefore, const TBufferCoord& ptAfter, bool SelectionCommand);
+  void DoLineBreak(bool MoveCaret);
+  void DoTypeChar(char AChar);
+  void DoDeleteLastChar();
+  void DoDeleteChar();
+  void DeleteSelectionRecorded();
+  void SetClipboardText(const AnsiString& Text);
+  void UndoItem();
+  void RedoItem();
+  void StoreLineTrimmed(int Index, const AnsiString& S);
+  int InsertTextNormal(const AnsiString& Value);
+  int InsertTextLine(const AnsiString& Value);
+  int InsertTextColumn(const AnsiString& Value, bool AddToUndo);
+  void DeleteSelectionText();
+  int ClampLeftChar(int Value) const;
+
+  std::unique_ptr<TSrcEditStringList> fLines;
+  std::unique_ptr<TFont> fFontDummy;  // the template font: initial font and fixed-pitch copies
+  std::unique_ptr<TSrcEditUndoList> fUndoList, fRedoList;
+  std::unique_ptr<TSrcSelectedColor> fSelectedColor;
+  std::unique_ptr<TSrcBookMarkOpt> fBookMarkOpt;
+  std::unique_ptr<TSrcGutter> fGutter;
+  std::unique_ptr<TSrcGlyph> fWordWrapGlyph;
+  std::unique_ptr<TFont> fFont;
+  std::unique_ptr<TheTextDrawer> fTextDrawer;
+  std::unique_ptr<TSrcEditKeyStrokes> fKeyStrokes;
+  std::unique_ptr<TSrcEditMarkList> fMarkList;
+  std::unique_ptr<TSrcEditKbdHandler> fKbdHandler;
+  std::unique_ptr<THookedCommandHandlers> fHookedCommandHandlers;
+  std::vector<TWinControl*> fFocusList;
+  std::unique_ptr<TTimer> fScrollTimer;
+
+  bool fAlwaysShowCaret = false;
+  TBufferCoord fBlockBegin, fBlockEnd;
+  int fCaretX = 1, fKeptCaretX = 1, fCaretY = 1;
+  int fCharsInWindow = 0, fCharWidth = 0;
+  int fImeCount = 0;
+  bool fTrailByteShift = false;
+  bool fInserting = true;
+  int fLinesInWindow = 0;
+  int fLeftChar = 1;
+  int fMaxScrollWidth = 1024;
+  int fPaintLock = 0;
+  bool fReadOnly = false;
+  int fRightEdge = 80;
+  TColor fRightEdgeColor = clSilver;
+  TColor fScrollHintColor = clInfoBk;
+  TScrollHintFormat fScrollHintFormat = shfTopLineOnly;
+  TScrollStyle fScrollBars = ssBoth;
+  int fTextHeight = 0;
+  int fTextOffset = 2;
+  int fTopLine = 1;
+  TSrcCustomHighlighter* fHighlighter = nullptr;
+  TColor fActiveLineColor = clNone;
+  bool fHideSelection = false;
+  TSrcEditCaretType fOverwriteCaret = ctBlock, fInsertCaret = ctVerticalLine;
+  TPoint fCaretOffset{0, 0};
+  bool fModified = false;
+  int fExtraLineSpacing = 0;
+  TSrcSelectionMode fSelectionMode = smNormal;
+  bool fWantReturns = true, fWantTabs = false;
+  ISrcEditBufferPlugin* fWordWrapPlugin = nullptr;
+  bool fCaretAtRowEnd = false;
+  int fTabWidth = 8;
+  TRect fInvalidateRect{0, 0, 0, 0};
+  uint16_t fStateFlags = 0;
+  TSrcEditorOptions fOptions = TSrcEditorOptions::FromBits(SRCEDIT_DEFAULT_OPTIONS);
+  TSrcStatusChanges fStatusChanges = 0;
+  TSrcKeyTranslationState fKeySequence;
+  int fScrollDeltaX = 0, fScrollDeltaY = 0;
+  bool fSpecialCharsShown = false;
+  int fGutterWidth = 0;
+  TSrcTransientPaintLock fTransientLock;
+  bool fHasFocusNow = false;
+};
+
+// The control as forms use it: publishes the properties, adds no behaviour.
+class TSrcEdit : public TCustomSrcEdit {
+public:
+  using TCustomSrcEdit::TCustomSrcEdit;
+};

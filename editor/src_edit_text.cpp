@@ -1,0 +1,1087 @@
+// The editing core of the control: caret and block clamping, the selected text in three modes,
+// replacing the selection, the clipboard, and undo and redo.
+#include <algorithm>
+#include <climits>
+
+#include "editor/core/text_utils.h"
+#include "editor/src_edit.h"
+
+namespace {
+
+struct PaintLockScope {
+  explicit PaintLockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUpdate(); }
+  ~PaintLockScope() { e_->EndUpdate(); }
+  TCustomSrcEdit* e_;
+};
+
+// Lines of a text that ends its lines with CR, LF or CR LF; a text of n breaks has n+1 pieces.
+std::vector<AnsiString> SplitLines(const AnsiString& S) {
+  std::vector<AnsiString> out;
+  size_t start = 0, i = 0, n = S.size();
+  while (i < n) {
+    char c = S[i];
+    if (c == '\r' || c == '\n') {
+      out.push_back(S.substr(start, i - start));
+      if (c == '\r' && i + 1 < n && S[i + 1] == '\n') ++i;
+      start = i + 1;
+    }
+    ++i;
+  }
+  out.push_back(S.substr(start));
+  return out;
+}
+
+bool IsBracketEnd(TSrcChangeReason r) {
+  return r == rcBlock1End || r == rcPasteEnd || r == rcBlock2End || r == rcBlock3End;
+}
+bool IsBracketBegin(TSrcChangeReason r) {
+  return r == rcBlock1Begin || r == rcPasteBegin || r == rcBlock2Begin || r == rcBlock3Begin;
+}
+
+int LeadingWhiteChars(const AnsiString& S) {
+  int i = 0;
+  while (i < static_cast<int>(S.size()) && (S[static_cast<size_t>(i)] == ' ' || S[static_cast<size_t>(i)] == '\t')) ++i;
+  return i;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------- conversions
+
+TDisplayCoord TCustomSrcEdit::BufferToDisplayPos(const TBufferCoord& P) const {
+  if (fWordWrapPlugin) return fWordWrapPlugin->BufferToDisplayPos(P);
+  TDisplayCoord d{P.Char, P.Line};
+  if (P.Line >= 1 && P.Line <= fLines->Count())
+    d.Column = CharIndexToColumn(P.Char, fTabWidth, fLines->Record(P.Line - 1).fString);
+  return d;
+}
+
+TBufferCoord TCustomSrcEdit::DisplayToBufferPos(const TDisplayCoord& P) const {
+  if (fWordWrapPlugin) return fWordWrapPlugin->DisplayToBufferPos(P);
+  TBufferCoord b{P.Column, P.Row};
+  if (P.Row >= 1 && P.Row <= fLines->Count()) {
+    const AnsiString& s = fLines->Record(P.Row - 1).fString;
+    if (s.find('\t') == AnsiString::npos) return b;
+    int col = 0, i = 0, len = static_cast<int>(s.size());
+    while (i < len) {
+      int w = s[static_cast<size_t>(i)] == '\t' ? fTabWidth - col % fTabWidth : 1;
+      if (col + w >= P.Column) return BufferCoord(i + 1, P.Row);
+      col += w;
+      ++i;
+    }
+    b.Char = len + 1 + (P.Column - 1 - col);
+  }
+  return b;
+}
+
+int TCustomSrcEdit::LineToRow(int Line) const {
+  return fWordWrapPlugin ? fWordWrapPlugin->LineToRow(Line) : Line;
+}
+
+int TCustomSrcEdit::RowToLine(int Row) const {
+  return fWordWrapPlugin ? fWordWrapPlugin->RowToLine(Row) : Row;
+}
+
+int TCustomSrcEdit::DisplayLineCount() const {
+  return fWordWrapPlugin ? fWordWrapPlugin->RowCount() : fLines->Count();
+}
+
+TDisplayCoord TCustomSrcEdit::DisplayXY() const {
+  TDisplayCoord d = BufferToDisplayPos(CaretXY());
+  if (fWordWrapPlugin && fCaretAtRowEnd && d.Row > 1) {
+    d.Row -= 1;
+    d.Column = fWordWrapPlugin->GetRowLength(d.Row) + 1;
+  }
+  return d;
+}
+
+int TCustomSrcEdit::DisplayY() const { return fWordWrapPlugin ? DisplayXY().Row : fCaretY; }
+
+// ---------------------------------------------------------------------------- caret
+
+void TCustomSrcEdit::SetCaretXY(const TBufferCoord& Value) {
+  PaintLockScope lock(this);
+  bool hadSelection = SelAvail();
+  SetCaretXYEx(true, Value);
+  if (hadSelection) InvalidateSelection();
+  fBlockBegin = fBlockEnd = CaretXY();
+  StatusChanged(scSelection);
+}
+
+void TCustomSrcEdit::SetCaretXYEx(bool CallEnsureCursorPos, TBufferCoord Value) {
+  fCaretAtRowEnd = false;
+  DoOnPaintTransient(ttBefore);
+  int maxX = fWordWrapPlugin ? INT_MAX : fMaxScrollWidth + 1;
+  bool pastEol = fOptions.Contains(eoScrollPastEol);
+  if (Value.Line > fLines->Count()) Value.Line = fLines->Count();
+  if (Value.Line < 1) {
+    Value.Line = 1;
+    if (!pastEol) maxX = 1;
+  } else if (!pastEol) {
+    maxX = static_cast<int>(fLines->Record(Value.Line - 1).fString.size()) + 1;
+  }
+  if (Value.Char > maxX && !(pastEol && fOptions.Contains(eoAutoSizeMaxScrollWidth))) Value.Char = maxX;
+  if (Value.Char < 1) Value.Char = 1;
+  if (Value.Char == fCaretX && Value.Line == fCaretY) {
+    fKeptCaretX = DisplayX();
+  } else {
+    PaintLockScope lock(this);
+    if (Value.Char != fCaretX) {
+      fCaretX = Value.Char;
+      StatusChanged(scCaretX);
+    }
+    if (Value.Line != fCaretY) {
+      if (fActiveLineColor != clNone) {
+        InvalidateLine(Value.Line);
+        InvalidateLine(fCaretY);
+      }
+      fCaretY = Value.Line;
+      StatusChanged(scCaretY);
+    }
+    fKeptCaretX = DisplayX();
+    if (CallEnsureCursorPos) EnsureCursorPosVisible();
+    IncludeState(sfCaretUpdatePending | sfScrollBarsUpdatePending);
+  }
+  DoOnPaintTransient(ttAfter);
+}
+
+// ---------------------------------------------------------------------------- block
+
+TBufferCoord TCustomSrcEdit::BlockBegin() const { return MinPoint(fBlockBegin, fBlockEnd); }
+TBufferCoord TCustomSrcEdit::BlockEnd() const { return MaxPoint(fBlockBegin, fBlockEnd); }
+
+namespace {
+TBufferCoord ClampBlockPoint(TBufferCoord v, bool pastEol, bool wrap, int maxScroll, TSrcSelectionMode mode,
+                             TSrcEditStringList* lines) {
+  int maxX = pastEol && !wrap ? maxScroll + 1 : INT_MAX;
+  v.Char = std::clamp(v.Char, 1, maxX);
+  v.Line = std::clamp(v.Line, 1, std::max(1, lines->Count()));
+  if (mode == smNormal) {
+    int limit = v.Line <= lines->Count() ? static_cast<int>(lines->Record(v.Line - 1).fString.size()) + 1 : 1;
+    v.Char = std::min(v.Char, limit);
+  }
+  return v;
+}
+}  // namespace
+
+void TCustomSrcEdit::SetBlockBegin(TBufferCoord Value) {
+  Value = ClampBlockPoint(Value, fOptions.Contains(eoScrollPastEol), WordWrap(), fMaxScrollWidth, fSelectionMode,
+                          fLines.get());
+  if (SelAvail()) {
+    int first = std::min({Value.Line, fBlockBegin.Line, fBlockEnd.Line});
+    int last = std::max({Value.Line, fBlockBegin.Line, fBlockEnd.Line});
+    InvalidateLines(first, last);
+    fBlockBegin = fBlockEnd = Value;
+    StatusChanged(scSelection);
+  } else {
+    bool changed = Value != fBlockBegin || Value != fBlockEnd;
+    fBlockBegin = fBlockEnd = Value;
+    if (changed) StatusChanged(scSelection);
+  }
+}
+
+void TCustomSrcEdit::SetBlockEnd(TBufferCoord Value) {
+  if (fOptions.Contains(eoNoSelection)) return;
+  Value = ClampBlockPoint(Value, fOptions.Contains(eoScrollPastEol), WordWrap(), fMaxScrollWidth, fSelectionMode,
+                          fLines.get());
+  if (Value == fBlockEnd) return;
+  if (Value.Line <= fLines->Count()) {
+    const AnsiString& s = fLines->Record(Value.Line - 1).fString;
+    if (Value.Char >= 2 && Value.Char - 2 < static_cast<int>(s.size()) &&
+        IsLeadByte(s[static_cast<size_t>(Value.Char - 2)]))
+      --Value.Char;  // never between the two bytes of one character
+  }
+  if (fSelectionMode == smColumn && Value.Char != fBlockEnd.Char) {
+    InvalidateLines(std::min({fBlockBegin.Line, fBlockEnd.Line, Value.Line}),
+                    std::max({fBlockBegin.Line, fBlockEnd.Line, Value.Line}));
+  } else if (fSelectionMode != smColumn || fBlockBegin.Char != Value.Char) {
+    InvalidateLines(fBlockEnd.Line, Value.Line);
+  }
+  fBlockEnd = Value;
+  StatusChanged(scSelection);
+}
+
+bool TCustomSrcEdit::SelAvail() const {
+  return fBlockBegin.Char != fBlockEnd.Char || (fBlockBegin.Line != fBlockEnd.Line && fSelectionMode != smColumn);
+}
+
+bool TCustomSrcEdit::SelectionSpansLines() const {
+  return fSelectionMode != smColumn && fBlockBegin.Line != fBlockEnd.Line;
+}
+
+bool TCustomSrcEdit::SelectionIsWholeLine() const {
+  return BlockBegin().Char <= 1 && static_cast<int>(LineText().size()) < BlockEnd().Char && SelAvail();
+}
+
+void TCustomSrcEdit::PlaceCaretAndSelection(const TBufferCoord& Caret, const TBufferCoord& ABlockBegin,
+                                            const TBufferCoord& ABlockEnd) {
+  PaintLockScope lock(this);
+  InternalSetCaretXY(Caret);
+  SetBlockBegin(ABlockBegin);
+  SetBlockEnd(ABlockEnd);
+}
+
+void TCustomSrcEdit::SetSelectionMode(TSrcSelectionMode Value) {
+  if (fSelectionMode == Value) return;
+  fSelectionMode = Value;
+  if (SelAvail()) InvalidateSelection();
+  StatusChanged(scSelection);
+}
+
+void TCustomSrcEdit::SelectAll() {
+  PaintLockScope lock(this);
+  TBufferCoord last{1, 1};
+  if (fLines->Count() > 0)
+    last = BufferCoord(static_cast<int>(fLines->Record(fLines->Count() - 1).fString.size()) + 1, fLines->Count());
+  InternalSetCaretXY(last);
+  SetBlockBegin(BufferCoord(1, 1));
+  SetBlockEnd(last);
+  StatusChanged(scSelection);
+}
+
+AnsiString TCustomSrcEdit::LineText() const {
+  if (fCaretY >= 1 && fCaretY <= fLines->Count()) return fLines->Get(fCaretY - 1);
+  return AnsiString();
+}
+
+void TCustomSrcEdit::SetLineText(const AnsiString& Value) {
+  if (fCaretY >= 1 && fCaretY <= std::max(1, fLines->Count())) {
+    if (fLines->Count() == 0)
+      fLines->Add(Value);
+    else
+      fLines->Put(fCaretY - 1, Value);
+  }
+}
+
+AnsiString TCustomSrcEdit::TrimTrailingSpaces(const AnsiString& S) {
+  size_t n = S.size();
+  while (n > 0 && (S[n - 1] == ' ' || S[n - 1] == '\t')) --n;
+  return S.substr(0, n);
+}
+
+AnsiString TCustomSrcEdit::SelText() const {
+  if (!SelAvail()) return AnsiString();
+  TBufferCoord b = BlockBegin(), e = BlockEnd();
+  int count = fLines->Count();
+  auto line = [&](int l) -> const AnsiString& {
+    static const AnsiString empty;
+    return l >= 1 && l <= count ? fLines->Record(l - 1).fString : empty;
+  };
+  AnsiString r;
+  switch (fSelectionMode) {
+    case smNormal: {
+      if (b.Line == e.Line) {
+        const AnsiString& s = line(b.Line);
+        int from = std::min(b.Char - 1, static_cast<int>(s.size()));
+        int to = std::min(e.Char - 1, static_cast<int>(s.size()));
+        if (to > from) r = s.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
+        return r;
+      }
+      const AnsiString& first = line(b.Line);
+      if (b.Char - 1 < static_cast<int>(first.size())) r = first.substr(static_cast<size_t>(b.Char - 1));
+      r += "\r\n";
+      for (int l = b.Line + 1; l < e.Line; ++l) {
+        r += line(l);
+        r += "\r\n";
+      }
+      const AnsiString& last = line(e.Line);
+      r += last.substr(0, static_cast<size_t>(std::min(e.Char - 1, static_cast<int>(last.size()))));
+      return r;
+    }
+    case smLine: {
+      for (int l = b.Line; l <= e.Line; ++l) {
+        r += line(l);
+        if (l < e.Line || l < count) r += "\r\n";
+      }
+      return r;
+    }
+    case smColumn: {
+      int c1 = std::min(b.Char, e.Char), c2 = std::max(b.Char, e.Char);
+      bool trim = fOptions.Contains(eoTrimTrailingSpaces);
+      for (int l = b.Line; l <= e.Line; ++l) {
+        const AnsiString& s = line(l);
+        int a = c1, z = c2;
+        int len = static_cast<int>(s.size());
+        if (a >= 2 && a - 2 < len && IsLeadByte(s[static_cast<size_t>(a - 2)])) ++a;
+        if (z >= 2 && z - 2 < len && IsLeadByte(s[static_cast<size_t>(z - 2)])) ++z;
+        AnsiString piece;
+        if (a - 1 < len) piece = s.substr(static_cast<size_t>(a - 1), static_cast<size_t>(std::min(z, len + 1) - a));
+        if (!trim && static_cast<int>(piece.size()) < c2 - c1) piece.append(static_cast<size_t>(c2 - c1) - piece.size(), ' ');
+        r += piece;
+        if (l < e.Line) r += "\r\n";
+      }
+      return r;
+    }
+  }
+  return r;
+}
+
+AnsiString TCustomSrcEdit::WordAtCursor() {
+  TBufferCoord oldBegin = fBlockBegin, oldEnd = fBlockEnd;
+  TSrcSelectionMode oldMode = fSelectionMode;
+  fSelectionMode = smNormal;
+  fBlockBegin = WordStartEx(CaretXY());
+  fBlockEnd = WordEndEx(CaretXY());
+  AnsiString r = SelText();
+  fBlockBegin = oldBegin;
+  fBlockEnd = oldEnd;
+  fSelectionMode = oldMode;
+  return r;
+}
+
+TSysCharSet TCustomSrcEdit::WordIdentChars() const {
+  TSysCharSet ident;
+  if (fHighlighter) {
+    ident = fHighlighter->GetIdentChars();
+    for (int c = 0; c < 256; ++c)
+      if (fHighlighter->WordBreakChars.Contains(static_cast<unsigned char>(c))) ident.Remove(static_cast<unsigned char>(c));
+  } else {
+    ident = TSysCharSet::Range('0', '9');
+    ident.AddRange('A', 'Z').Add('_').AddRange('a', 'z').AddRange(192, 214).AddRange(216, 246).AddRange(248, 255);
+  }
+  return ident;
+}
+
+TBufferCoord TCustomSrcEdit::WordStartEx(const TBufferCoord& XY) {
+  if (XY.Line < 1 || XY.Line > fLines->Count()) return XY;
+  const AnsiString& s = fLines->Record(XY.Line - 1).fString;
+  TSysCharSet ident = WordIdentChars();
+  int x = std::min(XY.Char, static_cast<int>(s.size()) + 1);
+  if (x > 1 && ident.Contains(s[static_cast<size_t>(x - 2)])) {
+    while (x > 1 && ident.Contains(s[static_cast<size_t>(x - 2)])) --x;
+  }
+  return BufferCoord(x, XY.Line);
+}
+
+TBufferCoord TCustomSrcEdit::WordEndEx(const TBufferCoord& XY) {
+  if (XY.Line < 1 || XY.Line > fLines->Count()) return XY;
+  const AnsiString& s = fLines->Record(XY.Line - 1).fString;
+  TSysCharSet ident = WordIdentChars();
+  int x = std::max(XY.Char, 1);
+  int len = static_cast<int>(s.size());
+  while (x <= len && ident.Contains(s[static_cast<size_t>(x - 1)])) ++x;
+  return BufferCoord(x, XY.Line);
+}
+
+// ---------------------------------------------------------------------------- replacing text
+
+void TCustomSrcEdit::StoreLineTrimmed(int Index, const AnsiString& S) {
+  AnsiString v = fOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(S) : S;
+  while (Index >= fLines->Count()) fLines->Add(AnsiString());
+  if (fLines->Record(Index).fString != v) fLines->Put(Index, v);
+}
+
+void TCustomSrcEdit::DeleteSelectionText() {
+  TBufferCoord b = BlockBegin(), e = BlockEnd();
+  switch (fSelectionMode) {
+    case smNormal: {
+      if (fLines->Count() == 0) break;
+      e.Line = std::min(e.Line, fLines->Count());
+      AnsiString first = fLines->Get(b.Line - 1);
+      AnsiString last = fLines->Get(e.Line - 1);
+      AnsiString left = first.substr(0, static_cast<size_t>(std::min(b.Char - 1, static_cast<int>(first.size()))));
+      if (static_cast<int>(left.size()) < b.Char - 1) left.append(static_cast<size_t>(b.Char - 1) - left.size(), ' ');
+      AnsiString right = e.Char - 1 < static_cast<int>(last.size()) ? last.substr(static_cast<size_t>(e.Char - 1)) : AnsiString();
+      AnsiString merged = left + right;
+      if (e.Line > b.Line) fLines->DeleteLines(b.Line, e.Line - b.Line);
+      if (fOptions.Contains(eoScrollPastEol) && fOptions.Contains(eoTrimTrailingSpaces)) merged = TrimTrailingSpaces(merged);
+      if (fLines->Record(b.Line - 1).fString != merged) fLines->Put(b.Line - 1, merged);
+      InternalSetCaretXY(b);
+      if (e.Line > b.Line) DoLinesDeleted(b.Line, e.Line - b.Line);
+      break;
+    }
+    case smLine: {
+      if (fLines->Count() == 0) break;
+      e.Line = std::min(e.Line, fLines->Count());
+      int deleted = e.Line - b.Line + 1;
+      if (e.Line == fLines->Count()) {
+        fLines->Put(e.Line - 1, AnsiString());
+        for (int l = e.Line - 1; l >= b.Line; --l) fLines->Delete(l - 1);
+      } else {
+        for (int l = e.Line; l >= b.Line; --l) fLines->Delete(l - 1);
+      }
+      InternalSetCaretXY(BufferCoord(1, b.Line));
+      DoLinesDeleted(b.Line, deleted);
+      break;
+    }
+    case smColumn: {
+      int c1 = std::min(b.Char, e.Char), c2 = std::max(b.Char, e.Char);
+      for (int l = b.Line; l <= std::min(e.Line, fLines->Count()); ++l) {
+        AnsiString s = fLines->Get(l - 1);
+        int len = static_cast<int>(s.size());
+        int a = c1, z = c2;
+        if (a >= 2 && a - 2 < len && IsLeadByte(s[static_cast<size_t>(a - 2)])) ++a;
+        if (z >= 2 && z - 2 < len && IsLeadByte(s[static_cast<size_t>(z - 2)])) ++z;
+        if (a - 1 >= len) continue;
+        s.erase(static_cast<size_t>(a - 1), static_cast<size_t>(std::min(z, len + 1) - a));
+        StoreLineTrimmed(l - 1, s);
+      }
+      InternalSetCaretXY(BufferCoord(c1, fBlockEnd.Line));
+      break;
+    }
+  }
+}
+
+int TCustomSrcEdit::InsertTextNormal(const AnsiString& Value) {
+  std::vector<AnsiString> pieces = SplitLines(Value);
+  while (fCaretY > fLines->Count()) fLines->Add(AnsiString());
+  AnsiString line = fLines->Get(fCaretY - 1);
+  int lenBefore = std::min(fCaretX - 1, static_cast<int>(line.size()));
+  AnsiString left = line.substr(0, static_cast<size_t>(lenBefore));
+  if (static_cast<int>(left.size()) < fCaretX - 1) left.append(static_cast<size_t>(fCaretX - 1) - left.size(), ' ');
+  AnsiString right = line.substr(static_cast<size_t>(lenBefore));
+  bool trim = fOptions.Contains(eoTrimTrailingSpaces);
+  int added = static_cast<int>(pieces.size()) - 1;
+  AnsiString lastUntrimmed;
+  if (added == 0) {
+    lastUntrimmed = left + pieces[0];
+    StoreLineTrimmed(fCaretY - 1, lastUntrimmed + right);
+  } else {
+    StoreLineTrimmed(fCaretY - 1, left + pieces[0]);
+    fLines->InsertLines(fCaretY, added);
+    for (int i = 1; i <= added; ++i) {
+      ++fCaretY;
+      StatusChanged(scCaretY);
+      AnsiString s = pieces[static_cast<size_t>(i)];
+      if (i == added) {
+        lastUntrimmed = s;
+        s += right;
+      }
+      StoreLineTrimmed(fCaretY - 1, s);
+    }
+  }
+  int storedLen = static_cast<int>(fLines->Record(fCaretY - 1).fString.size());
+  if (trim && !right.empty())
+    fCaretX = storedLen - static_cast<int>(TrimTrailingSpaces(right).size()) + 1;
+  else if (trim)
+    fCaretX = ExpandedLength(lastUntrimmed, fTabWidth) + 1;
+  else
+    fCaretX = storedLen - static_cast<int>(right.size()) + 1;
+  StatusChanged(scCaretX);
+  return added;
+}
+
+int TCustomSrcEdit::InsertTextLine(const AnsiString& Value) {
+  std::vector<AnsiString> pieces = SplitLines(Value);
+  fCaretX = 1;
+  int complete = static_cast<int>(pieces.size()) - 1;
+  bool trim = fOptions.Contains(eoTrimTrailingSpaces);
+  for (int i = 0; i < complete; ++i) {
+    const AnsiString& p = pieces[static_cast<size_t>(i)];
+    AnsiString v = trim ? TrimTrailingSpaces(p) : p;
+    if (fCaretY > fLines->Count())
+      fLines->Add(v);
+    else
+      fLines->Insert(fCaretY - 1, v);
+    ++fCaretY;
+  }
+  const AnsiString& tail = pieces.back();
+  if (fCaretY > fLines->Count()) {
+    if (!tail.empty() || fLines->Count() == 0) fLines->Add(trim ? TrimTrailingSpaces(tail) : tail);
+  } else if (!tail.empty()) {
+    StoreLineTrimmed(fCaretY - 1, tail + fLines->Get(fCaretY - 1));
+  }
+  fCaretX = static_cast<int>(tail.size()) + 1;
+  StatusChanged(scCaretX | scCaretY);
+  return complete;
+}
+
+int TCustomSrcEdit::InsertTextColumn(const AnsiString& Value, bool AddToUndo) {
+  int col = fCaretX;
+  int added = 0;
+  size_t i = 0, n = Value.size();
+  AnsiString piece;
+  auto flush = [&]() {
+    if (piece.empty()) return;
+    if (fCaretY > fLines->Count()) {
+      TBufferCoord prevEnd{1, fLines->Count()};
+      if (fLines->Count() > 0) prevEnd.Char = static_cast<int>(fLines->Record(fLines->Count() - 1).fString.size()) + 1;
+      AnsiString s(static_cast<size_t>(col - 1), ' ');
+      s += piece;
+      fLines->Add(fOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(s) : s);
+      ++added;
+      if (AddToUndo && fLines->Count() > 1) fUndoList->AddChange(rcLineBreak, prevEnd, prevEnd, AnsiString(), smNormal);
+    } else {
+      AnsiString s = fLines->Get(fCaretY - 1);
+      int at = col;
+      if (static_cast<int>(s.size()) < at - 1) {
+        // The blanks that reach the column are recorded too, so that undo leaves the line
+        // as it was.
+        if (AddToUndo)
+          fUndoList->AddChange(rcPadding, BufferCoord(col, fCaretY), BufferCoord(static_cast<int>(s.size()) + 1, fCaretY),
+                               AnsiString(), smNormal);
+        s.append(static_cast<size_t>(at - 1) - s.size(), ' ');
+      }
+      if (at >= 2 && at - 2 < static_cast<int>(s.size()) && IsLeadByte(s[static_cast<size_t>(at - 2)])) ++at;
+      s.insert(static_cast<size_t>(at - 1), piece);
+      StoreLineTrimmed(fCaretY - 1, s);
+    }
+    if (AddToUndo)
+      fUndoList->AddChange(rcPaste, BufferCoord(col, fCaretY), BufferCoord(col + static_cast<int>(piece.size()), fCaretY),
+                           AnsiString(), fSelectionMode);
+  };
+  AnsiString last;
+  while (i <= n) {
+    if (i == n || Value[i] == '\r' || Value[i] == '\n') {
+      flush();
+      last = piece;
+      piece.clear();
+      if (i == n) break;
+      if (Value[i] == '\r' && i + 1 < n && Value[i + 1] == '\n') ++i;
+      ++fCaretY;
+      StatusChanged(scCaretY);
+    } else {
+      piece += Value[i];
+    }
+    ++i;
+  }
+  fCaretX = col + static_cast<int>(last.size());
+  StatusChanged(scCaretX);
+  return added;
+}
+
+void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& Value, bool AddToUndo) {
+  PaintLockScope lock(this);
+  fLines->BeginUpdate();
+  try {
+    if (SelAvail()) {
+      TBufferCoord b = BlockBegin();
+      // A column block starts at its smaller character index, whichever end holds it.
+      if (fSelectionMode == smColumn) b.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
+      DeleteSelectionText();
+      InternalSetCaretXY(b);
+    }
+    if (!Value.empty()) {
+      int startLine = fCaretY;
+      int startX = fCaretX;
+      bool atStart = fCaretX == 1;
+      int added = 0;
+      fCaretY = std::max(fCaretY, 1);
+      switch (Mode) {
+        case smNormal: added = InsertTextNormal(Value); break;
+        case smLine: added = InsertTextLine(Value); break;
+        case smColumn: added = InsertTextColumn(Value, AddToUndo); break;
+      }
+      if (added > 0) DoLinesInserted(Mode == smNormal && !atStart ? startLine + 1 : startLine, added);
+      // The insertion moved the caret fields directly; placing it through the setter from
+      // where it started scrolls the view to it and schedules the caret and scroll bars.
+      TBufferCoord target = CaretXY();
+      fCaretX = startX;
+      fCaretY = startLine;
+      InternalSetCaretXY(target);
+    }
+    if (fCaretY < 1) fCaretY = 1;
+  } catch (...) {
+    fLines->EndUpdate();
+    throw;
+  }
+  fLines->EndUpdate();
+  // The block always ends collapsed on the caret, with a window or without one.
+  fBlockBegin = fBlockEnd = CaretXY();
+}
+
+void TCustomSrcEdit::SetSelText(const AnsiString& Value) {
+  BeginUndoBlock();
+  try {
+    TBufferCoord startOfBlock = BlockBegin();
+    if (SelAvail()) fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, SelText(), fSelectionMode);
+    TBufferCoord b = BlockBegin(), e = BlockEnd();
+    fBlockBegin = b;
+    fBlockEnd = e;
+    ReplaceSelection(fSelectionMode, Value, true);
+    if (fSelectionMode == smLine && !Value.empty()) {
+      // Whole lines went in before the caret line and a last piece in front of its text:
+      // recorded as the plain range they fill, so that undo takes out exactly that.
+      startOfBlock.Char = 1;
+      fUndoList->AddChange(rcInsert, startOfBlock, BlockEnd(), SelText(), smNormal);
+    } else if (fSelectionMode != smColumn && !Value.empty()) {
+      fUndoList->AddChange(rcInsert, startOfBlock, BlockEnd(), SelText(), fSelectionMode);
+    }
+  } catch (...) {
+    EndUndoBlock();
+    throw;
+  }
+  EndUndoBlock();
+}
+
+void TCustomSrcEdit::ClearSelection() {
+  if (SelAvail()) SetSelText(AnsiString());
+}
+
+void TCustomSrcEdit::InsertBlock(const TBufferCoord& ABlockBegin, const TBufferCoord& ABlockEnd,
+                                 const AnsiString& Value, bool AddToUndo) {
+  PlaceCaretAndSelection(ABlockBegin, ABlockBegin, ABlockEnd);
+  fSelectionMode = smColumn;
+  ReplaceSelection(smColumn, Value, AddToUndo);
+  StatusChanged(scSelection);
+}
+
+void TCustomSrcEdit::ClearAll() {
+  fLines->Clear();
+  for (int i = fMarkList->Count() - 1; i >= 0; --i) {
+    TSrcEditMark* m = fMarkList->Items(i);
+    fMarkList->Remove(m);
+    delete m;
+  }
+  ClearUndo();
+  SetModified(false);
+}
+
+// ---------------------------------------------------------------------------- clipboard
+
+void TCustomSrcEdit::SetClipboardText(const AnsiString& Text) {
+  if (Text.empty()) return;
+  TClipboard* cb = Clipboard();
+  cb->Open();
+  try {
+    cb->Clear();
+    cb->SetAsText(Text);
+    std::string block;
+    block.reserve(Text.size() + 2);
+    block += static_cast<char>(fSelectionMode);
+    block += Text;
+    block += '\0';
+    cb->SetBuffer(SrcEditClipboardFormat(), block);
+  } catch (...) {
+    cb->Close();
+    throw ESrcEditError("Clipboard copy operation failed");
+  }
+  cb->Close();
+}
+
+void TCustomSrcEdit::CopyToClipboard() {
+  if (!SelAvail()) return;
+  bool switchTrim = fSelectionMode == smColumn && fOptions.Contains(eoTrimTrailingSpaces);
+  if (switchTrim) fOptions.Exclude(eoTrimTrailingSpaces);
+  AnsiString text;
+  try {
+    text = SelText();
+  } catch (...) {
+    if (switchTrim) fOptions.Include(eoTrimTrailingSpaces);
+    throw;
+  }
+  if (switchTrim) fOptions.Include(eoTrimTrailingSpaces);
+  SetClipboardText(text);
+}
+
+void TCustomSrcEdit::CutToClipboard() {
+  if (ReadOnly() || !SelAvail()) return;
+  AnsiString text = SelText();
+  SetClipboardText(text);
+  TBufferCoord anchor = fBlockBegin, end = fBlockEnd;
+  LockUndo();
+  try {
+    SetSelText(AnsiString());
+  } catch (...) {
+    UnlockUndo();
+    throw;
+  }
+  UnlockUndo();
+  fUndoList->AddChange(rcDelete, anchor, end, text, fSelectionMode);
+}
+
+bool TCustomSrcEdit::CanPaste() const {
+  if (ReadOnly()) return false;
+  TClipboard* cb = Clipboard();
+  return cb->HasFormat(CF_TEXT) || cb->HasFormat(SrcEditClipboardFormat());
+}
+
+void TCustomSrcEdit::PasteFromClipboard() {
+  if (ReadOnly()) return;
+  DoOnPaintTransient(ttBefore);
+  TClipboard* cb = Clipboard();
+  BeginUndoBlock();
+  bool bracketPushed = false;
+  try {
+    // A private block is a mode byte, the text and a NUL; anything shorter or with a mode
+    // this editor does not know is left alone and the plain text is used instead.
+    std::string block;
+    if (cb->HasFormat(SrcEditClipboardFormat())) block = cb->GetBuffer(SrcEditClipboardFormat());
+    size_t nul = block.size() >= 2 ? block.find('\0', 1) : std::string::npos;
+    bool blockValid = nul != std::string::npos && static_cast<unsigned char>(block[0]) <= smColumn && nul > 1;
+    if (blockValid) {
+      auto mode = static_cast<TSrcSelectionMode>(block[0]);
+      AnsiString text = block.substr(1, nul - 1);
+      fUndoList->AddChange(rcPasteBegin, BlockBegin(), BlockEnd(), AnsiString(), smNormal);
+      bracketPushed = true;
+      TBufferCoord start = CaretXY();
+      if (SelAvail()) {
+        fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, SelText(), fSelectionMode);
+        start = BlockBegin();
+        TBufferCoord e = BlockEnd();
+        fBlockBegin = start;
+        fBlockEnd = e;
+        if (fSelectionMode == smLine) start.Char = 1;
+        if (fSelectionMode == smColumn) start.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
+      }
+      ReplaceSelection(mode, text, true);
+      if (mode == smNormal) {
+        fUndoList->AddChange(rcPaste, start, BlockEnd(), SelText(), smNormal);
+      } else if (mode == smLine) {
+        if (fCaretX == 1)
+          fUndoList->AddChange(rcPaste, BufferCoord(1, start.Line),
+                               BufferCoord(std::max(fCharsInWindow, 2), BlockEnd().Line - 1), SelText(), smLine);
+        else
+          fUndoList->AddChange(rcPaste, BufferCoord(1, start.Line), BlockEnd(), SelText(), smNormal);
+      }
+    } else if (cb->HasFormat(CF_TEXT)) {
+      AnsiString text = cb->AsText();
+      if (!text.empty()) {
+        fUndoList->AddChange(rcPasteBegin, BlockBegin(), BlockEnd(), AnsiString(), smNormal);
+        bracketPushed = true;
+        TBufferCoord start = CaretXY();
+        if (SelAvail()) {
+          fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, SelText(), fSelectionMode);
+          start = BlockBegin();
+          if (fSelectionMode == smColumn) start.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
+          TBufferCoord e = BlockEnd();
+          fBlockBegin = BlockBegin();
+          fBlockEnd = e;
+        }
+        ReplaceSelection(fSelectionMode, text, true);
+        if (fSelectionMode == smLine)
+          fUndoList->AddChange(rcPaste, BufferCoord(1, start.Line), BlockEnd(), SelText(), smNormal);
+        else if (fSelectionMode != smColumn)
+          fUndoList->AddChange(rcPaste, start, BlockEnd(), SelText(), fSelectionMode);
+      }
+    }
+  } catch (...) {
+    if (bracketPushed) fUndoList->AddChange(rcPasteEnd, BlockBegin(), BlockEnd(), AnsiString(), smNormal);
+    EndUndoBlock();
+    throw;
+  }
+  if (bracketPushed) fUndoList->AddChange(rcPasteEnd, BlockBegin(), BlockEnd(), AnsiString(), smNormal);
+  EndUndoBlock();
+  if (fOptions.Contains(eoHideShowScrollbars)) {
+    int saved = fPaintLock;
+    fPaintLock = 0;
+    UpdateScrollBars();
+    fPaintLock = saved;
+  }
+  EnsureCursorPosVisible();
+  StatusChanged(scSelection);
+  DoOnPaintTransient(ttAfter);
+}
+
+// ---------------------------------------------------------------------------- undo and redo
+
+void TCustomSrcEdit::Undo() {
+  if (ReadOnly()) return;
+  TSrcEditUndoItem* top = fUndoList->PeekItem();
+  if (top && top->fChangeReason == rcGroupBreak) {
+    uint32_t saved = fRedoList->BlockChangeNumber();
+    fRedoList->SetBlockChangeNumber(top->fChangeNumber);
+    try {
+      fRedoList->PushItem(fUndoList->PopItem());
+    } catch (...) {
+      fRedoList->SetBlockChangeNumber(saved);
+      throw;
+    }
+    fRedoList->SetBlockChangeNumber(saved);
+  }
+  top = fUndoList->PeekItem();
+  if (!top) {
+    UpdateModifiedStatus();
+    return;
+  }
+  TSrcChangeReason first = top->fChangeReason;
+  uint32_t number = top->fChangeNumber;
+  bool bracket = IsBracketEnd(first);
+  auto matching = static_cast<TSrcChangeReason>(first - 1);
+  bool group = fOptions.Contains(eoGroupUndo);
+  uint32_t saved = fRedoList->BlockChangeNumber();
+  fRedoList->SetBlockChangeNumber(number);
+  try {
+    for (;;) {
+      TSrcChangeReason last = fUndoList->PeekItem()->fChangeReason;
+      UndoItem();
+      top = fUndoList->PeekItem();
+      if (!top) break;
+      if (bracket) {
+        if (top->fChangeReason == matching) break;
+        continue;
+      }
+      bool more = top->fChangeNumber == number ||
+                  (group && top->fChangeReason == last && last != rcIndent && last != rcUnindent);
+      if (!more) break;
+    }
+    if (bracket && top && top->fChangeReason == matching) {
+      UndoItem();
+      UpdateModifiedStatus();
+    }
+  } catch (...) {
+    fRedoList->SetBlockChangeNumber(saved);
+    throw;
+  }
+  fRedoList->SetBlockChangeNumber(saved);
+  UpdateModifiedStatus();
+}
+
+void TCustomSrcEdit::Redo() {
+  if (ReadOnly()) return;
+  TSrcEditUndoItem* top = fRedoList->PeekItem();
+  if (!top) return;
+  TSrcChangeReason first = top->fChangeReason;
+  uint32_t number = top->fChangeNumber;
+  bool bracket = IsBracketBegin(first);
+  auto matching = static_cast<TSrcChangeReason>(first + 1);
+  bool group = fOptions.Contains(eoGroupUndo);
+  uint32_t saved = fUndoList->BlockChangeNumber();
+  fUndoList->SetBlockChangeNumber(number);
+  try {
+    for (;;) {
+      TSrcChangeReason last = fRedoList->PeekItem()->fChangeReason;
+      RedoItem();
+      top = fRedoList->PeekItem();
+      if (!top) break;
+      if (bracket) {
+        if (top->fChangeReason == matching) break;
+        continue;
+      }
+      bool more = top->fChangeNumber == number ||
+                  (group && top->fChangeReason == last && last != rcIndent && last != rcUnindent);
+      if (!more) break;
+    }
+    if (bracket && top && top->fChangeReason == matching) RedoItem();
+  } catch (...) {
+    fUndoList->SetBlockChangeNumber(saved);
+    throw;
+  }
+  fUndoList->SetBlockChangeNumber(saved);
+  top = fRedoList->PeekItem();
+  if (top && top->fChangeReason == rcGroupBreak) {
+    saved = fUndoList->BlockChangeNumber();
+    fUndoList->SetBlockChangeNumber(top->fChangeNumber);
+    IncludeState(sfRedoRunning);
+    try {
+      fUndoList->PushItem(fRedoList->PopItem());
+    } catch (...) {
+      ExcludeState(sfRedoRunning);
+      fUndoList->SetBlockChangeNumber(saved);
+      throw;
+    }
+    ExcludeState(sfRedoRunning);
+    fUndoList->SetBlockChangeNumber(saved);
+  }
+  UpdateModifiedStatus();
+}
+
+namespace {
+// Restores the selection mode and the past-end option of the editor around one undo step.
+struct UndoStepScope {
+  UndoStepScope(TSrcSelectionMode& mode, TSrcEditorOptions& options, TSrcSelectionMode recordMode)
+      : mode_(mode), options_(options), savedMode_(mode), forced_(!options.Contains(eoScrollPastEol)) {
+    mode_ = recordMode;
+    if (forced_) options_.Include(eoScrollPastEol);
+  }
+  ~UndoStepScope() {
+    mode_ = savedMode_;
+    if (forced_) options_.Exclude(eoScrollPastEol);
+  }
+  TSrcSelectionMode& mode_;
+  TSrcEditorOptions& options_;
+  TSrcSelectionMode savedMode_;
+  bool forced_;
+};
+}  // namespace
+
+void TCustomSrcEdit::UndoItem() {
+  std::unique_ptr<TSrcEditUndoItem> item(fUndoList->PopItem());
+  if (!item) return;
+  UndoStepScope scope(fSelectionMode, fOptions, item->fChangeSelMode);
+  PaintLockScope lock(this);
+  const TBufferCoord start = item->fChangeStartPos, end = item->fChangeEndPos;
+  const TSrcSelectionMode mode = item->fChangeSelMode;
+  const TSrcChangeReason reason = item->fChangeReason;
+  switch (reason) {
+    case rcInsert:
+    case rcPaste:
+    case rcDropInsert: {
+      PlaceCaretAndSelection(start, start, end);
+      fRedoList->AddChange(reason, start, end, SelText(), mode);
+      ReplaceSelection(mode, item->fChangeStr, false);
+      InternalSetCaretXY(start);
+      fBlockBegin = fBlockEnd = CaretXY();
+      break;
+    }
+    case rcDeleteBackward:
+    case rcDelete:
+    case rcDeleteBeforeCaret:
+    case rcDeleteAfterCaret:
+    case rcDeleteAll: {
+      TBufferCoord at = mode == smColumn ? BufferCoord(std::min(start.Char, end.Char), std::min(start.Line, end.Line))
+                                         : MinPoint(start, end);
+      if ((reason == rcDeleteBackward || reason == rcDeleteAfterCaret) && at.Line > fLines->Count()) {
+        InternalSetCaretXY(BufferCoord(1, fLines->Count()));
+        fLines->Add(AnsiString());
+      }
+      InternalSetCaretXY(at);
+      fBlockBegin = fBlockEnd = CaretXY();
+      ReplaceSelection(mode, item->fChangeStr, false);
+      if (reason == rcDeleteAfterCaret) {
+        InternalSetCaretXY(start);
+        fBlockBegin = fBlockEnd = CaretXY();
+      } else if (reason == rcDeleteBeforeCaret) {
+        InternalSetCaretXY(end);
+        fBlockBegin = fBlockEnd = CaretXY();
+      } else {
+        PlaceCaretAndSelection(reason == rcDeleteBackward ? start : end, start, end);
+      }
+      fRedoList->AddChange(reason, start, end, AnsiString(), mode);
+      if (reason == rcDeleteAll) {
+        InternalSetCaretXY(BufferCoord(1, 1));
+        fBlockEnd = BufferCoord(1, 1);
+      }
+      EnsureCursorPosVisible();
+      break;
+    }
+    case rcLineBreak: {
+      InternalSetCaretXY(start);
+      fRedoList->AddChange(reason, start, end, AnsiString(), mode);
+      if (fCaretY >= 1 && fCaretY <= fLines->Count()) {
+        AnsiString line = fLines->Get(fCaretY - 1);
+        if (static_cast<int>(line.size()) < fCaretX - 1 && LeadingWhiteChars(item->fChangeStr) == 0)
+          line.append(static_cast<size_t>(fCaretX - 1) - line.size(), ' ');
+        line += item->fChangeStr;
+        fLines->BeginUpdate();
+        try {
+          StoreLineTrimmed(fCaretY - 1, line);
+          if (fCaretY < fLines->Count()) fLines->Delete(fCaretY);
+        } catch (...) {
+          fLines->EndUpdate();
+          throw;
+        }
+        fLines->EndUpdate();
+        DoLinesDeleted(fCaretY + 1, 1);
+      }
+      fBlockBegin = fBlockEnd = CaretXY();
+      break;
+    }
+    case rcIndent:
+      fRedoList->AddChange(reason, start, end, item->fChangeStr, mode);
+      PlaceCaretAndSelection(end, start, end);
+      break;
+    case rcUnindent: {
+      fRedoList->AddChange(reason, start, end, item->fChangeStr, mode);
+      int ch = mode == smColumn ? std::min(start.Char, end.Char) : 1;
+      InsertBlock(BufferCoord(ch, start.Line), BufferCoord(ch, end.Line), item->fChangeStr, false);
+      fSelectionMode = mode;
+      PlaceCaretAndSelection(start, start, end);
+      break;
+    }
+    case rcCaret:
+      fRedoList->AddChange(reason, CaretXY(), CaretXY(), AnsiString(), mode);
+      InternalSetCaretXY(start);
+      break;
+    case rcSelection:
+      fRedoList->AddChange(reason, BlockBegin(), BlockEnd(), AnsiString(), mode);
+      SetBlockBegin(start);
+      SetBlockEnd(end);
+      break;
+    case rcPadding: {
+      // The padding goes without a record of its own: recording here would land on the undo
+      // list while it is being undone and throw away the redo list.
+      PlaceCaretAndSelection(start, start, end);
+      fRedoList->AddChange(reason, start, end, SelText(), mode);
+      ReplaceSelection(mode, item->fChangeStr, false);
+      InternalSetCaretXY(start);
+      fBlockBegin = fBlockEnd = CaretXY();
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void TCustomSrcEdit::RedoItem() {
+  std::unique_ptr<TSrcEditUndoItem> item(fRedoList->PopItem());
+  if (!item) return;
+  UndoStepScope scope(fSelectionMode, fOptions, item->fChangeSelMode);
+  struct RedoFlag {
+    TCustomSrcEdit* e;
+    explicit RedoFlag(TCustomSrcEdit* ed) : e(ed) { e->IncludeState(sfRedoRunning); }
+    ~RedoFlag() { e->ExcludeState(sfRedoRunning); }
+  } flag(this);
+  PaintLockScope lock(this);
+  const TBufferCoord start = item->fChangeStartPos, end = item->fChangeEndPos;
+  const TSrcSelectionMode mode = item->fChangeSelMode;
+  const TSrcChangeReason reason = item->fChangeReason;
+  switch (reason) {
+    case rcInsert:
+    case rcPaste:
+    case rcDropInsert: {
+      InternalSetCaretXY(start);
+      fBlockBegin = fBlockEnd = CaretXY();
+      ReplaceSelection(mode, item->fChangeStr, false);
+      InternalSetCaretXY(end);
+      fBlockBegin = fBlockEnd = CaretXY();
+      fUndoList->AddChange(reason, start, end, SelText(), mode);
+      if (reason == rcDropInsert) PlaceCaretAndSelection(CaretXY(), start, end);
+      break;
+    }
+    case rcDeleteBackward:
+    case rcDelete:
+    case rcDeleteBeforeCaret:
+    case rcDeleteAfterCaret: {
+      PlaceCaretAndSelection(start, start, end);
+      fUndoList->AddChange(reason, start, end, SelText(), mode);
+      ReplaceSelection(mode, AnsiString(), false);
+      // The caret stays where the deletion left it, at the earlier end, as after the
+      // original change (the raw start of a backward selection lies after its end).
+      if (mode != smColumn) InternalSetCaretXY(MinPoint(start, end));
+      fBlockBegin = fBlockEnd = CaretXY();
+      break;
+    }
+    case rcLineBreak:
+      InternalSetCaretXY(start);
+      fBlockBegin = fBlockEnd = CaretXY();
+      CommandProcessor(ecLineBreak, 0, nullptr);
+      break;
+    case rcIndent:
+      fUndoList->AddChange(reason, start, end, item->fChangeStr, mode);
+      PlaceCaretAndSelection(end, start, end);
+      break;
+    case rcUnindent: {
+      fUndoList->AddChange(reason, start, end, item->fChangeStr, mode);
+      int ch = mode == smColumn ? std::min(start.Char, end.Char) : 1;
+      std::vector<AnsiString> pieces = SplitLines(item->fChangeStr);
+      int lastRemoved = 0;
+      for (size_t i = 0; i < pieces.size(); ++i) {
+        int l = start.Line + static_cast<int>(i);
+        if (l > fLines->Count()) break;
+        AnsiString s = fLines->Get(l - 1);
+        if (ch - 1 < static_cast<int>(s.size())) s.erase(static_cast<size_t>(ch - 1), pieces[i].size());
+        StoreLineTrimmed(l - 1, s);
+        lastRemoved = static_cast<int>(pieces[i].size());
+      }
+      if (mode == smColumn)
+        PlaceCaretAndSelection(start, start, end);
+      else
+        PlaceCaretAndSelection(BufferCoord(start.Char - fTabWidth, start.Line),
+                               BufferCoord(start.Char - fTabWidth, start.Line),
+                               BufferCoord(end.Char - lastRemoved, end.Line));
+      break;
+    }
+    case rcCaret:
+      fUndoList->AddChange(reason, CaretXY(), CaretXY(), AnsiString(), mode);
+      InternalSetCaretXY(start);
+      break;
+    case rcSelection:
+      fUndoList->AddChange(reason, BlockBegin(), BlockEnd(), AnsiString(), mode);
+      SetBlockBegin(start);
+      SetBlockEnd(end);
+      break;
+    case rcPadding: {
+      fUndoList->AddChange(reason, start, end, AnsiString(), mode);
+      TBufferCoord at = MinPoint(start, end);
+      InternalSetCaretXY(at);
+      fBlockBegin = fBlockEnd = CaretXY();
+      ReplaceSelection(mode, item->fChangeStr, false);
+      InternalSetCaretXY(start);
+      fBlockBegin = fBlockEnd = CaretXY();
+      break;
+    }
+    default:
+      break;
+  }
+}

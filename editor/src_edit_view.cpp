@@ -1,0 +1,214 @@
+// The view on the text: first visible column and row, scroll bars, keeping the caret visible
+// and the conversions between client pixels and display positions.
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include "editor/src_edit.h"
+
+namespace {
+constexpr int kMaxScrollPos = 0x7FFF;
+}
+
+void TCustomSrcEdit::SetLeftChar(int Value) {
+  int maxVal;
+  if (fOptions.Contains(eoScrollPastEol)) {
+    maxVal = fOptions.Contains(eoAutoSizeMaxScrollWidth) ? INT_MAX - fCharsInWindow
+                                                         : fMaxScrollWidth - fCharsInWindow + 1;
+  } else {
+    int longest = fLines->LengthOfLongestLine();
+    maxVal = longest > fCharsInWindow ? longest - fCharsInWindow + 1 : 1;
+  }
+  if (fWordWrapPlugin) Value = 1;
+  Value = std::max(std::min(Value, maxVal), 1);
+  if (Value == fLeftChar) return;
+  int delta = fLeftChar - Value;
+  fLeftChar = Value;
+  fTextOffset = fGutterWidth + 2 - (fLeftChar - 1) * fCharWidth;
+  if (HandleAllocated()) {
+    if (std::abs(delta) < fCharsInWindow) {
+      TRect r{fGutterWidth, 0, ClientWidth(), ClientHeight()};
+      ScrollWindow(delta * fCharWidth, 0, &r);
+    } else {
+      InvalidateLines(-1, -1);
+    }
+  }
+  if (fOptions.Contains(eoAutoSizeMaxScrollWidth) && fOptions.Contains(eoScrollPastEol) &&
+      fMaxScrollWidth < fLeftChar + fCharsInWindow)
+    SetMaxScrollWidth(fLeftChar + fCharsInWindow);
+  else
+    UpdateScrollBars();
+  StatusChanged(scLeftChar);
+}
+
+void TCustomSrcEdit::SetTopLine(int Value) {
+  int rows = DisplayLineCount();
+  int upper = fOptions.Contains(eoScrollPastEof) ? rows : rows - fLinesInWindow + 1;
+  Value = std::max(std::min(Value, upper), 1);
+  if (Value == fTopLine) return;
+  int delta = fTopLine - Value;
+  fTopLine = Value;
+  if (HandleAllocated()) {
+    if (std::abs(delta) < fLinesInWindow)
+      ScrollWindow(0, fTextHeight * delta);
+    else
+      Invalidate();
+  }
+  UpdateScrollBars();
+  StatusChanged(scTopLine);
+}
+
+void TCustomSrcEdit::UpdateScrollBars() {
+  if (!HandleAllocated() || fPaintLock != 0) {
+    IncludeState(sfScrollBarsUpdatePending);
+    return;
+  }
+  ExcludeState(sfScrollBarsUpdatePending);
+  bool hideShow = fOptions.Contains(eoHideShowScrollbars);
+  bool disableArrows = fOptions.Contains(eoDisableScrollArrows);
+  if (fScrollBars == ssNone) {
+    ShowScrollBar(SB_BOTH, false);
+    return;
+  }
+  TScrollInfo si;
+  si.fMask = SIF_ALL;
+  if (!hideShow) si.fMask |= SIF_DISABLENOSCROLL;
+
+  // Horizontal bar.
+  if ((fScrollBars == ssBoth || fScrollBars == ssHorizontal) && !fWordWrapPlugin) {
+    int extent = fOptions.Contains(eoScrollPastEol) ? fMaxScrollWidth : std::max(fLines->LengthOfLongestLine(), 1);
+    bool scaled = extent > kMaxScrollPos;
+    if (scaled) {
+      si.nMin = 0;
+      si.nMax = kMaxScrollPos;
+      si.nPage = static_cast<unsigned>(std::max(MulDiv(kMaxScrollPos, fCharsInWindow, extent), 0));
+      si.nPos = MulDiv(kMaxScrollPos, fLeftChar, extent);
+    } else {
+      si.nMin = 1;
+      si.nMax = extent;
+      si.nPage = static_cast<unsigned>(std::max(fCharsInWindow, 0));
+      si.nPos = fLeftChar;
+    }
+    si.nTrackPos = si.nPos;
+    bool show = !(hideShow && !scaled && static_cast<int>(si.nPage) >= si.nMax);
+    ShowScrollBar(SB_HORZ, show);
+    SetScrollInfo(SB_HORZ, si);
+    if (disableArrows || fCharsInWindow >= extent) {
+      if (fLeftChar > 1 || fLeftChar + fCharsInWindow - 1 < extent) {
+        EnableScrollBar(SB_HORZ, ESB_ENABLE_BOTH);
+        if (fLeftChar <= 1)
+          EnableScrollBar(SB_HORZ, ESB_DISABLE_LEFT);
+        else if (fLeftChar + fCharsInWindow > extent)
+          EnableScrollBar(SB_HORZ, ESB_DISABLE_RIGHT);
+      } else {
+        EnableScrollBar(SB_HORZ, ESB_DISABLE_BOTH);
+      }
+    } else {
+      EnableScrollBar(SB_HORZ, ESB_ENABLE_BOTH);
+    }
+  } else {
+    ShowScrollBar(SB_HORZ, false);
+  }
+
+  // Vertical bar.
+  if (fScrollBars == ssBoth || fScrollBars == ssVertical) {
+    int rows = DisplayLineCount();
+    int extent = rows;
+    if (fOptions.Contains(eoScrollPastEof)) extent += fLinesInWindow - 1;
+    bool scaled = extent > kMaxScrollPos;
+    if (scaled) {
+      si.nMin = 0;
+      si.nMax = kMaxScrollPos;
+      si.nPage = static_cast<unsigned>(std::max(MulDiv(kMaxScrollPos, fLinesInWindow, extent), 0));
+      si.nPos = MulDiv(kMaxScrollPos, fTopLine, extent);
+    } else {
+      si.nMin = 1;
+      si.nMax = std::max(1, extent);
+      si.nPage = static_cast<unsigned>(std::max(fLinesInWindow, 0));
+      si.nPos = fTopLine;
+    }
+    si.nTrackPos = si.nPos;
+    bool show = !(hideShow && !scaled && static_cast<int>(si.nPage) >= si.nMax);
+    ShowScrollBar(SB_VERT, show);
+    SetScrollInfo(SB_VERT, si);
+    if (disableArrows || fLinesInWindow >= extent) {
+      if (fTopLine > 1 || fLinesInWindow < extent) {
+        EnableScrollBar(SB_VERT, ESB_ENABLE_BOTH);
+        if (fTopLine <= 1)
+          EnableScrollBar(SB_VERT, ESB_DISABLE_UP);
+        else if (fTopLine + fLinesInWindow - 1 == rows)
+          EnableScrollBar(SB_VERT, ESB_DISABLE_DOWN);
+      } else {
+        EnableScrollBar(SB_VERT, ESB_DISABLE_BOTH);
+      }
+    } else {
+      EnableScrollBar(SB_VERT, ESB_ENABLE_BOTH);
+    }
+  } else {
+    ShowScrollBar(SB_VERT, false);
+  }
+}
+
+void TCustomSrcEdit::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
+  IncPaintLock();
+  try {
+    TDisplayCoord d = DisplayXY();
+    int x = d.Column;
+    // A window that was never measured holds no columns or rows: there is nothing to keep
+    // the caret inside, and scrolling by its zero size would push the view past the caret.
+    if (fCharsInWindow <= 0) {
+    } else if (x < fLeftChar)
+      SetLeftChar(x);
+    else if (x < fLeftChar + fCharsInWindow)
+      SetLeftChar(fLeftChar);
+    else
+      SetLeftChar(x - fCharsInWindow + 1);
+    int y = d.Row;
+    int L = fLinesInWindow;
+    if (L <= 0) {
+    } else if (ForceToMiddle) {
+      if (y < fTopLine - 1) {
+        int v = y - L / 2;
+        SetTopLine(v < 0 ? 1 : v + 1);
+      } else if (y > fTopLine + L - 2) {
+        SetTopLine(y - (L - 1) + L / 2);
+      }
+    } else {
+      if (y < fTopLine)
+        SetTopLine(y);
+      else if (y > fTopLine + std::max(1, L) - 1)
+        SetTopLine(y - L + 1);
+      else
+        SetTopLine(fTopLine);
+    }
+  } catch (...) {
+    DecPaintLock();
+    throw;
+  }
+  DecPaintLock();
+}
+
+TDisplayCoord TCustomSrcEdit::PixelsToRowColumn(int X, int Y) const {
+  int cw = std::max(fCharWidth, 1), lh = std::max(fTextHeight, 1);
+  auto floorDiv = [](int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
+  return DisplayCoord(std::max(1, floorDiv(X - fGutterWidth - 2, cw) + fLeftChar),
+                      std::max(1, floorDiv(Y, lh) + fTopLine));
+}
+
+TDisplayCoord TCustomSrcEdit::PixelsToNearestRowColumn(int X, int Y) const {
+  int cw = std::max(fCharWidth, 1), lh = std::max(fTextHeight, 1);
+  Y = std::max(std::min(Y, fLinesInWindow * lh - 1), 0);
+  double f = static_cast<double>(X - fGutterWidth - 2) / cw;
+  int col = static_cast<int>(std::nearbyint(f)) + fLeftChar;
+  return DisplayCoord(std::max(1, col), std::max(1, Y / lh + fTopLine));
+}
+
+TPoint TCustomSrcEdit::RowColumnToPixels(const TDisplayCoord& P) const {
+  return TPoint{(P.Column - 1) * fCharWidth + fTextOffset, (P.Row - fTopLine) * fTextHeight};
+}
+
+void TCustomSrcEdit::ComputeCaret(int X, int Y) {
+  TDisplayCoord d = PixelsToNearestRowColumn(X, Y);
+  d.Row = std::clamp(d.Row, 1, std::max(1, DisplayLineCount()));
+  InternalSetCaretXY(DisplayToBufferPos(d));
+}

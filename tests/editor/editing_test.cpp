@@ -1,0 +1,413 @@
+// Caret, selection and editing of the control without a window.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "editor/src_edit.h"
+
+namespace {
+
+std::unique_ptr<TSrcEdit> MakeEdit(const AnsiString& text) {
+  auto e = std::make_unique<TSrcEdit>(nullptr);
+  e->Lines()->SetText(text);
+  return e;
+}
+
+void Select(TCustomSrcEdit* e, TBufferCoord anchor, TBufferCoord end) {
+  e->PlaceCaretAndSelection(end, anchor, end);
+}
+
+struct Snapshot {
+  AnsiString text;
+  TBufferCoord caret, anchor, end;
+  bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot Take(TCustomSrcEdit* e) {
+  return Snapshot{e->Lines()->Text(), e->CaretXY(), e->RawBlockBegin(), e->RawBlockEnd()};
+}
+
+std::ostream& operator<<(std::ostream& os, const TBufferCoord& p) { return os << "(" << p.Char << "," << p.Line << ")"; }
+std::ostream& operator<<(std::ostream& os, const Snapshot& s) {
+  return os << "text=[" << s.text << "] caret=" << s.caret << " anchor=" << s.anchor << " end=" << s.end;
+}
+
+}  // namespace
+
+TEST(SrcEditDefaults, PublishedDefaultsAfterConstruction) {
+  TSrcEdit e(nullptr);
+  EXPECT_EQ(e.Options().Bits(), SRCEDIT_DEFAULT_OPTIONS);
+  EXPECT_EQ(e.ActiveLineColor(), clNone);
+  EXPECT_EQ(e.RightEdge(), 80);
+  EXPECT_EQ(e.RightEdgeColor(), clSilver);
+  EXPECT_EQ(e.MaxScrollWidth(), 1024);
+  EXPECT_EQ(e.MaxUndo(), 1024);
+  EXPECT_EQ(e.TabWidth(), 8);
+  EXPECT_TRUE(e.InsertMode());
+  EXPECT_EQ(e.InsertCaret(), ctVerticalLine);
+  EXPECT_EQ(e.OverwriteCaret(), ctBlock);
+  EXPECT_EQ(e.ScrollBars(), ssBoth);
+  EXPECT_EQ(e.SelectionMode(), smNormal);
+  EXPECT_TRUE(e.WantReturns());
+  EXPECT_FALSE(e.WantTabs());
+  EXPECT_EQ(e.Font()->Name(), "Courier New");
+  EXPECT_EQ(e.Font()->Size(), 10);
+  EXPECT_EQ(e.Width(), 200);
+  EXPECT_EQ(e.Height(), 150);
+  EXPECT_EQ(e.CaretXY(), BufferCoord(1, 1));
+  EXPECT_GT(e.CharWidth(), 0);
+  EXPECT_GT(e.LineHeight(), 0);
+  EXPECT_FALSE(e.WordWrap());
+}
+
+TEST(SrcEditCaret, ClampedToTheText) {
+  auto e = MakeEdit("0123456789\r\nab");
+  TSrcEditorOptions o = e->Options();
+  o.Exclude(eoScrollPastEol);
+  e->SetOptions(o);
+  e->SetCaretX(1000);
+  EXPECT_EQ(e->CaretXY(), BufferCoord(11, 1));
+  e->SetCaretXY(BufferCoord(-5, 99));
+  EXPECT_EQ(e->CaretXY(), BufferCoord(1, 2));
+  e->SetCaretXY(BufferCoord(50, 2));
+  EXPECT_EQ(e->CaretXY(), BufferCoord(3, 2));
+  // Past the line end up to the scroll width when that is allowed.
+  e->SetOptions(o.With(eoScrollPastEol));
+  e->SetCaretXY(BufferCoord(5000, 1));
+  EXPECT_EQ(e->CaretXY(), BufferCoord(1025, 1));
+  e->SetCaretXY(BufferCoord(0, 0));
+  EXPECT_EQ(e->CaretXY(), BufferCoord(1, 1));
+}
+
+TEST(SrcEditSelection, BlockEndsAreClampedAndOrdered) {
+  auto e = MakeEdit("abc\r\ndefgh");
+  e->SetBlockBegin(BufferCoord(99, 7));
+  EXPECT_EQ(e->RawBlockBegin(), BufferCoord(6, 2));
+  e->SetBlockEnd(BufferCoord(-3, -3));
+  EXPECT_EQ(e->BlockBegin(), BufferCoord(1, 1));
+  EXPECT_EQ(e->BlockEnd(), BufferCoord(6, 2));
+  EXPECT_TRUE(e->SelAvail());
+  TSrcEditorOptions o = e->Options();
+  e->SetOptions(o.With(eoNoSelection));
+  TBufferCoord end = e->RawBlockEnd();
+  e->SetBlockEnd(BufferCoord(2, 1));
+  EXPECT_EQ(e->RawBlockEnd(), end);
+}
+
+TEST(SrcEditSelection, SelTextInAllThreeModesWithTabs) {
+  auto e = MakeEdit("a\tbcdefgh\r\nxy\r\n\tlong line here\r\nlast");
+  Select(e.get(), BufferCoord(2, 1), BufferCoord(3, 3));
+  EXPECT_EQ(e->SelText(), "\tbcdefgh\r\nxy\r\n\tl");
+  // Backward selection gives the same text.
+  Select(e.get(), BufferCoord(3, 3), BufferCoord(2, 1));
+  EXPECT_EQ(e->SelText(), "\tbcdefgh\r\nxy\r\n\tl");
+  e->SetSelectionMode(smLine);
+  EXPECT_EQ(e->SelText(), "a\tbcdefgh\r\nxy\r\n\tlong line here\r\n");
+  Select(e.get(), BufferCoord(1, 3), BufferCoord(1, 4));
+  EXPECT_EQ(e->SelText(), "\tlong line here\r\nlast");
+  e->SetSelectionMode(smColumn);
+  TSrcEditorOptions o = e->Options();
+  o.Exclude(eoTrimTrailingSpaces);
+  e->SetOptions(o);
+  Select(e.get(), BufferCoord(2, 1), BufferCoord(5, 3));
+  EXPECT_EQ(e->SelText(), "\tbc\r\ny  \r\nlon");
+  e->SetOptions(o.With(eoTrimTrailingSpaces));
+  EXPECT_EQ(e->SelText(), "\tbc\r\ny\r\nlon");
+  // Column ends in either order.
+  Select(e.get(), BufferCoord(5, 3), BufferCoord(2, 1));
+  EXPECT_EQ(e->SelText(), "\tbc\r\ny\r\nlon");
+}
+
+TEST(SrcEditSelection, IsPointInSelectionByMode) {
+  auto e = MakeEdit("0123456789\r\n0123456789\r\n0123456789");
+  Select(e.get(), BufferCoord(3, 1), BufferCoord(5, 3));
+  EXPECT_FALSE(e->IsPointInSelection(BufferCoord(2, 1)));
+  EXPECT_TRUE(e->IsPointInSelection(BufferCoord(3, 1)));
+  EXPECT_TRUE(e->IsPointInSelection(BufferCoord(1, 2)));
+  EXPECT_FALSE(e->IsPointInSelection(BufferCoord(5, 3)));
+  e->SetSelectionMode(smColumn);
+  EXPECT_FALSE(e->IsPointInSelection(BufferCoord(1, 2)));
+  EXPECT_TRUE(e->IsPointInSelection(BufferCoord(4, 2)));
+  e->SetSelectionMode(smLine);
+  EXPECT_TRUE(e->IsPointInSelection(BufferCoord(10, 3)));
+  EXPECT_FALSE(e->IsPointInSelection(BufferCoord(1, 4)));
+}
+
+TEST(SrcEditReplace, SetSelTextRecordsDeleteAndInsertInOneBlock) {
+  auto e = MakeEdit("hello world\r\nsecond");
+  Select(e.get(), BufferCoord(5, 2), BufferCoord(3, 1));
+  e->SetSelText("XY\r\nZ");
+  EXPECT_EQ(e->Lines()->Text(), "heXY\r\nZnd");
+  EXPECT_EQ(e->CaretXY(), BufferCoord(2, 2));
+  EXPECT_FALSE(e->SelAvail());
+  ASSERT_EQ(e->UndoList()->ItemCount(), 2);
+  TSrcEditUndoItem* del = e->UndoList()->Items(0);
+  EXPECT_EQ(del->fChangeReason, rcDelete);
+  EXPECT_EQ(del->fChangeStartPos, BufferCoord(5, 2));
+  EXPECT_EQ(del->fChangeEndPos, BufferCoord(3, 1));
+  EXPECT_EQ(del->fChangeStr, "llo world\r\nseco");
+  EXPECT_EQ(e->UndoList()->Items(1)->fChangeReason, rcInsert);
+  EXPECT_EQ(e->UndoList()->Items(1)->fChangeNumber, del->fChangeNumber);
+}
+
+// Every replacement is undone and redone to the exact text, caret and selection.
+TEST(SrcEditReplace, UndoRedoRestoresTextCaretAndSelectionInEveryMode) {
+  struct Case {
+    TSrcSelectionMode mode;
+    TBufferCoord anchor, end;
+    AnsiString insert;
+  };
+  const Case cases[] = {
+      {smNormal, BufferCoord(3, 1), BufferCoord(4, 3), "new\r\ntext"},
+      {smNormal, BufferCoord(4, 3), BufferCoord(3, 1), ""},
+      {smNormal, BufferCoord(2, 2), BufferCoord(2, 2), "ins\r\n"},
+      {smLine, BufferCoord(2, 2), BufferCoord(1, 3), "whole\r\n"},
+      {smLine, BufferCoord(1, 3), BufferCoord(2, 4), "x"},
+      {smColumn, BufferCoord(2, 1), BufferCoord(5, 3), "AB\r\nCD\r\nEF"},
+      {smColumn, BufferCoord(5, 3), BufferCoord(2, 1), "Q"},
+      {smColumn, BufferCoord(6, 4), BufferCoord(6, 4), "1\r\n2\r\n3"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "mode " << int(c.mode) << " insert [" << c.insert << "]");
+    auto e = MakeEdit("first line\r\n\tsecond\r\nthird line\r\nfour");
+    TSrcEditorOptions o = e->Options();
+    o.Exclude(eoTrimTrailingSpaces);
+    e->SetOptions(o);
+    e->SetSelectionMode(c.mode);
+    Select(e.get(), c.anchor, c.end);
+    Snapshot before = Take(e.get());
+    e->SetSelText(c.insert);
+    Snapshot after = Take(e.get());
+    e->Undo();
+    EXPECT_EQ(Take(e.get()), before);
+    EXPECT_FALSE(e->UndoList()->CanUndo());
+    e->Redo();
+    EXPECT_EQ(Take(e.get()).text, after.text);
+    EXPECT_EQ(e->CaretXY(), after.caret);
+    e->Undo();
+    EXPECT_EQ(Take(e.get()), before);
+    EXPECT_EQ(e->SelectionMode(), c.mode);
+  }
+}
+
+TEST(SrcEditReplace, ColumnInsertBeyondTheLastLineAddsLines) {
+  auto e = MakeEdit("ab\r\ncd");
+  e->SetCaretXY(BufferCoord(3, 2));
+  e->SetSelectionMode(smColumn);
+  e->SetSelText("1\n2\n3");
+  EXPECT_EQ(e->Lines()->Text(), "ab\r\ncd1\r\n  2\r\n  3");
+  EXPECT_EQ(e->CaretXY(), BufferCoord(4, 4));
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), "ab\r\ncd");
+}
+
+TEST(SrcEditReplace, LineModeInsertKeepsTheCaretLineBelow) {
+  auto e = MakeEdit("one\r\ntwo\r\nthree");
+  e->SetCaretXY(BufferCoord(2, 2));
+  e->ReplaceSelection(smLine, "A\r\nB\r\n", true);
+  EXPECT_EQ(e->Lines()->Text(), "one\r\nA\r\nB\r\ntwo\r\nthree");
+  EXPECT_EQ(e->CaretXY(), BufferCoord(1, 4));
+}
+
+TEST(SrcEditReplace, InsertBlockPutsColumnsAtTheGivenCharacter) {
+  auto e = MakeEdit("aaaa\r\nbbbb\r\ncccc");
+  e->InsertBlock(BufferCoord(1, 1), BufferCoord(1, 3), "  \r\n  \r\n  ");
+  EXPECT_EQ(e->Lines()->Text(), "  aaaa\r\n  bbbb\r\n  cccc");
+  EXPECT_EQ(e->SelectionMode(), smColumn);
+}
+
+TEST(SrcEditReplace, TrimmingKeepsTheCaretWhereTheUserTyped) {
+  auto e = MakeEdit("abc");
+  e->SetCaretXY(BufferCoord(4, 1));
+  e->SetSelText("   ");
+  EXPECT_EQ(e->Lines()->Text(), "abc");
+  EXPECT_EQ(e->CaretXY(), BufferCoord(7, 1));
+}
+
+TEST(SrcEditReplace, OutOfRangeSelectionsAreClampedNotRejected) {
+  auto e = MakeEdit("");
+  e->PlaceCaretAndSelection(BufferCoord(50, 50), BufferCoord(-1, -1), BufferCoord(99, 99));
+  EXPECT_FALSE(e->SelAvail());
+  EXPECT_EQ(e->SelText(), "");
+  EXPECT_EQ(e->CaretXY(), BufferCoord(50, 1));
+  e->SetSelText("x");
+  EXPECT_EQ(e->Lines()->Text(), AnsiString(49, ' ') + "x");
+  e->SetSelectionMode(smLine);
+  e->SelectAll();
+  e->SetSelText("");
+  EXPECT_EQ(e->Lines()->Text(), "");
+  e->SetSelectionMode(smColumn);
+  e->PlaceCaretAndSelection(BufferCoord(1, 9), BufferCoord(5, 9), BufferCoord(9, 9));
+  e->SetSelText("z");
+  EXPECT_EQ(e->Lines()->Count(), 1);
+}
+
+TEST(SrcEditUndo, ModifiedFollowsTheSavePoint) {
+  auto e = MakeEdit("text");
+  EXPECT_FALSE(e->Modified());
+  e->SetCaretXY(BufferCoord(5, 1));
+  e->SetSelText("1");
+  EXPECT_TRUE(e->Modified());
+  e->SetModified(false);
+  e->SetSelText("2");
+  EXPECT_TRUE(e->Modified());
+  e->Undo();
+  EXPECT_FALSE(e->Modified());
+  e->Undo();
+  EXPECT_TRUE(e->Modified());
+  e->Redo();
+  EXPECT_FALSE(e->Modified());
+  e->Redo();
+  EXPECT_TRUE(e->Modified());
+  EXPECT_EQ(e->Lines()->Text(), "text12");
+  // Without grouping the save point is the plain top record.
+  TSrcEditorOptions o = e->Options();
+  e->SetOptions(o.Without(eoGroupUndo));
+  e->SetModified(false);
+  e->Undo();
+  EXPECT_TRUE(e->Modified());
+  e->Redo();
+  EXPECT_FALSE(e->Modified());
+}
+
+TEST(SrcEditUndo, GroupingOfTypedCharacters) {
+  for (bool group : {false, true}) {
+    auto e = MakeEdit("");
+    TSrcEditorOptions o = e->Options();
+    e->SetOptions(group ? o.With(eoGroupUndo) : o.Without(eoGroupUndo));
+    e->CommandProcessor(ecChar, 'a', nullptr);
+    e->CommandProcessor(ecChar, 'b', nullptr);
+    e->CommandProcessor(ecChar, 'c', nullptr);
+    EXPECT_EQ(e->Lines()->Text(), "abc");
+    EXPECT_EQ(e->UndoList()->ItemCount(), 3);
+    e->Undo();
+    EXPECT_EQ(e->Lines()->Text(), group ? "" : "ab");
+    e->Redo();
+    EXPECT_EQ(e->Lines()->Text(), "abc");
+    EXPECT_EQ(e->CaretXY(), BufferCoord(4, 1));
+  }
+}
+
+TEST(SrcEditUndo, OldestRecordDropsBeyondTheLimit) {
+  auto e = MakeEdit("");
+  e->SetOptions(e->Options().Without(eoGroupUndo));
+  for (int i = 0; i < 1025; ++i) e->SetSelText("x");
+  EXPECT_EQ(e->UndoList()->ItemCount(), 1024);
+  EXPECT_TRUE(e->UndoList()->FullUndoImpossible());
+  e->SetMaxUndo(-5);
+  EXPECT_EQ(e->MaxUndo(), 1024);
+  e->SetMaxUndo(10);
+  EXPECT_EQ(e->UndoList()->ItemCount(), 10);
+  EXPECT_EQ(e->RedoList()->MaxUndoActions(), 10);
+}
+
+TEST(SrcEditUndo, ReadOnlyChangesNothing) {
+  auto e = MakeEdit("abc");
+  e->SetCaretXY(BufferCoord(4, 1));
+  e->CommandProcessor(ecChar, 'd', nullptr);
+  e->SetReadOnly(true);
+  e->CommandProcessor(ecChar, 'e', nullptr);
+  e->CommandProcessor(ecDeleteLastChar, 0, nullptr);
+  e->CommandProcessor(ecLineBreak, 0, nullptr);
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), "abcd");
+  EXPECT_FALSE(e->CanUndo());
+  e->SetReadOnly(false);
+  EXPECT_TRUE(e->CanUndo());
+}
+
+TEST(SrcEditCommands, LineBreakBackspaceAndDeleteUndoAndRedo) {
+  auto e = MakeEdit("    indented text\r\nnext");
+  e->SetCaretXY(BufferCoord(13, 1));
+  e->CommandProcessor(ecLineBreak, 0, nullptr);
+  EXPECT_EQ(e->Lines()->Text(), "    indented\r\n     text\r\nnext");
+  EXPECT_EQ(e->CaretXY(), BufferCoord(5, 2));
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), "    indented text\r\nnext");
+  EXPECT_EQ(e->CaretXY(), BufferCoord(13, 1));
+  e->Redo();
+  EXPECT_EQ(e->Lines()->Text(), "    indented\r\n     text\r\nnext");
+  e->Undo();
+  // Backspace at the start of a line joins it to the one above; one undo splits it again.
+  e->SetCaretXY(BufferCoord(1, 2));
+  e->CommandProcessor(ecDeleteLastChar, 0, nullptr);
+  EXPECT_EQ(e->Lines()->Text(), "    indented textnext");
+  EXPECT_EQ(e->CaretXY(), BufferCoord(18, 1));
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), "    indented text\r\nnext");
+  EXPECT_EQ(e->CaretXY(), BufferCoord(1, 2));
+  e->Redo();
+  EXPECT_EQ(e->Lines()->Text(), "    indented textnext");
+  e->Undo();
+  // Delete at a line end joins the next line.
+  e->SetCaretXY(BufferCoord(18, 1));
+  e->CommandProcessor(ecDeleteChar, 0, nullptr);
+  EXPECT_EQ(e->Lines()->Text(), "    indented textnext");
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), "    indented text\r\nnext");
+  EXPECT_EQ(e->CaretXY(), BufferCoord(18, 1));
+  e->SetCaretXY(BufferCoord(2, 2));
+  e->CommandProcessor(ecDeleteChar, 0, nullptr);
+  EXPECT_EQ(e->Lines()->Get(1), "nxt");
+  e->Undo();
+  e->Redo();
+  EXPECT_EQ(e->Lines()->Get(1), "nxt");
+}
+
+TEST(SrcEditCommands, TypingBeyondTheLineEndPadsAndUndoesInOneStep) {
+  auto e = MakeEdit("abc");
+  e->SetCaretXY(BufferCoord(6, 1));
+  e->CommandProcessor(ecChar, 'x', nullptr);
+  EXPECT_EQ(e->Lines()->Text(), "abc  x");
+  EXPECT_EQ(e->CaretXY(), BufferCoord(7, 1));
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), "abc");
+  EXPECT_EQ(e->CaretXY(), BufferCoord(6, 1));
+  EXPECT_TRUE(e->RedoList()->CanUndo());
+  e->Redo();
+  EXPECT_EQ(e->Lines()->Text(), "abc  x");
+  // Overwrite mode at the end of a line adds no stray blank.
+  auto o = MakeEdit("abc");
+  o->SetOptions(o->Options().Without(eoGroupUndo));
+  o->SetInsertMode(false);
+  o->SetCaretXY(BufferCoord(4, 1));
+  o->CommandProcessor(ecChar, 'x', nullptr);
+  EXPECT_EQ(o->Lines()->Text(), "abcx");
+  o->SetCaretXY(BufferCoord(2, 1));
+  o->CommandProcessor(ecChar, 'Y', nullptr);
+  EXPECT_EQ(o->Lines()->Text(), "aYcx");
+  o->Undo();
+  EXPECT_EQ(o->Lines()->Text(), "abcx");
+  // Control characters are not typed; characters from 128 up are.
+  o->CommandProcessor(ecChar, '\t', nullptr);
+  o->CommandProcessor(ecChar, '\x7F', nullptr);
+  o->CommandProcessor(ecChar, '\xA0', nullptr);
+  EXPECT_EQ(o->Lines()->Text(), "a\xA0" "cx");
+}
+
+TEST(SrcEditStatus, TenEditsInsideAnUpdateGiveOneEvent) {
+  auto e = MakeEdit("0123456789");
+  struct Sink {
+    int calls = 0;
+    TSrcStatusChanges all = 0;
+    void On(TObject*, TSrcStatusChanges c) {
+      ++calls;
+      all |= c;
+    }
+  } sink;
+  e->OnStatusChange = TStatusChangeEvent(&sink, &Sink::On);
+  e->BeginUpdate();
+  for (int i = 0; i < 10; ++i) {
+    e->SetCaretXY(BufferCoord(i + 1, 1));
+    e->SetSelText("x");
+  }
+  e->SetInsertMode(false);
+  EXPECT_EQ(sink.calls, 0);
+  e->EndUpdate();
+  EXPECT_EQ(sink.calls, 1);
+  EXPECT_TRUE(sink.all & scCaretX);
+  EXPECT_TRUE(sink.all & scModified);
+  EXPECT_TRUE(sink.all & scInsertMode);
+  EXPECT_TRUE(sink.all & scSelection);
+  EXPECT_EQ(e->PendingStatusChanges(), 0);
+}
