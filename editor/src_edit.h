@@ -20,6 +20,7 @@
 #include "platform/clipboard.h"
 #include "platform/controls.h"
 #include "platform/graphics.h"
+#include "platform/stdctrls.h"
 
 enum TSrcEditorOption : uint8_t {
   eoAltSetsColumnMode = 0, eoAutoIndent = 1, eoAutoSizeMaxScrollWidth = 2, eoDisableScrollArrows = 3,
@@ -68,7 +69,7 @@ enum : uint16_t {
 };
 
 enum TSrcEditCaretType : uint8_t { ctVerticalLine, ctHorizontalLine, ctHalfBlock, ctBlock };
-enum TScrollStyle : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
+// TScrollStyle (ssNone, ssHorizontal, ssVertical, ssBoth) is the class library's, shared with memos.
 enum TScrollHintFormat : uint8_t { shfTopLineOnly, shfTopToBottom };
 enum TScrollBarKind : uint8_t { sbHorizontal, sbVertical };
 enum TSrcReplaceAction : uint8_t { raCancel, raSkip, raReplace, raReplaceAll };
