@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "editor/buffer_plugin.h"
 #include "editor/core/commands.h"
 #include "editor/core/edit_options.h"
 #include "editor/core/handler_chains.h"
@@ -19,6 +20,7 @@
 #include "platform/clipboard.h"
 #include "platform/controls.h"
 #include "platform/graphics.h"
+#include "platform/stdctrls.h"
 
 enum TSrcEditorOption : uint8_t {
   eoAltSetsColumnMode = 0, eoAutoIndent = 1, eoAutoSizeMaxScrollWidth = 2, eoDisableScrollArrows = 3,
@@ -67,7 +69,7 @@ enum : uint16_t {
 };
 
 enum TSrcEditCaretType : uint8_t { ctVerticalLine, ctHorizontalLine, ctHalfBlock, ctBlock };
-enum TScrollStyle : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
+// TScrollStyle (ssNone, ssHorizontal, ssVertical, ssBoth) is the class library's, shared with memos.
 enum TScrollHintFormat : uint8_t { shfTopLineOnly, shfTopToBottom };
 enum TScrollBarKind : uint8_t { sbHorizontal, sbVertical };
 enum TSrcReplaceAction : uint8_t { raCancel, raSkip, raReplace, raReplaceAll };
@@ -84,22 +86,7 @@ constexpr TSrcEditorCommand ecFocusGained = 480;
 constexpr TSrcEditorCommand ecFocusLost = 481;
 
 // What word wrap plugs into: every conversion between lines and rows and between buffer and
-// display positions asks it first while it is attached.
-class ISrcEditBufferPlugin {
-public:
-  virtual ~ISrcEditBufferPlugin() = default;
-  virtual TDisplayCoord BufferToDisplayPos(const TBufferCoord& P) = 0;
-  virtual TBufferCoord DisplayToBufferPos(const TDisplayCoord& P) = 0;
-  virtual int RowCount() = 0;
-  virtual int GetRowLength(int Row) = 0;
-  virtual int LinesInserted(int Index, int Count) = 0;
-  virtual int LinesDeleted(int Index, int Count) = 0;
-  virtual int LinesPutted(int Index, int Count) = 0;
-  virtual void Reset() = 0;
-  virtual void DisplayChanged() = 0;
-  virtual int LineToRow(int Line) = 0;
-  virtual int RowToLine(int Row) = 0;
-};
+// display positions asks it first while it is attached (editor/buffer_plugin.h).
 
 using TPlaceMarkEvent = TMethod<void(TObject* Sender, TSrcEditMark*& Mark)>;
 using TProcessCommandEvent = TMethod<void(TObject* Sender, TSrcEditorCommand& Command, char& AChar, void* Data)>;

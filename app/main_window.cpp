@@ -1,0 +1,561 @@
+#include "app/main_window.h"
+
+#include <cstdio>
+
+#include "app/program_args.h"
+#include "platform/application.h"
+#include "platform/form_storage.h"
+#include "platform/graphics.h"
+#include "platform/shell.h"
+
+TMain* Main = nullptr;
+
+AnsiString UntitledName() { return W1251("Новый"); }
+AnsiString ProgramTitle() { return "Vantry Tarn 1.2"; }
+
+namespace {
+
+constexpr const char* kSupportMail = "mailto:support@vantry-tarn.example?Subject=Vantry%20Tarn";
+constexpr const char* kProductSite = "https://vantry-tarn.example/";
+constexpr const char* kNotesRecipient = "notes@example.com";
+
+// The editor as the form description stores it: the default key bindings without the three
+// selection-mode keys, which the window's own actions take.
+constexpr const char* kEditorDescription =
+    "object SrcEdit1: TSrcEdit\n"
+    "  RemovedKeystrokes = <\n"
+    "    item\n"
+    "      Command = ecNormalSelect\n"
+    "      ShortCut = 24654\n"
+    "    end\n"
+    "    item\n"
+    "      Command = ecColumnSelect\n"
+    "      ShortCut = 24643\n"
+    "    end\n"
+    "    item\n"
+    "      Command = ecLineSelect\n"
+    "      ShortCut = 24652\n"
+    "    end>\n"
+    "  AddedKeystrokes = <>\n"
+    "end\n";
+
+}  // namespace
+
+// ------------------------------------------------------------------------------ helpers
+
+AnsiString ExtractFileNameEx(const AnsiString& Path, int Mode) {
+  if (Path.empty()) return AnsiString();
+  size_t slash = Path.rfind(PathDelim);
+  AnsiString tail = slash == AnsiString::npos ? Path : Path.substr(slash + 1);
+  if (tail.empty()) return AnsiString();
+  if (Mode == 1) return tail;
+  size_t dot = tail.rfind('.');
+  if (dot == AnsiString::npos || dot == 0) return tail;
+  return tail.substr(0, dot);
+}
+
+void SaveFormPosition(TCustomForm* Form, const AnsiString& IniName) {
+  TIniFile ini(IniName);
+  AnsiString section = Form->ClassName() + "Window";
+  TWindowState state = Form->WindowState();
+  if (state == wsMinimized) return;
+  if (state == wsNormal) {
+    ini.WriteInteger(section, "Left", Form->Left());
+    ini.WriteInteger(section, "Top", Form->Top());
+    ini.WriteInteger(section, "Width", Form->Width());
+    ini.WriteInteger(section, "Height", Form->Height());
+  }
+  ini.WriteInteger(section, "State", state == wsMaximized ? 2 : 1);
+}
+
+void RestoreFormPosition(TCustomForm* Form, const AnsiString& IniName) {
+  TIniFile ini(IniName);
+  AnsiString section = Form->ClassName() + "Window";
+  Form->SetPosition(poDesigned);
+  int state = ini.ReadInteger(section, "State", 1);
+  if (state == 1) Form->SetWindowState(wsNormal);
+  else if (state == 2) Form->SetWindowState(wsMaximized);
+  int left = ini.ReadInteger(section, "Left", Screen->Width() / 2 - Form->Width() / 2);
+  int top = ini.ReadInteger(section, "Top", Screen->Height() / 2 - Form->Height() / 2);
+  int width = ini.ReadInteger(section, "Width", Form->Width());
+  int height = ini.ReadInteger(section, "Height", Form->Height());
+  Form->SetBounds(left, top, width, height);
+}
+
+void ShellOpenFile(const AnsiString& Verb, const AnsiString& Target) {
+  TWinControl* owner = Application->MainForm();
+  ShellExecute(owner, Verb.empty() ? AnsiString("open") : Verb, Target, AnsiString(), AnsiString(),
+               SW_SHOWNORMAL);
+}
+
+void ShellOpen(const AnsiString& Target) { ShellOpenFile("open", Target); }
+
+// ------------------------------------------------------------------------------ TMain
+
+TMain::TMain(TComponent* AOwner) : TForm(AOwner) {
+  Main = this;
+  SetName("Main");
+  CreateComponents();
+  CreateActions();
+  CreateMenus();
+  CreateActionBars();
+  OnCreate = TNotifyEvent(this, &TMain::FormCreate);
+  OnClose = TCloseEvent(this, &TMain::FormClose);
+}
+
+TMain::~TMain() {
+  // The form's destructor runs OnDestroy and frees the components; no handler of ours may run
+  // on a half-destroyed window.
+  OnClose = nullptr;
+  OnCreate = nullptr;
+  if (Timer1) Timer1->SetEnabled(false);
+  if (Main == this) Main = nullptr;
+}
+
+AnsiString TMain::ProgramFile(const AnsiString& Name) const {
+  return myPath_ + PathDelim + Name;
+}
+
+AnsiString TMain::EditorKeystrokesDescription() { return kEditorDescription; }
+
+void TMain::CreateComponents() {
+  SetCaption("Vantry Tarn");
+  SetBounds(0, 0, 800, 600);
+  SetKeyPreview(false);
+
+  MainIconz = new TImageList(this);
+  MainIconz->SetName("MainIconz");
+  ActionManager1 = new TActionManager(this);
+  ActionManager1->SetName("ActionManager1");
+  ActionManager1->SetImages(MainIconz);
+  ActionManager1->SetStyle(XPStyle());
+
+  MainWNDMenu = new TActionMainMenuBar(this);
+  MainWNDMenu->SetName("MainWNDMenu");
+  MainWNDMenu->SetCaption(W1251("Меню"));
+  MainWNDMenu->SetShadows(false);
+  MainWNDMenu->SetAlign(alTop);
+  MainWNDMenu->SetParent(this);
+
+  ActionToolBar1 = new TActionToolBar(this);
+  ActionToolBar1->SetName("ActionToolBar1");
+  ActionToolBar1->SetCaption(W1251("Главная"));
+  ActionToolBar1->SetAlign(alTop);
+  ActionToolBar1->SetParent(this);
+
+  ActionMainMenuBar1 = new TActionMainMenuBar(this);
+  ActionMainMenuBar1->SetName("ActionMainMenuBar1");
+  ActionMainMenuBar1->SetCaption(W1251("Меню тегов"));
+  ActionMainMenuBar1->SetAlign(alTop);
+  ActionMainMenuBar1->SetParent(this);
+
+  StatusBar1 = new TStatusBar(this);
+  StatusBar1->SetName("StatusBar1");
+  StatusBar1->SetAlign(alBottom);
+  StatusBar1->SetHeight(19);
+  StatusBar1->SetParent(this);
+  struct PanelDef {
+    const char* text;
+    int width;
+  };
+  const PanelDef panels[] = {{"Поток", 42}, {"ВСТ", 30}, {"", 40}, {"", 40}, {"", 40}, {"Имя файла", 600}};
+  for (const PanelDef& p : panels) {
+    TStatusPanel* sp = StatusBar1->Panels()->Add();
+    sp->SetText(W1251(p.text));
+    sp->SetWidth(p.width);
+  }
+
+  Panel1 = new TPanel(this);
+  Panel1->SetName("Panel1");
+  Panel1->SetAlign(alRight);
+  Panel1->SetWidth(195);
+  Panel1->SetBevelOuter(bvNone);
+  Panel1->SetCaption(AnsiString());
+  Panel1->SetParent(this);
+  Label1 = new TLabel(this);
+  Label1->SetName("Label1");
+  Label1->SetCaption(W1251("Заметки"));
+  Label1->SetAlign(alTop);
+  Label1->SetHeight(16);
+  Label1->SetParent(Panel1);
+  ActionToolBar2 = new TActionToolBar(this);
+  ActionToolBar2->SetName("ActionToolBar2");
+  ActionToolBar2->SetOrientation(boTopToBottom);
+  ActionToolBar2->SetAlign(alLeft);
+  ActionToolBar2->SetWidth(28);
+  ActionToolBar2->SetParent(Panel1);
+  Memo1 = new TMemo(this);
+  Memo1->SetName("Memo1");
+  Memo1->Font()->SetName("Courier New");
+  Memo1->Font()->SetHeight(-11);
+  Memo1->SetScrollBars(ssVertical);
+  Memo1->SetAlign(alClient);
+  Memo1->SetParent(Panel1);
+  Panel1->SetVisible(false);
+
+  Panel2 = new TPanel(this);
+  Panel2->SetName("Panel2");
+  Panel2->SetAlign(alRight);
+  Panel2->SetWidth(7);
+  Panel2->SetCaption("<");
+  Panel2->Font()->SetStyle({fsBold});
+  Panel2->OnClick = TNotifyEvent(this, &TMain::Panel2Click);
+  Panel2->SetParent(this);
+
+  SrcHTML = new TSrcHTMLSrc(this);
+  SrcHTML->SetName("SrcHTML");
+  SrcHTML->CommentAttri()->SetForeground(clGray);
+  SrcHTML->CommentAttri()->SetStyle({fsItalic});
+
+  SrcEdit1 = new TSrcEdit(this);
+  SrcEdit1->SetName("SrcEdit1");
+  SrcEdit1->SetAlign(alClient);
+  {
+    TFont f;
+    f.SetName("Courier New");
+    f.SetHeight(-13);
+    SrcEdit1->SetFont(&f);
+    TFont g;
+    g.SetName("Courier New");
+    g.SetHeight(-11);
+    SrcEdit1->Gutter()->SetFont(&g);
+  }
+  SrcEdit1->Gutter()->SetShowLineNumbers(true);
+  SrcEdit1->Gutter()->SetLeftOffset(0);
+  SrcEdit1->SetHighlighter(SrcHTML);
+  SrcEdit1->SetScrollHintFormat(shfTopToBottom);
+  {
+    TFormComponent stored = ReadFormText(kEditorDescription);
+    for (const TFormProperty& p : stored.Properties) ReadKeystrokeProperty(p, *SrcEdit1->Keystrokes());
+  }
+  SrcEdit1->SetParent(this);
+
+  OpenDialog1 = new TOpenDialog(this);
+  OpenDialog1->SetName("OpenDialog1");
+  OpenDialog1->Filter = W1251("Веб-страницы|*.htm; *.html|Все файлы|*.*");
+  SaveDialog1 = new TSaveDialog(this);
+  SaveDialog1->SetName("SaveDialog1");
+  SaveDialog1->Filter = OpenDialog1->Filter;
+  SaveDialog1->DefaultExt = "html";
+  SaveDialog1->Options |= ofOverwritePrompt;
+  SaveDialog2 = new TSaveDialog(this);
+  SaveDialog2->SetName("SaveDialog2");
+  SaveDialog2->Title = W1251("Экспорт заметок");
+  SaveDialog2->FileName = "Notes";
+  SaveDialog2->DefaultExt = "txt";
+  SaveDialog2->Filter = W1251("Текстовые файлы|*.txt|Все файлы|*.*");
+  ColorDialog1 = new TColorDialog(this);
+  ColorDialog1->SetName("ColorDialog1");
+
+  Timer1 = new TTimer(this);
+  Timer1->SetName("Timer1");
+  Timer1->SetInterval(100);
+  Timer1->OnTimer = TNotifyEvent(this, &TMain::Timer1Timer);
+
+  PopupMenu1 = new TPopupMenu(this);
+  PopupMenu1->SetName("PopupMenu1");
+  PopupMenu2 = new TPopupMenu(this);
+  PopupMenu2->SetName("PopupMenu2");
+  SrcEdit1->SetPopupMenu(PopupMenu1);
+  StatusBar1->SetPopupMenu(PopupMenu2);
+}
+
+TAction* TMain::FindAction(const AnsiString& Name) const {
+  for (int i = 0; i < ActionManager1->ActionCount(); ++i)
+    if (ActionManager1->Actions(i)->Name() == Name) return ActionManager1->Actions(i);
+  return nullptr;
+}
+
+void TMain::CreateParams(TCreateParams& Params) {
+  TForm::CreateParams(Params);
+  Params.ExStyle |= WS_EX_ACCEPTFILES;
+}
+
+void TMain::WndProc(TMessage& Message) {
+  TForm::WndProc(Message);
+  if (Message.Msg == WM_DROPFILES) DropFiles(DragQueryFiles(Message.WParam));
+}
+
+void TMain::DropFiles(const std::vector<AnsiString>& Files) {
+  if (Files.empty()) return;
+  CheckFileSave();
+  opennn(Files.front());
+}
+
+// ------------------------------------------------------------------------------ start and close
+
+void TMain::FormCreate(TObject*) {
+  DragAcceptFiles(true);
+  ini_ = std::make_unique<TIniFile>(kSettingsFileName);
+  myPath_ = ExcludeTrailingPathDelimiter(ini_->ReadString("General", "MyPath", AnsiString()));
+  // Without a remembered program folder the data files lie beside the running program.
+  if (myPath_.empty()) myPath_ = ExcludeTrailingPathDelimiter(ExtractFilePath(Application->ExeName()));
+  ReStyle();
+  RestoreFormPosition(this, kSettingsFileName);
+  Memo1->Lines()->LoadFromFile(ProgramFile("notes.not"));
+  Panel1->SetVisible(false);
+  ActionMainMenuBar1->SetMenuEvents(false);
+  OpenStartupDocument();
+}
+
+void TMain::OpenStartupDocument() {
+  if (ParamCount() == 0) {
+    FindAction("FileNewActin")->Execute();
+    return;
+  }
+  CheckFileSave();
+  AnsiString name = ParamStr(1);
+  for (int i = 2; i <= ParamCount(); ++i) name += " " + ParamStr(i);
+  opennn(name);
+}
+
+void TMain::ReStyle() {
+  if (!ini_) ini_ = std::make_unique<TIniFile>(kSettingsFileName);
+  if (ini_->ReadString("General", "Style", "XP") == "Standard") ActionManager1->SetStyle(StandardStyle());
+  else ActionManager1->SetStyle(XPStyle());
+  bool shadows = ini_->ReadInteger("General", "Shadows", 0) != 0;
+  ActionMainMenuBar1->SetShadows(shadows);
+  MainWNDMenu->SetShadows(shadows);
+  // The autocorrect list ("autoreplace.lst", on when "Orfo"/"AutoReplace" is 1), the completion
+  // list ("insert.lst") and word wrap ("Editor"/"WordWrap") are applied by their components.
+}
+
+void TMain::FormClose(TObject*, TCloseAction& Action) {
+  try {
+    SaveFormPosition(this, kSettingsFileName);
+  } catch (const Exception& e) {
+    // A settings file that cannot be written must not keep the window from closing.
+    Application->HandleException(this, &e);
+  }
+  try {
+    CheckFileSave();
+  } catch (const EAbort&) {
+    Action = caNone;
+  }
+}
+
+void TMain::FormCloseQuery(TObject*, bool& CanClose) { CanClose = true; }
+
+// ------------------------------------------------------------------------------ documents
+
+void TMain::ReloadTitle() {
+  AnsiString n = ExtractFileNameEx(docName_, 1);
+  SetCaption("Vantry Tarn - [" + n + "]");
+  Application->SetTitle(n + " - Tarn");
+  StatusBar1->Panels()->Items(5)->SetText(docName_);
+}
+
+void TMain::opennn(const AnsiString& Name) {
+  // The file is read whole before the editor's lines change; when it cannot be read the
+  // editor keeps its text and the document its old name, so that a save can never write the
+  // old text (or an empty one) over the file that failed to open.
+  AnsiString previous = docName_;
+  docName_ = Name;
+  try {
+    ReloadTitle();
+    SrcEdit1->Lines()->LoadFromFile(Name);
+    SrcEdit1->SetCaretXY(BufferCoord(1, 1));
+    SrcEdit1->ClearUndo();
+    SrcEdit1->SetModified(false);
+  } catch (...) {
+    docName_ = previous.empty() ? UntitledName() : previous;
+    ReloadTitle();
+    throw;
+  }
+}
+
+void TMain::CheckFileSave() {
+  SaveNotes();
+  if (!SrcEdit1->Modified()) return;
+  AnsiString text = W1251("Сохранить изменения в файле ") + "\"" + ExtractFileNameEx(docName_, 1) + "\"" +
+                    "?" + "\n\r" + "(" + docName_ + ")";
+  int answer = MessageBox(this, text, W1251("Вопрос"), MB_YESNOCANCEL | MB_ICONQUESTION);
+  if (answer == IDYES) {
+    FindAction("FileSave")->Execute();
+    // A save that did not happen (the file dialog cancelled) must not let the caller throw the
+    // document away.
+    if (SrcEdit1->Modified()) {
+      SetEnabled(true);
+      Abort();
+    }
+    return;
+  }
+  if (answer == IDNO) return;
+  SetEnabled(true);
+  Abort();
+}
+
+void TMain::SaveNotes() { Memo1->Lines()->SaveToFile(ProgramFile("notes.not")); }
+
+void TMain::FileNewActinExecute(TObject*) {
+  CheckFileSave();
+  docName_ = UntitledName();
+  SrcEdit1->Lines()->Clear();
+  SrcEdit1->SetModified(false);
+  try {
+    SrcEdit1->Lines()->LoadFromFile(ProgramFile("Template.html"));
+    SrcEdit1->ClearUndo();
+    SrcEdit1->SetModified(false);
+    SrcEdit1->SetCaretY(ini_->ReadInteger("Editor", "BodyNmb", 6));
+  } catch (...) {
+    ReloadTitle();
+    throw;
+  }
+  ReloadTitle();
+}
+
+void TMain::FileOpenActionExecute(TObject*) {
+  if (!OpenDialog1->Execute()) return;
+  CheckFileSave();
+  opennn(OpenDialog1->FileName);
+}
+
+void TMain::FileSaveExecute(TObject*) {
+  SaveNotes();
+  if (docName_ != UntitledName()) {
+    SrcEdit1->Lines()->SaveToFile(docName_);
+    SrcEdit1->SetModified(false);
+  } else {
+    SaveFileAsExecute(nullptr);
+  }
+}
+
+void TMain::SaveFileAsExecute(TObject*) {
+  SaveDialog1->FileName = ExtractFileNameEx(docName_, 0);
+  if (!SaveDialog1->Execute()) return;
+  // The document takes the new name only once its text is on disk: a failed save leaves it
+  // modified under the name it had.
+  SrcEdit1->Lines()->SaveToFile(SaveDialog1->FileName);
+  docName_ = SaveDialog1->FileName;
+  SrcEdit1->SetModified(false);
+  ReloadTitle();
+}
+
+void TMain::FileExitExecute(TObject*) { Close(); }
+
+void TMain::NewWndExecute(TObject*) {
+  SaveFormPosition(this, kSettingsFileName);
+  ShellOpen(ProgramFile("quorbex"));
+}
+
+void TMain::HelpMeExecute(TObject*) { ShellOpen(ProgramFile("help/index.htm")); }
+void TMain::HelpLetterExecute(TObject*) { ShellOpen(kSupportMail); }
+void TMain::GoToSiteExecute(TObject*) { ShellOpen(kProductSite); }
+
+// ------------------------------------------------------------------------------ editing
+
+void TMain::EditUndoExecute(TObject*) { SrcEdit1->Undo(); }
+void TMain::EditRedoExecute(TObject*) { SrcEdit1->Redo(); }
+void TMain::EditCutExecute(TObject*) { SrcEdit1->CutToClipboard(); }
+void TMain::EditCopyExecute(TObject*) { SrcEdit1->CopyToClipboard(); }
+void TMain::EditPasteExecute(TObject*) { SrcEdit1->PasteFromClipboard(); }
+void TMain::EditClearExecute(TObject*) { SrcEdit1->ClearSelection(); }
+void TMain::EditSelectAllExecute(TObject*) { SrcEdit1->SelectAll(); }
+
+void TMain::InsModeExecute(TObject*) {
+  bool on = FindAction("InsMode")->Checked();
+  SrcEdit1->SetInsertMode(on);
+  StatusBar1->Panels()->Items(1)->SetText(W1251(on ? "ВСТ" : "ПРЗ"));
+}
+
+void TMain::Action4Execute(TObject*) {
+  SrcEdit1->SetSelectionMode(smNormal);
+  StatusBar1->Panels()->Items(0)->SetText(W1251("Поток"));
+}
+
+void TMain::Action9Execute(TObject*) {
+  SrcEdit1->SetSelectionMode(smColumn);
+  StatusBar1->Panels()->Items(0)->SetText(W1251("Блок"));
+}
+
+void TMain::Action10Execute(TObject*) {
+  SrcEdit1->SetSelectionMode(smLine);
+  StatusBar1->Panels()->Items(0)->SetText(W1251("Строки"));
+}
+
+void TMain::Action11Execute(TObject*) {
+  if (ActionMainMenuBar1->ItemCount() > 0) ActionMainMenuBar1->EnterMenuLoop();
+}
+
+void TMain::Timer1Timer(TObject*) {
+  StatusBar1->Panels()->Items(3)->SetText(GetKeyState(VK_CAPITAL) != 0 ? "CAPS" : "");
+  StatusBar1->Panels()->Items(2)->SetText(GetKeyState(VK_NUMLOCK) != 0 ? "NUM" : "");
+  StatusBar1->Panels()->Items(4)->SetText(GetKeyState(VK_SCROLL) != 0 ? "SCRL" : "");
+}
+
+// ------------------------------------------------------------------------------ tags
+
+void TMain::instag(const AnsiString& Open, const AnsiString& Close, int Back) {
+  AnsiString sel = SrcEdit1->SelText();
+  SrcEdit1->SetSelText(Open + sel + Close);
+  SrcEdit1->SetCaretX(SrcEdit1->CaretX() - Back);
+}
+
+void TMain::TagActionExecute(TObject* Sender) {
+  auto* a = dynamic_cast<TAction*>(Sender);
+  if (!a) return;
+  const TTagInsertion* t = TagInsertionOf(a->Name());
+  if (t) instag(W1251(t->Open), W1251(t->Close), t->Back);
+}
+
+bool TMain::PickColorDigits(AnsiString& Digits) {
+  if (!ColorDialog1->Execute()) return false;
+  TColor c = ColorToRGB(ColorDialog1->Color);
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%02X%02X%02X", static_cast<unsigned>(c & 0xFF),
+                static_cast<unsigned>((c >> 8) & 0xFF), static_cast<unsigned>((c >> 16) & 0xFF));
+  Digits = buf;
+  return true;
+}
+
+void TMain::FontColorExecute(TObject*) {
+  AnsiString digits;
+  if (!PickColorDigits(digits)) return;
+  instag("<FONT color=\"#" + digits + "\">", "</FONT>", 7);
+}
+
+void TMain::Action14Execute(TObject*) {
+  AnsiString digits;
+  if (!PickColorDigits(digits)) return;
+  SrcEdit1->SetSelText(digits);
+}
+
+void TMain::Action15Execute(TObject*) {
+  instag("<SCRIPT language=\"JavaScript\">\r<!--\r",
+         W1251("\r//-->\r</SCRIPT>\r<NOSCRIPT>На этой странице имеются Java-скрипты, но Ваш браузер не "
+               "поддерживает их.</NOSCRIPT>"),
+         0);
+  SrcEdit1->SetCaretX(0);
+  SrcEdit1->SetCaretY(SrcEdit1->CaretY() - 3);
+}
+
+// ------------------------------------------------------------------------------ notes
+
+void TMain::Panel2Click(TObject*) {
+  SaveNotes();
+  if (Panel1->Visible()) {
+    Panel1->SetVisible(false);
+    Panel2->SetCaption("<");
+  } else {
+    Panel1->SetVisible(true);
+    Panel2->SetCaption(">");
+  }
+  Panel2->SetBounds(Width() - Panel2->Width(), Panel2->Top(), Panel2->Width(), Panel2->Height());
+  Realign();
+  if (TAction* n = FindAction("Notez")) n->SetChecked(Panel1->Visible());
+}
+
+void TMain::noteSaveExecute(TObject*) { SaveNotes(); }
+
+void TMain::XportExecute(TObject*) {
+  if (SaveDialog2->Execute()) Memo1->Lines()->SaveToFile(SaveDialog2->FileName);
+}
+
+void TMain::MailSendExecute(TObject*) {
+  ShellOpen(AnsiString("mailto:") + kNotesRecipient + "?Subject=" + "\"" +
+            W1251("Заметки по поводу веб-страницы") + "\"" + "&Body=" + "\"" + Memo1->Text() + "\"");
+}
+
+void TMain::NCutExecute(TObject*) { Memo1->CutToClipboard(); }
+void TMain::NCopyExecute(TObject*) { Memo1->CopyToClipboard(); }
+void TMain::NPasteExecute(TObject*) { Memo1->PasteFromClipboard(); }

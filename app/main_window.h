@@ -1,0 +1,151 @@
+#pragma once
+// The main window: one HTML document in the source editor, the menu bar, the tag menu, the tool
+// bar, the status bar and the notes panel; the document's lifecycle (new, open, dropped file,
+// save, save as and the save prompt), window placement and the actions of the catalogue.
+#include <memory>
+#include <vector>
+
+#include "editor/src_edit.h"
+#include "highlighters/html.h"
+#include "platform/actions.h"
+#include "platform/dialogs.h"
+#include "platform/extctrls.h"
+#include "platform/forms.h"
+#include "platform/inifiles.h"
+#include "platform/menus.h"
+#include "platform/stdctrls.h"
+
+// The untitled document's name.
+AnsiString UntitledName();  // "Новый"
+// The settings file's bare name (it lies in the settings folder).
+inline constexpr const char* kSettingsFileName = "quorbex.ini";
+// The program's title as the application object shows it at start.
+AnsiString ProgramTitle();  // "Vantry Tarn 1.2"
+
+// The file-name part of a path: mode 1 the name with extension, any other mode the name
+// without its last extension (a name that is only an extension, such as ".htaccess", is kept).
+AnsiString ExtractFileNameEx(const AnsiString& Path, int Mode);
+// Window placement of any form in the section "<class name>Window" of a settings file.
+void SaveFormPosition(TCustomForm* Form, const AnsiString& IniName);
+void RestoreFormPosition(TCustomForm* Form, const AnsiString& IniName);
+// Opens a file or link with its default handler; an empty verb means "open".
+void ShellOpenFile(const AnsiString& Verb, const AnsiString& Target);
+void ShellOpen(const AnsiString& Target);
+
+// What an action of the catalogue does when it only wraps the selection.
+struct TTagInsertion {
+  const char* Open;   // UTF-8
+  const char* Close;  // UTF-8
+  int Back;
+};
+
+class TMain : public TForm {
+public:
+  explicit TMain(TComponent* AOwner);
+  ~TMain() override;
+  AnsiString ClassName() const override { return "TMain"; }
+
+  // ---- components of the form description
+  TSrcEdit* SrcEdit1 = nullptr;
+  TSrcHTMLSrc* SrcHTML = nullptr;
+  TStatusBar* StatusBar1 = nullptr;
+  TActionMainMenuBar* MainWNDMenu = nullptr;
+  TActionToolBar* ActionToolBar1 = nullptr;
+  TActionMainMenuBar* ActionMainMenuBar1 = nullptr;
+  TActionToolBar* ActionToolBar2 = nullptr;
+  TActionManager* ActionManager1 = nullptr;
+  TImageList* MainIconz = nullptr;
+  TPanel* Panel1 = nullptr;
+  TPanel* Panel2 = nullptr;
+  TLabel* Label1 = nullptr;
+  TMemo* Memo1 = nullptr;
+  TOpenDialog* OpenDialog1 = nullptr;
+  TSaveDialog* SaveDialog1 = nullptr;
+  TSaveDialog* SaveDialog2 = nullptr;
+  TColorDialog* ColorDialog1 = nullptr;
+  TTimer* Timer1 = nullptr;
+  TPopupMenu* PopupMenu1 = nullptr;
+  TPopupMenu* PopupMenu2 = nullptr;
+
+  // ---- document and settings
+  const AnsiString& DocumentName() const { return docName_; }
+  const AnsiString& ProgramFolder() const { return myPath_; }
+  TIniFile* Settings() const { return ini_.get(); }
+  // A data file of the program folder.
+  AnsiString ProgramFile(const AnsiString& Name) const;
+
+  // ---- operations
+  void FormCreate(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
+  void opennn(const AnsiString& Name);
+  void ReloadTitle();
+  void CheckFileSave();
+  void SaveNotes();
+  void ReStyle();
+  // Wraps the selection in Open and Close and moves the caret Back characters to the left.
+  void instag(const AnsiString& Open, const AnsiString& Close, int Back);
+
+  // The action of a name, nullptr when none.
+  TAction* FindAction(const AnsiString& Name) const;
+  // The insertion of an action that only wraps the selection, nullptr for other actions.
+  static const TTagInsertion* TagInsertionOf(const AnsiString& ActionName);
+
+  // ---- handlers
+  void FileNewActinExecute(TObject* Sender);
+  void FileOpenActionExecute(TObject* Sender);
+  void FileSaveExecute(TObject* Sender);
+  void SaveFileAsExecute(TObject* Sender);
+  void FileExitExecute(TObject* Sender);
+  void NewWndExecute(TObject* Sender);
+  void HelpMeExecute(TObject* Sender);
+  void HelpLetterExecute(TObject* Sender);
+  void GoToSiteExecute(TObject* Sender);
+  void EditUndoExecute(TObject* Sender);
+  void EditRedoExecute(TObject* Sender);
+  void EditCutExecute(TObject* Sender);
+  void EditCopyExecute(TObject* Sender);
+  void EditPasteExecute(TObject* Sender);
+  void EditClearExecute(TObject* Sender);
+  void EditSelectAllExecute(TObject* Sender);
+  void InsModeExecute(TObject* Sender);
+  void Action4Execute(TObject* Sender);
+  void Action9Execute(TObject* Sender);
+  void Action10Execute(TObject* Sender);
+  void Action11Execute(TObject* Sender);
+  void TagActionExecute(TObject* Sender);
+  void FontColorExecute(TObject* Sender);
+  void Action14Execute(TObject* Sender);
+  void Action15Execute(TObject* Sender);
+  void Panel2Click(TObject* Sender);
+  void noteSaveExecute(TObject* Sender);
+  void XportExecute(TObject* Sender);
+  void MailSendExecute(TObject* Sender);
+  void NCutExecute(TObject* Sender);
+  void NCopyExecute(TObject* Sender);
+  void NPasteExecute(TObject* Sender);
+  void Timer1Timer(TObject* Sender);
+
+  // The stored description of the editor's key bindings (differences from the default set).
+  static AnsiString EditorKeystrokesDescription();
+
+protected:
+  void CreateParams(TCreateParams& Params) override;
+  void WndProc(TMessage& Message) override;
+
+private:
+  void CreateComponents();
+  void CreateActions();
+  void CreateActionBars();
+  void CreateMenus();
+  void DropFiles(const std::vector<AnsiString>& Files);
+  // Runs the colour dialog; true with the colour's digits "RRGGBB" on OK.
+  bool PickColorDigits(AnsiString& Digits);
+  void OpenStartupDocument();
+
+  AnsiString docName_;
+  AnsiString myPath_;
+  std::unique_ptr<TIniFile> ini_;
+};
+
+extern TMain* Main;

@@ -1,0 +1,92 @@
+// Opening a 100 MB document in the main window (File Open's load into the editor, the title
+// and the status bar), beside a plain read of the same file into memory.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "platform/application.h"
+#include "platform/graphics.h"
+
+namespace {
+
+double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+double PlainRead(const std::string& path) {
+  double t = Now();
+  int fd = ::open(path.c_str(), O_RDONLY);
+  std::vector<char> buf(static_cast<size_t>(std::filesystem::file_size(path)));
+  size_t got = 0;
+  while (got < buf.size()) {
+    ssize_t n = ::read(fd, buf.data() + got, buf.size() - got);
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  return Now() - t;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long long bytes = argc > 1 ? std::atoll(argv[1]) : 100LL * 1000 * 1000;
+  char tmpl[] = "/tmp/vt-bench-open-XXXXXX";
+  std::filesystem::path dir = mkdtemp(tmpl);
+  setenv("VANTRY_TARN_CONFIG_DIR", (dir / "settings").c_str(), 1);
+  std::filesystem::create_directories(dir / "program");
+  std::ofstream(dir / "program" / "Template.html") << "<html>\r\n<body>\r\n</body>\r\n</html>\r\n";
+  std::ofstream(dir / "program" / "notes.not");
+  std::filesystem::create_directories(dir / "settings");
+  std::ofstream(dir / "settings" / "quorbex.ini") << "[General]\nMyPath=" << (dir / "program").string() << "\n";
+  std::string doc = (dir / "big.html").string();
+  {
+    std::ofstream f(doc, std::ios::binary);
+    std::string line;
+    long long written = 0;
+    for (int i = 0; written < bytes; ++i) {
+      line = "  <p class=\"c" + std::to_string(i % 7) + "\">Line " + std::to_string(i) +
+             " of the document, some text &amp; words</p>\r\n";
+      f << line;
+      written += static_cast<long long>(line.size());
+    }
+  }
+
+  EnsureGuiApplication();
+  Application->Initialize();
+  TMain* form = nullptr;
+  Application->CreateForm(form);
+  form->Show();
+  ProcessMessages();
+
+  std::vector<double> reads, opens;
+  for (int r = 0; r < 3; ++r) {
+    reads.push_back(PlainRead(doc));
+    double t = Now();
+    form->opennn(doc);
+    form->SrcEdit1->Update();
+    opens.push_back(Now() - t);
+    form->SrcEdit1->Lines()->Clear();
+  }
+  double mb = static_cast<double>(std::filesystem::file_size(doc)) / 1e6;
+  std::printf("document: %.1f MB\n", mb);
+  std::printf("open in the main window: %.3f s (%.0f MB/s)\n", Median(opens), mb / Median(opens));
+  std::printf("reference plain read:    %.3f s (%.0f MB/s)\n", Median(reads), mb / Median(reads));
+  std::fflush(stdout);
+  std::filesystem::remove_all(dir);
+  _exit(0);
+}

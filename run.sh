@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the Release build and starts the editor with the given file.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/setup.sh
+vt_install_missing
+
+build=build/release
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVT_TESTS=OFF -DVT_BENCH=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)" --target quorbex
+exec "$build/program/quorbex" "$@"

@@ -1,0 +1,407 @@
+#include "tests/app/app_fixture.h"
+
+#include <unistd.h>
+
+#include "platform/forms.h"
+#include "platform/input_simulation.h"
+
+namespace {
+
+const AnsiString kUntitled = W1251("Новый");
+
+TEST(FileNames, ExtractFileNameExTakesTheTailAndItsBase) {
+  EXPECT_EQ(ExtractFileNameEx("", 1), "");
+  EXPECT_EQ(ExtractFileNameEx("/a/index.htm", 1), "index.htm");
+  EXPECT_EQ(ExtractFileNameEx("/a/index.htm", 0), "index");
+  EXPECT_EQ(ExtractFileNameEx("/a/b.c.htm", 0), "b.c");
+  EXPECT_EQ(ExtractFileNameEx("/a/.htaccess", 0), ".htaccess");
+  EXPECT_EQ(ExtractFileNameEx("/a/README", 0), "README");
+  EXPECT_EQ(ExtractFileNameEx("/a/", 1), "");
+  EXPECT_EQ(ExtractFileNameEx(kUntitled, 0), kUntitled);
+}
+
+TEST_F(AppTest, StartWithoutArgumentsLoadsTheTemplateWithTheCaretOnTheBodyLine) {
+  Create();
+  EXPECT_EQ(main->Caption(), "Vantry Tarn - [" + kUntitled + "]");
+  EXPECT_EQ(Application->Title(), kUntitled + " - Tarn");
+  EXPECT_EQ(Panel(5), kUntitled);
+  EXPECT_EQ(main->DocumentName(), kUntitled);
+  EXPECT_EQ(Ed()->Lines()->Count(), 8);
+  EXPECT_EQ(Ed()->Lines()->Get(0), "<html><head>");
+  EXPECT_EQ(Ed()->CaretY(), 6);
+  EXPECT_FALSE(Ed()->Modified());
+  EXPECT_EQ(Panel(0), W1251("Поток"));
+  EXPECT_EQ(Panel(1), W1251("ВСТ"));
+  EXPECT_FALSE(main->Panel1->Visible());
+  EXPECT_EQ(dialogs.asked.size(), 0u);
+}
+
+TEST_F(AppTest, BodyLineComesFromTheSettingsAndGarbageGivesTheDefaults) {
+  WriteIni("[General]\nMyPath=" + program.string() + "\n[Editor]\nBodyNmb=3\n");
+  Create();
+  EXPECT_EQ(Ed()->CaretY(), 3);
+  Destroy();
+  WriteIni("garbage line\n[General]\nMyPath=" + program.string() +
+           "\n[broken\n=x\n[Editor]\nBodyNmb=six\nWordWrap=yes\n[TMainWindow]\nState=max\nWidth=wide\n\x01\x02\n");
+  Create();
+  EXPECT_EQ(Ed()->CaretY(), 6);
+  EXPECT_EQ(main->WindowState(), wsNormal);
+  EXPECT_EQ(main->Width(), 800);
+  EXPECT_EQ(dialogs.asked.size(), 0u);
+}
+
+TEST_F(AppTest, MissingProgramFolderSettingUsesTheProgramsOwnFolder) {
+  WriteIni("");
+  Create();
+  EXPECT_EQ(main->ProgramFolder(), ExcludeTrailingPathDelimiter(ExtractFilePath(Application->ExeName())));
+}
+
+TEST_F(AppTest, CommandLineArgumentsAreJoinedWithBlanks) {
+  fs::create_directories(root / "My Pages");
+  WriteFile(root / "My Pages" / "a.htm", "<p>one</p>\n<p>two</p>\n");
+  Create({(root / "My").string(), "Pages/a.htm"});
+  AnsiString path = (root / "My Pages" / "a.htm").string();
+  EXPECT_EQ(main->DocumentName(), path);
+  EXPECT_EQ(Ed()->Lines()->Count(), 2);
+  EXPECT_EQ(Ed()->Lines()->Get(1), "<p>two</p>");
+  EXPECT_EQ(main->Caption(), "Vantry Tarn - [a.htm]");
+  EXPECT_EQ(Application->Title(), "a.htm - Tarn");
+  EXPECT_EQ(Panel(5), path);
+  EXPECT_FALSE(Ed()->Modified());
+}
+
+TEST_F(AppTest, SavingAnUntitledDocumentGoesToSaveAsPresetWithItsName) {
+  Create();
+  Ed()->SetSelText("x");
+  AnsiString target = (root / "page.html").string();
+  dialogs.Answer(IDOK, target);
+  Run("FileSave");
+  const TDialogRequest* r = dialogs.Last(dkSaveFile);
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->FileName, kUntitled);
+  EXPECT_EQ(r->DefaultExt, "html");
+  EXPECT_TRUE(r->OverwritePrompt);
+  EXPECT_EQ(r->Filter, W1251("Веб-страницы|*.htm; *.html|Все файлы|*.*"));
+  EXPECT_EQ(main->DocumentName(), target);
+  EXPECT_EQ(main->Caption(), "Vantry Tarn - [page.html]");
+  EXPECT_FALSE(Ed()->Modified());
+  EXPECT_NE(ReadFile(root / "page.html").find("x"), std::string::npos);
+  // A named document is saved without a dialog; the title stays as it is.
+  Ed()->SetSelText("y");
+  main->SetCaption("kept");
+  Run("FileSave");
+  EXPECT_EQ(dialogs.Count(dkSaveFile), 1);
+  EXPECT_EQ(main->Caption(), "kept");
+  EXPECT_NE(ReadFile(root / "page.html").find("xy"), std::string::npos);
+  // Save As of a named document offers its name without folder and extension.
+  dialogs.Answer(IDCANCEL);
+  Run("SaveFileAs");
+  EXPECT_EQ(dialogs.Last(dkSaveFile)->FileName, "page");
+}
+
+TEST_F(AppTest, SavePromptYesSavesNoDiscardsCancelKeepsTheDocument) {
+  WriteFile(root / "doc.htm", "old\n");
+  Create({(root / "doc.htm").string()});
+  Ed()->SelectAll();
+  Ed()->SetSelText("new");
+  ASSERT_TRUE(Ed()->Modified());
+
+  // Cancel: nothing changes, the handler ends silently.
+  dialogs.Answer(IDCANCEL);
+  EXPECT_TRUE(RunAborted("FileNewActin"));
+  const TDialogRequest* q = dialogs.Last(dkMessageBox);
+  ASSERT_NE(q, nullptr);
+  EXPECT_EQ(q->Caption, W1251("Вопрос"));
+  EXPECT_EQ(q->Flags, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION));
+  AnsiString path = (root / "doc.htm").string();
+  EXPECT_EQ(q->Text, W1251("Сохранить изменения в файле \"doc.htm\"?\n\r(") + path + ")");
+  EXPECT_EQ(main->DocumentName(), path);
+  EXPECT_EQ(Ed()->Text(), "new");
+  EXPECT_TRUE(Ed()->Modified());
+  EXPECT_TRUE(main->Enabled());
+
+  // No: the template replaces the document, the file is untouched.
+  dialogs.Answer(IDNO);
+  Run("FileNewActin");
+  EXPECT_EQ(main->DocumentName(), kUntitled);
+  EXPECT_EQ(ReadFile(root / "doc.htm"), "old\n");
+
+  // Yes on an untitled document: Save As, then the new document.
+  Ed()->SetSelText("z");
+  dialogs.Answer(IDYES);
+  dialogs.Answer(IDOK, (root / "saved.html").string());
+  Run("FileNewActin");
+  EXPECT_NE(ReadFile(root / "saved.html").find("z"), std::string::npos);
+  EXPECT_EQ(main->DocumentName(), kUntitled);
+  EXPECT_FALSE(Ed()->Modified());
+}
+
+TEST_F(AppTest, YesWithACancelledSaveDialogKeepsTheDocument) {
+  Create();
+  Ed()->SetSelText("unsaved");
+  dialogs.Answer(IDYES);
+  dialogs.Answer(IDCANCEL);
+  EXPECT_TRUE(RunAborted("FileNewActin"));
+  EXPECT_NE(Ed()->Text().find("unsaved"), AnsiString::npos);
+  EXPECT_TRUE(Ed()->Modified());
+}
+
+TEST_F(AppTest, CancelInTheSavePromptKeepsTheWindowOpen) {
+  Create();
+  main->Show();
+  Ed()->SetSelText("x");
+  dialogs.Answer(IDCANCEL);
+  main->Close();
+  EXPECT_TRUE(main->Visible());
+  EXPECT_FALSE(Application->Terminated());
+  // No: the window closes and the program ends.
+  dialogs.Answer(IDNO);
+  main->Close();
+  EXPECT_FALSE(main->Visible());
+  EXPECT_TRUE(Application->Terminated());
+}
+
+TEST_F(AppTest, MaximisedPlacementIsRestoredWithTheNormalPlaceKept) {
+  Create();
+  main->SetBounds(40, 30, 700, 500);
+  main->Show();
+  dialogs.Answer(IDNO);
+  main->Close();
+  TIniFile ini((settings / "quorbex.ini").string());
+  EXPECT_EQ(ini.ReadInteger("TMainWindow", "Width", 0), 700);
+  EXPECT_EQ(ini.ReadInteger("TMainWindow", "State", 0), 1);
+  Destroy();
+
+  Create();
+  EXPECT_EQ(main->WindowState(), wsNormal);
+  EXPECT_EQ(main->Width(), 700);
+  EXPECT_EQ(main->Height(), 500);
+  main->Show();
+  main->SetWindowState(wsMaximized);
+  main->Close();
+  EXPECT_EQ(ini.ReadInteger("TMainWindow", "State", 0), 2);
+  EXPECT_EQ(ini.ReadInteger("TMainWindow", "Width", 0), 700);
+  Destroy();
+
+  Create();
+  EXPECT_EQ(main->WindowState(), wsMaximized);
+}
+
+TEST_F(AppTest, MissingNotesFileShowsTheErrorAndTheWindowStillOpens) {
+  fs::remove(program / "notes.not");
+  Create();
+  const TDialogRequest* e = dialogs.Last(dkMessageBox);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->Caption, W1251("Ошибка"));
+  EXPECT_NE(e->Text.find("notes.not"), AnsiString::npos);
+  // The remaining steps are skipped: no document was loaded.
+  EXPECT_EQ(main->DocumentName(), "");
+  main->Show();
+  EXPECT_TRUE(main->Visible());
+}
+
+TEST_F(AppTest, MissingTemplateShowsTheErrorUnderTheUntitledName) {
+  fs::remove(program / "Template.html");
+  Create();
+  ASSERT_NE(dialogs.Last(dkMessageBox), nullptr);
+  EXPECT_EQ(dialogs.Last(dkMessageBox)->Caption, W1251("Ошибка"));
+  EXPECT_EQ(main->DocumentName(), kUntitled);
+  EXPECT_EQ(main->Caption(), "Vantry Tarn - [" + kUntitled + "]");
+}
+
+TEST_F(AppTest, NotesAreSavedOnEveryPromptSaveAndToggle) {
+  WriteFile(program / "notes.not", "first\n");
+  Create();
+  EXPECT_EQ(main->Memo1->Lines()->Get(0), "first");
+  main->Memo1->SetText("second");
+  main->CheckFileSave();
+  EXPECT_EQ(ReadFile(program / "notes.not"), "second\r\n");
+  main->Memo1->SetText("third");
+  Run("Notez");
+  EXPECT_EQ(ReadFile(program / "notes.not"), "third\r\n");
+  EXPECT_TRUE(main->Panel1->Visible());
+  EXPECT_EQ(main->Panel2->Caption(), ">");
+  EXPECT_TRUE(main->FindAction("Notez")->Checked());
+  main->Panel2Click(nullptr);
+  EXPECT_FALSE(main->Panel1->Visible());
+  EXPECT_EQ(main->Panel2->Caption(), "<");
+  EXPECT_FALSE(main->FindAction("Notez")->Checked());
+  main->Memo1->SetText("fourth");
+  dialogs.Answer(IDCANCEL);
+  Run("FileSave");
+  EXPECT_EQ(ReadFile(program / "notes.not"), "fourth\r\n");
+  main->Memo1->SetText("fifth");
+  Run("noteSave");
+  EXPECT_EQ(ReadFile(program / "notes.not"), "fifth\r\n");
+}
+
+TEST_F(AppTest, NotesExportAndMail) {
+  Create();
+  main->Memo1->SetText("a b");
+  dialogs.Answer(IDOK, (root / "out.txt").string());
+  Run("Xport");
+  EXPECT_EQ(ReadFile(root / "out.txt"), "a b\r\n");
+  const TDialogRequest* r = dialogs.Last(dkSaveFile);
+  EXPECT_EQ(r->Caption, W1251("Экспорт заметок"));
+  EXPECT_EQ(r->FileName, "Notes");
+  EXPECT_EQ(r->DefaultExt, "txt");
+  Run("MailSend");
+  ASSERT_EQ(shellOpened.size(), 1u);
+  EXPECT_EQ(shellOpened[0], AnsiString("mailto:notes@example.com?Subject=\"") +
+                                W1251("Заметки по поводу веб-страницы") + "\"&Body=\"a b\r\n\"");
+}
+
+TEST_F(AppTest, HelpAndNewWindowOpenProgramFolderFiles) {
+  Create();
+  main->SetBounds(11, 12, 640, 480);
+  Run("HelpMe");
+  Run("NewWnd");
+  ASSERT_EQ(shellOpened.size(), 2u);
+  EXPECT_EQ(shellOpened[0], (program / "help" / "index.htm").string());
+  EXPECT_EQ(shellOpened[1], (program / "quorbex").string());
+  TIniFile ini((settings / "quorbex.ini").string());
+  EXPECT_EQ(ini.ReadInteger("TMainWindow", "Left", 0), main->Left());
+  EXPECT_EQ(ini.ReadInteger("TMainWindow", "Width", 0), 640);
+}
+
+TEST_F(AppTest, OpenThatFailsKeepsTheDocumentAndItsName) {
+  WriteFile(root / "doc.htm", "kept\n");
+  Create({(root / "doc.htm").string()});
+  fs::create_directories(root / "folder");
+  std::vector<std::string> bad = {(root / "missing.htm").string(), (root / "folder").string()};
+  for (const std::string& b : bad) {
+    dialogs.Answer(IDOK, b);
+    EXPECT_THROW(Run("FileOpenAction"), EFOpenError) << b;
+    EXPECT_EQ(main->DocumentName(), (root / "doc.htm").string());
+    EXPECT_EQ(main->Caption(), "Vantry Tarn - [doc.htm]");
+    EXPECT_EQ(Ed()->Text(), "kept");
+  }
+  // A save now writes the document it still is, never the file that failed.
+  Ed()->SetSelText("!");
+  Run("FileSave");
+  EXPECT_FALSE(fs::exists(root / "missing.htm"));
+  EXPECT_EQ(ReadFile(root / "doc.htm"), "!kept\n");
+}
+
+TEST_F(AppTest, UnreadableFileOnTheCommandLineLeavesAnUntitledDocument) {
+  Create({(root / "nothing.htm").string()});
+  ASSERT_NE(dialogs.Last(dkMessageBox), nullptr);
+  EXPECT_EQ(main->DocumentName(), kUntitled);
+  Ed()->SetSelText("typed");
+  dialogs.Answer(IDCANCEL);
+  Run("FileSave");
+  EXPECT_EQ(dialogs.Last(dkSaveFile)->FileName, kUntitled);
+  EXPECT_FALSE(fs::exists(root / "nothing.htm"));
+}
+
+TEST_F(AppTest, UnreadablePermissionsAreReportedWhenNotRoot) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  WriteFile(root / "secret.htm", "s\n");
+  fs::permissions(root / "secret.htm", fs::perms::none);
+  Create();
+  dialogs.Answer(IDOK, (root / "secret.htm").string());
+  EXPECT_THROW(Run("FileOpenAction"), EFOpenError);
+  EXPECT_EQ(main->DocumentName(), kUntitled);
+}
+
+TEST_F(AppTest, FailedSaveLeavesTheDocumentModifiedUnderItsName) {
+  // A full disk: the device that answers every write with "no space".
+  Create({"/dev/full"});
+  ASSERT_EQ(main->DocumentName(), "/dev/full");
+  Ed()->SetSelText("edited");
+  EXPECT_ANY_THROW(Run("FileSave"));
+  EXPECT_TRUE(Ed()->Modified());
+  Destroy();
+  // A folder that cannot hold files (its parent is a file): Save As fails and the document
+  // keeps its name, its text and its modified state; the old file is untouched.
+  WriteFile(root / "doc.htm", "on disk\n");
+  Create({(root / "doc.htm").string()});
+  Ed()->SelectAll();
+  Ed()->SetSelText("edited");
+  dialogs.Answer(IDOK, (root / "doc.htm" / "x.html").string());
+  EXPECT_ANY_THROW(Run("SaveFileAs"));
+  EXPECT_TRUE(Ed()->Modified());
+  EXPECT_EQ(main->DocumentName(), (root / "doc.htm").string());
+  EXPECT_EQ(main->Caption(), "Vantry Tarn - [doc.htm]");
+  EXPECT_EQ(ReadFile(root / "doc.htm"), "on disk\n");
+  // A read-only folder (not for root, who writes anywhere).
+  if (geteuid() != 0) {
+    fs::create_directories(root / "ro");
+    fs::permissions(root / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+    dialogs.Answer(IDOK, (root / "ro" / "x.html").string());
+    EXPECT_ANY_THROW(Run("SaveFileAs"));
+    EXPECT_TRUE(Ed()->Modified());
+    fs::permissions(root / "ro", fs::perms::owner_all);
+  }
+}
+
+TEST_F(AppTest, DroppingFilesOpensOnlyTheFirst) {
+  for (const char* n : {"one.htm", "two.htm", "three.htm"}) WriteFile(root / n, std::string(n) + "\n");
+  Create();
+  ShowForTest(main, 800, 600);
+  SimulateFileDrop(main->StatusBar1, {(root / "one.htm").string(), (root / "two.htm").string(),
+                                      (root / "three.htm").string()});
+  EXPECT_EQ(main->DocumentName(), (root / "one.htm").string());
+  EXPECT_EQ(Ed()->Text(), "one.htm");
+}
+
+TEST_F(AppTest, StyleAndShadowsComeFromTheSettings) {
+  WriteIni("[General]\nMyPath=" + program.string() + "\nStyle=standard\nShadows=1\n");
+  Create();
+  EXPECT_EQ(main->ActionManager1->Style(), XPStyle());
+  EXPECT_TRUE(main->MainWNDMenu->Shadows());
+  EXPECT_TRUE(main->ActionMainMenuBar1->Shadows());
+  EXPECT_FALSE(main->ActionMainMenuBar1->MenuEvents());
+  EXPECT_TRUE(main->MainWNDMenu->MenuEvents());
+  Destroy();
+  WriteIni("[General]\nMyPath=" + program.string() + "\nStyle=Standard\n");
+  Create();
+  EXPECT_EQ(main->ActionManager1->Style(), StandardStyle());
+  EXPECT_FALSE(main->MainWNDMenu->Shadows());
+}
+
+TEST_F(AppTest, InsertAndSelectionModesShowInTheStatusBar) {
+  Create();
+  Run("InsMode");
+  EXPECT_FALSE(Ed()->InsertMode());
+  EXPECT_EQ(Panel(1), W1251("ПРЗ"));
+  Run("InsMode");
+  EXPECT_TRUE(Ed()->InsertMode());
+  EXPECT_EQ(Panel(1), W1251("ВСТ"));
+  Run("Action9");
+  EXPECT_EQ(Ed()->SelectionMode(), smColumn);
+  EXPECT_EQ(Panel(0), W1251("Блок"));
+  EXPECT_TRUE(main->FindAction("Action9")->Checked());
+  EXPECT_FALSE(main->FindAction("Action4")->Checked());
+  Run("Action10");
+  EXPECT_EQ(Ed()->SelectionMode(), smLine);
+  EXPECT_EQ(Panel(0), W1251("Строки"));
+  Run("Action4");
+  EXPECT_EQ(Ed()->SelectionMode(), smNormal);
+  EXPECT_EQ(Panel(0), W1251("Поток"));
+  main->Timer1Timer(nullptr);
+  EXPECT_EQ(Panel(2), "");
+  EXPECT_EQ(Panel(3), "");
+  EXPECT_EQ(Panel(4), "");
+}
+
+TEST_F(AppTest, EditorLeavesTheSelectionModeKeysToTheWindow) {
+  Create();
+  TSrcEditKeyStrokes* k = Ed()->Keystrokes();
+  TShiftState cs = TShiftState{ssCtrl, ssShift};
+  EXPECT_EQ(k->FindKeycode('N', cs), -1);
+  EXPECT_EQ(k->FindKeycode('C', cs), -1);
+  EXPECT_EQ(k->FindKeycode('L', cs), -1);
+  EXPECT_NE(k->FindKeycode('C', TShiftState{ssCtrl}), -1);
+  // What the window stores for the editor is exactly the three removed bindings.
+  TSrcEditKeyStrokes stored(nullptr);
+  stored.Assign(k);
+  std::vector<TFormProperty> props;
+  WriteKeystrokeProperties(stored, nullptr, props);
+  ASSERT_EQ(props.size(), 2u);
+  EXPECT_EQ(props[0].Name, "RemovedKeystrokes");
+  EXPECT_EQ(props[0].Value.Items.size(), 3u);
+  EXPECT_EQ(props[1].Value.Items.size(), 0u);
+}
+
+}  // namespace
