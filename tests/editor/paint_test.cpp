@@ -146,3 +146,38 @@ TEST(SrcEditPaint, BadInputPaintsAndScreenshot) {
     EXPECT_TRUE(SaveClientImage(page.get(), std::string(dir) + "/editor_paint.png"));
   page->SetHighlighter(nullptr);
 }
+
+namespace {
+struct PaintableEdit : TSrcEdit {
+  using TSrcEdit::TSrcEdit;
+  void PaintInto(TCanvas* c, const TRect& r) { Paint(c, r); }
+};
+}  // namespace
+
+TEST(SrcEditPaint, PartialRepaintChangesOnlyItsRow) {
+  PaintableEdit e(nullptr);
+  e.Lines()->SetText("aaaa\r\nbbbb\r\ncccc\r\ndddd");
+  e.Gutter()->SetShowLineNumbers(true);
+  ShowForTest(&e, 300, 150);
+  int w = e.ClientWidth(), h = e.ClientHeight(), lh = e.LineHeight();
+  TBitmap bmp(w, h);
+  e.PaintInto(bmp.Canvas(), TRect{0, 0, w, h});
+  TBitmap before;
+  before.Assign(&bmp);
+  // Everything would look different now, but only the second row is repainted.
+  e.SelectAll();
+  e.Gutter()->SetColor(clRed);
+  e.PaintInto(bmp.Canvas(), TRect{0, lh, w, 2 * lh});
+  int changedInside = 0, changedOutside = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      bool changed = bmp.Pixel(x, y) != before.Pixel(x, y);
+      if (y >= lh && y < 2 * lh)
+        changedInside += changed;
+      else
+        changedOutside += changed;
+    }
+  EXPECT_GT(changedInside, w / 2);
+  EXPECT_EQ(changedOutside, 0);
+  EXPECT_EQ(bmp.Pixel(1, lh + 1), ColorToRGB(clRed));
+}
