@@ -1,5 +1,5 @@
 // The control: construction, metrics, options, status reporting, invalidation, the reaction to
-// the line store, caret shapes, focus, brackets, token queries, keys and the interim painting.
+// the line store, caret shapes, focus, brackets, token queries and keys.
 #include "editor/src_edit.h"
 
 #include <algorithm>
@@ -886,50 +886,7 @@ void TCustomSrcEdit::MouseUp(TMouseButton Button, TShiftState Shift, int X, int 
   fKbdHandler->ExecuteMouseUp(this, Button, Shift, X, Y);
 }
 
-// ---------------------------------------------------------------------------- painting (interim)
-
-void TCustomSrcEdit::Paint(TCanvas* Canvas, const TRect& ClipRect) {
-  Canvas->Brush()->SetColor(Color());
-  Canvas->FillRect(ClipRect);
-  if (fTextHeight <= 0 || fCharWidth <= 0) return;
-  int firstRow = fTopLine + ClipRect.Top / fTextHeight;
-  int lastRow = std::min(DisplayLineCount(), fTopLine + (ClipRect.Bottom + fTextHeight - 1) / fTextHeight - 1);
-  int firstCol = fLeftChar + std::max(ClipRect.Left - fGutterWidth - 2, 0) / fCharWidth;
-  int lastCol = fLeftChar + (std::max(ClipRect.Right - fGutterWidth - 2, 0) + fCharWidth - 1) / fCharWidth;
-  if (ClipRect.Left < fGutterWidth) PaintGutter(Canvas, ClipRect, firstRow, lastRow);
-  if (ClipRect.Right > fGutterWidth) PaintTextLines(Canvas, ClipRect, firstRow, lastRow, firstCol, lastCol);
-  DoOnPaint(Canvas);
-}
-
-void TCustomSrcEdit::PaintGutter(TCanvas* Canvas, const TRect& AClip, int, int) {
-  TRect r{AClip.Left, AClip.Top, std::min(AClip.Right, fGutterWidth), AClip.Bottom};
-  if (r.IsEmpty()) return;
-  Canvas->Brush()->SetColor(fGutter->Color());
-  Canvas->FillRect(r);
-}
-
-void TCustomSrcEdit::PaintTextLines(TCanvas* Canvas, const TRect&, int FirstRow, int LastRow, int FirstCol,
-                                    int LastCol) {
-  // Plain text until the full painter takes over: the expanded line, clipped to the columns.
-  fTextDrawer->BeginDraw(Canvas->Handle());
-  fTextDrawer->SetBaseFont(fFont.get());
-  fTextDrawer->SelectStyle(fFont->Style());
-  fTextDrawer->SetForeground(fFont->Color());
-  fTextDrawer->SetBackground(Color());
-  SetBkMode(Canvas->Handle(), 1);
-  for (int row = FirstRow; row <= LastRow; ++row) {
-    int line = RowToLine(row);
-    if (line < 1 || line > fLines->Count()) continue;
-    AnsiString s = fLines->ExpandedStrings(line - 1);
-    if (static_cast<int>(s.size()) < FirstCol) continue;
-    int n = std::min(static_cast<int>(s.size()), LastCol) - FirstCol + 1;
-    if (n <= 0) continue;
-    int x = fTextOffset + (FirstCol - 1) * fCharWidth;
-    int y = (row - fTopLine) * fTextHeight;
-    fTextDrawer->TextOutCells(x, y, 0, nullptr, s.data() + FirstCol - 1, n);
-  }
-  fTextDrawer->EndDraw();
-}
+// ---------------------------------------------------------------------------- paint events
 
 void TCustomSrcEdit::DoOnPaint(TCanvas* ACanvas) {
   if (!OnPaint.Assigned()) return;

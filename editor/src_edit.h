@@ -16,6 +16,7 @@
 #include "editor/core/text_drawer.h"
 #include "editor/core/types.h"
 #include "editor/core/undo.h"
+#include "editor/word_wrap.h"
 #include "highlighters/highlighter.h"
 #include "platform/clipboard.h"
 #include "platform/controls.h"
@@ -105,7 +106,7 @@ using TStatusChangeEvent = TMethod<void(TObject* Sender, TSrcStatusChanges Chang
 
 int MulDiv(int Number, int Numerator, int Denominator);
 
-class TCustomSrcEdit : public TCustomControl, public TSrcMarkOwner {
+class TCustomSrcEdit : public TCustomControl, public TSrcMarkOwner, public TSrcWordWrapHost {
 public:
   explicit TCustomSrcEdit(TComponent* AOwner);
   ~TCustomSrcEdit() override;
@@ -238,8 +239,17 @@ public:
   TBufferCoord DisplayToBufferPos(const TDisplayCoord& P) const;
   int LineToRow(int Line) const;
   int RowToLine(int Row) const;
-  ISrcEditBufferPlugin* WordWrapPlugin() const { return fWordWrapPlugin; }
+  ISrcEditBufferPlugin* WordWrapPlugin() const { return fWordWrapPlugin.get(); }
   bool WordWrap() const { return fWordWrapPlugin != nullptr; }
+  void SetWordWrap(bool Value);
+  TDisplayCoord GetDisplayXY() const { return DisplayXY(); }
+  // Places the caret at a display position without touching the selection.
+  void SetInternalDisplayXY(const TDisplayCoord& P);
+  // What the word-wrap map reads of the control.
+  int WrapCharsInWindow() const override { return fCharsInWindow; }
+  TSrcEditStringList* WrapLines() const override { return fLines.get(); }
+  int WrapTabWidth() const override { return fTabWidth; }
+  bool WrapIdentChars(TSysCharSet& Chars) const override;
 
   // ---- properties
   TFont* Font() const { return fFont.get(); }
@@ -399,6 +409,10 @@ protected:
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
+  // Painting helpers: the colour behind text without a background of its own on a line.
+  TColor LineBackground(bool CurrentLine) const;
+  friend class TSrcEditPainter;
+
   void IncPaintLock() { ++fPaintLock; }
   void DecPaintLock();
   void InitializeCaret();
@@ -497,7 +511,8 @@ private:
   int fExtraLineSpacing = 0;
   TSrcSelectionMode fSelectionMode = smNormal;
   bool fWantReturns = true, fWantTabs = false;
-  ISrcEditBufferPlugin* fWordWrapPlugin = nullptr;
+  std::unique_ptr<ISrcEditBufferPlugin> fWordWrapPlugin;
+  std::unique_ptr<TSrcInternalImage> fInternalBookmarkImage;
   bool fCaretAtRowEnd = false;
   int fTabWidth = 8;
   TRect fInvalidateRect{0, 0, 0, 0};

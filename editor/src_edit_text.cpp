@@ -44,27 +44,33 @@ bool IsBracketBegin(TSrcChangeReason r) {
 // ---------------------------------------------------------------------------- conversions
 
 TDisplayCoord TCustomSrcEdit::BufferToDisplayPos(const TBufferCoord& P) const {
-  if (fWordWrapPlugin) return fWordWrapPlugin->BufferToDisplayPos(P);
   TDisplayCoord d{P.Char, P.Line};
   if (P.Line >= 1 && P.Line <= fLines->Count())
     d.Column = CharIndexToColumn(P.Char, fTabWidth, fLines->Record(P.Line - 1).fString);
+  // The wrap map works on columns of the expanded line.
+  if (fWordWrapPlugin) return fWordWrapPlugin->BufferToDisplayPos(TBufferCoord{std::max(d.Column, 1), P.Line});
   return d;
 }
 
 TBufferCoord TCustomSrcEdit::DisplayToBufferPos(const TDisplayCoord& P) const {
-  if (fWordWrapPlugin) return fWordWrapPlugin->DisplayToBufferPos(P);
   TBufferCoord b{P.Column, P.Row};
-  if (P.Row >= 1 && P.Row <= fLines->Count()) {
-    const AnsiString& s = fLines->Record(P.Row - 1).fString;
+  if (fWordWrapPlugin) {
+    TBufferCoord w = fWordWrapPlugin->DisplayToBufferPos(
+        TDisplayCoord{std::max(P.Column, 1), std::max(P.Row, 1)});
+    b = w;
+  }
+  // b.Char is a column of the expanded line b.Line now.
+  if (b.Line >= 1 && b.Line <= fLines->Count()) {
+    const AnsiString& s = fLines->Record(b.Line - 1).fString;
     if (s.find('\t') == AnsiString::npos) return b;
     int col = 0, i = 0, len = static_cast<int>(s.size());
     while (i < len) {
       int w = s[static_cast<size_t>(i)] == '\t' ? fTabWidth - col % fTabWidth : 1;
-      if (col + w >= P.Column) return BufferCoord(i + 1, P.Row);
+      if (col + w >= b.Char) return BufferCoord(i + 1, b.Line);
       col += w;
       ++i;
     }
-    b.Char = len + 1 + (P.Column - 1 - col);
+    b.Char = len + 1 + (b.Char - 1 - col);
   }
   return b;
 }

@@ -210,7 +210,7 @@ TPoint TCustomSrcEdit::RowColumnToPixels(const TDisplayCoord& P) const {
 void TCustomSrcEdit::ComputeCaret(int X, int Y) {
   TDisplayCoord d = PixelsToNearestRowColumn(X, Y);
   d.Row = std::clamp(d.Row, 1, std::max(1, DisplayLineCount()));
-  InternalSetCaretXY(DisplayToBufferPos(d));
+  SetInternalDisplayXY(d);
 }
 
 void TCustomSrcEdit::ComputeScroll(int X, int Y) {

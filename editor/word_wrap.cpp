@@ -40,6 +40,7 @@ void TSrcWordWrapPlugin::DisplayChanged() {
 }
 
 void TSrcWordWrapPlugin::WrapLine(const AnsiString& s, std::vector<uint8_t>& out) const {
+  ++fWrapped;
   const int n = static_cast<int>(s.size());
   const int tabWidth = std::max(fEditor->WrapTabWidth(), 1);
   int start = 0;

@@ -44,6 +44,8 @@ public:
   int MinRowLength() const { return fMinRowLength; }
   int MaxRowLength() const { return fMaxRowLength; }
   // Rows after line i (0-based), for tests and painting.
+  // Lines wrapped since construction: a full rewrap counts every line, an edit only its own.
+  long long WrappedLines() const { return fWrapped; }
   int LineOffset(int Index) const { return fLineOffsets.at(static_cast<size_t>(Index)); }
 
 private:
@@ -63,4 +65,5 @@ private:
   int fMinRowLength = 0, fMaxRowLength = 0;
   TSysCharSet fBreakChars;
   std::vector<uint8_t> fScratch;
+  mutable long long fWrapped = 0;
 };

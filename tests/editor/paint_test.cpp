@@ -1,0 +1,183 @@
+// Pixels of a painted control and word wrap driven through the control.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "editor/src_edit.h"
+#include "highlighters/html.h"
+#include "platform/input_simulation.h"
+
+namespace {
+
+std::unique_ptr<TSrcEdit> Shown(const AnsiString& text, int w = 700, int h = 300) {
+  auto e = std::make_unique<TSrcEdit>(nullptr);
+  e->Lines()->SetText(text);
+  ShowForTest(e.get(), w, h);
+  return e;
+}
+
+// Middle of the background band of a cell (column, row), left of any glyph ink.
+TColor CellBg(TSrcEdit* e, int col, int row) {
+  int x = e->TextOffset() + (col - 1) * e->CharWidth() + 1;
+  int y = (row - e->TopLine()) * e->LineHeight() + 1;
+  return ClientPixel(e, x, y);
+}
+
+}  // namespace
+
+TEST(SrcEditPaint, HtmlTokensInTheirColoursAndCells) {
+  TSrcHTMLSrc hl(nullptr);
+  hl.KeyAttri()->SetBackground(clYellow);
+  hl.CommentAttri()->SetBackground(clAqua);
+  auto e = Shown("<b>x</b> <!-- c -->");
+  e->SetHighlighter(&hl);
+  e->Update();
+  EXPECT_EQ(CellBg(e.get(), 2, 1), ColorToRGB(clYellow));   // tag name "b"
+  EXPECT_EQ(CellBg(e.get(), 11, 1), ColorToRGB(clAqua));    // inside the comment
+  EXPECT_EQ(CellBg(e.get(), 30, 1), ColorToRGB(clWindow));  // past the line end
+  e->SetHighlighter(nullptr);
+}
+
+TEST(SrcEditPaint, SelectionCoversExactlyItsCells) {
+  auto e = Shown("0123456789\r\n0123456789\r\n0123456789");
+  TColor sel = ColorToRGB(clHighlight), bg = ColorToRGB(clWindow);
+  e->SetBlockBegin(BufferCoord(3, 1));
+  e->SetBlockEnd(BufferCoord(5, 3));
+  e->Update();
+  EXPECT_EQ(CellBg(e.get(), 2, 1), bg);
+  EXPECT_EQ(CellBg(e.get(), 3, 1), sel);
+  EXPECT_EQ(CellBg(e.get(), 40, 1), sel);  // normal mode: the rest of the start row
+  EXPECT_EQ(CellBg(e.get(), 1, 2), sel);
+  EXPECT_EQ(CellBg(e.get(), 4, 3), sel);
+  EXPECT_EQ(CellBg(e.get(), 5, 3), bg);
+  e->SetSelectionMode(smColumn);
+  e->SetBlockBegin(BufferCoord(3, 1));
+  e->SetBlockEnd(BufferCoord(5, 3));
+  e->Update();
+  EXPECT_EQ(CellBg(e.get(), 2, 2), bg);
+  EXPECT_EQ(CellBg(e.get(), 3, 2), sel);
+  EXPECT_EQ(CellBg(e.get(), 4, 2), sel);
+  EXPECT_EQ(CellBg(e.get(), 5, 2), bg);
+  e->SetSelectionMode(smLine);
+  e->SetBlockBegin(BufferCoord(3, 1));
+  e->SetBlockEnd(BufferCoord(5, 2));
+  e->Update();
+  EXPECT_EQ(CellBg(e.get(), 1, 1), sel);
+  EXPECT_EQ(CellBg(e.get(), 30, 2), sel);
+  EXPECT_EQ(CellBg(e.get(), 1, 3), bg);
+}
+
+TEST(SrcEditPaint, CaretLineRightEdgeAndLineNumbers) {
+  auto e = Shown("a\r\nb\r\nc", 900, 200);
+  e->SetActiveLineColor(clYellow);
+  e->SetCaretXY(BufferCoord(1, 2));
+  e->Update();
+  EXPECT_EQ(CellBg(e.get(), 5, 2), ColorToRGB(clYellow));
+  EXPECT_EQ(CellBg(e.get(), 5, 1), ColorToRGB(clWindow));
+  EXPECT_EQ(CellBg(e.get(), 5, 6), ColorToRGB(clWindow));  // below the text
+  int x = e->TextOffset() + 80 * e->CharWidth();
+  EXPECT_EQ(ClientPixel(e.get(), x, 2), ColorToRGB(clSilver));
+  EXPECT_EQ(ClientPixel(e.get(), x, e->LineHeight() * 5 + 2), ColorToRGB(clSilver));
+  EXPECT_NE(ClientPixel(e.get(), x - 1, 2), ColorToRGB(clSilver));
+  // Line numbers: ink of the gutter font inside the gutter's first row.
+  e->Gutter()->SetShowLineNumbers(true);
+  e->Update();
+  TColor gutter = ColorToRGB(e->Gutter()->Color());
+  int ink = 0;
+  for (int y = 0; y < e->LineHeight(); ++y)
+    for (int gx = 0; gx < e->GutterWidth() - 2; ++gx)
+      if (ClientPixel(e.get(), gx, y) != gutter) ++ink;
+  EXPECT_GT(ink, 3);
+}
+
+TEST(SrcEditWrap, RoundTripsAndToggle) {
+  AnsiString text;
+  for (int i = 0; i < 6; ++i) text += AnsiString(130 + i * 17, 'a' + i) + "\tb c\r\n";
+  auto e = Shown(text, 500, 300);
+  e->SetLeftChar(5);
+  e->SetWordWrap(true);
+  EXPECT_EQ(e->LeftChar(), 1);
+  EXPECT_FALSE(e->ScrollBarVisible(SB_HORZ));
+  ASSERT_GT(e->DisplayLineCount(), e->Lines()->Count());
+  for (int line = 1; line <= e->Lines()->Count(); ++line) {
+    int len = static_cast<int>(e->Lines()->Get(line - 1).size());
+    for (int c = 1; c <= len + 1; ++c) {
+      TBufferCoord b = BufferCoord(c, line);
+      TDisplayCoord d = e->BufferToDisplayPos(b);
+      ASSERT_EQ(e->DisplayToBufferPos(d), b) << line << ":" << c;
+    }
+  }
+  e->Update();
+  e->SetWordWrap(false);
+  EXPECT_TRUE(e->ScrollBarVisible(SB_HORZ));
+  EXPECT_EQ(e->DisplayLineCount(), e->Lines()->Count());
+}
+
+TEST(SrcEditPaint, BadInputPaintsAndScreenshot) {
+  TSrcHTMLSrc hl(nullptr);
+  AnsiString big(1 << 20, 'x');
+  auto e = Shown(big + "\r\n\t\t\t\r\n\x01\x02\x7f\x98 z", 600, 300);
+  e->SetHighlighter(&hl);
+  e->Update();
+  e->SetLeftChar(1 << 19);
+  e->Update();
+  e->SetWordWrap(true);
+  e->SetTopLine(2000);
+  e->Update();
+  e->SetOptions(e->Options().With(eoShowSpecialChars));
+  e->Update();
+  e->SetBounds(0, 0, 40, 100);  // narrower than one character right of the gutter
+  ProcessMessages();
+  e->Update();
+  e->SetHighlighter(nullptr);
+
+  auto page = Shown("<html>\r\n<head><title>Page</title></head>\r\n<!-- a comment -->\r\n<body>\r\n"
+                    "<p class=\"x\">A long paragraph of text that goes on and on so that it wraps in the window "
+                    "at least once or twice.</p>\r\n</body>\r\n</html>",
+                    500, 260);
+  page->SetHighlighter(&hl);
+  page->Gutter()->SetShowLineNumbers(true);
+  page->SetWordWrap(true);
+  page->SetBlockBegin(BufferCoord(3, 2));
+  page->SetBlockEnd(BufferCoord(10, 5));
+  page->Update();
+  if (const char* dir = std::getenv("VT_TEST_OUTPUT_DIR"))
+    EXPECT_TRUE(SaveClientImage(page.get(), std::string(dir) + "/editor_paint.png"));
+  page->SetHighlighter(nullptr);
+}
+
+namespace {
+struct PaintableEdit : TSrcEdit {
+  using TSrcEdit::TSrcEdit;
+  void PaintInto(TCanvas* c, const TRect& r) { Paint(c, r); }
+};
+}  // namespace
+
+TEST(SrcEditPaint, PartialRepaintChangesOnlyItsRow) {
+  PaintableEdit e(nullptr);
+  e.Lines()->SetText("aaaa\r\nbbbb\r\ncccc\r\ndddd");
+  e.Gutter()->SetShowLineNumbers(true);
+  ShowForTest(&e, 300, 150);
+  int w = e.ClientWidth(), h = e.ClientHeight(), lh = e.LineHeight();
+  TBitmap bmp(w, h);
+  e.PaintInto(bmp.Canvas(), TRect{0, 0, w, h});
+  TBitmap before;
+  before.Assign(&bmp);
+  // Everything would look different now, but only the second row is repainted.
+  e.SelectAll();
+  e.Gutter()->SetColor(clRed);
+  e.PaintInto(bmp.Canvas(), TRect{0, lh, w, 2 * lh});
+  int changedInside = 0, changedOutside = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      bool changed = bmp.Pixel(x, y) != before.Pixel(x, y);
+      if (y >= lh && y < 2 * lh)
+        changedInside += changed;
+      else
+        changedOutside += changed;
+    }
+  EXPECT_GT(changedInside, w / 2);
+  EXPECT_EQ(changedOutside, 0);
+  EXPECT_EQ(bmp.Pixel(1, lh + 1), ColorToRGB(clRed));
+}
