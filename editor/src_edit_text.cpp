@@ -525,7 +525,7 @@ int TCustomSrcEdit::InsertTextColumn(const AnsiString& Value, bool AddToUndo) {
     }
     if (AddToUndo)
       fUndoList->AddChange(rcPaste, BufferCoord(col, fCaretY), BufferCoord(col + static_cast<int>(piece.size()), fCaretY),
-                           AnsiString(), fSelectionMode);
+                           AnsiString(), fSelectionMode == smLine ? smNormal : fSelectionMode);
   };
   AnsiString last;
   while (i <= n) {
