@@ -142,9 +142,9 @@ TEST(SrcEditPaint, BadInputPaintsAndScreenshot) {
   page->SetBlockBegin(BufferCoord(3, 2));
   page->SetBlockEnd(BufferCoord(10, 5));
   page->Update();
-  if (const char* dir = std::getenv("VT_TEST_OUTPUT_DIR")) {
-    EXPECT_TRUE(SaveClientImage(page.get(), std::string(dir) + "/editor_paint.png"));
-  }
+  std::string dir = VT_TEST_OUTPUT_DIR;
+  ForceDirectories(dir);
+  EXPECT_TRUE(SaveClientImage(page.get(), dir + "/editor_paint.png"));
   page->SetHighlighter(nullptr);
 }
 
