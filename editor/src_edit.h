@@ -326,6 +326,8 @@ public:
   virtual TBufferCoord WordEndEx(const TBufferCoord& XY);
   TBufferCoord WordStart() { return WordStartEx(CaretXY()); }
   TBufferCoord WordEnd() { return WordEndEx(CaretXY()); }
+  // Selects the word at P (the caret goes to its end) and reports the selection change.
+  void SelectWordAt(const TBufferCoord& P);
 
   // ---- handler chains, hooked commands, focus controls
   void AddKeyDownHandler(const TKeyEvent& h) { fKbdHandler->AddKeyDownHandler(h); }
