@@ -461,7 +461,9 @@ private:
   void UndoItem();
   void PadLineTo(const TBufferCoord& P);
   void RedoItem();
-  void StoreLineTrimmed(int Index, const AnsiString& S);
+  // Stores a line, without its trailing blanks when trimming is on; the first Floor
+  // characters are never trimmed (they lie outside the block an edit worked on).
+  void StoreLineTrimmed(int Index, const AnsiString& S, int Floor = 0);
   int InsertTextNormal(const AnsiString& Value);
   int InsertTextLine(const AnsiString& Value);
   int InsertTextColumn(const AnsiString& Value, bool AddToUndo);

@@ -367,8 +367,9 @@ TBufferCoord TCustomSrcEdit::WordEndEx(const TBufferCoord& XY) {
 
 // ---------------------------------------------------------------------------- replacing text
 
-void TCustomSrcEdit::StoreLineTrimmed(int Index, const AnsiString& S) {
+void TCustomSrcEdit::StoreLineTrimmed(int Index, const AnsiString& S, int Floor) {
   AnsiString v = fOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(S) : S;
+  if (static_cast<int>(v.size()) < Floor) v = S.substr(0, std::min(S.size(), static_cast<size_t>(Floor)));
   while (Index >= fLines->Count()) fLines->Add(AnsiString());
   if (fLines->Record(Index).fString != v) fLines->Put(Index, v);
 }
@@ -416,7 +417,9 @@ void TCustomSrcEdit::DeleteSelectionText() {
         if (z >= 2 && z - 2 < len && IsLeadByte(s[static_cast<size_t>(z - 2)])) ++z;
         if (a - 1 >= len) continue;
         s.erase(static_cast<size_t>(a - 1), static_cast<size_t>(std::min(z, len + 1) - a));
-        StoreLineTrimmed(l - 1, s);
+        // Blanks in front of the block are not the deletion's to trim: undo could not tell
+        // a tab taken there from a blank.
+        StoreLineTrimmed(l - 1, s, a - 1);
       }
       InternalSetCaretXY(BufferCoord(c1, fBlockEnd.Line));
       break;
@@ -497,10 +500,11 @@ int TCustomSrcEdit::InsertTextColumn(const AnsiString& Value, bool AddToUndo) {
   AnsiString piece;
   auto flush = [&]() {
     if (piece.empty()) return;
-    if (fCaretY > fLines->Count()) {
-      // A new last line, recorded as the line break inserted at the end of the text: redone,
-      // it gives back an empty line (a line-break command would indent it), which the
-      // padding and the piece then fill as on any existing line.
+    while (fCaretY > fLines->Count()) {
+      // A new last line (one for each piece that lies further down), recorded as the line
+      // break inserted at the end of the text: redone, it gives back an empty line (a
+      // line-break command would indent it), which the padding and the piece then fill as
+      // on any existing line.
       TBufferCoord prevEnd{1, fLines->Count()};
       if (fLines->Count() > 0) prevEnd.Char = static_cast<int>(fLines->Record(fLines->Count() - 1).fString.size()) + 1;
       fLines->Add(AnsiString());
@@ -510,6 +514,7 @@ int TCustomSrcEdit::InsertTextColumn(const AnsiString& Value, bool AddToUndo) {
     }
     {
       AnsiString s = fLines->Get(fCaretY - 1);
+      const int oldLen = static_cast<int>(s.size());
       int at = col;
       if (static_cast<int>(s.size()) < at - 1) {
         // The blanks that reach the column are recorded too, so that undo leaves the line
@@ -521,7 +526,9 @@ int TCustomSrcEdit::InsertTextColumn(const AnsiString& Value, bool AddToUndo) {
       }
       if (at >= 2 && at - 2 < static_cast<int>(s.size()) && IsLeadByte(s[static_cast<size_t>(at - 2)])) ++at;
       s.insert(static_cast<size_t>(at - 1), piece);
-      StoreLineTrimmed(fCaretY - 1, s);
+      // Trimming takes what the insertion brought (padding, blank pieces), never the
+      // blanks the line already had in front of the column.
+      StoreLineTrimmed(fCaretY - 1, s, std::min(oldLen, at - 1));
     }
     if (AddToUndo)
       fUndoList->AddChange(rcPaste, BufferCoord(col, fCaretY), BufferCoord(col + static_cast<int>(piece.size()), fCaretY),
@@ -883,20 +890,26 @@ void TCustomSrcEdit::Redo() {
 
 namespace {
 // Restores the selection mode and the past-end option of the editor around one undo step.
+// Taking a change back also keeps trimming off: the text before the change is brought back as
+// it was, blanks at line ends included; redoing replays the change as it was made, trimming
+// included.
 struct UndoStepScope {
-  UndoStepScope(TSrcSelectionMode& mode, TSrcEditorOptions& options, TSrcSelectionMode recordMode)
-      : mode_(mode), options_(options), savedMode_(mode), forced_(!options.Contains(eoScrollPastEol)) {
+  UndoStepScope(TSrcSelectionMode& mode, TSrcEditorOptions& options, TSrcSelectionMode recordMode, bool undoing)
+      : mode_(mode), options_(options), savedMode_(mode), forced_(!options.Contains(eoScrollPastEol)),
+        untrimmed_(undoing && options.Contains(eoTrimTrailingSpaces)) {
     mode_ = recordMode;
     if (forced_) options_.Include(eoScrollPastEol);
+    if (untrimmed_) options_.Exclude(eoTrimTrailingSpaces);
   }
   ~UndoStepScope() {
     mode_ = savedMode_;
     if (forced_) options_.Exclude(eoScrollPastEol);
+    if (untrimmed_) options_.Include(eoTrimTrailingSpaces);
   }
   TSrcSelectionMode& mode_;
   TSrcEditorOptions& options_;
   TSrcSelectionMode savedMode_;
-  bool forced_;
+  bool forced_, untrimmed_;
 };
 }  // namespace
 
@@ -914,7 +927,7 @@ void TCustomSrcEdit::PadLineTo(const TBufferCoord& P) {
 void TCustomSrcEdit::UndoItem() {
   std::unique_ptr<TSrcEditUndoItem> item(fUndoList->PopItem());
   if (!item) return;
-  UndoStepScope scope(fSelectionMode, fOptions, item->fChangeSelMode);
+  UndoStepScope scope(fSelectionMode, fOptions, item->fChangeSelMode, true);
   PaintLockScope lock(this);
   const TBufferCoord start = item->fChangeStartPos, end = item->fChangeEndPos;
   const TSrcSelectionMode mode = item->fChangeSelMode;
@@ -1025,7 +1038,7 @@ void TCustomSrcEdit::UndoItem() {
 void TCustomSrcEdit::RedoItem() {
   std::unique_ptr<TSrcEditUndoItem> item(fRedoList->PopItem());
   if (!item) return;
-  UndoStepScope scope(fSelectionMode, fOptions, item->fChangeSelMode);
+  UndoStepScope scope(fSelectionMode, fOptions, item->fChangeSelMode, false);
   struct RedoFlag {
     TCustomSrcEdit* e;
     explicit RedoFlag(TCustomSrcEdit* ed) : e(ed) { e->IncludeState(sfRedoRunning); }

@@ -13,7 +13,7 @@ AnsiString RandomPiece(std::mt19937& rng) {
   return pieces[rng() % 10];
 }
 
-void RunSequence(unsigned seed, bool group, bool trim) {
+void RunSequence(unsigned seed, bool group, bool trim, bool clipboard) {
   std::mt19937 rng(seed);
   TSrcEdit e(nullptr);
   TSrcEditorOptions o = e.Options();
@@ -26,7 +26,7 @@ void RunSequence(unsigned seed, bool group, bool trim) {
   for (int step = 0; step < 300; ++step) {
     int lines = std::max(1, e.Lines()->Count());
     auto pos = [&]() { return BufferCoord(int(rng() % 16) + 1, int(rng() % (lines + 1)) + 1); };
-    switch (rng() % 8) {
+    switch (rng() % (clipboard ? 11 : 8)) {
       case 0:
       case 1: {
         e.SetSelectionMode(static_cast<TSrcSelectionMode>(rng() % 3));
@@ -58,6 +58,19 @@ void RunSequence(unsigned seed, bool group, bool trim) {
       case 7:
         e.SetInsertMode(!e.InsertMode());
         break;
+      case 8:
+      case 9: {
+        e.SetSelectionMode(static_cast<TSrcSelectionMode>(rng() % 3));
+        TBufferCoord a = pos(), b = pos();
+        e.PlaceCaretAndSelection(b, a, b);
+        if (rng() % 2) e.CopyToClipboard(); else e.CutToClipboard();
+        break;
+      }
+      case 10:
+        e.SetSelectionMode(static_cast<TSrcSelectionMode>(rng() % 3));
+        e.SetCaretXY(pos());
+        e.PasteFromClipboard();
+        break;
     }
   }
   const AnsiString edited = e.Lines()->Text();
@@ -76,7 +89,41 @@ TEST(SrcEditSequences, UndoAllRestoresAndRedoAllReplays) {
     for (bool group : {false, true})
       for (bool trim : {false, true}) {
         SCOPED_TRACE(testing::Message() << "seed " << seed << " group " << group << " trim " << trim);
-        RunSequence(seed, group, trim);
+        RunSequence(seed, group, trim, false);
       }
 }
 
+// Copy, cut and paste in all three selection modes mixed into the same kind of sequence.
+TEST(SrcEditSequences, ClipboardEditsUndoAndRedoExactly) {
+  for (unsigned seed = 1; seed <= 40; ++seed)
+    for (bool trim : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "seed " << seed << " trim " << trim);
+      RunSequence(seed, true, trim, true);
+    }
+}
+
+// With trimming on, a column block cut from behind a tab leaves the tab where it was, and
+// undo gives the line back exactly; a column paste whose pieces reach several lines below
+// the text adds each of them and one undo takes them all away again.
+TEST(SrcEditSequences, ColumnEditsWithTrimmingUndoExactly) {
+  TSrcEdit e(nullptr);
+  e.SetOptions(e.Options().With(eoGroupUndo).With(eoTrimTrailingSpaces));
+  const AnsiString original = "first line\r\n\tsecoe\r\nthird";
+  e.Lines()->SetText(original);
+  e.SetSelectionMode(smColumn);
+  e.PlaceCaretAndSelection(BufferCoord(11, 3), BufferCoord(2, 1), BufferCoord(11, 3));
+  e.CutToClipboard();
+  EXPECT_EQ(e.Lines()->Get(1), "\t");
+  e.Undo();
+  EXPECT_EQ(e.Lines()->Text(), original);
+
+  e.Lines()->SetText("bc  ij");
+  e.ClearUndo();
+  e.SetCaretXY(BufferCoord(7, 1));
+  e.InsertBlock(BufferCoord(7, 1), BufferCoord(7, 1), "\r\n\r\n n  b\r\nl");
+  ASSERT_EQ(e.Lines()->Count(), 4);
+  EXPECT_EQ(e.Lines()->Get(2), "       n  b");
+  EXPECT_EQ(e.Lines()->Get(3), "      l");
+  while (e.UndoList()->CanUndo()) e.Undo();
+  EXPECT_EQ(e.Lines()->Text(), "bc  ij");
+}
