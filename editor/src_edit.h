@@ -459,6 +459,8 @@ private:
   void DeleteSelectionRecorded();
   void SetClipboardText(const AnsiString& Text);
   void UndoItem();
+  void MoveGroupBreak(TSrcEditUndoList* From, TSrcEditUndoList* To);
+  void WalkChange(TSrcEditUndoList* From, TSrcEditUndoList* To, bool Undoing);
   void PadLineTo(const TBufferCoord& P);
   void RedoItem();
   // Stores a line, without its trailing blanks when trimming is on; the first Floor

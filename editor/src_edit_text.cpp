@@ -787,37 +787,40 @@ void TCustomSrcEdit::PasteFromClipboard() {
 
 // ---------------------------------------------------------------------------- undo and redo
 
-void TCustomSrcEdit::Undo() {
-  if (ReadOnly()) return;
-  TSrcEditUndoItem* top = fUndoList->PeekItem();
-  if (top && top->fChangeReason == rcGroupBreak) {
-    uint32_t saved = fRedoList->BlockChangeNumber();
-    fRedoList->SetBlockChangeNumber(top->fChangeNumber);
-    try {
-      fRedoList->PushItem(fUndoList->PopItem());
-    } catch (...) {
-      fRedoList->SetBlockChangeNumber(saved);
-      throw;
-    }
-    fRedoList->SetBlockChangeNumber(saved);
+// Moves a group break from the top of one list onto the other, under its own change number.
+void TCustomSrcEdit::MoveGroupBreak(TSrcEditUndoList* From, TSrcEditUndoList* To) {
+  TSrcEditUndoItem* top = From->PeekItem();
+  if (!top || top->fChangeReason != rcGroupBreak) return;
+  uint32_t saved = To->BlockChangeNumber();
+  To->SetBlockChangeNumber(top->fChangeNumber);
+  try {
+    To->PushItem(From->PopItem());
+  } catch (...) {
+    To->SetBlockChangeNumber(saved);
+    throw;
   }
-  top = fUndoList->PeekItem();
-  if (!top) {
-    UpdateModifiedStatus();
-    return;
-  }
+  To->SetBlockChangeNumber(saved);
+}
+
+// One step back (undo) or forward (redo): the top record of From with every record of the
+// same change number, a whole paste bracket, or with eoGroupUndo the following records of
+// the same reason. What the steps record lands on To under the first record's number.
+void TCustomSrcEdit::WalkChange(TSrcEditUndoList* From, TSrcEditUndoList* To, bool Undoing) {
+  TSrcEditUndoItem* top = From->PeekItem();
+  if (!top) return;
   TSrcChangeReason first = top->fChangeReason;
   uint32_t number = top->fChangeNumber;
-  bool bracket = IsBracketEnd(first);
-  auto matching = static_cast<TSrcChangeReason>(first - 1);
+  bool bracket = Undoing ? IsBracketEnd(first) : IsBracketBegin(first);
+  auto matching = static_cast<TSrcChangeReason>(Undoing ? first - 1 : first + 1);
   bool group = fOptions.Contains(eoGroupUndo);
-  uint32_t saved = fRedoList->BlockChangeNumber();
-  fRedoList->SetBlockChangeNumber(number);
+  auto step = [&]() { Undoing ? UndoItem() : RedoItem(); };
+  uint32_t saved = To->BlockChangeNumber();
+  To->SetBlockChangeNumber(number);
   try {
     for (;;) {
-      TSrcChangeReason last = fUndoList->PeekItem()->fChangeReason;
-      UndoItem();
-      top = fUndoList->PeekItem();
+      TSrcChangeReason last = From->PeekItem()->fChangeReason;
+      step();
+      top = From->PeekItem();
       if (!top) break;
       if (bracket) {
         if (top->fChangeReason == matching) break;
@@ -827,64 +830,35 @@ void TCustomSrcEdit::Undo() {
                   (group && top->fChangeReason == last && last != rcIndent && last != rcUnindent);
       if (!more) break;
     }
-    if (bracket && top && top->fChangeReason == matching) {
-      UndoItem();
-      UpdateModifiedStatus();
-    }
+    if (bracket && top && top->fChangeReason == matching) step();
   } catch (...) {
-    fRedoList->SetBlockChangeNumber(saved);
+    To->SetBlockChangeNumber(saved);
     throw;
   }
-  fRedoList->SetBlockChangeNumber(saved);
+  To->SetBlockChangeNumber(saved);
+}
+
+void TCustomSrcEdit::Undo() {
+  if (ReadOnly()) return;
+  MoveGroupBreak(fUndoList.get(), fRedoList.get());
+  WalkChange(fUndoList.get(), fRedoList.get(), true);
   UpdateModifiedStatus();
 }
 
 void TCustomSrcEdit::Redo() {
   if (ReadOnly()) return;
-  TSrcEditUndoItem* top = fRedoList->PeekItem();
-  if (!top) return;
-  TSrcChangeReason first = top->fChangeReason;
-  uint32_t number = top->fChangeNumber;
-  bool bracket = IsBracketBegin(first);
-  auto matching = static_cast<TSrcChangeReason>(first + 1);
-  bool group = fOptions.Contains(eoGroupUndo);
-  uint32_t saved = fUndoList->BlockChangeNumber();
-  fUndoList->SetBlockChangeNumber(number);
+  if (!fRedoList->PeekItem()) return;
+  WalkChange(fRedoList.get(), fUndoList.get(), false);
+  // A group break left on top goes back with the change before it; pushing it onto the undo
+  // list while a redo runs keeps the redo list.
+  IncludeState(sfRedoRunning);
   try {
-    for (;;) {
-      TSrcChangeReason last = fRedoList->PeekItem()->fChangeReason;
-      RedoItem();
-      top = fRedoList->PeekItem();
-      if (!top) break;
-      if (bracket) {
-        if (top->fChangeReason == matching) break;
-        continue;
-      }
-      bool more = top->fChangeNumber == number ||
-                  (group && top->fChangeReason == last && last != rcIndent && last != rcUnindent);
-      if (!more) break;
-    }
-    if (bracket && top && top->fChangeReason == matching) RedoItem();
+    MoveGroupBreak(fRedoList.get(), fUndoList.get());
   } catch (...) {
-    fUndoList->SetBlockChangeNumber(saved);
+    ExcludeState(sfRedoRunning);
     throw;
   }
-  fUndoList->SetBlockChangeNumber(saved);
-  top = fRedoList->PeekItem();
-  if (top && top->fChangeReason == rcGroupBreak) {
-    saved = fUndoList->BlockChangeNumber();
-    fUndoList->SetBlockChangeNumber(top->fChangeNumber);
-    IncludeState(sfRedoRunning);
-    try {
-      fUndoList->PushItem(fRedoList->PopItem());
-    } catch (...) {
-      ExcludeState(sfRedoRunning);
-      fUndoList->SetBlockChangeNumber(saved);
-      throw;
-    }
-    ExcludeState(sfRedoRunning);
-    fUndoList->SetBlockChangeNumber(saved);
-  }
+  ExcludeState(sfRedoRunning);
   UpdateModifiedStatus();
 }
 
