@@ -469,7 +469,8 @@ private:
   int InsertTextNormal(const AnsiString& Value);
   int InsertTextLine(const AnsiString& Value);
   int InsertTextColumn(const AnsiString& Value, bool AddToUndo);
-  void DeleteSelectionText();
+  void DeleteSelectionText(bool Trim);
+  void WidenDeleteRecord(const TBufferCoord& From, const TBufferCoord& To, const AnsiString& Taken);
   int ClampLeftChar(int Value) const;
 
   std::unique_ptr<TSrcEditStringList> fLines;

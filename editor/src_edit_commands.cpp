@@ -219,9 +219,16 @@ void TCustomSrcEdit::DoLineBreak(bool MoveCaret) {
           else
             prefix = AnsiString(static_cast<size_t>(w / fTabWidth), '\t') + AnsiString(static_cast<size_t>(w % fTabWidth), ' ');
         }
-        StoreLineTrimmed(fCaretY - 1, left);
+        // Blanks and tabs that trimming takes from the end of the left part get a deletion
+        // record of their own, so that undo gives them back as they were. Redone, the break
+        // leaves them and that record takes them again.
+        AnsiString kept = fOptions.Contains(eoTrimTrailingSpaces) && !IsRedoRunning() ? TrimTrailingSpaces(left) : left;
+        if (fLines->Record(fCaretY - 1).fString != kept) fLines->Put(fCaretY - 1, kept);
         fLines->Insert(fCaretY, prefix + right);
         fUndoList->AddChange(rcLineBreak, caret, caret, right, smNormal);
+        if (kept.size() < left.size())
+          fUndoList->AddChange(rcDelete, BufferCoord(static_cast<int>(kept.size()) + 1, caret.Line), caret,
+                               left.substr(kept.size()), smNormal);
         if (MoveCaret) InternalSetCaretXY(BufferCoord(static_cast<int>(prefix.size()) + 1, fCaretY + 1));
       }
     } catch (...) {

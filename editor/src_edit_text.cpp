@@ -374,7 +374,25 @@ void TCustomSrcEdit::StoreLineTrimmed(int Index, const AnsiString& S, int Floor)
   if (fLines->Record(Index).fString != v) fLines->Put(Index, v);
 }
 
-void TCustomSrcEdit::DeleteSelectionText() {
+// Trimming after a deletion can take tabs and blanks that stood in front of the deleted block.
+// The deletion's record, when it is the latest one, is widened to begin where they began and
+// carries them, so that undo gives them back as they were and redo takes them again.
+void TCustomSrcEdit::WidenDeleteRecord(const TBufferCoord& From, const TBufferCoord& To, const AnsiString& Taken) {
+  TSrcEditUndoItem* top = fUndoList->PeekItem();
+  if (!top || top->fChangeSelMode != smNormal) return;
+  switch (top->fChangeReason) {
+    case rcDelete: case rcDeleteBackward: case rcDeleteBeforeCaret: case rcDeleteAfterCaret: break;
+    default: return;
+  }
+  TBufferCoord& first = MinPoint(top->fChangeStartPos, top->fChangeEndPos) == top->fChangeStartPos
+                            ? top->fChangeStartPos
+                            : top->fChangeEndPos;
+  if (first != From) return;
+  first = To;
+  top->fChangeStr.insert(0, Taken);
+}
+
+void TCustomSrcEdit::DeleteSelectionText(bool Trim) {
   TBufferCoord b = BlockBegin(), e = BlockEnd();
   switch (fSelectionMode) {
     case smNormal: {
@@ -387,7 +405,13 @@ void TCustomSrcEdit::DeleteSelectionText() {
       AnsiString right = e.Char - 1 < static_cast<int>(last.size()) ? last.substr(static_cast<size_t>(e.Char - 1)) : AnsiString();
       AnsiString merged = left + right;
       if (e.Line > b.Line) fLines->DeleteLines(b.Line, e.Line - b.Line);
-      if (fOptions.Contains(eoScrollPastEol) && fOptions.Contains(eoTrimTrailingSpaces)) merged = TrimTrailingSpaces(merged);
+      if (Trim && fOptions.Contains(eoScrollPastEol) && fOptions.Contains(eoTrimTrailingSpaces)) {
+        AnsiString trimmed = TrimTrailingSpaces(merged);
+        size_t own = std::min(static_cast<size_t>(b.Char - 1), first.size());
+        if (trimmed.size() < own) WidenDeleteRecord(b, BufferCoord(static_cast<int>(trimmed.size()) + 1, b.Line),
+                                                    first.substr(trimmed.size(), own - trimmed.size()));
+        merged = std::move(trimmed);
+      }
       if (fLines->Record(b.Line - 1).fString != merged) fLines->Put(b.Line - 1, merged);
       InternalSetCaretXY(b);
       if (e.Line > b.Line) DoLinesDeleted(b.Line, e.Line - b.Line);
@@ -562,7 +586,10 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
       TBufferCoord b = BlockBegin();
       // A column block starts at its smaller character index, whichever end holds it.
       if (fSelectionMode == smColumn) b.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
-      DeleteSelectionText();
+      // Text that takes the selection's place goes in front of what the deletion leaves, so
+      // the line is trimmed once, after the insertion: trimming between the two would take
+      // the tabs and blanks before the selection and pad the gap back with blanks.
+      DeleteSelectionText(Value.empty());
       InternalSetCaretXY(b);
     }
     if (!Value.empty()) {
@@ -690,7 +717,8 @@ void TCustomSrcEdit::CutToClipboard() {
   AnsiString text = SelText();
   AnsiString recorded = UndoText();
   SetClipboardText(text);
-  TBufferCoord anchor = fBlockBegin, end = fBlockEnd;
+  // Recorded first, so that the deletion can widen its own record by what trimming takes.
+  fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, recorded, fSelectionMode);
   LockUndo();
   try {
     SetSelText(AnsiString());
@@ -699,7 +727,6 @@ void TCustomSrcEdit::CutToClipboard() {
     throw;
   }
   UnlockUndo();
-  fUndoList->AddChange(rcDelete, anchor, end, recorded, fSelectionMode);
 }
 
 bool TCustomSrcEdit::CanPaste() const {

@@ -127,3 +127,35 @@ TEST(SrcEditSequences, ColumnEditsWithTrimmingUndoExactly) {
   while (e.UndoList()->CanUndo()) e.Undo();
   EXPECT_EQ(e.Lines()->Text(), "bc  ij");
 }
+
+// Trimming (on by default) never turns a tab in front of an edit into blanks: not when the
+// selection after it is typed over, and not when undo gives back a cut or a line break.
+TEST(SrcEditSequences, TabsInFrontOfAnEditSurviveTrimmingAndUndo) {
+  TSrcEdit e(nullptr);
+  ASSERT_TRUE(e.Options().Contains(eoTrimTrailingSpaces));
+  e.Lines()->SetText("\tfoo");
+  e.PlaceCaretAndSelection(BufferCoord(5, 1), BufferCoord(2, 1), BufferCoord(5, 1));
+  e.CommandProcessor(ecChar, 'x', nullptr);
+  EXPECT_EQ(e.Lines()->Get(0), "\tx");
+
+  e.Lines()->SetText("\tfoo");
+  e.ClearUndo();
+  e.PlaceCaretAndSelection(BufferCoord(5, 1), BufferCoord(2, 1), BufferCoord(5, 1));
+  e.CutToClipboard();
+  EXPECT_EQ(e.Lines()->Get(0), "");
+  e.Undo();
+  EXPECT_EQ(e.Lines()->Text(), "\tfoo");
+  e.Redo();
+  EXPECT_EQ(e.Lines()->Get(0), "");
+
+  e.Lines()->SetText("\tfoo");
+  e.ClearUndo();
+  e.SetCaretXY(BufferCoord(2, 1));
+  e.CommandProcessor(ecLineBreak, 0, nullptr);
+  EXPECT_EQ(e.Lines()->Get(0), "");
+  e.Undo();
+  EXPECT_EQ(e.Lines()->Text(), "\tfoo");
+  e.Redo();
+  EXPECT_EQ(e.Lines()->Get(0), "");
+  EXPECT_EQ(e.Lines()->Count(), 2);
+}
