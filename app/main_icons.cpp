@@ -106,7 +106,7 @@ void Grid(TIconCanvas& c, int hiRow, int hiCol) {
   c.SetFill(kSky);
   c.Rect(2, 3, 12, 3);
   if (hiRow >= 0) {
-    c.SetFill(kTan);
+    c.SetFill(RGB(252, 175, 62));
     double y = 6 + hiRow * 2.5;
     if (hiCol >= 0) c.Rect(hiCol == 0 ? 2 : hiCol == 1 ? 6 : 10, y, 4, 2.5);
     else c.Rect(2, y, 12, 2.5);
@@ -364,7 +364,7 @@ void PaintBreak(TIconCanvas& c) {
   c.SetFill(kInk);
   c.Polygon({1, 10, 5, 6.5, 5, 13.5});
 }
-void PaintParagraph(TIconCanvas& c) { Glyph(c, "¶", 14, kInk, {}); }
+void PaintParagraph(TIconCanvas& c) { Glyph(c, "¶", 14, kInk, {fsBold}); }
 void PaintList(TIconCanvas& c) {
   for (int i = 0; i < 3; ++i) {
     double y = 2.5 + i * 4.5;
@@ -461,7 +461,7 @@ void PaintFontColor(TIconCanvas& c) {
   c.SetFill(kRed);
   c.Rect(1.5, 12, 13, 3);
 }
-void PaintFontName(TIconCanvas& c) { Glyph(c, "Aa", 10, kInk, {}, true); }
+void PaintFontName(TIconCanvas& c) { Glyph(c, "Aa", 10.5, kInk, {fsBold}, true); }
 void PaintSuperscript(TIconCanvas& c) {
   c.SetPen(kInk);
   c.Text(0, 4, 11, 12, "x", 11, {fsBold});
@@ -477,9 +477,9 @@ void PaintSubscript(TIconCanvas& c) {
 void PaintTable(TIconCanvas& c) { Grid(c, -1, -1); }
 void PaintRow(TIconCanvas& c) { Grid(c, 1, -1); }
 void PaintCell(TIconCanvas& c) { Grid(c, 1, 1); }
-void PaintCopyright(TIconCanvas& c) { Glyph(c, "©", 14, kInk, {}); }
-void PaintRegistered(TIconCanvas& c) { Glyph(c, "®", 14, kInk, {}); }
-void PaintTrademark(TIconCanvas& c) { Glyph(c, "™", 14, kInk, {}); }
+void PaintCopyright(TIconCanvas& c) { Glyph(c, "©", 14, kInk, {fsBold}); }
+void PaintRegistered(TIconCanvas& c) { Glyph(c, "®", 14, kInk, {fsBold}); }
+void PaintTrademark(TIconCanvas& c) { Glyph(c, "™", 13, kInk, {fsBold}); }
 void PaintSpace(TIconCanvas& c) {
   c.SetPen(kInk, 1.5);
   c.Polyline({2.5, 8, 2.5, 12, 13.5, 12, 13.5, 8});

@@ -238,6 +238,10 @@ TEST_F(IconsTest, Screenshots) {
   ProcessMessages();
   EXPECT_TRUE(SavePopupImage(dir + "/main_menu_file.png"));
   main->MainWNDMenu->CloseMenus();
+  main->ActionMainMenuBar1->ClickItem(0);  // "Формат"
+  ProcessMessages();
+  EXPECT_TRUE(SavePopupImage(dir + "/tag_menu_format.png"));
+  main->ActionMainMenuBar1->CloseMenus();
   main->ActionMainMenuBar1->ClickItem(1);  // "Шрифт"
   ProcessMessages();
   EXPECT_TRUE(SavePopupImage(dir + "/tag_menu_font.png"));
