@@ -3,6 +3,7 @@
 // context menus.
 #include <cstring>
 
+#include "app/main_icons.h"
 #include "app/main_window.h"
 
 namespace {
@@ -224,6 +225,7 @@ void TMain::CreateActions() {
     TAction* a = ActionManager1->NewAction(r.Name, W1251(r.Category), W1251(r.Caption), r.ShortCut);
     if (r.Handler) a->OnExecute = TNotifyEvent(this, r.Handler);
     else a->SetEnabled(false);
+    a->SetImageIndex(ActionImageIndex(a->Name()));
   }
   for (const THintRow& h : kHints) FindAction(h.Name)->SetHint(W1251(h.Hint));
   FindAction("FileSave")->AddSecondaryShortCut(VK_F2);

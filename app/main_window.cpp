@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/main_icons.h"
 #include "app/program_args.h"
 #include "platform/application.h"
 #include "platform/form_storage.h"
@@ -125,6 +126,7 @@ void TMain::CreateComponents() {
 
   MainIconz = new TImageList(this);
   MainIconz->SetName("MainIconz");
+  FillActionImages(MainIconz);
   ActionManager1 = new TActionManager(this);
   ActionManager1->SetName("ActionManager1");
   ActionManager1->SetImages(MainIconz);
@@ -316,8 +318,9 @@ void TMain::ReStyle() {
   bool shadows = ini_->ReadInteger("General", "Shadows", 0) != 0;
   ActionMainMenuBar1->SetShadows(shadows);
   MainWNDMenu->SetShadows(shadows);
-  // The autocorrect list ("autoreplace.lst", on when "Orfo"/"AutoReplace" is 1), the completion
-  // list ("insert.lst") and word wrap ("Editor"/"WordWrap") are applied by their components.
+  // The autocorrect list ("autoreplace.lst", on when "Orfo"/"AutoReplace" is 1) and the
+  // completion list ("insert.lst") are applied by their components.
+  SrcEdit1->SetWordWrap(ini_->ReadInteger("Editor", "WordWrap", 0) == 1);
 }
 
 void TMain::FormClose(TObject*, TCloseAction& Action) {

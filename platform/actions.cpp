@@ -278,6 +278,7 @@ QString StyleSheetFor(bool xp, bool menu, bool shadows) {
           "QMenu::item { padding: 3px 24px 3px 28px; color: black; }"
           "QMenu::item:selected { background: #c1d2ee; border: 1px solid #316ac5; }"
           "QMenu::item:disabled { color: #aca899; }"
+          "QMenu::icon { left: 6px; }"
           "QMenu::separator { height: 1px; background: #c5c2b8; margin: 2px 4px 2px 28px; }";
     } else {
       s = "QToolBar { border: none; spacing: 1px; padding: 1px;"
@@ -293,6 +294,7 @@ QString StyleSheetFor(bool xp, bool menu, bool shadows) {
           "QMenuBar::item:selected { background: palette(highlight); color: palette(highlighted-text); }"
           "QMenu { background: palette(button); border: 1px outset palette(mid); }"
           "QMenu::item { padding: 3px 24px 3px 24px; }"
+          "QMenu::icon { left: 4px; }"
           "QMenu::item:selected { background: palette(highlight); color: palette(highlighted-text); }"
           "QMenu::separator { height: 2px; border-top: 1px solid palette(mid);"
           " border-bottom: 1px solid palette(light); margin: 3px 2px; }";
@@ -671,4 +673,24 @@ void TActionToolBar::ApplyStyle() {
   if (!HandleAllocated()) return;
   bool xp = !ActionManager() || ActionManager()->Style() == XPStyle();
   Host()->Native()->setStyleSheet(StyleSheetFor(xp, false, false));
+}
+
+int TActionToolBar::ContentLength() {
+  HandleNeeded();
+  auto* bar = static_cast<QToolBar*>(Host()->Native());
+  QSize hint = bar->sizeHint();
+  return orientation_ == boTopToBottom ? hint.height() : hint.width();
+}
+
+bool TActionToolBar::ButtonShowsImage(int i) {
+  HandleNeeded();
+  auto* bar = static_cast<QToolBar*>(Host()->Native());
+  int n = 0;
+  for (QAction* q : bar->actions()) {
+    if (q->isSeparator()) continue;
+    if (n++ != i) continue;
+    auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(q));
+    return button && !q->icon().isNull() && button->toolButtonStyle() == Qt::ToolButtonIconOnly;
+  }
+  return false;
 }

@@ -277,6 +277,11 @@ public:
   void SetShowHint(bool v) { showHint_ = v; }
   void ApplyStyle() override;
   void ActionChanged(TAction* Action) override;
+  // The length (width, or height when vertical) in pixels that every button of the bar needs
+  // to show without an overflow arrow.
+  int ContentLength();
+  // Whether the button of top-level item i shows a picture (not its caption).
+  bool ButtonShowsImage(int i);
 
 protected:
   void CreateWnd() override;

@@ -550,7 +550,9 @@ int TImageList::Add(TBitmap* image, TColor MaskColor) {
   for (int x = 0; x + width_ <= src.width() || x == 0; x += width_) {
     auto bmp = std::make_unique<TBitmap>(width_, height_);
     QImage part = src.copy(x, 0, width_, height_);
-    BitmapImage(bmp.get()) = part.convertToFormat(QImage::Format_RGB32);
+    // A picture with transparency keeps it (its edges blend with what it is drawn on).
+    bool alpha = MaskColor == clNone && part.hasAlphaChannel();
+    BitmapImage(bmp.get()) = part.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     images_.push_back(Image{std::move(bmp), MaskColor});
     if (x + width_ >= src.width()) break;
   }

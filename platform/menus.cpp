@@ -16,16 +16,15 @@
 
 QIcon ImageListIcon(TImageList* images, int index) {
   if (!images || index < 0 || index >= images->Count()) return QIcon();
-  // The list draws with its mask colour left out; a key colour behind it becomes transparent.
-  const TColor key = 0x00FF00FF;
-  TBitmap bmp(images->Width(), images->Height());
-  bmp.Canvas()->Brush()->SetColor(key);
-  bmp.Canvas()->FillRect(Rect(0, 0, images->Width(), images->Height()));
-  images->Draw(bmp.Canvas(), 0, 0, index);
-  QImage img = BitmapImage(&bmp).convertToFormat(QImage::Format_ARGB32);
-  for (int y = 0; y < img.height(); ++y)
-    for (int x = 0; x < img.width(); ++x)
-      if ((img.pixel(x, y) & 0xFFFFFF) == 0xFF00FF) img.setPixel(x, y, 0);
+  // Drawn onto a transparent picture: the list leaves its mask colour out and blends pictures
+  // that carry their own transparency.
+  QImage img(images->Width(), images->Height(), QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::transparent);
+  {
+    QPainter p(&img);
+    auto canvas = CreateCanvasOnPainter(&p, img.rect());
+    images->Draw(canvas.get(), 0, 0, index);
+  }
   return QIcon(QPixmap::fromImage(img));
 }
 
