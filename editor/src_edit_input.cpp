@@ -404,7 +404,8 @@ void TCustomSrcEdit::SelectWordAt(const TBufferCoord& P) {
   text.push_back('\0');
   int len = static_cast<int>(text.size());
   if (p.Char > len) {
-    InternalSetCaretXY(BufferCoord(len, p.Line));
+    TBufferCoord end = BufferCoord(len, p.Line);
+    PlaceCaretAndSelection(end, end, end);
     return;
   }
   TSysCharSet word = WordIdentChars();
@@ -651,7 +652,7 @@ void TCustomSrcEdit::DragDrop(TObject* Source, int X, int Y) {
       ReplaceSelection(smNormal, text, false);
     }
     TBufferCoord after = CaretXY();
-    fUndoList->AddChange(same ? rcDropInsert : rcInsert, d, after, text, smNormal);
+    fUndoList->AddChange(same ? rcDropInsert : rcInsert, d, after, AnsiString(), smNormal);
     // The dropped text ends selected with the caret at the drop point: anchored at its end,
     // the selecting move to the drop point keeps it selected.
     SetBlockBegin(after);

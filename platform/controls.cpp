@@ -312,6 +312,7 @@ protected:
   bool focusNextPrevChild(bool) override { return false; }  // Tab belongs to the control
 
   void keyPressEvent(QKeyEvent* e) override {
+    NoteInputModifiers(e->modifiers());
     Word vk = VirtualKeyOf(e);
     bool alt = e->modifiers() & Qt::AltModifier;
     bool ctrl = e->modifiers() & Qt::ControlModifier;
@@ -330,6 +331,7 @@ protected:
     e->accept();
   }
   void keyReleaseEvent(QKeyEvent* e) override {
+    NoteInputModifiers(e->modifiers());
     Word vk = VirtualKeyOf(e);
     bool alt = e->modifiers() & Qt::AltModifier;
     if (vk) Send(alt ? WM_SYSKEYUP : WM_KEYUP, vk, alt ? (1 | KF_ALTDOWN_BIT) : 1);
@@ -355,6 +357,7 @@ protected:
   void mouseDoubleClickEvent(QMouseEvent* e) override { MouseButtonMessage(e, true); }
   void mouseReleaseEvent(QMouseEvent* e) override {
     NotePointerPosition(e->globalPosition().toPoint());
+    NoteInputModifiers(e->modifiers());
     unsigned msg = e->button() == Qt::RightButton ? WM_RBUTTONUP
                    : e->button() == Qt::MiddleButton ? WM_MBUTTONUP : WM_LBUTTONUP;
     QPoint p = e->position().toPoint();
@@ -362,6 +365,7 @@ protected:
   }
   void mouseMoveEvent(QMouseEvent* e) override {
     NotePointerPosition(e->globalPosition().toPoint());
+    NoteInputModifiers(e->modifiers());
     QPoint p = e->position().toPoint();
     // As the window system does, the window under a pointer that nobody captured is asked for
     // its cursor before it hears of the move.
@@ -373,6 +377,7 @@ protected:
     int delta = e->angleDelta().y();
     QPoint g = e->globalPosition().toPoint();
     NotePointerPosition(g);
+    NoteInputModifiers(e->modifiers());
     uintptr_t w = (MouseKeys(e->buttons(), e->modifiers()) & 0xFFFF) |
                   (static_cast<uintptr_t>(static_cast<uint16_t>(static_cast<int16_t>(delta))) << 16);
     Send(WM_MOUSEWHEEL, w, MakeLParam(g.x(), g.y()));
@@ -414,6 +419,7 @@ private:
     else if (e->button() == Qt::MiddleButton) msg = dbl ? WM_MBUTTONDBLCLK : WM_MBUTTONDOWN;
     else msg = dbl ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN;
     NotePointerPosition(e->globalPosition().toPoint());
+    NoteInputModifiers(e->modifiers());
     QPoint p = e->position().toPoint();
     Send(msg, MouseKeys(e->buttons(), e->modifiers()), MakeLParam(p.x(), p.y()));
   }
@@ -1019,9 +1025,24 @@ TShiftState KeyboardShiftState() {
   return s;
 }
 
+namespace {
+bool gEventModifiersSeen = false;
+Qt::KeyboardModifiers gEventModifiers;
+}  // namespace
+
+void NoteInputModifiers(Qt::KeyboardModifiers m) {
+  gEventModifiersSeen = true;
+  gEventModifiers = m;
+}
+
 int16_t GetKeyState(int VirtualKey) {
   if (!QCoreApplication::instance()) return 0;
   Qt::KeyboardModifiers m = QGuiApplication::queryKeyboardModifiers();
+  // Without a keyboard of its own (offscreen) the window system knows the modifier keys only
+  // from the input events it delivered: the latest one tells what is held.
+  static const bool ownKeyboard = QGuiApplication::platformName() != QLatin1String("offscreen") &&
+                                  QGuiApplication::platformName() != QLatin1String("minimal");
+  if (!ownKeyboard && gEventModifiersSeen) m = gEventModifiers;
   Qt::MouseButtons b = QGuiApplication::mouseButtons();
   bool down = false;
   switch (VirtualKey) {

@@ -58,6 +58,9 @@ void DeliverMessage(TWinControl* control, TMessage& m);
 TWinControl* ControlOfWidget(QWidget* w);
 // Records where the pointer was at the latest mouse event (GetCursorPos answers it).
 void NotePointerPosition(const QPoint& global);
+// Records the modifier keys of the latest input event (GetKeyState answers them where the
+// window system has no keyboard of its own).
+void NoteInputModifiers(Qt::KeyboardModifiers m);
 // The virtual-key code of a Qt key event (the physical key, whatever the layout).
 Word VirtualKeyOfEvent(const QKeyEvent* e);
 // Runs code called from Qt, handing an escaping exception to the application's handler.
