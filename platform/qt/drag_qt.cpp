@@ -186,9 +186,10 @@ public:
 void Finish(bool drop) {
   DragState& d = Drag();
   if (!d.source) return;
-  TControl* source = d.source;
-  TControl* target = d.target;
   bool targetAlive = Alive(d.targetWidget), sourceAlive = Alive(d.sourceWidget);
+  // A source that went away during the drag is no source any more.
+  TControl* source = sourceAlive ? d.source : nullptr;
+  TControl* target = d.target;
   QPoint at = d.last;
   // The filter may be running: it is deleted later, not here.
   if (d.filter) {
@@ -203,7 +204,7 @@ void Finish(bool drop) {
   d.target = nullptr;
   d.started = false;
   d.accepted = false;
-  if (drop && target && targetAlive) {
+  if (drop && source && target && targetAlive) {
     TPoint p = static_cast<TWinControl*>(target)->ScreenToClient(TPoint{at.x(), at.y()});
     GuardedCall(target, [&] { target->DragDrop(source, p.X, p.Y); });
   } else {

@@ -322,6 +322,14 @@ TEST(SrcEditMouse, GutterClickReportsTheLineAndTheMark) {
   ProcessMessages();
   Click(ed, TPoint{2, e->LineHeight() * 20});
   EXPECT_EQ(spy.calls, 3);
+  // With word wrap the row under the point belongs to a line: that line is reported.
+  e->Lines()->SetText(AnsiString(200, 'w') + "\r\nsecond");
+  e->SetWordWrap(true);
+  int row = e->LineToRow(2);
+  ASSERT_GT(row, 2);
+  Click(ed, TPoint{2, (row - 1) * e->LineHeight() + 1});
+  EXPECT_EQ(spy.calls, 4);
+  EXPECT_EQ(spy.line, 2);
 }
 
 // ---------------------------------------------------------------------------- dragging text
@@ -429,6 +437,17 @@ TEST(SrcEditDrag, BetweenTwoEditorsCopiesShiftMovesEscapeCancels) {
   EXPECT_EQ(b->Lines()->Text(), "targettext");
   EXPECT_FALSE(a->ScrollTimer()->Enabled());
   EXPECT_FALSE(a->DragRunning());
+  // The source going away in the middle of a drag ends it; the target is left as it was.
+  TPoint over = inB(3, 1);
+  SimulateMouse(a.get(), smPress, mbLeft, At(a.get(), 2, 1).X, At(a.get(), 2, 1).Y);
+  MoveHeld(a.get(), TPoint{At(a.get(), 2, 1).X + d, At(a.get(), 2, 1).Y});
+  MoveHeld(a.get(), over);
+  ASSERT_TRUE(DragStarted());
+  a.reset();
+  MoveHeld(b.get(), At(b.get(), 2, 1));
+  SimulateMouse(b.get(), smRelease, mbLeft, 5, 5);
+  EXPECT_FALSE(DragSourceControl());
+  EXPECT_EQ(b->Lines()->Text(), "targettext");
 }
 
 // ---------------------------------------------------------------------------- wheel and scroll bars
@@ -513,9 +532,13 @@ TEST(SrcEditScrolling, ScrollBarMessagesAndTheThumbScaling) {
 TEST(SrcEditScrolling, ScrollHintShowsTheLinesAndFollowsTheThumb) {
   auto e = Shown(NumberedLines(500), 400, 300);
   int L = e->LinesInWindow();
+  e->SetFocus();
+  ProcessMessages();
   e->Perform(WM_VSCROLL, SB_THUMBTRACK | (40u << 16), 0);
   THintWindow* hint = TCustomSrcEdit::ScrollHint();
   EXPECT_TRUE(hint->Showing());
+  ProcessMessages();
+  EXPECT_TRUE(e->Focused());  // the hint takes no focus
   EXPECT_EQ(hint->Caption(), "Top Line: 40");
   EXPECT_EQ(hint->Color(), clInfoBk);
   TPoint topRight = e->ClientToScreen(TPoint{e->ClientWidth(), 10});
