@@ -1,5 +1,5 @@
 // The control: construction, metrics, options, status reporting, invalidation, the reaction to
-// the line store, caret shapes, focus, brackets, token queries and keys.
+// the line store, caret shapes, focus, brackets and token queries.
 #include "editor/src_edit.h"
 
 #include <algorithm>
@@ -802,89 +802,6 @@ void TCustomSrcEdit::SetFocus() {
 }
 
 bool TCustomSrcEdit::CanFocus() const { return TCustomControl::CanFocus(); }
-
-// ---------------------------------------------------------------------------- messages and keys
-
-void TCustomSrcEdit::WndProc(TMessage& Message) {
-  // While the control is being destroyed its window still reports (losing the focus, say);
-  // nothing of that may reach the commands and events any more.
-  if (Destroying()) {
-    TCustomControl::WndProc(Message);
-    return;
-  }
-  switch (Message.Msg) {
-    case WM_SIZE:
-      TCustomControl::WndProc(Message);
-      SizeOrFontChanged(false);
-      return;
-    case WM_SETFOCUS:
-      TCustomControl::WndProc(Message);
-      CommandProcessor(ecFocusGained, 0, nullptr);
-      InitializeCaret();
-      if (fHideSelection && SelAvail()) InvalidateSelection();
-      return;
-    case WM_KILLFOCUS:
-      TCustomControl::WndProc(Message);
-      CommandProcessor(ecFocusLost, 0, nullptr);
-      if (!fAlwaysShowCaret && !Focused()) {
-        HideCaret();
-        DestroyCaret();
-        if (fHideSelection && SelAvail()) InvalidateSelection();
-      }
-      return;
-    case WM_GETDLGCODE:
-      Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
-      if (fWantTabs) Message.Result |= DLGC_WANTTAB;
-      if (fWantReturns) Message.Result |= DLGC_WANTALLKEYS;
-      return;
-    default:
-      TCustomControl::WndProc(Message);
-  }
-}
-
-void TCustomSrcEdit::KeyDown(Word& Key, TShiftState Shift) {
-  TCustomControl::KeyDown(Key, Shift);
-  fKbdHandler->ExecuteKeyDown(this, Key, Shift);
-  ExcludeState(sfIgnoreNextChar);
-  if (Key == 0) return;
-  TSrcEditorCommand cmd = TranslateKeyCode(*fKeyStrokes, fKeySequence, Key, Shift);
-  if (cmd != ecNone) {
-    Key = 0;
-    IncludeState(sfIgnoreNextChar);
-    CommandProcessor(cmd, 0, nullptr);
-  }
-}
-
-void TCustomSrcEdit::KeyUp(Word& Key, TShiftState Shift) {
-  TCustomControl::KeyUp(Key, Shift);
-  fKbdHandler->ExecuteKeyUp(this, Key, Shift);
-}
-
-void TCustomSrcEdit::KeyPress(char& Key) {
-  if (fStateFlags & sfIgnoreNextChar) {
-    ExcludeState(sfIgnoreNextChar);
-    return;
-  }
-  TCustomControl::KeyPress(Key);
-  fKbdHandler->ExecuteKeyPress(this, Key);
-  if (Key != 0) CommandProcessor(ecChar, Key, nullptr);
-}
-
-void TCustomSrcEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-  TCustomControl::MouseDown(Button, Shift, X, Y);
-  if (Button == mbLeft && X >= fGutterWidth) {
-    if (CanFocus() && !Focused()) SetFocus();
-    ComputeCaret(X, Y);
-    if (!Shift.Contains(ssShift)) SetBlockBegin(CaretXY());
-    SetBlockEnd(CaretXY());
-  }
-  fKbdHandler->ExecuteMouseDown(this, Button, Shift, X, Y);
-}
-
-void TCustomSrcEdit::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
-  TCustomControl::MouseUp(Button, Shift, X, Y);
-  fKbdHandler->ExecuteMouseUp(this, Button, Shift, X, Y);
-}
 
 // ---------------------------------------------------------------------------- paint events
 

@@ -21,6 +21,7 @@
 #include "platform/clipboard.h"
 #include "platform/controls.h"
 #include "platform/graphics.h"
+#include "platform/hint_window.h"
 #include "platform/stdctrls.h"
 
 enum TSrcEditorOption : uint8_t {
@@ -399,7 +400,6 @@ protected:
   virtual void PaintGutter(TCanvas* Canvas, const TRect& AClip, int FirstLine, int LastLine);
   virtual void PaintTextLines(TCanvas* Canvas, const TRect& AClip, int FirstRow, int LastRow, int FirstCol,
                               int LastCol);
-  virtual void UpdateMouseCursor() {}
 
   void CreateParams(TCreateParams& Params) override;
   void CreateWnd() override;
@@ -442,7 +442,6 @@ private:
   void BookMarkOptionsChanged(TObject*) { InvalidateGutter(); }
   void MarkListChanged(TObject*) { InvalidateGutter(); }
   void WordWrapGlyphChanged(TObject* Sender);
-  void ScrollTimerHandler(TObject*) {}
 
   void InvalidateOrPend(const TRect& R);
   // The selected text; column pieces padded to the block width when asked. Undo records
@@ -532,6 +531,45 @@ private:
   int fGutterWidth = 0;
   TSrcTransientPaintLock fTransientLock;
   bool fDragRunning = false;
+
+  // ---- mouse, keyboard, scrolling, window messages
+public:
+  // Dragging of text between editors: the control is its own drag source and a drop target
+  // for any editor.
+  void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) override;
+  void DragDrop(TObject* Source, int X, int Y) override;
+  void DragCanceled() override;
+  // Fires OnGutterClick with the line under the point and the mark clicked there, if any.
+  virtual void DoOnGutterClick(TMouseButton Button, int X, int Y);
+  // True while a scroll-bar thumb is being dragged.
+  bool IsScrolling() const { return fIsScrolling; }
+  // Wheel movement not yet scrolled (below one notch).
+  int WheelAccumulator() const { return fWheelAccumulator; }
+  int MouseDownX() const { return fMouseDownX; }
+  int MouseDownY() const { return fMouseDownY; }
+  // The scroll hint window shared by all editors, created on first use.
+  static THintWindow* ScrollHint();
+
+protected:
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void DblClick() override;
+  virtual void UpdateMouseCursor();
+
+private:
+  void ScrollTimerHandler(TObject* Sender);
+  void WMMouseWheel(TMessage& Message);
+  void WMHScroll(TMessage& Message);
+  void WMVScroll(TMessage& Message);
+  void ShowScrollHint();
+  void WMDropFiles(TMessage& Message);
+  void WMImeComposition(TMessage& Message);
+  void WMGetText(TMessage& Message);
+  void WMSetText(TMessage& Message);
+
+  // Mouse and scrolling state.
+  int fMouseDownX = 0, fMouseDownY = 0;
+  int fWheelAccumulator = 0;
+  bool fIsScrolling = false;
 };
 
 // The control as forms use it: publishes the properties, adds no behaviour.

@@ -150,6 +150,7 @@ Qt::CursorShape CursorShapeOf(TCursor c) {
 
 // Keeps the files of one drop alive while the message is handled.
 std::vector<AnsiString>* gDropped = nullptr;
+TPoint gDropPoint{0, 0};
 
 }  // namespace
 
@@ -311,10 +312,12 @@ protected:
   bool focusNextPrevChild(bool) override { return false; }  // Tab belongs to the control
 
   void keyPressEvent(QKeyEvent* e) override {
+    NoteInputModifiers(e->modifiers());
     Word vk = VirtualKeyOf(e);
     bool alt = e->modifiers() & Qt::AltModifier;
     bool ctrl = e->modifiers() & Qt::ControlModifier;
-    if (vk) Send(alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, 1);
+    intptr_t keyData = alt ? (1 | KF_ALTDOWN_BIT) : 1;
+    if (vk) Send(alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, keyData);
     // The typed character, as the byte of the code page.
     AnsiString chars;
     if (ctrl && !alt && vk >= 'A' && vk <= 'Z') {
@@ -324,12 +327,14 @@ protected:
     } else if (!e->text().isEmpty() && !(ctrl && !alt)) {
       chars = Utf8ToAnsiDropping(e->text().toStdString());
     }
-    for (char c : chars) Send(alt ? WM_SYSCHAR : WM_CHAR, static_cast<unsigned char>(c), 1);
+    for (char c : chars) Send(alt ? WM_SYSCHAR : WM_CHAR, static_cast<unsigned char>(c), keyData);
     e->accept();
   }
   void keyReleaseEvent(QKeyEvent* e) override {
+    NoteInputModifiers(e->modifiers());
     Word vk = VirtualKeyOf(e);
-    if (vk) Send(e->modifiers() & Qt::AltModifier ? WM_SYSKEYUP : WM_KEYUP, vk, 1);
+    bool alt = e->modifiers() & Qt::AltModifier;
+    if (vk) Send(alt ? WM_SYSKEYUP : WM_KEYUP, vk, alt ? (1 | KF_ALTDOWN_BIT) : 1);
   }
   void inputMethodEvent(QInputMethodEvent* e) override {
     if (!e->commitString().isEmpty()) {
@@ -351,18 +356,28 @@ protected:
   void mousePressEvent(QMouseEvent* e) override { MouseButtonMessage(e, false); }
   void mouseDoubleClickEvent(QMouseEvent* e) override { MouseButtonMessage(e, true); }
   void mouseReleaseEvent(QMouseEvent* e) override {
+    NotePointerPosition(e->globalPosition().toPoint());
+    NoteInputModifiers(e->modifiers());
     unsigned msg = e->button() == Qt::RightButton ? WM_RBUTTONUP
                    : e->button() == Qt::MiddleButton ? WM_MBUTTONUP : WM_LBUTTONUP;
     QPoint p = e->position().toPoint();
     Send(msg, MouseKeys(e->buttons(), e->modifiers()), MakeLParam(p.x(), p.y()));
   }
   void mouseMoveEvent(QMouseEvent* e) override {
+    NotePointerPosition(e->globalPosition().toPoint());
+    NoteInputModifiers(e->modifiers());
     QPoint p = e->position().toPoint();
+    // As the window system does, the window under a pointer that nobody captured is asked for
+    // its cursor before it hears of the move.
+    if (!GetCaptureControl())
+      Send(WM_SETCURSOR, reinterpret_cast<uintptr_t>(host_->Control()), MakeLParam(HTCLIENT, WM_MOUSEMOVE));
     Send(WM_MOUSEMOVE, MouseKeys(e->buttons(), e->modifiers()), MakeLParam(p.x(), p.y()));
   }
   void wheelEvent(QWheelEvent* e) override {
     int delta = e->angleDelta().y();
     QPoint g = e->globalPosition().toPoint();
+    NotePointerPosition(g);
+    NoteInputModifiers(e->modifiers());
     uintptr_t w = (MouseKeys(e->buttons(), e->modifiers()) & 0xFFFF) |
                   (static_cast<uintptr_t>(static_cast<uint16_t>(static_cast<int16_t>(delta))) << 16);
     Send(WM_MOUSEWHEEL, w, MakeLParam(g.x(), g.y()));
@@ -387,10 +402,15 @@ protected:
     if (!target) return;
     e->acceptProposedAction();
     gDropped = &files;
+    QPoint g = mapToGlobal(e->position().toPoint());
+    gDropPoint = target->ScreenToClient(TPoint{g.x(), g.y()});
     TMessage m{WM_DROPFILES, reinterpret_cast<uintptr_t>(&files), 0, 0};
     DeliverMessage(target, m);
     gDropped = nullptr;
   }
+
+public:
+  TControlHost* Host() const { return host_; }
 
 private:
   void MouseButtonMessage(QMouseEvent* e, bool dbl) {
@@ -398,6 +418,8 @@ private:
     if (e->button() == Qt::RightButton) msg = dbl ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN;
     else if (e->button() == Qt::MiddleButton) msg = dbl ? WM_MBUTTONDBLCLK : WM_MBUTTONDOWN;
     else msg = dbl ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN;
+    NotePointerPosition(e->globalPosition().toPoint());
+    NoteInputModifiers(e->modifiers());
     QPoint p = e->position().toPoint();
     Send(msg, MouseKeys(e->buttons(), e->modifiers()), MakeLParam(p.x(), p.y()));
   }
@@ -408,6 +430,21 @@ private:
 std::vector<AnsiString> DragQueryFiles(uintptr_t Drop) {
   auto* v = reinterpret_cast<std::vector<AnsiString>*>(Drop);
   return v && v == gDropped ? *v : std::vector<AnsiString>();
+}
+
+TPoint DragQueryPoint(uintptr_t Drop) {
+  auto* v = reinterpret_cast<std::vector<AnsiString>*>(Drop);
+  return v && v == gDropped ? gDropPoint : TPoint{0, 0};
+}
+
+void SetShownCursor(TWinControl* Control, TCursor Cursor) {
+  if (Control && Control->HandleAllocated()) Control->Host()->Client()->setCursor(CursorShapeOf(Cursor));
+}
+
+TWinControl* ControlOfWidget(QWidget* w) {
+  for (; w; w = w->parentWidget())
+    if (auto* c = dynamic_cast<TClientWidget*>(w)) return c->Host()->Control();
+  return nullptr;
 }
 
 AnsiString ImmGetCompositionResult(TWinControl* Control) {
@@ -942,6 +979,11 @@ void TWinControl::WndProc(TMessage& m) {
     case WM_KILLFOCUS:
       DoExit();
       break;
+    case WM_IME_COMPOSITION:
+      // The composed text reaches a window that does not take it itself as characters.
+      if (static_cast<uintptr_t>(m.LParam) & GCS_RESULTSTR)
+        for (char c : ImmGetCompositionResult(this)) Perform(WM_CHAR, static_cast<unsigned char>(c), 1);
+      break;
     default:
       TControl::WndProc(m);
   }
@@ -983,9 +1025,24 @@ TShiftState KeyboardShiftState() {
   return s;
 }
 
+namespace {
+bool gEventModifiersSeen = false;
+Qt::KeyboardModifiers gEventModifiers;
+}  // namespace
+
+void NoteInputModifiers(Qt::KeyboardModifiers m) {
+  gEventModifiersSeen = true;
+  gEventModifiers = m;
+}
+
 int16_t GetKeyState(int VirtualKey) {
   if (!QCoreApplication::instance()) return 0;
   Qt::KeyboardModifiers m = QGuiApplication::queryKeyboardModifiers();
+  // Without a keyboard of its own (offscreen) the window system knows the modifier keys only
+  // from the input events it delivered: the latest one tells what is held.
+  static const bool ownKeyboard = QGuiApplication::platformName() != QLatin1String("offscreen") &&
+                                  QGuiApplication::platformName() != QLatin1String("minimal");
+  if (!ownKeyboard && gEventModifiersSeen) m = gEventModifiers;
   Qt::MouseButtons b = QGuiApplication::mouseButtons();
   bool down = false;
   switch (VirtualKey) {

@@ -19,7 +19,7 @@ class TControlHost;  // the Qt side of a window (platform-internal)
 enum : unsigned {
   WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_SIZE = 0x0005, WM_SETFOCUS = 0x0007,
   WM_KILLFOCUS = 0x0008, WM_SETTEXT = 0x000C, WM_GETTEXT = 0x000D, WM_GETTEXTLENGTH = 0x000E,
-  WM_PAINT = 0x000F, WM_ERASEBKGND = 0x0014, WM_SETCURSOR = 0x0020, WM_GETDLGCODE = 0x0087,
+  WM_PAINT = 0x000F, WM_ERASEBKGND = 0x0014, WM_CANCELMODE = 0x001F, WM_SETCURSOR = 0x0020, WM_GETDLGCODE = 0x0087,
   WM_KEYDOWN = 0x0100, WM_KEYUP = 0x0101, WM_CHAR = 0x0102, WM_SYSKEYDOWN = 0x0104,
   WM_SYSKEYUP = 0x0105, WM_SYSCHAR = 0x0106, WM_IME_STARTCOMPOSITION = 0x010D,
   WM_IME_ENDCOMPOSITION = 0x010E, WM_IME_COMPOSITION = 0x010F, WM_TIMER = 0x0113,
@@ -49,6 +49,10 @@ enum : uint32_t { WS_BORDER = 0x00800000, WS_CLIPCHILDREN = 0x02000000, WS_VSCRO
                   WS_HSCROLL = 0x00100000, WS_TABSTOP = 0x00010000 };
 enum : uint32_t { WS_EX_ACCEPTFILES = 0x10, WS_EX_CLIENTEDGE = 0x200 };
 enum : uint32_t { CS_VREDRAW = 1, CS_HREDRAW = 2, CS_DBLCLKS = 8 };
+// Hit-test code of WM_SETCURSOR (low word of LParam): the pointer is over the client area.
+constexpr unsigned HTCLIENT = 1;
+// Key-data bit of key and character messages: Alt is held.
+constexpr intptr_t KF_ALTDOWN_BIT = 0x20000000;
 // Composition-message flag: the result string is ready.
 constexpr uintptr_t GCS_RESULTSTR = 0x800;
 
@@ -88,6 +92,11 @@ enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 class TWinControl;
 class TPopupMenu;
 
+// Dragging of controls within the program (the drag in progress: platform/drag.h).
+enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+using TDragOverEvent = TMethod<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = TMethod<void(TObject* Sender, TObject* Source, int X, int Y)>;
+
 // A visual element with a position inside its parent.
 class TControl : public TComponent {
 public:
@@ -123,6 +132,24 @@ public:
   virtual void WndProc(TMessage& Message);
   intptr_t Perform(unsigned Msg, uintptr_t WParam, intptr_t LParam);
 
+  // Dragging of this control: at once, or once the pointer has moved by Threshold pixels (the
+  // system drag distance when below 0) with the button still down. The drag ends at the
+  // release (a drop on the control under the pointer when it accepts) or with Escape.
+  void BeginDrag(bool Immediate, int Threshold = -1);
+  bool Dragging() const;
+  void EndDrag(bool Drop);
+  // The cursor shown while a drag over this control would be accepted.
+  TCursor DragCursor() const { return dragCursor_; }
+  void SetDragCursor(TCursor c) { dragCursor_ = c; }
+  // The target's side, in its client coordinates: DragOver answers whether a drop would be
+  // taken (the default asks OnDragOver, refusing when it is unassigned), DragDrop takes it.
+  // The source hears DragCanceled when its drag ends without a drop.
+  virtual void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept);
+  virtual void DragDrop(TObject* Source, int X, int Y);
+  virtual void DragCanceled() {}
+  TDragOverEvent OnDragOver;
+  TDragDropEvent OnDragDrop;
+
 protected:
   friend class TWinControl;
   void Notification(TComponent* AComponent, TOperation Operation) override;
@@ -133,6 +160,7 @@ protected:
   bool visible_ = true, enabled_ = true;
   TColor color_ = clWindow;
   TCursor cursor_ = crDefault;
+  TCursor dragCursor_ = crDrag;
 };
 
 // A control with a window of its own.
@@ -265,6 +293,11 @@ int CaretBlinkTime();
 AnsiString ImmGetCompositionResult(TWinControl* Control);
 // Files of a WM_DROPFILES message (WParam).
 std::vector<AnsiString> DragQueryFiles(uintptr_t Drop);
+// The drop point of a WM_DROPFILES message, in client coordinates of the window it reached.
+TPoint DragQueryPoint(uintptr_t Drop);
+// Shows a cursor of the screen's cursor table over the control's window until the next
+// change (the answer to WM_SETCURSOR).
+void SetShownCursor(TWinControl* Control, TCursor Cursor);
 
 // A timer on the user-interface thread.
 class TTimer : public TComponent {

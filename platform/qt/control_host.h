@@ -53,6 +53,14 @@ private:
 
 // Delivers a message to a control, handing an escaping exception to the application's handler.
 void DeliverMessage(TWinControl* control, TMessage& m);
+// The control whose client area holds a widget (the widget or one of its parents); nullptr
+// when none does.
+TWinControl* ControlOfWidget(QWidget* w);
+// Records where the pointer was at the latest mouse event (GetCursorPos answers it).
+void NotePointerPosition(const QPoint& global);
+// Records the modifier keys of the latest input event (GetKeyState answers them where the
+// window system has no keyboard of its own).
+void NoteInputModifiers(Qt::KeyboardModifiers m);
 // The virtual-key code of a Qt key event (the physical key, whatever the layout).
 Word VirtualKeyOfEvent(const QKeyEvent* e);
 // Runs code called from Qt, handing an escaping exception to the application's handler.
