@@ -11,28 +11,13 @@
 #include <unistd.h>
 
 #include "editor/src_edit.h"
+#include "tests/editor/shown_editor.h"
 #include "platform/drag.h"
 #include "platform/input_simulation.h"
 #include "platform/sysutils.h"
 #include "platform/system_metrics.h"
 
 namespace {
-
-AnsiString NumberedLines(int n) {
-  AnsiString s;
-  for (int i = 1; i <= n; ++i) {
-    s += "line " + std::to_string(i);
-    if (i < n) s += "\r\n";
-  }
-  return s;
-}
-
-std::unique_ptr<TSrcEdit> Shown(const AnsiString& text, int w = 400, int h = 300) {
-  auto e = std::make_unique<TSrcEdit>(nullptr);
-  e->Lines()->SetText(text);
-  ShowForTest(e.get(), w, h);
-  return e;
-}
 
 // A point inside the cell of a character (the left edge of its cell, one pixel in).
 TPoint At(TSrcEdit* e, int ch, int line) {

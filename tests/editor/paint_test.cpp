@@ -5,17 +5,11 @@
 #include <memory>
 
 #include "editor/src_edit.h"
+#include "tests/editor/shown_editor.h"
 #include "highlighters/html.h"
 #include "platform/input_simulation.h"
 
 namespace {
-
-std::unique_ptr<TSrcEdit> Shown(const AnsiString& text, int w = 700, int h = 300) {
-  auto e = std::make_unique<TSrcEdit>(nullptr);
-  e->Lines()->SetText(text);
-  ShowForTest(e.get(), w, h);
-  return e;
-}
 
 // Middle of the background band of a cell (column, row), left of any glyph ink.
 TColor CellBg(TSrcEdit* e, int col, int row) {
@@ -30,7 +24,7 @@ TEST(SrcEditPaint, HtmlTokensInTheirColoursAndCells) {
   TSrcHTMLSrc hl(nullptr);
   hl.KeyAttri()->SetBackground(clYellow);
   hl.CommentAttri()->SetBackground(clAqua);
-  auto e = Shown("<b>x</b> <!-- c -->");
+  auto e = Shown("<b>x</b> <!-- c -->", 700);
   e->SetHighlighter(&hl);
   e->Update();
   EXPECT_EQ(CellBg(e.get(), 2, 1), ColorToRGB(clYellow));   // tag name "b"
@@ -40,7 +34,7 @@ TEST(SrcEditPaint, HtmlTokensInTheirColoursAndCells) {
 }
 
 TEST(SrcEditPaint, SelectionCoversExactlyItsCells) {
-  auto e = Shown("0123456789\r\n0123456789\r\n0123456789");
+  auto e = Shown("0123456789\r\n0123456789\r\n0123456789", 700);
   TColor sel = ColorToRGB(clHighlight), bg = ColorToRGB(clWindow);
   e->SetBlockBegin(BufferCoord(3, 1));
   e->SetBlockEnd(BufferCoord(5, 3));

@@ -4,25 +4,10 @@
 #include <memory>
 
 #include "editor/src_edit.h"
+#include "tests/editor/shown_editor.h"
 #include "platform/input_simulation.h"
 
 namespace {
-
-AnsiString NumberedLines(int n) {
-  AnsiString s;
-  for (int i = 1; i <= n; ++i) {
-    s += "line " + std::to_string(i);
-    if (i < n) s += "\r\n";
-  }
-  return s;
-}
-
-std::unique_ptr<TSrcEdit> Shown(const AnsiString& text, int w = 400, int h = 300) {
-  auto e = std::make_unique<TSrcEdit>(nullptr);
-  e->Lines()->SetText(text);
-  ShowForTest(e.get(), w, h);
-  return e;
-}
 
 }  // namespace
 
