@@ -434,6 +434,7 @@ void TCustomSrcEdit::SetModified(bool Value) {
 void TCustomSrcEdit::UpdateModifiedStatus() { SetModified(!fUndoList->InitialState()); }
 
 void TCustomSrcEdit::ClearUndo() {
+  fTrimmed.clear();
   fUndoList->Clear();
   fRedoList->Clear();
 }
@@ -581,6 +582,7 @@ void TCustomSrcEdit::ListPutted(TObject*, int Index, int Count) {
 }
 
 void TCustomSrcEdit::UndoRedoAdded(TObject* Sender) {
+  if (Sender == fUndoList.get()) FlushTrimmed();
   UpdateModifiedStatus();
   if (Sender == fUndoList.get() && !IsRedoRunning()) {
     TSrcEditUndoItem* item = fUndoList->PeekItem();
@@ -615,6 +617,7 @@ void TCustomSrcEdit::DoLinesInserted(int FirstLine, int Count) {
 
 void TCustomSrcEdit::DecPaintLock() {
   if (fPaintLock > 0) --fPaintLock;
+  if (fPaintLock == 0) FlushTrimmed();
   if (fPaintLock == 0 && HandleAllocated()) {
     if (fStateFlags & sfScrollBarsUpdatePending) UpdateScrollBars();
     if (fWordWrapPlugin && (fStatusChanges & (scCaretX | scCaretY)) && fCharsInWindow > 0) {

@@ -462,14 +462,16 @@ private:
   void WalkChange(TSrcEditUndoList* From, TSrcEditUndoList* To, bool Undoing);
   void PadLineTo(const TBufferCoord& P);
   void RedoItem();
-  // Stores a line, without its trailing blanks when trimming is on; the first Floor
-  // characters are never trimmed (they lie outside the block an edit worked on).
-  void StoreLineTrimmed(int Index, const AnsiString& S, int Floor = 0);
+  // Stores a line, without its trailing blanks when trimming is on.
+  void StoreLineTrimmed(int Index, const AnsiString& S);
+  AnsiString TrimForStore(int Index, const AnsiString& S);
+  // Blanks trimming took from a line end, waiting to be recorded after the change's record.
+  void NoteTrimmed(const TBufferCoord& At, const AnsiString& Text);
+  void FlushTrimmed();
   int InsertTextNormal(const AnsiString& Value);
   int InsertTextLine(const AnsiString& Value);
   int InsertTextColumn(const AnsiString& Value, bool AddToUndo);
   void DeleteSelectionText(bool Trim);
-  void WidenDeleteRecord(const TBufferCoord& From, const TBufferCoord& To, const AnsiString& Taken);
   int ClampLeftChar(int Value) const;
 
   std::unique_ptr<TSrcEditStringList> fLines;
@@ -531,6 +533,13 @@ private:
   int fGutterWidth = 0;
   TSrcTransientPaintLock fTransientLock;
   bool fDragRunning = false;
+  // What trimming took from line ends during the edit under way, waiting for its records.
+  struct TTrimmedTail {
+    TBufferCoord At;
+    AnsiString Text;
+  };
+  std::vector<TTrimmedTail> fTrimmed;
+  bool fFlushingTrimmed = false;
 
   // ---- mouse, keyboard, scrolling, window messages
 public:

@@ -219,16 +219,9 @@ void TCustomSrcEdit::DoLineBreak(bool MoveCaret) {
           else
             prefix = AnsiString(static_cast<size_t>(w / fTabWidth), '\t') + AnsiString(static_cast<size_t>(w % fTabWidth), ' ');
         }
-        // Blanks and tabs that trimming takes from the end of the left part get a deletion
-        // record of their own, so that undo gives them back as they were. Redone, the break
-        // leaves them and that record takes them again.
-        AnsiString kept = fOptions.Contains(eoTrimTrailingSpaces) && !IsRedoRunning() ? TrimTrailingSpaces(left) : left;
-        if (fLines->Record(fCaretY - 1).fString != kept) fLines->Put(fCaretY - 1, kept);
+        StoreLineTrimmed(fCaretY - 1, left);
         fLines->Insert(fCaretY, prefix + right);
         fUndoList->AddChange(rcLineBreak, caret, caret, right, smNormal);
-        if (kept.size() < left.size())
-          fUndoList->AddChange(rcDelete, BufferCoord(static_cast<int>(kept.size()) + 1, caret.Line), caret,
-                               left.substr(kept.size()), smNormal);
         if (MoveCaret) InternalSetCaretXY(BufferCoord(static_cast<int>(prefix.size()) + 1, fCaretY + 1));
       }
     } catch (...) {
@@ -296,11 +289,13 @@ void TCustomSrcEdit::DoTypeChar(char AChar) {
     bool block = padding > 0;
     if (block) BeginUndoBlock();
     try {
-      StoreLineTrimmed(fCaretY - 1, line);
-      InternalSetCaretX(fCaretX + 1);
+      // The records go first: what trimming takes when the line is stored is recorded after
+      // them.
       if (block)
         fUndoList->AddChange(rcPadding, oldCaret, BufferCoord(len + 1, oldCaret.Line), AnsiString(), smNormal);
-      fUndoList->AddChange(rcInsert, oldCaret, CaretXY(), AnsiString(), smNormal);
+      fUndoList->AddChange(rcInsert, oldCaret, BufferCoord(oldCaret.Char + 1, oldCaret.Line), AnsiString(), smNormal);
+      StoreLineTrimmed(fCaretY - 1, line);
+      InternalSetCaretX(fCaretX + 1);
     } catch (...) {
       if (block) EndUndoBlock();
       throw;
@@ -322,16 +317,16 @@ void TCustomSrcEdit::DoTypeChar(char AChar) {
     bool block = padding > 0 || !replaced.empty();
     if (block) BeginUndoBlock();
     try {
-      StoreLineTrimmed(fCaretY - 1, line);
-      TBufferCoord from{at, fCaretY};
-      InternalSetCaretXY(BufferCoord(at + 1, fCaretY));
+      TBufferCoord from{at, fCaretY}, to{at + 1, fCaretY};
       if (padding > 0)
         fUndoList->AddChange(rcPadding, from, BufferCoord(len + 1, from.Line), AnsiString(), smNormal);
       // The overwritten character is recorded as deleted and the typed one as inserted: a
       // single insert record would be redone as an insertion that keeps the old character.
       if (!replaced.empty())
-        fUndoList->AddChange(rcDeleteAfterCaret, from, CaretXY(), replaced, smNormal);
-      fUndoList->AddChange(rcInsert, from, CaretXY(), AnsiString(), smNormal);
+        fUndoList->AddChange(rcDeleteAfterCaret, from, to, replaced, smNormal);
+      fUndoList->AddChange(rcInsert, from, to, AnsiString(), smNormal);
+      StoreLineTrimmed(fCaretY - 1, line);
+      InternalSetCaretXY(to);
     } catch (...) {
       if (block) EndUndoBlock();
       throw;
@@ -376,7 +371,14 @@ void TCustomSrcEdit::DoDeleteLastChar() {
   } else if (fCaretX == 1) {
     if (fCaretY == 1) return;
     AnsiString prev = fLines->Get(fCaretY - 2);
-    AnsiString cur = fOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(line) : line;
+    // The joined line comes trimmed; what trimming takes is recorded where it stood in the
+    // joined line.
+    AnsiString cur = line;
+    if (fOptions.Contains(eoTrimTrailingSpaces)) {
+      cur = TrimTrailingSpaces(line);
+      if (cur.size() < line.size())
+        NoteTrimmed(BufferCoord(static_cast<int>(prev.size() + cur.size()) + 1, fCaretY - 1), line.substr(cur.size()));
+    }
     fLines->BeginUpdate();
     try {
       fLines->Put(fCaretY - 2, prev + cur);

@@ -367,29 +367,51 @@ TBufferCoord TCustomSrcEdit::WordEndEx(const TBufferCoord& XY) {
 
 // ---------------------------------------------------------------------------- replacing text
 
-void TCustomSrcEdit::StoreLineTrimmed(int Index, const AnsiString& S, int Floor) {
-  AnsiString v = fOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(S) : S;
-  if (static_cast<int>(v.size()) < Floor) v = S.substr(0, std::min(S.size(), static_cast<size_t>(Floor)));
+void TCustomSrcEdit::StoreLineTrimmed(int Index, const AnsiString& S) {
+  AnsiString v = TrimForStore(Index, S);
   while (Index >= fLines->Count()) fLines->Add(AnsiString());
   if (fLines->Record(Index).fString != v) fLines->Put(Index, v);
 }
 
-// Trimming after a deletion can take tabs and blanks that stood in front of the deleted block.
-// The deletion's record, when it is the latest one, is widened to begin where they began and
-// carries them, so that undo gives them back as they were and redo takes them again.
-void TCustomSrcEdit::WidenDeleteRecord(const TBufferCoord& From, const TBufferCoord& To, const AnsiString& Taken) {
+// The line without its trailing blanks and tabs when trimming is on. What trimming takes is
+// kept for a record of its own, so that undo can give it back exactly (a tab taken from in
+// front of a deleted block would otherwise come back as blanks).
+AnsiString TCustomSrcEdit::TrimForStore(int Index, const AnsiString& S) {
+  if (!fOptions.Contains(eoTrimTrailingSpaces)) return S;
+  AnsiString v = TrimTrailingSpaces(S);
+  if (v.size() < S.size()) NoteTrimmed(BufferCoord(static_cast<int>(v.size()) + 1, Index + 1), S.substr(v.size()));
+  return v;
+}
+
+void TCustomSrcEdit::NoteTrimmed(const TBufferCoord& At, const AnsiString& Text) {
+  if (!fUndoList->IsLocked()) fTrimmed.push_back(TTrimmedTail{At, Text});
+}
+
+// What trimming took goes onto the undo list right after the record of the change that left
+// the blanks (the next record pushed, or the edit's last one when the edit ends without
+// another), under the same change number, one deletion record per piece: undo first gives
+// the taken blanks back, then undoes the change on the text exactly as the change left it;
+// redo deletes them again after the change.
+void TCustomSrcEdit::FlushTrimmed() {
+  if (fTrimmed.empty() || fFlushingTrimmed) return;
+  std::vector<TTrimmedTail> pieces;
+  pieces.swap(fTrimmed);
   TSrcEditUndoItem* top = fUndoList->PeekItem();
-  if (!top || top->fChangeSelMode != smNormal) return;
-  switch (top->fChangeReason) {
-    case rcDelete: case rcDeleteBackward: case rcDeleteBeforeCaret: case rcDeleteAfterCaret: break;
-    default: return;
+  if (!top) return;
+  fFlushingTrimmed = true;
+  uint32_t saved = fUndoList->BlockChangeNumber();
+  fUndoList->SetBlockChangeNumber(top->fChangeNumber);
+  try {
+    for (const TTrimmedTail& t : pieces)
+      fUndoList->AddChange(rcDeleteAfterCaret, t.At, BufferCoord(t.At.Char + static_cast<int>(t.Text.size()), t.At.Line),
+                           t.Text, smNormal);
+  } catch (...) {
+    fUndoList->SetBlockChangeNumber(saved);
+    fFlushingTrimmed = false;
+    throw;
   }
-  TBufferCoord& first = MinPoint(top->fChangeStartPos, top->fChangeEndPos) == top->fChangeStartPos
-                            ? top->fChangeStartPos
-                            : top->fChangeEndPos;
-  if (first != From) return;
-  first = To;
-  top->fChangeStr.insert(0, Taken);
+  fUndoList->SetBlockChangeNumber(saved);
+  fFlushingTrimmed = false;
 }
 
 void TCustomSrcEdit::DeleteSelectionText(bool Trim) {
@@ -405,13 +427,7 @@ void TCustomSrcEdit::DeleteSelectionText(bool Trim) {
       AnsiString right = e.Char - 1 < static_cast<int>(last.size()) ? last.substr(static_cast<size_t>(e.Char - 1)) : AnsiString();
       AnsiString merged = left + right;
       if (e.Line > b.Line) fLines->DeleteLines(b.Line, e.Line - b.Line);
-      if (Trim && fOptions.Contains(eoScrollPastEol) && fOptions.Contains(eoTrimTrailingSpaces)) {
-        AnsiString trimmed = TrimTrailingSpaces(merged);
-        size_t own = std::min(static_cast<size_t>(b.Char - 1), first.size());
-        if (trimmed.size() < own) WidenDeleteRecord(b, BufferCoord(static_cast<int>(trimmed.size()) + 1, b.Line),
-                                                    first.substr(trimmed.size(), own - trimmed.size()));
-        merged = std::move(trimmed);
-      }
+      if (Trim && fOptions.Contains(eoScrollPastEol)) merged = TrimForStore(b.Line - 1, merged);
       if (fLines->Record(b.Line - 1).fString != merged) fLines->Put(b.Line - 1, merged);
       InternalSetCaretXY(b);
       if (e.Line > b.Line) DoLinesDeleted(b.Line, e.Line - b.Line);
@@ -441,9 +457,10 @@ void TCustomSrcEdit::DeleteSelectionText(bool Trim) {
         if (z >= 2 && z - 2 < len && IsLeadByte(s[static_cast<size_t>(z - 2)])) ++z;
         if (a - 1 >= len) continue;
         s.erase(static_cast<size_t>(a - 1), static_cast<size_t>(std::min(z, len + 1) - a));
-        // Blanks in front of the block are not the deletion's to trim: undo could not tell
-        // a tab taken there from a blank.
-        StoreLineTrimmed(l - 1, s, a - 1);
+        if (Trim)
+          StoreLineTrimmed(l - 1, s);
+        else if (fLines->Record(l - 1).fString != s)
+          fLines->Put(l - 1, s);
       }
       InternalSetCaretXY(BufferCoord(c1, fBlockEnd.Line));
       break;
@@ -480,7 +497,7 @@ int TCustomSrcEdit::InsertTextNormal(const AnsiString& Value) {
     }
   }
   int storedLen = static_cast<int>(fLines->Record(fCaretY - 1).fString.size());
-  if (trim && !right.empty())
+  if (trim && !TrimTrailingSpaces(right).empty())
     fCaretX = storedLen - static_cast<int>(TrimTrailingSpaces(right).size()) + 1;
   else if (trim)
     // After the inserted text as typed, trailing blanks included, so that typing goes on
@@ -538,7 +555,6 @@ int TCustomSrcEdit::InsertTextColumn(const AnsiString& Value, bool AddToUndo) {
     }
     {
       AnsiString s = fLines->Get(fCaretY - 1);
-      const int oldLen = static_cast<int>(s.size());
       int at = col;
       if (static_cast<int>(s.size()) < at - 1) {
         // The blanks that reach the column are recorded too, so that undo leaves the line
@@ -550,9 +566,7 @@ int TCustomSrcEdit::InsertTextColumn(const AnsiString& Value, bool AddToUndo) {
       }
       if (at >= 2 && at - 2 < static_cast<int>(s.size()) && IsLeadByte(s[static_cast<size_t>(at - 2)])) ++at;
       s.insert(static_cast<size_t>(at - 1), piece);
-      // Trimming takes what the insertion brought (padding, blank pieces), never the
-      // blanks the line already had in front of the column.
-      StoreLineTrimmed(fCaretY - 1, s, std::min(oldLen, at - 1));
+      StoreLineTrimmed(fCaretY - 1, s);
     }
     if (AddToUndo)
       fUndoList->AddChange(rcPaste, BufferCoord(col, fCaretY), BufferCoord(col + static_cast<int>(piece.size()), fCaretY),
@@ -587,7 +601,7 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
       // A column block starts at its smaller character index, whichever end holds it.
       if (fSelectionMode == smColumn) b.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
       // Text that takes the selection's place goes in front of what the deletion leaves, so
-      // the line is trimmed once, after the insertion: trimming between the two would take
+      // each line is trimmed once, after the insertion: trimming between the two would take
       // the tabs and blanks before the selection and pad the gap back with blanks.
       DeleteSelectionText(Value.empty());
       InternalSetCaretXY(b);
@@ -629,6 +643,7 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
 }
 
 void TCustomSrcEdit::SetSelText(const AnsiString& Value) {
+  PaintLockScope lock(this);
   BeginUndoBlock();
   try {
     TBufferCoord startOfBlock = BlockBegin();
@@ -714,19 +729,9 @@ void TCustomSrcEdit::CopyToClipboard() {
 
 void TCustomSrcEdit::CutToClipboard() {
   if (ReadOnly() || !SelAvail()) return;
-  AnsiString text = SelText();
-  AnsiString recorded = UndoText();
-  SetClipboardText(text);
-  // Recorded first, so that the deletion can widen its own record by what trimming takes.
-  fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, recorded, fSelectionMode);
-  LockUndo();
-  try {
-    SetSelText(AnsiString());
-  } catch (...) {
-    UnlockUndo();
-    throw;
-  }
-  UnlockUndo();
+  SetClipboardText(SelText());
+  // The deletion is recorded as one block with the selection's raw ends and its text.
+  SetSelText(AnsiString());
 }
 
 bool TCustomSrcEdit::CanPaste() const {
@@ -739,6 +744,9 @@ void TCustomSrcEdit::PasteFromClipboard() {
   if (ReadOnly()) return;
   DoOnPaintTransient(ttBefore);
   TClipboard* cb = Clipboard();
+  // One paint lock over the whole paste, so that what trimming takes is recorded after all of
+  // the paste's own records.
+  PaintLockScope lock(this);
   BeginUndoBlock();
   bool bracketPushed = false;
   try {
@@ -799,6 +807,8 @@ void TCustomSrcEdit::PasteFromClipboard() {
     EndUndoBlock();
     throw;
   }
+  // What trimming took belongs inside the bracket, with the rest of the paste.
+  FlushTrimmed();
   if (bracketPushed) fUndoList->AddChange(rcPasteEnd, BlockBegin(), BlockEnd(), AnsiString(), smNormal);
   EndUndoBlock();
   if (fOptions.Contains(eoHideShowScrollbars)) {
@@ -867,6 +877,7 @@ void TCustomSrcEdit::WalkChange(TSrcEditUndoList* From, TSrcEditUndoList* To, bo
 
 void TCustomSrcEdit::Undo() {
   if (ReadOnly()) return;
+  FlushTrimmed();
   MoveGroupBreak(fUndoList.get(), fRedoList.get());
   WalkChange(fUndoList.get(), fRedoList.get(), true);
   UpdateModifiedStatus();
@@ -874,6 +885,7 @@ void TCustomSrcEdit::Undo() {
 
 void TCustomSrcEdit::Redo() {
   if (ReadOnly()) return;
+  FlushTrimmed();
   if (!fRedoList->PeekItem()) return;
   WalkChange(fRedoList.get(), fUndoList.get(), false);
   // A group break left on top goes back with the change before it; pushing it onto the undo
@@ -895,9 +907,9 @@ namespace {
 // it was, blanks at line ends included; redoing replays the change as it was made, trimming
 // included.
 struct UndoStepScope {
-  UndoStepScope(TSrcSelectionMode& mode, TSrcEditorOptions& options, TSrcSelectionMode recordMode, bool undoing)
+  UndoStepScope(TSrcSelectionMode& mode, TSrcEditorOptions& options, TSrcSelectionMode recordMode)
       : mode_(mode), options_(options), savedMode_(mode), forced_(!options.Contains(eoScrollPastEol)),
-        untrimmed_(undoing && options.Contains(eoTrimTrailingSpaces)) {
+        untrimmed_(options.Contains(eoTrimTrailingSpaces)) {
     mode_ = recordMode;
     if (forced_) options_.Include(eoScrollPastEol);
     if (untrimmed_) options_.Exclude(eoTrimTrailingSpaces);
@@ -928,7 +940,7 @@ void TCustomSrcEdit::PadLineTo(const TBufferCoord& P) {
 void TCustomSrcEdit::UndoItem() {
   std::unique_ptr<TSrcEditUndoItem> item(fUndoList->PopItem());
   if (!item) return;
-  UndoStepScope scope(fSelectionMode, fOptions, item->fChangeSelMode, true);
+  UndoStepScope scope(fSelectionMode, fOptions, item->fChangeSelMode);
   PaintLockScope lock(this);
   const TBufferCoord start = item->fChangeStartPos, end = item->fChangeEndPos;
   const TSrcSelectionMode mode = item->fChangeSelMode;
@@ -1039,7 +1051,7 @@ void TCustomSrcEdit::UndoItem() {
 void TCustomSrcEdit::RedoItem() {
   std::unique_ptr<TSrcEditUndoItem> item(fRedoList->PopItem());
   if (!item) return;
-  UndoStepScope scope(fSelectionMode, fOptions, item->fChangeSelMode, false);
+  UndoStepScope scope(fSelectionMode, fOptions, item->fChangeSelMode);
   struct RedoFlag {
     TCustomSrcEdit* e;
     explicit RedoFlag(TCustomSrcEdit* ed) : e(ed) { e->IncludeState(sfRedoRunning); }
