@@ -391,7 +391,8 @@ void TCustomSrcEdit::NoteTrimmed(const TBufferCoord& At, const AnsiString& Text)
 // the blanks (the next record pushed, or the edit's last one when the edit ends without
 // another), under the same change number, one deletion record per piece: undo first gives
 // the taken blanks back, then undoes the change on the text exactly as the change left it;
-// redo deletes them again after the change.
+// redo deletes them again after the change. So an edit that stores a line pushes its records
+// before the store, or exactly one record describing the store after it.
 void TCustomSrcEdit::FlushTrimmed() {
   if (fTrimmed.empty() || fFlushingTrimmed) return;
   std::vector<TTrimmedTail> pieces;
