@@ -331,40 +331,6 @@ AnsiString TCustomSrcEdit::WordAtCursor() {
   return r;
 }
 
-TSysCharSet TCustomSrcEdit::WordIdentChars() const {
-  TSysCharSet ident;
-  if (fHighlighter) {
-    ident = fHighlighter->GetIdentChars();
-    for (int c = 0; c < 256; ++c)
-      if (fHighlighter->WordBreakChars.Contains(static_cast<unsigned char>(c))) ident.Remove(static_cast<unsigned char>(c));
-  } else {
-    ident = TSysCharSet::Range('0', '9');
-    ident.AddRange('A', 'Z').Add('_').AddRange('a', 'z').AddRange(192, 214).AddRange(216, 246).AddRange(248, 255);
-  }
-  return ident;
-}
-
-TBufferCoord TCustomSrcEdit::WordStartEx(const TBufferCoord& XY) {
-  if (XY.Line < 1 || XY.Line > fLines->Count()) return XY;
-  const AnsiString& s = fLines->Record(XY.Line - 1).fString;
-  TSysCharSet ident = WordIdentChars();
-  int x = std::min(XY.Char, static_cast<int>(s.size()) + 1);
-  if (x > 1 && ident.Contains(s[static_cast<size_t>(x - 2)])) {
-    while (x > 1 && ident.Contains(s[static_cast<size_t>(x - 2)])) --x;
-  }
-  return BufferCoord(x, XY.Line);
-}
-
-TBufferCoord TCustomSrcEdit::WordEndEx(const TBufferCoord& XY) {
-  if (XY.Line < 1 || XY.Line > fLines->Count()) return XY;
-  const AnsiString& s = fLines->Record(XY.Line - 1).fString;
-  TSysCharSet ident = WordIdentChars();
-  int x = std::max(XY.Char, 1);
-  int len = static_cast<int>(s.size());
-  while (x <= len && ident.Contains(s[static_cast<size_t>(x - 1)])) ++x;
-  return BufferCoord(x, XY.Line);
-}
-
 // ---------------------------------------------------------------------------- replacing text
 
 void TCustomSrcEdit::StoreLineTrimmed(int Index, const AnsiString& S) {
