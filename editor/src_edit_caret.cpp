@@ -389,17 +389,29 @@ void TCustomSrcEdit::RemoveTabBack() {
     x = blanksOnly(x);
   }
   if (x == fCaretX) return;
+  if (x > len) {
+    // Beyond the line end there is nothing to take back: only the caret moves.
+    PaintLockScope lock(this);
+    bool forced = !fOptions.Contains(eoScrollPastEol);
+    if (forced) fOptions.Include(eoScrollPastEol);
+    InternalSetCaretXY(BufferCoord(x, fCaretY));
+    if (forced) fOptions.Exclude(eoScrollPastEol);
+    fBlockBegin = fBlockEnd = CaretXY();
+    return;
+  }
   TBufferCoord caret = CaretXY();
   TSrcSelectionMode mode = fSelectionMode;
   fSelectionMode = smNormal;
   try {
     BeginUndoBlock();
     try {
+      TBufferCoord delEnd{std::min(caret.Char, len + 1), caret.Line};
       fBlockBegin = BufferCoord(x, fCaretY);
-      fBlockEnd = caret;
+      fBlockEnd = delEnd;
       AnsiString removed = UndoText();
       ReplaceSelection(smNormal, AnsiString(), false);
-      if (!removed.empty()) fUndoList->AddChange(rcDeleteBackward, BufferCoord(x, caret.Line), caret, removed, smNormal);
+      if (!removed.empty())
+        fUndoList->AddChange(rcDeleteBackward, BufferCoord(x, caret.Line), delEnd, removed, smNormal);
       bool forced = !fOptions.Contains(eoScrollPastEol);
       if (forced) fOptions.Include(eoScrollPastEol);
       InternalSetCaretXY(BufferCoord(x, caret.Line));

@@ -433,6 +433,9 @@ int TCustomSrcEdit::InsertTextNormal(const AnsiString& Value) {
 
 int TCustomSrcEdit::InsertTextLine(const AnsiString& Value) {
   std::vector<AnsiString> pieces = SplitLines(Value);
+  // An empty text holds one empty line: the lines go in before it, so that the caret after
+  // them stands on a line that exists.
+  if (fLines->Count() == 0) fLines->Add(AnsiString());
   fCaretX = 1;
   int complete = static_cast<int>(pieces.size()) - 1;
   bool trim = fOptions.Contains(eoTrimTrailingSpaces);
@@ -530,6 +533,8 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
       bool atStart = fCaretX == 1;
       int added = 0;
       fCaretY = std::max(fCaretY, 1);
+      // An empty text gets its line first, so that the padding below is recorded with it.
+      if (Mode == smNormal && AddToUndo && fLines->Count() == 0) fLines->Add(AnsiString());
       if (Mode == smNormal && AddToUndo && fCaretY >= 1 && fCaretY <= fLines->Count()) {
         // Blanks that bring the line out to a caret beyond its end are recorded, so that
         // undo takes them back with the text.
