@@ -93,7 +93,7 @@ void CheckLimits(TCustomSrcEdit* e, const std::string& what) {
 }
 
 void RunRandom(TCustomSrcEdit* e, const RunConfig& cfg) {
-  std::mt19937 rng(cfg.seed);
+  std::mt19937 rng(cfg.seed + (getenv("VT_SEED_SHIFT") ? unsigned(atoi(getenv("VT_SEED_SHIFT"))) : 0u));
   e->SetOptions(cfg.options);
   e->SetTabWidth(cfg.tabWidth);
   e->SetMaxUndo(1000000);
