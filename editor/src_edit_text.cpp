@@ -225,6 +225,18 @@ void TCustomSrcEdit::PlaceCaretAndSelection(const TBufferCoord& Caret, const TBu
 void TCustomSrcEdit::SetSelectionMode(TSrcSelectionMode Value) {
   if (fSelectionMode == Value) return;
   fSelectionMode = Value;
+  if (Value == smNormal) {
+    // A normal selection ends within its lines; the ends a column or line selection had
+    // beyond a line end come back to it, so that deleting never pads a line unrecorded.
+    auto clamp = [this](TBufferCoord& p) {
+      if (p.Line >= 1 && p.Line <= fLines->Count())
+        p.Char = std::min(p.Char, static_cast<int>(fLines->Record(p.Line - 1).fString.size()) + 1);
+      else if (fLines->Count() == 0)
+        p.Char = 1;
+    };
+    clamp(fBlockBegin);
+    clamp(fBlockEnd);
+  }
   if (SelAvail()) InvalidateSelection();
   StatusChanged(scSelection);
 }
