@@ -536,10 +536,11 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
       TBufferCoord b = BlockBegin();
       // A column block starts at its smaller character index, whichever end holds it.
       if (fSelectionMode == smColumn) b.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
-      // With text to put in, the lines are trimmed once it is there: trimming in between would
+      // With text to put in, the line is trimmed once it is there: trimming in between would
       // take the blanks and tabs before the block, and the insertion would pad them back as
       // blanks.
-      bool holdTrim = !Value.empty() && fOptions.Contains(eoTrimTrailingSpaces);
+      bool holdTrim = !Value.empty() && fOptions.Contains(eoTrimTrailingSpaces) && fSelectionMode == smNormal &&
+                      Mode == smNormal;
       if (holdTrim) fOptions.Exclude(eoTrimTrailingSpaces);
       try {
         DeleteSelectionText();
