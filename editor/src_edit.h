@@ -324,8 +324,8 @@ public:
   TSysCharSet WordIdentChars() const;
   virtual TBufferCoord WordStartEx(const TBufferCoord& XY);
   virtual TBufferCoord WordEndEx(const TBufferCoord& XY);
-  TBufferCoord WordStart() { return WordStartEx(CaretXY()); }
-  TBufferCoord WordEnd() { return WordEndEx(CaretXY()); }
+  virtual TBufferCoord WordStart() { return WordStartEx(CaretXY()); }
+  virtual TBufferCoord WordEnd() { return WordEndEx(CaretXY()); }
   // Selects the word at P (the caret goes to its end) and reports the selection change.
   void SelectWordAt(const TBufferCoord& P);
 

@@ -910,6 +910,16 @@ void TCustomSrcEdit::UndoItem() {
   std::unique_ptr<TSrcEditUndoItem> item(fUndoList->PopItem());
   if (!item) return;
   UndoStepScope scope(fSelectionMode, fOptions, item->fChangeSelMode);
+  // Undo puts back lines as they were; trimming a line between two of its steps would take
+  // the tabs before a change, which the next step could only pad back as blanks.
+  struct HoldTrim {
+    TSrcEditorOptions& o;
+    bool held;
+    ~HoldTrim() {
+      if (held) o.Include(eoTrimTrailingSpaces);
+    }
+  } holdTrim{fOptions, fOptions.Contains(eoTrimTrailingSpaces)};
+  if (holdTrim.held) fOptions.Exclude(eoTrimTrailingSpaces);
   PaintLockScope lock(this);
   const TBufferCoord start = item->fChangeStartPos, end = item->fChangeEndPos;
   const TSrcSelectionMode mode = item->fChangeSelMode;
@@ -1050,7 +1060,20 @@ void TCustomSrcEdit::RedoItem() {
       if (mode == smNormal) PadLineTo(MinPoint(start, end));
       PlaceCaretAndSelection(start, start, end);
       fUndoList->AddChange(reason, start, end, UndoText(), mode);
-      ReplaceSelection(mode, AnsiString(), false);
+      // A deletion that text replaced in the same step leaves the trimming to the insertion,
+      // as the change itself did.
+      TSrcEditUndoItem* next = fRedoList->PeekItem();
+      bool holdTrim = mode == smNormal && fOptions.Contains(eoTrimTrailingSpaces) && next &&
+                      next->fChangeNumber == item->fChangeNumber && next->fChangeSelMode == smNormal &&
+                      (next->fChangeReason == rcInsert || next->fChangeReason == rcPaste);
+      if (holdTrim) fOptions.Exclude(eoTrimTrailingSpaces);
+      try {
+        ReplaceSelection(mode, AnsiString(), false);
+      } catch (...) {
+        if (holdTrim) fOptions.Include(eoTrimTrailingSpaces);
+        throw;
+      }
+      if (holdTrim) fOptions.Include(eoTrimTrailingSpaces);
       // The caret stays where the deletion left it, at the earlier end, as after the
       // original change (the raw start of a backward selection lies after its end).
       if (mode != smColumn) InternalSetCaretXY(MinPoint(start, end));

@@ -1,6 +1,9 @@
 // Scripted runs of a few hundred random editor commands over every command of the executor:
 // after each one the caret and the selection stay inside the text; taking every change back
 // restores the original text byte for byte, and redoing them all gives the final text again.
+// For hunting faults: VT_DEEP_CHECK=1 undoes and redoes everything after every command,
+// VT_TRACE=1 prints each command with the text after it, VT_SEED_SHIFT=n runs other seeds,
+// VT_TABS=1 keeps the tabs of the text in the trimming runs.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -99,7 +102,7 @@ void RunRandom(TCustomSrcEdit* e, const RunConfig& cfg) {
   e->SetTabWidth(cfg.tabWidth);
   e->SetMaxUndo(1000000);
   AnsiString text = kOriginal;
-  if (cfg.options.Contains(eoTrimTrailingSpaces)) {
+  if (cfg.options.Contains(eoTrimTrailingSpaces) && !getenv("VT_TABS")) {
     // Undo through a trimmed line pads it with blanks where tabs stood: these runs keep to
     // blanks.
     for (char& c : text)

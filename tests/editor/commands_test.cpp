@@ -675,3 +675,47 @@ TEST(SrcEditCommands, UserCommandsOnlyReachTheirEventAndHelpGetsTheWord) {
   EXPECT_EQ(log.help, "words");
   EXPECT_EQ(log.seen, (std::vector<int>{-(ecUserFirst + 5), ecUserFirst + 5, ecContextHelp}));
 }
+
+TEST(SrcEditCommands, ReplacedLastWordKeepsTheTabBeforeIt) {
+  auto e = MakeEdit("a\tword", TSrcEditorOptions::FromBits(SRCEDIT_DEFAULT_OPTIONS));
+  e->PlaceCaretAndSelection(BufferCoord(7, 1), BufferCoord(3, 1), BufferCoord(7, 1));
+  Cmd(e.get(), ecChar, 'x');
+  EXPECT_EQ(e->Lines()->Get(0), "a\tx");
+  // The case commands replace the word the same way.
+  Cmd(e.get(), ecUpperCase);
+  EXPECT_EQ(e->Lines()->Get(0), "a\tX");
+  UndoAll(e.get());
+  EXPECT_EQ(e->Lines()->Get(0), "a\tword");
+}
+
+TEST(SrcEditCommands, EmptyTextTakesPaddingAndLinesBackOnUndo) {
+  auto e = MakeEdit("", Opts({eoScrollPastEol}));
+  Cmd(e.get(), ecClearAll);
+  ASSERT_EQ(e->Lines()->Count(), 0);
+  e->SetCaretXY(BufferCoord(6, 1));
+  e->SetSelText("ab\r\ncd");
+  EXPECT_EQ(e->Text(), "     ab\r\ncd");
+  UndoAll(e.get());
+  EXPECT_EQ(e->Text(), "");
+  // Lines pasted in line mode into an empty text.
+  Cmd(e.get(), ecClearAll);
+  e->SetSelectionMode(smLine);
+  e->SetCaretXY(BufferCoord(9, 1));
+  e->SetSelText("one\r\ntwo\r\n");
+  EXPECT_EQ(e->Lines()->Get(0), "one");
+  EXPECT_EQ(e->Lines()->Get(1), "two");
+  UndoAll(e.get());
+  EXPECT_EQ(e->Text(), "");
+}
+
+TEST(SrcEditCommands, NormalModeBringsBlockEndsBackIntoTheirLines) {
+  auto e = MakeEdit("ab\r\ncd", Opts({eoScrollPastEol}));
+  Cmd(e.get(), ecColumnSelect);
+  e->PlaceCaretAndSelection(BufferCoord(9, 1), BufferCoord(12, 1), BufferCoord(9, 1));
+  Cmd(e.get(), ecNormalSelect);
+  EXPECT_EQ(e->RawBlockBegin(), BufferCoord(3, 1));
+  EXPECT_EQ(e->RawBlockEnd(), BufferCoord(3, 1));
+  Cmd(e.get(), ecDeleteChar);  // joins the lines at the caret beyond the end, recorded
+  UndoAll(e.get());
+  EXPECT_EQ(e->Text(), "ab\r\ncd");
+}
