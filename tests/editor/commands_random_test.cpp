@@ -2,7 +2,7 @@
 // after each one the caret and the selection stay inside the text; taking every change back
 // restores the original text byte for byte, and redoing them all gives the final text again.
 // For hunting faults: VT_DEEP_CHECK=1 undoes and redoes everything after every command,
-// VT_TRACE=1 prints each command with the text after it, VT_SEED_SHIFT=n runs other seeds,
+// the report lists what ran since the text was last cleared, VT_SEED_SHIFT=n runs other seeds,
 // VT_TABS=1 keeps the tabs of the text in the trimming runs.
 #include <gtest/gtest.h>
 
@@ -150,7 +150,6 @@ void RunRandom(TCustomSrcEdit* e, const RunConfig& cfg) {
       original = e->Text();  // the undo lists start again
       trail.clear();
     }
-    if (getenv("VT_TRACE")) fprintf(stderr, "%s -> %s lines %d [%s]\n", last.c_str(), Describe(0, e).c_str(), e->Lines()->Count(), e->Text().c_str());
     if (getenv("VT_DEEP_CHECK") && !e->CanRedo()) {
       AnsiString now = e->Text();
       while (e->CanUndo()) e->Undo();

@@ -109,15 +109,6 @@ TEST(SrcEditTyping, ControlCharactersAreNotTypedHighOnesAre) {
   EXPECT_EQ(e->Lines()->Get(0), "\xA0\xE9" "ab");
 }
 
-TEST(SrcEditTyping, TypedCharacterReplacesSelectionInOneStep) {
-  auto e = MakeEdit("hello world", Opts({}));
-  e->PlaceCaretAndSelection(BufferCoord(6, 1), BufferCoord(1, 1), BufferCoord(6, 1));
-  Cmd(e.get(), ecChar, 'J');
-  EXPECT_EQ(e->Lines()->Get(0), "J world");
-  e->Undo();
-  EXPECT_EQ(e->Lines()->Get(0), "hello world");
-}
-
 TEST(SrcEditIme, StringInsertedOverwrittenAndUndone) {
   auto e = MakeEdit("abcdef", Opts({eoScrollPastEol}));
   e->SetCaretXY(BufferCoord(3, 1));
@@ -646,34 +637,6 @@ TEST(SrcEditCommands, BadInputDoesNothing) {
   TBufferCoord past{500, 2};
   Cmd(e.get(), ecGotoXY, 0, &past);
   EXPECT_EQ(e->CaretXY(), BufferCoord(4, 2));
-}
-
-namespace {
-struct ProcessLog {
-  std::vector<int> seen;
-  AnsiString help;
-};
-void OnProcessed(void* data, TObject*, TSrcEditorCommand& c, char&, void*) {
-  static_cast<ProcessLog*>(data)->seen.push_back(c);
-}
-void OnUser(void* data, TObject*, TSrcEditorCommand& c, char&, void*) {
-  static_cast<ProcessLog*>(data)->seen.push_back(-c);
-}
-void OnHelp(void* data, TObject*, const AnsiString& word) { static_cast<ProcessLog*>(data)->help = word; }
-}  // namespace
-
-TEST(SrcEditCommands, UserCommandsOnlyReachTheirEventAndHelpGetsTheWord) {
-  auto e = MakeEdit("some words", Opts({}));
-  ProcessLog log;
-  e->OnCommandProcessed = TProcessCommandEvent(&OnProcessed, &log);
-  e->OnProcessUserCommand = TProcessCommandEvent(&OnUser, &log);
-  e->OnContextHelp = TContextHelpEvent(&OnHelp, &log);
-  Cmd(e.get(), ecUserFirst + 5, 'x');
-  EXPECT_EQ(e->Text(), "some words");
-  e->SetCaretXY(BufferCoord(7, 1));
-  Cmd(e.get(), ecContextHelp);
-  EXPECT_EQ(log.help, "words");
-  EXPECT_EQ(log.seen, (std::vector<int>{-(ecUserFirst + 5), ecUserFirst + 5, ecContextHelp}));
 }
 
 TEST(SrcEditCommands, ReplacedLastWordKeepsTheTabBeforeIt) {
