@@ -250,6 +250,7 @@ void TCustomSrcEdit::MoveToLineHome(bool SelectionCommand) {
 // ---------------------------------------------------------------------------- tabs
 
 void TCustomSrcEdit::InsertTab() {
+  if (ReadOnly()) return;
   if (fOptions.Contains(eoTabIndent) && (SelectionSpansLines() || SelectionIsWholeLine())) {
     bool wholeLine = SelectionIsWholeLine();
     IndentBlock();
@@ -350,6 +351,7 @@ void TCustomSrcEdit::InsertTab() {
 }
 
 void TCustomSrcEdit::RemoveTabBack() {
+  if (ReadOnly()) return;
   if (fOptions.Contains(eoTabIndent) && (SelectionSpansLines() || SelectionIsWholeLine())) {
     UnindentBlock();
     return;
@@ -432,7 +434,7 @@ void TCustomSrcEdit::RemoveTabBack() {
 // ---------------------------------------------------------------------------- block indentation
 
 void TCustomSrcEdit::IndentBlock() {
-  if (!SelAvail()) return;
+  if (ReadOnly() || !SelAvail()) return;
   TBufferCoord b = BlockBegin(), e = BlockEnd();
   int lastLine = e.Char == 1 && e.Line > b.Line ? e.Line - 1 : e.Line;
   bool spaces = fOptions.Contains(eoTabsToSpaces);
@@ -471,7 +473,7 @@ void TCustomSrcEdit::IndentBlock() {
 }
 
 void TCustomSrcEdit::UnindentBlock() {
-  if (!SelAvail()) return;
+  if (ReadOnly() || !SelAvail()) return;
   TBufferCoord b = BlockBegin(), e = BlockEnd();
   int lastLine = std::min(e.Char == 1 && e.Line > b.Line ? e.Line - 1 : e.Line, fLines->Count());
   int tw = std::max(fTabWidth, 1);
@@ -536,6 +538,7 @@ AnsiString TCustomSrcEdit::SwapCase(const AnsiString& S) {
 void TCustomSrcEdit::ChangeCase(TSrcEditorCommand Command) {
   if (Command < ecUpperCase || Command > ecToggleCaseBlock)
     throw EAssertionFailed(Format("Case change with command %d", {static_cast<int>(Command)}));
+  if (ReadOnly()) return;
   // The number between the word and the block commands has no conversion of its own.
   constexpr TSrcEditorCommand kNoConversion = ecTitleCase + 1;
   bool wordCommand = Command < ecUpperCaseBlock;
