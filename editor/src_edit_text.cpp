@@ -536,6 +536,8 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
       TBufferCoord b = BlockBegin();
       // A column block starts at its smaller character index, whichever end holds it.
       if (fSelectionMode == smColumn) b.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
+      // Whole lines go: what takes their place starts the line that follows them.
+      if (fSelectionMode == smLine) b.Char = 1;
       // With text to put in, the line is trimmed once it is there: trimming in between would
       // take the blanks and tabs before the block, and the insertion would pad them back as
       // blanks.

@@ -682,3 +682,17 @@ TEST(SrcEditCommands, NormalModeBringsBlockEndsBackIntoTheirLines) {
   UndoAll(e.get());
   EXPECT_EQ(e->Text(), "ab\r\ncd");
 }
+
+TEST(SrcEditCommands, BlockPastedOverWholeLinesStartsTheNextLine) {
+  auto e = MakeEdit("one\r\ntwo\r\nthree\r\nfour", Opts({eoScrollPastEol}));
+  e->PlaceCaretAndSelection(BufferCoord(3, 1), BufferCoord(1, 1), BufferCoord(3, 1));
+  e->CopyToClipboard();  // "on", a normal block
+  Cmd(e.get(), ecLineSelect);
+  e->PlaceCaretAndSelection(BufferCoord(2, 2), BufferCoord(4, 3), BufferCoord(2, 2));
+  Cmd(e.get(), ecPaste);
+  EXPECT_EQ(e->Text(), "one\r\nonfour");
+  UndoAll(e.get());
+  EXPECT_EQ(e->Text(), "one\r\ntwo\r\nthree\r\nfour");
+  while (e->CanRedo()) e->Redo();
+  EXPECT_EQ(e->Text(), "one\r\nonfour");
+}
