@@ -282,9 +282,20 @@ void TCustomSrcEdit::DoLineBreak(bool MoveCaret) {
         AnsiString left = line.substr(0, static_cast<size_t>(fCaretX - 1));
         AnsiString right = line.substr(static_cast<size_t>(fCaretX - 1));
         AnsiString prefix = IndentString(LeadingBlankWidth(left, true), true);
-        StoreLineTrimmed(fCaretY - 1, left);
+        // Blanks that trimming takes from the left part are removed by a record of their own
+        // after the break: undo gives them back (tabs as tabs) before it joins the lines, and
+        // a redo, which replays the break, leaves the trimming to that record.
+        AnsiString kept = fOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(left) : left;
+        if (fLines->Record(fCaretY - 1).fString != left) fLines->Put(fCaretY - 1, left);
         fLines->Insert(fCaretY, prefix + right);
         fUndoList->AddChange(rcLineBreak, caret, caret, right, smNormal);
+        if (kept.size() < left.size() && !IsRedoRunning()) {
+          fLines->Put(fCaretY - 1, kept);
+          int k = static_cast<int>(kept.size());
+          fUndoList->AddChange(rcDeleteAfterCaret, BufferCoord(k + 1, fCaretY),
+                               BufferCoord(static_cast<int>(left.size()) + 1, fCaretY), left.substr(kept.size()),
+                               smNormal);
+        }
         if (MoveCaret) InternalSetCaretXY(BufferCoord(static_cast<int>(prefix.size()) + 1, fCaretY + 1));
       }
     } catch (...) {

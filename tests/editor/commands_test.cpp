@@ -696,3 +696,17 @@ TEST(SrcEditCommands, BlockPastedOverWholeLinesStartsTheNextLine) {
   while (e->CanRedo()) e->Redo();
   EXPECT_EQ(e->Text(), "one\r\nonfour");
 }
+
+TEST(SrcEditLineBreak, TrimmedTabComesBackOnUndoAndGoesAgainOnRedo) {
+  auto e = MakeEdit("a\tb", TSrcEditorOptions::FromBits(SRCEDIT_DEFAULT_OPTIONS), 4);
+  e->SetCaretXY(BufferCoord(3, 1));
+  Cmd(e.get(), ecLineBreak);
+  EXPECT_EQ(e->Text(), "a\r\nb");
+  e->Undo();
+  EXPECT_EQ(e->Text(), "a\tb");
+  EXPECT_EQ(e->CaretXY(), BufferCoord(3, 1));
+  e->Redo();
+  EXPECT_EQ(e->Text(), "a\r\nb");
+  e->Undo();
+  EXPECT_EQ(e->Text(), "a\tb");
+}
