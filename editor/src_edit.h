@@ -325,10 +325,41 @@ public:
   TSysCharSet WordIdentChars() const;
   virtual TBufferCoord WordStartEx(const TBufferCoord& XY);
   virtual TBufferCoord WordEndEx(const TBufferCoord& XY);
-  TBufferCoord WordStart() { return WordStartEx(CaretXY()); }
-  TBufferCoord WordEnd() { return WordEndEx(CaretXY()); }
+  virtual TBufferCoord WordStart() { return WordStartEx(CaretXY()); }
+  virtual TBufferCoord WordEnd() { return WordEndEx(CaretXY()); }
   // Selects the word at P (the caret goes to its end) and reports the selection change.
   void SelectWordAt(const TBufferCoord& P);
+
+  // ---- caret motion, indentation, case change, bookmarks
+  // Word positions: identifier characters and white characters as the word commands see them.
+  void GetWordCharSets(TSysCharSet& Ident, TSysCharSet& White) const;
+  virtual TBufferCoord NextWordPosEx(const TBufferCoord& XY);
+  virtual TBufferCoord PrevWordPosEx(const TBufferCoord& XY);
+  virtual TBufferCoord NextWordPos() { return NextWordPosEx(CaretXY()); }
+  virtual TBufferCoord PrevWordPos() { return PrevWordPosEx(CaretXY()); }
+  void MoveCaretHorizontally(int DX, bool SelectionCommand);
+  void MoveCaretVertically(int DY, bool SelectionCommand);
+  void MoveCaretAndSelect(const TBufferCoord& Anchor, const TBufferCoord& Target, bool SelectionCommand);
+  void MoveToLineHome(bool SelectionCommand);
+  void InsertTab();
+  void RemoveTabBack();
+  void IndentBlock();
+  void UnindentBlock();
+  // Commands ecUpperCase..ecToggleCaseBlock; any other number throws EAssertionFailed.
+  void ChangeCase(TSrcEditorCommand Command);
+  static AnsiString SwapCase(const AnsiString& S);
+  void PutBookmark(int Number, int Char, int Line);
+  void JumpToBookmark(int Number);
+  void RemoveBookmark(int Number);
+  // The mark of bookmark Number (0..9), nil when it is not set.
+  TSrcEditMark* Bookmark(int Number) const;
+  bool GetBookMark(int Number, int& X, int& Y) const;
+  bool IsBookmark(int Number) const { return Bookmark(Number) != nullptr; }
+  // Width of the leading blanks of S (0 without eoAutoIndent); a tab counts TabWidth when
+  // CountTabs is set.
+  int LeadingBlankWidth(const AnsiString& S, bool CountTabs) const;
+  // Columns of indentation as blanks, or as tabs and blanks when UseTabs allows it.
+  AnsiString IndentString(int Columns, bool UseTabs) const;
 
   // ---- handler chains, hooked commands, focus controls
   void AddKeyDownHandler(const TKeyEvent& h) { fKbdHandler->AddKeyDownHandler(h); }
@@ -448,14 +479,21 @@ private:
   // take it unpadded, so that putting it back adds no blanks the lines never had.
   AnsiString SelTextEx(bool PadColumns) const;
   AnsiString UndoText() const { return SelTextEx(false); }
-  void MoveCaretHorz(int DX, bool SelectionCommand);
-  void MoveCaretVert(int DY, bool SelectionCommand);
-  void MoveCaretAndSelect(const TBufferCoord& ptBefore, const TBufferCoord& ptAfter, bool SelectionCommand);
+  // ---- command executor helpers
   void DoLineBreak(bool MoveCaret);
   void DoTypeChar(char AChar);
+  void DoImeStr(const char* S);
   void DoDeleteLastChar();
   void DoDeleteChar();
+  void DoDeleteRange(TSrcEditorCommand Command);
+  void DoDeleteLine();
+  void DoPageMove(TSrcEditorCommand Command, bool SelectionCommand);
+  void DoLineEnd(bool SelectionCommand);
+  void DoScrollVertically(int Delta);
+  void DoSetMarker(int Number, void* Data);
   void DeleteSelectionRecorded();
+  void DeleteInLineRecorded(int Line, const AnsiString& Orig, int From, int To, TSrcChangeReason Reason);
+  void ScrollRightAfterTyping();
   void SetClipboardText(const AnsiString& Text);
   void UndoItem();
   void MoveGroupBreak(TSrcEditUndoList* From, TSrcEditUndoList* To);

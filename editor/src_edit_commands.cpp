@@ -12,22 +12,6 @@ struct PaintLockScope {
   TCustomSrcEdit* e_;
 };
 
-int LeadingWhite(const AnsiString& S) {
-  int i = 0;
-  while (i < static_cast<int>(S.size()) && (S[static_cast<size_t>(i)] == ' ' || S[static_cast<size_t>(i)] == '\t')) ++i;
-  return i;
-}
-
-// Display width of the leading blanks, tabs counting TabWidth.
-int LeadingWidth(const AnsiString& S, int TabWidth) {
-  int w = 0;
-  for (char c : S) {
-    if (c == ' ') ++w;
-    else if (c == '\t') w += TabWidth;
-    else break;
-  }
-  return w;
-}
 }  // namespace
 
 void TCustomSrcEdit::CommandProcessor(TSrcEditorCommand Command, char AChar, void* Data) {
@@ -40,95 +24,73 @@ void TCustomSrcEdit::CommandProcessor(TSrcEditorCommand Command, char AChar, voi
   DoOnCommandProcessed(Command, AChar, Data);
 }
 
-void TCustomSrcEdit::MoveCaretAndSelect(const TBufferCoord& ptBefore, const TBufferCoord& ptAfter,
-                                        bool SelectionCommand) {
-  PaintLockScope lock(this);
-  if (SelectionCommand) {
-    if (!SelAvail()) SetBlockBegin(ptBefore);
-    InternalSetCaretXY(ptAfter);
-    SetBlockEnd(CaretXY());
-  } else {
-    InternalSetCaretXY(ptAfter);
-    SetBlockBegin(CaretXY());
+namespace {
+// Commands that change the text: a read-only editor ignores them.
+bool ChangesText(TSrcEditorCommand Command) {
+  switch (Command) {
+    case ecDeleteLastChar: case ecDeleteChar: case ecDeleteWord: case ecDeleteLastWord: case ecDeleteBOL:
+    case ecDeleteEOL: case ecDeleteLine: case ecClearAll: case ecLineBreak: case ecInsertLine: case ecChar:
+    case ecImeStr: case ecUndo: case ecRedo: case ecCut: case ecPaste: case ecBlockIndent: case ecBlockUnindent:
+    case ecTab: case ecShiftTab: case ecUpperCase: case ecLowerCase: case ecToggleCase: case ecTitleCase:
+    case ecUpperCaseBlock: case ecLowerCaseBlock: case ecToggleCaseBlock:
+      return true;
+    default:
+      return false;
   }
 }
 
-void TCustomSrcEdit::MoveCaretHorz(int DX, bool SelectionCommand) {
-  TBufferCoord before = CaretXY();
-  TBufferCoord p = before;
-  int len = static_cast<int>(LineText().size());
-  p.Char += DX;
-  if (p.Char < 1) {
-    if (p.Line > 1) {
-      --p.Line;
-      p.Char = static_cast<int>(fLines->Get(p.Line - 1).size()) + 1;
-    } else {
-      p.Char = 1;
-    }
-  } else if (!fOptions.Contains(eoScrollPastEol) && p.Char > len + 1) {
-    if (p.Line < fLines->Count()) {
-      ++p.Line;
-      p.Char = 1;
-    } else {
-      p.Char = len + 1;
-    }
-  }
-  MoveCaretAndSelect(before, p, SelectionCommand);
+int LineLength(TSrcEditStringList* Lines, int Line) {
+  if (Line < 1 || Line > Lines->Count()) return 0;
+  return static_cast<int>(Lines->Record(Line - 1).fString.size());
 }
-
-void TCustomSrcEdit::MoveCaretVert(int DY, bool SelectionCommand) {
-  TBufferCoord before = CaretXY();
-  TDisplayCoord d = DisplayXY();
-  int col = fOptions.Contains(eoKeepCaretX) ? fKeptCaretX : d.Column;
-  int row = std::clamp(d.Row + DY, 1, std::max(1, DisplayLineCount()));
-  int kept = fKeptCaretX;
-  MoveCaretAndSelect(before, DisplayToBufferPos(DisplayCoord(col, row)), SelectionCommand);
-  if (fOptions.Contains(eoKeepCaretX)) fKeptCaretX = kept;
-}
+}  // namespace
 
 void TCustomSrcEdit::ExecuteCommand(TSrcEditorCommand Command, char AChar, void* Data) {
+  if (ChangesText(Command) && ReadOnly()) return;
   PaintLockScope lock(this);
   bool sel = Command >= ecSelLeft && Command <= ecSelGotoXY;
   switch (Command) {
-    case ecLeft: case ecSelLeft: MoveCaretHorz(-1, sel); break;
-    case ecRight: case ecSelRight: MoveCaretHorz(1, sel); break;
-    case ecUp: case ecSelUp: MoveCaretVert(-1, sel); break;
-    case ecDown: case ecSelDown: MoveCaretVert(1, sel); break;
-    case ecPageUp: case ecSelPageUp:
-    case ecPageDown: case ecSelPageDown: {
-      int delta = fLinesInWindow;
-      if (fOptions.Contains(eoHalfPageScroll)) delta >>= 1;
-      if (fOptions.Contains(eoScrollByOneLess)) --delta;
-      delta = std::max(delta, 1);
-      if (Command == ecPageUp || Command == ecSelPageUp) delta = -delta;
-      SetTopLine(fTopLine + delta);
-      MoveCaretVert(delta, sel);
+    case ecLeft: case ecSelLeft: MoveCaretHorizontally(-1, sel); break;
+    case ecRight: case ecSelRight: MoveCaretHorizontally(1, sel); break;
+    case ecUp: case ecSelUp:
+      MoveCaretVertically(-1, sel);
+      if (HandleAllocated()) Update();
       break;
-    }
-    case ecLineStart: case ecSelLineStart:
-      MoveCaretAndSelect(CaretXY(), BufferCoord(1, fCaretY), sel);
+    case ecDown: case ecSelDown:
+      MoveCaretVertically(1, sel);
+      if (HandleAllocated()) Update();
       break;
-    case ecLineEnd: case ecSelLineEnd:
-      MoveCaretAndSelect(CaretXY(), BufferCoord(static_cast<int>(LineText().size()) + 1, fCaretY), sel);
+    case ecWordLeft: case ecSelWordLeft: MoveCaretAndSelect(CaretXY(), PrevWordPos(), sel); break;
+    case ecWordRight: case ecSelWordRight: MoveCaretAndSelect(CaretXY(), NextWordPos(), sel); break;
+    case ecLineStart: case ecSelLineStart: MoveToLineHome(sel); break;
+    case ecLineEnd: case ecSelLineEnd: DoLineEnd(sel); break;
+    case ecPageUp: case ecSelPageUp: case ecPageDown: case ecSelPageDown:
+    case ecPageTop: case ecSelPageTop: case ecPageBottom: case ecSelPageBottom:
+      DoPageMove(static_cast<TSrcEditorCommand>(sel ? Command - 100 : Command), sel);
       break;
-    case ecEditorTop: case ecSelEditorTop:
-      MoveCaretAndSelect(CaretXY(), BufferCoord(1, 1), sel);
-      break;
+    case ecPageLeft: case ecSelPageLeft: MoveCaretHorizontally(-fCharsInWindow, sel); break;
+    case ecPageRight: case ecSelPageRight: MoveCaretHorizontally(fCharsInWindow, sel); break;
+    case ecEditorTop: case ecSelEditorTop: MoveCaretAndSelect(CaretXY(), BufferCoord(1, 1), sel); break;
     case ecEditorBottom: case ecSelEditorBottom: {
-      TBufferCoord p{1, std::max(1, fLines->Count())};
-      if (fLines->Count() > 0) p.Char = static_cast<int>(fLines->Get(fLines->Count() - 1).size()) + 1;
-      MoveCaretAndSelect(CaretXY(), p, sel);
+      int last = std::max(1, fLines->Count());
+      MoveCaretAndSelect(CaretXY(), BufferCoord(LineLength(fLines.get(), last) + 1, last), sel);
       break;
     }
     case ecGotoXY: case ecSelGotoXY:
-      if (Data) MoveCaretAndSelect(CaretXY(), *static_cast<TBufferCoord*>(Data), sel);
+      if (Data) MoveCaretAndSelect(CaretXY(), *static_cast<const TBufferCoord*>(Data), sel);
       break;
     case ecSelectAll: SelectAll(); break;
     case ecCopy: CopyToClipboard(); break;
-    case ecCut: if (SelAvail()) CutToClipboard(); break;
-    case ecPaste: PasteFromClipboard(); break;
-    case ecUndo: Undo(); break;
-    case ecRedo: Redo(); break;
+    case ecScrollUp: DoScrollVertically(-1); break;
+    case ecScrollDown: DoScrollVertically(1); break;
+    case ecScrollLeft:
+      SetLeftChar(fLeftChar - 1);
+      if (HandleAllocated()) Update();
+      break;
+    case ecScrollRight:
+      SetLeftChar(fLeftChar + 1);
+      if (HandleAllocated()) Update();
+      break;
     case ecInsertMode: SetInsertMode(true); break;
     case ecOverwriteMode: SetInsertMode(false); break;
     case ecToggleMode: SetInsertMode(!fInserting); break;
@@ -136,15 +98,102 @@ void TCustomSrcEdit::ExecuteCommand(TSrcEditorCommand Command, char AChar, void*
     case ecColumnSelect: SetSelectionMode(smColumn); break;
     case ecLineSelect: SetSelectionMode(smLine); break;
     case ecMatchBracket: FindMatchingBracket(); break;
-    case ecClearAll: if (!ReadOnly()) ClearAll(); break;
-    case ecLineBreak: case ecInsertLine: if (!ReadOnly()) DoLineBreak(Command == ecLineBreak); break;
-    case ecChar: if (!ReadOnly()) DoTypeChar(AChar); break;
-    case ecDeleteLastChar: if (!ReadOnly()) DoDeleteLastChar(); break;
-    case ecDeleteChar: if (!ReadOnly()) DoDeleteChar(); break;
-    case ecContextHelp: if (OnContextHelp.Assigned()) OnContextHelp(this, WordAtCursor()); break;
-    default: break;
+    case ecGotoMarker0: case ecGotoMarker1: case ecGotoMarker2: case ecGotoMarker3: case ecGotoMarker4:
+    case ecGotoMarker5: case ecGotoMarker6: case ecGotoMarker7: case ecGotoMarker8: case ecGotoMarker9:
+      if (fBookMarkOpt->EnableKeys()) JumpToBookmark(Command - ecGotoMarker0);
+      break;
+    case ecSetMarker0: case ecSetMarker1: case ecSetMarker2: case ecSetMarker3: case ecSetMarker4:
+    case ecSetMarker5: case ecSetMarker6: case ecSetMarker7: case ecSetMarker8: case ecSetMarker9:
+      if (fBookMarkOpt->EnableKeys()) DoSetMarker(Command - ecSetMarker0, Data);
+      break;
+    case ecContextHelp:
+      if (OnContextHelp.Assigned()) OnContextHelp(this, WordAtCursor());
+      break;
+    case ecDeleteLastChar: DoDeleteLastChar(); break;
+    case ecDeleteChar: DoDeleteChar(); break;
+    case ecDeleteWord: case ecDeleteEOL: case ecDeleteLastWord: case ecDeleteBOL: DoDeleteRange(Command); break;
+    case ecDeleteLine: DoDeleteLine(); break;
+    case ecClearAll: ClearAll(); break;
+    case ecLineBreak: case ecInsertLine: DoLineBreak(Command == ecLineBreak); break;
+    case ecChar: DoTypeChar(AChar); break;
+    case ecImeStr: DoImeStr(static_cast<const char*>(Data)); break;
+    case ecUndo: Undo(); break;
+    case ecRedo: Redo(); break;
+    case ecCut: if (SelAvail()) CutToClipboard(); break;
+    case ecPaste: PasteFromClipboard(); break;
+    case ecBlockIndent: IndentBlock(); break;
+    case ecBlockUnindent: UnindentBlock(); break;
+    case ecTab: InsertTab(); break;
+    case ecShiftTab: RemoveTabBack(); break;
+    case ecUpperCase: case ecLowerCase: case ecToggleCase: case ecTitleCase:
+    case ecUpperCaseBlock: case ecLowerCaseBlock: case ecToggleCaseBlock:
+      ChangeCase(Command);
+      break;
+    default: break;  // ecCommentBlock, ecString, ecAutoCompletion and numbers without a meaning
   }
 }
+
+void TCustomSrcEdit::DoLineEnd(bool SelectionCommand) {
+  if (fWordWrapPlugin && fLines->Count() > 0) {
+    int row = DisplayY();
+    int col = std::min(fCharsInWindow > 0 ? fCharsInWindow : INT_MAX - 1, fWordWrapPlugin->GetRowLength(row)) + 1;
+    TBufferCoord p = DisplayToBufferPos(DisplayCoord(col, row));
+    MoveCaretAndSelect(CaretXY(), p, SelectionCommand);
+    // The end of a wrapped row is the start of the next one in the buffer: the caret stays
+    // shown on this row.
+    fCaretAtRowEnd = BufferToDisplayPos(CaretXY()).Row != row;
+    fKeptCaretX = DisplayX();
+    IncludeState(sfCaretUpdatePending);
+    return;
+  }
+  MoveCaretAndSelect(CaretXY(), BufferCoord(static_cast<int>(LineText().size()) + 1, fCaretY), SelectionCommand);
+}
+
+void TCustomSrcEdit::DoPageMove(TSrcEditorCommand Command, bool SelectionCommand) {
+  if (Command == ecPageUp || Command == ecPageDown) {
+    int delta = fLinesInWindow;
+    if (fOptions.Contains(eoHalfPageScroll)) delta >>= 1;
+    if (fOptions.Contains(eoScrollByOneLess)) --delta;
+    delta = std::max(delta, 1);
+    if (Command == ecPageUp) delta = -delta;
+    SetTopLine(fTopLine + delta);
+    MoveCaretVertically(delta, SelectionCommand);
+    if (HandleAllocated()) Update();
+    return;
+  }
+  int row = Command == ecPageTop ? fTopLine : fTopLine + std::max(fLinesInWindow, 1) - 1;
+  row = std::clamp(row, 1, std::max(1, DisplayLineCount()));
+  TBufferCoord p = DisplayToBufferPos(DisplayCoord(DisplayX(), row));
+  MoveCaretAndSelect(CaretXY(), p, SelectionCommand);
+}
+
+void TCustomSrcEdit::DoScrollVertically(int Delta) {
+  int row = DisplayY();
+  if (row < fTopLine || row >= fTopLine + std::max(fLinesInWindow, 1)) {
+    EnsureCursorPosVisible();
+  } else {
+    SetTopLine(fTopLine + Delta);
+    int bottom = fTopLine + std::max(fLinesInWindow, 1) - 1;
+    if (row > bottom)
+      MoveCaretVertically(bottom - row, false);
+    else if (row < fTopLine)
+      MoveCaretVertically(fTopLine - row, false);
+    EnsureCursorPosVisible();
+  }
+  if (HandleAllocated()) Update();
+}
+
+void TCustomSrcEdit::DoSetMarker(int Number, void* Data) {
+  TBufferCoord p = Data ? *static_cast<const TBufferCoord*>(Data) : CaretXY();
+  TSrcEditMark* m = Bookmark(Number);
+  // The key toggles a bookmark on its own line and moves it from any other line; a refused
+  // move keeps the old one.
+  if (m && m->Line() == p.Line)
+    RemoveBookmark(Number);
+  else
+    PutBookmark(Number, p.Char, p.Line);
+}
+
 
 // A selection removed by one record of its own: forward when the anchor lies before the end.
 void TCustomSrcEdit::DeleteSelectionRecorded() {
@@ -154,6 +203,28 @@ void TCustomSrcEdit::DeleteSelectionRecorded() {
   fBlockBegin = b;
   fBlockEnd = e;
   ReplaceSelection(fSelectionMode, AnsiString(), false);
+}
+
+// Removes the characters From..To-1 of a line and records it. When trimming takes trailing
+// blanks along, the record covers them too, so that undo brings back tabs as tabs.
+void TCustomSrcEdit::DeleteInLineRecorded(int Line, const AnsiString& Orig, int From, int To,
+                                          TSrcChangeReason Reason) {
+  AnsiString rest = Orig;
+  rest.erase(static_cast<size_t>(From - 1), static_cast<size_t>(To - From));
+  AnsiString stored = fOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(rest) : rest;
+  if (fLines->Record(Line - 1).fString != stored) fLines->Put(Line - 1, stored);
+  int from = From, to = To;
+  if (stored.size() < rest.size()) {
+    from = std::min(From, static_cast<int>(stored.size()) + 1);
+    to = static_cast<int>(Orig.size()) + 1;
+  }
+  fUndoList->AddChange(Reason, BufferCoord(from, Line), BufferCoord(to, Line),
+                       Orig.substr(static_cast<size_t>(from - 1), static_cast<size_t>(to - from)), smNormal);
+}
+
+void TCustomSrcEdit::ScrollRightAfterTyping() {
+  if (fCharsInWindow > 0 && DisplayX() >= fLeftChar + fCharsInWindow)
+    SetLeftChar(fLeftChar + std::min(25, fCharsInWindow - 1));
 }
 
 void TCustomSrcEdit::DoLineBreak(bool MoveCaret) {
@@ -172,56 +243,59 @@ void TCustomSrcEdit::DoLineBreak(bool MoveCaret) {
     TBufferCoord caret = CaretXY();
     AnsiString line = fLines->Get(fCaretY - 1);
     int len = static_cast<int>(line.size());
-    bool autoIndent = fOptions.Contains(eoAutoIndent);
+    int insertedAt = caret.Line + 1;
     fLines->BeginUpdate();
     try {
       if (line.empty()) {
         int indent = 0;
-        if (autoIndent)
-          for (int l = fCaretY - 1; l >= 1; --l) {
-            const AnsiString& s = fLines->Record(l - 1).fString;
-            if (!s.empty()) {
-              indent = LeadingWidth(s, fTabWidth);
-              break;
-            }
+        for (int l = fCaretY; l >= 1; --l) {
+          const AnsiString& s = fLines->Record(l - 1).fString;
+          if (!s.empty()) {
+            indent = LeadingBlankWidth(s, true);
+            break;
           }
+        }
         fLines->Insert(fCaretY - 1, AnsiString());
+        insertedAt = caret.Line;
         fUndoList->AddChange(rcLineBreak, caret, caret, AnsiString(), smNormal);
         if (MoveCaret) InternalSetCaretXY(BufferCoord(indent + 1, fCaretY + 1));
       } else if (fCaretX > len) {
-        int indent = 0;
-        const AnsiString* src = nullptr;
-        if (autoIndent)
-          for (int l = fCaretY; l >= 1; --l) {
-            const AnsiString& s = fLines->Record(l - 1).fString;
-            if (!s.empty()) {
-              indent = LeadingWhite(s);
-              src = &s;
-              break;
-            }
+        AnsiString prefix;
+        for (int l = fCaretY; l >= 1; --l) {
+          const AnsiString& s = fLines->Record(l - 1).fString;
+          if (!s.empty()) {
+            prefix = s.substr(0, static_cast<size_t>(LeadingBlankWidth(s, false)));
+            break;
           }
-        AnsiString prefix = src ? src->substr(0, static_cast<size_t>(indent)) : AnsiString();
-        fLines->Insert(fCaretY, MoveCaret ? prefix : AnsiString());
+        }
+        // The new line gets the indentation for both commands: a redo replays a line break,
+        // and must give back the same text.
+        fLines->Insert(fCaretY, prefix);
         fUndoList->AddChange(rcLineBreak, caret, caret, AnsiString(), smNormal);
         if (MoveCaret) InternalSetCaretXY(BufferCoord(static_cast<int>(prefix.size()) + 1, fCaretY + 1));
       } else if (fCaretX == 1) {
         fLines->Insert(fCaretY - 1, AnsiString());
+        insertedAt = caret.Line;
         fUndoList->AddChange(rcLineBreak, caret, caret, line, smNormal);
         if (MoveCaret) InternalSetCaretXY(BufferCoord(1, fCaretY + 1));
       } else {
         AnsiString left = line.substr(0, static_cast<size_t>(fCaretX - 1));
         AnsiString right = line.substr(static_cast<size_t>(fCaretX - 1));
-        AnsiString prefix;
-        if (autoIndent) {
-          int w = LeadingWidth(left, fTabWidth);
-          if (fOptions.Contains(eoTabsToSpaces) || w < fTabWidth)
-            prefix.assign(static_cast<size_t>(w), ' ');
-          else
-            prefix = AnsiString(static_cast<size_t>(w / fTabWidth), '\t') + AnsiString(static_cast<size_t>(w % fTabWidth), ' ');
-        }
-        StoreLineTrimmed(fCaretY - 1, left);
+        AnsiString prefix = IndentString(LeadingBlankWidth(left, true), true);
+        // Blanks that trimming takes from the left part are removed by a record of their own
+        // after the break: undo gives them back (tabs as tabs) before it joins the lines, and
+        // a redo, which replays the break, leaves the trimming to that record.
+        AnsiString kept = fOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(left) : left;
+        if (fLines->Record(fCaretY - 1).fString != left) fLines->Put(fCaretY - 1, left);
         fLines->Insert(fCaretY, prefix + right);
         fUndoList->AddChange(rcLineBreak, caret, caret, right, smNormal);
+        if (kept.size() < left.size() && !IsRedoRunning()) {
+          fLines->Put(fCaretY - 1, kept);
+          int k = static_cast<int>(kept.size());
+          fUndoList->AddChange(rcDeleteAfterCaret, BufferCoord(k + 1, fCaretY),
+                               BufferCoord(static_cast<int>(left.size()) + 1, fCaretY), left.substr(kept.size()),
+                               smNormal);
+        }
         if (MoveCaret) InternalSetCaretXY(BufferCoord(static_cast<int>(prefix.size()) + 1, fCaretY + 1));
       }
     } catch (...) {
@@ -229,7 +303,7 @@ void TCustomSrcEdit::DoLineBreak(bool MoveCaret) {
       throw;
     }
     fLines->EndUpdate();
-    DoLinesInserted(caret.Line + 1, 1);
+    DoLinesInserted(insertedAt, 1);
     fBlockBegin = fBlockEnd = CaretXY();
     EnsureCursorPosVisible();
     fKeptCaretX = DisplayX();
@@ -240,102 +314,134 @@ void TCustomSrcEdit::DoLineBreak(bool MoveCaret) {
   if (ownBlock) EndUndoBlock();
 }
 
+namespace {
+// Switches eoScrollPastEol on for the rest of a command.
+struct PastEolScope {
+  explicit PastEolScope(TSrcEditorOptions& o) : o_(o), forced_(!o.Contains(eoScrollPastEol)) {
+    if (forced_) o_.Include(eoScrollPastEol);
+  }
+  ~PastEolScope() {
+    if (forced_) o_.Exclude(eoScrollPastEol);
+  }
+  TSrcEditorOptions& o_;
+  bool forced_;
+};
+
+struct UndoBlockScope {
+  UndoBlockScope(TCustomSrcEdit* e, bool open) : e_(e), open_(open) {
+    if (open_) e_->BeginUndoBlock();
+  }
+  ~UndoBlockScope() {
+    if (open_) e_->EndUndoBlock();
+  }
+  TCustomSrcEdit* e_;
+  bool open_;
+};
+}  // namespace
+
 void TCustomSrcEdit::DoTypeChar(char AChar) {
   auto uc = static_cast<unsigned char>(AChar);
   if (uc < 32 || uc == 127) return;
   if (SelAvail()) {
-    BeginUndoBlock();
-    try {
-      fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
-      TBufferCoord start = BlockBegin();
-      if (fSelectionMode == smLine) start.Char = 1;
-      TBufferCoord e = BlockEnd();
-      fBlockBegin = BlockBegin();
-      fBlockEnd = e;
-      ReplaceSelection(fSelectionMode, AnsiString(1, AChar), true);
-      if (fSelectionMode == smLine)
-        fUndoList->AddChange(rcInsert, start, BlockEnd(), AnsiString(), smNormal);
-      else if (fSelectionMode != smColumn)
-        fUndoList->AddChange(rcInsert, start, BlockEnd(), AnsiString(), fSelectionMode);
-    } catch (...) {
-      EndUndoBlock();
-      throw;
-    }
-    EndUndoBlock();
+    SetSelText(AnsiString(1, AChar));
     return;
   }
-  bool forcedPastEol = !fOptions.Contains(eoScrollPastEol);
-  if (forcedPastEol) fOptions.Include(eoScrollPastEol);
-  struct Restore {
-    TSrcEditorOptions& o;
-    bool f;
-    ~Restore() {
-      if (f) o.Exclude(eoScrollPastEol);
-    }
-  } restore{fOptions, forcedPastEol};
+  PastEolScope pastEol(fOptions);
   if (fLines->Count() == 0) fLines->Add(AnsiString());
   if (!fWordWrapPlugin && !fOptions.Contains(eoAutoSizeMaxScrollWidth) && fInserting && fCaretX > fMaxScrollWidth)
     return;
   AnsiString line = fLines->Get(fCaretY - 1);
   int len = static_cast<int>(line.size());
-  TBufferCoord oldCaret = CaretXY();
-  int padding = 0;
-  if (fCaretX > len + 1) {
-    padding = fInserting ? fCaretX - len - 1 : fCaretX - len;
-    line.append(static_cast<size_t>(padding), ' ');
-  }
+  // A caret beyond the line end brings the line out to it first: blanks, or on an empty line
+  // the indentation as tabs and blanks.
+  AnsiString pad;
+  if (fCaretX > len + 1)
+    pad = len == 0 ? IndentString(fCaretX - 1, true) : AnsiString(static_cast<size_t>(fCaretX - 1 - len), ' ');
+  line += pad;
+  bool padded = !pad.empty();
+  int at = padded ? static_cast<int>(line.size()) + 1 : fCaretX;
+  int y = fCaretY;
   if (fInserting) {
-    line.insert(static_cast<size_t>(fCaretX - 1), 1, AChar);
-    bool block = padding > 0;
-    if (block) BeginUndoBlock();
-    try {
-      // The records go first: what trimming takes when the line is stored is recorded after
-      // them.
-      if (block)
-        fUndoList->AddChange(rcPadding, oldCaret, BufferCoord(len + 1, oldCaret.Line), AnsiString(), smNormal);
-      fUndoList->AddChange(rcInsert, oldCaret, BufferCoord(oldCaret.Char + 1, oldCaret.Line), AnsiString(), smNormal);
-      StoreLineTrimmed(fCaretY - 1, line);
-      InternalSetCaretX(fCaretX + 1);
-    } catch (...) {
-      if (block) EndUndoBlock();
-      throw;
-    }
-    if (block) EndUndoBlock();
+    line.insert(static_cast<size_t>(at - 1), 1, AChar);
+    UndoBlockScope block(this, padded);
+    // The records go before the line is stored: what trimming takes then is recorded after
+    // them.
+    if (padded) fUndoList->AddChange(rcPadding, BufferCoord(at, y), BufferCoord(len + 1, y), AnsiString(), smNormal);
+    fUndoList->AddChange(rcInsert, BufferCoord(at, y), BufferCoord(at + 1, y), AnsiString(), smNormal);
+    StoreLineTrimmed(y - 1, line);
+    int newX = at + 1;
+    // A blank typed on an empty line is trimmed with the padding: the caret stays where the
+    // user typed, in columns.
+    if (padded && len == 0 && AChar == ' ' && fOptions.Contains(eoTrimTrailingSpaces))
+      newX = ExpandedLength(pad + ' ', fTabWidth) + 1;
+    InternalSetCaretXY(BufferCoord(newX, y));
   } else {
-    // With padding the typed character takes the place of the last padding blank, which
-    // stands at the caret.
-    int at = fCaretX;
     AnsiString replaced;
-    if (padding > 0) {
+    if (!padded && at <= len) {
+      int n = IsLeadByte(line[static_cast<size_t>(at - 1)]) && at < len ? 2 : 1;
+      replaced = line.substr(static_cast<size_t>(at - 1), static_cast<size_t>(n));
       line[static_cast<size_t>(at - 1)] = AChar;
-    } else if (at <= len) {
-      replaced = line.substr(static_cast<size_t>(at - 1), 1);
-      line[static_cast<size_t>(at - 1)] = AChar;
+      if (n == 2) line[static_cast<size_t>(at)] = ' ';  // the second byte becomes a blank
     } else {
-      line += AChar;
+      line.insert(static_cast<size_t>(at - 1), 1, AChar);
     }
-    bool block = padding > 0 || !replaced.empty();
-    if (block) BeginUndoBlock();
-    try {
-      TBufferCoord from{at, fCaretY}, to{at + 1, fCaretY};
-      if (padding > 0)
-        fUndoList->AddChange(rcPadding, from, BufferCoord(len + 1, from.Line), AnsiString(), smNormal);
-      // The overwritten character is recorded as deleted and the typed one as inserted: a
-      // single insert record would be redone as an insertion that keeps the old character.
-      if (!replaced.empty())
-        fUndoList->AddChange(rcDeleteAfterCaret, from, to, replaced, smNormal);
-      fUndoList->AddChange(rcInsert, from, to, AnsiString(), smNormal);
-      StoreLineTrimmed(fCaretY - 1, line);
-      InternalSetCaretXY(to);
-    } catch (...) {
-      if (block) EndUndoBlock();
-      throw;
-    }
-    if (block) EndUndoBlock();
+    int inserted = replaced.empty() ? 1 : static_cast<int>(replaced.size());
+    UndoBlockScope block(this, padded || !replaced.empty());
+    if (padded) fUndoList->AddChange(rcPadding, BufferCoord(at, y), BufferCoord(len + 1, y), AnsiString(), smNormal);
+    // The overwritten character is recorded as deleted and the typed one as inserted: a
+    // single insert record would be redone as an insertion that keeps the old character.
+    if (!replaced.empty())
+      fUndoList->AddChange(rcDeleteAfterCaret, BufferCoord(at, y), BufferCoord(at + inserted, y), replaced, smNormal);
+    fUndoList->AddChange(rcInsert, BufferCoord(at, y), BufferCoord(at + inserted, y), AnsiString(), smNormal);
+    StoreLineTrimmed(y - 1, line);
+    InternalSetCaretXY(BufferCoord(at + 1, y));
   }
   fBlockBegin = fBlockEnd = CaretXY();
-  if (fCharsInWindow > 0 && DisplayX() >= fLeftChar + fCharsInWindow)
-    SetLeftChar(fLeftChar + std::min(25, fCharsInWindow - 1));
+  ScrollRightAfterTyping();
+}
+
+void TCustomSrcEdit::DoImeStr(const char* S) {
+  if (!S) return;
+  AnsiString str;
+  for (const char* p = S; *p; ++p)
+    if (*p != '\r' && *p != '\n') str += *p;  // a composition is one piece of a line
+  if (str.empty()) return;
+  if (SelAvail()) {
+    SetSelText(str);
+    InvalidateGutter();
+    return;
+  }
+  PastEolScope pastEol(fOptions);
+  if (fLines->Count() == 0) fLines->Add(AnsiString());
+  AnsiString line = fLines->Get(fCaretY - 1);
+  int len = static_cast<int>(line.size());
+  int at = fCaretX, y = fCaretY;
+  UndoBlockScope block(this, true);
+  if (at > len + 1) {
+    fUndoList->AddChange(rcPadding, BufferCoord(at, y), BufferCoord(len + 1, y), AnsiString(), smNormal);
+    line.append(static_cast<size_t>(at - 1 - len), ' ');
+  }
+  AnsiString replaced;
+  if (!fInserting) {
+    int n = std::min(static_cast<int>(str.size()), static_cast<int>(line.size()) - (at - 1));
+    // A double-byte character is never split: its second byte goes with the first.
+    if (n > 0 && at - 1 + n < static_cast<int>(line.size()) && ByteType(line, static_cast<size_t>(at - 1 + n)) == mbTrailByte)
+      ++n;
+    if (n > 0) {
+      replaced = line.substr(static_cast<size_t>(at - 1), static_cast<size_t>(n));
+      line.erase(static_cast<size_t>(at - 1), static_cast<size_t>(n));
+    }
+  }
+  line.insert(static_cast<size_t>(at - 1), str);
+  StoreLineTrimmed(y - 1, line);
+  int end = at + static_cast<int>(str.size());
+  InternalSetCaretXY(BufferCoord(end, y));
+  if (!replaced.empty())
+    fUndoList->AddChange(rcDeleteAfterCaret, BufferCoord(at, y), BufferCoord(at + static_cast<int>(replaced.size()), y),
+                         replaced, smNormal);
+  fUndoList->AddChange(rcInsert, BufferCoord(at, y), BufferCoord(end, y), AnsiString(), smNormal);
+  fBlockBegin = fBlockEnd = CaretXY();
+  ScrollRightAfterTyping();
 }
 
 void TCustomSrcEdit::DoDeleteLastChar() {
@@ -343,24 +449,23 @@ void TCustomSrcEdit::DoDeleteLastChar() {
     DeleteSelectionRecorded();
     return;
   }
-  if (fLines->Count() == 0) return;
+  if (fLines->Count() == 0 || fCaretY > fLines->Count()) return;
   AnsiString line = LineText();
   int len = static_cast<int>(line.size());
-  TBufferCoord oldCaret = CaretXY();
-  AnsiString removed;
+  int y = fCaretY;
   if (fCaretX > len + 1) {
+    // Beyond the line end only the caret moves back.
     int x;
     if (fOptions.Contains(eoSmartTabDelete)) {
       if (len == 0) {
         x = 1;
-        if (fOptions.Contains(eoAutoIndent))
-          for (int l = fCaretY - 1; l >= 1; --l) {
-            int w = LeadingWhite(fLines->Record(l - 1).fString);
-            if (w < fCaretX - 1) {
-              x = w + 1;
-              break;
-            }
+        for (int l = y - 1; l >= 1; --l) {
+          int w = LeadingBlankWidth(fLines->Record(l - 1).fString, false);
+          if (w < fCaretX - 1) {
+            x = w + 1;
+            break;
           }
+        }
       } else {
         x = len + 1;
       }
@@ -369,37 +474,40 @@ void TCustomSrcEdit::DoDeleteLastChar() {
     }
     InternalSetCaretX(x);
   } else if (fCaretX == 1) {
-    if (fCaretY == 1) return;
-    AnsiString prev = fLines->Get(fCaretY - 2);
+    if (y == 1) return;
+    AnsiString prev = fLines->Get(y - 2);
     // The joined line comes trimmed; what trimming takes is recorded where it stood in the
     // joined line.
     AnsiString cur = line;
     if (fOptions.Contains(eoTrimTrailingSpaces)) {
       cur = TrimTrailingSpaces(line);
       if (cur.size() < line.size())
-        NoteTrimmed(BufferCoord(static_cast<int>(prev.size() + cur.size()) + 1, fCaretY - 1), line.substr(cur.size()));
+        NoteTrimmed(BufferCoord(static_cast<int>(prev.size() + cur.size()) + 1, y - 1), line.substr(cur.size()));
     }
     fLines->BeginUpdate();
     try {
-      fLines->Put(fCaretY - 2, prev + cur);
-      fLines->Delete(fCaretY - 1);
+      fLines->Put(y - 2, prev + cur);
+      fLines->Delete(y - 1);
     } catch (...) {
       fLines->EndUpdate();
       throw;
     }
     fLines->EndUpdate();
-    DoLinesDeleted(fCaretY - 1, 1);
-    InternalSetCaretXY(BufferCoord(static_cast<int>(prev.size()) + 1, fCaretY - 1));
-    removed = "\r\n";
+    DoLinesDeleted(y - 1, 1);
+    InternalSetCaretXY(BufferCoord(static_cast<int>(prev.size()) + 1, y - 1));
+    fUndoList->AddChange(rcDeleteBeforeCaret, CaretXY(), BufferCoord(1, y), "\r\n", smNormal);
   } else {
-    int lw = LeadingWhite(line);
+    int lw = 0;
+    while (lw < len && (line[static_cast<size_t>(lw)] == ' ' || line[static_cast<size_t>(lw)] == '\t')) ++lw;
     int n = 1;
-    if (fCaretX - 1 == lw && lw > 0) {
+    if (fCaretX - 1 == lw) {
       if (fOptions.Contains(eoSmartTabDelete)) {
+        // Back to the indentation of the nearest line above that is indented less.
         int target = 0;
-        for (int l = fCaretY - 1; l >= 1; --l) {
+        for (int l = y - 1; l >= 1; --l) {
           const AnsiString& s = fLines->Record(l - 1).fString;
-          int w = LeadingWhite(s);
+          int w = 0;
+          while (w < static_cast<int>(s.size()) && (s[static_cast<size_t>(w)] == ' ' || s[static_cast<size_t>(w)] == '\t')) ++w;
           if (w < lw && !s.empty()) {
             target = w;
             break;
@@ -408,23 +516,35 @@ void TCustomSrcEdit::DoDeleteLastChar() {
         n = lw - target;
       } else {
         int col = DisplayX();
-        int b = (col - 1) % fTabWidth;
-        if (b == 0) b = fTabWidth;
+        int tw = std::max(fTabWidth, 1);
+        int b = (col - 1) % tw;
+        if (b == 0) b = tw;
         n = 0;
         while (n < b && n < lw) {
           ++n;
           if (line[static_cast<size_t>(fCaretX - 1 - n)] == '\t') break;
         }
       }
+    } else if (fCaretX >= 3 && MultiByteSupport() && ByteType(line, static_cast<size_t>(fCaretX - 2)) == mbTrailByte) {
+      n = 2;
     }
-    removed = line.substr(static_cast<size_t>(fCaretX - 1 - n), static_cast<size_t>(n));
-    line.erase(static_cast<size_t>(fCaretX - 1 - n), static_cast<size_t>(n));
-    int x = fCaretX - n;
-    StoreLineTrimmed(fCaretY - 1, line);
-    InternalSetCaretX(x);
+    int from = fCaretX - n;
+    int oldX = fCaretX;
+    AnsiString rest = line;
+    rest.erase(static_cast<size_t>(from - 1), static_cast<size_t>(n));
+    DeleteInLineRecorded(y, line, from, oldX, rcDeleteBeforeCaret);
+    int x = from;
+    const AnsiString& stored = fLines->Record(y - 1).fString;
+    if (stored.size() < rest.size() && rest.find('\t') != AnsiString::npos) {
+      // Trimming took tabs along: the caret keeps its column.
+      PastEolScope pastEol(fOptions);
+      x += CharIndexToColumn(from, fTabWidth, rest) - CharIndexToColumn(from, fTabWidth, stored);
+      InternalSetCaretX(x);
+    } else {
+      PastEolScope pastEol(fOptions);
+      InternalSetCaretX(x);
+    }
   }
-  if (!removed.empty())
-    fUndoList->AddChange(rcDeleteBeforeCaret, CaretXY(), oldCaret, removed, smNormal);
   fBlockBegin = fBlockEnd = CaretXY();
   EnsureCursorPosVisible();
 }
@@ -434,19 +554,15 @@ void TCustomSrcEdit::DoDeleteChar() {
     DeleteSelectionRecorded();
     return;
   }
-  if (fLines->Count() == 0) return;
+  if (fLines->Count() == 0 || fCaretY > fLines->Count()) return;
   AnsiString line = LineText();
   int len = static_cast<int>(line.size());
   if (fCaretX > len) {
     if (fCaretY >= fLines->Count()) return;
-    BeginUndoBlock();
-    struct EndBlock {
-      TCustomSrcEdit* e;
-      ~EndBlock() { e->EndUndoBlock(); }
-    } endBlock{this};
-    if (static_cast<int>(line.size()) < fCaretX - 1) {
+    UndoBlockScope block(this, true);
+    if (len < fCaretX - 1) {
       fUndoList->AddChange(rcPadding, CaretXY(), BufferCoord(len + 1, fCaretY), AnsiString(), smNormal);
-      line.append(static_cast<size_t>(fCaretX - 1) - line.size(), ' ');
+      line.append(static_cast<size_t>(fCaretX - 1 - len), ' ');
     }
     AnsiString next = fLines->Get(fCaretY);
     fLines->BeginUpdate();
@@ -461,10 +577,90 @@ void TCustomSrcEdit::DoDeleteChar() {
     DoLinesDeleted(fCaretY, 1);
     fUndoList->AddChange(rcDeleteAfterCaret, CaretXY(), BufferCoord(1, fCaretY + 1), "\r\n", smNormal);
   } else {
-    AnsiString removed = line.substr(static_cast<size_t>(fCaretX - 1), 1);
-    line.erase(static_cast<size_t>(fCaretX - 1), 1);
-    StoreLineTrimmed(fCaretY - 1, line);
-    fUndoList->AddChange(rcDeleteAfterCaret, CaretXY(), BufferCoord(fCaretX + 1, fCaretY), removed, smNormal);
+    int n = IsLeadByte(line[static_cast<size_t>(fCaretX - 1)]) && fCaretX < len ? 2 : 1;
+    DeleteInLineRecorded(fCaretY, line, fCaretX, fCaretX + n, rcDeleteAfterCaret);
   }
+  fBlockBegin = fBlockEnd = CaretXY();
+}
+
+void TCustomSrcEdit::DoDeleteRange(TSrcEditorCommand Command) {
+  if (fLines->Count() == 0 || fCaretY > fLines->Count()) return;
+  TBufferCoord caret = CaretXY();
+  AnsiString line = LineText();
+  int len = static_cast<int>(line.size());
+  bool forward = Command == ecDeleteWord || Command == ecDeleteEOL;
+  TBufferCoord from = caret, to = caret;
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  switch (Command) {
+    case ecDeleteWord: {
+      to = WordEnd();
+      if (caret.Char >= to.Char) {
+        if (to.Char > len) {
+          if (caret.Line < fLines->Count()) to = BufferCoord(1, caret.Line + 1);
+        } else if (!blank(line[static_cast<size_t>(to.Char - 1)])) {
+          ++to.Char;
+        }
+      }
+      const AnsiString& tl = fLines->Record(to.Line - 1).fString;
+      while (to.Char <= static_cast<int>(tl.size()) && blank(tl[static_cast<size_t>(to.Char - 1)])) ++to.Char;
+      break;
+    }
+    case ecDeleteEOL: to = BufferCoord(len + 1, caret.Line); break;
+    case ecDeleteLastWord: from = PrevWordPos(); break;
+    default: from = BufferCoord(1, caret.Line); break;
+  }
+  if (!forward) to.Char = std::min(to.Char, len + 1);
+  if (!(MinPoint(from, to) == from) || from == to) return;
+  TSrcSelectionMode mode = fSelectionMode;
+  fSelectionMode = smNormal;
+  try {
+    UndoBlockScope block(this, true);
+    if (forward && caret.Char > len + 1) {
+      // Joining the next line to a caret beyond the end: the line is brought out to it.
+      fUndoList->AddChange(rcPadding, caret, BufferCoord(len + 1, caret.Line), AnsiString(), smNormal);
+      fLines->Put(caret.Line - 1, line + AnsiString(static_cast<size_t>(caret.Char - 1 - len), ' '));
+    }
+    fBlockBegin = from;
+    fBlockEnd = to;
+    AnsiString text = UndoText();
+    ReplaceSelection(smNormal, AnsiString(), false);
+    fUndoList->AddChange(forward ? rcDeleteAfterCaret : rcDeleteBeforeCaret, from, to, text, smNormal);
+    InternalSetCaretXY(from);
+    fBlockBegin = fBlockEnd = CaretXY();
+  } catch (...) {
+    fSelectionMode = mode;
+    throw;
+  }
+  fSelectionMode = mode;
+}
+
+void TCustomSrcEdit::DoDeleteLine() {
+  int count = fLines->Count();
+  if (count == 0 || (count == 1 && fLines->Record(0).fString.empty())) return;
+  if (SelAvail()) {
+    InvalidateSelection();
+    fBlockBegin = fBlockEnd = CaretXY();
+    StatusChanged(scSelection);
+  }
+  int y = std::clamp(fCaretY, 1, count);
+  AnsiString text = fLines->Get(y - 1);
+  int len = static_cast<int>(text.size());
+  TBufferCoord start{1, y}, end{len + 1, y};
+  if (count == 1) {
+    fLines->Put(0, AnsiString());
+  } else if (y < count) {
+    text += "\r\n";
+    end = BufferCoord(1, y + 1);
+    fLines->Delete(y - 1);
+    DoLinesDeleted(y, 1);
+  } else {
+    // The last line goes with the line break before it.
+    start = BufferCoord(static_cast<int>(fLines->Record(y - 2).fString.size()) + 1, y - 1);
+    text = "\r\n" + text;
+    fLines->Delete(y - 1);
+    DoLinesDeleted(y - 1, 1);
+  }
+  fUndoList->AddChange(rcDeleteAfterCaret, start, end, text, smNormal);
+  InternalSetCaretXY(BufferCoord(1, std::min(y, fLines->Count())));
   fBlockBegin = fBlockEnd = CaretXY();
 }

@@ -225,6 +225,18 @@ void TCustomSrcEdit::PlaceCaretAndSelection(const TBufferCoord& Caret, const TBu
 void TCustomSrcEdit::SetSelectionMode(TSrcSelectionMode Value) {
   if (fSelectionMode == Value) return;
   fSelectionMode = Value;
+  if (Value == smNormal) {
+    // A normal selection ends within its lines; the ends a column or line selection had
+    // beyond a line end come back to it, so that deleting never pads a line unrecorded.
+    auto clamp = [this](TBufferCoord& p) {
+      if (p.Line >= 1 && p.Line <= fLines->Count())
+        p.Char = std::min(p.Char, static_cast<int>(fLines->Record(p.Line - 1).fString.size()) + 1);
+      else if (fLines->Count() == 0)
+        p.Char = 1;
+    };
+    clamp(fBlockBegin);
+    clamp(fBlockEnd);
+  }
   if (SelAvail()) InvalidateSelection();
   StatusChanged(scSelection);
 }
@@ -329,40 +341,6 @@ AnsiString TCustomSrcEdit::WordAtCursor() {
   fBlockEnd = oldEnd;
   fSelectionMode = oldMode;
   return r;
-}
-
-TSysCharSet TCustomSrcEdit::WordIdentChars() const {
-  TSysCharSet ident;
-  if (fHighlighter) {
-    ident = fHighlighter->GetIdentChars();
-    for (int c = 0; c < 256; ++c)
-      if (fHighlighter->WordBreakChars.Contains(static_cast<unsigned char>(c))) ident.Remove(static_cast<unsigned char>(c));
-  } else {
-    ident = TSysCharSet::Range('0', '9');
-    ident.AddRange('A', 'Z').Add('_').AddRange('a', 'z').AddRange(192, 214).AddRange(216, 246).AddRange(248, 255);
-  }
-  return ident;
-}
-
-TBufferCoord TCustomSrcEdit::WordStartEx(const TBufferCoord& XY) {
-  if (XY.Line < 1 || XY.Line > fLines->Count()) return XY;
-  const AnsiString& s = fLines->Record(XY.Line - 1).fString;
-  TSysCharSet ident = WordIdentChars();
-  int x = std::min(XY.Char, static_cast<int>(s.size()) + 1);
-  if (x > 1 && ident.Contains(s[static_cast<size_t>(x - 2)])) {
-    while (x > 1 && ident.Contains(s[static_cast<size_t>(x - 2)])) --x;
-  }
-  return BufferCoord(x, XY.Line);
-}
-
-TBufferCoord TCustomSrcEdit::WordEndEx(const TBufferCoord& XY) {
-  if (XY.Line < 1 || XY.Line > fLines->Count()) return XY;
-  const AnsiString& s = fLines->Record(XY.Line - 1).fString;
-  TSysCharSet ident = WordIdentChars();
-  int x = std::max(XY.Char, 1);
-  int len = static_cast<int>(s.size());
-  while (x <= len && ident.Contains(s[static_cast<size_t>(x - 1)])) ++x;
-  return BufferCoord(x, XY.Line);
 }
 
 // ---------------------------------------------------------------------------- replacing text
@@ -512,6 +490,9 @@ int TCustomSrcEdit::InsertTextNormal(const AnsiString& Value) {
 
 int TCustomSrcEdit::InsertTextLine(const AnsiString& Value) {
   std::vector<AnsiString> pieces = SplitLines(Value);
+  // An empty text holds one empty line: the lines go in before it, so that the caret after
+  // them stands on a line that exists.
+  if (fLines->Count() == 0) fLines->Add(AnsiString());
   fCaretX = 1;
   int complete = static_cast<int>(pieces.size()) - 1;
   bool trim = fOptions.Contains(eoTrimTrailingSpaces);
@@ -601,6 +582,8 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
       TBufferCoord b = BlockBegin();
       // A column block starts at its smaller character index, whichever end holds it.
       if (fSelectionMode == smColumn) b.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
+      // Whole lines go: what takes their place starts the line that follows them.
+      if (fSelectionMode == smLine) b.Char = 1;
       // Text that takes the selection's place goes in front of what the deletion leaves, so
       // each line is trimmed once, after the insertion: trimming between the two would take
       // the tabs and blanks before the selection and pad the gap back with blanks.
@@ -613,6 +596,8 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
       bool atStart = fCaretX == 1;
       int added = 0;
       fCaretY = std::max(fCaretY, 1);
+      // An empty text gets its line first, so that the padding below is recorded with it.
+      if (Mode == smNormal && AddToUndo && fLines->Count() == 0) fLines->Add(AnsiString());
       if (Mode == smNormal && AddToUndo && fCaretY >= 1 && fCaretY <= fLines->Count()) {
         // Blanks that bring the line out to a caret beyond its end are recorded, so that
         // undo takes them back with the text.

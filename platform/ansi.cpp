@@ -45,15 +45,15 @@ struct Tables {
     for (int c = '0'; c <= '9'; ++c) kind[c] = kDigit;
 
     // Character-type flags, a fixed choice for this code page: ASCII letters are ALPHA +
-    // HALFWIDTH, ASCII digits and the blank HALFWIDTH, other printable ASCII SYMBOL +
-    // HALFWIDTH; letters above 0x7F are ALPHA; other printable bytes above 0x7F (quotes,
-    // dashes, signs) are SYMBOL; control bytes, the no-break space, the soft hyphen and the
-    // unassigned 0x98 have no flag.
+    // HALFWIDTH, ASCII digits, the blank and the tab HALFWIDTH (the tab separates words as
+    // the blank does), other printable ASCII SYMBOL + HALFWIDTH; letters above 0x7F are
+    // ALPHA; other printable bytes above 0x7F (quotes, dashes, signs) are SYMBOL; the other
+    // control bytes, the no-break space, the soft hyphen and the unassigned 0x98 have no flag.
     for (int c = 0; c < 256; ++c) {
       uint16_t f = 0;
       if (c < 0x80) {
         if (kind[c] & kAlpha) f = C3_ALPHA | C3_HALFWIDTH;
-        else if ((kind[c] & kDigit) || c == ' ') f = C3_HALFWIDTH;
+        else if ((kind[c] & kDigit) || c == ' ' || c == '\t') f = C3_HALFWIDTH;
         else if (c > 0x20 && c < 0x7F) f = C3_SYMBOL | C3_HALFWIDTH;
       } else if (kind[c] & kAlpha) {
         f = C3_ALPHA;

@@ -202,9 +202,10 @@ TEST(SrcEditMouse, DoubleClickSelectsTheWord) {
   EXPECT_EQ(e->SelText(), "foo_bar");
   e->SelectWordAt(BufferCoord(13, 1));  // on the dot
   EXPECT_EQ(e->SelText(), "baz");
-  e->SelectWordAt(BufferCoord(1, 3));  // on the tab: the tab run and the word characters after it
-  EXPECT_EQ(e->BlockBegin(), BufferCoord(1, 3));
-  EXPECT_EQ(e->BlockEnd(), BufferCoord(3, 3));
+  e->SelectWordAt(BufferCoord(1, 3));  // on the tab, which ends words as a blank does
+  EXPECT_FALSE(e->SelAvail());
+  e->SelectWordAt(BufferCoord(3, 3));  // after the word behind the tab
+  EXPECT_EQ(e->SelText(), "x");
   e->SelectWordAt(BufferCoord(5, 4));  // Cyrillic after Latin letters
   EXPECT_EQ(e->SelText(), W1251("abcабв"));
   e->SelectWordAt(BufferCoord(2, 4));  // Latin before Cyrillic letters

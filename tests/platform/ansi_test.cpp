@@ -52,7 +52,8 @@ TEST(Ansi, CharType3Table) {
   EXPECT_EQ(CharType3(0xE0), C3_ALPHA);  // а
   EXPECT_EQ(CharType3(0xAB), C3_SYMBOL);  // «
   EXPECT_EQ(CharType3(0x98), 0);
-  EXPECT_EQ(CharType3('\t'), 0);
+  EXPECT_EQ(CharType3('\t'), C3_HALFWIDTH);
+  EXPECT_EQ(CharType3('\x01'), 0);
 }
 
 TEST(Ansi, LeadBytesAreEmptyUnlessReplaced) {
