@@ -290,7 +290,8 @@ void TCustomSrcEdit::InsertTab() {
       TBufferCoord b = BlockBegin(), e = BlockEnd();
       fBlockBegin = b;
       fBlockEnd = e;
-      ReplaceSelection(fSelectionMode, AnsiString(), false);
+      ReplaceSelection(fSelectionMode, AnsiString(), false);      // What trimming took goes on record now, before the same line changes again.
+      FlushTrimmed();
     }
     TBufferCoord start = CaretXY();
     AnsiString line = LineText();

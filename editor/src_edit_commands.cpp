@@ -237,7 +237,8 @@ void TCustomSrcEdit::DoLineBreak(bool MoveCaret) {
       TBufferCoord b = BlockBegin(), e = BlockEnd();
       fBlockBegin = b;
       fBlockEnd = e;
-      ReplaceSelection(fSelectionMode, AnsiString(), false);
+      ReplaceSelection(fSelectionMode, AnsiString(), false);      // What trimming took goes on record now, before the same line changes again.
+      FlushTrimmed();
     }
     if (fLines->Count() == 0) fLines->Add(AnsiString());
     TBufferCoord caret = CaretXY();
@@ -282,20 +283,9 @@ void TCustomSrcEdit::DoLineBreak(bool MoveCaret) {
         AnsiString left = line.substr(0, static_cast<size_t>(fCaretX - 1));
         AnsiString right = line.substr(static_cast<size_t>(fCaretX - 1));
         AnsiString prefix = IndentString(LeadingBlankWidth(left, true), true);
-        // Blanks that trimming takes from the left part are removed by a record of their own
-        // after the break: undo gives them back (tabs as tabs) before it joins the lines, and
-        // a redo, which replays the break, leaves the trimming to that record.
-        AnsiString kept = fOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(left) : left;
-        if (fLines->Record(fCaretY - 1).fString != left) fLines->Put(fCaretY - 1, left);
+        StoreLineTrimmed(fCaretY - 1, left);
         fLines->Insert(fCaretY, prefix + right);
         fUndoList->AddChange(rcLineBreak, caret, caret, right, smNormal);
-        if (kept.size() < left.size() && !IsRedoRunning()) {
-          fLines->Put(fCaretY - 1, kept);
-          int k = static_cast<int>(kept.size());
-          fUndoList->AddChange(rcDeleteAfterCaret, BufferCoord(k + 1, fCaretY),
-                               BufferCoord(static_cast<int>(left.size()) + 1, fCaretY), left.substr(kept.size()),
-                               smNormal);
-        }
         if (MoveCaret) InternalSetCaretXY(BufferCoord(static_cast<int>(prefix.size()) + 1, fCaretY + 1));
       }
     } catch (...) {
@@ -433,13 +423,14 @@ void TCustomSrcEdit::DoImeStr(const char* S) {
     }
   }
   line.insert(static_cast<size_t>(at - 1), str);
-  StoreLineTrimmed(y - 1, line);
   int end = at + static_cast<int>(str.size());
-  InternalSetCaretXY(BufferCoord(end, y));
+  // The records go before the line is stored: what trimming takes then is recorded after them.
   if (!replaced.empty())
     fUndoList->AddChange(rcDeleteAfterCaret, BufferCoord(at, y), BufferCoord(at + static_cast<int>(replaced.size()), y),
                          replaced, smNormal);
   fUndoList->AddChange(rcInsert, BufferCoord(at, y), BufferCoord(end, y), AnsiString(), smNormal);
+  StoreLineTrimmed(y - 1, line);
+  InternalSetCaretXY(BufferCoord(end, y));
   fBlockBegin = fBlockEnd = CaretXY();
   ScrollRightAfterTyping();
 }

@@ -2,8 +2,7 @@
 // after each one the caret and the selection stay inside the text; taking every change back
 // restores the original text byte for byte, and redoing them all gives the final text again.
 // For hunting faults: VT_DEEP_CHECK=1 undoes and redoes everything after every command,
-// the report lists what ran since the text was last cleared, VT_SEED_SHIFT=n runs other seeds,
-// VT_TABS=1 keeps the tabs of the text in the trimming runs.
+// the report lists what ran since the text was last cleared, VT_SEED_SHIFT=n runs other seeds.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -51,24 +50,6 @@ struct RunConfig {
   int steps;
 };
 
-// With trailing blanks trimmed on every store, blanks at line ends that an edit did not touch
-// may go; texts are compared without them then.
-AnsiString Normal(const AnsiString& text, bool trimmed) {
-  if (!trimmed) return text;
-  AnsiString r, line;
-  for (char c : text + "\n") {
-    if (c == '\r' || c == '\n') {
-      r += TCustomSrcEdit::TrimTrailingSpaces(line);
-      r += c;
-      line.clear();
-    } else {
-      line += c;
-    }
-  }
-  r.pop_back();
-  return r;
-}
-
 std::string Tail(const std::vector<std::string>& t) {
   std::string r;
   for (size_t i = t.size() > 6 ? t.size() - 6 : 0; i < t.size(); ++i) r += t[i] + "\n";
@@ -102,18 +83,11 @@ void RunRandom(TCustomSrcEdit* e, const RunConfig& cfg) {
   e->SetTabWidth(cfg.tabWidth);
   e->SetMaxUndo(1000000);
   AnsiString text = kOriginal;
-  if (cfg.options.Contains(eoTrimTrailingSpaces) && !getenv("VT_TABS")) {
-    // Undo through a trimmed line pads it with blanks where tabs stood: these runs keep to
-    // blanks.
-    for (char& c : text)
-      if (c == '\t') c = ' ';
-  }
   e->Lines()->SetText(text);
   Clipboard()->SetAsText("clip\r\n  board");
   e->ClearUndo();
   e->SetCaretXY(BufferCoord(1, 1));
   AnsiString original = e->Text();
-  const bool trimmed = cfg.options.Contains(eoTrimTrailingSpaces);
   const char typed[] = "ab Z(){}<>\"=;.,_09\xE9\xC0 ";
   const char* ime[] = {"xy", "\xEF\xF0\xE8", "a\r\nb", "", "long composition"};
   std::string last;
@@ -135,9 +109,6 @@ void RunRandom(TCustomSrcEdit* e, const RunConfig& cfg) {
       continue;
     }
     TSrcEditorCommand c = r < 5 ? kEdits[rng() % std::size(kEdits)] : kCommands[rng() % std::size(kCommands)];
-    // Trimming a line left of a column block turns its tabs into the blanks that pad it
-    // again: with trimming on, the runs stay out of column mode.
-    if (trimmed && c == ecColumnSelect) c = ecLineSelect;
     char ch = typed[rng() % (sizeof(typed) - 1)];
     TBufferCoord target = pos();
     void* data = nullptr;
@@ -153,12 +124,12 @@ void RunRandom(TCustomSrcEdit* e, const RunConfig& cfg) {
     if (getenv("VT_DEEP_CHECK") && !e->CanRedo()) {
       AnsiString now = e->Text();
       while (e->CanUndo()) e->Undo();
-      if (Normal(e->Text(), trimmed) != Normal(original, trimmed)) {
+      if (e->Text() != original) {
         ADD_FAILURE() << "deep undo after " << last << "\n" << Tail(trail) << " seed " << cfg.seed << "\nnow [" << now << "]\ngot [" << e->Text() << "]";
         return;
       }
       while (e->CanRedo()) e->Redo();
-      if (Normal(e->Text(), trimmed) != Normal(now, trimmed)) {
+      if (e->Text() != now) {
         ADD_FAILURE() << "deep redo after " << last << "\n" << Tail(trail) << " seed " << cfg.seed << "\nnow [" << now << "]\ngot [" << e->Text() << "]";
         return;
       }
@@ -173,10 +144,10 @@ void RunRandom(TCustomSrcEdit* e, const RunConfig& cfg) {
   while (e->CanUndo() && ++guard < 100000) e->Undo();
   std::string all;
   for (auto& t : trail) all += t + "\n";
-  ASSERT_EQ(Normal(e->Text(), trimmed), Normal(original, trimmed)) << "undo to the start, seed " << cfg.seed << ", last " << last << "\n" << all;
+  ASSERT_EQ(e->Text(), original) << "undo to the start, seed " << cfg.seed << ", last " << last << "\n" << all;
   guard = 0;
   while (e->CanRedo() && ++guard < 100000) e->Redo();
-  ASSERT_EQ(Normal(e->Text(), trimmed), Normal(final, trimmed)) << "redo to the end, seed " << cfg.seed;
+  ASSERT_EQ(e->Text(), final) << "redo to the end, seed " << cfg.seed;
 }
 
 TSrcEditorOptions Defaults() { return TSrcEditorOptions::FromBits(SRCEDIT_DEFAULT_OPTIONS); }
