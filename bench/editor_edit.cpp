@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/editor_document.h"
 #include "editor/src_edit.h"
 #include "highlighters/html.h"
 #include "platform/graphics.h"
@@ -14,31 +15,10 @@
 
 namespace {
 
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-AnsiString MakeLine(int i) {
-  static const char* tags[] = {"p", "div", "span", "td", "li"};
-  std::string t = tags[i % 5];
-  return "  <" + t + " class=\"c" + std::to_string(i % 7) + "\">Line " + std::to_string(i) +
-         " of the document, some text &amp; words</" + t + ">";
-}
-
-AnsiString MakeDocument(int lines) {
-  AnsiString s;
-  s.reserve(static_cast<size_t>(lines) * 64);
-  for (int i = 0; i < lines; ++i) {
-    s += MakeLine(i);
-    s += "\r\n";
-  }
-  return s;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
+using bench_doc::MakeDocument;
+using bench_doc::MakeLine;
+using bench_doc::Median;
+using bench_doc::Now;
 
 }  // namespace
 

@@ -492,6 +492,7 @@ private:
   void DoScrollVertically(int Delta);
   void DoSetMarker(int Number, void* Data);
   void DeleteSelectionRecorded();
+  void DeleteSelectionRecorded(TSrcChangeReason Reason);
   void DeleteInLineRecorded(int Line, const AnsiString& Orig, int From, int To, TSrcChangeReason Reason);
   void ScrollRightAfterTyping();
   void SetClipboardText(const AnsiString& Text);

@@ -285,14 +285,7 @@ void TCustomSrcEdit::InsertTab() {
   bool pastEolForced = !fOptions.Contains(eoScrollPastEol);
   BeginUndoBlock();
   try {
-    if (SelAvail()) {
-      fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
-      TBufferCoord b = BlockBegin(), e = BlockEnd();
-      fBlockBegin = b;
-      fBlockEnd = e;
-      ReplaceSelection(fSelectionMode, AnsiString(), false);      // What trimming took goes on record now, before the same line changes again.
-      FlushTrimmed();
-    }
+    if (SelAvail()) DeleteSelectionRecorded(rcDelete);
     TBufferCoord start = CaretXY();
     AnsiString line = LineText();
     int displayCol = BufferToDisplayPos(start).Column;

@@ -197,12 +197,18 @@ void TCustomSrcEdit::DoSetMarker(int Number, void* Data) {
 
 // A selection removed by one record of its own: forward when the anchor lies before the end.
 void TCustomSrcEdit::DeleteSelectionRecorded() {
-  TSrcChangeReason reason = MinPoint(fBlockBegin, fBlockEnd) == fBlockBegin ? rcDelete : rcDeleteBackward;
-  fUndoList->AddChange(reason, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
+  DeleteSelectionRecorded(MinPoint(fBlockBegin, fBlockEnd) == fBlockBegin ? rcDelete : rcDeleteBackward);
+}
+
+// The selection removed with one record of the given reason and its raw ends. What trimming
+// takes goes on record at once, before the edit that follows changes the same line again.
+void TCustomSrcEdit::DeleteSelectionRecorded(TSrcChangeReason Reason) {
+  fUndoList->AddChange(Reason, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
   TBufferCoord b = BlockBegin(), e = BlockEnd();
   fBlockBegin = b;
   fBlockEnd = e;
   ReplaceSelection(fSelectionMode, AnsiString(), false);
+  FlushTrimmed();
 }
 
 // Removes the characters From..To-1 of a line and records it. When trimming takes trailing
@@ -232,14 +238,7 @@ void TCustomSrcEdit::DoLineBreak(bool MoveCaret) {
   bool ownBlock = !IsRedoRunning();
   if (ownBlock) BeginUndoBlock();
   try {
-    if (SelAvail()) {
-      fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
-      TBufferCoord b = BlockBegin(), e = BlockEnd();
-      fBlockBegin = b;
-      fBlockEnd = e;
-      ReplaceSelection(fSelectionMode, AnsiString(), false);      // What trimming took goes on record now, before the same line changes again.
-      FlushTrimmed();
-    }
+    if (SelAvail()) DeleteSelectionRecorded(rcDelete);
     if (fLines->Count() == 0) fLines->Add(AnsiString());
     TBufferCoord caret = CaretXY();
     AnsiString line = fLines->Get(fCaretY - 1);
