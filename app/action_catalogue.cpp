@@ -258,9 +258,9 @@ namespace {
 
 // Fills an item tree from a list of action names: "-" is a separator, "[caption" opens a
 // submenu and "]" closes it, "name=caption" gives the item a caption of its own.
-void FillItems(TMain* form, TActionClientItem* root, std::initializer_list<const char*> spec) {
+void FillItems(TMain* form, TActionClientItem* root, std::initializer_list<const char*> layout) {
   std::vector<TActionClientItem*> stack{root};
-  for (const char* s : spec) {
+  for (const char* s : layout) {
     TActionClientItem* cur = stack.back();
     if (std::strcmp(s, "-") == 0) {
       cur->AddSeparator();
