@@ -499,6 +499,7 @@ private:
   void UndoItem();
   void MoveGroupBreak(TSrcEditUndoList* From, TSrcEditUndoList* To);
   void WalkChange(TSrcEditUndoList* From, TSrcEditUndoList* To, bool Undoing);
+  void KeepCaretInLine();
   void PadLineTo(const TBufferCoord& P);
   void RedoItem();
   // Stores a line, without its trailing blanks when trimming is on.

@@ -866,7 +866,19 @@ void TCustomSrcEdit::Undo() {
   FlushTrimmed();
   MoveGroupBreak(fUndoList.get(), fRedoList.get());
   WalkChange(fUndoList.get(), fRedoList.get(), true);
+  KeepCaretInLine();
   UpdateModifiedStatus();
+}
+
+// The steps of an undo or redo may leave the caret beyond a line end; without eoScrollPastEol
+// it goes back to the end of its line.
+void TCustomSrcEdit::KeepCaretInLine() {
+  if (fOptions.Contains(eoScrollPastEol) || fLines->Count() == 0 || fCaretY > fLines->Count()) return;
+  int end = static_cast<int>(fLines->Record(fCaretY - 1).fString.size()) + 1;
+  if (fCaretX <= end) return;
+  bool collapsed = fBlockBegin == fBlockEnd;
+  InternalSetCaretX(end);
+  if (collapsed) fBlockBegin = fBlockEnd = CaretXY();
 }
 
 void TCustomSrcEdit::Redo() {
@@ -884,6 +896,7 @@ void TCustomSrcEdit::Redo() {
     throw;
   }
   ExcludeState(sfRedoRunning);
+  KeepCaretInLine();
   UpdateModifiedStatus();
 }
 
