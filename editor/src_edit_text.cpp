@@ -375,22 +375,29 @@ void TCustomSrcEdit::FlushTrimmed() {
   if (fTrimmed.empty() || fFlushingTrimmed) return;
   std::vector<TTrimmedTail> pieces;
   pieces.swap(fTrimmed);
+  // A group break pushed since (a caret move) stays on top, above the change it follows.
+  std::unique_ptr<TSrcEditUndoItem> groupBreak;
+  if (fUndoList->PeekItem() && fUndoList->PeekItem()->fChangeReason == rcGroupBreak)
+    groupBreak.reset(fUndoList->PopItem());
   TSrcEditUndoItem* top = fUndoList->PeekItem();
-  if (!top) return;
-  fFlushingTrimmed = true;
-  uint32_t saved = fUndoList->BlockChangeNumber();
-  fUndoList->SetBlockChangeNumber(top->fChangeNumber);
-  try {
-    for (const TTrimmedTail& t : pieces)
-      fUndoList->AddChange(rcDeleteAfterCaret, t.At, BufferCoord(t.At.Char + static_cast<int>(t.Text.size()), t.At.Line),
-                           t.Text, smNormal);
-  } catch (...) {
+  if (top) {
+    fFlushingTrimmed = true;
+    uint32_t saved = fUndoList->BlockChangeNumber();
+    fUndoList->SetBlockChangeNumber(top->fChangeNumber);
+    try {
+      for (const TTrimmedTail& t : pieces)
+        fUndoList->AddChange(rcDeleteAfterCaret, t.At,
+                             BufferCoord(t.At.Char + static_cast<int>(t.Text.size()), t.At.Line), t.Text, smNormal);
+    } catch (...) {
+      fUndoList->SetBlockChangeNumber(saved);
+      fFlushingTrimmed = false;
+      if (groupBreak) fUndoList->PushItem(groupBreak.release());
+      throw;
+    }
     fUndoList->SetBlockChangeNumber(saved);
     fFlushingTrimmed = false;
-    throw;
   }
-  fUndoList->SetBlockChangeNumber(saved);
-  fFlushingTrimmed = false;
+  if (groupBreak) fUndoList->PushItem(groupBreak.release());
 }
 
 void TCustomSrcEdit::DeleteSelectionText(bool Trim) {
