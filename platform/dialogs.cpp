@@ -218,6 +218,24 @@ bool TOpenDialog::Execute() {
 
 TColorDialog::TColorDialog(TComponent* AOwner) : TComponent(AOwner) {}
 
+bool BrowseForFolder(TWinControl* Owner, const AnsiString& Title, AnsiString& Folder) {
+  TDialogRequest req;
+  req.Kind = dkBrowseFolder;
+  req.Caption = Title;
+  req.FileName = Folder;
+  if (auto a = AskHook(req)) {
+    if (a->Result != IDOK || a->FileName.empty()) return false;
+    Folder = a->FileName;
+    return true;
+  }
+  if (!DialogsCanShow()) return false;
+  QWidget* parent = Owner && Owner->HandleAllocated() ? Owner->Host()->Frame()->window() : QApplication::activeWindow();
+  QString dir = QFileDialog::getExistingDirectory(parent, QStr(Title), QStr(Folder), QFileDialog::ShowDirsOnly);
+  if (dir.isEmpty()) return false;
+  Folder = FromQStr(dir);
+  return true;
+}
+
 bool TColorDialog::Execute() {
   TDialogRequest req;
   req.Kind = dkColor;
