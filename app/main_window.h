@@ -70,6 +70,8 @@ public:
   // ---- document and settings
   const AnsiString& DocumentName() const { return docName_; }
   const AnsiString& ProgramFolder() const { return myPath_; }
+  // The settings window's restore names the program folder for the rest of the run.
+  void SetProgramFolder(const AnsiString& Folder) { myPath_ = Folder; }
   TIniFile* Settings() const { return ini_.get(); }
   // A data file of the program folder.
   AnsiString ProgramFile(const AnsiString& Name) const;
@@ -125,6 +127,7 @@ public:
   void NCopyExecute(TObject* Sender);
   void NPasteExecute(TObject* Sender);
   void Timer1Timer(TObject* Sender);
+  void SetuuupExecute(TObject* Sender);
 
   // The stored description of the editor's key bindings (differences from the default set).
   static AnsiString EditorKeystrokesDescription();

@@ -63,7 +63,8 @@ int MessageBox(TWinControl* Owner, const AnsiString& Text, const AnsiString& Cap
   }
   QMessageBox box(OwnerWidget(Owner));
   box.setWindowTitle(QStr(Caption));
-  box.setText(QStr(Text));
+  // A lone CR breaks the line, as the system's message boxes show it.
+  box.setText(QStr(Text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n')));
   switch (Flags & 0xF0) {
     case MB_ICONSTOP: box.setIcon(QMessageBox::Critical); break;
     case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;

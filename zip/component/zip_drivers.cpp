@@ -155,7 +155,7 @@ void TZipKeeper::RunAdd() {
     rec.Freshen = AddOptions.Contains(AddUpdate) ? 0 : Flag(AddOptions.Contains(AddFreshen));
     rec.ZipTime = Flag(AddOptions.Contains(AddZipTime));
     FormatAddFrom(AddFrom, rec.Date);
-    rec.ArchiveName = keep.Keep(AnsiToSystemName(zipFileName_));
+    rec.ArchiveName = keep.Keep(ResolveSystemName(zipFileName_));
     rec.TempDir = keep.KeepOrNull(AnsiToSystemName(TempDir));
     rec.ArchiveComment = keep.KeepOrNull(zipComment_);
     rec.ArchiveOnly = AddOptions.Contains(AddArchiveOnly) ? 1 : 0;
@@ -185,7 +185,7 @@ void TZipKeeper::RunAdd() {
         else s.Encrypt = 0;
         end = lt;
       }
-      s.Spec = keep.Keep(AnsiToSystemName(Trim(line.substr(std::min(start, end), end - std::min(start, end)))));
+      s.Spec = keep.Keep(ResolveSystemName(Trim(line.substr(std::min(start, end), end - std::min(start, end)))));
       s.Password = keep.KeepOrNull(AnsiToUtf8(pw));
       s.RootDir = root;
     }
