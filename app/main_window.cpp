@@ -248,6 +248,9 @@ void TMain::CreateComponents() {
   SaveDialog2->Filter = W1251("Текстовые файлы|*.txt|Все файлы|*.*");
   ColorDialog1 = new TColorDialog(this);
   ColorDialog1->SetName("ColorDialog1");
+  cpcon = new TCodePageConvertor(this);
+  cpcon->SetName("cpcon");
+  cpcon->SetOutputCodePage(cpALT);
 
   Timer1 = new TTimer(this);
   Timer1->SetName("Timer1");
