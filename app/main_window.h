@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "editor-services/autocorrect/auto_correct.h"
 #include "editor/src_edit.h"
 #include "highlighters/html.h"
 #include "platform/actions.h"
@@ -66,6 +67,7 @@ public:
   TTimer* Timer1 = nullptr;
   TPopupMenu* PopupMenu1 = nullptr;
   TPopupMenu* PopupMenu2 = nullptr;
+  TSrcAutoCorrect* SrcAutoCorrect1 = nullptr;
 
   // ---- document and settings
   const AnsiString& DocumentName() const { return docName_; }
