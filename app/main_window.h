@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/conversions/code_page_convertor.h"
+#include "editor-services/autocorrect/auto_correct.h"
 #include "editor/src_edit.h"
 #include "highlighters/html.h"
 #include "platform/actions.h"
@@ -68,6 +69,7 @@ public:
   TPopupMenu* PopupMenu1 = nullptr;
   TPopupMenu* PopupMenu2 = nullptr;
   TCodePageConvertor* cpcon = nullptr;
+  TSrcAutoCorrect* SrcAutoCorrect1 = nullptr;
 
   // ---- document and settings
   const AnsiString& DocumentName() const { return docName_; }
