@@ -2,7 +2,8 @@
 # versions from folders of their own.
 add_dependencies(${TEST_TARGET} zipdll unzdll)
 target_compile_definitions(${TEST_TARGET} PRIVATE VT_ZIP_LIB_DIR="${VT_PROGRAM_DIR}"
-                                                  VT_FAKE_LIB_DIR="${CMAKE_BINARY_DIR}/fake-zip-libs")
+                                                  VT_FAKE_LIB_DIR="${CMAKE_BINARY_DIR}/fake-zip-libs"
+                                                  VT_ZIP_TEST_DIR="${CMAKE_CURRENT_LIST_DIR}")
 target_link_libraries(${TEST_TARGET} PRIVATE zipformat)
 foreach(version 152 153 172 300 301)
   foreach(kind zipdll unzdll)

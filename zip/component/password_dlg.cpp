@@ -1,5 +1,6 @@
 #include "zip/component/password_dlg.h"
 
+#include "platform/extctrls.h"
 #include "zip/component/zip_keeper.h"
 
 TPasswordDlg::TPasswordDlg(TComponent* AOwner, unsigned Buttons) : TForm(AOwner) {
@@ -27,12 +28,16 @@ TPasswordDlg::TPasswordDlg(TComponent* AOwner, unsigned Buttons) : TForm(AOwner)
   int n = 0;
   for (auto& s : specs) n += (Buttons & s.Bit) ? 1 : 0;
   SetBounds(0, 0, n * 124 + 35, 137);
-  SetClientSize(n * 124 + 35 - 8, 137 - 30);
+  // The dialog's face behind its controls.
+  auto* face = new TPanel(this);
+  face->SetParent(this);
+  face->SetBevelOuter(bvNone);
+  face->SetAlign(alClient);
   Prompt = new TLabel(this);
-  Prompt->SetParent(this);
+  Prompt->SetParent(face);
   Prompt->SetBounds(20, 8, 297, 18);
   PwdEdit = new TEdit(this);
-  PwdEdit->SetParent(this);
+  PwdEdit->SetParent(face);
   PwdEdit->SetBounds(20, 40, n * 124 - 10, 21);
   PwdEdit->SetPasswordChar('*');
   PwdEdit->SetMaxLength(80);
@@ -40,7 +45,7 @@ TPasswordDlg::TPasswordDlg(TComponent* AOwner, unsigned Buttons) : TForm(AOwner)
   for (auto& s : specs) {
     if (!(Buttons & s.Bit)) continue;
     auto* b = new TButton(this);
-    b->SetParent(this);
+    b->SetParent(face);
     b->SetBounds(20 + 124 * index++, 72, 114, 28);
     b->SetCaption(text(s.Id, s.Caption));
     b->SetModalResult(s.Result);
