@@ -200,6 +200,17 @@ bool TSafeFileStream::OpenNewFile() {
     return false;
   }
   ::fchmod(fd, mode);
+  // Room for the whole new file, where the file system can reserve it: a disk that cannot hold
+  // the old and the new file side by side may still take the file written in place.
+  if (existed_ && expected_ > 0 && ::fallocate(fd, 0, 0, expected_) != 0 && (errno == ENOSPC || errno == EDQUOT)) {
+    if (!tempName_.empty()) ::unlink(tempName_.c_str());
+    tempName_.clear();
+    unnamed_ = false;
+    CloseFd();
+    way_ = wyNone;
+    errno = ENOSPC;
+    return false;
+  }
   return true;
 }
 
@@ -295,6 +306,7 @@ void TSafeFileStream::Commit() {
       break;
     case wyNewFile: {
       err = Fault(TSafeSaveStep::Flush);
+      if (err == 0 && ::ftruncate(fd_, static_cast<off_t>(written_)) != 0) err = errno;  // less than reserved
       if (err == 0 && ::fsync(fd_) != 0) err = errno;
       if (err == 0) err = Fault(TSafeSaveStep::Replace);
       if (err == 0 && unnamed_) {
@@ -353,7 +365,7 @@ void TSafeFileStream::Fail(int err) {
     case wyNewFile:
       if (!tempName_.empty()) ::unlink(tempName_.c_str());
       tempName_.clear();
-      if (existed_) message_ += " The file keeps its previous contents.";
+      if (existed_) message_ += ". The file keeps its previous contents.";
       break;
     case wyInPlace:
       if (!touched_ || PutBack()) {
@@ -361,9 +373,9 @@ void TSafeFileStream::Fail(int err) {
         if (!touched_) (void)::ftruncate(fd_, old_.st_size);
         ::unlink(copyName_.c_str());
         copyName_.clear();
-        message_ += touched_ ? " Its previous contents were put back." : " The file keeps its previous contents.";
+        message_ += touched_ ? ". Its previous contents were put back." : ". The file keeps its previous contents.";
       } else {
-        message_ += Format(" Its previous contents could not be put back; a copy of them is kept in \"%s\".",
+        message_ += Format(". Its previous contents could not be put back; a copy of them is kept in \"%s\".",
                            {ShownName(copyName_)});
       }
       break;
