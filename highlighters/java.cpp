@@ -77,10 +77,6 @@ constexpr TSrcCharFlags kNumberChars = [] {
   return t;
 }();
 
-// The operators that form one symbol, longest first for each first character.
-const char* const kOperators[] = {"!=",  "%=",  "&&", "&=", "*=", "++", "+=", "--", "-=", "<<=", "<<", "<=",
-                                  "==",  ">>>=", ">>>", ">>=", ">>", ">=", "^=", "|=", "||"};
-
 AnsiString LanguageName() { return TSrcJavaSrc::ClassLanguageName(); }
 TSrcHighlighterCapabilities Capabilities() { return TSrcCustomHighlighter::ClassCapabilities(); }
 TSrcCustomHighlighter* Create(TComponent* Owner) { return new TSrcJavaSrc(Owner); }
@@ -223,15 +219,33 @@ void TSrcJavaSrc::SlashProc() {
 }
 
 void TSrcJavaSrc::OperatorProc() {
+  // The longest operator that starts here: the first character, then as many of the ones that
+  // may follow it as the operator allows.
   tokenKind_ = jvSymbol;
-  const char* at = line_ + run_;
-  size_t best = 1;
-  for (const char* op : kOperators) {
-    size_t n = std::strlen(op);
-    if (n > best && op[0] == at[0] && std::strncmp(op, at, n) == 0) best = n;
+  const char c = line_[run_], n1 = line_[run_ + 1];
+  size_t len = 1;
+  switch (c) {
+    case '&': case '|': case '+': case '-':
+      if (n1 == c || n1 == '=') len = 2;
+      break;
+    case '<':
+      if (n1 == '<') len = line_[run_ + 2] == '=' ? 3 : 2;
+      else if (n1 == '=') len = 2;
+      break;
+    case '>':
+      if (n1 == '>') {
+        len = 2;
+        if (line_[run_ + 2] == '>') len = line_[run_ + 3] == '=' ? 4 : 3;
+        else if (line_[run_ + 2] == '=') len = 3;
+      } else if (n1 == '=') {
+        len = 2;
+      }
+      break;
+    default:  // ! % * / = ^
+      if (n1 == '=') len = 2;
+      break;
   }
-  if (at[0] == '/' && at[1] == '=') best = 2;
-  run_ += best;
+  run_ += len;
 }
 
 void TSrcJavaSrc::SymbolProc() {

@@ -34,14 +34,22 @@ void TSrcTokenScanner::CarriageReturnStep() {
   if (Ch(run_) == 10) ++run_;
 }
 
+namespace {
+// Blank and control characters that continue a run of blanks: #0 (inside the line only), #1 to
+// #32 but line feed and carriage return; the second table without the tab.
+constexpr TSrcCharFlags MakeBlanks(bool tab) {
+  TSrcCharFlags t{};
+  for (int c = 0; c <= 32; ++c) t[c] = c != 10 && c != 13 && (tab || c != 9);
+  return t;
+}
+constexpr TSrcCharFlags kBlanks = MakeBlanks(true), kBlanksNoTab = MakeBlanks(false);
+}  // namespace
+
 void TSrcTokenScanner::BlankStep(bool TabsJoin) {
   tokenKind_ = spaceKind_;
   ++run_;
-  for (;;) {
-    unsigned char c = Ch(run_);
-    if (c > 32 || c == 10 || c == 13 || (c == 9 && !TabsJoin) || (c == 0 && run_ >= lineLen_)) return;
-    ++run_;
-  }
+  const TSrcCharFlags& blanks = TabsJoin ? kBlanks : kBlanksNoTab;
+  while (blanks[Ch(run_)] && run_ < lineLen_) ++run_;
 }
 
 void TSrcTokenScanner::RestOfLineStep(int Kind) {
