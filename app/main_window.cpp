@@ -404,7 +404,18 @@ void TMain::CheckFileSave() {
   Abort();
 }
 
-void TMain::SaveNotes() { Memo1->Lines()->SaveToFile(ProgramFile("notes.not")); }
+void TMain::SaveNotes() {
+  try {
+    Memo1->Lines()->SaveToFile(ProgramFile("notes.not"));
+    notesFailureShown_ = false;
+  } catch (const EAbort&) {
+    throw;
+  } catch (const Exception& e) {
+    if (notesFailureShown_) return;
+    notesFailureShown_ = true;
+    Application->HandleException(this, &e);
+  }
+}
 
 void TMain::FileNewActinExecute(TObject*) {
   CheckFileSave();
@@ -564,7 +575,11 @@ void TMain::Panel2Click(TObject*) {
   if (TAction* n = FindAction("Notez")) n->SetChecked(Panel1->Visible());
 }
 
-void TMain::noteSaveExecute(TObject*) { SaveNotes(); }
+void TMain::noteSaveExecute(TObject*) {
+  // Asked for by the user: every failure is shown.
+  Memo1->Lines()->SaveToFile(ProgramFile("notes.not"));
+  notesFailureShown_ = false;
+}
 
 void TMain::XportExecute(TObject*) {
   if (SaveDialog2->Execute()) Memo1->Lines()->SaveToFile(SaveDialog2->FileName);

@@ -87,6 +87,8 @@ public:
   void opennn(const AnsiString& Name);
   void ReloadTitle();
   void CheckFileSave();
+  // Saves the notes on the way to opening, saving or closing a document: a failure is shown
+  // once (until a save succeeds again) and never stops the document's own work.
   void SaveNotes();
   void ReStyle();
   // Wraps the selection in Open and Close and moves the caret Back characters to the left.
@@ -166,6 +168,7 @@ private:
   AnsiString docName_;
   AnsiString myPath_;
   std::unique_ptr<TIniFile> ini_;
+  bool notesFailureShown_ = false;
 };
 
 extern TMain* Main;
