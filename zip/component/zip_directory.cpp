@@ -18,6 +18,21 @@ uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8)
 uint32_t Le32(const uint8_t* p) { return Le16(p) | static_cast<uint32_t>(Le16(p + 2)) << 16; }
 uint64_t Le64(const uint8_t* p) { return Le32(p) | static_cast<uint64_t>(Le32(p + 4)) << 32; }
 
+// Whether a name holds UTF-8 beyond ASCII (the form Unix hosts store their names in).
+bool IsUtf8(const std::string& s) {
+  bool high = false;
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    int n = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+    if (n < 0 || i + n >= s.size() + (n == 0 ? 1 : 0)) return false;
+    for (int k = 1; k <= n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
+    high |= n > 0;
+    i += n + 1;
+  }
+  return high;
+}
+
 bool ReadAt(int fd, int64_t pos, void* buf, size_t n) {
   return pread(fd, buf, n, static_cast<off_t>(pos)) == static_cast<ssize_t>(n);
 }
@@ -201,7 +216,7 @@ void TZipKeeper::ReadDirectory() {
         readHost_ = e->HostSystem;
         readMadeBy_ = e->VersionMadeBy;
         // Names marked as UTF-8 come in the program's code page; others by their host.
-        bool utf8 = e->Flags & 0x800;
+        bool utf8 = (e->Flags & 0x800) || (e->HostSystem == 3 && IsUtf8(name));
         e->FileName = SetSlash(utf8 ? Utf8ToAnsi(name) : ConvertOEM(name, false), PathDelim == '/');
         e->Encrypted = e->Flags & 1;
         ReadExactly(eocFile_, extra.data(), extra.size(), 10201);
