@@ -127,6 +127,10 @@ public:
   void NCopyExecute(TObject* Sender);
   void NPasteExecute(TObject* Sender);
   void Timer1Timer(TObject* Sender);
+  // Print options, preview and the view in the default browser (app/preview).
+  void FilePrintExecute(TObject* Sender);
+  void FilePreViewExecute(TObject* Sender);
+  void Action1Execute(TObject* Sender);
 
   // The stored description of the editor's key bindings (differences from the default set).
   static AnsiString EditorKeystrokesDescription();
