@@ -19,11 +19,11 @@ TTable::TTable(TComponent* AOwner)
   CustW = AddCheck(sizes, "Ширина:", 12, 50, 90);
   TTable::Width = AddEdit(sizes, 104, 50, 50, "0");
   AddUpDown(sizes, TTable::Width);
-  CustH = AddCheck(sizes, "Высота:", 196, 20, 90);
-  TTable::Height = AddEdit(sizes, 346, 20, 50, "0");
+  CustH = AddCheck(sizes, "Высота:", 186, 20, 90);
+  TTable::Height = AddEdit(sizes, 350, 20, 46, "0");
   AddUpDown(sizes, TTable::Height);
-  kletki = AddCheck(sizes, "Межклеточное расст.:", 196, 50, 148);
-  Edit1 = AddEdit(sizes, 346, 50, 50, "0");
+  kletki = AddCheck(sizes, "Межклеточное расст.:", 186, 50, 160);
+  Edit1 = AddEdit(sizes, 350, 50, 46, "0");
   AddUpDown(sizes, Edit1);
   TGroupBox* looks = AddGroup(this, "Цвета и рисунки", 12, y + 142, 416, 80);
   Color = AddCheck(looks, "Цвет фона", 12, 20, 130);
