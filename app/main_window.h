@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "editor-services/autocorrect/auto_correct.h"
+#include "editor-services/completion/completion_proposal.h"
+#include "editor-services/uri/uri_opener.h"
 #include "editor/src_edit.h"
 #include "highlighters/html.h"
 #include "platform/actions.h"
@@ -68,6 +70,9 @@ public:
   TPopupMenu* PopupMenu1 = nullptr;
   TPopupMenu* PopupMenu2 = nullptr;
   TSrcAutoCorrect* SrcAutoCorrect1 = nullptr;
+  TSrcCompletionProposal* Inns = nullptr;
+  TSrcURISrc* SrcURISrc1 = nullptr;
+  TSrcURIOpener* SrcURIOpener1 = nullptr;
 
   // ---- document and settings
   const AnsiString& DocumentName() const { return docName_; }

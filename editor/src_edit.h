@@ -599,10 +599,12 @@ public:
   // The scroll hint window shared by all editors, created on first use.
   static THintWindow* ScrollHint();
 
+  // Chooses the mouse cursor for the pointer's place again (the handlers may change it).
+  virtual void UpdateMouseCursor();
+
 protected:
   void MouseMove(TShiftState Shift, int X, int Y) override;
   void DblClick() override;
-  virtual void UpdateMouseCursor();
 
 private:
   void ScrollTimerHandler(TObject* Sender);
