@@ -79,7 +79,9 @@ private:
     int kind = utUnknown;
   };
 
-  unsigned char Ch(size_t i) const { return i < lineLen_ ? static_cast<unsigned char>(line_[i]) : 0; }
+  // The character at i (up to the line's length, where the terminating #0 stands): every scan
+  // stops at a #0, so none reads further.
+  unsigned char Ch(size_t i) const { return static_cast<unsigned char>(line_.data()[i]); }
   void NullProc();
   void LFProc();
   void CRProc();

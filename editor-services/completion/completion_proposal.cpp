@@ -158,6 +158,7 @@ void TSrcCompletionProposal::AddEditor(TCustomSrcEdit* AEditor) {
   editors_.push_back(AEditor);
   AEditor->AddKeyDownHandler(TKeyEvent(this, &TSrcCompletionProposal::EditorKeyDown));
   AEditor->AddKeyPressHandler(TKeyPressEvent(this, &TSrcCompletionProposal::EditorKeyPress));
+  AEditor->AddMouseDownHandler(TMouseEvent(this, &TSrcCompletionProposal::EditorMouseDown));
   AEditor->RegisterCommandHandler(THookedCommandEvent(this, &TSrcCompletionProposal::ProcessEditorCommand), nullptr);
 }
 
@@ -175,6 +176,7 @@ bool TSrcCompletionProposal::RemoveEditor(TCustomSrcEdit* AEditor) {
     AEditor->RemoveFreeNotification(this);
     AEditor->RemoveKeyDownHandler(TKeyEvent(this, &TSrcCompletionProposal::EditorKeyDown));
     AEditor->RemoveKeyPressHandler(TKeyPressEvent(this, &TSrcCompletionProposal::EditorKeyPress));
+    AEditor->RemoveMouseDownHandler(TMouseEvent(this, &TSrcCompletionProposal::EditorMouseDown));
     AEditor->UnregisterCommandHandler(THookedCommandEvent(this, &TSrcCompletionProposal::ProcessEditorCommand));
   }
   return true;
@@ -237,6 +239,12 @@ void TSrcCompletionProposal::EditorKeyPress(TObject* Sender, char& Key) {
   } else {
     timer_->SetEnabled(false);
   }
+}
+
+// A click in the editor makes it the window the user works in again: the open list closes, as
+// a deactivated window does.
+void TSrcCompletionProposal::EditorMouseDown(TObject* Sender, TMouseButton, TShiftState, int, int) {
+  if (ListOpenFor(Sender)) HidePopup();
 }
 
 void TSrcCompletionProposal::TimerTick(TObject*) {

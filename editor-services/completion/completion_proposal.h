@@ -129,6 +129,7 @@ protected:
 private:
   void EditorKeyDown(TObject* Sender, Word& Key, TShiftState Shift);
   void EditorKeyPress(TObject* Sender, char& Key);
+  void EditorMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void DoCodeCompletion(TObject* Sender, TShiftState Shift, char EndToken);
   void DoCancel(TObject* Sender);
   void TypeInEditor(TObject* Sender, char& Key);

@@ -127,6 +127,7 @@ void TSrcBaseCompletionProposalForm::Narrow() {
   if (Options & scoLimitToMatchedText) {
     visibleList_->BeginUpdate();
     visibleList_->Clear();
+    visibleList_->SetCapacity(itemList_->Count());
     for (int i = 0; i < itemList_->Count(); ++i)
       if (Matches(compared(i)))
         visibleList_->AddObject(itemList_->Get(i), reinterpret_cast<TObject*>(static_cast<intptr_t>(i)));
@@ -299,10 +300,43 @@ void TSrcBaseCompletionProposalForm::ListKeyPress(char& Key) {
   Invalidate();
 }
 
+namespace {
+constexpr int kSizingEdge = 4;
+}  // namespace
+
+bool TSrcBaseCompletionProposalForm::OnSizingEdge(int X, int Y) const {
+  return ShownKind == ctCode && resizeable_ && (Y >= ClientHeight() - kSizingEdge || X >= ClientWidth() - kSizingEdge);
+}
+
 void TSrcBaseCompletionProposalForm::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TCustomForm::MouseDown(Button, Shift, X, Y);
+  if (Button == mbLeft && !Shift.Contains(ssDouble) && OnSizingEdge(X, Y)) {
+    sizing_ = true;
+    sizingFrom_ = ClientToScreen(TPoint{X, Y});
+    sizingStart_ = TSize{Width(), Height()};
+    SetMouseCapture(true);
+    return;
+  }
   if (ShownKind != ctCode || RowHeight() <= 0 || Y < TitleHeight()) return;
   SetSelectedIndex((Y - TitleHeight()) / RowHeight() + scrollPos_);
+}
+
+void TSrcBaseCompletionProposalForm::MouseMove(TShiftState Shift, int X, int Y) {
+  TCustomForm::MouseMove(Shift, X, Y);
+  if (sizing_) {
+    TPoint p = ClientToScreen(TPoint{X, Y});
+    SetBounds(Left(), Top(), sizingStart_.cx + p.X - sizingFrom_.X, sizingStart_.cy + p.Y - sizingFrom_.Y);
+    Invalidate();
+    return;
+  }
+  SetShownCursor(this, OnSizingEdge(X, Y) ? crSizeNWSE : crDefault);
+}
+
+void TSrcBaseCompletionProposalForm::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TCustomForm::MouseUp(Button, Shift, X, Y);
+  if (!sizing_) return;
+  sizing_ = false;
+  SetMouseCapture(false);
 }
 
 void TSrcBaseCompletionProposalForm::DblClick() {

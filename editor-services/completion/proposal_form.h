@@ -121,6 +121,8 @@ protected:
   void CreateParams(TCreateParams& Params) override;
   void Paint(TCanvas* Canvas, const TRect& ClipRect) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void DblClick() override;
   void WndProc(TMessage& Message) override;
   void DoShow() override;
@@ -136,6 +138,9 @@ private:
   void Narrow();
   void ScrollBarMoved();
   void DeleteOrMoveBack(TSrcEditorCommand Command);
+  // The sizing edge of a resizeable list: its bottom rows of pixels and its right end (a
+  // frameless window has no frame the window manager could size).
+  bool OnSizingEdge(int X, int Y) const;
   void SendToEditor(TSrcEditorCommand Command, char AChar);
 
   TComponent* proposal_;
@@ -156,4 +161,7 @@ private:
   std::unique_ptr<TProposalColumns> columns_;
   TCustomSrcEdit* targetEditor_ = nullptr;
   bool savedAlwaysShowCaret_ = false;
+  bool sizing_ = false;
+  TPoint sizingFrom_{0, 0};
+  TSize sizingStart_{0, 0};
 };

@@ -199,6 +199,45 @@ TEST_F(Completion, TheMouseSelectsAndADoubleClickCompletes) {
   EXPECT_EQ(Line(), "tag");
 }
 
+TEST_F(Completion, AClickInTheEditorClosesTheList) {
+  Start("t", 2);
+  ASSERT_TRUE(Open());
+  SimulateMouse(editor.get(), smPress, mbLeft, 100, 50);
+  SimulateMouse(editor.get(), smRelease, mbLeft, 100, 50);
+  EXPECT_FALSE(Open());
+  EXPECT_EQ(Line(), "t");
+}
+
+TEST_F(Completion, DraggingTheEdgeResizesByWholeRowsAndTheSizeIsKept) {
+  Start("t", 2);
+  const int rows = Form()->LinesInWindow(), h = Form()->Height(), w = Form()->Width();
+  const int y = Form()->ClientHeight() - 1;
+  SimulateMouse(Form(), smPress, mbLeft, 20, y);
+  SimulateMouse(Form(), smMove, mbLeft, 20 + 30, y + 2 * Form()->RowHeight() + 3, {ssLeft});
+  SimulateMouse(Form(), smRelease, mbLeft, 20 + 30, y + 2 * Form()->RowHeight() + 3);
+  EXPECT_EQ(Form()->LinesInWindow(), rows + 2);
+  EXPECT_EQ(Form()->Height(), h + 2 * Form()->RowHeight());
+  EXPECT_EQ(Form()->Width(), w + 30);
+  Key(VK_ESCAPE);
+  EXPECT_EQ(inns->NbLinesInWindow(), rows + 2);
+  Start("t", 2);
+  EXPECT_EQ(Form()->LinesInWindow(), rows + 2);
+  EXPECT_EQ(Form()->Width(), w + 30);
+}
+
+TEST_F(Completion, AHintShowsItsItemsAndAnyCommandClosesIt) {
+  inns->SetDefaultType(ctHint);
+  Items({"first hint line", "\\style{+B}second\\style{-B} line"});
+  editor->SetCaretXY(BufferCoord(1, 1));
+  inns->ExecuteEx(editor.get());
+  ASSERT_TRUE(Open());
+  EXPECT_EQ(Form()->ShownKind, ctHint);
+  EXPECT_EQ(Form()->Height(), 2 * Form()->RowHeight() + 2 + 2 * Form()->Margin() + 2);
+  Type("x");  // typed into the editor, which closes the hint
+  EXPECT_FALSE(Open());
+  EXPECT_EQ(Line(), "x");
+}
+
 TEST_F(Completion, ThePopupOpensUnderTheCaretAndStaysOnTheScreen) {
   Start("t", 2);
   TPoint caret = editor->ClientToScreen(editor->RowColumnToPixels(editor->DisplayXY()));
