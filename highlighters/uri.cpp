@@ -196,6 +196,8 @@ bool TSrcURISrc::MailAddress() {
     }
     mailRunStart_ = run_;
     mailRunEnd_ = i;
+    mailRunValid_ = true;
+    if (!mailHasAt_) return false;  // most runs: a word with no '@' is never an address
     while (i > run_ && kEndChar.v[Ch(i - 1)]) --i;
     mailTrimmed_ = i;
     mailHasDot_ = false;
@@ -205,7 +207,6 @@ bool TSrcURISrc::MailAddress() {
         mailLastDot_ = k;
         break;
       }
-    mailRunValid_ = true;
   }
   // Every letter of one run shares its end, its last '@' and its trimmed end.
   size_t end = std::max(mailTrimmed_, run_);

@@ -165,10 +165,12 @@ void TSrcCompletionProposal::AddEditor(TCustomSrcEdit* AEditor) {
 bool TSrcCompletionProposal::RemoveEditor(TCustomSrcEdit* AEditor) {
   auto it = std::find(editors_.begin(), editors_.end(), AEditor);
   if (it == editors_.end()) return false;
-  if (AEditor == form_->TargetEditor()) {
-    if (form_->Visible()) CancelCompletion();
-    form_->SetTargetEditor(nullptr);
-  }
+  const bool target = AEditor == form_->TargetEditor();
+  // An editor being destroyed is let go of without being called (its members are gone).
+  if (target && AEditor->Destroying()) form_->ForgetTargetEditor();
+  // The list of an editor that goes away closes (its target may have been let go of already).
+  if ((target || !form_->TargetEditor()) && form_->Visible()) CancelCompletion();
+  if (target) form_->SetTargetEditor(nullptr);
   if (AEditor == editor_) editor_ = nullptr;
   editors_.erase(it);
   // An editor being destroyed takes its handler chains with it.

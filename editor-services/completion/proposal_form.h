@@ -93,6 +93,8 @@ public:
   int ParameterIndex = 0;
   TCustomSrcEdit* TargetEditor() const { return targetEditor_; }
   void SetTargetEditor(TCustomSrcEdit* Value);
+  // Drops the target without calling into it (it is being destroyed).
+  void ForgetTargetEditor() { targetEditor_ = nullptr; }
 
   // Shows the popup at its place: in ctCode as the list that receives the keys, else without
   // taking anything from the editor. HidePopup hides it.

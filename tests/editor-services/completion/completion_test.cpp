@@ -208,6 +208,15 @@ TEST_F(Completion, AClickInTheEditorClosesTheList) {
   EXPECT_EQ(Line(), "t");
 }
 
+TEST_F(Completion, AnEditorDestroyedWhileTheListIsOpenClosesIt) {
+  Start("t", 2);
+  ASSERT_TRUE(Open());
+  editor.reset();
+  EXPECT_FALSE(Open());
+  EXPECT_EQ(inns->EditorCount(), 0);
+  EXPECT_EQ(inns->Editor(), nullptr);
+}
+
 TEST_F(Completion, DraggingTheEdgeResizesByWholeRowsAndTheSizeIsKept) {
   Start("t", 2);
   const int rows = Form()->LinesInWindow(), h = Form()->Height(), w = Form()->Width();
