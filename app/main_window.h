@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/conversions/code_page_convertor.h"
 #include "editor-services/autocorrect/auto_correct.h"
 #include "editor-services/completion/completion_proposal.h"
 #include "editor-services/uri/uri_opener.h"
@@ -69,6 +70,7 @@ public:
   TTimer* Timer1 = nullptr;
   TPopupMenu* PopupMenu1 = nullptr;
   TPopupMenu* PopupMenu2 = nullptr;
+  TCodePageConvertor* cpcon = nullptr;
   TSrcAutoCorrect* SrcAutoCorrect1 = nullptr;
   TSrcCompletionProposal* Inns = nullptr;
   TSrcURISrc* SrcURISrc1 = nullptr;
@@ -77,6 +79,8 @@ public:
   // ---- document and settings
   const AnsiString& DocumentName() const { return docName_; }
   const AnsiString& ProgramFolder() const { return myPath_; }
+  // The settings window's restore names the program folder for the rest of the run.
+  void SetProgramFolder(const AnsiString& Folder) { myPath_ = Folder; }
   TIniFile* Settings() const { return ini_.get(); }
   // A data file of the program folder.
   AnsiString ProgramFile(const AnsiString& Name) const;
@@ -88,6 +92,8 @@ public:
   void opennn(const AnsiString& Name);
   void ReloadTitle();
   void CheckFileSave();
+  // Saves the notes on the way to opening, saving or closing a document: a failure is shown
+  // once (until a save succeeds again) and never stops the document's own work.
   void SaveNotes();
   void ReStyle();
   // Wraps the selection in Open and Close and moves the caret Back characters to the left.
@@ -132,6 +138,20 @@ public:
   void NCopyExecute(TObject* Sender);
   void NPasteExecute(TObject* Sender);
   void Timer1Timer(TObject* Sender);
+  // Text conversions: the whole document between code pages, and the selection's case,
+  // transliteration and numbers.
+  void Koding(TCodePage Source, TCodePage Target);
+  void CodingExecute(TObject* Sender);
+  void Win2MacExecute(TObject* Sender);
+  void Koi2MacExecute(TObject* Sender);
+  void Dos2MacExecute(TObject* Sender);
+  void Action6Execute(TObject* Sender);
+  void Action7Execute(TObject* Sender);
+  void Action8Execute(TObject* Sender);
+  void Rus2TransExecute(TObject* Sender);
+  void int2strExecute(TObject* Sender);
+  void Ara2RimExecute(TObject* Sender);
+  void SetuuupExecute(TObject* Sender);
 
   // The stored description of the editor's key bindings (differences from the default set).
   static AnsiString EditorKeystrokesDescription();
@@ -153,6 +173,7 @@ private:
   AnsiString docName_;
   AnsiString myPath_;
   std::unique_ptr<TIniFile> ini_;
+  bool notesFailureShown_ = false;
 };
 
 extern TMain* Main;
