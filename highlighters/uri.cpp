@@ -45,11 +45,6 @@ const char kSampleSource[] =
 const TSrcHighlighterClassInfo TSrcURISrc::ClassInfo = {
     "TSrcURISrc", &TSrcCustomHighlighter::ClassInfo, &UriLanguageName, &UriCapabilities, &CreateUri};
 
-namespace {
-// The class is known to the program from start-up on.
-const bool kRegistered = (RegisterHighlighterClass(&TSrcURISrc::ClassInfo), true);
-}  // namespace
-
 TSrcURISrc::TSrcURISrc(TComponent* AOwner) : TSrcCustomHighlighter(AOwner) {
   // White space and other words are not in the attribute list: the highlighter owns them.
   spaceAttri_ = new TSrcHighlighterAttributes("Space");

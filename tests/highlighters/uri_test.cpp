@@ -1,6 +1,8 @@
 // The URI highlighter: links, bare web and mail addresses, and what ends them.
 #include "highlighters/uri.h"
 
+#include "highlighters/standard.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -70,6 +72,7 @@ TEST(UriHighlighter, AttributesAndTheVisitedTest) {
   h.SetVisitedURICallback(TSrcIsVisitedURI());
   h.SetLine(one, 0);
   EXPECT_EQ(h.GetTokenAttribute(), h.URIAttri());
+  RegisterStandardHighlighters();
   EXPECT_GE(HighlighterClassList().IndexOf(&TSrcURISrc::ClassInfo), 0);
 }
 
