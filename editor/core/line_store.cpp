@@ -67,7 +67,32 @@ intptr_t TSrcEditStringList::GetObjectValue(int Index) const {
 
 intptr_t TSrcEditStringList::GetRange(int Index) const {
   if (Index < 0 || Index >= Count()) return 0;
+  if (Index >= fStaleFrom && OnRangeNeeded) OnRangeNeeded(Index);
   return fList[static_cast<size_t>(Index)].fRange;
+}
+
+void TSrcEditStringList::SetRangesStale(int From, int To) {
+  if (From < 0 || From >= Count()) {
+    fStaleFrom = fStaleTo = kNoStaleRange;
+    return;
+  }
+  fStaleFrom = From;
+  fStaleTo = std::max(From, std::min(To, Count() - 1));
+}
+
+void TSrcEditStringList::MarkRangesStale(int From, int To) {
+  if (fStaleFrom == kNoStaleRange) SetRangesStale(From, To);
+  else SetRangesStale(std::min(From, fStaleFrom), std::max(To, fStaleTo));
+}
+
+void TSrcEditStringList::ShiftStaleRanges(int Index, int Delta) {
+  if (fStaleFrom == kNoStaleRange) return;
+  auto move = [&](int m) {
+    if (Delta > 0) return m >= Index ? m + Delta : m;
+    if (m >= Index - Delta) return m + Delta;
+    return m >= Index ? Index : m;
+  };
+  SetRangesStale(move(fStaleFrom), move(fStaleTo));
 }
 
 void TSrcEditStringList::InsertItem(int Index, AnsiString S) {
@@ -75,6 +100,7 @@ void TSrcEditStringList::InsertItem(int Index, AnsiString S) {
   fIndexOfLongestLine = -1;
   // Appending builds the record in place; inserting moves the following records down.
   auto it = Index == Count() ? fList.emplace(fList.end()) : fList.emplace(fList.begin() + Index);
+  if (Index < Count() - 1) ShiftStaleRanges(Index, 1);
   it->fString = std::move(S);
   it->fObject = 0;
   it->fRange = -1;
@@ -153,6 +179,7 @@ void TSrcEditStringList::Delete(int Index) {
   UpdateScope u(this);
   fList.erase(fList.begin() + Index);
   fIndexOfLongestLine = -1;
+  ShiftStaleRanges(Index, -1);
   if (OnDeleted) OnDeleted(this, Index, 1);
 }
 
@@ -163,6 +190,7 @@ void TSrcEditStringList::DeleteLines(int Index, int NumLines) {
   int n = std::min(NumLines, Count() - Index);
   fList.erase(fList.begin() + Index, fList.begin() + Index + n);
   fIndexOfLongestLine = -1;
+  ShiftStaleRanges(Index, -n);
   if (OnDeleted) OnDeleted(this, Index, n);
 }
 
@@ -173,6 +201,7 @@ void TSrcEditStringList::InsertLines(int Index, int NumLines) {
   SetCapacityRaw(Count() + NumLines);
   fList.insert(fList.begin() + Index, static_cast<size_t>(NumLines), TSrcEditStringRec{});
   fIndexOfLongestLine = -1;
+  ShiftStaleRanges(Index, NumLines);
   if (OnInserted) OnInserted(this, Index, NumLines);
 }
 
@@ -190,6 +219,7 @@ void TSrcEditStringList::Clear() {
     UpdateScope u(this);
     std::vector<TSrcEditStringRec>().swap(fList);
     fCapacity = 0;
+    fStaleFrom = fStaleTo = kNoStaleRange;
     CallEvent(OnCleared, this);
   }
   fIndexOfLongestLine = -1;
@@ -357,7 +387,8 @@ void TSrcEditStringList::SaveToFile(const AnsiString& FileName) {
 // ---------------------------------------------------------------------------- file writer
 
 TSrcEditFiler::TSrcEditFiler(const AnsiString& FileName) : fFileName(FileName) {
-  fBufferSize = 0x4000;
+  // Large enough that a big document goes out in few system calls.
+  fBufferSize = 1 << 20;
   fBuffer.assign(static_cast<size_t>(fBufferSize), 0);
   fBuffer[0] = 0;
 }
