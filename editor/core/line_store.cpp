@@ -305,57 +305,101 @@ void TSrcEditStringList::LoadFromFile(const AnsiString& FileName) {
   LoadFromStream(&f);
 }
 
-void TSrcEditStringList::ParseText(const char* data, size_t size, bool& sawCR, bool& sawLF) {
+void TSrcEditStringList::ParseBlock(const char* data, size_t size, ParseState& st) {
   const char* p = data;
   const char* end = data + size;
+  if (st.pendingCR && p < end) {
+    // The block before ended with CR: an LF here belongs to the same break.
+    st.pendingCR = false;
+    if (*p == '\n') {
+      ++p;
+      st.sawLF = true;
+    }
+  }
   // The next CR and the next LF at or after p, each searched again only once passed, so the
   // whole text is scanned once whatever the mix of breaks.
-  const char* nextCR = data;
-  const char* nextLF = data;
   auto find = [end](const char* from, char c) {
     const void* q = std::memchr(from, c, static_cast<size_t>(end - from));
     return q ? static_cast<const char*>(q) : end;
   };
-  if (size) {
-    nextCR = find(data, '\r');
-    nextLF = find(data, '\n');
-  }
+  const char* nextCR = find(p, '\r');
+  const char* nextLF = find(p, '\n');
   while (p < end) {
     if (nextCR < p) nextCR = find(p, '\r');
     if (nextLF < p) nextLF = find(p, '\n');
     const char* brk = nextCR < nextLF ? nextCR : nextLF;
+    if (brk == end) {
+      // The line goes on in the next block (or is the last line, without a break).
+      st.pending.append(p, static_cast<size_t>(end - p));
+      st.open = true;
+      return;
+    }
     // Lines are added one by one, each with its own insertion event.
-    AddMoved(AnsiString(p, static_cast<size_t>(brk - p)));
+    if (st.open) {
+      st.pending.append(p, static_cast<size_t>(brk - p));
+      AddMoved(std::move(st.pending));
+      st.pending = AnsiString();
+      st.open = false;
+    } else {
+      AddMoved(AnsiString(p, static_cast<size_t>(brk - p)));
+    }
     p = brk;
-    if (p < end && *p == '\r') {
+    if (*p == '\r') {
       ++p;
-      sawCR = true;
+      st.sawCR = true;
+      if (p == end) {
+        st.pendingCR = true;
+        return;
+      }
     }
     if (p < end && *p == '\n') {
       ++p;
-      sawLF = true;
+      st.sawLF = true;
     }
   }
 }
 
 void TSrcEditStringList::LoadFromStream(TStream* Stream) {
   UpdateScope u(this);
-  // Read everything before touching the lines, so a read error leaves the text as it was.
-  int64_t size = std::max<int64_t>(Stream->Size(), 0);
+  // Everything is read before the lines change, so a read error leaves the text as it was. The
+  // data is kept in blocks, each released once its lines are stored, so that the whole file is
+  // held twice only for one block. Reading goes on to the end, whatever size the file had when
+  // it was opened.
+  constexpr size_t kBlock = size_t(8) << 20;
+  int64_t left = std::max<int64_t>(Stream->Size(), 0);
   Stream->SetPosition(0);
-  std::unique_ptr<char[]> data(new char[static_cast<size_t>(size) + 1]);
-  if (size > 0) Stream->ReadBuffer(data.get(), size);
-  const char* begin = data.get();
-  const char* end = begin + size;
+  std::vector<std::pair<std::unique_ptr<char[]>, size_t>> blocks;
+  size_t breaksLF = 0, breaksCR = 0;
+  for (;;) {
+    // The size found at the start is read in full (a failure or a file that shrank raises the
+    // stream's error); whatever the file grew by meanwhile is taken too.
+    size_t want = left > 0 ? static_cast<size_t>(std::min<int64_t>(left, static_cast<int64_t>(kBlock))) : kBlock;
+    std::unique_ptr<char[]> block(new char[want]);
+    size_t got = want;
+    if (left > 0) {
+      Stream->ReadBuffer(block.get(), static_cast<int64_t>(want));
+      left -= static_cast<int64_t>(want);
+    } else {
+      int64_t n = Stream->Read(block.get(), static_cast<int64_t>(want));
+      if (n <= 0) break;
+      got = static_cast<size_t>(n);
+    }
+    breaksLF += static_cast<size_t>(std::count(block.get(), block.get() + got, '\n'));
+    if (breaksLF == 0) breaksCR += static_cast<size_t>(std::count(block.get(), block.get() + got, '\r'));
+    blocks.emplace_back(std::move(block), got);
+  }
   Clear();
   // Room for the lines at once, from a cheap count of the breaks.
-  size_t breaks = static_cast<size_t>(std::count(begin, end, '\n'));
-  if (breaks == 0) breaks = static_cast<size_t>(std::count(begin, end, '\r'));
+  size_t breaks = breaksLF ? breaksLF : breaksCR;
   if (breaks + 1 > static_cast<size_t>(fCapacity)) SetCapacityRaw(static_cast<int>(breaks + 1));
-  bool sawCR = false, sawLF = false;
-  ParseText(begin, static_cast<size_t>(size), sawCR, sawLF);
-  if (sawLF && !sawCR) fFileFormat = lbLF;
-  else if (sawCR && !sawLF) fFileFormat = lbCR;
+  ParseState st;
+  for (auto& b : blocks) {
+    ParseBlock(b.first.get(), b.second, st);
+    b.first.reset();
+  }
+  if (st.open) AddMoved(std::move(st.pending));
+  if (st.sawLF && !st.sawCR) fFileFormat = lbLF;
+  else if (st.sawCR && !st.sawLF) fFileFormat = lbCR;
   else fFileFormat = lbCRLF;
 }
 

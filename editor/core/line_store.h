@@ -105,7 +105,14 @@ private:
   int AddMoved(AnsiString S);
   void SetCapacityRaw(int NewCapacity);
   void ExpandLine(TSrcEditStringRec& r);
-  void ParseText(const char* data, size_t size, bool& sawCR, bool& sawLF);
+  // Splitting loaded data into lines, block by block.
+  struct ParseState {
+    AnsiString pending;       // the start of a line that goes on in the next block
+    bool open = false;        // pending holds a line begun
+    bool pendingCR = false;   // the last block ended with CR: an LF next completes the break
+    bool sawCR = false, sawLF = false;
+  };
+  void ParseBlock(const char* data, size_t size, ParseState& st);
 
   // An update bracket of the store itself, closed on every path.
   struct UpdateScope {
