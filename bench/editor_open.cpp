@@ -10,6 +10,7 @@
 #include <string>
 
 #include "bench/editor_document.h"
+#include "bench/memory_use.h"
 #include "editor/src_edit.h"
 #include "highlighters/html.h"
 #include "platform/input_simulation.h"
@@ -19,20 +20,8 @@ namespace {
 using bench_doc::MakeLine;
 using bench_doc::Now;
 
-long ResidentKb() {
-  long pages = 0, rss = 0;
-  if (FILE* f = fopen("/proc/self/statm", "r")) {
-    if (fscanf(f, "%ld %ld", &pages, &rss) != 2) rss = 0;
-    fclose(f);
-  }
-  return rss * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-long PeakKb() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss;
-}
+using bench_mem::PeakKb;
+using bench_mem::ResidentKb;
 
 double PlainRead(const std::string& path) {
   double t0 = Now();
