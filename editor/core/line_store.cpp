@@ -363,30 +363,26 @@ void TSrcEditStringList::LoadFromStream(TStream* Stream) {
   UpdateScope u(this);
   // Everything is read before the lines change, so a read error leaves the text as it was. The
   // data is kept in blocks, each released once its lines are stored, so that the whole file is
-  // held twice only for one block. Reading goes on to the end, whatever size the file had when
-  // it was opened.
+  // held twice only for one block.
   constexpr size_t kBlock = size_t(8) << 20;
-  int64_t left = std::max<int64_t>(Stream->Size(), 0);
+  // The size found at the start is read in full (a failure or a file that shrank raises the
+  // stream's error); when the file grew meanwhile, what it grew by is read too. A device that
+  // reports no size gives no data, as before.
   Stream->SetPosition(0);
   std::vector<std::pair<std::unique_ptr<char[]>, size_t>> blocks;
   size_t breaksLF = 0, breaksCR = 0;
-  for (;;) {
-    // The size found at the start is read in full (a failure or a file that shrank raises the
-    // stream's error); whatever the file grew by meanwhile is taken too.
-    size_t want = left > 0 ? static_cast<size_t>(std::min<int64_t>(left, static_cast<int64_t>(kBlock))) : kBlock;
-    std::unique_ptr<char[]> block(new char[want]);
-    size_t got = want;
-    if (left > 0) {
+  int64_t read = 0;
+  for (int64_t size = std::max<int64_t>(Stream->Size(), 0); read < size;
+       size = std::max<int64_t>(Stream->Size(), size)) {
+    while (read < size) {
+      size_t want = static_cast<size_t>(std::min<int64_t>(size - read, static_cast<int64_t>(kBlock)));
+      std::unique_ptr<char[]> block(new char[want]);
       Stream->ReadBuffer(block.get(), static_cast<int64_t>(want));
-      left -= static_cast<int64_t>(want);
-    } else {
-      int64_t n = Stream->Read(block.get(), static_cast<int64_t>(want));
-      if (n <= 0) break;
-      got = static_cast<size_t>(n);
+      read += static_cast<int64_t>(want);
+      breaksLF += static_cast<size_t>(std::count(block.get(), block.get() + want, '\n'));
+      if (breaksLF == 0) breaksCR += static_cast<size_t>(std::count(block.get(), block.get() + want, '\r'));
+      blocks.emplace_back(std::move(block), want);
     }
-    breaksLF += static_cast<size_t>(std::count(block.get(), block.get() + got, '\n'));
-    if (breaksLF == 0) breaksCR += static_cast<size_t>(std::count(block.get(), block.get() + got, '\r'));
-    blocks.emplace_back(std::move(block), got);
   }
   Clear();
   // Room for the lines at once, from a cheap count of the breaks.
