@@ -74,6 +74,8 @@ public:
   // ---- document and settings
   const AnsiString& DocumentName() const { return docName_; }
   const AnsiString& ProgramFolder() const { return myPath_; }
+  // The settings window's restore names the program folder for the rest of the run.
+  void SetProgramFolder(const AnsiString& Folder) { myPath_ = Folder; }
   TIniFile* Settings() const { return ini_.get(); }
   // A data file of the program folder.
   AnsiString ProgramFile(const AnsiString& Name) const;
@@ -144,6 +146,11 @@ public:
   void Rus2TransExecute(TObject* Sender);
   void int2strExecute(TObject* Sender);
   void Ara2RimExecute(TObject* Sender);
+  void SetuuupExecute(TObject* Sender);
+  // Print options, preview and the view in the default browser (app/preview).
+  void FilePrintExecute(TObject* Sender);
+  void FilePreViewExecute(TObject* Sender);
+  void Action1Execute(TObject* Sender);
 
   // The stored description of the editor's key bindings (differences from the default set).
   static AnsiString EditorKeystrokesDescription();
