@@ -42,6 +42,7 @@ struct TNewEntry {
 
 struct TPacked {
   int Error = 0;         // kze... when the file could not be read
+  int SysError = 0;      // and the system's reason
   std::string Data;      // what follows the local header (encryption header included)
   uint32_t Crc = 0;
   uint64_t Size = 0;
@@ -291,13 +292,19 @@ TPacked TZipRun::Pack(size_t i) const {
   int fd = open(n.Path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     r.Error = kzeOpen;
+    r.SysError = errno;
     return r;
   }
   std::string data(static_cast<size_t>(n.St.st_size), '\0');
   size_t got = 0;
   while (got < data.size()) {
     ssize_t k = read(fd, data.data() + got, data.size() - got);
-    if (k < 0) { close(fd); r.Error = kzeRead; return r; }
+    if (k < 0) {
+      r.SysError = errno;
+      close(fd);
+      r.Error = kzeRead;
+      return r;
+    }
     if (k == 0) break;
     got += static_cast<size_t>(k);
   }
@@ -407,7 +414,7 @@ bool TZipRun::WriteNew(size_t i, TPacked* packed) {
     if (!StreamEntry(n, w)) return false;
   } else {
     if (packed->Error) {
-      cb_.Message(packed->Error, "cannot read " + n.Path + ": " + strerror(ENOENT));
+      cb_.Message(packed->Error, "cannot read " + n.Path + ": " + strerror(packed->SysError));
       return cb_.Send(kcbProgress, 0, static_cast<int64_t>(n.St.st_size), "");
     }
     w.E.Method = packed->Method;
