@@ -38,6 +38,22 @@ const QChar* AnsiTable() {
   return table;
 }
 
+// A family whose faces are all of one width, for a fixed pitch asked of a face that is not: the
+// desktop's fixed-pitch face when it really is one ("monospace" may name a face with wide
+// glyphs), else Liberation Mono, else the first fixed-pitch family installed.
+QString FixedPitchFamily() {
+  static const QString family = [] {
+    QString sys = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    QFont f(sys);
+    if (QFontInfo(f).fixedPitch()) return QFontInfo(f).family();
+    if (QFontDatabase::isFixedPitch(QStringLiteral("Liberation Mono"))) return QStringLiteral("Liberation Mono");
+    for (const QString& name : QFontDatabase::families())
+      if (QFontDatabase::isFixedPitch(name) && QFontInfo(QFont(name)).fixedPitch()) return name;
+    return sys;
+  }();
+  return family;
+}
+
 QFont MakeQFont(const LOGFONTA& lf) {
   EnsureGuiApplication();
   char face[LF_FACESIZE + 1] = {};
@@ -59,9 +75,8 @@ QFont MakeQFont(const LOGFONTA& lf) {
   f.setUnderline(lf.lfUnderline != 0);
   f.setStrikeOut(lf.lfStrikeOut != 0);
   f.setKerning(false);
-  // A fixed pitch asked of a proportional face gets the desktop's fixed-pitch face instead.
-  if (pitch == FIXED_PITCH && !QFontInfo(f).fixedPitch())
-    f.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+  // A fixed pitch asked of a proportional face gets a fixed-pitch face instead.
+  if (pitch == FIXED_PITCH && !QFontInfo(f).fixedPitch()) f.setFamily(FixedPitchFamily());
   int h = lf.lfHeight;
   if (h == 0) h = -13;
   if (h < 0) {
@@ -112,6 +127,7 @@ struct TDeviceContext {
   std::function<QPainter*()> surface;    // one asked for on each drawing call
   QRect bounds;                          // device clip (the painted rectangle), or
   std::function<QRect()> boundsOf;       // the current size of the surface
+  std::function<void()> release;         // run when the DC goes (a window shows what was drawn)
   bool screen = false;
   bool abcWidths = true;
   DCState state;
@@ -169,13 +185,14 @@ HDC GetDC(void* window) {
 }
 
 int ReleaseDC(void*, HDC dc) {
-  delete dc;
+  DeleteDC(dc);
   return 1;
 }
 
 HDC CreateCompatibleDC(HDC) { return GetDC(nullptr); }
 
 bool DeleteDC(HDC dc) {
+  if (dc && dc->release) dc->release();
   delete dc;
   return true;
 }
@@ -188,11 +205,13 @@ HDC CreateDCOnPainter(QPainter* painter, const QRect& clip) {
   return dc;
 }
 
-HDC CreateDCOnSurface(std::function<QPainter*()> surface, std::function<QRect()> bounds) {
+HDC CreateDCOnSurface(std::function<QPainter*()> surface, std::function<QRect()> bounds,
+                      std::function<void()> release) {
   EnsureGuiApplication();
   auto* dc = new TDeviceContext;
   dc->surface = std::move(surface);
   dc->boundsOf = std::move(bounds);
+  dc->release = std::move(release);
   return dc;
 }
 

@@ -34,6 +34,9 @@ public:
   void SetWindowState(TWindowState s);
   int FormBorderStyle() const { return formBorder_; }
   void SetFormBorderStyle(int s);
+  // The control that has the keyboard focus when the form shows.
+  TWinControl* ActiveControl() const { return activeControl_; }
+  void SetActiveControl(TWinControl* c);
   bool KeyPreview() const { return keyPreview_; }
   void SetKeyPreview(bool v) { keyPreview_ = v; }
 
@@ -85,6 +88,7 @@ public:
 protected:
   void CreateWnd() override;
   void DestroyWnd() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   virtual void DoShow();
   virtual void DoHide();
   virtual void DoClose(TCloseAction& Action);
@@ -94,6 +98,7 @@ private:
   void ApplyPosition();
   void CloseModal();
   AnsiString caption_;
+  TWinControl* activeControl_ = nullptr;
   TPosition position_ = poDesigned;
   TWindowState state_ = wsNormal;
   TRect normal_{0, 0, 0, 0};
@@ -103,6 +108,7 @@ private:
   bool positioned_ = false;
   bool created_ = false, destroyed_ = false;
   bool applying_ = false;
+  bool frameFitPending_ = false;  // shown before the window system told the frame's size
   TModalResult modalResult_ = mrNone;
   void* watcher_ = nullptr;
 };
