@@ -255,6 +255,9 @@ void TMain::CreateComponents() {
   SaveDialog2->Filter = W1251("Текстовые файлы|*.txt|Все файлы|*.*");
   ColorDialog1 = new TColorDialog(this);
   ColorDialog1->SetName("ColorDialog1");
+  cpcon = new TCodePageConvertor(this);
+  cpcon->SetName("cpcon");
+  cpcon->SetOutputCodePage(cpALT);
 
   Timer1 = new TTimer(this);
   Timer1->SetName("Timer1");
@@ -267,6 +270,12 @@ void TMain::CreateComponents() {
   PopupMenu2->SetName("PopupMenu2");
   SrcEdit1->SetPopupMenu(PopupMenu1);
   StatusBar1->SetPopupMenu(PopupMenu2);
+
+  SrcAutoCorrect1 = new TSrcAutoCorrect(this);
+  SrcAutoCorrect1->SetName("SrcAutoCorrect1");
+  SrcAutoCorrect1->SetEditor(SrcEdit1);
+  SrcAutoCorrect1->SetItemSepChar('=');
+  SrcAutoCorrect1->SetEnabled(false);
 }
 
 TAction* TMain::FindAction(const AnsiString& Name) const {
@@ -327,8 +336,8 @@ void TMain::ReStyle() {
   bool shadows = ini_->ReadInteger("General", "Shadows", 0) != 0;
   ActionMainMenuBar1->SetShadows(shadows);
   MainWNDMenu->SetShadows(shadows);
-  // The autocorrect list ("autoreplace.lst", on when "Orfo"/"AutoReplace" is 1) and the
-  // completion list ("insert.lst") are applied by their components.
+  SrcAutoCorrect1->Items()->LoadFromFile(ProgramFile("autoreplace.lst"));
+  SrcAutoCorrect1->SetEnabled(ini_->ReadInteger("Orfo", "AutoReplace", 1) == 1);
   SrcEdit1->SetWordWrap(ini_->ReadInteger("Editor", "WordWrap", 0) == 1);
 }
 

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "app/conversions/code_page_convertor.h"
+#include "editor-services/autocorrect/auto_correct.h"
 #include "editor/src_edit.h"
 #include "highlighters/html.h"
 #include "platform/actions.h"
@@ -66,6 +68,8 @@ public:
   TTimer* Timer1 = nullptr;
   TPopupMenu* PopupMenu1 = nullptr;
   TPopupMenu* PopupMenu2 = nullptr;
+  TCodePageConvertor* cpcon = nullptr;
+  TSrcAutoCorrect* SrcAutoCorrect1 = nullptr;
 
   // ---- document and settings
   const AnsiString& DocumentName() const { return docName_; }
@@ -125,6 +129,19 @@ public:
   void NCopyExecute(TObject* Sender);
   void NPasteExecute(TObject* Sender);
   void Timer1Timer(TObject* Sender);
+  // Text conversions: the whole document between code pages, and the selection's case,
+  // transliteration and numbers.
+  void Koding(TCodePage Source, TCodePage Target);
+  void CodingExecute(TObject* Sender);
+  void Win2MacExecute(TObject* Sender);
+  void Koi2MacExecute(TObject* Sender);
+  void Dos2MacExecute(TObject* Sender);
+  void Action6Execute(TObject* Sender);
+  void Action7Execute(TObject* Sender);
+  void Action8Execute(TObject* Sender);
+  void Rus2TransExecute(TObject* Sender);
+  void int2strExecute(TObject* Sender);
+  void Ara2RimExecute(TObject* Sender);
 
   // The stored description of the editor's key bindings (differences from the default set).
   static AnsiString EditorKeystrokesDescription();

@@ -38,19 +38,14 @@ const QChar* AnsiTable() {
   return table;
 }
 
-// A family whose faces are all of one width, for a fixed pitch asked of a face that is not: the
-// desktop's fixed-pitch face when it really is one ("monospace" may name a face with wide
-// glyphs), else Liberation Mono, else the first fixed-pitch family installed.
 QString FixedPitchFamily() {
-  static const QString family = [] {
-    QString sys = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
-    QFont f(sys);
-    if (QFontInfo(f).fixedPitch()) return QFontInfo(f).family();
-    if (QFontDatabase::isFixedPitch(QStringLiteral("Liberation Mono"))) return QStringLiteral("Liberation Mono");
-    for (const QString& name : QFontDatabase::families())
-      if (QFontDatabase::isFixedPitch(name) && QFontInfo(QFont(name)).fixedPitch()) return name;
-    return sys;
-  }();
+  static QString family;
+  if (!family.isEmpty()) return family;
+  family = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+  if (QFontInfo(QFont(family)).fixedPitch()) return family;
+  const QStringList all = QFontDatabase::families();
+  for (const QString& name : all)
+    if (QFontDatabase::isFixedPitch(name) && QFontInfo(QFont(name)).fixedPitch()) return family = name;
   return family;
 }
 
@@ -75,7 +70,8 @@ QFont MakeQFont(const LOGFONTA& lf) {
   f.setUnderline(lf.lfUnderline != 0);
   f.setStrikeOut(lf.lfStrikeOut != 0);
   f.setKerning(false);
-  // A fixed pitch asked of a proportional face gets a fixed-pitch face instead.
+  // A fixed pitch asked of a proportional face gets the desktop's fixed-pitch face instead, or,
+  // when that face is not truly fixed (a wide-glyph "Mono" face), the first installed one that is.
   if (pitch == FIXED_PITCH && !QFontInfo(f).fixedPitch()) f.setFamily(FixedPitchFamily());
   int h = lf.lfHeight;
   if (h == 0) h = -13;

@@ -4,10 +4,12 @@
 
 #include "app/main_window.h"
 #include "app/program_args.h"
+#include "highlighters/standard.h"
 #include "platform/application.h"
 #include "platform/graphics.h"
 
 int main(int argc, char** argv) {
+  RegisterStandardHighlighters();
   EnsureGuiApplication();
   SetSystemProgramArguments(std::vector<std::string>(argv + 1, argv + argc));
   // Nothing escapes start-up: what the handlers do not show is shown here.
