@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/settings/settings_window.h"
 
 #include <cstdio>
 
@@ -357,6 +358,12 @@ void TMain::FormClose(TObject*, TCloseAction& Action) {
 
 void TMain::FormCloseQuery(TObject*, bool& CanClose) { CanClose = true; }
 
+void TMain::SetuuupExecute(TObject*) {
+  // Created anew each time; an earlier window stays, hidden, with the application.
+  auto* setup = new TTarnSetup(Application);
+  setup->Show();
+}
+
 // ------------------------------------------------------------------------------ documents
 
 void TMain::ReloadTitle() {
@@ -406,7 +413,18 @@ void TMain::CheckFileSave() {
   Abort();
 }
 
-void TMain::SaveNotes() { Memo1->Lines()->SaveToFile(ProgramFile("notes.not")); }
+void TMain::SaveNotes() {
+  try {
+    Memo1->Lines()->SaveToFile(ProgramFile("notes.not"));
+    notesFailureShown_ = false;
+  } catch (const EAbort&) {
+    throw;
+  } catch (const Exception& e) {
+    if (notesFailureShown_) return;
+    notesFailureShown_ = true;
+    Application->HandleException(this, &e);
+  }
+}
 
 void TMain::FileNewActinExecute(TObject*) {
   CheckFileSave();
@@ -566,7 +584,11 @@ void TMain::Panel2Click(TObject*) {
   if (TAction* n = FindAction("Notez")) n->SetChecked(Panel1->Visible());
 }
 
-void TMain::noteSaveExecute(TObject*) { SaveNotes(); }
+void TMain::noteSaveExecute(TObject*) {
+  // Asked for by the user: every failure is shown.
+  Memo1->Lines()->SaveToFile(ProgramFile("notes.not"));
+  notesFailureShown_ = false;
+}
 
 void TMain::XportExecute(TObject*) {
   if (SaveDialog2->Execute()) Memo1->Lines()->SaveToFile(SaveDialog2->FileName);

@@ -74,6 +74,8 @@ public:
   // ---- document and settings
   const AnsiString& DocumentName() const { return docName_; }
   const AnsiString& ProgramFolder() const { return myPath_; }
+  // The settings window's restore names the program folder for the rest of the run.
+  void SetProgramFolder(const AnsiString& Folder) { myPath_ = Folder; }
   TIniFile* Settings() const { return ini_.get(); }
   // A data file of the program folder.
   AnsiString ProgramFile(const AnsiString& Name) const;
@@ -85,6 +87,8 @@ public:
   void opennn(const AnsiString& Name);
   void ReloadTitle();
   void CheckFileSave();
+  // Saves the notes on the way to opening, saving or closing a document: a failure is shown
+  // once (until a save succeeds again) and never stops the document's own work.
   void SaveNotes();
   void ReStyle();
   // Wraps the selection in Open and Close and moves the caret Back characters to the left.
@@ -142,6 +146,7 @@ public:
   void Rus2TransExecute(TObject* Sender);
   void int2strExecute(TObject* Sender);
   void Ara2RimExecute(TObject* Sender);
+  void SetuuupExecute(TObject* Sender);
 
   // The stored description of the editor's key bindings (differences from the default set).
   static AnsiString EditorKeystrokesDescription();
@@ -163,6 +168,7 @@ private:
   AnsiString docName_;
   AnsiString myPath_;
   std::unique_ptr<TIniFile> ini_;
+  bool notesFailureShown_ = false;
 };
 
 extern TMain* Main;

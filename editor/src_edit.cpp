@@ -175,7 +175,9 @@ void TCustomSrcEdit::Loaded() {
 
 void TCustomSrcEdit::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomControl::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent != nullptr && AComponent == fHighlighter) SetHighlighter(nullptr);
+  if (Operation != opRemove || AComponent == nullptr) return;
+  if (AComponent == fHighlighter) SetHighlighter(nullptr);
+  if (AComponent == fBookMarkOpt->BookmarkImages()) fBookMarkOpt->SetBookmarkImages(nullptr);
 }
 
 void TCustomSrcEdit::SetEditBorderStyle(TBorderStyle Value) {
