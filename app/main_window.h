@@ -147,6 +147,10 @@ public:
   void int2strExecute(TObject* Sender);
   void Ara2RimExecute(TObject* Sender);
   void SetuuupExecute(TObject* Sender);
+  // Print options, preview and the view in the default browser (app/preview).
+  void FilePrintExecute(TObject* Sender);
+  void FilePreViewExecute(TObject* Sender);
+  void Action1Execute(TObject* Sender);
 
   // The stored description of the editor's key bindings (differences from the default set).
   static AnsiString EditorKeystrokesDescription();

@@ -360,8 +360,10 @@ void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, c
                 : m.horizontalAdvance(DecodeAnsiChar((unsigned char)text[i])) + dc->state.charExtra;
   }
   p->save();
-  QRect clip = dc->Clip();
-  p->setClipRect(clip, Qt::IntersectClip);
+  // The painter already keeps to the device (the widget's painted region, the image, the
+  // page); only a clip set on the DC itself narrows it further. A printer's document then gets
+  // no clip path for each piece of text.
+  if (dc->state.hasClip) p->setClipRect(dc->Clip(), Qt::IntersectClip);
   QRect r;
   if (rect) r = QRect(rect->Left, rect->Top, std::max(0, rect->Width()), std::max(0, rect->Height()));
   if (rect && (options & ETO_CLIPPED)) p->setClipRect(r, Qt::IntersectClip);

@@ -409,6 +409,12 @@ void TCustomForm::SetVisible(bool v) {
 
 void TCustomForm::SetEnabled(bool v) { TWinControl::SetEnabled(v); }
 
+void TCustomForm::Paint(TCanvas* Canvas, const TRect& Clip) {
+  Canvas->Brush()->SetColor(Color());
+  Canvas->Brush()->SetStyle(bsSolid);
+  Canvas->FillRect(Clip);
+}
+
 void TCustomForm::DoShow() { CallEvent(OnShow, this); }
 void TCustomForm::DoHide() { CallEvent(OnHide, this); }
 void TCustomForm::DoClose(TCloseAction& Action) { CallEvent(OnClose, this, Action); }
