@@ -277,6 +277,30 @@ void TMain::CreateComponents() {
   SrcAutoCorrect1->SetEditor(SrcEdit1);
   SrcAutoCorrect1->SetItemSepChar('=');
   SrcAutoCorrect1->SetEnabled(false);
+
+  Inns = new TSrcCompletionProposal(this);
+  Inns->SetName("Inns");
+  Inns->SetEditor(SrcEdit1);
+  Inns->SetShortCut(::ShortCut('J', {ssCtrl}));
+  Inns->SetTitle(W1251("Список вставки"));
+  Inns->SetTriggerChars(".");
+  Inns->SetEndOfTokenChr("()[]. ,<>");
+  {
+    TFont f;
+    f.SetName("MS Sans Serif");
+    f.SetHeight(-11);
+    Inns->SetFont(&f);
+    f.SetStyle({fsBold});
+    f.SetColor(clBtnText);
+    Inns->SetTitleFont(&f);
+  }
+
+  // The URI highlighter and its opener serve no editor here.
+  SrcURISrc1 = new TSrcURISrc(this);
+  SrcURISrc1->SetName("SrcURISrc1");
+  SrcURIOpener1 = new TSrcURIOpener(this);
+  SrcURIOpener1->SetName("SrcURIOpener1");
+  SrcURIOpener1->SetURIHighlighter(SrcURISrc1);
 }
 
 TAction* TMain::FindAction(const AnsiString& Name) const {
@@ -339,6 +363,11 @@ void TMain::ReStyle() {
   MainWNDMenu->SetShadows(shadows);
   SrcAutoCorrect1->Items()->LoadFromFile(ProgramFile("autoreplace.lst"));
   SrcAutoCorrect1->SetEnabled(ini_->ReadInteger("Orfo", "AutoReplace", 1) == 1);
+  {
+    TStringList items;
+    items.LoadFromFile(ProgramFile("insert.lst"));
+    Inns->SetItemList(&items);
+  }
   SrcEdit1->SetWordWrap(ini_->ReadInteger("Editor", "WordWrap", 0) == 1);
 }
 

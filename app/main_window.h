@@ -7,6 +7,8 @@
 
 #include "app/conversions/code_page_convertor.h"
 #include "editor-services/autocorrect/auto_correct.h"
+#include "editor-services/completion/completion_proposal.h"
+#include "editor-services/uri/uri_opener.h"
 #include "editor/src_edit.h"
 #include "highlighters/html.h"
 #include "platform/actions.h"
@@ -70,6 +72,9 @@ public:
   TPopupMenu* PopupMenu2 = nullptr;
   TCodePageConvertor* cpcon = nullptr;
   TSrcAutoCorrect* SrcAutoCorrect1 = nullptr;
+  TSrcCompletionProposal* Inns = nullptr;
+  TSrcURISrc* SrcURISrc1 = nullptr;
+  TSrcURIOpener* SrcURIOpener1 = nullptr;
 
   // ---- document and settings
   const AnsiString& DocumentName() const { return docName_; }

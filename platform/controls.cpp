@@ -501,6 +501,14 @@ void SetShownCursor(TWinControl* Control, TCursor Cursor) {
   if (Control && Control->HandleAllocated()) Control->Host()->Client()->setCursor(CursorShapeOf(Cursor));
 }
 
+TCursor ShownCursor(TWinControl* Control) {
+  if (!Control || !Control->HandleAllocated()) return crDefault;
+  Qt::CursorShape shape = Control->Host()->Client()->cursor().shape();
+  for (TCursor c = crDefault; c >= crSizeAll; --c)
+    if (CursorShapeOf(c) == shape) return c;
+  return crDefault;
+}
+
 TWinControl* ControlOfWidget(QWidget* w) {
   for (; w; w = w->parentWidget())
     if (auto* c = dynamic_cast<TClientWidget*>(w)) return c->Host()->Control();
