@@ -1,8 +1,9 @@
 #pragma once
 // The regular-expression engine for single-byte (Windows-1251) text: an expression compiled
-// into a byte program (regex_compiler.cpp), a backtracking matcher that keeps its choice points
-// on the heap (regex_matcher.cpp), the search over an input (regex_engine.cpp), substitution
-// templates and replace-all (regex_substitute.cpp).
+// into a byte program (regex_compiler.cpp) with hints drawn from it (regex_hints.cpp), a
+// backtracking matcher that keeps its choice points on the heap (regex_matcher.cpp), the search
+// over an input (regex_engine.cpp), substitution templates and replace-all
+// (regex_substitute.cpp).
 #include <cstdint>
 #include <functional>
 #include <memory>
