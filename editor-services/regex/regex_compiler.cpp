@@ -39,6 +39,8 @@ void TRegexEngine::DiscardProgram() {
   repeatHints_.clear();
   markOf_.clear();
   iterMark_.clear();
+  dotLoopOf_.clear();
+  dotLoops_.clear();
   leadRun_ = TLeadRun{};
   hasBackRefs_ = false;
   compiled_ = false;
@@ -130,7 +132,7 @@ void TRegexEngine::Compile() {
     ParseReg(false, flags);
 
     ComputeMatchHints();
-    ComputeStartHints(flags);
+    ComputeStartHints();
   } catch (...) {
     DiscardProgram();
     exprStart_ = nullptr;

@@ -199,7 +199,29 @@ bool TRegexEngine::NodeCharSet(const uint8_t* node, uint8_t* set) const {
   return true;
 }
 
-// For every single-character repeat: the characters the rest of the program must start with
+// The loop that '.' without s forms under a greedy star or plus, starting at p: its minimum and
+// the node after it; min -1 when p starts no such loop.
+TRegexEngine::TDotLoop TRegexEngine::DotLoopAt(const uint8_t* p) {
+  auto emptyBranch = [](const uint8_t* b) {
+    return b && *b == rxBranch && *Operand(b) == rxNothing;
+  };
+  if (*p == rxBranch && *Operand(p) == rxAnyButSeparator) {
+    // star: the choice, '.', and a jump back to the choice; or the empty way on
+    const uint8_t* jump = NextNode(Operand(p));
+    const uint8_t* other = NextNode(p);
+    if (jump && *jump == rxJumpBack && NextNode(jump) == p && emptyBranch(other))
+      return {0, Operand(other)};
+  } else if (*p == rxAnyButSeparator) {
+    // plus: '.', then the choice of jumping back to it or going on
+    const uint8_t* again = NextNode(p);
+    if (again && *again == rxBranch && *Operand(again) == rxJumpBack &&
+        NextNode(Operand(again)) == p && emptyBranch(NextNode(again)))
+      return {1, Operand(NextNode(again))};
+  }
+  return {-1, nullptr};
+}
+
+// For every single-character repeat (and loop over '.' without s): the characters the rest of the program must start with
 // right after it, when the next consuming node is a single-character test. A count that leaves
 // the cursor on another character cannot lead to a match, so the matcher skips it; when the two
 // sets are disjoint only the longest count can.
@@ -208,6 +230,8 @@ void TRegexEngine::ComputeMatchHints() {
   repeatHints_.clear();
   markOf_.clear();
   iterMark_.clear();
+  dotLoopOf_.clear();
+  dotLoops_.clear();
   hasBackRefs_ = false;
   const uint8_t* const prog = program_.get();
   std::vector<const uint8_t*> backRefs, loopEnds;
@@ -218,10 +242,25 @@ void TRegexEngine::ComputeMatchHints() {
       backRefs.push_back(p);
     }
     if (op == rxJumpBack || op == rxLoop || op == rxLoopLazy) loopEnds.push_back(p);
-    if (!IsSingleCharRepeat(op)) continue;
     uint8_t repeated[256];
-    if (!NodeCharSet(ShapeOf(p).repeated, repeated)) continue;
-    const uint8_t* f = SkipMarks(NextNode(p));
+    const uint8_t* after;
+    if (IsSingleCharRepeat(op)) {
+      if (!NodeCharSet(ShapeOf(p).repeated, repeated)) continue;
+      after = NextNode(p);
+    } else if (const TDotLoop loop = DotLoopAt(p); loop.min >= 0) {
+      if (dotLoopOf_.empty()) dotLoopOf_.assign(static_cast<size_t>(programSize_), -1);
+      dotLoopOf_[static_cast<size_t>(p - prog)] = static_cast<int32_t>(dotLoops_.size());
+      dotLoops_.push_back(loop);
+      // '.' without s takes every character but the line separators (a pair's head only
+      // before its tail, so counting the head in is on the safe side).
+      std::memset(repeated, 1, sizeof repeated);
+      repeated[0] = 0;
+      for (unsigned char c : LineSeparatorChars_) repeated[c] = 0;
+      after = loop.exit;
+    } else {
+      continue;
+    }
+    const uint8_t* f = SkipMarks(after);
     TRepeatHint hint;
     if (!f || !NodeCharSet(f, hint.follow)) continue;
     hint.possessive = true;
@@ -253,7 +292,7 @@ bool TRegexEngine::PossessiveAt(int32_t offset) const {
 
 // The first-character set, the first literal, the anchored flag, the required literal and the
 // leading run of one character class.
-void TRegexEngine::ComputeStartHints(int flags) {
+void TRegexEngine::ComputeStartHints() {
   std::memset(firstCharSet_, 0, sizeof firstCharSet_);
   walked_.assign(static_cast<size_t>(programSize_), false);
   FillFirstCharSet(program_.get() + 1, 0);
@@ -282,7 +321,10 @@ void TRegexEngine::ComputeStartHints(int flags) {
   } else if (*scan == rxInputStart) {
     ++anchored_;
   }
-  if (flags & FlagSpStart) {
+  {
+    // Every match holds each literal of the top-level chain; the longest one (a later one
+    // winning a tie) is looked for before any attempt, unless it is the leading literal, which
+    // the search looks for anyway.
     const char* longest = nullptr;
     int32_t len = 0;
     for (const uint8_t* p = scan; p; p = NextNode(p)) {
@@ -295,8 +337,10 @@ void TRegexEngine::ComputeStartHints(int flags) {
         }
       }
     }
-    regMust_ = longest;
-    regMustLen_ = len;
+    if (longest != firstLiteralText_) {
+      regMust_ = longest;
+      regMustLen_ = len;
+    }
   }
 
   // A match that begins with a repeat of one character class (after group openings, which
@@ -306,24 +350,13 @@ void TRegexEngine::ComputeStartHints(int flags) {
   if (hasBackRefs_) return;
   const uint8_t* p = SkipMarks(scan);
   if (!p) return;
-  auto isEmptyBranch = [](const uint8_t* b) {
-    return b && *b == rxBranch && *Operand(b) == rxNothing;
-  };
   if (IsSingleCharRepeat(*p)) {
     const RepeatShape shape = ShapeOf(p);
     if (*shape.repeated == rxBackRef || *shape.repeated == rxBackRefCI) return;
     leadRun_ = {shape.repeated, shape.min, shape.max >= kBracesMax};
-  } else if (*p == rxBranch && *Operand(p) == rxAnyButSeparator) {
-    // '.' without s under a greedy star: the choice, '.', and a jump back to the choice.
-    const uint8_t* jump = NextNode(Operand(p));
-    if (jump && *jump == rxJumpBack && NextNode(jump) == p && isEmptyBranch(NextNode(p)))
-      leadRun_ = {Operand(p), 0, true};
-  } else if (*p == rxAnyButSeparator) {
-    // The same under a greedy plus: '.', then the choice of jumping back to it or going on.
-    const uint8_t* again = NextNode(p);
-    if (again && *again == rxBranch && *Operand(again) == rxJumpBack &&
-        NextNode(Operand(again)) == p && isEmptyBranch(NextNode(again)))
-      leadRun_ = {p, 1, true};
+  } else if (const TDotLoop loop = DotLoopAt(p); loop.min >= 0) {
+    // '.' without s under a greedy star or plus
+    leadRun_ = {*p == rxBranch ? Operand(p) : p, loop.min, true};
   } else if (*p == rxLoopEntry) {
     // The same under a lazy quantifier: a counted loop whose body is the one node.
     const uint8_t* loop = NextNode(p);

@@ -33,7 +33,8 @@ TEST(RegexSlowCases, EndWithTheirResultOrTheLimitError) {
       {kDefault, "(\\w+\\s*)*$", Words(1000, "!"), "error 2001"},
       {kDefault, "(\\w+\\s*)*$", Words(1000, ""), "match"},
       {kDefault, "\\d\\w+\\s", std::string(100000, '7'), "error 2001"},
-      {kDefault, "(?-s)(.*)x$", Words(50000, "x\r\n"), "none"},
+      {kDefault, "(?-s)(.*)x$", Words(300000, "x\r\n"), "none"},
+      {kDefault, "(?-s)e.+\\r", Words(100000, "x\n"), "none"},
   };
   for (const SlowCase& c : cases) {
     TRegexEngine re;
