@@ -1,8 +1,7 @@
 #include "app/main_window.h"
 #include "app/settings/settings_window.h"
 
-#include <cstdio>
-
+#include "app/dialogs/tag_dialog.h"
 #include "app/main_icons.h"
 #include "app/program_args.h"
 #include "platform/application.h"
@@ -568,11 +567,7 @@ void TMain::TagActionExecute(TObject* Sender) {
 
 bool TMain::PickColorDigits(AnsiString& Digits) {
   if (!ColorDialog1->Execute()) return false;
-  TColor c = ColorToRGB(ColorDialog1->Color);
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%02X%02X%02X", static_cast<unsigned>(c & 0xFF),
-                static_cast<unsigned>((c >> 8) & 0xFF), static_cast<unsigned>((c >> 16) & 0xFF));
-  Digits = buf;
+  Digits = ColorDigits(ColorDialog1->Color);
   return true;
 }
 

@@ -203,6 +203,10 @@ public:
   // repainted.
   void ScrollWindow(int dx, int dy, const TRect* rect = nullptr);
 
+  // The tool tip shown while the pointer rests on the window.
+  const AnsiString& Hint() const { return hint_; }
+  void SetHint(const AnsiString& v);
+
   virtual void SetFocus();
   bool Focused() const;
   virtual bool CanFocus() const;
@@ -258,6 +262,7 @@ private:
   std::unique_ptr<TControlHost> host_;
   TCreateParams params_;
   TBorderStyle borderStyle_ = bsSingle;
+  AnsiString hint_;
   bool acceptFiles_ = false;
   bool destroyingHandle_ = false;
 };

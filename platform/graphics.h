@@ -203,6 +203,18 @@ private:
 class TIcon : public TBitmap {
 public:
   using TBitmap::TBitmap;
+  // The icon in the icon-file form as loaded (reserved 0, type 1, image entries, images);
+  // empty when the icon was only drawn.
+  const std::string& IconData() const { return iconData_; }
+  void SetIconData(std::string Data) { iconData_ = std::move(Data); }
+  bool Empty() const { return iconData_.empty() && TBitmap::Empty(); }
+  void Assign(TPersistent* Source) override {
+    TBitmap::Assign(Source);
+    if (auto* i = dynamic_cast<TIcon*>(Source)) iconData_ = i->iconData_;
+  }
+
+private:
+  std::string iconData_;
 };
 
 // Bitmap resources of the program: drawn by code registered under a name (looked up without
