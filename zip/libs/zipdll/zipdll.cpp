@@ -100,7 +100,7 @@ private:
   std::string archive_, temp_;
   std::vector<TNewEntry> entries_;
   std::set<std::string> names_;
-  std::map<std::string, size_t> oldIndex_;  // lower-cased old names
+  std::map<std::string, size_t> oldIndex_;  // names of the old archive's entries
   TCentralDirectory old_;
   bool haveOld_ = false;
   std::vector<bool> keepOld_;
@@ -160,7 +160,7 @@ void TZipRun::AddFile(const std::string& path, const struct stat& st, const std:
   e.Name = StoredName(path, root);
   if (e.Name.empty() || Excluded(e.Name)) return;
   if (e.Dir) e.Name += '/';
-  if (!names_.insert(Lower(e.Name)).second) return;
+  if (!names_.insert(e.Name).second) return;
   e.Store = e.Dir || p_->Level <= 0 || StoreSuffix(e.Name);
   e.Encrypt = !e.Dir && s.Encrypt != 0;
   if (e.Encrypt) e.Password = s.Password && *s.Password ? s.Password : (p_->Password ? p_->Password : "");
@@ -254,12 +254,12 @@ bool TZipRun::ReadOld() {
   fclose(f);
   if (!ok) return Fail(kzeFormat, "damaged archive " + archive_ + ": " + err);
   haveOld_ = true;
-  for (size_t i = 0; i < old_.Entries.size(); ++i) oldIndex_.emplace(Lower(old_.Entries[i].Name), i);
+  for (size_t i = 0; i < old_.Entries.size(); ++i) oldIndex_.emplace(old_.Entries[i].Name, i);
   keepOld_.assign(old_.Entries.size(), true);
   // Update and freshen leave out files that are not newer; freshen also new ones.
   std::vector<TNewEntry> chosen;
   for (auto& e : entries_) {
-    auto it = oldIndex_.find(Lower(e.Name));
+    auto it = oldIndex_.find(e.Name);
     bool inOld = it != oldIndex_.end();
     if ((p_->Update || p_->Freshen) && inOld && UnixToDos(e.St.st_mtime) <= old_.Entries[it->second].DosTime) continue;
     if (p_->Freshen && !p_->Update && !inOld) continue;
