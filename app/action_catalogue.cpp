@@ -240,6 +240,8 @@ void TMain::CreateActions() {
   }
   FindAction("Action4")->SetChecked(true);
   FindAction("Notez")->SetAutoCheck(true);
+  FindAction("EditUndo")->OnUpdate = TNotifyEvent(this, &TMain::EditUndoUpdate);
+  FindAction("EditRedo")->OnUpdate = TNotifyEvent(this, &TMain::EditRedoUpdate);
 }
 
 void TMain::CreateMenus() {

@@ -513,6 +513,9 @@ void TMain::GoToSiteExecute(TObject*) { ShellOpen(kProductSite); }
 
 void TMain::EditUndoExecute(TObject*) { SrcEdit1->Undo(); }
 void TMain::EditRedoExecute(TObject*) { SrcEdit1->Redo(); }
+// The buttons and items follow the editor's lists, also after something clears them.
+void TMain::EditUndoUpdate(TObject*) { FindAction("EditUndo")->SetEnabled(SrcEdit1->CanUndo()); }
+void TMain::EditRedoUpdate(TObject*) { FindAction("EditRedo")->SetEnabled(SrcEdit1->CanRedo()); }
 void TMain::EditCutExecute(TObject*) { SrcEdit1->CutToClipboard(); }
 void TMain::EditCopyExecute(TObject*) { SrcEdit1->CopyToClipboard(); }
 void TMain::EditPasteExecute(TObject*) { SrcEdit1->PasteFromClipboard(); }

@@ -116,6 +116,8 @@ public:
   void GoToSiteExecute(TObject* Sender);
   void EditUndoExecute(TObject* Sender);
   void EditRedoExecute(TObject* Sender);
+  void EditUndoUpdate(TObject* Sender);
+  void EditRedoUpdate(TObject* Sender);
   void EditCutExecute(TObject* Sender);
   void EditCopyExecute(TObject* Sender);
   void EditPasteExecute(TObject* Sender);

@@ -448,6 +448,9 @@ void TCustomSrcEdit::ClearUndo() {
   fTrimmed.clear();
   fUndoList->Clear();
   fRedoList->Clear();
+  // The emptied list stands for the text as it is now: the saved state only when unmodified, so a
+  // later undo with nothing to take back cannot mark changed text as saved.
+  fUndoList->SetInitialState(!fModified);
 }
 
 void TCustomSrcEdit::LockUndo() {

@@ -50,6 +50,9 @@ void TMain::Koding(TCodePage Source, TCodePage Target) {
   lines->EndUpdate();
   SrcEdit1->EndUpdate();
   SrcEdit1->SetEnabled(true);
+  // The conversion is not undoable, and the records already held describe the text in the old
+  // code page: applied now they would change the wrong text or bring old-page bytes back.
+  SrcEdit1->ClearUndo();
   SrcEdit1->SetModified(true);
 }
 

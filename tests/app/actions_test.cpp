@@ -292,6 +292,22 @@ TEST_F(ActionsTest, EditingForwardsReachTheEditor) {
   Run("EditSelectAll");
   Run("EditCuuut");
   EXPECT_EQ(Ed()->Text(), "");
+  // Undo and redo are offered only while the editor has something to take back or bring back,
+  // also after the history is cleared under them (as the new-page wizard and loading do).
+  TAction* undo = main->FindAction("EditUndo");
+  TAction* redo = main->FindAction("EditRedo");
+  main->ActionManager1->UpdateActions();
+  EXPECT_TRUE(undo->Enabled());
+  EXPECT_FALSE(redo->Enabled());
+  Run("EditUndo");
+  main->ActionManager1->UpdateActions();
+  EXPECT_TRUE(redo->Enabled());
+  Ed()->ClearUndo();
+  main->ActionManager1->UpdateActions();
+  EXPECT_FALSE(undo->Enabled());
+  EXPECT_FALSE(redo->Enabled());
+  Run("EditUndo");
+  EXPECT_EQ(Ed()->Text(), "abc");
 }
 
 TEST_F(ActionsTest, ScreenshotOfTheMainWindow) {

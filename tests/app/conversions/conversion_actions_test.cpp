@@ -51,6 +51,31 @@ TEST_F(ConversionActionsTest, DocumentConversionKeepsLinesAndMarksModified) {
   EXPECT_EQ(expected, hello);
 }
 
+TEST_F(ConversionActionsTest, EarlierEditsCannotBeUndoneOrRedoneIntoTheConvertedText) {
+  Ed()->SetText(W1251("Привет"));
+  Ed()->SetCaretXY(BufferCoord(7, 1));
+  auto type = [&](const char* utf8) {
+    for (char c : W1251(utf8)) Ed()->CommandProcessor(ecChar, c, nullptr);
+  };
+  type(" мир");
+  Ed()->CommandProcessor(ecLeft, 0, nullptr);  // the next typing is a step of its own
+  Ed()->CommandProcessor(ecRight, 0, nullptr);
+  type(" дом");
+  Ed()->Undo();  // " дом" waits on the redo list, " мир" on the undo list
+  ASSERT_TRUE(Ed()->CanUndo() && Ed()->CanRedo());
+  AnsiString converted = ConvertString(Ed()->Lines()->Get(0), cpWIN, cpKOI);
+  Run("Win2Koi");
+  ASSERT_EQ(Ed()->Lines()->Get(0), converted);
+  EXPECT_FALSE(Ed()->CanUndo());
+  EXPECT_FALSE(Ed()->CanRedo());
+  Ed()->Undo();
+  EXPECT_EQ(Ed()->Lines()->Get(0), converted);
+  Ed()->Redo();
+  EXPECT_EQ(Ed()->Lines()->Get(0), converted);
+  EXPECT_EQ(Ed()->Lines()->Count(), 1);
+  EXPECT_TRUE(Ed()->Modified());
+}
+
 TEST_F(ConversionActionsTest, MacintoshConversionsAreHandlersWithoutActions) {
   for (const char* name : {"Win2Mac", "Koi2Mac", "Dos2Mac"}) EXPECT_EQ(main->FindAction(name), nullptr);
   Ed()->SetText("\xB9 \xC0\xFF");
