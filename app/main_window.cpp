@@ -231,6 +231,7 @@ void TMain::CreateComponents() {
     for (const TFormProperty& p : stored.Properties) ReadKeystrokeProperty(p, *SrcEdit1->Keystrokes());
   }
   SrcEdit1->SetParent(this);
+  CreateSearchComponents();
 
   OpenDialog1 = new TOpenDialog(this);
   OpenDialog1->SetName("OpenDialog1");

@@ -32,6 +32,9 @@ void RestoreFormPosition(TCustomForm* Form, const AnsiString& IniName);
 void ShellOpenFile(const AnsiString& Verb, const AnsiString& Target);
 void ShellOpen(const AnsiString& Target);
 
+class TSrcEditSearch;
+class TSrcEditRegexSearch;
+
 // What an action of the catalogue does when it only wraps the selection.
 struct TTagInsertion {
   const char* Open;   // UTF-8
@@ -66,6 +69,8 @@ public:
   TTimer* Timer1 = nullptr;
   TPopupMenu* PopupMenu1 = nullptr;
   TPopupMenu* PopupMenu2 = nullptr;
+  TSrcEditSearch* SrcEditSearch = nullptr;
+  TSrcEditRegexSearch* SrcEditRegexSearch = nullptr;
 
   // ---- document and settings
   const AnsiString& DocumentName() const { return docName_; }
@@ -126,6 +131,16 @@ public:
   void NPasteExecute(TObject* Sender);
   void Timer1Timer(TObject* Sender);
 
+  // ---- find and replace (app/find/find_replace.cpp)
+  void ShowSearchDialog(bool AReplace);
+  void DoSearchReplace(bool AReplace, bool ABackwards);
+  void SrcEdit1ReplaceText(TObject* Sender, const AnsiString& ASearch, const AnsiString& AReplace, int Line,
+                           int Column, TSrcReplaceAction& Action);
+  void EditRplsExecute(TObject* Sender);
+  void Action21Execute(TObject* Sender);
+  void NaitiDaleeExecute(TObject* Sender);
+  void Action16Execute(TObject* Sender);
+
   // The stored description of the editor's key bindings (differences from the default set).
   static AnsiString EditorKeystrokesDescription();
 
@@ -142,10 +157,13 @@ private:
   // Runs the colour dialog; true with the colour's digits "RRGGBB" on OK.
   bool PickColorDigits(AnsiString& Digits);
   void OpenStartupDocument();
+  void CreateSearchComponents();
 
   AnsiString docName_;
   AnsiString myPath_;
   std::unique_ptr<TIniFile> ini_;
+  // Whether find next and find backwards search on from the caret rather than the whole text.
+  bool continueFromCaret_ = false;
 };
 
 extern TMain* Main;

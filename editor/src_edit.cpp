@@ -176,6 +176,7 @@ void TCustomSrcEdit::Loaded() {
 void TCustomSrcEdit::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomControl::Notification(AComponent, Operation);
   if (Operation == opRemove && AComponent != nullptr && AComponent == fHighlighter) SetHighlighter(nullptr);
+  if (Operation == opRemove && AComponent != nullptr && AComponent == fSearchEngine) fSearchEngine = nullptr;
 }
 
 void TCustomSrcEdit::SetEditBorderStyle(TBorderStyle Value) {

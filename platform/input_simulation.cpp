@@ -1,6 +1,8 @@
 #include "platform/input_simulation.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QDropEvent>
 #include <QImage>
 #include <QInputMethodEvent>
@@ -18,6 +20,16 @@ namespace {
 QWidget* ClientOf(TWinControl* c) {
   c->HandleNeeded();
   return reinterpret_cast<QWidget*>(c->Host()->Client());
+}
+
+// Keys go where the desktop sends them: into a native widget the control shows (the text
+// field of an editable combo box), else to the control's own client.
+QWidget* KeyTargetOf(TWinControl* c) {
+  c->HandleNeeded();
+  QWidget* native = c->Host()->Native();
+  if (!native) return ClientOf(c);
+  if (auto* combo = qobject_cast<QComboBox*>(native); combo && combo->lineEdit()) return combo->lineEdit();
+  return native;
 }
 
 Qt::KeyboardModifiers Modifiers(TShiftState s) {
@@ -89,7 +101,7 @@ int RussianLetterOf(Word vk) {
 
 void SimulateKeyStroke(TWinControl* control, Word vk, TShiftState shift, const std::string& text,
                        bool russianLayout) {
-  QWidget* w = ClientOf(control);
+  QWidget* w = KeyTargetOf(control);
   bool keypad;
   int key = QtKeyOf(vk, keypad);
   if (russianLayout)
@@ -104,7 +116,7 @@ void SimulateKeyStroke(TWinControl* control, Word vk, TShiftState shift, const s
 }
 
 void SimulateTyping(TWinControl* control, const std::string& utf8) {
-  QWidget* w = ClientOf(control);
+  QWidget* w = KeyTargetOf(control);
   for (QChar ch : QString::fromStdString(utf8)) {
     QString t(ch);
     int key = ch.toUpper().unicode();

@@ -1,6 +1,7 @@
 // The program: the application object, the main window and the message loop.
 #include <vector>
 
+#include "app/find/confirm_replace_dialog.h"
 #include "app/main_window.h"
 #include "app/program_args.h"
 #include "platform/application.h"
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   Application->SetHelpFile(AnsiString());
   TMain* mainForm = nullptr;
   Application->CreateForm(mainForm);
+  Application->CreateForm(ConfirmReplaceDialog);
   Application->Run();
   return 0;
 }
