@@ -292,7 +292,7 @@ AnsiString PcreReplace(const std::vector<AnsiString>& lines, const std::string& 
 }  // namespace
 
 TEST_F(SearchDriver, LargeReplaceAllMatchesReferencesAndUndoesExactly) {
-  const int kLines = 10000;
+  const int kLines = 100000;
   std::vector<AnsiString> lines;
   AnsiString doc;
   for (int i = 0; i < kLines; ++i) {
