@@ -1,5 +1,7 @@
 #include "app/find/confirm_replace_dialog.h"
 
+#include "app/find/search_dialogs.h"
+
 #include "editor/src_edit.h"
 #include "platform/graphics.h"
 #include "platform/icons.h"
@@ -43,14 +45,7 @@ TConfirmReplaceDialog::TConfirmReplaceDialog(TComponent* AOwner) : TForm(AOwner)
   SetFormBorderStyle(bsDialog);
   SetPosition(poDesigned);
 
-  pnlHeader = new TPanel(this);
-  pnlHeader->SetName("pnlHeader");
-  pnlHeader->SetAlign(alTop);
-  pnlHeader->SetHeight(64);
-  pnlHeader->SetBevelOuter(bvNone);
-  pnlHeader->SetColor(clWhite);
-  pnlHeader->SetCaption(AnsiString());
-  pnlHeader->SetParent(this);
+  pnlHeader = NewDialogPanel(this, "pnlHeader", alTop, clWhite, 64);
   auto* image = new TQuestionImage(this);
   image->SetName("imgQuestion");
   image->SetBounds(12, 16, 32, 32);
@@ -81,13 +76,7 @@ TConfirmReplaceDialog::TConfirmReplaceDialog(TComponent* AOwner) : TForm(AOwner)
       {&btnCancel, "btnCancel", "&Отмена", mrCancel},
       {&btnReplaceAll, "btnReplaceAll", "&Все", mrReplaceAll},
   };
-  pnlBody = new TPanel(this);
-  pnlBody->SetName("pnlBody");
-  pnlBody->SetAlign(alClient);
-  pnlBody->SetBevelOuter(bvNone);
-  pnlBody->SetColor(clBtnFace);
-  pnlBody->SetCaption(AnsiString());
-  pnlBody->SetParent(this);
+  pnlBody = NewDialogPanel(this, "pnlBody", alClient, clBtnFace);
   int x = 8;
   for (const Def& d : buttons) {
     auto* b = new TButton(this);

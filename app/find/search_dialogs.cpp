@@ -7,12 +7,27 @@ constexpr int kWidth = 380;
 
 }  // namespace
 
+TPanel* NewDialogPanel(TForm* Form, const char* Name, TAlign Align, TColor Color, int Height) {
+  auto* p = new TPanel(Form);
+  p->SetName(Name);
+  p->SetAlign(Align);
+  if (Height > 0) p->SetHeight(Height);
+  p->SetBevelOuter(bvNone);
+  p->SetColor(Color);
+  p->SetCaption(AnsiString());
+  p->SetParent(Form);
+  return p;
+}
+
 TTextSearchDialog::TTextSearchDialog(TComponent* AOwner) : TTextSearchDialog(AOwner, false) {}
 
 TTextSearchDialog::TTextSearchDialog(TComponent* AOwner, bool WithReplace) : TForm(AOwner) {
   Build(WithReplace);
   OnCloseQuery = TCloseQueryEvent(this, &TTextSearchDialog::FormCloseQuery);
+  OnShow = TNotifyEvent(this, &TTextSearchDialog::FormShow);
 }
+
+void TTextSearchDialog::FormShow(TObject*) { cbSearchText->SetFocus(); }
 
 void TTextSearchDialog::Build(bool WithReplace) {
   SetName(WithReplace ? "TextReplaceDialog" : "TextSearchDialog");
@@ -20,14 +35,7 @@ void TTextSearchDialog::Build(bool WithReplace) {
   SetFormBorderStyle(bsDialog);
   SetPosition(poScreenCenter);
 
-  pnlHeader = new TPanel(this);
-  pnlHeader->SetName("pnlHeader");
-  pnlHeader->SetAlign(alTop);
-  pnlHeader->SetHeight(48);
-  pnlHeader->SetBevelOuter(bvNone);
-  pnlHeader->SetColor(clWhite);
-  pnlHeader->SetCaption(AnsiString());
-  pnlHeader->SetParent(this);
+  pnlHeader = NewDialogPanel(this, "pnlHeader", alTop, clWhite, 48);
   lblHeader = new TLabel(this);
   lblHeader->SetName("lblHeader");
   lblHeader->Font()->SetStyle({fsBold});
@@ -43,13 +51,7 @@ void TTextSearchDialog::Build(bool WithReplace) {
   lblHint->SetParent(pnlHeader);
 
   // The controls lie on a body panel that paints the dialog's face.
-  pnlBody = new TPanel(this);
-  pnlBody->SetName("pnlBody");
-  pnlBody->SetAlign(alClient);
-  pnlBody->SetBevelOuter(bvNone);
-  pnlBody->SetColor(clBtnFace);
-  pnlBody->SetCaption(AnsiString());
-  pnlBody->SetParent(this);
+  pnlBody = NewDialogPanel(this, "pnlBody", alClient, clBtnFace);
 
   lblSearch = new TLabel(this);
   lblSearch->SetName("lblSearch");

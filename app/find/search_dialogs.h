@@ -5,6 +5,10 @@
 #include "platform/forms.h"
 #include "platform/stdctrls.h"
 
+// A plain panel of a find dialog: the white header (alTop) or the body that paints the
+// dialog's face (alClient).
+TPanel* NewDialogPanel(TForm* Form, const char* Name, TAlign Align, TColor Color, int Height = 0);
+
 class TTextSearchDialog : public TForm {
 public:
   explicit TTextSearchDialog(TComponent* AOwner);
@@ -52,6 +56,8 @@ protected:
   static void RememberText(TComboBox* Box);
   // Before an OK closes the dialog, the histories take the entered texts.
   virtual void FormCloseQuery(TObject* Sender, bool& CanClose);
+  // The search text takes the keyboard first.
+  void FormShow(TObject* Sender);
 
   TLabel* replaceLabel_ = nullptr;
   TComboBox* replaceBox_ = nullptr;
