@@ -249,6 +249,9 @@ void TMain::CreateComponents() {
   SaveDialog2->Filter = W1251("Текстовые файлы|*.txt|Все файлы|*.*");
   ColorDialog1 = new TColorDialog(this);
   ColorDialog1->SetName("ColorDialog1");
+  cpcon = new TCodePageConvertor(this);
+  cpcon->SetName("cpcon");
+  cpcon->SetOutputCodePage(cpALT);
 
   Timer1 = new TTimer(this);
   Timer1->SetName("Timer1");
@@ -261,6 +264,12 @@ void TMain::CreateComponents() {
   PopupMenu2->SetName("PopupMenu2");
   SrcEdit1->SetPopupMenu(PopupMenu1);
   StatusBar1->SetPopupMenu(PopupMenu2);
+
+  SrcAutoCorrect1 = new TSrcAutoCorrect(this);
+  SrcAutoCorrect1->SetName("SrcAutoCorrect1");
+  SrcAutoCorrect1->SetEditor(SrcEdit1);
+  SrcAutoCorrect1->SetItemSepChar('=');
+  SrcAutoCorrect1->SetEnabled(false);
 }
 
 TAction* TMain::FindAction(const AnsiString& Name) const {
@@ -319,8 +328,8 @@ void TMain::ReStyle() {
   bool shadows = ini_->ReadInteger("General", "Shadows", 0) != 0;
   ActionMainMenuBar1->SetShadows(shadows);
   MainWNDMenu->SetShadows(shadows);
-  // The autocorrect list ("autoreplace.lst", on when "Orfo"/"AutoReplace" is 1) and the
-  // completion list ("insert.lst") are applied by their components.
+  SrcAutoCorrect1->Items()->LoadFromFile(ProgramFile("autoreplace.lst"));
+  SrcAutoCorrect1->SetEnabled(ini_->ReadInteger("Orfo", "AutoReplace", 1) == 1);
   SrcEdit1->SetWordWrap(ini_->ReadInteger("Editor", "WordWrap", 0) == 1);
 }
 
@@ -389,7 +398,18 @@ void TMain::CheckFileSave() {
   Abort();
 }
 
-void TMain::SaveNotes() { Memo1->Lines()->SaveToFile(ProgramFile("notes.not")); }
+void TMain::SaveNotes() {
+  try {
+    Memo1->Lines()->SaveToFile(ProgramFile("notes.not"));
+    notesFailureShown_ = false;
+  } catch (const EAbort&) {
+    throw;
+  } catch (const Exception& e) {
+    if (notesFailureShown_) return;
+    notesFailureShown_ = true;
+    Application->HandleException(this, &e);
+  }
+}
 
 void TMain::FileNewActinExecute(TObject*) {
   CheckFileSave();
@@ -549,7 +569,11 @@ void TMain::Panel2Click(TObject*) {
   if (TAction* n = FindAction("Notez")) n->SetChecked(Panel1->Visible());
 }
 
-void TMain::noteSaveExecute(TObject*) { SaveNotes(); }
+void TMain::noteSaveExecute(TObject*) {
+  // Asked for by the user: every failure is shown.
+  Memo1->Lines()->SaveToFile(ProgramFile("notes.not"));
+  notesFailureShown_ = false;
+}
 
 void TMain::XportExecute(TObject*) {
   if (SaveDialog2->Execute()) Memo1->Lines()->SaveToFile(SaveDialog2->FileName);

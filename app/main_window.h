@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "app/conversions/code_page_convertor.h"
+#include "editor-services/autocorrect/auto_correct.h"
 #include "editor/src_edit.h"
 #include "highlighters/html.h"
 #include "platform/actions.h"
@@ -69,6 +71,8 @@ public:
   TTimer* Timer1 = nullptr;
   TPopupMenu* PopupMenu1 = nullptr;
   TPopupMenu* PopupMenu2 = nullptr;
+  TCodePageConvertor* cpcon = nullptr;
+  TSrcAutoCorrect* SrcAutoCorrect1 = nullptr;
   TSrcEditSearch* SrcEditSearch = nullptr;
   TSrcEditRegexSearch* SrcEditRegexSearch = nullptr;
 
@@ -86,6 +90,8 @@ public:
   void opennn(const AnsiString& Name);
   void ReloadTitle();
   void CheckFileSave();
+  // Saves the notes on the way to opening, saving or closing a document: a failure is shown
+  // once (until a save succeeds again) and never stops the document's own work.
   void SaveNotes();
   void ReStyle();
   // Wraps the selection in Open and Close and moves the caret Back characters to the left.
@@ -130,6 +136,19 @@ public:
   void NCopyExecute(TObject* Sender);
   void NPasteExecute(TObject* Sender);
   void Timer1Timer(TObject* Sender);
+  // Text conversions: the whole document between code pages, and the selection's case,
+  // transliteration and numbers.
+  void Koding(TCodePage Source, TCodePage Target);
+  void CodingExecute(TObject* Sender);
+  void Win2MacExecute(TObject* Sender);
+  void Koi2MacExecute(TObject* Sender);
+  void Dos2MacExecute(TObject* Sender);
+  void Action6Execute(TObject* Sender);
+  void Action7Execute(TObject* Sender);
+  void Action8Execute(TObject* Sender);
+  void Rus2TransExecute(TObject* Sender);
+  void int2strExecute(TObject* Sender);
+  void Ara2RimExecute(TObject* Sender);
 
   // ---- find and replace (app/find/find_replace.cpp)
   void ShowSearchDialog(bool AReplace);
@@ -162,6 +181,7 @@ private:
   AnsiString docName_;
   AnsiString myPath_;
   std::unique_ptr<TIniFile> ini_;
+  bool notesFailureShown_ = false;
   // Whether find next and find backwards search on from the caret rather than the whole text.
   bool continueFromCaret_ = false;
 };

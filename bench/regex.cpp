@@ -1,6 +1,8 @@
 // Throughput of the regular-expression engine on a 50 MB Windows-1251 text of Russian and
 // English words, beside PCRE2 (interpreter, no JIT) and std::regex in the same run. Every
 // pattern is searched for all its matches; the match counts of the three must agree.
+// Then single long lines (10 KB, 100 KB, 1 MB) with patterns that backtrack deeply or without
+// end, beside PCRE2: the time of one full search and its outcome (matches, or the work bound).
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
@@ -11,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "editor-services/regex_engine.h"
+#include "editor-services/regex/regex_engine.h"
 
 namespace {
 
@@ -47,31 +49,34 @@ std::string MakeText(size_t size) {
 struct Result {
   double seconds = 0;
   size_t matches = 0;
+  int error = 0;  // the engine's error code, or PCRE2's (negative)
 };
 
-// warm: the object has already stored a text of the same length, so Exec reuses its input
-// buffer (the steady state of one engine searching text after text); cold: a fresh object that
-// allocates the buffer inside the timed Exec.
-Result RunEngine(const std::string& text, const std::string& expr, bool ci, bool warm) {
+Result RunEngine(const std::string& text, const std::string& expr, bool ci) {
   TRegexEngine re;
   re.SetModifier(rmI, ci);
   re.SetExpression(expr);
-  if (warm) re.Exec(text);
   Result r;
   auto t0 = Clock::now();
-  if (re.Exec(text)) {
-    do ++r.matches;
-    while (re.ExecNext());
+  try {
+    if (re.Exec(text)) {
+      do ++r.matches;
+      while (re.ExecNext());
+    }
+  } catch (const ERegexEngine& e) {
+    r.error = e.ErrorId;
   }
   r.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
   return r;
 }
 
-Result RunPcre(const std::string& text, const std::string& expr) {
+// options: 0 for the 50 MB set; PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY for the engine's default
+// meaning of '.' and '$' on the long lines.
+Result RunPcre(const std::string& text, const std::string& expr, uint32_t options = 0) {
   int err;
   PCRE2_SIZE off;
-  pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(expr.data()), expr.size(), 0, &err,
-                                   &off, nullptr);
+  pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(expr.data()), expr.size(), options,
+                                   &err, &off, nullptr);
   if (!code) {
     std::fprintf(stderr, "PCRE2 rejects %s\n", expr.c_str());
     return {};
@@ -83,6 +88,7 @@ Result RunPcre(const std::string& text, const std::string& expr) {
   const auto* subject = reinterpret_cast<PCRE2_SPTR>(text.data());
   while (start <= text.size()) {
     int rc = pcre2_match(code, subject, text.size(), start, 0, md, nullptr);
+    if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) r.error = rc;
     if (rc <= 0) break;
     ++r.matches;
     PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md);
@@ -117,6 +123,68 @@ std::string BothCases(const std::string& word) {
   return out;
 }
 
+// One line of the words of the text (its line breaks made blanks) of `size` bytes.
+std::string WordLine(const std::string& text, size_t size) {
+  std::string line = text.substr(0, size);
+  for (char& c : line)
+    if (c == '\r' || c == '\n') c = ' ';
+  return line;
+}
+
+// A line of simple mark-up: paragraphs with a link and emphasis now and then.
+std::string MarkupLine(const std::string& text, size_t size) {
+  std::string line;
+  size_t pos = 0;
+  for (int i = 0; line.size() < size; ++i) {
+    std::string words = WordLine(text.substr(pos, 60), 60);
+    pos += 60;
+    if (i % 3 == 0) line += "<p>" + words + "</p>";
+    else if (i % 3 == 1) line += "<a href=\"page.html\">" + words + "</a>";
+    else line += "<em>" + words + "</em> ";
+  }
+  line.resize(size);
+  return line;
+}
+
+std::string Outcome(const Result& r) {
+  if (r.error > 0) return "error " + std::to_string(r.error);
+  if (r.error < 0) return "PCRE2 error " + std::to_string(r.error);
+  return std::to_string(r.matches) + (r.matches == 1 ? " match" : " matches");
+}
+
+void LongLines(const std::string& text) {
+  struct LineCase {
+    const char* expr;
+    const char* line;  // words, markup, or ab (a run of "ab" ended by "c")
+  };
+  const LineCase cases[] = {{"(.)*", "words"},        {"(a|b)*c", "ab"},
+                            {"(.*)x$", "words + x"},  {"<(.|\\n)*?>", "markup"},
+                            {"(\\w+\\s*)*$", "words"}};
+  std::printf("\nsingle lines, every match of one line; PCRE2 interpreter with DOTALL and "
+              "DOLLAR_ENDONLY\n");
+  std::printf("%-14s %-10s %8s %10s %10s  %-22s %s\n", "pattern", "line", "size", "engine",
+              "PCRE2", "engine outcome", "PCRE2 outcome");
+  for (const LineCase& c : cases) {
+    for (size_t size : {size_t{10} << 10, size_t{100} << 10, size_t{1} << 20}) {
+      std::string line;
+      const std::string kind = c.line;
+      if (kind == "ab") {
+        for (size_t i = 0; i + 1 < size; ++i) line += "ab"[i % 2];
+        line += 'c';
+      } else if (kind == "markup") {
+        line = MarkupLine(text, size);
+      } else {
+        line = WordLine(text, size);
+        if (kind == "words + x") line[size / 2] = 'x';
+      }
+      Result e = RunEngine(line, c.expr, false);
+      Result p = RunPcre(line, c.expr, PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY);
+      std::printf("%-14s %-10s %6zu K %8.3f s %8.3f s  %-22s %s\n", c.expr, c.line, size >> 10,
+                  e.seconds, p.seconds, Outcome(e).c_str(), Outcome(p).c_str());
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,32 +206,33 @@ int main(int argc, char** argv) {
   const std::string privet = W1251("привет");
   const std::vector<Case> cases = {
       {"literal \"window\"", "window", false, "window"},
+      {"literal \"document\" (absent)", "document", false, "document"},
+      {"literal \"buffer\" (absent)", "buffer", false, "buffer"},
       {"Cyrillic literal, case folded", privet, true, BothCases(privet)},
       {"\\b\\w+\\b", "\\b\\w+\\b", false, "\\b\\w+\\b"},
       {"\\b\\w{4,6}\\b", "\\b\\w{4,6}\\b", false, "\\b\\w{4,6}\\b"},
       {"class run [a-z]{6,}", "[a-z]{6,}", false, "[a-z]{6,}"},
       {"five-word alternation", "apple|river|stone|cloud|forest", false,
        "apple|river|stone|cloud|forest"},
+      {"[a-z]+ing", "[a-z]+ing", false, "[a-z]+ing"},
   };
 
   std::printf("text: %.0f MB Windows-1251; std::regex on the first %.0f MB, scaled\n", size,
               sliceSize);
-  std::printf("%-32s %10s %10s %10s %10s %9s %9s  %s\n", "pattern", "engine", "cold", "PCRE2",
-              "std::regex", "vs PCRE2", "vs std",
-              "matches (engine / PCRE2 / std slice vs engine slice)");
+  std::printf("%-32s %10s %10s %10s %9s %9s  %s\n", "pattern", "engine", "PCRE2", "std::regex",
+              "vs PCRE2", "vs std", "matches (engine / PCRE2 / std slice vs engine slice)");
   for (size_t i = 0; i < cases.size(); ++i) {
     const Case& c = cases[i];
     if (only >= 0 && static_cast<size_t>(only) != i) continue;
-    Result e = RunEngine(text, c.engine, c.ci, true);
-    Result cold = RunEngine(text, c.engine, c.ci, false);
+    Result e = RunEngine(text, c.engine, c.ci);
     Result p = RunPcre(text, c.other);
     Result s = RunStd(slice, c.other);
-    Result es = RunEngine(slice, c.engine, c.ci, true);
+    Result es = RunEngine(slice, c.engine, c.ci);
     double em = size / e.seconds, pm = size / p.seconds, sm = sliceSize / s.seconds;
     std::printf(
-        "%-32s %5.0f MB/s %5.0f MB/s %5.0f MB/s %5.1f MB/s %8.2fx %8.1fx  %zu / %zu / %zu vs %zu\n",
-        c.name, em, size / cold.seconds, pm, sm, em / pm, em / sm, e.matches, p.matches, s.matches,
-        es.matches);
+        "%-32s %5.0f MB/s %5.0f MB/s %5.1f MB/s %8.2fx %8.1fx  %zu / %zu / %zu vs %zu\n", c.name,
+        em, pm, sm, em / pm, em / sm, e.matches, p.matches, s.matches, es.matches);
   }
+  if (only < 0) LongLines(text);
   return 0;
 }

@@ -1,12 +1,16 @@
-# vt_library(<name> DIR <folder> [RECURSE] [DEPS <targets>...] [PRIVATE_DEPS <targets>...])
-# A library target from every .cpp file in a folder. A folder without sources yet gives an
+# vt_library(<name> DIR <folder> [RECURSE] [EXCLUDE <regex>] [DEPS <targets>...]
+#            [PRIVATE_DEPS <targets>...])
+# A library target from every .cpp file in a folder (those whose path matches EXCLUDE left out). A folder without sources yet gives an
 # interface target, so the layers can be declared before their code exists.
 function(vt_library name)
-  cmake_parse_arguments(A "RECURSE" "DIR" "DEPS;PRIVATE_DEPS" ${ARGN})
+  cmake_parse_arguments(A "RECURSE" "DIR;EXCLUDE" "DEPS;PRIVATE_DEPS" ${ARGN})
   if(A_RECURSE)
     file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${A_DIR}/*.cpp)
   else()
     file(GLOB srcs CONFIGURE_DEPENDS ${A_DIR}/*.cpp)
+  endif()
+  if(A_EXCLUDE)
+    list(FILTER srcs EXCLUDE REGEX "${A_EXCLUDE}")
   endif()
   if(srcs)
     add_library(${name} STATIC ${srcs})

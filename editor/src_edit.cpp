@@ -175,8 +175,10 @@ void TCustomSrcEdit::Loaded() {
 
 void TCustomSrcEdit::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomControl::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent != nullptr && AComponent == fHighlighter) SetHighlighter(nullptr);
-  if (Operation == opRemove && AComponent != nullptr && AComponent == fSearchEngine) fSearchEngine = nullptr;
+  if (Operation != opRemove || AComponent == nullptr) return;
+  if (AComponent == fHighlighter) SetHighlighter(nullptr);
+  if (AComponent == fBookMarkOpt->BookmarkImages()) fBookMarkOpt->SetBookmarkImages(nullptr);
+  if (AComponent == fSearchEngine) fSearchEngine = nullptr;
 }
 
 void TCustomSrcEdit::SetEditBorderStyle(TBorderStyle Value) {

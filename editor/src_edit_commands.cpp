@@ -492,13 +492,14 @@ void TCustomSrcEdit::DoDeleteLastChar() {
     int n = 1;
     if (fCaretX - 1 == lw) {
       if (fOptions.Contains(eoSmartTabDelete)) {
-        // Back to the indentation of the nearest line above that is indented less.
+        // Back to the indentation of the nearest line above that is indented less (an empty
+        // line is indented by nothing).
         int target = 0;
         for (int l = y - 1; l >= 1; --l) {
           const AnsiString& s = fLines->Record(l - 1).fString;
           int w = 0;
           while (w < static_cast<int>(s.size()) && (s[static_cast<size_t>(w)] == ' ' || s[static_cast<size_t>(w)] == '\t')) ++w;
-          if (w < lw && !s.empty()) {
+          if (w < lw) {
             target = w;
             break;
           }

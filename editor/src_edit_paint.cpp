@@ -206,7 +206,7 @@ void TCustomSrcEdit::PaintGutter(TCanvas* Canvas, const TRect& AClip, int FirstR
       int& off = offsets[static_cast<size_t>(row - FirstRow)];
       int y = (row - fTopLine) * lh;
       if (images && !m->InternalImage()) {
-        if (m->ImageIndex() > images->Count()) return;
+        if (m->ImageIndex() < 0 || m->ImageIndex() >= images->Count()) return;
         if (m->IsBookmark() == firstKind)
           off = 0;
         else if (off == 0)

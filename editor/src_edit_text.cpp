@@ -743,10 +743,14 @@ void TCustomSrcEdit::PasteFromClipboard() {
   BeginUndoBlock();
   bool bracketPushed = false;
   try {
-    // A private block is a mode byte, the text and a NUL; anything shorter or with a mode
+    // A private block is a mode byte, the text and a NUL; one that is too short or has a mode
     // this editor does not know is left alone and the plain text is used instead.
     std::string block;
-    if (cb->HasFormat(SrcEditClipboardFormat())) block = cb->GetBuffer(SrcEditClipboardFormat());
+    if (cb->HasFormat(SrcEditClipboardFormat())) {
+      block = cb->GetBuffer(SrcEditClipboardFormat());
+      // Announced but not delivered: the block cannot be had.
+      if (block.empty()) throw ESrcEditError("Clipboard paste operation failed.");
+    }
     size_t nul = block.size() >= 2 ? block.find('\0', 1) : std::string::npos;
     bool blockValid = nul != std::string::npos && static_cast<unsigned char>(block[0]) <= smColumn && nul > 1;
     if (blockValid) {

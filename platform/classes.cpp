@@ -4,6 +4,7 @@
 #include <cxxabi.h>
 #include <typeinfo>
 
+#include "platform/safe_file.h"
 #include "platform/streams.h"
 
 AnsiString TObject::ClassName() const {
@@ -415,8 +416,9 @@ void TStrings::LoadFromStream(TStream* Stream) {
 }
 
 void TStrings::SaveToFile(const AnsiString& FileName) {
-  TFileStream f(FileName, fmCreate);
+  TSafeFileStream f(FileName);
   SaveToStream(&f);
+  f.Commit();
 }
 
 void TStrings::SaveToStream(TStream* Stream) {

@@ -38,6 +38,17 @@ const QChar* AnsiTable() {
   return table;
 }
 
+QString FixedPitchFamily() {
+  static QString family;
+  if (!family.isEmpty()) return family;
+  family = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+  if (QFontInfo(QFont(family)).fixedPitch()) return family;
+  const QStringList all = QFontDatabase::families();
+  for (const QString& name : all)
+    if (QFontDatabase::isFixedPitch(name) && QFontInfo(QFont(name)).fixedPitch()) return family = name;
+  return family;
+}
+
 QFont MakeQFont(const LOGFONTA& lf) {
   EnsureGuiApplication();
   char face[LF_FACESIZE + 1] = {};
@@ -59,9 +70,9 @@ QFont MakeQFont(const LOGFONTA& lf) {
   f.setUnderline(lf.lfUnderline != 0);
   f.setStrikeOut(lf.lfStrikeOut != 0);
   f.setKerning(false);
-  // A fixed pitch asked of a proportional face gets the desktop's fixed-pitch face instead.
-  if (pitch == FIXED_PITCH && !QFontInfo(f).fixedPitch())
-    f.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+  // A fixed pitch asked of a proportional face gets the desktop's fixed-pitch face instead, or,
+  // when that face is not truly fixed (a wide-glyph "Mono" face), the first installed one that is.
+  if (pitch == FIXED_PITCH && !QFontInfo(f).fixedPitch()) f.setFamily(FixedPitchFamily());
   int h = lf.lfHeight;
   if (h == 0) h = -13;
   if (h < 0) {

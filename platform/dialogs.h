@@ -38,7 +38,7 @@ int MessageBeepCount();
 
 // ---- the test hook
 
-enum TDialogKind { dkMessageBox, dkOpenFile, dkSaveFile, dkColor, dkModalForm };
+enum TDialogKind { dkMessageBox, dkOpenFile, dkSaveFile, dkColor, dkModalForm, dkPrinterSetup };
 struct TDialogRequest {
   TDialogKind Kind = dkMessageBox;
   AnsiString Caption;  // message box caption or file-dialog title
@@ -46,6 +46,7 @@ struct TDialogRequest {
   unsigned Flags = 0;  // message-box flags
   // File dialogs: filter in the class library's form, its 1-based index, default extension,
   // initial file name and folder, and whether an existing file is confirmed first.
+  // The printer set-up dialog: FileName is the PDF file chosen (empty: the printer).
   AnsiString Filter, DefaultExt, FileName, InitialDir;
   int FilterIndex = 1;
   bool OverwritePrompt = false;

@@ -47,7 +47,8 @@ void WriteValue(AnsiString& out, const TFormValue& v, int level) {
 
 void WriteComponent(AnsiString& out, const TFormComponent& c, int level) {
   Indent(out, level);
-  out += "object " + c.Name + ": " + c.ClassName + "\r\n";
+  // A component without a name is written as its class alone, the form the reader takes for it.
+  out += c.Name.empty() ? "object " + c.ClassName + "\r\n" : "object " + c.Name + ": " + c.ClassName + "\r\n";
   for (const auto& p : c.Properties) WriteProperty(out, p, level + 1);
   for (const auto& child : c.Components) WriteComponent(out, child, level + 1);
   Indent(out, level);

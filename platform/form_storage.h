@@ -22,7 +22,16 @@ VT_DECLARE_EXCEPTION(EParserError, Exception);
 
 struct TFormProperty;
 
+// The special members are defined below TFormProperty: a vector's destructor needs its element
+// type complete, which TFormProperty is not yet here.
 struct TFormItem {
+  TFormItem();
+  TFormItem(std::vector<TFormProperty> Props);
+  TFormItem(const TFormItem&);
+  TFormItem(TFormItem&&) noexcept;
+  TFormItem& operator=(const TFormItem&);
+  TFormItem& operator=(TFormItem&&) noexcept;
+  ~TFormItem();
   std::vector<TFormProperty> Properties;
   // The property of that name (case-insensitive), nil when absent.
   const TFormProperty* Find(const AnsiString& Name) const;
@@ -48,6 +57,14 @@ struct TFormProperty {
   TFormValue Value;
   bool operator==(const TFormProperty& o) const { return Name == o.Name && Value == o.Value; }
 };
+
+inline TFormItem::TFormItem() = default;
+inline TFormItem::TFormItem(std::vector<TFormProperty> Props) : Properties(std::move(Props)) {}
+inline TFormItem::TFormItem(const TFormItem&) = default;
+inline TFormItem::TFormItem(TFormItem&&) noexcept = default;
+inline TFormItem& TFormItem::operator=(const TFormItem&) = default;
+inline TFormItem& TFormItem::operator=(TFormItem&&) noexcept = default;
+inline TFormItem::~TFormItem() = default;
 
 struct TFormComponent {
   AnsiString Name;

@@ -173,6 +173,10 @@ void TFont::SetColor(TColor v) {
   Changed();
 }
 
+void TFont::SetPixelsPerInch(int v) {
+  if (v > 0) ppi_ = v;
+}
+
 void TFont::SetCharset(TFontCharset v) {
   if (v == charset_) return;
   charset_ = v;
@@ -211,6 +215,16 @@ bool TFont::SameAs(const TFont& o) const {
 
 void TFont::Assign(TPersistent* Source) {
   if (auto* f = dynamic_cast<TFont*>(Source)) {
+    if (f->ppi_ != ppi_) {
+      // Another resolution: the same point size, in this font's pixels.
+      TFont scaled;
+      scaled.name_ = f->name_, scaled.style_ = f->style_, scaled.color_ = f->color_;
+      scaled.charset_ = f->charset_, scaled.pitch_ = f->pitch_, scaled.ppi_ = ppi_;
+      scaled.height_ = f->height_ < 0 ? -int(std::lround(double(f->Size()) * ppi_ / 72.0))
+                                      : int(std::lround(double(f->height_) * ppi_ / f->ppi_));
+      Assign(&scaled);
+      return;
+    }
     if (SameAs(*f)) return;
     bool handleChanges = name_ != f->name_ || height_ != f->height_ || style_ != f->style_ ||
                          charset_ != f->charset_ || pitch_ != f->pitch_;

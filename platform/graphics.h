@@ -58,7 +58,11 @@ public:
   void SetCharset(TFontCharset v);
   TFontPitch Pitch() const { return pitch_; }
   void SetPitch(TFontPitch v);
+  // The resolution the point size refers to (a printer's canvas font has the printer's).
+  // Setting it keeps the height in pixels; Assign from a font of another resolution keeps the
+  // point size instead.
   int PixelsPerInch() const { return ppi_; }
+  void SetPixelsPerInch(int v);
 
   // The font object for the current properties, made on first use and owned by the font.
   HFONT Handle();

@@ -1,9 +1,17 @@
 #include "platform/inifiles.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
-#include <fstream>
-#include <sstream>
-#include <unistd.h>
+#include <map>
+#include <memory>
+#include <unordered_map>
+
+#include "platform/safe_file.h"
+
+// The parsed form of each settings file is kept, shared by every TIniFile object on it, for as
+// long as the file on disk is unchanged (same identity, size and times); a read then costs one
+// stat. A write changes the parsed form and writes the file once, safely.
 
 namespace {
 
@@ -14,28 +22,75 @@ struct Line {
   AnsiString value;  // key's value
 };
 
+// The lines before the first section header (block 0), or one section: its header and lines.
+struct Block {
+  Line header;
+  std::vector<Line> lines;
+  std::unordered_map<AnsiString, size_t> keys;  // lower-case key -> first line holding it
+
+  void IndexKeys() {
+    keys.clear();
+    for (size_t i = 0; i < lines.size(); ++i)
+      if (lines[i].kind == Line::kKey) keys.emplace(AnsiLowerCase(lines[i].name), i);
+  }
+  const Line* Find(const AnsiString& key) const {
+    auto it = keys.find(AnsiLowerCase(key));
+    return it == keys.end() ? nullptr : &lines[it->second];
+  }
+};
+
+struct Identity {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = -1;
+  timespec mtime{}, ctime{};
+  bool operator==(const Identity& o) const {
+    return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+           mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec;
+  }
+};
+
+struct Parsed {
+  Identity id;
+  std::vector<Block> blocks{1};                       // blocks[0]: lines before any section
+  std::unordered_map<AnsiString, size_t> sections;   // lower-case name -> first block
+
+  void IndexSections() {
+    sections.clear();
+    for (size_t i = 1; i < blocks.size(); ++i) sections.emplace(AnsiLowerCase(blocks[i].header.name), i);
+  }
+  Block* FindSection(const AnsiString& section) {
+    auto it = sections.find(AnsiLowerCase(section));
+    return it == sections.end() ? nullptr : &blocks[it->second];
+  }
+  const Line* FindKey(const AnsiString& section, const AnsiString& key) {
+    Block* b = FindSection(section);
+    return b ? b->Find(key) : nullptr;
+  }
+};
+
 AnsiString Unquote(const AnsiString& v) {
   if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
     return v.substr(1, v.size() - 2);
   return v;
 }
 
-std::vector<Line> Parse(const std::string& data) {
-  std::vector<Line> lines;
+void Parse(const std::string& data, Parsed& p) {
   size_t i = 0;
   while (i < data.size()) {
     size_t e = data.find_first_of("\r\n", i);
-    std::string t = data.substr(i, e == std::string::npos ? std::string::npos : e - i);
+    Line l;
+    l.text = data.substr(i, e == std::string::npos ? std::string::npos : e - i);
     if (e == std::string::npos) i = data.size();
     else i = (data[e] == '\r' && e + 1 < data.size() && data[e + 1] == '\n') ? e + 2 : e + 1;
-    Line l;
-    l.text = t;
-    AnsiString s = Trim(t);
+    AnsiString s = Trim(l.text);
     if (!s.empty() && s[0] == '[') {
       size_t close = s.find(']');
       if (close != std::string::npos) {
         l.kind = Line::kSection;
         l.name = Trim(s.substr(1, close - 1));
+        p.blocks.push_back(Block{std::move(l), {}, {}});
+        continue;
       }
     } else if (!s.empty() && s[0] != ';') {
       size_t eq = s.find('=');
@@ -45,12 +100,27 @@ std::vector<Line> Parse(const std::string& data) {
         l.value = Unquote(Trim(s.substr(eq + 1)));
       }
     }
-    lines.push_back(std::move(l));
+    p.blocks.back().lines.push_back(std::move(l));
   }
-  return lines;
+  for (auto& b : p.blocks) b.IndexKeys();
+  p.IndexSections();
 }
 
-bool Same(const AnsiString& a, const AnsiString& b) { return AnsiCompareText(a, b) == 0; }
+bool StatFile(const std::string& path, Identity& id) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return false;
+  id.dev = st.st_dev;
+  id.ino = st.st_ino;
+  id.size = st.st_size;
+  id.mtime = st.st_mtim;
+  id.ctime = st.st_ctim;
+  return true;
+}
+
+std::map<std::string, std::shared_ptr<Parsed>>& Cache() {
+  static std::map<std::string, std::shared_ptr<Parsed>> cache;
+  return cache;
+}
 
 }  // namespace
 
@@ -60,51 +130,44 @@ TIniFile::TIniFile(const AnsiString& FileName) : fileName_(FileName) {
 
 namespace {
 
-std::vector<Line> Load(const AnsiString& name) {
-  std::ifstream in(ResolveSystemName(name), std::ios::binary);
-  if (!in) return {};
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return Parse(ss.str());
-}
-
-void Store(const AnsiString& name, const std::vector<Line>& lines) {
+// The parsed file, read again only when the file on disk changed. A missing or unreadable
+// file is an empty one.
+Parsed& Load(const AnsiString& name) {
   std::string path = ResolveSystemName(name);
-  std::string tmp = path + ".tmp" + std::to_string(getpid());
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) throw EIniFileException(Format("Unable to write to %s", {name}));
-    for (const Line& l : lines) out << l.text << "\r\n";
-    out.flush();
-    if (!out) {
-      std::remove(tmp.c_str());
-      throw EIniFileException(Format("Unable to write to %s", {name}));
-    }
+  auto& slot = Cache()[path];
+  Identity id;
+  if (!StatFile(path, id)) {
+    if (!slot || slot->id.size != -1) slot = std::make_shared<Parsed>();
+    return *slot;
   }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
-    throw EIniFileException(Format("Unable to write to %s", {name}));
+  if (slot && slot->id == id) return *slot;
+  slot = std::make_shared<Parsed>();
+  std::string data;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
+    std::fclose(f);
   }
+  Parse(data, *slot);
+  slot->id = id;
+  return *slot;
 }
 
-// Index range [begin, end) of a section's lines after its header; begin = -1 when absent.
-std::pair<int, int> FindSection(const std::vector<Line>& lines, const AnsiString& section) {
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].kind == Line::kSection && Same(lines[i].name, section)) {
-      size_t j = i + 1;
-      while (j < lines.size() && lines[j].kind != Line::kSection) ++j;
-      return {static_cast<int>(i) + 1, static_cast<int>(j)};
-    }
+void Store(const AnsiString& name, Parsed& p) {
+  std::string path = ResolveSystemName(name);
+  std::string out;
+  for (const Block& b : p.blocks) {
+    if (&b != &p.blocks.front()) out.append(b.header.text).append("\r\n");
+    for (const Line& l : b.lines) out.append(l.text).append("\r\n");
   }
-  return {-1, -1};
-}
-
-const Line* FindKey(const std::vector<Line>& lines, const AnsiString& section, const AnsiString& key) {
-  auto [b, e] = FindSection(lines, section);
-  if (b < 0) return nullptr;
-  for (int i = b; i < e; ++i)
-    if (lines[size_t(i)].kind == Line::kKey && Same(lines[size_t(i)].name, key)) return &lines[size_t(i)];
-  return nullptr;
+  try {
+    SafeWriteFile(name, out);
+  } catch (const Exception& e) {
+    Cache().erase(path);  // the parsed form no longer matches the file
+    throw EIniFileException(Format("Unable to write to %s", {name}) + ". " + e.Message());
+  }
+  if (!StatFile(ResolveSystemName(name), p.id)) Cache().erase(path);
 }
 
 bool ParseInt(const AnsiString& s, int& out) {
@@ -117,8 +180,7 @@ bool ParseInt(const AnsiString& s, int& out) {
 
 AnsiString TIniFile::ReadString(const AnsiString& Section, const AnsiString& Ident,
                                 const AnsiString& Default) const {
-  auto lines = Load(fileName_);
-  const Line* l = FindKey(lines, Section, Ident);
+  const Line* l = Load(fileName_).FindKey(Section, Ident);
   return l ? l->value : Default;
 }
 
@@ -133,39 +195,41 @@ bool TIniFile::ReadBool(const AnsiString& Section, const AnsiString& Ident, bool
 }
 
 void TIniFile::WriteString(const AnsiString& Section, const AnsiString& Ident, const AnsiString& Value) {
-  auto lines = Load(fileName_);
+  Parsed& p = Load(fileName_);
   Line nl;
   nl.kind = Line::kKey;
   nl.name = Ident;
   nl.value = Value;
   nl.text = Ident + "=" + Value;
-  auto [b, e] = FindSection(lines, Section);
-  if (b < 0) {
-    if (!lines.empty() && !Trim(lines.back().text).empty()) lines.push_back(Line{});
-    Line h;
-    h.kind = Line::kSection;
-    h.name = Section;
-    h.text = "[" + Section + "]";
-    lines.push_back(h);
-    lines.push_back(nl);
+  Block* b = p.FindSection(Section);
+  if (!b) {
+    Block& last = p.blocks.back();
+    const std::string& lastText = last.lines.empty() ? last.header.text : last.lines.back().text;
+    if (!(p.blocks.size() == 1 && last.lines.empty()) && !Trim(lastText).empty()) last.lines.push_back(Line{});
+    Block nb;
+    nb.header.kind = Line::kSection;
+    nb.header.name = Section;
+    nb.header.text = "[" + Section + "]";
+    nb.lines.push_back(nl);
+    nb.IndexKeys();
+    p.blocks.push_back(std::move(nb));
+    p.sections.emplace(AnsiLowerCase(Section), p.blocks.size() - 1);
   } else {
-    bool done = false;
-    for (int i = b; i < e && !done; ++i) {
-      Line& l = lines[size_t(i)];
-      if (l.kind == Line::kKey && Same(l.name, Ident)) {
-        l.value = Value;
-        l.text = l.name + "=" + Value;
-        done = true;
-      }
-    }
-    if (!done) {
-      // After the section's last non-blank line.
-      int at = e;
-      while (at > b && Trim(lines[size_t(at - 1)].text).empty()) --at;
-      lines.insert(lines.begin() + at, nl);
+    auto it = b->keys.find(AnsiLowerCase(Ident));
+    if (it != b->keys.end()) {
+      Line& l = b->lines[it->second];
+      if (l.value == Value) return;  // unchanged: nothing to write
+      l.value = Value;
+      l.text = l.name + "=" + Value;
+    } else {
+      // After the section's last non-blank line; only blank lines follow it, so no key moves.
+      size_t at = b->lines.size();
+      while (at > 0 && Trim(b->lines[at - 1].text).empty()) --at;
+      b->lines.insert(b->lines.begin() + static_cast<std::ptrdiff_t>(at), nl);
+      b->keys.emplace(AnsiLowerCase(Ident), at);
     }
   }
-  Store(fileName_, lines);
+  Store(fileName_, p);
 }
 
 void TIniFile::WriteInteger(const AnsiString& Section, const AnsiString& Ident, int Value) {
@@ -179,56 +243,53 @@ void TIniFile::WriteBool(const AnsiString& Section, const AnsiString& Ident, boo
 void TIniFile::ReadSection(const AnsiString& Section, TStrings* Strings) const {
   Strings->BeginUpdate();
   Strings->Clear();
-  auto lines = Load(fileName_);
-  auto [b, e] = FindSection(lines, Section);
-  for (int i = b; b >= 0 && i < e; ++i)
-    if (lines[size_t(i)].kind == Line::kKey) Strings->Add(lines[size_t(i)].name);
+  if (const Block* b = Load(fileName_).FindSection(Section))
+    for (const Line& l : b->lines)
+      if (l.kind == Line::kKey) Strings->Add(l.name);
   Strings->EndUpdate();
 }
 
 void TIniFile::ReadSections(TStrings* Strings) const {
   Strings->BeginUpdate();
   Strings->Clear();
-  for (const Line& l : Load(fileName_))
-    if (l.kind == Line::kSection) Strings->Add(l.name);
+  const Parsed& p = Load(fileName_);
+  for (size_t i = 1; i < p.blocks.size(); ++i) Strings->Add(p.blocks[i].header.name);
   Strings->EndUpdate();
 }
 
 void TIniFile::ReadSectionValues(const AnsiString& Section, TStrings* Strings) const {
   Strings->BeginUpdate();
   Strings->Clear();
-  auto lines = Load(fileName_);
-  auto [b, e] = FindSection(lines, Section);
-  for (int i = b; b >= 0 && i < e; ++i)
-    if (lines[size_t(i)].kind == Line::kKey) Strings->Add(lines[size_t(i)].name + "=" + lines[size_t(i)].value);
+  if (const Block* b = Load(fileName_).FindSection(Section))
+    for (const Line& l : b->lines)
+      if (l.kind == Line::kKey) Strings->Add(l.name + "=" + l.value);
   Strings->EndUpdate();
 }
 
 bool TIniFile::SectionExists(const AnsiString& Section) const {
-  return FindSection(Load(fileName_), Section).first >= 0;
+  return Load(fileName_).FindSection(Section) != nullptr;
 }
 
 bool TIniFile::ValueExists(const AnsiString& Section, const AnsiString& Ident) const {
-  auto lines = Load(fileName_);
-  return FindKey(lines, Section, Ident) != nullptr;
+  return Load(fileName_).FindKey(Section, Ident) != nullptr;
 }
 
 void TIniFile::EraseSection(const AnsiString& Section) {
-  auto lines = Load(fileName_);
-  auto [b, e] = FindSection(lines, Section);
-  if (b < 0) return;
-  lines.erase(lines.begin() + (b - 1), lines.begin() + e);
-  Store(fileName_, lines);
+  Parsed& p = Load(fileName_);
+  auto it = p.sections.find(AnsiLowerCase(Section));
+  if (it == p.sections.end()) return;
+  p.blocks.erase(p.blocks.begin() + static_cast<std::ptrdiff_t>(it->second));
+  p.IndexSections();
+  Store(fileName_, p);
 }
 
 void TIniFile::DeleteKey(const AnsiString& Section, const AnsiString& Ident) {
-  auto lines = Load(fileName_);
-  auto [b, e] = FindSection(lines, Section);
-  for (int i = b; b >= 0 && i < e; ++i) {
-    if (lines[size_t(i)].kind == Line::kKey && Same(lines[size_t(i)].name, Ident)) {
-      lines.erase(lines.begin() + i);
-      Store(fileName_, lines);
-      return;
-    }
-  }
+  Parsed& p = Load(fileName_);
+  Block* b = p.FindSection(Section);
+  if (!b) return;
+  auto it = b->keys.find(AnsiLowerCase(Ident));
+  if (it == b->keys.end()) return;
+  b->lines.erase(b->lines.begin() + static_cast<std::ptrdiff_t>(it->second));
+  b->IndexKeys();
+  Store(fileName_, p);
 }

@@ -3,12 +3,19 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
-// The store file is read for every access and rewritten after every change, so that several
-// registry objects (and several processes) never hold diverging copies. The file looks like this:
+#include "platform/safe_file.h"
+
+// The store file is read again whenever it changed on disk (identity, size or times differ from
+// what was read last) and rewritten, safely, after every change, so that several registry
+// objects (and several processes) never hold diverging copies. The file looks like this:
 //
 //   [HKEY_CURRENT_USER\Software\Vantry Tarn\Highlighters\Comment]
 //   "Foreground"=dword:00808080
@@ -31,13 +38,29 @@ struct StoreKey {
   std::vector<StoreValue> values;
 };
 
+struct FileIdentity {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = -1;
+  timespec mtime{}, ctime{};
+  bool operator==(const FileIdentity& o) const {
+    return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+           mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec;
+  }
+};
+
 struct Store {
+  FileIdentity id;             // of the file this was read from or written to
   std::vector<StoreKey> keys;  // in the order of creation
+  std::unordered_map<AnsiString, size_t> index;  // lower-case path -> position in keys
 
   StoreKey* Find(const AnsiString& path) {
-    for (auto& k : keys)
-      if (AnsiCompareText(k.path, path) == 0) return &k;
-    return nullptr;
+    auto it = index.find(AnsiLowerCase(path));
+    return it == index.end() ? nullptr : &keys[it->second];
+  }
+  void Reindex() {
+    index.clear();
+    for (size_t i = 0; i < keys.size(); ++i) index.emplace(AnsiLowerCase(keys[i].path), i);
   }
   // Creates the key and every missing key above it (below the root).
   void Create(const AnsiString& path) {
@@ -45,10 +68,30 @@ struct Store {
     while (pos != AnsiString::npos) {
       pos = path.find('\\', pos + 1);
       AnsiString part = path.substr(0, pos);
-      if (!Find(part)) keys.push_back(StoreKey{part, {}});
+      if (!Find(part)) {
+        keys.push_back(StoreKey{part, {}});
+        index.emplace(AnsiLowerCase(part), keys.size() - 1);
+      }
     }
   }
 };
+
+bool StatStore(const std::string& path, FileIdentity& id) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return false;
+  id.dev = st.st_dev;
+  id.ino = st.st_ino;
+  id.size = st.st_size;
+  id.mtime = st.st_mtim;
+  id.ctime = st.st_ctim;
+  return true;
+}
+
+// The parsed store of each store file, shared by every registry object.
+std::map<std::string, std::unique_ptr<Store>>& StoreCache() {
+  static std::map<std::string, std::unique_ptr<Store>> cache;
+  return cache;
+}
 
 AnsiString RootName(HKEY root) {
   switch (root) {
@@ -178,11 +221,21 @@ AnsiString Unescape(const std::string& s, size_t& pos, char stop) {
 
 AnsiString NormalizePath(const AnsiString& path);
 
-// Reads the store; a missing file is an empty store and lines that cannot be understood are
-// skipped, so a hand-edited file never keeps the program from starting.
-Store LoadStore() {
-  Store st;
+// Reads the store, unless it is unchanged since it was read or written last; a missing file is
+// an empty store and lines that cannot be understood are skipped, so a hand-edited file never
+// keeps the program from starting.
+Store& LoadStore() {
   std::string name = AnsiToSystemName(TRegistry::StoreFileName());
+  auto& slot = StoreCache()[name];
+  FileIdentity id;
+  if (!StatStore(name, id)) {
+    if (!slot || slot->id.size != -1) slot = std::make_unique<Store>();
+    return *slot;
+  }
+  if (slot && slot->id == id) return *slot;
+  slot = std::make_unique<Store>();
+  Store& st = *slot;
+  st.id = id;
   std::unique_ptr<FILE, int (*)(FILE*)> f(fopen(name.c_str(), "rb"), fclose);
   if (!f) return st;
   std::string data;
@@ -242,9 +295,10 @@ Store LoadStore() {
   return st;
 }
 
-// Writes the whole store to a temporary file beside the store, flushes it to the disk and
-// renames it over the old file: readers see either the old or the new store, never a part.
-void SaveStore(const Store& st, const AnsiString& failedName) {
+// Writes the whole store safely (see TSafeFileStream): readers see either the old or the new
+// store, never a part. On failure the parsed store is dropped, so the next access reads the
+// file as it is.
+void SaveStore(Store& st, const AnsiString& failedName) {
   std::string out = "; Vantry Tarn registry\n";
   for (const auto& k : st.keys) {
     out.append("\n[").append(EscapePath(k.path)).append("]\n");
@@ -261,35 +315,13 @@ void SaveStore(const Store& st, const AnsiString& failedName) {
     }
   }
   std::string file = AnsiToSystemName(TRegistry::StoreFileName());
-  std::string tmp = file + ".tmp" + std::to_string(getpid());
-  auto fail = [&]() {
-    unlink(tmp.c_str());
+  try {
+    SafeWriteFile(TRegistry::StoreFileName(), out, 0600);
+  } catch (const Exception&) {
+    StoreCache().erase(file);
     throw ERegistryException(Format("Failed to set data for '%s'", {failedName}));
-  };
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) fail();
-  size_t done = 0;
-  while (done < out.size()) {
-    ssize_t w = write(fd, out.data() + done, out.size() - done);
-    if (w < 0) {
-      close(fd);
-      fail();
-    }
-    done += static_cast<size_t>(w);
   }
-  if (fsync(fd) != 0) {
-    close(fd);
-    fail();
-  }
-  if (close(fd) != 0) fail();
-  if (rename(tmp.c_str(), file.c_str()) != 0) fail();
-  // Make the rename itself durable.
-  std::string dir = file.substr(0, file.rfind('/') == std::string::npos ? 0 : file.rfind('/'));
-  int dfd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    fsync(dfd);
-    close(dfd);
-  }
+  if (!StatStore(file, st.id)) StoreCache().erase(file);
 }
 
 // Splits a key path at '\' and joins its names again, dropping empty names.
@@ -330,7 +362,7 @@ AnsiString TRegistry::Resolve(const AnsiString& Key) const {
 bool TRegistry::OpenKey(const AnsiString& Key, bool CanCreate) {
   AnsiString path = Resolve(Key);
   if (!path.empty()) {
-    Store st = LoadStore();
+    Store& st = LoadStore();
     AnsiString full = FullPath(rootKey_, path);
     if (StoreKey* k = st.Find(full)) {
       path = k->path.substr(RootName(rootKey_).size() + 1);
@@ -349,7 +381,7 @@ bool TRegistry::OpenKey(const AnsiString& Key, bool CanCreate) {
 bool TRegistry::OpenKeyReadOnly(const AnsiString& Key) {
   AnsiString path = Resolve(Key);
   if (!path.empty()) {
-    Store st = LoadStore();
+    Store& st = LoadStore();
     StoreKey* k = st.Find(FullPath(rootKey_, path));
     if (!k) return false;
     path = k->path.substr(RootName(rootKey_).size() + 1);
@@ -369,7 +401,7 @@ void TRegistry::CloseKey() {
 bool TRegistry::CreateKey(const AnsiString& Key) {
   AnsiString path = Resolve(Key);
   if (path.empty()) return true;
-  Store st = LoadStore();
+  Store& st = LoadStore();
   AnsiString full = FullPath(rootKey_, path);
   if (st.Find(full)) return true;
   st.Create(full);
@@ -380,7 +412,7 @@ bool TRegistry::CreateKey(const AnsiString& Key) {
 bool TRegistry::DeleteKey(const AnsiString& Key) {
   AnsiString path = Resolve(Key);
   if (path.empty()) return false;
-  Store st = LoadStore();
+  Store& st = LoadStore();
   AnsiString full = FullPath(rootKey_, path);
   if (!st.Find(full)) return false;
   AnsiString prefix = AnsiUpperCase(full + "\\");
@@ -391,6 +423,7 @@ bool TRegistry::DeleteKey(const AnsiString& Key) {
     kept.push_back(std::move(k));
   }
   st.keys.swap(kept);
+  st.Reindex();
   SaveStore(st, Key);
   return true;
 }
@@ -398,19 +431,15 @@ bool TRegistry::DeleteKey(const AnsiString& Key) {
 bool TRegistry::KeyExists(const AnsiString& Key) const {
   AnsiString path = Resolve(Key);
   if (path.empty()) return true;
-  Store st = LoadStore();
+  Store& st = LoadStore();
   return st.Find(FullPath(rootKey_, path)) != nullptr;
 }
 
 namespace {
-const StoreValue* FindValue(const Store& st, HKEY root, const AnsiString& path, const AnsiString& name) {
-  AnsiString full = FullPath(root, path);
-  for (const auto& k : st.keys)
-    if (AnsiCompareText(k.path, full) == 0) {
-      for (const auto& v : k.values)
-        if (AnsiCompareText(v.name, name) == 0) return &v;
-      return nullptr;
-    }
+const StoreValue* FindValue(Store& st, HKEY root, const AnsiString& path, const AnsiString& name) {
+  if (const StoreKey* k = st.Find(FullPath(root, path)))
+    for (const auto& v : k->values)
+      if (AnsiCompareText(v.name, name) == 0) return &v;
   return nullptr;
 }
 }  // namespace
@@ -419,13 +448,13 @@ bool TRegistry::ValueExists(const AnsiString& Name) const { return GetDataType(N
 
 TRegDataType TRegistry::GetDataType(const AnsiString& Name) const {
   if (!open_) return rdUnknown;
-  Store st = LoadStore();
+  Store& st = LoadStore();
   const StoreValue* v = FindValue(st, rootKey_, currentPath_, Name);
   return v ? v->type : rdUnknown;
 }
 
 int TRegistry::ReadInteger(const AnsiString& Name) const {
-  Store st = LoadStore();
+  Store& st = LoadStore();
   const StoreValue* v = open_ ? FindValue(st, rootKey_, currentPath_, Name) : nullptr;
   if (!v) throw ERegistryException(Format("Failed to get data for '%s'", {Name}));
   if (v->type != rdInteger) throw ERegistryException(Format("Invalid data type for '%s'", {Name}));
@@ -433,7 +462,7 @@ int TRegistry::ReadInteger(const AnsiString& Name) const {
 }
 
 AnsiString TRegistry::ReadString(const AnsiString& Name) const {
-  Store st = LoadStore();
+  Store& st = LoadStore();
   const StoreValue* v = open_ ? FindValue(st, rootKey_, currentPath_, Name) : nullptr;
   if (!v) return AnsiString();
   if (v->type != rdString) throw ERegistryException(Format("Invalid data type for '%s'", {Name}));
@@ -447,7 +476,7 @@ void TRegistry::RequireWritable(const AnsiString& Name) const {
 
 namespace {
 void PutValue(HKEY root, const AnsiString& path, const StoreValue& nv) {
-  Store st = LoadStore();
+  Store& st = LoadStore();
   AnsiString full = FullPath(root, path);
   StoreKey* k = st.Find(full);
   if (!k) {  // deleted by another registry object meanwhile: recreate it
@@ -487,7 +516,7 @@ void TRegistry::WriteString(const AnsiString& Name, const AnsiString& Value) {
 
 bool TRegistry::DeleteValue(const AnsiString& Name) {
   if (!open_ || readOnly_ || currentPath_.empty()) return false;
-  Store st = LoadStore();
+  Store& st = LoadStore();
   StoreKey* k = st.Find(FullPath(rootKey_, currentPath_));
   if (!k) return false;
   for (size_t i = 0; i < k->values.size(); ++i)
@@ -502,7 +531,7 @@ bool TRegistry::DeleteValue(const AnsiString& Name) {
 void TRegistry::GetKeyNames(TStrings* Strings) const {
   Strings->Clear();
   if (!open_) return;
-  Store st = LoadStore();
+  Store& st = LoadStore();
   AnsiString prefix = AnsiUpperCase(FullPath(rootKey_, currentPath_) + "\\");
   for (const auto& k : st.keys) {
     if (k.path.size() <= prefix.size()) continue;
@@ -515,7 +544,7 @@ void TRegistry::GetKeyNames(TStrings* Strings) const {
 void TRegistry::GetValueNames(TStrings* Strings) const {
   Strings->Clear();
   if (!open_) return;
-  Store st = LoadStore();
+  Store& st = LoadStore();
   if (StoreKey* k = st.Find(FullPath(rootKey_, currentPath_)))
     for (const auto& v : k->values) Strings->Add(v.name);
 }

@@ -10,11 +10,6 @@
 namespace {
 constexpr const char* kIndexError = "Invalid stringlist index %d";
 
-mode_t CurrentUmask() {
-  mode_t m = ::umask(0);
-  ::umask(m);
-  return m;
-}
 }  // namespace
 
 TSrcEditStringList::TSrcEditStringList() : fConvertTabsProc(PickTabConverterEx(8)) {}
@@ -349,41 +344,14 @@ void TSrcEditStringList::SaveToStream(TStream* Stream) {
 }
 
 void TSrcEditStringList::SaveToFile(const AnsiString& FileName) {
-  // Written to a new file beside the old one and renamed over it only when complete, so that a
-  // failed save (a full disk, say) never leaves the old file truncated.
-  AnsiString target = SystemNameToAnsi(ResolveSystemName(FileName));
-  AnsiString temp;
-  struct stat st;
-  bool existed = ::stat(AnsiToSystemName(target).c_str(), &st) == 0 && S_ISREG(st.st_mode);
-  if (existed || !FileExists(target)) {
-    std::string tmpl = AnsiToSystemName(target) + ".vt-XXXXXX";
-    int fd = ::mkstemp(tmpl.data());
-    if (fd >= 0) {
-      ::close(fd);
-      temp = SystemNameToAnsi(tmpl);
-    }
-  }
-  if (temp.empty()) {
-    // No room for a file beside it (a device, an unwritable folder): write in place.
-    TSrcEditFileWriter writer(FileName);
-    writer.SetFileFormat(fFileFormat);
-    for (auto& r : fList) writer.WriteLine(r.fString);
-    writer.Close();
-    return;
-  }
-  try {
-    TSrcEditFileWriter writer(temp);
-    writer.SetFileFormat(fFileFormat);
-    for (auto& r : fList) writer.WriteLine(r.fString);
-    writer.Close();
-    std::string sysTemp = AnsiToSystemName(temp), sysTarget = AnsiToSystemName(target);
-    ::chmod(sysTemp.c_str(), existed ? (st.st_mode & 07777) : (0666 & ~CurrentUmask()));
-    if (::rename(sysTemp.c_str(), sysTarget.c_str()) != 0)
-      throw EFCreateError(Format("Cannot create file \"%s\". %s", {FileName, SysErrorMessage(errno)}));
-  } catch (...) {
-    ::unlink(AnsiToSystemName(temp).c_str());
-    throw;
-  }
+  // The writer saves safely: a failed save leaves the file as it was (see TSafeFileStream).
+  int64_t total = 0;
+  int64_t breakLen = fFileFormat == lbCRLF ? 2 : 1;
+  for (auto& r : fList) total += static_cast<int64_t>(r.fString.size()) + breakLen;
+  TSrcEditFileWriter writer(FileName, total);
+  writer.SetFileFormat(fFileFormat);
+  for (auto& r : fList) writer.WriteLine(r.fString);
+  writer.Close();
 }
 
 // ---------------------------------------------------------------------------- file writer
@@ -407,9 +375,8 @@ void TSrcEditFiler::Finish() {
   }
 }
 
-TSrcEditFileWriter::TSrcEditFileWriter(const AnsiString& FileName) : TSrcEditFiler(FileName) {
-  fStream = std::make_unique<TFileStream>(FileName, fmCreate);
-  fStream->Seek(0, soBeginning);
+TSrcEditFileWriter::TSrcEditFileWriter(const AnsiString& FileName, int64_t ExpectedSize) : TSrcEditFiler(FileName) {
+  fStream = std::make_unique<TSafeFileStream>(FileName, ExpectedSize);
 }
 
 TSrcEditFileWriter::~TSrcEditFileWriter() { Finish(); }
@@ -424,6 +391,7 @@ void TSrcEditFileWriter::Flush() {
 
 void TSrcEditFileWriter::Close() {
   Flush();
+  if (fStream) fStream->Commit();
   fStream.reset();
 }
 

@@ -8,6 +8,7 @@
 
 #include "editor/core/text_utils.h"
 #include "platform/classes.h"
+#include "platform/safe_file.h"
 #include "platform/streams.h"
 
 VT_DECLARE_EXCEPTION(ESrcEditStringList, Exception);
@@ -120,18 +121,19 @@ protected:
   int fFilled = 0;
   int fBufferSize = 0;
   TLineBreakFormat fFileFormat = lbLF;
-  std::unique_ptr<TFileStream> fStream;
+  std::unique_ptr<TSafeFileStream> fStream;
   AnsiString fFileName;
 };
 
 class TSrcEditFileWriter : public TSrcEditFiler {
 public:
-  explicit TSrcEditFileWriter(const AnsiString& FileName);
-  // Flushes what the buffer still holds. A failure there is lost to a destructor, so callers
-  // that must know call Close first.
+  // ExpectedSize, when known, is the number of bytes that will be written.
+  explicit TSrcEditFileWriter(const AnsiString& FileName, int64_t ExpectedSize = -1);
+  // Without Close the save is abandoned and the file keeps its old contents.
   ~TSrcEditFileWriter() override;
   void WriteLine(const AnsiString& S);
-  // Flushes the buffer, raising the stream's error when the write fails.
+  // Writes the rest of the buffer and makes the lines the file's contents, raising the
+  // stream's error when that fails.
   void Close();
 
 protected:

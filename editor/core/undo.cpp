@@ -49,9 +49,11 @@ void TSrcEditUndoList::AddChange(TSrcChangeReason AReason, const TBufferCoord& A
 void TSrcEditUndoList::PushItem(TSrcEditUndoItem* Item) {
   if (!Item) return;
   std::unique_ptr<TSrcEditUndoItem> owned(Item);
+  // Trimming may free the item itself (a maximum of 0): take what is needed from it first.
+  bool groupBreak = Item->fChangeReason == rcGroupBreak;
   fItems.push_back(std::move(owned));
   EnsureMaxEntries();
-  if (Item->fChangeReason != rcGroupBreak) CallEvent(OnAddedUndo, this);
+  if (!groupBreak) CallEvent(OnAddedUndo, this);
 }
 
 TSrcEditUndoItem* TSrcEditUndoList::PopItem() {

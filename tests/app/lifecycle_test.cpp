@@ -235,6 +235,35 @@ TEST_F(AppTest, NotesAreSavedOnEveryPromptSaveAndToggle) {
   EXPECT_EQ(ReadFile(program / "notes.not"), "fifth\r\n");
 }
 
+TEST_F(AppTest, NotesThatCannotBeSavedAreReportedOnceAndStopNoDocumentWork) {
+  fs::path doc = root / "doc.html", other = root / "other.html";
+  WriteFile(doc, "old\n");
+  WriteFile(other, "other\n");
+  Create({doc.string()});
+  // A folder in the notes file's place cannot be written, whoever runs the program.
+  fs::remove(program / "notes.not");
+  fs::create_directory(program / "notes.not");
+  size_t shown = dialogs.asked.size();
+  Ed()->SetSelText("new ");
+  Run("FileSave");
+  EXPECT_EQ(ReadFile(doc), "new old\n");
+  ASSERT_EQ(dialogs.asked.size(), shown + 1);
+  EXPECT_NE(dialogs.asked.back().Text.find("notes.not"), AnsiString::npos);
+  dialogs.Answer(IDOK, other.string());
+  Run("FileOpenAction");
+  EXPECT_EQ(main->DocumentName(), other.string());
+  Ed()->SetSelText("x");
+  dialogs.Answer(IDYES);
+  main->Show();
+  main->Close();
+  EXPECT_EQ(ReadFile(other), "xother\n");
+  EXPECT_FALSE(main->Visible());
+  // Open dialog and save prompt only: the notes failure was not shown again.
+  EXPECT_EQ(dialogs.asked.size(), shown + 3);
+  // Asked for by name, the notes' save reports every failure.
+  EXPECT_THROW(Run("noteSave"), Exception);
+}
+
 TEST_F(AppTest, NotesExportAndMail) {
   Create();
   main->Memo1->SetText("a b");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -112,6 +113,34 @@ TEST_F(LineStoreFiles, FailuresNameTheFileAndDamageNothing) {
   struct stat st;
   stat(p.c_str(), &st);
   EXPECT_EQ(st.st_mode & 0777, 0640u);  // the saved file keeps its permissions
+}
+
+TEST_F(LineStoreFiles, AFullDiskDuringASaveInPlaceGivesTheOldTextBack) {
+  // No new file can be made beside the document (no free inode), so it is written in place;
+  // the disk fills up after 64 KB of a document that grew from 72,000 to 92,000 bytes.
+  std::string old;
+  for (int i = 0; i < 1000; ++i) old += std::string(71, static_cast<char>('a' + i % 26)) + "\n";
+  std::string p = Write("doc.html", old);
+  TSrcEditStringList l;
+  l.LoadFromFile(p);
+  for (int i = 0; i < 1000; i += 4) l.Put(i, l.Get(i) + std::string(80, '+'));
+  int writes = 0;
+  SetSafeSaveFault([&](TSafeSaveStep s) {
+    if (s == TSafeSaveStep::NewFile) return ENOSPC;
+    return s == TSafeSaveStep::Write && ++writes > 4 ? ENOSPC : 0;
+  });
+  try {
+    l.SaveToFile(p);
+    ADD_FAILURE() << "no error";
+  } catch (const EWriteError& e) {
+    EXPECT_NE(e.Message().find(p), std::string::npos) << e.Message();
+    EXPECT_NE(e.Message().find("put back"), std::string::npos) << e.Message();
+  }
+  SetSafeSaveFault(nullptr);
+  EXPECT_GT(writes, 4);
+  EXPECT_TRUE(ReadAll(p) == old);
+  l.SaveToFile(p);
+  EXPECT_EQ(ReadAll(p).size(), old.size() + 250 * 80);
 }
 
 struct Log {

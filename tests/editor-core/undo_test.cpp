@@ -79,6 +79,18 @@ TEST(UndoList, TrimsAtTheMaximumAndRemembersIt) {
   u.SetMaxUndoActions(-3);
   EXPECT_EQ(u.MaxUndoActions(), 0);
   EXPECT_EQ(u.ItemCount(), 0);
+  // With a maximum of 0 every record is dropped as it comes, and still reported.
+  int added = 0;
+  struct Counter {
+    int* n;
+    void Added(TObject*) { ++*n; }
+  } counter{&added};
+  u.OnAddedUndo = TNotifyEvent(&counter, &Counter::Added);
+  Change(u);
+  Change(u);
+  EXPECT_EQ(u.ItemCount(), 0);
+  EXPECT_EQ(added, 2);
+  u.OnAddedUndo = nullptr;
   u.SetMaxUndoActions(10);
   u.Clear();
   EXPECT_FALSE(u.FullUndoImpossible());

@@ -169,6 +169,17 @@ TEST(SrcEditLineBreak, AutoIndentInsideBeyondAndOnEmptyLines) {
   EXPECT_EQ(s->CaretXY(), BufferCoord(2, 2));
   UndoAll(s.get());
   EXPECT_EQ(s->Text(), "abc");
+  // Insert line past the end gives the new line the indentation too, so that its redo (which
+  // replays a line break) brings back the same text.
+  auto p = MakeEdit("  x", Opts({eoAutoIndent, eoScrollPastEol}));
+  p->SetCaretXY(BufferCoord(6, 1));
+  Cmd(p.get(), ecInsertLine);
+  EXPECT_EQ(p->Text(), "  x\r\n  ");
+  EXPECT_EQ(p->CaretXY(), BufferCoord(6, 1));
+  p->Undo();
+  EXPECT_EQ(p->Text(), "  x");
+  p->Redo();
+  EXPECT_EQ(p->Text(), "  x\r\n  ");
 }
 
 TEST(SrcEditBackspace, SmartTabDeleteAndTabStops) {
@@ -179,6 +190,12 @@ TEST(SrcEditBackspace, SmartTabDeleteAndTabStops) {
   EXPECT_EQ(e->CaretXY(), BufferCoord(3, 2));
   e->Undo();
   EXPECT_EQ(e->Lines()->Get(1), "      b");
+  // An empty line above is the nearest line indented less: all the indentation goes.
+  auto g = MakeEdit("  a\r\n\r\n      b", Opts({eoSmartTabDelete, eoAutoIndent}));
+  g->SetCaretXY(BufferCoord(7, 3));
+  Cmd(g.get(), ecDeleteLastChar);
+  EXPECT_EQ(g->Lines()->Get(2), "b");
+  EXPECT_EQ(g->CaretXY(), BufferCoord(1, 3));
 
   auto t = MakeEdit("      b", Opts({}), 4);
   t->SetCaretXY(BufferCoord(7, 1));

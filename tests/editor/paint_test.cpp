@@ -176,3 +176,19 @@ TEST(SrcEditPaint, PartialRepaintChangesOnlyItsRow) {
   EXPECT_EQ(changedOutside, 0);
   EXPECT_EQ(bmp.Pixel(1, lh + 1), ColorToRGB(clRed));
 }
+
+TEST(SrcEditPaint, FreedBookmarkImagesAreForgotten) {
+  auto e = Shown(NumberedLines(5));
+  auto images = std::make_unique<TImageList>(nullptr, 12, 12);
+  TBitmap strip;
+  strip.SetSize(24, 12);
+  images->Add(&strip);
+  e->BookMarkOptions()->SetBookmarkImages(images.get());
+  e->PutBookmark(1, 1, 2);  // index 1: the last image
+  e->PutBookmark(2, 1, 3);  // index 2: one past the last, not drawn
+  e->Update();
+  images.reset();
+  EXPECT_EQ(e->BookMarkOptions()->BookmarkImages(), nullptr);
+  e->Invalidate();
+  e->Update();  // paints the gutter without the freed list
+}

@@ -235,6 +235,22 @@ TEST(SrcEditClipboard, ForeignOrBrokenContentChangesNothing) {
   check("unknown mode");
   Clipboard()->SetAsText("");
   check("no text");
+  // A block announced without its data is a failed paste, reported and recorded nowhere.
+  Clipboard()->SetBuffer(SrcEditClipboardFormat(), std::string());
+  try {
+    e->PasteFromClipboard();
+    ADD_FAILURE() << "no error";
+  } catch (const ESrcEditError& err) {
+    EXPECT_EQ(err.Message(), "Clipboard paste operation failed.");
+  }
+  EXPECT_EQ(e->Lines()->Text(), "keep");
+  EXPECT_FALSE(e->UndoList()->CanUndo());
+  // The undo block was ended: a later paste is one step of its own.
+  Clipboard()->SetAsText("x");
+  e->PasteFromClipboard();
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), "keep");
+  Clipboard()->Clear();
   // Nothing selected: nothing copied, the clipboard keeps what it had.
   Clipboard()->SetAsText("before");
   e->CopyToClipboard();

@@ -38,6 +38,19 @@ TEST(FormStorage, WriteAndReadBack) {
   EXPECT_EQ(back.Components[0].Find("RemovedKeystrokes")->Value.Items[1].Find("ShortCut2")->Value.Int, 2);
 }
 
+TEST(FormStorage, WhatTheReaderTakesTheWriterWritesBackReadably) {
+  // A component without a name ("object TClass") comes back the same through write and read.
+  TFormComponent c = ReadFormText("object T\n  object U\n  end\nend\n");
+  EXPECT_EQ(c.Name, "");
+  EXPECT_EQ(c.ClassName, "T");
+  TFormComponent back = ReadFormText(WriteFormText(c));
+  EXPECT_EQ(back.Name, "");
+  EXPECT_EQ(back.ClassName, "T");
+  ASSERT_EQ(back.Components.size(), 1u);
+  EXPECT_EQ(back.Components[0].ClassName, "U");
+  EXPECT_EQ(WriteFormText(back), WriteFormText(c));
+}
+
 TEST(FormStorage, HandWrittenTextWithLfLineBreaks) {
   TFormComponent c = ReadFormText("object E: TSrcEdit\n  Keys = <\n    item\n      Command = ecUndo\n    end>\nend\n");
   ASSERT_EQ(c.Properties.size(), 1u);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <fstream>
 #include <sstream>
 
@@ -122,6 +123,30 @@ TEST_F(IniFileTest, EraseSectionAndDeleteKey) {
   EXPECT_TRUE(ini.SectionExists("B"));
   EXPECT_FALSE(ini.ValueExists("B", "y"));
   ini.EraseSection("Nothing");  // no such section: nothing happens
+}
+
+TEST_F(IniFileTest, UnchangedValuesAreNotWrittenAndOutsideChangesAreSeen) {
+  TIniFile ini(name_);
+  ini.WriteString("A", "k", "1");
+  struct stat before {}, after {};
+  stat(path_.c_str(), &before);
+  ini.WriteString("a", "K", "1");  // the same value: the file is left alone
+  ini.WriteInteger("A", "k", 1);
+  stat(path_.c_str(), &after);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  ini.WriteString("A", "k", "22");
+  stat(path_.c_str(), &after);
+  EXPECT_NE(after.st_ino, before.st_ino);
+  // Another program rewrites the file: the next read sees it.
+  WriteAll(path_, "[A]\r\nk=333\r\nnew=yes\r\n");
+  EXPECT_EQ(ini.ReadString("A", "k", ""), "333");
+  EXPECT_EQ(ini.ReadString("A", "new", ""), "yes");
+  ini.WriteString("B", "x", "y");
+  EXPECT_EQ(ReadAll(path_), "[A]\r\nk=333\r\nnew=yes\r\n\r\n[B]\r\nx=y\r\n");
+  // A file removed from under it reads as empty.
+  DeleteFile(path_);
+  EXPECT_FALSE(ini.SectionExists("A"));
 }
 
 TEST_F(IniFileTest, UnwritableFileRaises) {

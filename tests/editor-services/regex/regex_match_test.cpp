@@ -1,5 +1,5 @@
 // Matcher: searching, groups, repeats, loops, anchors, boundaries, substitution, replace-all.
-#include "tests/editor-services/regex_helpers.h"
+#include "tests/editor-services/regex/regex_helpers.h"
 
 namespace {
 
@@ -68,6 +68,45 @@ TEST(RegexMatch, InputEndsAtFirstNul) {
   // High bytes are ordinary characters.
   EXPECT_EQ(FirstMatch(re, "\\xFF+", "a\xFF\xFF\x80"), "2:2");
   EXPECT_EQ(FirstMatch(re, "[\\x80-\\xFF]+", "a\x80\x9F\xFFz"), "2:3");
+}
+
+TEST(RegexMatch, InputIsTheCallersOrAKeptTemporary) {
+  TRegexEngine re;
+  re.SetExpression("(b+)");
+  // A temporary is kept: the next searches and the substitution read it after the call.
+  ASSERT_TRUE(re.Exec(std::string("abba-bb")));
+  EXPECT_EQ(re.Substitute("<$1>"), "<bb>");
+  ASSERT_TRUE(re.ExecNext());
+  EXPECT_EQ(re.MatchPos(0), 6);
+  EXPECT_EQ(re.Substitute("<$1>"), "<bb>");
+  // A named string is searched where it lies.
+  const std::string line = "xbbb";
+  ASSERT_TRUE(re.Exec(line));
+  EXPECT_EQ(re.MatchPos(1), 2);
+  EXPECT_EQ(re.Substitute("$1$1"), "bbbbbb");
+  EXPECT_EQ(re.ReplaceAll("abcb", "[$1]", true), "a[b]c[b]");
+}
+
+TEST(RegexMatch, LeadingRepeatsAreTriedOncePerRun) {
+  // After a failure at the start of a run, a leading repeat without upper bound cannot succeed
+  // later in the same run; with a low match limit a search that tried every position would
+  // stop with the limit error instead of finishing.
+  TRegexEngine re;
+  re.SetMatchLimit(1000000);
+  std::string line(1 << 20, 'w');
+  line[line.size() / 2] = 'x';
+  EXPECT_EQ(FirstMatch(re, "(.*)x$", line), "none");
+  line.back() = 'x';
+  EXPECT_EQ(FirstMatch(re, "(.*)x$", line), "1:" + std::to_string(line.size()));
+  EXPECT_EQ(re.MatchLen(1), static_cast<int>(line.size()) - 1);
+  // Without s a leading '.' stops at line breaks, so each line is tried.
+  EXPECT_EQ(AllMatches(re, "(?-s).*x$", "ax\r\nbbx\ncx"), (Matches{"9:2"}));
+  EXPECT_EQ(AllMatches(re, "(?-s).+?x", "ab\nbbx\nx"), (Matches{"4:3"}));
+  EXPECT_EQ(AllMatches(re, "(?-s)(.)+y", "a\raay\ny"), (Matches{"3:3"}));
+  EXPECT_EQ(AllMatches(re, "[a-z]+ing", "sing, ringing bring"), (Matches{"1:4", "7:7", "15:5"}));
+  EXPECT_EQ(AllMatches(re, "\\w{3,}!", "ab! abc! ab cd!"), (Matches{"5:4"}));
+  // A back-reference can tell the starts apart, so every position is tried.
+  EXPECT_EQ(FirstMatch(re, "(a*)b\\1$", "aaaba"), "3:3");
 }
 
 TEST(RegexMatch, GroupPositions) {

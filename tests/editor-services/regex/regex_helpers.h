@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "editor-services/regex_engine.h"
+#include "editor-services/regex/regex_engine.h"
 
 // Exposes the protected compiler results and the offset search.
 class TRegexProbe : public TRegexEngine {
@@ -14,6 +14,7 @@ public:
   using TRegexEngine::ExecPrim;
   using TRegexEngine::FirstLiteral;
   using TRegexEngine::InFirstCharSet;
+  using TRegexEngine::PossessiveAt;
   using TRegexEngine::Program;
   using TRegexEngine::ProgramSize;
   using TRegexEngine::RequiredLiteral;

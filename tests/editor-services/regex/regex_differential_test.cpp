@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "tests/editor-services/regex_helpers.h"
+#include "tests/editor-services/regex/regex_helpers.h"
 
 namespace {
 

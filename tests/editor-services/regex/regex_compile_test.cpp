@@ -1,5 +1,5 @@
 // Compiler: syntax, program shape, start hints and every numbered compile error.
-#include "tests/editor-services/regex_helpers.h"
+#include "tests/editor-services/regex/regex_helpers.h"
 
 namespace {
 
@@ -260,6 +260,30 @@ TEST(RegexCompile, StartHints) {
   EXPECT_TRUE(re.InFirstCharSet('5'));
   EXPECT_FALSE(re.InFirstCharSet('x'));
   EXPECT_EQ(re.RequiredLiteral(), "x");
+}
+
+TEST(RegexCompile, RepeatsTheNextItemCannotShareBecomePossessive) {
+  // The repeat node follows the signature and the branch, at offset 6.
+  auto possessive = [](const char* expr, bool ci = false) {
+    TRegexProbe re;
+    re.SetModifier(rmI, ci);
+    re.SetExpression(expr);
+    re.Compile();
+    return re.PossessiveAt(6);
+  };
+  EXPECT_TRUE(possessive("\\w+\\s"));
+  EXPECT_TRUE(possessive("a*b"));
+  EXPECT_TRUE(possessive("\\d{2,}(x)"));     // through the group opening
+  EXPECT_FALSE(possessive("[a-z]+i"));         // i is one of the letters
+  EXPECT_FALSE(possessive("a*A", true));       // both stand for a and A
+  EXPECT_TRUE(possessive("a*B", true));
+  EXPECT_FALSE(possessive("\\w+$"));          // nothing to compare with
+  EXPECT_FALSE(possessive("\\w+(x|y)"));      // a choice follows
+  // Possessive or not, the results are those of trying every count.
+  EXPECT_EQ(FirstMatch("\\w+\\s", "ab cd "), "1:3");
+  EXPECT_EQ(FirstMatch("[a-z]+ing", "sing singing"), "1:4");
+  EXPECT_EQ(FirstMatch("[a-z]+?ing", "xx singing"), "4:4");
+  EXPECT_EQ(FirstMatch("a{2,3}b", "aaaab"), "2:4");
 }
 
 TEST(RegexCompile, InlineModifiers) {

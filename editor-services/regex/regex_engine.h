@@ -1,7 +1,8 @@
 #pragma once
 // The regular-expression engine for single-byte (Windows-1251) text: an expression compiled
-// into a byte program, a backtracking matcher over a private copy of the input, substitution
-// templates and replace-all.
+// into a byte program (regex_compiler.cpp), a backtracking matcher that keeps its choice points
+// on the heap (regex_matcher.cpp), the search over an input (regex_engine.cpp), substitution
+// templates and replace-all (regex_substitute.cpp).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -62,9 +63,11 @@ enum : int32_t {
   reeModifierUnsupported = 1013,
   reeLoopStackExceeded = 1014,
   reeLoopWithoutEntry = 1015,
-  // The matcher's recursion reached the end of the stack it may use.
+  // The matcher's backtracking stack reached its memory bound (kRegexStackBytesMax).
   reeMatchRecursionTooDeep = 1016,
   reeBadPCodeImported = 2000,
+  // One search took more backtracking steps than the match limit allows.
+  reeMatchLimitExceeded = 2001,
 };
 
 // Opcodes of the byte program.
@@ -107,6 +110,10 @@ enum : uint8_t {
 constexpr uint8_t kRegexSignature = 216;
 constexpr int kRegexSubExprs = 15;   // group 0 (the whole match) and groups 1 to 14
 constexpr int kRegexLoopMax = 10;    // nested counted loops active at once
+// Backtracking steps one search may take by default (a fraction of a second of work).
+constexpr int64_t kRegexDefaultMatchLimit = 10'000'000;
+// Memory the matcher's backtracking stack may use before a search stops with error 1016.
+constexpr size_t kRegexStackBytesMax = size_t{512} << 20;
 
 // Modifier numbers for GetModifier/SetModifier.
 enum : int {
@@ -142,9 +149,17 @@ public:
   void SetCaseInverter(TRegexCaseInverter inverter);
   unsigned char InvertCase(unsigned char c) const { return invert_[c]; }
 
+  // Backtracking steps one search (Exec, ExecNext, each match of ReplaceAll) may take before it
+  // stops with error 2001; 0 or less means no bound.
+  int64_t GetMatchLimit() const { return matchLimit_; }
+  void SetMatchLimit(int64_t steps) { matchLimit_ = steps; }
+
   void Compile();
 
+  // The input is not copied: a string passed by reference must stay alive and unchanged while
+  // ExecNext and Substitute use the match. A temporary is moved into the engine and kept.
   bool Exec(const AnsiString& input);
+  bool Exec(AnsiString&& input);
   bool ExecNext();
   int MatchPos(int n) const;
   int MatchLen(int n) const;
@@ -168,11 +183,28 @@ protected:
   bool Anchored() const { return anchored_ != 0; }
   AnsiString RequiredLiteral() const;
   bool InFirstCharSet(unsigned char c) const { return firstCharSet_[c] != 0; }
+  // Whether the repeat node at a program offset tries only its longest count (for the tests).
+  bool PossessiveAt(int32_t offset) const;
 
 private:
   using Node = uint8_t*;
 
-  // Compilation.
+  // What the compiler learns about a single-character repeat for the matcher: the characters
+  // the rest of the program can start with right after the repeat, and whether they exclude
+  // every character the repeat takes (then only the longest count can lead to a match).
+  struct TRepeatHint {
+    bool possessive = false;
+    uint8_t follow[256] = {};
+  };
+  // A leading repeat of one character class: a search that fails at a position inside a run of
+  // the class also fails at every later position of the run.
+  struct TLeadRun {
+    const uint8_t* node = nullptr;  // the single-character node that is repeated
+    int32_t min = 0;
+    bool unbounded = false;
+  };
+
+  // Compilation (regex_compiler.cpp).
   void DiscardProgram();
   // Raises through the virtual Error; never returns even when an override does.
   [[noreturn]] void RaiseError(int32_t code);
@@ -183,6 +215,7 @@ private:
   Node ParseAtom(int& flags);
   Node ParseClass();
   Node EmitLiteral(const char* chars, int len);
+  Node EmitSet(const uint8_t* set, bool negated);
   unsigned char UnEscape(bool inClass);
   Node EmitNode(uint8_t op);
   void EmitC(uint8_t b);
@@ -191,19 +224,39 @@ private:
   void Tail(Node p, Node val);
   void OpTail(Node p, Node val);
   void FillFirstCharSet(const uint8_t* scan, int depth);
+  void ComputeStartHints(int flags);
+  void ComputeMatchHints();
+  bool NodeCharSet(const uint8_t* node, uint8_t* set) const;
   int32_t ErrorPosNow() const;
 
-  // Matching.
+  // Matching (regex_matcher.cpp).
   void PrepareProgram();
-  bool MatchPrim(const uint8_t* prog);
-  bool MatchLoop(const uint8_t* scan);
-  bool MatchRepeat(const uint8_t* scan);
-  int32_t RegRepeat(const uint8_t* p, int32_t max);
+  bool MatchAt(const char* at);
+  [[noreturn]] void MatchFailure(int32_t code);
+  void Push(uint32_t word, uint32_t value);
+  uint64_t Pop();
+  bool StackEmpty() const { return top_ == chunkBegin_ && chunkIndex_ == 0; }
+  void ClearStack();
+  void NextChunk();
+  void TrimStack();
+  void Step(int64_t eighths);
+  bool EmptyIteration(const uint8_t* node, const char* cur);
+  bool TakeAlternative(const uint8_t*& scan, const char* cur);
+  bool TakeRepeatCount(const uint8_t* node, const char* from, int32_t k, int32_t count,
+                       const uint8_t*& scan, const char*& cur);
+  int32_t RegRepeat(const uint8_t* p, const char* from, int32_t max);
+  int32_t RunLength(const uint8_t* node, const char* from, int32_t cap);
   bool IsWordChar(const char* p) const;
-  void StoreInput(const AnsiString& input);
-  void ClearGroups();
+  uint32_t Offset(const char* p) const { return static_cast<uint32_t>(p - inputBase_); }
+  const char* PosOf(uint32_t offset) const { return inputBase_ + offset; }
 
-  // Groups of the last match, as pointers into the input copy.
+  // The search (regex_engine.cpp).
+  void UseInput(const char* data, size_t size);
+  void ClearGroups();
+  const char* SkipToFirstChar(const char* p, const char* end) const;
+  bool FindRequiredLiteral(const char* from, const char* end);
+
+  // Groups of the last match, as pointers into the input.
   const char* startp_[kRegexSubExprs];
   const char* endp_[kRegexSubExprs];
   int32_t loopStack_[kRegexLoopMax + 1];
@@ -215,11 +268,41 @@ private:
   uint8_t firstCharSet_[256];
   int firstCharCount_ = 0;  // members of the first-character set
   char firstChars_[2] = {0, 0};  // the first two of them
+  const char* firstLiteralText_ = nullptr;  // the whole leading literal behind firstLiteral_
+  int32_t firstLiteralLen_ = 0;
   std::vector<bool> walked_;  // nodes visited while the first-character set is built
+  std::vector<int32_t> hintOf_;  // per program offset: index into repeatHints_, -1 for none
+  std::vector<TRepeatHint> repeatHints_;
+  // Loops whose body holds a back-reference may go round without consuming anything (the
+  // captured text can be empty). Per program offset of their jump-back or loop node: an index
+  // into iterMark_, the input offset at which the current path last reached that node; -1 for
+  // other nodes. An iteration that ends where the previous one ended is a dead end.
+  std::vector<int32_t> markOf_;
+  std::vector<uint32_t> iterMark_;
+  TLeadRun leadRun_;
 
+  // Input and search state.
   const char* regInput_ = nullptr;
   const char* inputStart_ = nullptr;
   const char* inputEnd_ = nullptr;
+  const char* inputBase_ = nullptr;  // the caller's buffer (or ownedInput_), none before Exec
+  AnsiString ownedInput_;             // a temporary handed to Exec, kept while it is the input
+  size_t inputLength_ = 0;            // characters before the first NUL
+  const char* mustFoundAt_ = nullptr;  // where the required literal was last found in the input
+
+  // The backtracking stack: 8-byte entries, each a kind with a node offset or slot, and an
+  // input offset or old value. Choice points and the undo records of groups and loop counters
+  // share it, so a failure unwinds both in one walk.
+  // Chunks of 64K entries; chunks_[chunkIndex_] is the one being filled, top_ its next free
+  // entry.
+  std::vector<std::unique_ptr<uint64_t[]>> chunks_;
+  size_t chunkIndex_ = 0;
+  uint64_t* top_ = nullptr;
+  uint64_t* chunkBegin_ = nullptr;
+  uint64_t* chunkEnd_ = nullptr;
+  int64_t steps_ = 0;      // work of the current search, in eighths of a step
+  int64_t stepBound_ = 0;  // the match limit in the same unit
+  int64_t matchLimit_ = kRegexDefaultMatchLimit;
 
   const char* regParse_ = nullptr;
   int32_t regNPar_ = 1;
@@ -228,11 +311,9 @@ private:
   int32_t programSize_ = 0;
   const char* exprStart_ = nullptr;
   bool compiled_ = false;
+  bool hasBackRefs_ = false;
   std::unique_ptr<uint8_t[]> program_;
   std::unique_ptr<char[]> expression_;
-  std::unique_ptr<char[]> input_;
-  size_t inputCapacity_ = 0;  // length the input buffer was allocated for (without the NUL)
-  size_t inputLength_ = 0;    // characters before the first NUL
   int32_t lastError_ = 0;
   uint32_t modifiers_ = 0;
   uint32_t compModifiers_ = 0;
@@ -253,7 +334,4 @@ private:
   uint8_t invert_[256];
   uint8_t wordSet_[256];
   uint8_t spaceSet_[256];
-
-  // Stack bound of the matcher.
-  const char* stackLimit_ = nullptr;
 };

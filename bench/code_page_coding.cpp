@@ -1,0 +1,97 @@
+// Converting a 100 MB generated document from Windows-1251 to KOI8-R through the main window's
+// document conversion (every line of the editor through the converter and back into its place,
+// the HTML highlighter attached), beside glibc's iconv over the same bytes in the same run.
+#include <iconv.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "bench/editor_document.h"
+#include "platform/application.h"
+#include "platform/graphics.h"
+
+namespace {
+
+// The generated document's line with Russian words, so that a third of the bytes are letters
+// the conversion changes.
+AnsiString MakeRussianLine(int i) {
+  static const AnsiString words = W1251(" Привет, это строка документа");
+  return bench_doc::MakeLine(i) + words;
+}
+
+double IconvPass(const std::string& text, std::string& out) {
+  iconv_t cd = iconv_open("KOI8-R", "CP1251");
+  out.assign(text.size(), '\0');
+  double t = bench_doc::Now();
+  char* ip = const_cast<char*>(text.data());
+  char* op = out.data();
+  size_t il = text.size(), ol = out.size();
+  if (iconv(cd, &ip, &il, &op, &ol) == static_cast<size_t>(-1)) std::perror("iconv");
+  double d = bench_doc::Now() - t;
+  iconv_close(cd);
+  return d;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long long bytes = argc > 1 ? std::atoll(argv[1]) : 100LL * 1000 * 1000;
+  char tmpl[] = "/tmp/vt-bench-coding-XXXXXX";
+  std::filesystem::path dir = mkdtemp(tmpl);
+  setenv("VANTRY_TARN_CONFIG_DIR", (dir / "settings").c_str(), 1);
+  std::filesystem::create_directories(dir / "program");
+  std::filesystem::create_directories(dir / "settings");
+  std::ofstream(dir / "program" / "Template.html") << "<html>\r\n<body>\r\n</body>\r\n</html>\r\n";
+  std::ofstream(dir / "program" / "notes.not");
+  std::ofstream(dir / "settings" / "quorbex.ini") << "[General]\nMyPath=" << (dir / "program").string() << "\n";
+
+  AnsiString text;
+  text.reserve(static_cast<size_t>(bytes) + 200);
+  int lines = 0;
+  while (static_cast<long long>(text.size()) < bytes) {
+    text += MakeRussianLine(lines++);
+    text += "\r\n";
+  }
+  text.resize(text.size() - 2);
+  double mb = static_cast<double>(text.size()) / 1e6;
+
+  EnsureGuiApplication();
+  Application->Initialize();
+  TMain* form = nullptr;
+  Application->CreateForm(form);
+  form->Show();
+  ProcessMessages();
+  form->SrcEdit1->SetText(text);
+  AnsiString first = form->SrcEdit1->Lines()->Get(1);
+
+  // Three rounds, alternating directions so that every round converts the same letters.
+  std::vector<double> koding, iconvs;
+  std::string converted;
+  for (int r = 0; r < 3; ++r) {
+    double t = bench_doc::Now();
+    form->Koding(cpWIN, cpKOI);
+    koding.push_back(bench_doc::Now() - t);
+    iconvs.push_back(IconvPass(text, converted));
+    form->Koding(cpKOI, cpWIN);
+  }
+  // The conversion did what iconv does.
+  form->Koding(cpWIN, cpKOI);
+  AnsiString got = form->SrcEdit1->Lines()->Get(1);
+  size_t eol = converted.find("\r\n");
+  size_t eol2 = converted.find("\r\n", eol + 2);
+  bool same = got == converted.substr(eol + 2, eol2 - eol - 2) && first != got;
+
+  double k = bench_doc::Median(koding), i = bench_doc::Median(iconvs);
+  std::printf("document: %.1f MB, %d lines (medians of 3)\n", mb, lines);
+  std::printf("Koding 1251 -> KOI8-R  %8.1f ms  %8.1f MB/s\n", k * 1e3, mb / k);
+  std::printf("iconv  1251 -> KOI8-R  %8.1f ms  %8.1f MB/s\n", i * 1e3, mb / i);
+  std::printf("throughput ratio (Koding / iconv): %.2fx   results agree: %s\n", i / k, same ? "yes" : "NO");
+  delete form;
+  std::filesystem::remove_all(dir);
+  return same ? 0 : 1;
+}

@@ -1,0 +1,142 @@
+#pragma once
+// The print job: a copy of an editor's text (tabs expanded) laid out on printer pages, wrapped
+// at break characters, printed token by token in the highlighter's styles and optionally its
+// colours, with line numbers, a header and a footer, for a number of copies, a page range or
+// only the selection, reporting its progress through events that may abort it.
+#include <memory>
+#include <vector>
+
+#include "editor-services/print/header_footer.h"
+#include "editor-services/print/print_margins.h"
+#include "editor-services/print/print_text.h"
+#include "editor-services/print/printer_info.h"
+#include "editor/core/types.h"
+#include "highlighters/highlighter.h"
+#include "platform/classes.h"
+#include "platform/graphics.h"
+
+class TCustomSrcEdit;
+
+enum TSrcPrintStatus { psBegin = 0, psNewPage = 1, psEnd = 2 };
+
+using TPrintLineEvent = TMethod<void(TObject* Sender, int LineNumber, int PageNumber)>;
+using TPrintStatusEvent =
+    TMethod<void(TObject* Sender, TSrcPrintStatus Status, int PageNumber, bool& Abort)>;
+
+class TSrcEditPrint : public TComponent {
+public:
+  explicit TSrcEditPrint(TComponent* AOwner);
+  ~TSrcEditPrint() override;
+
+  int Copies() const { return copies_; }
+  void SetCopies(int v) { copies_ = v; }
+  THeader* Header() { return &header_; }
+  void SetHeader(THeader* v) { header_.Assign(v); }
+  TFooter* Footer() { return &footer_; }
+  void SetFooter(TFooter* v) { footer_.Assign(v); }
+  TSrcEditPrintMargins* Margins() { return &margins_; }
+  void SetMargins(TSrcEditPrintMargins* v) { margins_.Assign(v); }
+  // The text to print, one entry per line, tabs expanded.
+  const std::vector<AnsiString>& Lines() const { return lines_; }
+  // Copies the lines, expanding tabs for the current TabWidth.
+  void SetLines(TStrings* Value);
+  TFont* Font() { return &font_; }
+  void SetFont(TFont* Value);
+  const AnsiString& Title() const { return title_; }
+  void SetTitle(const AnsiString& v) { title_ = v; }
+  const AnsiString& DocTitle() const { return docTitle_; }
+  void SetDocTitle(const AnsiString& v) { docTitle_ = v; }
+  bool Wrap() const { return wrap_; }
+  void SetWrap(bool v) { wrap_ = v; }
+  bool Highlight() const { return highlight_; }
+  void SetHighlight(bool v) { highlight_ = v; }
+  bool SelectedOnly() const { return selectedOnly_; }
+  void SetSelectedOnly(bool v) { selectedOnly_ = v; }
+  bool Colors() const { return colors_; }
+  void SetColors(bool v) { colors_ = v; }
+  bool LineNumbers() const { return lineNumbers_; }
+  void SetLineNumbers(bool v) { lineNumbers_ = v; }
+  int LineOffset() const { return lineOffset_; }
+  void SetLineOffset(int v) { lineOffset_ = v; }
+  int PageOffset() const { return pageOffset_; }
+  void SetPageOffset(int v) { pageOffset_ = v; }
+  TSrcCustomHighlighter* Highlighter() const { return highlighter_; }
+  void SetHighlighter(TSrcCustomHighlighter* Value);
+  bool LineNumbersInMargin() const { return lineNumbersInMargin_; }
+  void SetLineNumbersInMargin(bool v) { lineNumbersInMargin_ = v; }
+  int TabWidth() const { return tabWidth_; }
+  void SetTabWidth(int v) { tabWidth_ = v; }
+  TColor Color() const { return color_; }
+  void SetColor(TColor v) { color_ = v; }
+  TPrintLineEvent OnPrintLine;
+  TPrintStatusEvent OnPrintStatus;
+
+  // Takes the highlighter, font, tab width, lines and selection of an editor.
+  void SetSrcEdit(TCustomSrcEdit* Editor);
+  // The selection as taken from the editor (or set by the caller).
+  void SetSelection(bool Avail, TSrcSelectionMode Mode, TBufferCoord Begin, TBufferCoord End);
+
+  void Print() { PrintRange(1, -1); }
+  // Pages First to Last (-1: the last one) of every copy.
+  void PrintRange(int StartPage, int EndPage);
+  // Prepares a canvas for printing or measuring; PageCount is valid after it.
+  void InitPrint(TCanvas* ACanvas);
+  int PageCount() const { return pageCount_; }
+  // The first line (0-based) of each page after InitPrint.
+  int PageFirstLine(int Page) const { return pages_.at(static_cast<size_t>(Page - 1)); }
+  // The printer geometry in use.
+  TSrcEditPrinterInfo& PrinterInfo() { return printerInfo_; }
+
+protected:
+  // Reports a status; an answer to abort ends the printer's job at once.
+  virtual void DoPrintStatus(TSrcPrintStatus Status, int PageNumber);
+  virtual void DoPrintLine(int LineNumber, int PageNumber);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+  void PreScanRanges();
+  void CalcPages();
+  void PrintPage(int Num);
+  void PrintOneLine(const AnsiString& Text);
+  void WriteLineNumber();
+  void TextOutHighlighted(const AnsiString& Text, const std::vector<TWrapPos>& Breaks);
+  void WriteRun(const char* Text, int Count, int Column);
+  void NewRow() { yPos_ += lineHeight_; }
+  // The part of line Index that is printed (the line itself, or a cut of it kept in Buffer);
+  // nullptr for a line outside the selection.
+  const AnsiString* PrintedText(int Index, AnsiString& Buffer) const;
+  void BreakPositions(const AnsiString& Text, std::vector<TWrapPos>& Breaks) const;
+  int RowsOf(const AnsiString& Text) const;
+  void SelectStyle(TFontStyles Style, TColor Fore, TColor Back);
+
+  int copies_ = 1;
+  THeader header_;
+  TFooter footer_;
+  TSrcEditPrintMargins margins_;
+  std::vector<AnsiString> lines_;
+  std::vector<TSrcRange> ranges_;  // the highlighter's state at the start of each line
+  TFont font_;
+  AnsiString title_, docTitle_;
+  bool wrap_ = true, highlight_ = true, selectedOnly_ = false, colors_ = false;
+  bool lineNumbers_ = false, lineNumbersInMargin_ = false;
+  int lineOffset_ = 0, pageOffset_ = 0, tabWidth_ = 8;
+  TSrcCustomHighlighter* highlighter_ = nullptr;
+  TColor color_ = clWhite;
+
+  TSrcEditPrinterInfo printerInfo_;
+  TCanvas* canvas_ = nullptr;
+  std::vector<int> pages_;
+  int pageCount_ = 0;
+  int charWidth_ = 0, lineHeight_ = 0;
+  std::vector<int> advances_;
+  int maxWidth_ = 0, maxCol_ = 0;
+  int yPos_ = 0, lineNumber_ = 0;
+  TColor fontColor_ = clBlack;
+  bool printing_ = false, abort_ = false, hasSyntax_ = false;
+  bool rangesScanned_ = false, pagesCounted_ = false;
+  bool hasSelection_ = false;
+  TSrcSelectionMode selMode_ = smNormal;
+  TBufferCoord blockBegin_, blockEnd_;
+  // The print font in each of the 16 styles, at the canvas's resolution.
+  std::unique_ptr<TFont> styleFonts_[16];
+};

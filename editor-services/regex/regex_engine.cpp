@@ -1,0 +1,374 @@
+#include "editor-services/regex/regex_engine.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string.h>  // memmem
+
+#include "editor-services/regex/regex_program.h"
+
+namespace {
+
+using namespace regex_program;
+
+inline unsigned char UC(char c) { return static_cast<unsigned char>(c); }
+
+unsigned char DefaultCaseInverter(unsigned char c) {
+  unsigned char u = AnsiUpperChar(c);
+  return u != c ? u : AnsiLowerChar(c);
+}
+
+}  // namespace
+
+TRegexEngine::TRegexEngine() {
+  ClearGroups();
+  std::memset(loopStack_, 0, sizeof loopStack_);
+  std::memset(firstCharSet_, 0, sizeof firstCharSet_);
+  std::memset(lineSepSet_, 0, sizeof lineSepSet_);
+  modifiers_ = kDefaultModifiers;
+  SetWhitespaceChars(AnsiString(" \t\n\r\f"));
+  SetWordCharacters("0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_");
+  SetCaseInverter(DefaultCaseInverter);
+  LineSeparatorChars_ = "\r\n";
+  linePairedAssigned_ = true;
+  linePairedHead_ = '\r';
+  linePairedTail_ = '\n';
+}
+
+TRegexEngine::~TRegexEngine() = default;
+
+// ---------------------------------------------------------------------------------------------
+// Settings
+
+AnsiString TRegexEngine::GetExpression() const {
+  return expression_ ? AnsiString(expression_.get()) : AnsiString();
+}
+
+void TRegexEngine::SetExpression(const AnsiString& value) {
+  const char* stored = expression_ ? expression_.get() : "";
+  // The stored copy ends at the first NUL, so compare the text up to there.
+  AnsiString text(value.c_str());
+  if (text == stored && compiled_) return;
+  compiled_ = false;
+  expression_.reset();
+  if (!text.empty()) {
+    expression_ = std::make_unique<char[]>(text.size() + 1);
+    std::memcpy(expression_.get(), text.c_str(), text.size() + 1);
+  }
+  // The program of the old text is stale either way; an empty text leaves no program, so the
+  // next match reports the missing expression instead of running the old one.
+  DiscardProgram();
+}
+
+bool TRegexEngine::GetModifier(int n) {
+  if (n < 1 || n > 6) RaiseError(reeModifierUnsupported);
+  return (modifiers_ & (1u << (n - 1))) != 0;
+}
+
+void TRegexEngine::SetModifier(int n, bool on) {
+  if (n < 1 || n > 6) RaiseError(reeModifierUnsupported);
+  uint32_t mask = 1u << (n - 1);
+  if (on)
+    modifiers_ |= mask;
+  else
+    modifiers_ &= ~mask;
+}
+
+void TRegexEngine::SetWhitespaceChars(const AnsiString& value) {
+  WhitespaceChars_ = value;
+  std::memset(spaceSet_, 0, sizeof spaceSet_);
+  for (unsigned char c : value) spaceSet_[c] = 1;
+  DiscardProgram();
+}
+
+void TRegexEngine::SetWordCharacters(const AnsiString& value) {
+  WordCharacters_ = value;
+  std::memset(wordSet_, 0, sizeof wordSet_);
+  for (unsigned char c : value) wordSet_[c] = 1;
+  DiscardProgram();
+}
+
+void TRegexEngine::SetLineSeparatorChars(const AnsiString& value) {
+  if (value == LineSeparatorChars_) return;
+  LineSeparatorChars_ = value;
+  DiscardProgram();
+}
+
+AnsiString TRegexEngine::GetLinePairedSeparator() const {
+  if (!linePairedAssigned_) return AnsiString();
+  return AnsiString{linePairedHead_, linePairedTail_};
+}
+
+void TRegexEngine::SetLinePairedSeparator(const AnsiString& value) {
+  if (value.empty()) {
+    if (!linePairedAssigned_) return;
+    linePairedAssigned_ = false;
+  } else if (value.size() == 2 && value[0] != value[1]) {
+    if (linePairedAssigned_ && linePairedHead_ == value[0] && linePairedTail_ == value[1]) return;
+    linePairedAssigned_ = true;
+    linePairedHead_ = value[0];
+    linePairedTail_ = value[1];
+  } else {
+    RaiseError(reeBadLinePairedSeparator);
+  }
+  DiscardProgram();
+}
+
+void TRegexEngine::SetCaseInverter(TRegexCaseInverter inverter) {
+  CaseInverter_ = inverter ? std::move(inverter) : TRegexCaseInverter(DefaultCaseInverter);
+  for (int c = 0; c < 256; ++c) invert_[c] = CaseInverter_(static_cast<unsigned char>(c));
+  DiscardProgram();
+}
+
+AnsiString TRegexEngine::RequiredLiteral() const {
+  return regMust_ ? AnsiString(regMust_, regMustLen_) : AnsiString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Errors
+
+int32_t TRegexEngine::ErrorPosNow() const {
+  if (exprStart_ && regParse_) return static_cast<int32_t>(regParse_ - exprStart_);
+  return 0;
+}
+
+void TRegexEngine::Error(int32_t code) {
+  lastError_ = code;
+  int32_t pos = ErrorPosNow();
+  AnsiString msg = ErrorMsg(code);
+  if (code < 1000) msg += " (pos " + IntToStr(pos) + ")";
+  throw ERegexEngine(msg, code, pos);
+}
+
+void TRegexEngine::RaiseError(int32_t code) {
+  Error(code);
+  throw ERegexEngine(ErrorMsg(code), code, ErrorPosNow());
+}
+
+AnsiString TRegexEngine::ErrorMsg(int32_t code) {
+  switch (code) {
+    case reeOk: return "No errors";
+    case reeCompNullArgument: return "TRegexEngine(comp): Null Argument";
+    case reeCompRegexpTooBig: return "TRegexEngine(comp): Regexp Too Big";
+    case reeCompParseRegTooManyBrackets: return "TRegexEngine(comp): ParseReg Too Many ()";
+    case reeCompParseRegUnmatchedBrackets: return "TRegexEngine(comp): ParseReg Unmatched ()";
+    case reeCompParseRegUnmatchedBrackets2: return "TRegexEngine(comp): ParseReg Unmatched ()";
+    case reeCompParseRegJunkOnEnd: return "TRegexEngine(comp): ParseReg Junk On End";
+    case reePlusStarOperandCouldBeEmpty: return "TRegexEngine(comp): *+ Operand Could Be Empty";
+    case reeNestedSQP: return "TRegexEngine(comp): Nested *?+";
+    case reeBadHexDigit: return "TRegexEngine(comp): Bad Hex Digit";
+    case reeInvalidRange: return "TRegexEngine(comp): Invalid [] Range";
+    case reeParseAtomTrailingBackSlash: return "TRegexEngine(comp): Parse Atom Trailing \\";
+    case reeNoHexCodeAfterBSlashX: return "TRegexEngine(comp): No Hex Code After \\x";
+    case reeHexCodeAfterBSlashXTooBig: return "TRegexEngine(comp): Hex Code After \\x Is Too Big";
+    case reeUnmatchedSqBrackets: return "TRegexEngine(comp): Unmatched []";
+    case reeInternalUrp: return "TRegexEngine(comp): Internal Urp";
+    case reeQPSBFollowsNothing: return "TRegexEngine(comp): ?+*{ Follows Nothing";
+    case reeTrailingBackSlash: return "TRegexEngine(comp): Trailing \\";
+    case reeRarseAtomInternalDisaster: return "TRegexEngine(comp): RarseAtom Internal Disaster";
+    case reeBRACESArgTooBig: return "TRegexEngine(comp): BRACES Argument Too Big";
+    case reeBracesMinParamGreaterMax:
+      return "TRegexEngine(comp): BRACE Min Param Greater then Max";
+    case reeUnclosedComment: return "TRegexEngine(comp): Unclosed (?#Comment)";
+    case reeUrecognizedModifier: return "TRegexEngine(comp): Urecognized Modifier";
+    case reeBadLinePairedSeparator:
+      return "TRegexEngine(comp): LinePairedSeparator must countain two different chars or no "
+             "chars at all";
+    case reeRegRepeatCalledInappropriately:
+      return "TRegexEngine(exec): RegRepeat Called Inappropriately";
+    case reeMatchPrimMemoryCorruption: return "TRegexEngine(exec): MatchPrim Memory Corruption";
+    case reeMatchPrimCorruptedPointers: return "TRegexEngine(exec): MatchPrim Corrupted Pointers";
+    case reeNoExpression: return "TRegexEngine(exec): Not Assigned Expression Property";
+    case reeCorruptedProgram: return "TRegexEngine(exec): Corrupted Program";
+    case reeNoInputStringSpecified: return "TRegexEngine(exec): No Input String Specified";
+    case reeOffsetMustBeGreaterThen0: return "TRegexEngine(exec): Offset Must Be Greater Then 0";
+    case reeExecNextWithoutExec: return "TRegexEngine(exec): ExecNext Without Exec[Pos]";
+    case reeGetInputStringWithoutInputString:
+      return "TRegexEngine(exec): GetInputString Without InputString";
+    case reeDumpCorruptedOpcode: return "TRegexEngine(dump): Corrupted Opcode";
+    case reeLoopStackExceeded: return "TRegexEngine(exec): Loop Stack Exceeded";
+    case reeLoopWithoutEntry: return "TRegexEngine(exec): Loop Without LoopEntry !";
+    case reeMatchRecursionTooDeep: return "TRegexEngine(exec): Match Stack Exceeded";
+    case reeBadPCodeImported: return "TRegexEngine(misc): Bad p-code imported";
+    case reeMatchLimitExceeded: return "TRegexEngine(exec): Match Limit Exceeded";
+    default: return "Unknown error";
+  }
+}
+
+
+// ---------------------------------------------------------------------------------------------
+// The search
+
+void TRegexEngine::ClearGroups() {
+  for (int i = 0; i < kRegexSubExprs; ++i) {
+    startp_[i] = nullptr;
+    endp_[i] = nullptr;
+  }
+}
+
+
+void TRegexEngine::PrepareProgram() {
+  if (program_ && modifiers_ != progModifiers_) DiscardProgram();
+  // The separator set follows LineSeparatorChars; it is rebuilt whenever that text changed.
+  if (lineSepSetFor_ != LineSeparatorChars_ || !lineSepSetBuilt_) {
+    std::memset(lineSepSet_, 0, sizeof lineSepSet_);
+    for (unsigned char ch : LineSeparatorChars_) lineSepSet_[ch] = 1;
+    lineSepSetFor_ = LineSeparatorChars_;
+    lineSepSetBuilt_ = true;
+  }
+  if (!program_) Compile();
+  if (program_[0] != kRegexSignature) RaiseError(reeCorruptedProgram);
+}
+
+void TRegexEngine::UseInput(const char* data, size_t size) {
+  ClearGroups();
+  inputBase_ = data;
+  // The input ends at its first NUL; the bound is found once per input, not per search.
+  const void* nul = std::memchr(data, 0, size);
+  inputLength_ = nul ? static_cast<size_t>(static_cast<const char*>(nul) - data) : size;
+  mustFoundAt_ = nullptr;
+}
+
+// The first position from p on (the end included) at which a match can begin; none when
+// there is none.
+const char* TRegexEngine::SkipToFirstChar(const char* p, const char* end) const {
+  const uint8_t* set = firstCharSet_;
+  while (end - p >= 4) {
+    if (set[UC(p[0])]) return p;
+    if (set[UC(p[1])]) return p + 1;
+    if (set[UC(p[2])]) return p + 2;
+    if (set[UC(p[3])]) return p + 3;
+    p += 4;
+  }
+  for (; p < end; ++p)
+    if (set[UC(*p)]) return p;
+  return set[0] ? end : nullptr;
+}
+
+// Whether the required literal occurs from `from` on. An occurrence found by an earlier search
+// of the same input still counts while the search starts before it.
+bool TRegexEngine::FindRequiredLiteral(const char* from, const char* end) {
+  if (mustFoundAt_ && mustFoundAt_ >= from) return true;
+  const void* hit = memmem(from, static_cast<size_t>(end - from), regMust_,
+                           static_cast<size_t>(regMustLen_));
+  mustFoundAt_ = static_cast<const char*>(hit);
+  return hit != nullptr;
+}
+
+bool TRegexEngine::ExecPrim(int offset) {
+  ClearGroups();
+  PrepareProgram();
+  if (!inputBase_) RaiseError(reeNoInputStringSpecified);
+  if (offset < 1) RaiseError(reeOffsetMustBeGreaterThen0);
+  if (static_cast<size_t>(offset) > inputLength_ + 1) return false;
+
+  const char* input = inputBase_;
+  const char* end = input + inputLength_;
+  const char* s = input + offset - 1;
+  if (regMust_ && !FindRequiredLiteral(s, end)) return false;
+
+  inputStart_ = input;
+  inputEnd_ = end;
+  loopStackIdx_ = 0;
+  steps_ = 0;
+  stepBound_ = matchLimit_ > 0 && matchLimit_ < (int64_t{1} << 59) ? matchLimit_ * 8 : INT64_MAX;
+  // A long search may leave a large stack behind; it is not kept for the next one.
+  struct StackTrim {
+    TRegexEngine& engine;
+    ~StackTrim() { engine.TrimStack(); }
+  } trim{*this};
+
+  auto attempt = [&](const char* at) {
+    if (MatchAt(at)) {
+      startp_[0] = at;
+      endp_[0] = regInput_;
+      return true;
+    }
+    loopStackIdx_ = 0;
+    return false;
+  };
+
+  if (anchored_) return attempt(s);
+  if (firstLiteral_ != 0) {
+    // Only where the whole leading literal stands can an attempt get past its first node.
+    const char* p = s;
+    const size_t len = static_cast<size_t>(firstLiteralLen_);
+    while (p < end) {
+      const char* at =
+          static_cast<const char*>(std::memchr(p, firstLiteral_, static_cast<size_t>(end - p)));
+      if (!at) return false;
+      if (static_cast<size_t>(end - at) < len) return false;
+      if (std::memcmp(at + 1, firstLiteralText_ + 1, len - 1) == 0 && attempt(at)) return true;
+      p = at + 1;
+    }
+    return false;
+  }
+  if ((firstCharCount_ == 1 || firstCharCount_ == 2) && !firstCharSet_[0]) {
+    // One or two starting characters (a letter in both cases, say): find them with memchr,
+    // keeping the next hit of each until the scan has passed it.
+    const char a = firstChars_[0];
+    const char b = firstCharCount_ == 2 ? firstChars_[1] : a;
+    auto find = [end](const char* from, char ch) {
+      const void* hit = std::memchr(from, ch, static_cast<size_t>(end - from));
+      return hit ? static_cast<const char*>(hit) : end;
+    };
+    const char* nextA = find(s, a);
+    const char* nextB = b == a ? end : find(s, b);
+    for (;;) {
+      const char* p = std::min(nextA, nextB);
+      if (p >= end) return false;
+      if (attempt(p)) return true;
+      if (p == nextA) nextA = find(p + 1, a);
+      if (p == nextB) nextB = find(p + 1, b);
+    }
+  }
+  for (const char* p = s; p <= end;) {
+    p = SkipToFirstChar(p, end);
+    if (!p) return false;
+    if (leadRun_.node && p < end) {
+      // Every match begins with a repeat of one character class. A run shorter than its
+      // minimum fails at each of its positions; after a failure at the run's first position an
+      // unbounded repeat fails at the others too.
+      const int32_t cap = leadRun_.unbounded ? kRepeatMax : leadRun_.min;
+      const int32_t run = RunLength(leadRun_.node, p, cap);
+      if (run < leadRun_.min) {
+        p += run + 1;
+        continue;
+      }
+      if (attempt(p)) return true;
+      p += leadRun_.unbounded ? run + 1 : 1;
+      continue;
+    }
+    if (attempt(p)) return true;
+    ++p;
+  }
+  return false;
+}
+
+bool TRegexEngine::Exec(const AnsiString& input) {
+  ownedInput_ = AnsiString();
+  UseInput(input.data(), input.size());
+  return ExecPrim(1);
+}
+
+bool TRegexEngine::Exec(AnsiString&& input) {
+  ownedInput_ = std::move(input);
+  UseInput(ownedInput_.data(), ownedInput_.size());
+  return ExecPrim(1);
+}
+
+bool TRegexEngine::ExecNext() {
+  if (!startp_[0] || !endp_[0]) RaiseError(reeExecNextWithoutExec);
+  int offset = static_cast<int>(endp_[0] - inputBase_) + 1;
+  if (startp_[0] == endp_[0]) ++offset;
+  return ExecPrim(offset);
+}
+
+int TRegexEngine::MatchPos(int n) const {
+  if (n < 0 || n >= kRegexSubExprs || !inputBase_ || !startp_[n] || !endp_[n]) return -1;
+  return static_cast<int>(startp_[n] - inputBase_) + 1;
+}
+
+int TRegexEngine::MatchLen(int n) const {
+  if (n < 0 || n >= kRegexSubExprs || !inputBase_ || !startp_[n] || !endp_[n]) return -1;
+  return static_cast<int>(endp_[n] - startp_[n]);
+}

@@ -1,0 +1,14 @@
+#include "highlighters/standard.h"
+
+#include "highlighters/css.h"
+#include "highlighters/html.h"
+#include "highlighters/java.h"
+#include "highlighters/jscript.h"
+#include "highlighters/pascal.h"
+
+void RegisterStandardHighlighters() {
+  for (TSrcCustomHighlighterClass c :
+       {&TSrcHTMLSrc::ClassInfo, &TSrcPasSrc::ClassInfo, &TSrcJScriptSrc::ClassInfo, &TSrcJavaSrc::ClassInfo,
+        &TSrcCssSrc::ClassInfo})
+    RegisterHighlighterClass(c);
+}

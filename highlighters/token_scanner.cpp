@@ -1,0 +1,92 @@
+#include "highlighters/token_scanner.h"
+
+#include <algorithm>
+#include <cstring>
+
+TSrcTokenScanner::TSrcTokenScanner(TComponent* AOwner, int NullKind, int SpaceKind)
+    : TSrcCustomHighlighter(AOwner), tokenKind_(NullKind), nullKind_(NullKind), spaceKind_(SpaceKind) {}
+
+void TSrcTokenScanner::SetLine(const AnsiString& NewValue, int LineNumber) {
+  // c_str() guarantees the #0 after the last character that every scan stops at.
+  line_ = NewValue.c_str();
+  lineLen_ = NewValue.size();
+  run_ = 0;
+  lineNumber_ = LineNumber;
+  Next();
+}
+
+void TSrcTokenScanner::NullStep() {
+  if (run_ < lineLen_) {
+    BlankStep();
+    return;
+  }
+  tokenKind_ = nullKind_;
+}
+
+void TSrcTokenScanner::LineFeedStep() {
+  tokenKind_ = spaceKind_;
+  ++run_;
+}
+
+void TSrcTokenScanner::CarriageReturnStep() {
+  tokenKind_ = spaceKind_;
+  ++run_;
+  if (Ch(run_) == 10) ++run_;
+}
+
+namespace {
+// Blank and control characters that continue a run of blanks: #0 (inside the line only), #1 to
+// #32 but line feed and carriage return; the second table without the tab.
+constexpr TSrcCharFlags MakeBlanks(bool tab) {
+  TSrcCharFlags t{};
+  for (int c = 0; c <= 32; ++c) t[c] = c != 10 && c != 13 && (tab || c != 9);
+  return t;
+}
+constexpr TSrcCharFlags kBlanks = MakeBlanks(true), kBlanksNoTab = MakeBlanks(false);
+}  // namespace
+
+void TSrcTokenScanner::BlankStep(bool TabsJoin) {
+  tokenKind_ = spaceKind_;
+  ++run_;
+  const TSrcCharFlags& blanks = TabsJoin ? kBlanks : kBlanksNoTab;
+  while (blanks[Ch(run_)] && run_ < lineLen_) ++run_;
+}
+
+void TSrcTokenScanner::RestOfLineStep(int Kind) {
+  tokenKind_ = Kind;
+  while (!AtBreak(run_)) ++run_;
+}
+
+void TSrcTokenScanner::CharStep(int Kind) {
+  tokenKind_ = Kind;
+  if (IsLeadByte(Ch(run_)) && run_ + 1 < lineLen_) ++run_;
+  ++run_;
+}
+
+bool TSrcTokenScanner::ScanToCloser(char Close1, char Close2) {
+  for (;;) {
+    if (AtBreak(run_)) return false;
+    if (line_[run_] == Close1 && line_[run_ + 1] == Close2) {
+      run_ += 2;
+      return true;
+    }
+    ++run_;
+  }
+}
+
+uint32_t TSrcKeywordBuckets::Length(const char* s) { return static_cast<uint32_t>(std::strlen(s)); }
+
+void TSrcKeywordBuckets::Build() {
+  std::stable_sort(pending_.begin(), pending_.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::fill(start_.begin(), start_.end(), 0);
+  entries_.clear();
+  for (const auto& [hash, entry] : pending_) {
+    if (hash < 0 || hash >= Buckets()) continue;  // such a name can never be looked up
+    ++start_[hash + 1];
+    entries_.push_back(entry);
+  }
+  for (size_t i = 1; i < start_.size(); ++i) start_[i] += start_[i - 1];
+  pending_.clear();
+  pending_.shrink_to_fit();
+}

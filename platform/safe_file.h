@@ -1,0 +1,81 @@
+#pragma once
+// Saving a whole file so that a failure never leaves it damaged. Documents, the settings file,
+// the registry store and the program's list files are all written through TSafeFileStream.
+//
+// - A symbolic link is followed: the file it names is saved and the link stays a link.
+// - A file the user may not write is refused with the system's reason, as opening it would be.
+// - Usually the new contents go to a new file in the same folder (unnamed where the file system
+//   allows it, so an interrupted save leaves nothing behind), flushed to disk, and put in place
+//   of the old file by a rename; the folder is flushed after it. Mode, owner and group are
+//   those of the old file.
+// - A file that must keep its identity (other hard links, another owner) or whose folder takes
+//   no new file is written in place, behind a copy of its old contents kept in the system's
+//   temporary folder or the settings folder. On any failure the old contents are put back and
+//   the message says so; when even that fails, the message names where the copy is.
+// - Every failure message names the file being saved, never a temporary file.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+
+#include "platform/streams.h"
+
+class TSafeFileStream : public TStream {
+public:
+  // Prepares the save; EFCreateError when the file cannot be written at all. ExpectedSize
+  // (when known) lets an in-place save reserve the room it needs before it changes anything.
+  // NewFileMode: permission bits for a file that does not exist yet (the umask applies).
+  explicit TSafeFileStream(const AnsiString& FileName, int64_t ExpectedSize = -1, unsigned NewFileMode = 0666);
+  // Without Commit the save is abandoned: the file keeps its old contents.
+  ~TSafeFileStream() override;
+  TSafeFileStream(const TSafeFileStream&) = delete;
+  TSafeFileStream& operator=(const TSafeFileStream&) = delete;
+
+  const AnsiString& FileName() const { return fileName_; }
+  int64_t Read(void* Buffer, int64_t Count) override;
+  int64_t Write(const void* Buffer, int64_t Count) override;
+  // Only the current position can be asked for: the stream is written from start to end.
+  int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
+  int64_t Size() override { return written_; }
+  // EWriteError naming the file, and saying what became of its old contents.
+  void WriteBuffer(const void* Buffer, int64_t Count) override;
+  // Makes what was written the file's contents, flushed to disk; EWriteError as above.
+  void Commit();
+
+private:
+  enum TWay { wyNone, wyNewFile, wyInPlace, wyDevice };
+  bool OpenNewFile();
+  void OpenInPlace(int fd);
+  void KeepCopy();
+  // Abandons the save after the system error err: removes the new file or puts the old
+  // contents back, and remembers the message for the caller.
+  void Fail(int err);
+  bool PutBack();
+  void CloseFd();
+
+  AnsiString fileName_;
+  std::string target_;  // the file system's name of the file saved, links followed
+  struct stat old_ {};
+  bool existed_ = false;
+  int64_t expected_;
+  unsigned newFileMode_;
+  TWay way_ = wyNone;
+  int fd_ = -1;
+  bool unnamed_ = false;    // the new file has no name yet
+  std::string tempName_;    // the named new file, when the file system has no unnamed ones
+  std::string copyName_;    // the kept copy of an in-place save
+  bool touched_ = false;    // an in-place save changed the file
+  int64_t written_ = 0;
+  bool failed_ = false, committed_ = false;
+  AnsiString message_;
+};
+
+// Saves Data as the whole contents of FileName through TSafeFileStream.
+void SafeWriteFile(const AnsiString& FileName, std::string_view Data, unsigned NewFileMode = 0666);
+
+// The steps of a safe save at which a test can make the system fail.
+enum class TSafeSaveStep { NewFile, KeepCopy, Write, Flush, Replace, PutBack };
+// For tests: the hook is asked before each step (before every write call for Write); a
+// non-zero answer is taken as the system error of that step. An empty hook removes it.
+void SetSafeSaveFault(std::function<int(TSafeSaveStep)> Hook);

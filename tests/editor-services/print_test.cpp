@@ -1,0 +1,397 @@
+// Printing: the layout routines, then whole jobs printed to PDF files and read back with the
+// poppler tools (pdftotext for the text, pdftoppm for the pixels).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "editor-services/print/header_footer.h"
+#include "editor-services/print/print_text.h"
+#include "editor-services/print/src_edit_print.h"
+#include "highlighters/html.h"
+#include "platform/printer/printer.h"
+#include "platform/sysutils.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// ------------------------------------------------------------------------------ layout routines
+
+TEST(PrintText, RomanNumerals) {
+  EXPECT_EQ(PrintIntToRoman(1994), "MCMXCIV");
+  EXPECT_EQ(PrintIntToRoman(3888), "MMMDCCCLXXXVIII");
+  EXPECT_EQ(PrintIntToRoman(4), "IV");
+  EXPECT_EQ(PrintIntToRoman(0), "");
+  EXPECT_EQ(PrintIntToRoman(-5), "");
+}
+
+TEST(PrintText, WrapBreaksAfterTheLastBreakCharacterOfEachRow) {
+  TSysCharSet blank{' '};
+  std::vector<TWrapPos> list;
+  EXPECT_TRUE(WrapTextEx("aaaa bbbb cccc", blank, 10, list));
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].Index, 10);
+  // Several rows; a line that fits adds nothing.
+  list.clear();
+  EXPECT_TRUE(WrapTextEx("aa bb cc dd ee ff gg", blank, 6, list));
+  std::vector<int> at;
+  for (auto& p : list) at.push_back(p.Index);
+  EXPECT_EQ(at, (std::vector<int>{6, 12, 18}));
+  EXPECT_TRUE(WrapTextEx("short", blank, 10, list));
+  EXPECT_EQ(list.size(), 3u);
+  // A stretch without a break character undoes what this call added, and only that.
+  list = {TWrapPos{99}};
+  EXPECT_FALSE(WrapTextEx("aaaaaaaaaaaaaaaaaaaaaaaaa", blank, 10, list));
+  EXPECT_FALSE(WrapTextEx("aaaa bbbbbbbbbbbbbbbbbbbbbbbb", blank, 10, list));
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].Index, 99);
+}
+
+TEST(PrintText, HeaderMacrosExpand) {
+  THeaderFooterItem item;
+  THeaderFooterValues v{4, 12, false, "T", "09.12.2026", "14:05:31"};
+  item.Text = "Page $PAGENUM$ of $pagecount$";
+  EXPECT_EQ(item.ExpandText(v), "Page 4 of 12");
+  v.Roman = true;
+  EXPECT_EQ(item.ExpandText(v), "Page IV of XII");
+  v.Roman = false;
+  item.Text = "$FOO$PAGENUM$ $5 $TITLE$ $DateTime$|$TIMEDATE$ $unclosed";
+  EXPECT_EQ(item.ExpandText(v), "$FOO4 $5 T 09.12.2026 14:05:31|14:05:31 09.12.2026 $unclosed");
+  item.Text = "   ";
+  EXPECT_EQ(item.ExpandText(v), "");
+}
+
+TEST(PrintLayout, MarginsConvertUnitsAndLayOutPagesInPrinterPixels) {
+  TSrcEditPrintMargins m;
+  EXPECT_EQ(m.Left(), 25);
+  m.SetUnitSystem(usInch);
+  m.SetGutter(1);
+  m.SetUnitSystem(usCM);
+  EXPECT_DOUBLE_EQ(m.Gutter(), 2.54);
+  m.SetUnitSystem(muThousandthsOfInches);
+  EXPECT_NEAR(m.Gutter(), 1000, 1e-9);
+  m.SetGutter(0);
+  m.SetUnitSystem(usMM);
+
+  TSrcEditPrinterInfo pi;
+  pi.UseA4Defaults();
+  TBitmap bmp(10, 10);
+  m.InitPage(bmp.Canvas(), 1, false, false, 0, pi);
+  EXPECT_EQ(m.PLeft, 230);
+  EXPECT_EQ(m.PRight, 2358 - (177 - 58));
+  EXPECT_EQ(m.PTop, 295 - 50);
+  EXPECT_EQ(m.PBottom, 3407 - (295 - 50));
+  EXPECT_EQ(m.PHFInternalMargin, 6);
+  EXPECT_EQ(m.PLeftHFTextIndent, 230 + 24);
+  // Mirrored: the even page has the right margin on the left and left + gutter on the right.
+  m.SetMirrorMargins(true);
+  m.SetGutter(10);
+  m.InitPage(bmp.Canvas(), 2, false, false, 0, pi);
+  EXPECT_EQ(m.PLeft, pi.LeftPixels(15));
+  EXPECT_EQ(m.PRight, 2358 - pi.RightPixels(35));
+  m.InitPage(bmp.Canvas(), 3, true, false, 1234, pi);
+  EXPECT_EQ(m.PLeft, pi.LeftPixels(35) + bmp.Canvas()->TextWidth("1234: "));
+}
+
+TEST(PrintLayout, HeaderLinesCloseTheirGapsAndMeasureTheFrame) {
+  THeader h;
+  TSrcEditPrintMargins m;
+  TSrcEditPrinterInfo pi;
+  pi.UseA4Defaults();
+  TBitmap bmp(10, 10);
+  m.InitPage(bmp.Canvas(), 1, false, false, 0, pi);
+  h.InitPrint(bmp.Canvas(), 1, &m, "");
+  EXPECT_EQ(h.FrameHeight(), -1);
+  h.Add("third", nullptr, taRightJustify, 3);
+  h.Add("first", nullptr, taLeftJustify, 1);
+  h.InitPrint(bmp.Canvas(), 1, &m, "");
+  EXPECT_EQ(h.Items(0)->Text, "first");
+  EXPECT_EQ(h.Items(1)->LineNumber, 2);
+  bmp.Canvas()->Font()->Assign(h.DefaultFont());
+  int w = bmp.Canvas()->TextHeight("W");
+  EXPECT_EQ(h.FrameHeight(), 2 * w + 2 * m.PHFInternalMargin);
+  // A copy is independent of its source.
+  THeader copy;
+  copy.Assign(&h);
+  h.Clear();
+  EXPECT_EQ(copy.Count(), 2);
+}
+
+// ------------------------------------------------------------------------------ jobs to PDF
+
+std::string Shell(const std::string& cmd) {
+  std::string out;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  pclose(p);
+  return out;
+}
+
+int CountOf(const std::string& s, const std::string& what) {
+  int n = 0;
+  for (size_t p = s.find(what); p != std::string::npos; p = s.find(what, p + 1)) ++n;
+  return n;
+}
+
+struct StatusLog {
+  std::vector<std::pair<int, int>> events;  // (status, page)
+  std::vector<std::pair<int, int>> lines;   // (line, page)
+  int abortAtPage = 0;
+  void Status(TObject*, TSrcPrintStatus s, int page, bool& abort) {
+    events.emplace_back(s, page);
+    if (s == psNewPage && page == abortAtPage) abort = true;
+  }
+  void Line(TObject*, int line, int page) { lines.emplace_back(line, page); }
+};
+
+class PrintJob : public ::testing::Test {
+protected:
+  fs::path dir;
+  TSrcHTMLSrc html{nullptr};
+  TSrcEditPrint print{nullptr};
+  TStringList text;
+  StatusLog log;
+
+  void SetUp() override {
+    char tmpl[] = "/tmp/vt-print-XXXXXX";
+    dir = mkdtemp(tmpl);
+    print.SetHighlighter(&html);
+    TFont f;
+    f.SetName("Courier New");
+    f.SetHeight(-13);
+    print.SetFont(&f);
+    print.OnPrintStatus = TPrintStatusEvent(&log, &StatusLog::Status);
+    print.OnPrintLine = TPrintLineEvent(&log, &StatusLog::Line);
+  }
+  void TearDown() override {
+    Printer()->SetOutputFileName("");
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  fs::path PrintTo(const std::string& name) {
+    fs::path pdf = dir / name;
+    Printer()->SetOutputFileName(pdf.string());
+    print.SetLines(&text);
+    print.Print();
+    return pdf;
+  }
+  static int PdfPages(const fs::path& pdf) {
+    std::string info = Shell("pdfinfo '" + pdf.string() + "' 2>/dev/null");
+    size_t p = info.find("Pages:");
+    return p == std::string::npos ? -1 : std::atoi(info.c_str() + p + 6);
+  }
+  // The text of the PDF, in UTF-8, pages separated by form feeds.
+  static std::string PdfText(const fs::path& pdf) {
+    return Shell("pdftotext -layout '" + pdf.string() + "' - 2>/dev/null");
+  }
+  // Keeps page 1 as a picture among the test artifacts.
+  static void KeepPage(const fs::path& pdf, const std::string& name) {
+    fs::create_directories(VT_TEST_OUTPUT_DIR);
+    Shell("pdftoppm -r 60 -f 1 -l 1 -png -singlefile '" + pdf.string() + "' '" + VT_TEST_OUTPUT_DIR + "/" + name + "'");
+  }
+  // Pixels of page 1 whose colour is not a shade of grey.
+  static int ColouredPixels(const fs::path& pdf) {
+    fs::path base = pdf.parent_path() / "page";
+    Shell("pdftoppm -r 40 -f 1 -l 1 '" + pdf.string() + "' '" + base.string() + "'");
+    fs::path ppm;
+    for (auto& e : fs::directory_iterator(pdf.parent_path()))
+      if (e.path().extension() == ".ppm") ppm = e.path();
+    std::ifstream f(ppm, std::ios::binary);
+    std::string magic;
+    int w = 0, h = 0, max = 0;
+    f >> magic >> w >> h >> max;
+    f.get();
+    if (magic != "P6" || w <= 0 || h <= 0) return -1;
+    std::vector<unsigned char> px(static_cast<size_t>(w) * h * 3);
+    f.read(reinterpret_cast<char*>(px.data()), static_cast<std::streamsize>(px.size()));
+    int n = 0;
+    for (size_t i = 0; i < px.size(); i += 3) {
+      int lo = std::min({px[i], px[i + 1], px[i + 2]}), hi = std::max({px[i], px[i + 1], px[i + 2]});
+      n += hi - lo > 60;
+    }
+    fs::remove(ppm);
+    return n;
+  }
+};
+
+TEST_F(PrintJob, HighlightedDocumentWithLineNumbersHeaderAndFooter) {
+  for (int i = 1; i <= 150; ++i)
+    text.Add("<p class=\"c" + std::to_string(i) + "\">" + W1251("Строка ") + std::to_string(i) + "</p>");
+  AnsiString longLine = "<p>";
+  for (int i = 0; i < 40; ++i) longLine += "word" + std::to_string(i) + " ";
+  text.Put(9, longLine + "</p>");
+  text.Put(20, "\t<b>tabbed</b>");
+  print.SetLineNumbers(true);
+  print.SetTitle(W1251("Проба - [a.htm]"));
+  print.Header()->Add(W1251("Страница $PAGENUM$ из $PAGECOUNT$"), nullptr, taRightJustify, 1);
+  print.Footer()->Add("$TITLE$", nullptr, taCenter, 1);
+  fs::path pdf = PrintTo("doc.pdf");
+
+  ASSERT_TRUE(fs::exists(pdf));
+  KeepPage(pdf, "print-highlighted");
+  int pages = print.PageCount();
+  EXPECT_GE(pages, 3);
+  EXPECT_EQ(PdfPages(pdf), pages);
+  std::string t = PdfText(pdf);
+  EXPECT_EQ(CountOf(t, "Проба - [a.htm]"), pages);
+  for (int p = 1; p <= pages; ++p)
+    EXPECT_EQ(CountOf(t, "Страница " + std::to_string(p) + " из " + std::to_string(pages)), 1) << p;
+  EXPECT_NE(t.find("1: <p class=\"c1\">Строка 1</p>"), std::string::npos);
+  EXPECT_NE(t.find("150: <p class=\"c150\">Строка 150</p>"), std::string::npos);
+  // The tab is expanded to the next stop.
+  EXPECT_NE(t.find("21:         <b>tabbed</b>"), std::string::npos);
+  // The long line breaks after a blank: its second row starts with a whole word, unnumbered.
+  size_t at = t.find("10: <p>word0 word1");
+  ASSERT_NE(at, std::string::npos);
+  size_t next = t.find('\n', at);
+  std::string row2 = t.substr(next + 1, t.find('\n', next + 1) - next - 1);
+  EXPECT_EQ(row2.find(": "), std::string::npos) << row2;
+  EXPECT_NE(row2.find(" word"), std::string::npos) << row2;
+  EXPECT_EQ(log.lines.size(), 150u);
+  EXPECT_EQ(log.lines.back(), std::make_pair(150, pages));
+}
+
+TEST_F(PrintJob, ColoursOnlyWhenAsked) {
+  for (int i = 0; i < 30; ++i) text.Add("<a href=\"x.htm\">link</a> &amp; <unknowntag>");
+  print.SetColors(true);
+  fs::path colour = PrintTo("colour.pdf");
+  KeepPage(colour, "print-colours");
+  EXPECT_GT(ColouredPixels(colour), 50);
+  print.SetColors(false);
+  EXPECT_EQ(ColouredPixels(PrintTo("plain.pdf")), 0);
+  // Without the highlighter the same text prints in the font's colour, also wrapped at blanks.
+  print.SetColors(true);
+  print.SetHighlight(false);
+  AnsiString longLine;
+  for (int i = 0; i < 30; ++i) longLine += "plain" + std::to_string(i) + " ";
+  text.Add(longLine);
+  fs::path pdf = PrintTo("nosyntax.pdf");
+  EXPECT_EQ(ColouredPixels(pdf), 0);
+  std::string t = PdfText(pdf);
+  size_t at = t.find("plain0 plain1");
+  ASSERT_NE(at, std::string::npos);
+  size_t next = t.find('\n', at);
+  EXPECT_EQ(t.compare(next + 1, 5, "plain"), 0) << t.substr(at, 200);
+}
+
+TEST_F(PrintJob, SelectionOnlyInEachSelectionMode) {
+  for (const char* l : {"first line here", "second line here", "third line here", "fourth line"})
+    text.Add(l);
+  print.SetSelectedOnly(true);
+  // No selection: nothing at all, not even a status.
+  print.SetSelection(false, smNormal, BufferCoord(1, 1), BufferCoord(1, 1));
+  fs::path none = PrintTo("none.pdf");
+  EXPECT_FALSE(fs::exists(none));
+  EXPECT_TRUE(log.events.empty());
+
+  auto printed = [&](TSrcSelectionMode mode, TBufferCoord b, TBufferCoord e) {
+    print.SetSelection(true, mode, b, e);
+    std::string t = PdfText(PrintTo("sel.pdf"));
+    std::string out;
+    std::istringstream in(t);
+    for (std::string l; std::getline(in, l);) {
+      size_t s = l.find_first_not_of(" \f");
+      if (s != std::string::npos) out += l.substr(s) + "|";
+    }
+    return out;
+  };
+  EXPECT_EQ(printed(smNormal, BufferCoord(7, 1), BufferCoord(7, 3)), "line here|second line here|third|");
+  EXPECT_EQ(printed(smColumn, BufferCoord(8, 2), BufferCoord(1, 3)), "second|third l|");
+  EXPECT_EQ(printed(smLine, BufferCoord(7, 2), BufferCoord(2, 3)), "second line here|third line here|");
+}
+
+TEST_F(PrintJob, CopiesRangesPageOffsetAndEvents) {
+  for (int i = 1; i <= 200; ++i) text.Add("line " + std::to_string(i));
+  print.SetPageOffset(10);
+  print.Header()->Add("[$PAGENUM$]", nullptr, taLeftJustify, 1);
+  print.SetCopies(2);
+  Printer()->SetOutputFileName((dir / "copies.pdf").string());
+  print.SetLines(&text);
+  print.PrintRange(1, 3);
+  ASSERT_GE(print.PageCount(), 3);
+  EXPECT_EQ(PdfPages(dir / "copies.pdf"), 6);
+  std::string t = PdfText(dir / "copies.pdf");
+  EXPECT_EQ(CountOf(t, "[11]"), 2);
+  EXPECT_EQ(CountOf(t, "[13]"), 2);
+  EXPECT_EQ(CountOf(t, "[14]"), 0);
+  EXPECT_EQ(CountOf(t, "\f"), 6);
+  std::vector<std::pair<int, int>> expect{{psBegin, 1}};
+  for (int c = 0; c < 2; ++c)
+    for (int p = 1; p <= 3; ++p) expect.emplace_back(psNewPage, p);
+  expect.emplace_back(psEnd, 3);
+  EXPECT_EQ(log.events, expect);
+}
+
+TEST_F(PrintJob, AbortAndFailuresLeaveNoHalfWrittenFile) {
+  for (int i = 1; i <= 200; ++i) text.Add("line " + std::to_string(i));
+  // An earlier file of the name stays as it was when the job is aborted.
+  std::ofstream(dir / "job.pdf") << "earlier";
+  log.abortAtPage = 2;
+  PrintTo("job.pdf");
+  EXPECT_FALSE(Printer()->Printing());
+  std::vector<std::pair<int, int>> expect{{psBegin, 1}, {psNewPage, 1}, {psNewPage, 2}};
+  EXPECT_EQ(log.events, expect);
+  std::ifstream in(dir / "job.pdf");
+  std::string kept;
+  in >> kept;
+  EXPECT_EQ(kept, "earlier");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+  // A folder that cannot be written (its parent is a file): a clear error, no job left open.
+  std::ofstream(dir / "file") << "x";
+  log.abortAtPage = 0;
+  try {
+    PrintTo("file/x.pdf");
+    FAIL() << "no error";
+  } catch (const EPrinter& e) {
+    EXPECT_NE(e.Message().find("x.pdf"), std::string::npos) << e.Message();
+  }
+  EXPECT_FALSE(Printer()->Printing());
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+}
+
+TEST_F(PrintJob, MegabyteLineWrapsIntoRowsOfTheColumnCount) {
+  AnsiString huge(1 << 20, 'x');
+  text.Add("<p>");
+  text.Add(huge);
+  text.Add("</p>");
+  print.SetLines(&text);
+  TBitmap bmp(10, 10);
+  print.InitPrint(bmp.Canvas());
+  int cols = 0;
+  {
+    // The rows of a line without break characters hold exactly the column count.
+    TStringList one;
+    one.Add(AnsiString(300, 'y'));
+    print.SetLines(&one);
+    fs::path pdf = dir / "cols.pdf";
+    Printer()->SetOutputFileName(pdf.string());
+    print.Print();
+    std::istringstream in(PdfText(pdf));
+    std::string row;
+    std::getline(in, row);
+    while (row.find('y') == std::string::npos && std::getline(in, row)) {
+    }
+    cols = static_cast<int>(row.size() - row.find('y'));
+    EXPECT_GT(cols, 50);
+    std::getline(in, row);
+    EXPECT_EQ(static_cast<int>(row.size() - row.find('y')), cols);
+  }
+  // One megabyte wraps onto as many pages as its rows need; the line is never split.
+  print.SetLines(&text);
+  print.InitPrint(bmp.Canvas());
+  EXPECT_EQ(print.PageCount(), 2);
+  EXPECT_EQ(print.PageFirstLine(2), 2);
+}
+
+}  // namespace

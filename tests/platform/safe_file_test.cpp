@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "platform/safe_file.h"
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+void WriteAll(const std::string& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
+
+std::set<std::string> Entries(const std::string& dir) {
+  std::set<std::string> out;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d))
+      if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") out.insert(e->d_name);
+    closedir(d);
+  }
+  return out;
+}
+
+struct stat Stat(const std::string& p) {
+  struct stat st {};
+  ::lstat(p.c_str(), &st);
+  return st;
+}
+
+class SafeSave : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/vt-safe-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    copies_ = dir_ + "/copies";
+    mkdir(copies_.c_str(), 0700);
+    const char* old = getenv("TMPDIR");
+    oldTmp_ = old ? old : "";
+    setenv("TMPDIR", copies_.c_str(), 1);
+  }
+  void TearDown() override {
+    SetSafeSaveFault(nullptr);
+    if (oldTmp_.empty()) unsetenv("TMPDIR");
+    else setenv("TMPDIR", oldTmp_.c_str(), 1);
+    std::system(("rm -rf " + dir_).c_str());
+  }
+  // Fails the n-th write call (1-based) with err, every one after it too.
+  void FailWriteFrom(int n, int err) {
+    auto count = std::make_shared<int>(0);
+    SetSafeSaveFault([=](TSafeSaveStep s) { return s == TSafeSaveStep::Write && ++*count >= n ? err : 0; });
+  }
+  std::string P(const std::string& name) const { return dir_ + "/" + name; }
+  std::string dir_, copies_, oldTmp_;
+};
+
+TEST_F(SafeSave, LinksOwnerGroupAndModeSurvive) {
+  // Through a symbolic link the file it names is saved; the link stays a link.
+  WriteAll(P("real.html"), "old");
+  ASSERT_EQ(symlink("real.html", P("link.html").c_str()), 0);
+  SafeWriteFile(P("link.html"), "through the link");
+  EXPECT_TRUE(S_ISLNK(Stat(P("link.html")).st_mode));
+  EXPECT_EQ(ReadAll(P("real.html")), "through the link");
+  // A link to a file not there yet creates that file.
+  ASSERT_EQ(symlink("later.html", P("dangling.html").c_str()), 0);
+  SafeWriteFile(P("dangling.html"), "made");
+  EXPECT_TRUE(S_ISLNK(Stat(P("dangling.html")).st_mode));
+  EXPECT_EQ(ReadAll(P("later.html")), "made");
+
+  // Hard links stay one file.
+  WriteAll(P("a.html"), "old");
+  ASSERT_EQ(link(P("a.html").c_str(), P("b.html").c_str()), 0);
+  ino_t ino = Stat(P("a.html")).st_ino;
+  SafeWriteFile(P("a.html"), "both names");
+  EXPECT_EQ(ReadAll(P("b.html")), "both names");
+  EXPECT_EQ(Stat(P("a.html")).st_ino, ino);
+  EXPECT_EQ(Stat(P("b.html")).st_nlink, 2u);
+
+  // The mode is kept by a replacing save; a new file gets the usual mode.
+  WriteAll(P("mode.html"), "old");
+  chmod(P("mode.html").c_str(), 0604);
+  SafeWriteFile(P("mode.html"), "new");
+  EXPECT_EQ(Stat(P("mode.html")).st_mode & 07777, 0604u);
+  mode_t mask = umask(022);
+  SafeWriteFile(P("fresh.html"), "x");
+  SafeWriteFile(P("private.txt"), "x", 0600);
+  umask(mask);
+  EXPECT_EQ(Stat(P("fresh.html")).st_mode & 07777, 0644u);
+  EXPECT_EQ(Stat(P("private.txt")).st_mode & 07777, 0600u);
+
+  // Another user's file keeps its owner, group, mode and identity when root saves it.
+  if (geteuid() == 0) {
+    WriteAll(P("theirs.html"), "old");
+    ASSERT_EQ(chown(P("theirs.html").c_str(), 65534, 65534), 0);
+    chmod(P("theirs.html").c_str(), 0640);
+    ino = Stat(P("theirs.html")).st_ino;
+    SafeWriteFile(P("theirs.html"), "saved by root");
+    struct stat st = Stat(P("theirs.html"));
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_ino, ino);
+    EXPECT_EQ(ReadAll(P("theirs.html")), "saved by root");
+  }
+  // Nothing is left beside the files or in the folder of kept copies.
+  std::set<std::string> left = Entries(dir_);
+  for (const auto& n : left) EXPECT_EQ(n.find(".vt-"), std::string::npos) << n;
+  EXPECT_TRUE(Entries(copies_).empty());
+}
+
+TEST_F(SafeSave, AFileItsUserMayNotWriteIsRefusedWithTheSystemsReason) {
+  WriteAll(P("ro.html"), "old");
+  chmod(P("ro.html").c_str(), 0444);
+  chmod(dir_.c_str(), 0777);  // the folder itself is writable
+  // Run as an ordinary user: root may write any file.
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (geteuid() == 0 && setresuid(65534, 65534, 65534) != 0) _exit(3);
+    try {
+      SafeWriteFile(P("ro.html"), "new");
+    } catch (const EFCreateError& e) {
+      bool named = e.Message().find("ro.html") != std::string::npos;
+      bool reason = e.Message().find(SysErrorMessage(EACCES)) != std::string::npos;
+      _exit(named && reason ? 0 : 2);
+    } catch (...) {
+      _exit(4);
+    }
+    _exit(1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadAll(P("ro.html")), "old");
+  EXPECT_EQ(Entries(dir_), (std::set<std::string>{"copies", "ro.html"}));
+}
+
+TEST_F(SafeSave, AFailedSaveLeavesTheOldContentsAndSaysSo) {
+  const std::string old(70000, 'o');
+  auto save = [&](const std::string& name) {
+    // Written in pieces, as the editor's writer does.
+    TSafeFileStream f(P(name), 90000);
+    std::string piece(16384, 'n');
+    for (int i = 0; i < 6; ++i) f.WriteBuffer(piece.data(), static_cast<int64_t>(piece.size()));
+    f.Commit();
+  };
+  auto expectFailure = [&](const std::string& name, const char* said) {
+    try {
+      save(name);
+      ADD_FAILURE() << "no error";
+    } catch (const EWriteError& e) {
+      EXPECT_NE(e.Message().find("\"" + P(name) + "\""), std::string::npos) << e.Message();
+      EXPECT_NE(e.Message().find(SysErrorMessage(ENOSPC)), std::string::npos) << e.Message();
+      EXPECT_NE(e.Message().find(said), std::string::npos) << e.Message();
+      EXPECT_EQ(e.Message().find(".vt-"), std::string::npos) << e.Message();
+    }
+    EXPECT_TRUE(ReadAll(P(name)) == old) << name;
+  };
+
+  // A replacing save: the new file is dropped.
+  WriteAll(P("doc.html"), old);
+  FailWriteFrom(3, ENOSPC);
+  expectFailure("doc.html", "keeps its previous contents");
+
+  // No new file can be made beside it (no free inode): written in place behind a copy, and a
+  // disk that fills up midway gets the old contents back.
+  SetSafeSaveFault([n = 0](TSafeSaveStep s) mutable {
+    if (s == TSafeSaveStep::NewFile) return ENOSPC;
+    return s == TSafeSaveStep::Write && ++n >= 3 ? ENOSPC : 0;
+  });
+  expectFailure("doc.html", "were put back");
+
+  // The same for a file that keeps its identity (hard links), failing at the final flush.
+  WriteAll(P("linked.html"), old);
+  ASSERT_EQ(link(P("linked.html").c_str(), P("linked2.html").c_str()), 0);
+  SetSafeSaveFault([](TSafeSaveStep s) { return s == TSafeSaveStep::Flush ? ENOSPC : 0; });
+  expectFailure("linked.html", "were put back");
+  EXPECT_TRUE(ReadAll(P("linked2.html")) == old);
+
+  // No copy can be kept: the save is refused before the file is touched.
+  SetSafeSaveFault([](TSafeSaveStep s) { return s == TSafeSaveStep::KeepCopy ? ENOSPC : 0; });
+  EXPECT_THROW(save("linked.html"), EFCreateError);
+  EXPECT_TRUE(ReadAll(P("linked.html")) == old);
+  EXPECT_TRUE(Entries(copies_).empty());
+
+  // Even putting back fails: the message names the copy, which holds the old contents.
+  SetSafeSaveFault([n = 0](TSafeSaveStep s) mutable {
+    if (s == TSafeSaveStep::PutBack) return EIO;
+    return s == TSafeSaveStep::Write && ++n >= 2 ? ENOSPC : 0;
+  });
+  try {
+    save("linked.html");
+    ADD_FAILURE() << "no error";
+  } catch (const EWriteError& e) {
+    auto copies = Entries(copies_);
+    ASSERT_EQ(copies.size(), 1u);
+    std::string copy = copies_ + "/" + *copies.begin();
+    EXPECT_NE(e.Message().find("\"" + copy + "\""), std::string::npos) << e.Message();
+    EXPECT_TRUE(ReadAll(copy) == old);
+    std::remove(copy.c_str());
+  }
+  WriteAll(P("linked.html"), old);  // what the user would do with the copy
+  SetSafeSaveFault(nullptr);
+
+  // A save abandoned before it is committed changes nothing and leaves nothing.
+  {
+    TSafeFileStream f(P("linked.html"));
+    f.WriteBuffer("partial", 7);
+  }
+  {
+    TSafeFileStream f(P("never.html"));
+    f.WriteBuffer("partial", 7);
+  }
+  EXPECT_TRUE(ReadAll(P("linked.html")) == old);
+  EXPECT_EQ(Entries(dir_), (std::set<std::string>{"copies", "doc.html", "linked.html", "linked2.html"}));
+  EXPECT_TRUE(Entries(copies_).empty());
+
+  // Afterwards a save goes through as usual.
+  save("linked.html");
+  EXPECT_TRUE(ReadAll(P("linked2.html")) == std::string(6 * 16384, 'n'));
+}
+
+}  // namespace
