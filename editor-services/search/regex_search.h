@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "editor-services/regex_engine.h"
+#include "editor-services/regex/regex_engine.h"
 #include "editor/src_edit_search.h"
 
 class TSrcEditRegexSearch : public TSrcEditSearchCustom {
