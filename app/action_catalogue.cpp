@@ -64,7 +64,7 @@ const TActionRow kActions[] = {
     {"FormatAlignCenter", "Формат", "По ц&ентру", Ctrl('E'), kTag},
     {"FormatAlignRight", "Формат", "С&права", Ctrl('R'), kTag},
     {"FormatAlignOba", "Формат", "По &ширине", 0, kTag},
-    {"Setuuup", "Сервис", "&Настройка программы...", 0, nullptr},
+    {"Setuuup", "Сервис", "&Настройка программы...", 0, &TMain::SetuuupExecute},
     {"Action12", "Вставка", "&Ссылка...", Alt('K'), nullptr},
     {"BookMarkIns", "Вставка", "&Закладка", Alt('B'), kTag},
     {"Action13", "Вставка", "&Рисунок...", Alt('P'), nullptr},

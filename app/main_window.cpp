@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/settings/settings_window.h"
 
 #include <cstdio>
 
@@ -348,6 +349,12 @@ void TMain::FormClose(TObject*, TCloseAction& Action) {
 }
 
 void TMain::FormCloseQuery(TObject*, bool& CanClose) { CanClose = true; }
+
+void TMain::SetuuupExecute(TObject*) {
+  // Created anew each time; an earlier window stays, hidden, with the application.
+  auto* setup = new TTarnSetup(Application);
+  setup->Show();
+}
 
 // ------------------------------------------------------------------------------ documents
 

@@ -79,6 +79,8 @@ public:
   // ---- document and settings
   const AnsiString& DocumentName() const { return docName_; }
   const AnsiString& ProgramFolder() const { return myPath_; }
+  // The settings window's restore names the program folder for the rest of the run.
+  void SetProgramFolder(const AnsiString& Folder) { myPath_ = Folder; }
   TIniFile* Settings() const { return ini_.get(); }
   // A data file of the program folder.
   AnsiString ProgramFile(const AnsiString& Name) const;
@@ -149,6 +151,7 @@ public:
   void Rus2TransExecute(TObject* Sender);
   void int2strExecute(TObject* Sender);
   void Ara2RimExecute(TObject* Sender);
+  void SetuuupExecute(TObject* Sender);
 
   // ---- find and replace (app/find/find_replace.cpp)
   void ShowSearchDialog(bool AReplace);

@@ -64,67 +64,43 @@ const TSrcHighlighterClassInfo TSrcCssSrc::ClassInfo = {
     "TSrcCssSrc", &TSrcCustomHighlighter::ClassInfo, &LanguageName, &Capabilities, &Create};
 
 TSrcCssSrc::TSrcCssSrc(TComponent* AOwner)
-    : TSrcTokenScanner(AOwner, csNull, csSpace), keywords_(std::make_unique<TSrcHashEntryList>()) {
-  auto make = [this](const char* name, TFontStyles style, TColor foreground) {
-    auto* attr = new TSrcHighlighterAttributes(name);
-    AddAttribute(attr);
-    attr->SetStyle(style);
-    attr->SetForeground(foreground);
-    return attr;
-  };
-  commentAttri_ = make("Comment", {}, clNone);
-  propertyAttri_ = make("Property", {fsBold}, clNone);
-  keyAttri_ = make("Reserved Word", {fsBold}, 0x00FF0080);
-  undefPropertyAttri_ = make("Undefined Property", {fsBold}, 0x00FF0080);
-  spaceAttri_ = make("Space", {}, clNone);
-  colourAttri_ = make("Color Value", {}, clNone);
-  numberAttri_ = make("Number", {}, clNone);
-  stringAttri_ = make("String", {}, clNone);
-  symbolAttri_ = make("Symbol", {}, clNone);
-  textAttri_ = make("Text", {}, clNone);
-  valueAttri_ = make("Value", {}, 0x00FF8000);
-  BindAttributeChanges(TNotifyEvent(static_cast<TSrcCustomHighlighter*>(this), &TSrcCustomHighlighter::AttributeChanged));
+    : TSrcTokenScanner(AOwner, csNull, csSpace, csrSelector), keywords_(std::make_unique<TSrcHashEntryList>()) {
+  commentAttri_ = NewAttribute("Comment", {});
+  propertyAttri_ = NewAttribute("Property", {fsBold});
+  keyAttri_ = NewAttribute("Reserved Word", {fsBold}, 0x00FF0080);
+  undefPropertyAttri_ = NewAttribute("Undefined Property", {fsBold}, 0x00FF0080);
+  spaceAttri_ = NewAttribute("Space", {});
+  colourAttri_ = NewAttribute("Color Value", {});
+  numberAttri_ = NewAttribute("Number", {});
+  stringAttri_ = NewAttribute("String", {});
+  symbolAttri_ = NewAttribute("Symbol", {});
+  textAttri_ = NewAttribute("Text", {});
+  valueAttri_ = NewAttribute("Value", {}, 0x00FF8000);
+  // By kind: comment, property, selector text, end of line, space, string, symbol, text,
+  // unknown property, value, colour, number. No identifier or symbol look among the defaults.
+  FinishAttributes({commentAttri_, propertyAttri_, keyAttri_, nullptr, spaceAttri_, stringAttri_, symbolAttri_,
+                    textAttri_, undefPropertyAttri_, valueAttri_, colourAttri_, numberAttri_},
+                   {commentAttri_, nullptr, keyAttri_, stringAttri_, spaceAttri_, nullptr});
   MakeMethodTables();
   EnumerateKeywords(csProperty, CssPropertyNames, GetIdentChars(),
                     [this](const AnsiString& k, int kind) { DoAddKeyword(k, kind); });
-  range_ = csrSelector;
   SetDefaultFilter(kDefaultFilter);
 }
 
 TSrcCssSrc::~TSrcCssSrc() = default;
 
 void TSrcCssSrc::MakeMethodTables() {
-  for (int c = 0; c < 256; ++c) {
-    TProc p;
-    switch (c) {
-      case 0: p = &TSrcCssSrc::NullProc; break;
-      case 10: p = &TSrcCssSrc::LFProc; break;
-      case 13: p = &TSrcCssSrc::CRProc; break;
-      case '"': p = &TSrcCssSrc::StringProc; break;
-      case '#': p = &TSrcCssSrc::ColourProc; break;
-      case '/': p = &TSrcCssSrc::SlashProc; break;
-      case '{': p = &TSrcCssSrc::BraceOpenProc; break;
-      case '}': p = &TSrcCssSrc::BraceCloseProc; break;
-      case ':': case ',': p = &TSrcCssSrc::ColonOrCommaProc; break;
-      case ';': p = &TSrcCssSrc::SemicolonProc; break;
-      default:
-        if (c <= 32) p = &TSrcCssSrc::SpaceProc;
-        else if (c == '.' || IsDigit(static_cast<unsigned char>(c))) p = &TSrcCssSrc::NumberProc;
-        else p = &TSrcCssSrc::NameOrValueProc;
-        break;
-    }
-    procTable_[c] = p;
-  }
-}
-
-TSrcHighlighterAttributes* TSrcCssSrc::GetDefaultAttribute(int Index) const {
-  switch (Index) {
-    case SRC_ATTR_DEFAULT_COMMENT: return commentAttri_;
-    case SRC_ATTR_DEFAULT_KEYWORD: return keyAttri_;
-    case SRC_ATTR_DEFAULT_STRING: return stringAttri_;
-    case SRC_ATTR_DEFAULT_WHITESPACE: return spaceAttri_;
-    default: return nullptr;
-  }
+  // A tab ends a run of blanks here, so every tab is a token of its own.
+  InitSteps(&TSrcCssSrc::NameOrValueProc, false);
+  SetSteps("\"", &TSrcCssSrc::StringProc);
+  SetSteps("#", &TSrcCssSrc::ColourProc);
+  SetSteps("/", &TSrcCssSrc::SlashProc);
+  SetSteps("{", &TSrcCssSrc::BraceOpenProc);
+  SetSteps("}", &TSrcCssSrc::BraceCloseProc);
+  SetSteps(":,", &TSrcCssSrc::ColonOrCommaProc);
+  SetSteps(";", &TSrcCssSrc::SemicolonProc);
+  SetSteps(".", &TSrcCssSrc::NumberProc);
+  SetStepRange('0', '9', &TSrcCssSrc::NumberProc);
 }
 
 TSysCharSet TSrcCssSrc::GetIdentChars() const {
@@ -140,34 +116,17 @@ bool TSrcCssSrc::IsFilterStored() const { return GetDefaultFilter() != kDefaultF
 TSrcRange TSrcCssSrc::GetRange() const {
   uintptr_t v = range_;
   if (range_ == csrComment) v |= uintptr_t(rangeBeforeComment_) << 8;
-  return reinterpret_cast<TSrcRange>(v);
+  return ByteRange(v);
 }
 
 void TSrcCssSrc::SetRange(TSrcRange Value) {
   const uintptr_t v = reinterpret_cast<uintptr_t>(Value);
-  range_ = static_cast<TSrcCssRangeState>(v & 0xFF);
+  range_ = RangeByte(Value);
   if (range_ == csrComment) {
     // The end of a comment goes back to the state before it; a value that does not say which
     // one (no comment opens inside a comment) goes back to selector text.
     auto before = static_cast<TSrcCssRangeState>((v >> 8) & 0xFF);
     rangeBeforeComment_ = before == csrComment ? csrSelector : before;
-  }
-}
-
-TSrcHighlighterAttributes* TSrcCssSrc::GetTokenAttribute() const {
-  switch (tokenKind_) {
-    case csComment: return commentAttri_;
-    case csProperty: return propertyAttri_;
-    case csKey: return keyAttri_;
-    case csSpace: return spaceAttri_;
-    case csString: return stringAttri_;
-    case csSymbol: return symbolAttri_;
-    case csText: return textAttri_;
-    case csUndefProperty: return undefPropertyAttri_;
-    case csValue: return valueAttri_;
-    case csColour: return colourAttri_;
-    case csNumber: return numberAttri_;
-    default: return nullptr;
   }
 }
 
@@ -247,7 +206,7 @@ void TSrcCssSrc::SlashProc() {
     return;
   }
   tokenKind_ = csComment;
-  rangeBeforeComment_ = range_;
+  rangeBeforeComment_ = static_cast<TSrcCssRangeState>(range_);
   range_ = csrComment;
   ++run_;
   if (AtBreak(run_)) return;

@@ -46,17 +46,14 @@ public:
   TSrcCustomHighlighterClass ClassType() const override { return &ClassInfo; }
   static AnsiString ClassLanguageName() { return "Cascading Style Sheet"; }
 
-  TSrcHighlighterAttributes* GetDefaultAttribute(int Index) const override;
   TSysCharSet GetIdentChars() const override;
   AnsiString GetSampleSource() const override;
   bool IsFilterStored() const override;
   // Inside a comment the range also holds the state that the comment's end goes back to, so
   // that a scan restarted in a comment resumes exactly where it left off.
   TSrcRange GetRange() const override;
-  TSrcHighlighterAttributes* GetTokenAttribute() const override;
   void Next() override;
   void SetRange(TSrcRange Value) override;
-  void ResetRange() override { range_ = csrSelector; }
   TSrcCssTokenKind GetTokenID() const { return static_cast<TSrcCssTokenKind>(tokenKind_); }
 
   TSrcHighlighterAttributes* CommentAttri() const { return commentAttri_; }
@@ -74,19 +71,13 @@ public:
   const TSrcHashEntryList& Keywords() const { return *keywords_; }
 
 private:
-  using TProc = void (TSrcCssSrc::*)();
   void MakeMethodTables();
-  void Dispatch() { (this->*procTable_[Ch(run_)])(); }
   // The hash of the name at Pos (letters and '-', then digits), with KeyLen its length.
   int KeyHash(const char* Pos);
   bool KeyComp(const AnsiString& Keyword) const;
   void DoAddKeyword(const AnsiString& AKeyword, int AKind);
   TSrcCssTokenKind IdentKind(size_t Pos);
 
-  void NullProc() { NullStep(); }
-  void LFProc() { LineFeedStep(); }
-  void CRProc() { CarriageReturnStep(); }
-  void SpaceProc() { BlankStep(false); }
   void StringProc();
   void ColourProc();
   void NumberProc();
@@ -112,10 +103,8 @@ private:
   TSrcHighlighterAttributes* textAttri_;
   TSrcHighlighterAttributes* valueAttri_;
 
-  TSrcCssRangeState range_ = csrSelector;
   TSrcCssRangeState rangeBeforeComment_ = csrComment;
   const char* keyStart_ = "";
   size_t keyLen_ = 0;
   std::unique_ptr<TSrcHashEntryList> keywords_;
-  TProc procTable_[256];
 };

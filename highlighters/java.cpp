@@ -86,68 +86,38 @@ TSrcCustomHighlighter* Create(TComponent* Owner) { return new TSrcJavaSrc(Owner)
 const TSrcHighlighterClassInfo TSrcJavaSrc::ClassInfo = {
     "TSrcJavaSrc", &TSrcCustomHighlighter::ClassInfo, &LanguageName, &Capabilities, &Create};
 
-TSrcJavaSrc::TSrcJavaSrc(TComponent* AOwner) : TSrcTokenScanner(AOwner, jvNull, jvSpace) {
-  auto make = [this](const char* name, TFontStyles style) {
-    auto* attr = new TSrcHighlighterAttributes(name);
-    AddAttribute(attr);
-    attr->SetStyle(style);
-    return attr;
-  };
-  commentAttri_ = make("Comment", {fsItalic});
-  documentAttri_ = make("Documentation", {fsItalic});
-  identifierAttri_ = make("Identifier", {});
-  invalidAttri_ = make("Invalid Symbol", {});
-  keyAttri_ = make("Reserved Word", {fsBold});
-  numberAttri_ = make("Number", {});
-  spaceAttri_ = make("Space", {});
-  spaceAttri_->SetForeground(clWindow);
-  stringAttri_ = make("String", {});
-  symbolAttri_ = make("Symbol", {});
-  range_ = jvrNormal;
-  BindAttributeChanges(TNotifyEvent(static_cast<TSrcCustomHighlighter*>(this), &TSrcCustomHighlighter::AttributeChanged));
+TSrcJavaSrc::TSrcJavaSrc(TComponent* AOwner) : TSrcTokenScanner(AOwner, jvNull, jvSpace, jvrNormal) {
+  commentAttri_ = NewAttribute("Comment", {fsItalic});
+  documentAttri_ = NewAttribute("Documentation", {fsItalic});
+  identifierAttri_ = NewAttribute("Identifier", {});
+  invalidAttri_ = NewAttribute("Invalid Symbol", {});
+  keyAttri_ = NewAttribute("Reserved Word", {fsBold});
+  numberAttri_ = NewAttribute("Number", {});
+  spaceAttri_ = NewAttribute("Space", {}, clWindow);
+  stringAttri_ = NewAttribute("String", {});
+  symbolAttri_ = NewAttribute("Symbol", {});
+  // By kind: comment, documentation, identifier, invalid, key, end of line, number, space,
+  // string, symbol, illegal character (painted as invalid).
+  FinishAttributes({commentAttri_, documentAttri_, identifierAttri_, invalidAttri_, keyAttri_, nullptr, numberAttri_,
+                    spaceAttri_, stringAttri_, symbolAttri_, invalidAttri_},
+                   {commentAttri_, identifierAttri_, keyAttri_, stringAttri_, spaceAttri_, symbolAttri_});
   Keywords();
   MakeMethodTables();
   SetDefaultFilter("Java Files (*.java)|*.java");
 }
 
 void TSrcJavaSrc::MakeMethodTables() {
-  for (int c = 0; c < 256; ++c) {
-    TProc p;
-    switch (c) {
-      case 0: p = &TSrcJavaSrc::NullProc; break;
-      case 10: p = &TSrcJavaSrc::LFProc; break;
-      case 13: p = &TSrcJavaSrc::CRProc; break;
-      case '"': case '\'': p = &TSrcJavaSrc::StringProc; break;
-      case '.': p = &TSrcJavaSrc::PointProc; break;
-      case '/': p = &TSrcJavaSrc::SlashProc; break;
-      case '#': case '@': p = &TSrcJavaSrc::InvalidProc; break;
-      case '!': case '%': case '&': case '*': case '+': case '-': case '<': case '=': case '>': case '^': case '|':
-        p = &TSrcJavaSrc::OperatorProc;
-        break;
-      case '(': case ')': case ',': case ':': case ';': case '?': case '[': case ']': case '{': case '}': case '~':
-        p = &TSrcJavaSrc::SymbolProc;
-        break;
-      default:
-        if (c <= 32) p = &TSrcJavaSrc::SpaceProc;
-        else if (c >= '0' && c <= '9') p = &TSrcJavaSrc::NumberProc;
-        else if (IsJavaLetter(c)) p = &TSrcJavaSrc::IdentProc;
-        else p = &TSrcJavaSrc::IllegalProc;  // backslash, backquote, #127..#191, #$D7, #$F7
-        break;
-    }
-    procTable_[c] = p;
-  }
-}
-
-TSrcHighlighterAttributes* TSrcJavaSrc::GetDefaultAttribute(int Index) const {
-  switch (Index) {
-    case SRC_ATTR_DEFAULT_COMMENT: return commentAttri_;
-    case SRC_ATTR_DEFAULT_IDENTIFIER: return identifierAttri_;
-    case SRC_ATTR_DEFAULT_KEYWORD: return keyAttri_;
-    case SRC_ATTR_DEFAULT_STRING: return stringAttri_;
-    case SRC_ATTR_DEFAULT_WHITESPACE: return spaceAttri_;
-    case SRC_ATTR_DEFAULT_SYMBOL: return symbolAttri_;
-    default: return nullptr;
-  }
+  // Backslash, backquote, #127..#191, #$D7 and #$F7 are characters Java does not use.
+  InitSteps(&TSrcJavaSrc::IllegalProc);
+  SetSteps("\"'", &TSrcJavaSrc::StringProc);
+  SetSteps(".", &TSrcJavaSrc::PointProc);
+  SetSteps("/", &TSrcJavaSrc::SlashProc);
+  SetSteps("#@", &TSrcJavaSrc::InvalidProc);
+  SetSteps("!%&*+-<=>^|", &TSrcJavaSrc::OperatorProc);
+  SetSteps("(),:;?[]{}~", &TSrcJavaSrc::SymbolProc);
+  SetStepRange('0', '9', &TSrcJavaSrc::NumberProc);
+  for (int c = 0; c < 256; ++c)
+    if (IsJavaLetter(c)) SetStepRange(c, c, &TSrcJavaSrc::IdentProc);
 }
 
 TSysCharSet TSrcJavaSrc::GetIdentChars() const {
@@ -158,27 +128,6 @@ TSysCharSet TSrcJavaSrc::GetIdentChars() const {
 }
 
 AnsiString TSrcJavaSrc::GetSampleSource() const { return kSampleSource; }
-
-TSrcRange TSrcJavaSrc::GetRange() const { return reinterpret_cast<TSrcRange>(static_cast<uintptr_t>(range_)); }
-
-void TSrcJavaSrc::SetRange(TSrcRange Value) {
-  range_ = static_cast<TSrcJavaRangeState>(reinterpret_cast<uintptr_t>(Value) & 0xFF);
-}
-
-TSrcHighlighterAttributes* TSrcJavaSrc::GetTokenAttribute() const {
-  switch (tokenKind_) {
-    case jvComment: return commentAttri_;
-    case jvDocument: return documentAttri_;
-    case jvIdentifier: return identifierAttri_;
-    case jvInvalid: case jvIllegalChar: return invalidAttri_;
-    case jvKey: return keyAttri_;
-    case jvNumber: return numberAttri_;
-    case jvSpace: return spaceAttri_;
-    case jvString: return stringAttri_;
-    case jvSymbol: return symbolAttri_;
-    default: return nullptr;
-  }
-}
 
 void TSrcJavaSrc::Next() {
   tokenPos_ = run_;
@@ -248,16 +197,6 @@ void TSrcJavaSrc::OperatorProc() {
   run_ += len;
 }
 
-void TSrcJavaSrc::SymbolProc() {
-  tokenKind_ = jvSymbol;
-  ++run_;
-}
-
-void TSrcJavaSrc::InvalidProc() {
-  tokenKind_ = jvInvalid;
-  ++run_;
-}
-
 void TSrcJavaSrc::PointProc() {
   if (Ch(run_ + 1) >= '0' && Ch(run_ + 1) <= '9') {
     NumberProc();
@@ -290,20 +229,4 @@ void TSrcJavaSrc::StringProc() {
   if (run_ < lineLen_) ++run_;
 }
 
-int TSrcJavaSrc::KeyHash(size_t Pos) {
-  keyStart_ = Pos;
-  int h = 0;
-  size_t p = Pos;
-  for (; JavaIdentTable[Ch(p)]; ++p) h += JavaHashTable[Ch(p)];
-  keyLen_ = p - Pos;
-  return h;
-}
-
-void TSrcJavaSrc::IdentProc() {
-  const int hash = KeyHash(run_);
-  const char* name = line_ + keyStart_;
-  const size_t len = keyLen_;
-  tokenKind_ = Keywords().Find(hash, len, [&](const char* k) { return std::memcmp(k, name, len) == 0; }) ? jvKey
-                                                                                                          : jvIdentifier;
-  run_ += keyLen_;
-}
+void TSrcJavaSrc::IdentProc() { tokenKind_ = NameStep(JavaIdentTable, JavaHashTable, Keywords(), jvIdentifier); }

@@ -36,14 +36,9 @@ public:
   TSrcCustomHighlighterClass ClassType() const override { return &ClassInfo; }
   static AnsiString ClassLanguageName() { return "Java"; }
 
-  TSrcHighlighterAttributes* GetDefaultAttribute(int Index) const override;
   TSysCharSet GetIdentChars() const override;
   AnsiString GetSampleSource() const override;
-  TSrcRange GetRange() const override;
-  TSrcHighlighterAttributes* GetTokenAttribute() const override;
   void Next() override;
-  void SetRange(TSrcRange Value) override;
-  void ResetRange() override { range_ = jvrNormal; }
   TSrcJavaTokenKind GetTokenID() const { return static_cast<TSrcJavaTokenKind>(tokenKind_); }
 
   TSrcHighlighterAttributes* CommentAttri() const { return commentAttri_; }
@@ -56,27 +51,17 @@ public:
   TSrcHighlighterAttributes* StringAttri() const { return stringAttri_; }
   TSrcHighlighterAttributes* SymbolAttri() const { return symbolAttri_; }
 
-  // The hash of the name at Pos; KeyLen() is then its length.
-  int KeyHash(size_t Pos);
-  size_t KeyLen() const { return keyLen_; }
-
 private:
-  using TProc = void (TSrcJavaSrc::*)();
   void MakeMethodTables();
-  void Dispatch() { (this->*procTable_[Ch(run_)])(); }
 
-  void NullProc() { NullStep(); }
-  void LFProc() { LineFeedStep(); }
-  void CRProc() { CarriageReturnStep(); }
-  void SpaceProc() { BlankStep(); }
   void StringProc();
   void NumberProc();
   void PointProc();
   void IdentProc();
   void SlashProc();
-  void InvalidProc();
+  void InvalidProc() { CharStep(jvInvalid); }
   void IllegalProc() { CharStep(jvIllegalChar); }
-  void SymbolProc();
+  void SymbolProc() { CharStep(jvSymbol); }
   void OperatorProc();
   void ContinueComment();
 
@@ -90,8 +75,4 @@ private:
   TSrcHighlighterAttributes* stringAttri_;
   TSrcHighlighterAttributes* symbolAttri_;
 
-  TSrcJavaRangeState range_ = jvrNormal;
-  size_t keyStart_ = 0;
-  size_t keyLen_ = 0;
-  TProc procTable_[256];
 };

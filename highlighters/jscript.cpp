@@ -127,68 +127,40 @@ TSrcCustomHighlighter* Create(TComponent* Owner) { return new TSrcJScriptSrc(Own
 const TSrcHighlighterClassInfo TSrcJScriptSrc::ClassInfo = {
     "TSrcJScriptSrc", &TSrcCustomHighlighter::ClassInfo, &LanguageName, &Capabilities, &Create};
 
-TSrcJScriptSrc::TSrcJScriptSrc(TComponent* AOwner) : TSrcTokenScanner(AOwner, jsNull, jsSpace) {
-  auto make = [this](const char* name, TFontStyles style) {
-    auto* attr = new TSrcHighlighterAttributes(name);
-    AddAttribute(attr);
-    attr->SetStyle(style);
-    return attr;
-  };
-  commentAttri_ = make("Comment", {fsItalic});
-  identifierAttri_ = make("Identifier", {});
-  keyAttri_ = make("Reserved Word", {fsBold});
-  nonReservedKeyAttri_ = make("Non-reserved Keyword", {});
-  eventAttri_ = make("Event", {});
-  numberAttri_ = make("Number", {});
-  spaceAttri_ = make("Space", {});
-  stringAttri_ = make("String", {});
-  symbolAttri_ = make("Symbol", {});
-  BindAttributeChanges(TNotifyEvent(static_cast<TSrcCustomHighlighter*>(this), &TSrcCustomHighlighter::AttributeChanged));
+TSrcJScriptSrc::TSrcJScriptSrc(TComponent* AOwner) : TSrcTokenScanner(AOwner, jsNull, jsSpace, jsrNormal) {
+  commentAttri_ = NewAttribute("Comment", {fsItalic});
+  identifierAttri_ = NewAttribute("Identifier", {});
+  keyAttri_ = NewAttribute("Reserved Word", {fsBold});
+  nonReservedKeyAttri_ = NewAttribute("Non-reserved Keyword", {});
+  eventAttri_ = NewAttribute("Event", {});
+  numberAttri_ = NewAttribute("Number", {});
+  spaceAttri_ = NewAttribute("Space", {});
+  stringAttri_ = NewAttribute("String", {});
+  symbolAttri_ = NewAttribute("Symbol", {});
+  // By kind: comment, identifier, key, end of line, number, space, string, symbol, illegal
+  // character (painted as an identifier), predefined name, event.
+  FinishAttributes({commentAttri_, identifierAttri_, keyAttri_, nullptr, numberAttri_, spaceAttri_, stringAttri_,
+                    symbolAttri_, identifierAttri_, nonReservedKeyAttri_, eventAttri_},
+                   {commentAttri_, identifierAttri_, keyAttri_, stringAttri_, spaceAttri_, symbolAttri_});
   Keywords();
   MakeMethodTables();
   SetDefaultFilter("Javascript Files (*.js)|*.js");
-  range_ = jsrNormal;
 }
 
 void TSrcJScriptSrc::MakeMethodTables() {
-  for (int c = 0; c < 256; ++c) {
-    TProc p;
-    switch (c) {
-      case 0: p = &TSrcJScriptSrc::NullProc; break;
-      case 10: p = &TSrcJScriptSrc::LFProc; break;
-      case 13: p = &TSrcJScriptSrc::CRProc; break;
-      case '"': case '\'': p = &TSrcJScriptSrc::StringProc; break;
-      case '/': p = &TSrcJScriptSrc::SlashProc; break;
-      case '&': p = &TSrcJScriptSrc::AndSymbolProc; break;
-      case '%': p = &TSrcJScriptSrc::ModSymbolProc; break;
-      case '*': p = &TSrcJScriptSrc::StarSymbolProc; break;
-      case '+': p = &TSrcJScriptSrc::PlusProc; break;
-      case '-': p = &TSrcJScriptSrc::MinusProc; break;
-      case '.': p = &TSrcJScriptSrc::PointProc; break;
-      case '|': p = &TSrcJScriptSrc::OrSymbolProc; break;
-      case '#': case '$': case '@': case '\\': case '^': case '`': p = &TSrcJScriptSrc::IllegalProc; break;
-      default:
-        if (c <= 32) p = &TSrcJScriptSrc::SpaceProc;
-        else if (c >= 127) p = &TSrcJScriptSrc::IllegalProc;
-        else if (c >= '0' && c <= '9') p = &TSrcJScriptSrc::NumberProc;
-        else if (JScriptIdentTable[c]) p = &TSrcJScriptSrc::IdentProc;
-        else p = &TSrcJScriptSrc::SymbolProc;
-        break;
-    }
-    procTable_[c] = p;
-  }
-}
-
-TSrcHighlighterAttributes* TSrcJScriptSrc::GetDefaultAttribute(int Index) const {
-  switch (Index) {
-    case SRC_ATTR_DEFAULT_COMMENT: return commentAttri_;
-    case SRC_ATTR_DEFAULT_IDENTIFIER: return identifierAttri_;
-    case SRC_ATTR_DEFAULT_KEYWORD: return keyAttri_;
-    case SRC_ATTR_DEFAULT_STRING: return stringAttri_;
-    case SRC_ATTR_DEFAULT_WHITESPACE: return spaceAttri_;
-    case SRC_ATTR_DEFAULT_SYMBOL: return symbolAttri_;
-    default: return nullptr;
-  }
+  // Every character without a row of its own is a one-character symbol:
+  // ! ( ) , : ; < = > ? [ ] { } ~
+  InitSteps(&TSrcJScriptSrc::SymbolProc);
+  SetSteps("\"'", &TSrcJScriptSrc::StringProc);
+  SetSteps("/", &TSrcJScriptSrc::SlashProc);
+  SetSteps("&%*+-|", &TSrcJScriptSrc::OperatorProc);
+  SetSteps(".", &TSrcJScriptSrc::PointProc);
+  SetStepRange('0', '9', &TSrcJScriptSrc::NumberProc);
+  SetStepRange('A', 'Z', &TSrcJScriptSrc::IdentProc);
+  SetStepRange('a', 'z', &TSrcJScriptSrc::IdentProc);
+  SetSteps("_", &TSrcJScriptSrc::IdentProc);
+  SetSteps("#$@\\^`", &TSrcJScriptSrc::IllegalProc);
+  SetStepRange(127, 255, &TSrcJScriptSrc::IllegalProc);
 }
 
 TSysCharSet TSrcJScriptSrc::GetIdentChars() const {
@@ -199,27 +171,6 @@ TSysCharSet TSrcJScriptSrc::GetIdentChars() const {
 }
 
 AnsiString TSrcJScriptSrc::GetSampleSource() const { return kSampleSource; }
-
-TSrcRange TSrcJScriptSrc::GetRange() const { return reinterpret_cast<TSrcRange>(static_cast<uintptr_t>(range_)); }
-
-void TSrcJScriptSrc::SetRange(TSrcRange Value) {
-  range_ = static_cast<TSrcJScriptRangeState>(reinterpret_cast<uintptr_t>(Value) & 0xFF);
-}
-
-TSrcHighlighterAttributes* TSrcJScriptSrc::GetTokenAttribute() const {
-  switch (tokenKind_) {
-    case jsComment: return commentAttri_;
-    case jsIdentifier: case jsIllegalChar: return identifierAttri_;
-    case jsKey: return keyAttri_;
-    case jsNumber: return numberAttri_;
-    case jsSpace: return spaceAttri_;
-    case jsString: return stringAttri_;
-    case jsSymbol: return symbolAttri_;
-    case jsNonReservedKey: return nonReservedKeyAttri_;
-    case jsEvent: return eventAttri_;
-    default: return nullptr;
-  }
-}
 
 void TSrcJScriptSrc::Next() {
   tokenPos_ = run_;
@@ -256,7 +207,7 @@ void TSrcJScriptSrc::SlashProc() {
       RestOfLineStep(jsComment);
       break;
     default:
-      OperatorStep("=");
+      OperatorProc();
       break;
   }
 }
@@ -293,53 +244,21 @@ void TSrcJScriptSrc::NumberProc() {
   }
 }
 
-int TSrcJScriptSrc::KeyHash(size_t Pos) {
-  keyStart_ = Pos;
-  int h = 0;
-  size_t p = Pos;
-  for (; JScriptIdentTable[Ch(p)]; ++p) h += JScriptHashTable[Ch(p)];
-  keyLen_ = p - Pos;
-  return h;
-}
-
-TSrcJScriptTokenKind TSrcJScriptSrc::IdentKind(size_t Pos) {
-  const int hash = KeyHash(Pos);
-  const char* name = line_ + keyStart_;
-  const size_t len = keyLen_;
-  const auto* e = Keywords().Find(hash, len, [&](const char* k) { return std::memcmp(k, name, len) == 0; });
-  return e ? static_cast<TSrcJScriptTokenKind>(e->Kind) : jsIdentifier;
-}
-
 void TSrcJScriptSrc::IdentProc() {
-  tokenKind_ = IdentKind(run_);
-  run_ += keyLen_;
-  SkipWhile(JScriptIdentTable);
+  tokenKind_ = NameStep(JScriptIdentTable, JScriptHashTable, Keywords(), jsIdentifier);
 }
 
-void TSrcJScriptSrc::OperatorStep(const char* Seconds) {
-  tokenKind_ = jsSymbol;
-  const char next = line_[run_ + 1];
-  ++run_;
-  for (const char* s = Seconds; *s; ++s)
-    if (next == *s) {
-      ++run_;
-      return;
-    }
+void TSrcJScriptSrc::OperatorProc() {
+  switch (line_[run_]) {
+    case '&': PairStep(jsSymbol, "&="); break;
+    case '+': PairStep(jsSymbol, "+="); break;
+    case '-': PairStep(jsSymbol, "-=>"); break;
+    case '|': PairStep(jsSymbol, "|="); break;
+    default: PairStep(jsSymbol, "="); break;  // % * /
+  }
 }
-
-void TSrcJScriptSrc::AndSymbolProc() { OperatorStep("&="); }
-void TSrcJScriptSrc::ModSymbolProc() { OperatorStep("="); }
-void TSrcJScriptSrc::StarSymbolProc() { OperatorStep("="); }
-void TSrcJScriptSrc::PlusProc() { OperatorStep("+="); }
-void TSrcJScriptSrc::MinusProc() { OperatorStep("-=>"); }
-void TSrcJScriptSrc::OrSymbolProc() { OperatorStep("|="); }
 
 void TSrcJScriptSrc::PointProc() {
   tokenKind_ = jsSymbol;
   run_ += line_[run_ + 1] == '.' && line_[run_ + 2] == '.' ? 3 : 1;
-}
-
-void TSrcJScriptSrc::SymbolProc() {
-  tokenKind_ = jsSymbol;
-  ++run_;
 }

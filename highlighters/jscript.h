@@ -36,14 +36,9 @@ public:
   TSrcCustomHighlighterClass ClassType() const override { return &ClassInfo; }
   static AnsiString ClassLanguageName() { return "JavaScript"; }
 
-  TSrcHighlighterAttributes* GetDefaultAttribute(int Index) const override;
   TSysCharSet GetIdentChars() const override;
   AnsiString GetSampleSource() const override;
-  TSrcRange GetRange() const override;
-  TSrcHighlighterAttributes* GetTokenAttribute() const override;
   void Next() override;
-  void SetRange(TSrcRange Value) override;
-  void ResetRange() override { range_ = jsrNormal; }
   TSrcJScriptTokenKind GetTokenID() const { return static_cast<TSrcJScriptTokenKind>(tokenKind_); }
 
   TSrcHighlighterAttributes* CommentAttri() const { return commentAttri_; }
@@ -56,35 +51,17 @@ public:
   TSrcHighlighterAttributes* StringAttri() const { return stringAttri_; }
   TSrcHighlighterAttributes* SymbolAttri() const { return symbolAttri_; }
 
-  // The hash of the name at Pos; KeyLen() is then its length.
-  int KeyHash(size_t Pos);
-  size_t KeyLen() const { return keyLen_; }
-
 private:
-  using TProc = void (TSrcJScriptSrc::*)();
   void MakeMethodTables();
-  TSrcJScriptTokenKind IdentKind(size_t Pos);
-  void Dispatch() { (this->*procTable_[Ch(run_)])(); }
 
-  void NullProc() { NullStep(); }
-  void LFProc() { LineFeedStep(); }
-  void CRProc() { CarriageReturnStep(); }
-  void SpaceProc() { BlankStep(); }
   void StringProc();
   void NumberProc();
   void IdentProc();
   void SlashProc();
-  void AndSymbolProc();
-  void ModSymbolProc();
-  void StarSymbolProc();
-  void PlusProc();
-  void MinusProc();
+  void OperatorProc();
   void PointProc();
-  void OrSymbolProc();
-  void SymbolProc();
+  void SymbolProc() { CharStep(jsSymbol); }
   void IllegalProc() { CharStep(jsIllegalChar); }
-  // One symbol of the operator character at run_, two when the next character is one of Seconds.
-  void OperatorStep(const char* Seconds);
   void ContinueComment();
 
   TSrcHighlighterAttributes* commentAttri_;
@@ -97,8 +74,4 @@ private:
   TSrcHighlighterAttributes* stringAttri_;
   TSrcHighlighterAttributes* symbolAttri_;
 
-  TSrcJScriptRangeState range_ = jsrNormal;
-  size_t keyStart_ = 0;
-  size_t keyLen_ = 0;
-  TProc procTable_[256];
 };

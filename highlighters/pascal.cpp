@@ -141,73 +141,48 @@ TSrcCustomHighlighter* Create(TComponent* Owner) { return new TSrcPasSrc(Owner);
 const TSrcHighlighterClassInfo TSrcPasSrc::ClassInfo = {
     "TSrcPasSrc", &TSrcCustomHighlighter::ClassInfo, &LanguageName, &Capabilities, &Create};
 
-TSrcPasSrc::TSrcPasSrc(TComponent* AOwner) : TSrcTokenScanner(AOwner, ptNull, ptSpace) {
-  auto make = [this](const char* name, TFontStyles style) {
-    auto* attr = new TSrcHighlighterAttributes(name);
-    AddAttribute(attr);
-    attr->SetStyle(style);
-    return attr;
-  };
-  asmAttri_ = make("Assembler", {});
-  commentAttri_ = make("Comment", {fsItalic});
-  directiveAttri_ = make("Preprocessor", {fsItalic});
-  identifierAttri_ = make("Identifier", {});
-  keyAttri_ = make("Reserved Word", {fsBold});
-  numberAttri_ = make("Number", {});
-  floatAttri_ = make("Float", {});
-  hexAttri_ = make("Hexadecimal", {});
-  spaceAttri_ = make("Space", {});
-  stringAttri_ = make("String", {});
-  charAttri_ = make("Character", {});
-  symbolAttri_ = make("Symbol", {});
-  BindAttributeChanges(TNotifyEvent(static_cast<TSrcCustomHighlighter*>(this), &TSrcCustomHighlighter::AttributeChanged));
+TSrcPasSrc::TSrcPasSrc(TComponent* AOwner) : TSrcTokenScanner(AOwner, ptNull, ptSpace, prUnknown) {
+  asmAttri_ = NewAttribute("Assembler", {});
+  commentAttri_ = NewAttribute("Comment", {fsItalic});
+  directiveAttri_ = NewAttribute("Preprocessor", {fsItalic});
+  identifierAttri_ = NewAttribute("Identifier", {});
+  keyAttri_ = NewAttribute("Reserved Word", {fsBold});
+  numberAttri_ = NewAttribute("Number", {});
+  floatAttri_ = NewAttribute("Float", {});
+  hexAttri_ = NewAttribute("Hexadecimal", {});
+  spaceAttri_ = NewAttribute("Space", {});
+  stringAttri_ = NewAttribute("String", {});
+  charAttri_ = NewAttribute("Character", {});
+  symbolAttri_ = NewAttribute("Symbol", {});
+  // By kind: assembler, comment, identifier, key, end of line, number, space, string, symbol,
+  // other character, float, hexadecimal, directive, character code.
+  FinishAttributes({asmAttri_, commentAttri_, identifierAttri_, keyAttri_, nullptr, numberAttri_, spaceAttri_,
+                    stringAttri_, symbolAttri_, symbolAttri_, floatAttri_, hexAttri_, directiveAttri_, charAttri_},
+                   {commentAttri_, identifierAttri_, keyAttri_, stringAttri_, spaceAttri_, symbolAttri_});
   Keywords();
   MakeMethodTables();
-  range_ = prUnknown;
   SetDefaultFilter(kDefaultFilter);
 }
 
 void TSrcPasSrc::MakeMethodTables() {
-  for (int c = 0; c < 256; ++c) {
-    TProc p;
-    switch (c) {
-      case 0: p = &TSrcPasSrc::NullProc; break;
-      case 10: p = &TSrcPasSrc::LFProc; break;
-      case 13: p = &TSrcPasSrc::CRProc; break;
-      case '#': p = &TSrcPasSrc::AsciiCharProc; break;
-      case '$': p = &TSrcPasSrc::HexProc; break;
-      case '\'': p = &TSrcPasSrc::StringProc; break;
-      case '(': p = &TSrcPasSrc::RoundOpenProc; break;
-      case '.': p = &TSrcPasSrc::PointProc; break;
-      case '/': p = &TSrcPasSrc::SlashProc; break;
-      case ':': case '>': p = &TSrcPasSrc::ColonOrGreaterProc; break;
-      case ';': p = &TSrcPasSrc::SemicolonProc; break;
-      case '<': p = &TSrcPasSrc::LowerProc; break;
-      case '@': p = &TSrcPasSrc::AddressOpProc; break;
-      case '{': p = &TSrcPasSrc::BraceOpenProc; break;
-      case '|': p = &TSrcPasSrc::UnknownProc; break;
-      default:
-        if (c <= 32) p = &TSrcPasSrc::SpaceProc;
-        else if (c >= 127) p = &TSrcPasSrc::UnknownProc;
-        else if (c >= '0' && c <= '9') p = &TSrcPasSrc::NumberProc;
-        else if (PasIdentTable[c]) p = &TSrcPasSrc::IdentProc;
-        else p = &TSrcPasSrc::SymbolProc;
-        break;
-    }
-    procTable_[c] = p;
-  }
-}
-
-TSrcHighlighterAttributes* TSrcPasSrc::GetDefaultAttribute(int Index) const {
-  switch (Index) {
-    case SRC_ATTR_DEFAULT_COMMENT: return commentAttri_;
-    case SRC_ATTR_DEFAULT_IDENTIFIER: return identifierAttri_;
-    case SRC_ATTR_DEFAULT_KEYWORD: return keyAttri_;
-    case SRC_ATTR_DEFAULT_STRING: return stringAttri_;
-    case SRC_ATTR_DEFAULT_WHITESPACE: return spaceAttri_;
-    case SRC_ATTR_DEFAULT_SYMBOL: return symbolAttri_;
-    default: return nullptr;
-  }
+  InitSteps(&TSrcPasSrc::SymbolProc);
+  SetSteps("#", &TSrcPasSrc::AsciiCharProc);
+  SetSteps("$", &TSrcPasSrc::HexProc);
+  SetSteps("'", &TSrcPasSrc::StringProc);
+  SetSteps("(", &TSrcPasSrc::RoundOpenProc);
+  SetSteps(".", &TSrcPasSrc::PointProc);
+  SetSteps("/", &TSrcPasSrc::SlashProc);
+  SetSteps(":>", &TSrcPasSrc::ColonOrGreaterProc);
+  SetSteps(";", &TSrcPasSrc::SemicolonProc);
+  SetSteps("<", &TSrcPasSrc::LowerProc);
+  SetSteps("@", &TSrcPasSrc::AddressOpProc);
+  SetSteps("{", &TSrcPasSrc::BraceOpenProc);
+  SetSteps("|", &TSrcPasSrc::UnknownProc);
+  SetStepRange(127, 255, &TSrcPasSrc::UnknownProc);
+  SetStepRange('0', '9', &TSrcPasSrc::NumberProc);
+  SetStepRange('A', 'Z', &TSrcPasSrc::IdentProc);
+  SetStepRange('a', 'z', &TSrcPasSrc::IdentProc);
+  SetSteps("_", &TSrcPasSrc::IdentProc);
 }
 
 TSysCharSet TSrcPasSrc::GetIdentChars() const {
@@ -220,12 +195,6 @@ TSysCharSet TSrcPasSrc::GetIdentChars() const {
 AnsiString TSrcPasSrc::GetSampleSource() const { return kSampleSource; }
 
 bool TSrcPasSrc::IsFilterStored() const { return GetDefaultFilter() != kDefaultFilter; }
-
-TSrcRange TSrcPasSrc::GetRange() const { return reinterpret_cast<TSrcRange>(static_cast<uintptr_t>(range_)); }
-
-void TSrcPasSrc::SetRange(TSrcRange Value) {
-  range_ = static_cast<TSrcPasRangeState>(reinterpret_cast<uintptr_t>(Value) & 0xFF);
-}
 
 void TSrcPasSrc::SetPascalVersion(TPascalVersion Value) {
   if (pascalVersion_ == Value) return;
@@ -245,24 +214,6 @@ int TSrcPasSrc::GetTokenKind() const {
   if (range_ == prAsm && !asmStart_ && tokenKind_ != ptComment && tokenKind_ != ptSpace && tokenKind_ != ptNull)
     return ptAsm;
   return tokenKind_;
-}
-
-TSrcHighlighterAttributes* TSrcPasSrc::GetTokenAttribute() const {
-  switch (GetTokenKind()) {
-    case ptAsm: return asmAttri_;
-    case ptComment: return commentAttri_;
-    case ptDirective: return directiveAttri_;
-    case ptIdentifier: return identifierAttri_;
-    case ptKey: return keyAttri_;
-    case ptNumber: return numberAttri_;
-    case ptFloat: return floatAttri_;
-    case ptHex: return hexAttri_;
-    case ptSpace: return spaceAttri_;
-    case ptString: return stringAttri_;
-    case ptChar: return charAttri_;
-    case ptSymbol: case ptUnknown: return symbolAttri_;
-    default: return nullptr;
-  }
 }
 
 void TSrcPasSrc::Next() {
@@ -345,11 +296,6 @@ void TSrcPasSrc::StringProc() {
   }
 }
 
-void TSrcPasSrc::PointProc() {
-  tokenKind_ = ptSymbol;
-  run_ += line_[run_ + 1] == ')' || line_[run_ + 1] == '.' ? 2 : 1;
-}
-
 void TSrcPasSrc::SlashProc() {
   if (line_[run_ + 1] == '/' && pascalVersion_ >= pvVersion2) {
     RestOfLineStep(ptComment);
@@ -357,6 +303,7 @@ void TSrcPasSrc::SlashProc() {
   }
   SymbolProc();
 }
+
 
 void TSrcPasSrc::NumberProc() {
   tokenKind_ = ptNumber;
@@ -376,30 +323,10 @@ void TSrcPasSrc::NumberProc() {
   }
 }
 
-void TSrcPasSrc::ColonOrGreaterProc() {
-  tokenKind_ = ptSymbol;
-  run_ += line_[run_ + 1] == '=' ? 2 : 1;
-}
-
 void TSrcPasSrc::SemicolonProc() {
   tokenKind_ = ptSymbol;
   ++run_;
   if (range_ == prProperty || range_ == prExports) range_ = prUnknown;
-}
-
-void TSrcPasSrc::LowerProc() {
-  tokenKind_ = ptSymbol;
-  run_ += line_[run_ + 1] == '=' || line_[run_ + 1] == '>' ? 2 : 1;
-}
-
-void TSrcPasSrc::AddressOpProc() {
-  tokenKind_ = ptSymbol;
-  run_ += line_[run_ + 1] == '@' ? 2 : 1;
-}
-
-void TSrcPasSrc::SymbolProc() {
-  tokenKind_ = ptSymbol;
-  ++run_;
 }
 
 bool TSrcPasSrc::KeywordAllowed(int Condition) const {

@@ -53,18 +53,13 @@ public:
   static AnsiString ClassLanguageName() { return "Object Pascal"; }
   static TSrcHighlighterCapabilities ClassCapabilities() { return {hcUserSettingSets, hcRegistryStorage}; }
 
-  TSrcHighlighterAttributes* GetDefaultAttribute(int Index) const override;
   TSysCharSet GetIdentChars() const override;
   AnsiString GetSampleSource() const override;
   bool IsFilterStored() const override;
-  TSrcRange GetRange() const override;
   // Inside an assembler block every token but comments, blanks and the block's own opening
   // keyword is assembler.
   int GetTokenKind() const override;
-  TSrcHighlighterAttributes* GetTokenAttribute() const override;
   void Next() override;
-  void SetRange(TSrcRange Value) override;
-  void ResetRange() override { range_ = prUnknown; }
 
   // The installed versions of the other programming tool whose colours can be used.
   void EnumUserSettings(TStrings* Settings) override;
@@ -96,33 +91,27 @@ public:
   static const char* const UserSettingsUserKey;
 
 private:
-  using TProc = void (TSrcPasSrc::*)();
   void MakeMethodTables();
-  void Dispatch() { (this->*procTable_[Ch(run_)])(); }
   // The kind of the name at run_ (keywords as the dialect level and the context allow), with
   // the range changes of the keywords that open and close blocks.
   TSrcPasTokenKind IdentKind();
   bool KeywordAllowed(int Condition) const;
 
-  void NullProc() { NullStep(); }
-  void LFProc() { LineFeedStep(); }
-  void CRProc() { CarriageReturnStep(); }
-  void SpaceProc() { BlankStep(); }
   void AsciiCharProc();
   void HexProc();
   void StringProc();
   void RoundOpenProc();
-  void PointProc();
+  void PointProc() { PairStep(ptSymbol, ")."); }
   void SlashProc();
   void NumberProc();
-  void ColonOrGreaterProc();
+  void ColonOrGreaterProc() { PairStep(ptSymbol, "="); }
   void SemicolonProc();
-  void LowerProc();
-  void AddressOpProc();
+  void LowerProc() { PairStep(ptSymbol, "=>"); }
+  void AddressOpProc() { PairStep(ptSymbol, "@"); }
   void IdentProc();
   void BraceOpenProc();
   void UnknownProc() { CharStep(ptUnknown); }
-  void SymbolProc();
+  void SymbolProc() { CharStep(ptSymbol); }
   void AnsiScan();
   void BorScan();
 
@@ -139,9 +128,7 @@ private:
   TSrcHighlighterAttributes* charAttri_;
   TSrcHighlighterAttributes* symbolAttri_;
 
-  TSrcPasRangeState range_ = prUnknown;
   TPascalVersion pascalVersion_ = pvVersion6;
   bool packageSource_ = true;
   bool asmStart_ = false;
-  TProc procTable_[256];
 };

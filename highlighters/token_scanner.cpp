@@ -2,9 +2,49 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
-TSrcTokenScanner::TSrcTokenScanner(TComponent* AOwner, int NullKind, int SpaceKind)
-    : TSrcCustomHighlighter(AOwner), tokenKind_(NullKind), nullKind_(NullKind), spaceKind_(SpaceKind) {}
+TSrcTokenScanner::TSrcTokenScanner(TComponent* AOwner, int NullKind, int SpaceKind, uint8_t InitialRange)
+    : TSrcCustomHighlighter(AOwner),
+      tokenKind_(NullKind),
+      range_(InitialRange),
+      nullKind_(NullKind),
+      spaceKind_(SpaceKind),
+      initialRange_(InitialRange) {}
+
+TSrcHighlighterAttributes* TSrcTokenScanner::NewAttribute(const char* Name, TFontStyles Style, TColor Foreground) {
+  auto* attr = new TSrcHighlighterAttributes(Name);
+  AddAttribute(attr);
+  attr->SetStyle(Style);
+  attr->SetForeground(Foreground);
+  return attr;
+}
+
+void TSrcTokenScanner::FinishAttributes(std::initializer_list<TSrcHighlighterAttributes*> ByKind,
+                                        std::initializer_list<TSrcHighlighterAttributes*> Defaults) {
+  BindAttributeChanges(TNotifyEvent(static_cast<TSrcCustomHighlighter*>(this), &TSrcCustomHighlighter::AttributeChanged));
+  byKind_.assign(ByKind);
+  size_t i = 0;
+  for (auto* a : Defaults)
+    if (i < std::size(defaults_)) defaults_[i++] = a;
+}
+
+TSrcHighlighterAttributes* TSrcTokenScanner::GetTokenAttribute() const {
+  const int kind = GetTokenKind();
+  return kind >= 0 && static_cast<size_t>(kind) < byKind_.size() ? byKind_[static_cast<size_t>(kind)] : nullptr;
+}
+
+TSrcHighlighterAttributes* TSrcTokenScanner::GetDefaultAttribute(int Index) const {
+  return Index >= 0 && static_cast<size_t>(Index) < std::size(defaults_) ? defaults_[Index] : nullptr;
+}
+
+void TSrcTokenScanner::InitSteps(TStep Other, bool TabsJoin) {
+  for (int c = 0; c < 256; ++c) steps_[c] = Other;
+  for (int c = 1; c <= 32; ++c) steps_[c] = TabsJoin ? &TSrcTokenScanner::BlankRunStep : &TSrcTokenScanner::BlankNoTabStep;
+  steps_[0] = &TSrcTokenScanner::NullStep;
+  steps_[10] = &TSrcTokenScanner::LineFeedStep;
+  steps_[13] = &TSrcTokenScanner::CarriageReturnStep;
+}
 
 void TSrcTokenScanner::SetLine(const AnsiString& NewValue, int LineNumber) {
   // c_str() guarantees the #0 after the last character that every scan stops at.
@@ -61,6 +101,29 @@ void TSrcTokenScanner::CharStep(int Kind) {
   tokenKind_ = Kind;
   if (IsLeadByte(Ch(run_)) && run_ + 1 < lineLen_) ++run_;
   ++run_;
+}
+
+void TSrcTokenScanner::PairStep(int Kind, const char* Seconds) {
+  tokenKind_ = Kind;
+  const char next = line_[run_ + 1];
+  ++run_;
+  for (; *Seconds; ++Seconds)
+    if (next == *Seconds) {
+      ++run_;
+      return;
+    }
+}
+
+int TSrcTokenScanner::NameStep(const TSrcCharFlags& Ident, const TSrcCharHashes& Hashes,
+                               const TSrcKeywordBuckets& Keywords, int Otherwise) {
+  const char* name = line_ + run_;
+  int hash = 0;
+  size_t p = run_;
+  for (; Ident[Ch(p)]; ++p) hash += Hashes[Ch(p)];
+  const size_t len = p - run_;
+  run_ = p;
+  const auto* e = Keywords.Find(hash, len, [&](const char* k) { return std::memcmp(k, name, len) == 0; });
+  return e ? e->Kind : Otherwise;
 }
 
 bool TSrcTokenScanner::ScanToCloser(char Close1, char Close2) {

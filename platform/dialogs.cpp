@@ -63,7 +63,8 @@ int MessageBox(TWinControl* Owner, const AnsiString& Text, const AnsiString& Cap
   }
   QMessageBox box(OwnerWidget(Owner));
   box.setWindowTitle(QStr(Caption));
-  box.setText(QStr(Text));
+  // A lone CR breaks the line, as the system's message boxes show it.
+  box.setText(QStr(Text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n')));
   switch (Flags & 0xF0) {
     case MB_ICONSTOP: box.setIcon(QMessageBox::Critical); break;
     case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
@@ -217,6 +218,24 @@ bool TOpenDialog::Execute() {
 }
 
 TColorDialog::TColorDialog(TComponent* AOwner) : TComponent(AOwner) {}
+
+bool BrowseForFolder(TWinControl* Owner, const AnsiString& Title, AnsiString& Folder) {
+  TDialogRequest req;
+  req.Kind = dkBrowseFolder;
+  req.Caption = Title;
+  req.FileName = Folder;
+  if (auto a = AskHook(req)) {
+    if (a->Result != IDOK || a->FileName.empty()) return false;
+    Folder = a->FileName;
+    return true;
+  }
+  if (!DialogsCanShow()) return false;
+  QWidget* parent = Owner && Owner->HandleAllocated() ? Owner->Host()->Frame()->window() : QApplication::activeWindow();
+  QString dir = QFileDialog::getExistingDirectory(parent, QStr(Title), QStr(Folder), QFileDialog::ShowDirsOnly);
+  if (dir.isEmpty()) return false;
+  Folder = FromQStr(dir);
+  return true;
+}
 
 bool TColorDialog::Execute() {
   TDialogRequest req;

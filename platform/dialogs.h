@@ -38,7 +38,8 @@ int MessageBeepCount();
 
 // ---- the test hook
 
-enum TDialogKind { dkMessageBox, dkOpenFile, dkSaveFile, dkColor, dkModalForm, dkPrinterSetup };
+enum TDialogKind { dkMessageBox, dkOpenFile, dkSaveFile, dkColor, dkModalForm, dkPrinterSetup,
+                   dkBrowseFolder };
 struct TDialogRequest {
   TDialogKind Kind = dkMessageBox;
   AnsiString Caption;  // message box caption or file-dialog title
@@ -54,8 +55,8 @@ struct TDialogRequest {
   TCustomForm* Form = nullptr;     // modal form being shown
 };
 struct TDialogAnswer {
-  int Result = 0;         // message box: IDxxx; modal form: its modal result; file/colour: IDOK or IDCANCEL
-  AnsiString FileName;    // file dialogs: the chosen file (program text)
+  int Result = 0;         // message box: IDxxx; modal form: its modal result; file/colour/folder: IDOK or IDCANCEL
+  AnsiString FileName;    // file dialogs: the chosen file; folder browser: the folder (program text)
   TColor Color = clBlack; // colour dialog: the chosen colour
 };
 // Asked before any dialog shows; an answer replaces the dialog, no answer shows it.
@@ -104,6 +105,10 @@ public:
   TColor Color = clBlack;
   bool Execute();
 };
+
+// The desktop's folder chooser with a title, owned by Owner's window, offering only folders of
+// the file system; true with Folder set when the user chose one.
+bool BrowseForFolder(TWinControl* Owner, const AnsiString& Title, AnsiString& Folder);
 
 // A filter in the class library's form as Qt name filters ("text (*.htm *.html)"), for tests.
 std::vector<std::string> FilterToNameFilters(const AnsiString& filter);

@@ -195,6 +195,12 @@ private:
   std::unique_ptr<TCanvas> canvas_;
 };
 
+// An icon: a picture that keeps its transparency; empty until one is drawn or assigned.
+class TIcon : public TBitmap {
+public:
+  using TBitmap::TBitmap;
+};
+
 // Bitmap resources of the program: drawn by code registered under a name (looked up without
 // regard to case) and made when first loaded.
 void RegisterBitmapResource(const AnsiString& name, std::function<void(TBitmap&)> painter);

@@ -1,4 +1,5 @@
 #include "platform/registry.h"
+#include "platform/shell.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -359,6 +360,18 @@ AnsiString TRegistry::Resolve(const AnsiString& Key) const {
   return NormalizePath(Key);
 }
 
+namespace {
+// The shell's folders key always exists: its "SendTo" value is the desktop's applications
+// folder unless the store says otherwise.
+bool IsShellFoldersKey(HKEY root, const AnsiString& path) {
+  return root == HKEY_CURRENT_USER &&
+         AnsiCompareText(path, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders") == 0;
+}
+bool IsSendToValue(HKEY root, const AnsiString& path, const AnsiString& name) {
+  return IsShellFoldersKey(root, path) && AnsiCompareText(name, "SendTo") == 0;
+}
+}  // namespace
+
 bool TRegistry::OpenKey(const AnsiString& Key, bool CanCreate) {
   AnsiString path = Resolve(Key);
   if (!path.empty()) {
@@ -367,8 +380,8 @@ bool TRegistry::OpenKey(const AnsiString& Key, bool CanCreate) {
     if (StoreKey* k = st.Find(full)) {
       path = k->path.substr(RootName(rootKey_).size() + 1);
     } else {
-      if (!CanCreate) return false;
-      st.Create(full);
+      if (!CanCreate && !IsShellFoldersKey(rootKey_, path)) return false;
+      if (CanCreate) st.Create(full);
       SaveStore(st, Key);
     }
   }
@@ -383,8 +396,8 @@ bool TRegistry::OpenKeyReadOnly(const AnsiString& Key) {
   if (!path.empty()) {
     Store& st = LoadStore();
     StoreKey* k = st.Find(FullPath(rootKey_, path));
-    if (!k) return false;
-    path = k->path.substr(RootName(rootKey_).size() + 1);
+    if (!k && !IsShellFoldersKey(rootKey_, path)) return false;
+    if (k) path = k->path.substr(RootName(rootKey_).size() + 1);
   }
   currentPath_ = path;
   open_ = true;
@@ -464,7 +477,7 @@ int TRegistry::ReadInteger(const AnsiString& Name) const {
 AnsiString TRegistry::ReadString(const AnsiString& Name) const {
   Store& st = LoadStore();
   const StoreValue* v = open_ ? FindValue(st, rootKey_, currentPath_, Name) : nullptr;
-  if (!v) return AnsiString();
+  if (!v) return open_ && IsSendToValue(rootKey_, currentPath_, Name) ? SendToFolder() : AnsiString();
   if (v->type != rdString) throw ERegistryException(Format("Invalid data type for '%s'", {Name}));
   return v->text;
 }

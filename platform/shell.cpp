@@ -4,7 +4,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QUrl>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 
 #include "platform/graphics.h"
 #include "platform/sysutils.h"
@@ -104,4 +108,62 @@ intptr_t ShellExecute(TWinControl*, const AnsiString& Operation, const AnsiStrin
   if (Hook() && Hook()(op, Target, url)) return 42;
   EnsureGuiApplication();
   return QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(url))) ? 42 : 31;
+}
+
+// ------------------------------------------------------------------------------ shell links
+
+namespace {
+
+// A desktop entry's Exec argument: quoted, with the characters the format reserves escaped.
+std::string ExecQuote(const std::string& s) {
+  std::string r = "\"";
+  for (char c : s) {
+    if (c == '"' || c == '`' || c == '$' || c == '\\') r += "\\\\";
+    if (c == '%') r += '%';
+    r += c;
+  }
+  return r + "\"";
+}
+
+std::string OneLine(std::string s) {
+  for (auto& c : s)
+    if (c == '\n' || c == '\r') c = ' ';
+  return s;
+}
+
+}  // namespace
+
+void CreateShellLink(const AnsiString& Target, const AnsiString& LinkFile, const AnsiString& Arguments,
+                     const AnsiString& Description, const AnsiString& WorkingDirectory) {
+  AnsiString file = ChangeFileExt(LinkFile, ".desktop");
+  std::string name = OneLine(AnsiToUtf8(ChangeFileExt(ExtractFileName(LinkFile), "")));
+  std::string exec = ExecQuote(AnsiToSystemName(Target));
+  if (!Arguments.empty()) exec += " " + OneLine(AnsiToUtf8(Arguments));
+  exec += " %f";
+  std::string text = "[Desktop Entry]\nType=Application\nName=" + name + "\n";
+  if (!Description.empty()) text += "Comment=" + OneLine(AnsiToUtf8(Description)) + "\n";
+  text += "Exec=" + exec + "\n";
+  if (!WorkingDirectory.empty()) text += "Path=" + OneLine(AnsiToSystemName(WorkingDirectory)) + "\n";
+  text += "MimeType=text/html;\nTerminal=false\nCategories=Development;WebDevelopment;\n";
+  std::string sys = AnsiToSystemName(file);
+  std::string tmp = sys + ".new";
+  FILE* f = fopen(tmp.c_str(), "wb");
+  bool ok = f && fwrite(text.data(), 1, text.size(), f) == text.size();
+  if (f) ok = fclose(f) == 0 && ok;
+  if (ok) ok = rename(tmp.c_str(), sys.c_str()) == 0;
+  if (!ok) {
+    int err = errno;
+    unlink(tmp.c_str());
+    throw EInOutError(Format("Cannot create file \"%s\". %s", {file, SysErrorMessage(err)}));
+  }
+}
+
+AnsiString SendToFolder() {
+  std::string dir;
+  if (const char* x = getenv("XDG_DATA_HOME"); x && *x) dir = std::string(x) + "/applications";
+  else if (const char* h = getenv("HOME"); h && *h) dir = std::string(h) + "/.local/share/applications";
+  else dir = "/tmp/applications";
+  AnsiString ansi = SystemNameToAnsi(dir);
+  ForceDirectories(ansi);
+  return ansi;
 }

@@ -26,3 +26,13 @@ std::string ShellTargetUrl(const AnsiString& Target);
 using TShellHook = std::function<bool(const AnsiString& Operation, const AnsiString& Target,
                                       const std::string& Launched)>;
 void SetShellHook(TShellHook hook);
+
+// A shell link as the desktop knows it: a desktop entry (LinkFile with ".desktop" in place of
+// its extension) that starts Target with the file it is handed, for HTML files (MIME type
+// text/html), so the program appears in the file manager's "Open with" list. Empty texts are
+// left out. Raises EInOutError when the file cannot be written.
+void CreateShellLink(const AnsiString& Target, const AnsiString& LinkFile, const AnsiString& Arguments,
+                     const AnsiString& Description, const AnsiString& WorkingDirectory);
+// The desktop's applications folder ($XDG_DATA_HOME/applications, else
+// ~/.local/share/applications), the shell's "SendTo" folder here; created on first use.
+AnsiString SendToFolder();

@@ -227,6 +227,8 @@ void TEdit::CreateWnd() {
   TTextControl::CreateWnd();
   auto* e = new QLineEdit(QStr(text_), Host()->Frame());
   e->setReadOnly(readOnly_);
+  if (passwordChar_) e->setEchoMode(QLineEdit::Password);
+  if (maxLength_ > 0) e->setMaxLength(maxLength_);
   QObject::connect(e, &QLineEdit::textChanged, e, [this](const QString& t) {
     text_ = FromQStr(t);
     GuardedCall(this, [this] { CallEvent(OnChange, this); });
@@ -244,6 +246,17 @@ void TEdit::SetText(const AnsiString& v) {
     text_ = v;
     CallEvent(OnChange, this);
   }
+}
+
+void TEdit::SetPasswordChar(char c) {
+  passwordChar_ = c;
+  if (auto* e = NativeOf<QLineEdit>(this)) e->setEchoMode(c ? QLineEdit::Password : QLineEdit::Normal);
+}
+
+void TEdit::SetMaxLength(int n) {
+  maxLength_ = n;
+  if (n > 0 && static_cast<int>(text_.size()) > n) SetText(text_.substr(0, static_cast<size_t>(n)));
+  if (auto* e = NativeOf<QLineEdit>(this)) e->setMaxLength(n > 0 ? n : 32767);
 }
 
 void TEdit::SetReadOnly(bool v) {

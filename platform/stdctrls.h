@@ -118,6 +118,12 @@ public:
   void SetText(const AnsiString& v);
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool v);
+  // A character other than #0 is shown in place of every typed one (passwords).
+  char PasswordChar() const { return passwordChar_; }
+  void SetPasswordChar(char c);
+  // The most characters the user may type; 0 for no limit.
+  int MaxLength() const { return maxLength_; }
+  void SetMaxLength(int n);
   TNotifyEvent OnChange;
 
 protected:
@@ -126,6 +132,8 @@ protected:
 private:
   AnsiString text_;
   bool readOnly_ = false;
+  char passwordChar_ = 0;
+  int maxLength_ = 0;
 };
 
 // Several lines of plain text. Lines holds the text; edits by the user are written back to it.

@@ -1,0 +1,146 @@
+// The settings window: keys and lists it writes, the backup into a zip archive and the restore
+// from one, and the integration buttons.
+#include "app/settings/settings_window.h"
+
+#include "platform/input_simulation.h"
+#include "platform/registry.h"
+#include "tests/app/app_fixture.h"
+
+namespace {
+
+AnsiString W(const char* utf8) { return Utf8ToAnsi(utf8); }
+
+class SettingsTest : public AppTest {
+protected:
+  TTarnSetup* setup = nullptr;
+  void SetUp() override {
+    AppTest::SetUp();
+    for (const char* lib : {"libzipdll.so", "libunzdll.so"})
+      fs::copy_file(fs::path(VT_ZIP_LIB_DIR) / lib, program / lib);
+    Create();
+    Run("Setuuup");
+    for (int i = Application->ComponentCount() - 1; i >= 0 && !setup; --i)
+      setup = dynamic_cast<TTarnSetup*>(Application->Components(i));
+    ASSERT_NE(setup, nullptr);
+  }
+  void TearDown() override {
+    delete setup;
+    AppTest::TearDown();
+  }
+  std::string LastMessage() const {
+    auto* m = dialogs.Last(dkMessageBox);
+    return m ? AnsiToUtf8(m->Text) : std::string();
+  }
+  std::string Backup() {
+    std::string archive = (root / "backup.zip").string();
+    dialogs.Answer(IDOK, archive);
+    setup->BackUp->Click();
+    return archive;
+  }
+};
+
+TEST_F(SettingsTest, ShowsTheSettingsAndApplyWritesThemBack) {
+  EXPECT_FALSE(main->Enabled());
+  // Without a "Style" key the window shows the standard style, and applying writes it.
+  EXPECT_TRUE(setup->StyleStd->Checked());
+  EXPECT_EQ(setup->NewFileNmbBody->Text(), "6");
+  EXPECT_EQ(setup->TarnPath->Text(), main->ProgramFolder());
+  TStringList insert;
+  insert.LoadFromFile((program / "insert.lst").string());
+  EXPECT_EQ(setup->ListBox1->Items()->Text(), insert.Text());
+  setup->NewFileNmbBody->SetText("7");
+  setup->wordwrap->SetChecked(true);
+  setup->WordFrom->SetText("teh");
+  setup->WordTo->SetText("the");
+  setup->Button1->Click();
+  setup->Edit1->SetText("<hr>");
+  setup->Button4->Click();
+  setup->OKButton->Click();
+  EXPECT_FALSE(setup->Visible());
+  EXPECT_TRUE(main->Enabled());
+  std::string ini = ReadFile(settings / "quorbex.ini");
+  EXPECT_NE(ini.find("Style=Standard"), std::string::npos);
+  EXPECT_NE(ini.find("BodyNmb=7"), std::string::npos);
+  EXPECT_NE(ini.find("WordWrap=1"), std::string::npos);
+  EXPECT_NE(ReadFile(program / "autoreplace.lst").find("teh=the"), std::string::npos);
+  EXPECT_NE(ReadFile(program / "insert.lst").find("<hr>"), std::string::npos);
+  EXPECT_TRUE(Ed()->WordWrap());
+  // The next new file puts the caret on line 7.
+  Run("FileNewActin");
+  EXPECT_EQ(Ed()->CaretY(), 7);
+}
+
+TEST_F(SettingsTest, BackupHoldsFiveFilesAndRestoreTakesOnlyTheTickedOnes) {
+  std::string archive = Backup();
+  EXPECT_EQ(LastMessage(), "Настройки сохранены");
+  EXPECT_EQ(system(("unzip -tq " + archive + " >/dev/null").c_str()), 0);
+  EXPECT_EQ(setup->ZipKeeper1->Count(), 5);
+  // Only "Заметки" ticked: the notes come back, the settings file and MyPath stay.
+  WriteFile(program / "notes.not", "changed notes\r\n");
+  WriteFile(program / "insert.lst", "changed list\r\n");
+  std::string iniBefore = ReadFile(settings / "quorbex.ini");
+  setup->Setelements(false, false, false, true, false);
+  fs::path other = root / "other";
+  fs::copy(program, other, fs::copy_options::recursive);
+  setup->TarnPath->SetText(other.string());
+  WriteFile(other / "notes.not", "other notes\r\n");
+  dialogs.Answer(IDOK, archive);
+  setup->Restore->Click();
+  EXPECT_EQ(LastMessage(), "Настройки восстановлены");
+  EXPECT_EQ(ReadFile(other / "notes.not"), ReadFile(fs::path(VT_TEST_DATA_DIR) / "notes.not"));
+  EXPECT_EQ(ReadFile(other / "insert.lst"), "changed list\r\n");
+  EXPECT_EQ(ReadFile(settings / "quorbex.ini"), iniBefore);
+  EXPECT_EQ(main->ProgramFolder(), other.string());
+  EXPECT_EQ(main->Memo1->Lines()->Text(), ReadFile(other / "notes.not"));
+}
+
+TEST_F(SettingsTest, RestoreOfTheSettingsFileRecordsTheProgramFolder) {
+  std::string archive = Backup();
+  WriteIni("[General]\nMyPath=/nowhere\nStyle=XP\n");
+  dialogs.Answer(IDOK, archive);
+  setup->Restore->Click();
+  std::string ini = ReadFile(settings / "quorbex.ini");
+  EXPECT_EQ(ini.find("Style=XP"), std::string::npos);
+  EXPECT_NE(ini.find("MyPath=" + program.string()), std::string::npos);
+}
+
+TEST_F(SettingsTest, BackupIntoAFolderThatCannotBeWrittenLeavesNoArchive) {
+  dialogs.Answer(IDOK, "/sys/vt-backup.zip");
+  setup->BackUp->Click();
+  EXPECT_FALSE(fs::exists("/sys/vt-backup.zip"));
+  EXPECT_EQ(setup->ZipKeeper1->ErrCode(), 10101);
+  EXPECT_NE(LastMessage(), "Настройки сохранены");
+}
+
+TEST_F(SettingsTest, IntegrationWritesTheRegistryAndADesktopEntry) {
+  setup->Button5->Click();
+  TRegistry reg;
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\MICROSOFT\\Internet Explorer\\View Source Editor\\Editor Name", false));
+  EXPECT_EQ(reg.ReadString(""), main->ProgramFolder() + "/quorbex");
+  EXPECT_EQ(LastMessage(), "Tarn сделан редактором по умолчанию\rв браузере Internet Explorer");
+  // No Opera folder: the settings file cannot be written and the error is shown instead.
+  EXPECT_THROW(setup->Button6->Click(), EIniFileException);
+  EXPECT_NE(LastMessage(), "Tarn сделан редактором по умолчанию\rв браузере Opera");
+  fs::path data = root / "data";
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  setup->Button7->Click();
+  std::string entry = ReadFile(data / "applications/Vantry Tarn.desktop");
+  EXPECT_NE(entry.find("Exec=\"" + program.string() + "/quorbex\" %f"), std::string::npos);
+  EXPECT_NE(entry.find("MimeType=text/html;"), std::string::npos);
+  EXPECT_EQ(LastMessage(), "Tarn добавлен\rв меню \"Отправить в...\"");
+  unsetenv("XDG_DATA_HOME");
+}
+
+TEST_F(SettingsTest, Screenshots) {
+  fs::create_directories(VT_TEST_OUTPUT_DIR);
+  for (int page : {0, 1, 4}) {
+    setup->PageControl1->SetActivePageIndex(page);
+    ShowForTest(setup, setup->Width(), setup->Height());
+    ProcessMessages();
+    std::string path = std::string(VT_TEST_OUTPUT_DIR) + "/settings_page" + std::to_string(page) + ".png";
+    EXPECT_TRUE(SaveWindowImage(setup, path));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,232 @@
+// The directory reader: finds the end-of-central-directory record and lists the archive's
+// entries from the central directory, without the libraries.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <new>
+
+#include "platform/kernel.h"
+#include "zip/component/zip_keeper.h"
+
+namespace {
+
+constexpr uint32_t kCentralSig = 0x02014B50, kEndSig = 0x06054B50, kSpanSig = 0x08074B50, kLocalSig = 0x04034B50;
+constexpr uint32_t kEnd64LocatorSig = 0x07064B50, kEnd64Sig = 0x06064B50;
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Le32(const uint8_t* p) { return Le16(p) | static_cast<uint32_t>(Le16(p + 2)) << 16; }
+uint64_t Le64(const uint8_t* p) { return Le32(p) | static_cast<uint64_t>(Le32(p + 4)) << 32; }
+
+bool ReadAt(int fd, int64_t pos, void* buf, size_t n) {
+  return pread(fd, buf, n, static_cast<off_t>(pos)) == static_cast<ssize_t>(n);
+}
+
+// Reads exactly n bytes at the file's position or raises the given id.
+void ReadExactly(int fd, void* buf, size_t n, int id) {
+  size_t got = 0;
+  while (got < n) {
+    ssize_t k = read(fd, static_cast<char*>(buf) + got, n - got);
+    if (k <= 0) throw EZipKeeper(id, true);
+    got += static_cast<size_t>(k);
+  }
+}
+
+}  // namespace
+
+AnsiString TZipKeeper::SetSlash(const AnsiString& Text, bool ToForward) {
+  AnsiString r = Text;
+  for (auto& c : r) {
+    if (ToForward && c == '\\') c = '/';
+    else if (!ToForward && c == '/') c = '\\';
+  }
+  return r;
+}
+
+AnsiString TZipKeeper::DelimitPath(const AnsiString& Path, bool Separator) {
+  if (Path.empty()) return Separator ? AnsiString("\\") : AnsiString();
+  size_t last = Path.find_last_of("/\\");
+  char sep = last == AnsiString::npos ? '\\' : Path[last];
+  bool has = Path.back() == '/' || Path.back() == '\\';
+  if (Separator && !has) return Path + sep;
+  if (!Separator && has) return Path.substr(0, Path.size() - 1);
+  return Path;
+}
+
+AnsiString TZipKeeper::ConvertOEM(const AnsiString& Text, bool ToOEM) const {
+  bool convert = (CodePage == cpAuto && readHost_ == 0) || readHost_ == 6 || (readHost_ == 11 && readMadeBy_ == 50) ||
+                 CodePage == cpOEM;
+  if (!convert) return Text;
+  return ToOEM ? CharToOem(Text) : OemToChar(Text);
+}
+
+void TZipKeeper::ClearDirectory() {
+  dir_.clear();
+  zipComment_.clear();
+  fileSize_ = archiveEnd_ = eocPosition_ = centralOffset_ = dataStart_ = 0;
+  lastDisk_ = dirOnlyCount_ = 0;
+  spanned_ = offsetMismatch_ = false;
+  if (eocFile_ >= 0) close(eocFile_);
+  eocFile_ = -1;
+}
+
+bool TZipKeeper::OpenEOC(bool RaiseErrors) {
+  zipComment_.clear();
+  eocPosition_ = 0;
+  if (eocFile_ >= 0) close(eocFile_);
+  eocFile_ = open(AnsiToSystemName(zipFileName_).c_str(), O_RDONLY | O_CLOEXEC);
+  if (eocFile_ < 0) {
+    if (RaiseErrors) throw EZipKeeper(11001, zipFileName_);
+    ShowZipMessage(11002, AnsiString());
+    return false;
+  }
+  uint8_t head[8];
+  bool firstVolume = ReadAt(eocFile_, 0, head, 8) && Le32(head) == kSpanSig && Le32(head + 4) == kLocalSig;
+  if (firstVolume) spanned_ = true;
+  try {
+    off_t size = lseek(eocFile_, 0, SEEK_END);
+    if (size >= 22) {
+      fileSize_ = archiveEnd_ = size;
+      if (ReadAt(eocFile_, size - 22, eoc_, 22) && Le32(eoc_) == kEndSig && Le16(eoc_ + 20) == 0) {
+        eocPosition_ = size - 22;
+        return true;
+      }
+      int64_t window = std::min<int64_t>(size, 65557);
+      std::vector<uint8_t> buf(static_cast<size_t>(window));
+      if (lseek(eocFile_, size - window, SEEK_SET) < 0) throw EZipKeeper(11008, true);
+      if (!ReadAt(eocFile_, size - window, buf.data(), buf.size())) throw EZipKeeper(11011, true);
+      for (int64_t i = window - 23; i >= 0; --i) {
+        if (Le32(&buf[static_cast<size_t>(i)]) != kEndSig) continue;
+        eocPosition_ = size - window + i;
+        std::memcpy(eoc_, &buf[static_cast<size_t>(i)], 22);
+        int64_t commentLen = Le16(eoc_ + 20);
+        int64_t expectedEnd = i + 22 + commentLen;
+        if (expectedEnd != window) {
+          archiveEnd_ += expectedEnd - window;
+          bool padding = size % 512 == 0 && size - archiveEnd_ < 512 && size > archiveEnd_;
+          for (int64_t k = std::max<int64_t>(expectedEnd, 0); padding && k < window; ++k) padding = buf[static_cast<size_t>(k)] == 0;
+          if (!padding) ShowZipMessage(10204, AnsiString());
+        }
+        int64_t avail = std::min<int64_t>(commentLen, window - i - 22);
+        if (avail > 0) zipComment_.assign(reinterpret_cast<const char*>(&buf[static_cast<size_t>(i + 22)]), static_cast<size_t>(avail));
+        return true;
+      }
+    }
+  } catch (const EZipKeeper&) {
+    if (RaiseErrors) {
+      close(eocFile_);
+      eocFile_ = -1;
+      throw;
+    }
+  }
+  close(eocFile_);
+  eocFile_ = -1;
+  if (!RaiseErrors) return false;
+  // Which volume of a spanned set this might be, from its extension (".Z01") or the three
+  // characters before the extension ("ARCH002.ZIP").
+  AnsiString ext = AnsiUpperCase(ExtractFileExt(zipFileName_));
+  AnsiString stem = ChangeFileExt(ExtractFileName(zipFileName_), "");
+  int d = 0;
+  if (ext.size() >= 2 && ext.compare(0, 2, ".Z") == 0) d = StrToIntDef(ext.substr(2), 0);
+  else if (stem.size() >= 3) d = StrToIntDef(stem.substr(stem.size() - 3), 0);
+  if (!firstVolume && d > 0) throw EZipKeeper(11038, d);
+  if (!firstVolume) throw EZipKeeper(11036, true);
+  if (d == 1) throw EZipKeeper(11037, true);
+  throw EZipKeeper(11045, true);
+}
+
+void TZipKeeper::ReadDirectory() {
+  if (ComponentState() & (csDesigning | csLoading)) return;
+  ClearDirectory();
+  errCode_ = 0;
+  if (zipFileName_.empty() || !FileExists(zipFileName_)) {
+    CallEvent(OnDirUpdate, this);
+    return;
+  }
+  try {
+    OpenEOC(true);
+  } catch (const EZipKeeper& e) {
+    ShowExceptionError(e);
+  }
+  if (eocFile_ >= 0) {
+    try {
+      lastDisk_ = Le16(eoc_ + 4);
+      if (lastDisk_ != 0) spanned_ = true;
+      uint64_t count = Le16(eoc_ + 10), dirSize = Le32(eoc_ + 12), stored = Le32(eoc_ + 16);
+      int64_t commentLen = Le16(eoc_ + 20), before = 22 + commentLen;
+      // Archives beyond the 16- and 32-bit fields keep the true values in a Zip64 end record.
+      uint8_t loc[20];
+      if ((count == 0xFFFF || dirSize == 0xFFFFFFFF || stored == 0xFFFFFFFF) && eocPosition_ >= 20 &&
+          ReadAt(eocFile_, eocPosition_ - 20, loc, 20) && Le32(loc) == kEnd64LocatorSig) {
+        uint8_t e64[56];
+        int64_t pos64 = static_cast<int64_t>(Le64(loc + 8));
+        if (ReadAt(eocFile_, pos64, e64, 56) && Le32(e64) == kEnd64Sig) {
+          count = Le64(e64 + 32);
+          dirSize = Le64(e64 + 40);
+          stored = Le64(e64 + 48);
+          before += eocPosition_ - pos64;
+        }
+      }
+      if (Le16(eoc_ + 6) != lastDisk_) throw EZipKeeper(11013, true);
+      centralOffset_ = archiveEnd_ - static_cast<int64_t>(dirSize) - before;
+      dataStart_ = archiveEnd_ == 22 ? 0 : archiveEnd_;
+      if (static_cast<int64_t>(stored) != centralOffset_) {
+        offsetMismatch_ = true;
+        ShowZipMessage(10203, AnsiString());
+      }
+      if (centralOffset_ < 0 || lseek(eocFile_, centralOffset_, SEEK_SET) < 0) throw EZipKeeper(10201, true);
+      for (uint64_t k = 0; k < count; ++k) {
+        uint8_t h[46];
+        if (read(eocFile_, h, 46) != 46) throw EZipKeeper(11013, true);
+        if (Le32(h) != kCentralSig) throw EZipKeeper(11015, true);
+        auto e = std::make_unique<ZipDirEntry>();
+        e->VersionMadeBy = h[4];
+        e->HostSystem = h[5];
+        e->VersionNeeded = Le16(h + 6);
+        e->Flags = Le16(h + 8);
+        e->Method = Le16(h + 10);
+        e->DosDateTime = Le32(h + 12);
+        e->Crc32 = Le32(h + 16);
+        e->CompressedSize = Le32(h + 20);
+        e->UncompressedSize = Le32(h + 24);
+        e->NameLength = Le16(h + 28);
+        e->ExtraLength = Le16(h + 30);
+        e->CommentLength = Le16(h + 32);
+        e->DiskStart = Le16(h + 34);
+        e->InternalAttributes = Le16(h + 36);
+        e->ExternalAttributes = Le32(h + 38);
+        e->LocalHeaderOffset = Le32(h + 42);
+        std::string name(e->NameLength, '\0'), extra(e->ExtraLength, '\0'), comment(e->CommentLength, '\0');
+        ReadExactly(eocFile_, name.data(), name.size(), 11017);
+        readHost_ = e->HostSystem;
+        readMadeBy_ = e->VersionMadeBy;
+        // Names marked as UTF-8 come in the program's code page; others by their host.
+        bool utf8 = e->Flags & 0x800;
+        e->FileName = SetSlash(utf8 ? Utf8ToAnsi(name) : ConvertOEM(name, false), PathDelim == '/');
+        e->Encrypted = e->Flags & 1;
+        ReadExactly(eocFile_, extra.data(), extra.size(), 10201);
+        e->ExtraData = extra;
+        ReadExactly(eocFile_, comment.data(), comment.size(), 11022);
+        e->FileComment = utf8 ? Utf8ToAnsi(comment) : ConvertOEM(comment, false);
+        int64_t local = e->LocalHeaderOffset;
+        bool dirOnly = !e->FileName.empty() && (e->FileName.back() == '/' || e->FileName.back() == '\\');
+        if (UseDirOnlyEntries || !dirOnly) {
+          dir_.push_back(std::move(e));
+          CallEvent(OnNewName, this, static_cast<int>(dir_.size()), *dir_.back());
+        } else {
+          ++dirOnlyCount_;
+        }
+        if (local < dataStart_) dataStart_ = local;
+      }
+    } catch (const EZipKeeper& e) {
+      ShowExceptionError(e);
+    } catch (const std::bad_alloc&) {
+      ShowZipMessage(10103, AnsiString());
+    } catch (const std::exception& e) {
+      ShowZipMessage(10202, e.what());
+    }
+  }
+  if (eocFile_ >= 0) close(eocFile_);
+  eocFile_ = -1;
+  CallEvent(OnDirUpdate, this);
+}

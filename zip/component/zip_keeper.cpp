@@ -1,0 +1,168 @@
+#include "zip/component/zip_keeper.h"
+
+#include <unistd.h>
+
+#include "platform/dialogs.h"
+#include "platform/kernel.h"
+
+const char* const kStoreSuffixes[18] = {"gif", "png", "z",   "zip", "zoo", "arc", "lzh", "arj", "taz",
+                                        "tgz", "lha", "rar", "ace", "cab", "gz",  "gzip", "jar", "exe"};
+
+// ------------------------------------------------------------------------------ EZipKeeper
+
+namespace {
+AnsiString IdText(int Id) { return Format("ZipKeeper [ %d ]", {Id}); }
+}  // namespace
+
+EZipKeeper::EZipKeeper(int Id, bool Display) : Exception(IdText(Id)), DisplayMsg(Display ? 1 : 0), ResId(Id) {}
+
+EZipKeeper::EZipKeeper(int Id, int Number)
+    : Exception(Format("ZipKeeper [ %d ] ,%d", {Id, Number})), ResId(Id), NumArg(IntToStr(Number)) {}
+
+EZipKeeper::EZipKeeper(int Id, const AnsiString& Text)
+    : Exception(Format("ZipKeeper [ %d ], %s", {Id, Text})), ResId(Id), StrArg(Text) {}
+
+// ------------------------------------------------------------------------------ TZipKeeper
+
+TZipKeeper::TZipKeeper(TComponent* AOwner) : TComponent(AOwner) {
+  for (int m = assGIF; m <= assJAR; ++m) AddStoreSuffixes.Include(static_cast<AddStoreSuffixEnum>(m));
+  sfxIcon_ = std::make_unique<TIcon>();
+  zipDll_ = std::make_unique<TZipDll>(this);
+  unzDll_ = std::make_unique<TUnzDll>(this);
+}
+
+TZipKeeper::~TZipKeeper() {
+  BeforeDestruction();
+  ClearDirectory();
+  zipDll_.reset();
+  unzDll_.reset();
+}
+
+void TZipKeeper::BeforeDestruction() { destroying_ = true; }
+
+void TZipKeeper::SetZipFileName(const AnsiString& v) {
+  zipFileName_ = v;
+  if (!(ComponentState() & csDesigning)) ReadDirectory();
+}
+
+void TZipKeeper::SetDLLDirectory(const AnsiString& v) {
+  if (v == dllDirectory_) return;
+  AnsiString d = v;
+  if (!d.empty() && (d.back() == '\\' || d.back() == PathDelim)) d.pop_back();
+  dllDirectory_ = d;
+}
+
+void TZipKeeper::SetExtAddStoreSuffixes(const AnsiString& v) {
+  if (v.empty()) {
+    AddStoreSuffixes.Exclude(assEXT);
+    extStoreSuffixes_.clear();
+    return;
+  }
+  // Every extension gets a leading dot and a following ":".
+  AnsiString r;
+  bool start = true;
+  for (char c : v) {
+    if (c == ',' || c == ';' || c == ':') {
+      r += ':';
+      start = true;
+      continue;
+    }
+    if (start && c != '.') r += '.';
+    start = false;
+    r += c;
+  }
+  if (r.empty() || r.back() != ':') r += ':';
+  extStoreSuffixes_ = AnsiLowerCase(r);
+  AddStoreSuffixes.Include(assEXT);
+}
+
+AnsiString TZipKeeper::StoreSuffixList() const {
+  AnsiString s;
+  for (int m = assGIF; m <= assEXE; ++m)
+    if (AddStoreSuffixes.Contains(static_cast<AddStoreSuffixEnum>(m))) s += AnsiString(".") + kStoreSuffixes[m] + ":";
+  if (AddStoreSuffixes.Contains(assEXT)) s += extStoreSuffixes_;
+  if (!s.empty()) s.pop_back();
+  return s;
+}
+
+// ------------------------------------------------------------------------------ libraries
+
+int TZipKeeper::LoadZipLibrary() {
+  try {
+    return zipDll_->LoadChecked(173, true);
+  } catch (const EZipKeeper& e) {
+    ShowExceptionError(e);
+    return 0;
+  }
+}
+
+int TZipKeeper::LoadUnzipLibrary() {
+  try {
+    return unzDll_->LoadChecked(172, true);
+  } catch (const EZipKeeper& e) {
+    ShowExceptionError(e);
+    return 0;
+  }
+}
+
+void TZipKeeper::UnloadZipLibrary() { zipDll_->Unload(true); }
+void TZipKeeper::UnloadUnzipLibrary() { unzDll_->Unload(true); }
+
+// ------------------------------------------------------------------------------ reporting
+
+AnsiString TZipKeeper::ZipLoadStr(int Id) {
+  // The program carries no message texts: only OnZipStr can supply one.
+  AnsiString s;
+  if (OnZipStr.Assigned()) OnZipStr(this, Id, s);
+  return s;
+}
+
+AnsiString TZipKeeper::MissingText(int Id) {
+  return "ZipMsgXX.res is probably not linked to the executable\nMissing String ID is: " + IntToStr(Id) + " ";
+}
+
+void TZipKeeper::ShowZipMessage(int Id, const AnsiString& Extra) {
+  AnsiString text = ZipLoadStr(Id);
+  if (text.empty()) text = MissingText(Id);
+  text += Extra;
+  message_ = text;
+  errCode_ = Id;
+  if (!Unattended) ShowMessage(text);
+  CallEvent(OnMessage, this, 0, text);
+}
+
+void TZipKeeper::ShowExceptionError(const EZipKeeper& E) {
+  errCode_ = E.ResId;
+  AnsiString text = ZipLoadStr(E.ResId);
+  if (!text.empty()) {
+    try {
+      if (!E.StrArg.empty()) text = Format(text, {E.StrArg, E.NumArg});
+      else if (!E.NumArg.empty()) text = Format(text, {StrToIntDef(E.NumArg, 0)});
+    } catch (const EConvertError&) {
+      text += " " + (E.StrArg.empty() ? E.NumArg : E.StrArg);
+    }
+  } else {
+    // Without a text the argument (a path, a number) is still what the user needs to know.
+    text = MissingText(E.ResId);
+    text += E.StrArg.empty() ? E.NumArg : E.StrArg;
+  }
+  if (E.DisplayMsg == 1 && !Unattended) ShowMessage(text);
+  message_ = text;
+  CallEvent(OnMessage, this, errCode_, text);
+}
+
+// ------------------------------------------------------------------------------ temporary names
+
+AnsiString TZipKeeper::MakeTempFileName(const AnsiString& Prefix, const AnsiString& Extension) {
+  AnsiString folder;
+  if (!TempDir.empty()) {
+    TempDir = IncludeTrailingPathDelimiter(TempDir);
+    folder = TempDir;
+  } else {
+    folder = GetTempPath();
+  }
+  AnsiString name = GetTempFileName(folder, Prefix);
+  if (name.empty()) return name;
+  DeleteFile(name);
+  return ChangeFileExt(name, Extension);
+}

@@ -1,0 +1,107 @@
+#pragma once
+// Work on a numbered list of items in worker threads while the calling thread takes the results
+// strictly in item order. Items that are not eligible are left to the caller. The bytes held by
+// finished and running items are capped, so memory stays bounded however far the workers run
+// ahead; the item the caller waits for may always start.
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace zipfmt {
+
+template <class R>
+class TOrderedPool {
+public:
+  struct TJobs {
+    std::function<bool(size_t)> Eligible;
+    std::function<uint64_t(size_t)> Cost;  // bytes the item holds while its result waits
+    std::function<R(size_t)> Work;
+  };
+
+  TOrderedPool(size_t count, unsigned threads, uint64_t cap, TJobs jobs)
+      : jobs_(std::move(jobs)), results_(count), cap_(cap) {
+    for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { Run(); });
+  }
+  ~TOrderedPool() { Stop(); }
+
+  // The result of item i (eligible items only). Tick runs about ten times a second while the
+  // caller waits; when it answers false the pool stops and nullopt comes back.
+  std::optional<R> Take(size_t i, const std::function<bool()>& tick) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    waiting_ = i;
+    space_.notify_all();
+    while (!results_[i] && !stop_) {
+      if (done_.wait_for(lock, std::chrono::milliseconds(100)) == std::cv_status::timeout) {
+        lock.unlock();
+        bool go = tick();
+        lock.lock();
+        if (!go) {
+          stop_ = true;
+          space_.notify_all();
+        }
+      }
+    }
+    if (!results_[i]) return std::nullopt;
+    std::optional<R> r = std::move(results_[i]);
+    results_[i].reset();
+    held_ -= jobs_.Cost(i);
+    space_.notify_all();
+    return r;
+  }
+
+  void Stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    space_.notify_all();
+    for (auto& t : workers_)
+      if (t.joinable()) t.join();
+    workers_.clear();
+  }
+  bool Stopped() const { return stop_; }
+
+private:
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      while (!stop_ && next_ < results_.size() && !jobs_.Eligible(next_)) ++next_;
+      if (stop_ || next_ >= results_.size()) return;
+      size_t i = next_;
+      uint64_t cost = jobs_.Cost(i);
+      if (held_ > 0 && held_ + cost > cap_ && i != waiting_) {
+        space_.wait(lock);
+        continue;
+      }
+      ++next_;
+      held_ += cost;
+      lock.unlock();
+      R r = jobs_.Work(i);
+      lock.lock();
+      results_[i] = std::move(r);
+      done_.notify_all();
+    }
+  }
+
+  TJobs jobs_;
+  std::vector<std::optional<R>> results_;
+  std::vector<std::thread> workers_;
+  std::mutex mutex_;
+  std::condition_variable space_, done_;
+  size_t next_ = 0, waiting_ = 0;
+  uint64_t held_ = 0, cap_;
+  bool stop_ = false;
+};
+
+// Worker threads for a run: the machine's cores, at most eight, none for tiny runs.
+inline unsigned WorkerCount(size_t items) {
+  unsigned hw = std::max(1u, std::thread::hardware_concurrency());
+  return items < 2 ? 0 : std::min<unsigned>({hw, 8u, static_cast<unsigned>(items)});
+}
+
+}  // namespace zipfmt

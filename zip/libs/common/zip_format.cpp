@@ -1,0 +1,256 @@
+#include "zip/libs/common/zip_format.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <ctime>
+
+namespace zipfmt {
+
+uint32_t Crc32(uint32_t crc, const void* data, size_t n) {
+  const auto* p = static_cast<const Bytef*>(data);
+  while (n > 0) {
+    uInt chunk = static_cast<uInt>(std::min<size_t>(n, 1u << 30));
+    crc = static_cast<uint32_t>(crc32(crc, p, chunk));
+    p += chunk;
+    n -= chunk;
+  }
+  return crc;
+}
+
+static uint32_t CrcByte(uint32_t crc, uint8_t b) { return ~Crc32(~crc, &b, 1); }
+
+TZipCrypt::TZipCrypt(const std::string& password) : k0_(0x12345678), k1_(0x23456789), k2_(0x34567890) {
+  for (unsigned char c : password) Update(c);
+}
+
+void TZipCrypt::Update(uint8_t plain) {
+  k0_ = CrcByte(k0_, plain);
+  k1_ = (k1_ + (k0_ & 0xFF)) * 134775813u + 1;
+  k2_ = CrcByte(k2_, static_cast<uint8_t>(k1_ >> 24));
+}
+
+uint8_t TZipCrypt::StreamByte() const {
+  uint16_t t = static_cast<uint16_t>(k2_ | 2);
+  return static_cast<uint8_t>((static_cast<uint32_t>(t) * (t ^ 1u)) >> 8);
+}
+
+uint8_t TZipCrypt::EncryptByte(uint8_t plain) {
+  uint8_t c = plain ^ StreamByte();
+  Update(plain);
+  return c;
+}
+
+uint8_t TZipCrypt::DecryptByte(uint8_t cipher) {
+  uint8_t p = cipher ^ StreamByte();
+  Update(p);
+  return p;
+}
+
+std::string TZipCrypt::Header(uint8_t check) {
+  std::string h(12, '\0');
+  // Random bytes from the clock and the address space: the header only needs to differ.
+  uint64_t seed = static_cast<uint64_t>(time(nullptr)) ^ reinterpret_cast<uintptr_t>(this) ^ clock();
+  for (int i = 0; i < 11; ++i) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    h[i] = static_cast<char>(seed >> 33);
+  }
+  h[11] = static_cast<char>(check);
+  Encrypt(reinterpret_cast<uint8_t*>(h.data()), h.size());
+  return h;
+}
+
+uint32_t UnixToDos(int64_t t) {
+  time_t tt = static_cast<time_t>(t);
+  struct tm tmv;
+  localtime_r(&tt, &tmv);
+  if (tmv.tm_year < 80) return (1 << 21) | (1 << 16);  // 1980-01-01
+  uint32_t date = static_cast<uint32_t>((tmv.tm_year - 80) << 9 | (tmv.tm_mon + 1) << 5 | tmv.tm_mday);
+  uint32_t tim = static_cast<uint32_t>(tmv.tm_hour << 11 | tmv.tm_min << 5 | tmv.tm_sec / 2);
+  return date << 16 | tim;
+}
+
+int64_t DosToUnix(uint32_t dos) {
+  struct tm tmv {};
+  tmv.tm_year = static_cast<int>((dos >> 25) & 0x7F) + 80;
+  tmv.tm_mon = static_cast<int>((dos >> 21) & 0xF) - 1;
+  tmv.tm_mday = static_cast<int>((dos >> 16) & 0x1F);
+  tmv.tm_hour = static_cast<int>((dos >> 11) & 0x1F);
+  tmv.tm_min = static_cast<int>((dos >> 5) & 0x3F);
+  tmv.tm_sec = static_cast<int>(dos & 0x1F) * 2;
+  tmv.tm_isdst = -1;
+  return static_cast<int64_t>(mktime(&tmv));
+}
+
+namespace {
+
+bool ReadAt(FILE* f, uint64_t pos, void* buf, size_t n) {
+  if (fseeko(f, static_cast<off_t>(pos), SEEK_SET) != 0) return false;
+  return fread(buf, 1, n, f) == n;
+}
+
+// Applies a Zip64 extra field to the values that are saturated in the fixed header.
+bool ApplyZip64(TCentralEntry& e, bool sizeSat, bool csizeSat, bool offsetSat, bool diskSat) {
+  const auto* p = reinterpret_cast<const uint8_t*>(e.Extra.data());
+  size_t n = e.Extra.size(), i = 0;
+  while (i + 4 <= n) {
+    uint16_t id = Get16(p + i), len = Get16(p + i + 2);
+    if (i + 4 + len > n) return false;
+    if (id == kZip64ExtraId) {
+      size_t j = i + 4, end = j + len;
+      auto take = [&](uint64_t& v, int width) {
+        if (j + width > end) return false;
+        v = width == 8 ? Get64(p + j) : Get32(p + j);
+        j += width;
+        return true;
+      };
+      uint64_t disk = 0;
+      if (sizeSat && !take(e.Size, 8)) return false;
+      if (csizeSat && !take(e.CompressedSize, 8)) return false;
+      if (offsetSat && !take(e.LocalOffset, 8)) return false;
+      if (diskSat) {
+        if (!take(disk, 4)) return false;
+        e.DiskStart = static_cast<uint32_t>(disk);
+      }
+      return true;
+    }
+    i += 4 + len;
+  }
+  return !(sizeSat || csizeSat || offsetSat || diskSat);
+}
+
+}  // namespace
+
+bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error) {
+  dir = TCentralDirectory();
+  if (fseeko(f, 0, SEEK_END) != 0) { Error = "cannot seek"; return false; }
+  off_t size = ftello(f);
+  if (size < 22) { Error = "not a zip archive"; return false; }
+  dir.FileSize = static_cast<uint64_t>(size);
+  uint64_t window = std::min<uint64_t>(dir.FileSize, 65557);
+  std::vector<uint8_t> tail(window);
+  if (!ReadAt(f, dir.FileSize - window, tail.data(), window)) { Error = "cannot read"; return false; }
+  int64_t hit = -1;
+  for (int64_t i = static_cast<int64_t>(window) - 22; i >= 0; --i)
+    if (Get32(&tail[static_cast<size_t>(i)]) == kEndSig) { hit = i; break; }
+  if (hit < 0) { Error = "no end of central directory"; return false; }
+  const uint8_t* e = &tail[static_cast<size_t>(hit)];
+  uint64_t endPos = dir.FileSize - window + static_cast<uint64_t>(hit);
+  uint64_t count = Get16(e + 10), dirSize = Get32(e + 12), dirOffset = Get32(e + 16);
+  uint16_t commentLen = Get16(e + 20);
+  size_t commentAvail = std::min<size_t>(commentLen, window - static_cast<size_t>(hit) - 22);
+  dir.Comment.assign(reinterpret_cast<const char*>(e + 22), commentAvail);
+  uint64_t dirEnd = endPos;
+  // Zip64: the locator stands right before the end record.
+  if ((count == 0xFFFF || dirSize == 0xFFFFFFFF || dirOffset == 0xFFFFFFFF) && endPos >= 20) {
+    uint8_t loc[20];
+    if (ReadAt(f, endPos - 20, loc, 20) && Get32(loc) == kEnd64LocatorSig) {
+      uint64_t pos64 = Get64(loc + 8);
+      uint8_t e64[56];
+      if (pos64 + 56 > endPos || !ReadAt(f, pos64, e64, 56) || Get32(e64) != kEnd64Sig) {
+        Error = "damaged Zip64 end record";
+        return false;
+      }
+      count = Get64(e64 + 32);
+      dirSize = Get64(e64 + 40);
+      dirOffset = Get64(e64 + 48);
+      dirEnd = pos64;
+    }
+  }
+  if (dirSize > dirEnd) { Error = "central directory outside the file"; return false; }
+  uint64_t actualOffset = dirEnd - dirSize;
+  // A stub in front of the archive shifts every offset by its length.
+  if (actualOffset < dirOffset) { Error = "central directory outside the file"; return false; }
+  uint64_t shift = actualOffset - dirOffset;
+  dir.DirOffset = actualOffset;
+  dir.DirSize = dirSize;
+  if (count > dirSize / 46) { Error = "entry count larger than the central directory"; return false; }
+  std::vector<uint8_t> cd(dirSize);
+  if (dirSize && !ReadAt(f, actualOffset, cd.data(), dirSize)) { Error = "cannot read the central directory"; return false; }
+  size_t pos = 0;
+  dir.Entries.reserve(count);
+  dir.DataStart = actualOffset;
+  for (uint64_t k = 0; k < count; ++k) {
+    if (pos + 46 > cd.size() || Get32(&cd[pos]) != kCentralSig) { Error = "damaged central directory"; return false; }
+    const uint8_t* h = &cd[pos];
+    TCentralEntry en;
+    en.MadeBy = Get16(h + 4);
+    en.Needed = Get16(h + 6);
+    en.Flags = Get16(h + 8);
+    en.Method = Get16(h + 10);
+    en.DosTime = Get32(h + 12);
+    en.Crc = Get32(h + 16);
+    en.CompressedSize = Get32(h + 20);
+    en.Size = Get32(h + 24);
+    size_t nameLen = Get16(h + 28), extraLen = Get16(h + 30), commentLen2 = Get16(h + 32);
+    en.DiskStart = Get16(h + 34);
+    en.InternalAttr = Get16(h + 36);
+    en.ExternalAttr = Get32(h + 38);
+    en.LocalOffset = Get32(h + 42);
+    if (pos + 46 + nameLen + extraLen + commentLen2 > cd.size()) { Error = "damaged central directory"; return false; }
+    en.Name.assign(reinterpret_cast<const char*>(h + 46), nameLen);
+    en.Extra.assign(reinterpret_cast<const char*>(h + 46 + nameLen), extraLen);
+    en.Comment.assign(reinterpret_cast<const char*>(h + 46 + nameLen + extraLen), commentLen2);
+    if (!ApplyZip64(en, en.Size == 0xFFFFFFFF, en.CompressedSize == 0xFFFFFFFF,
+                    en.LocalOffset == 0xFFFFFFFF, en.DiskStart == 0xFFFF)) {
+      Error = "damaged Zip64 extra field";
+      return false;
+    }
+    en.LocalOffset += shift;
+    if (en.LocalOffset >= actualOffset) { Error = "entry outside the archive"; return false; }
+    dir.DataStart = std::min(dir.DataStart, en.LocalOffset);
+    dir.Entries.push_back(std::move(en));
+    pos += 46 + nameLen + extraLen + commentLen2;
+  }
+  if (count == 0) dir.DataStart = actualOffset;
+  return true;
+}
+
+bool WildMatch(const std::string& pattern, const std::string& name) {
+  auto norm = [](char c) { return c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+  size_t p = 0, n = 0, star = std::string::npos, mark = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || norm(pattern[p]) == norm(name[n]))) {
+      ++p, ++n;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      mark = n;
+    } else if (star != std::string::npos) {
+      p = star + 1;
+      n = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+bool TCaller::Send(int32_t action, int32_t value1, int64_t value2, const std::string& text) {
+  TZipCallbackRecord rec;
+  return Ask(rec, action, value1, value2, text);
+}
+
+bool TCaller::Ask(TZipCallbackRecord& rec, int32_t action, int32_t value1, int64_t value2, const std::string& text) {
+  if (cancelled_) return false;
+  std::memset(&rec, 0, sizeof rec);
+  rec.Caller = caller_;
+  rec.IsZipAction = zip_ ? 1 : 0;
+  rec.ActionCode = action;
+  rec.Value1 = value1;
+  rec.Value2 = value2;
+  std::memcpy(rec.Text, text.data(), std::min<size_t>(text.size(), kCallbackTextSize - 1));
+  if (!fn_) return true;
+  if (fn_(&rec) == -1) cancelled_ = true;
+  return !cancelled_;
+}
+
+std::string RecordText(const TZipCallbackRecord& rec, int offset, int max) {
+  const char* p = rec.Text + offset;
+  size_t limit = static_cast<size_t>(std::min(max, kCallbackTextSize - offset));
+  return std::string(p, strnlen(p, limit));
+}
+
+}  // namespace zipfmt

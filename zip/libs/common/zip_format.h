@@ -1,0 +1,114 @@
+#pragma once
+// What the zip and unzip libraries share: little-endian fields, CRC-32, the zip format's own
+// (traditional) encryption, MS-DOS times, the central directory with its Zip64 extensions,
+// wildcard matching, and the callback link to the component.
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "zip/libs/zip_records.h"
+
+namespace zipfmt {
+
+constexpr uint32_t kLocalSig = 0x04034B50, kCentralSig = 0x02014B50, kEndSig = 0x06054B50;
+constexpr uint32_t kEnd64Sig = 0x06064B50, kEnd64LocatorSig = 0x07064B50;
+constexpr uint32_t kDescriptorSig = 0x08074B50;
+constexpr uint16_t kZip64ExtraId = 0x0001;
+constexpr uint16_t kFlagEncrypted = 1, kFlagDescriptor = 8, kFlagUtf8 = 0x800;
+constexpr uint16_t kMethodStore = 0, kMethodDeflate = 8;
+
+inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+inline uint32_t Get32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+inline uint64_t Get64(const uint8_t* p) { return Get32(p) | static_cast<uint64_t>(Get32(p + 4)) << 32; }
+inline void Put16(std::string& s, uint32_t v) { s += static_cast<char>(v & 0xFF); s += static_cast<char>(v >> 8 & 0xFF); }
+inline void Put32(std::string& s, uint32_t v) { Put16(s, v & 0xFFFF); Put16(s, v >> 16); }
+inline void Put64(std::string& s, uint64_t v) { Put32(s, static_cast<uint32_t>(v)); Put32(s, static_cast<uint32_t>(v >> 32)); }
+
+uint32_t Crc32(uint32_t crc, const void* data, size_t n);
+
+// The zip format's traditional encryption: three keys updated with every plain byte.
+class TZipCrypt {
+public:
+  explicit TZipCrypt(const std::string& password);
+  uint8_t EncryptByte(uint8_t plain);
+  uint8_t DecryptByte(uint8_t cipher);
+  void Encrypt(uint8_t* p, size_t n) { for (size_t i = 0; i < n; ++i) p[i] = EncryptByte(p[i]); }
+  void Decrypt(uint8_t* p, size_t n) { for (size_t i = 0; i < n; ++i) p[i] = DecryptByte(p[i]); }
+  // The 12-byte header in front of encrypted data; its last byte is Check.
+  std::string Header(uint8_t check);
+
+private:
+  uint8_t StreamByte() const;
+  void Update(uint8_t plain);
+  uint32_t k0_, k1_, k2_;
+};
+
+// MS-DOS date and time (date in the high word) of a Unix time, and back.
+uint32_t UnixToDos(int64_t t);
+int64_t DosToUnix(uint32_t dos);
+
+// One entry of the central directory.
+struct TCentralEntry {
+  std::string Name;         // as stored
+  uint16_t MadeBy = 0, Needed = 0, Flags = 0, Method = 0;
+  uint32_t DosTime = 0, Crc = 0;
+  uint64_t CompressedSize = 0, Size = 0, LocalOffset = 0;
+  uint32_t DiskStart = 0;
+  uint16_t InternalAttr = 0;
+  uint32_t ExternalAttr = 0;
+  std::string Extra, Comment;
+  bool Encrypted() const { return Flags & kFlagEncrypted; }
+  int HostSystem() const { return MadeBy >> 8; }
+  // A symbolic link stored by a Unix host.
+  bool IsSymlink() const { return HostSystem() == 3 && ((ExternalAttr >> 16) & 0170000) == 0120000; }
+  bool IsDirectory() const { return !Name.empty() && (Name.back() == '/' || Name.back() == '\\'); }
+};
+
+struct TCentralDirectory {
+  std::vector<TCentralEntry> Entries;
+  uint64_t DirOffset = 0, DirSize = 0, FileSize = 0;
+  uint64_t DataStart = 0;   // bytes in front of the archive (a stub); 0 for a plain archive
+  std::string Comment;
+};
+
+// Reads the central directory of an open archive. False with Error set when the archive is
+// damaged: no end record, a directory outside the file, short or malformed headers. A stub in
+// front of the archive is allowed (offsets are then shifted).
+bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error);
+
+// Wildcard match of '*' and '?' without regard to ASCII case; '/' and '\' count as one.
+bool WildMatch(const std::string& pattern, const std::string& name);
+
+// The link to the component: fills callback records and remembers a cancel answer.
+class TCaller {
+public:
+  TCaller(TZipCallbackFn fn, void* caller, bool zipAction) : fn_(fn), caller_(caller), zip_(zipAction) {}
+  // Sends an action; false when the component answered cancel (then every later call is
+  // answered false at once).
+  bool Send(int32_t action, int32_t value1, int64_t value2, const std::string& text);
+  // Sends an action and hands back the record for the answers.
+  bool Ask(TZipCallbackRecord& rec, int32_t action, int32_t value1, int64_t value2, const std::string& text);
+  bool Message(int32_t error, const std::string& text) { return Send(kcbMessage, error, 0, text); }
+  bool Cancelled() const { return cancelled_; }
+  void SetCancelled() { cancelled_ = true; }
+
+private:
+  TZipCallbackFn fn_;
+  void* caller_;
+  bool zip_;
+  bool cancelled_ = false;
+};
+
+// The text a callback record carries back (zero-terminated within the text area).
+std::string RecordText(const TZipCallbackRecord& rec, int offset = 0, int max = kCallbackTextSize);
+
+// Upper bound of the bytes one deflate stream of n bytes can expand to, used to refuse entries
+// whose declared size no real stream could reach.
+inline uint64_t MaxInflated(uint64_t compressed) { return compressed * 1032 + 1024; }
+
+}  // namespace zipfmt

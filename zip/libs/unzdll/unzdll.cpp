@@ -1,0 +1,492 @@
+// The unzip library: extracts (or only tests) the entries of an archive that match the
+// specifications of a parameter record. Entries are inflated and checked by worker threads
+// while the calling thread decides, writes and sends every callback in entry order.
+//
+// Nothing is written outside the base folder: names that climb out ("..", absolute names,
+// drive letters) and entries that are symbolic links are skipped and reported, backslashes count
+// as folder separators, and links already in the target path are never followed. Sizes are
+// taken from the central directory and enforced while inflating, so an entry that inflates
+// beyond its declared size stops there; entries that overlap each other or the directory are
+// refused. Files are written under a temporary name and renamed into place when complete.
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "zip/libs/common/ordered_pool.h"
+#include "zip/libs/common/zip_format.h"
+
+using namespace zipfmt;
+
+namespace {
+
+constexpr uint64_t kBufferLimit = 64ull << 20;
+constexpr uint64_t kPoolCap = 256ull << 20;
+constexpr size_t kChunk = 1 << 20;
+
+// Skip types as the component numbers them, plus one.
+enum { kSkipFreshen = 1, kSkipNoOverwrite = 2, kSkipExists = 3, kSkipPassword = 4, kSkipMethod = 6,
+       kSkipFormat = 8, kSkipGeneral = 9 };
+
+struct TInflated {
+  int Error = 0;
+  std::string Data;
+  uint32_t Crc = 0;
+};
+
+// The entry's path below the base folder, or empty when the name is not safe to write.
+std::string SafeRelative(std::string name, bool keepDirs) {
+  if (name.find('\0') != std::string::npos) return {};
+  std::replace(name.begin(), name.end(), '\\', '/');
+  if (name.empty() || name[0] == '/') return {};
+  if (name.size() >= 2 && name[1] == ':' && isalpha(static_cast<unsigned char>(name[0]))) return {};
+  std::vector<std::string> parts;
+  size_t a = 0;
+  while (a <= name.size()) {
+    size_t b = name.find('/', a);
+    if (b == std::string::npos) b = name.size();
+    std::string part = name.substr(a, b - a);
+    if (part == "..") return {};
+    if (!part.empty() && part != ".") parts.push_back(part);
+    a = b + 1;
+  }
+  if (parts.empty()) return {};
+  if (!keepDirs) return parts.back();
+  std::string r;
+  for (auto& p : parts) r += (r.empty() ? "" : "/") + p;
+  return r;
+}
+
+class TUnzRun {
+public:
+  explicit TUnzRun(TUnzParams* p) : p_(p), cb_(p->Callback, p->Caller, false) {}
+  ~TUnzRun() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int32_t Run();
+
+private:
+  struct TPrep {
+    bool Chosen = false, Bad = false;
+    uint64_t Data = 0;   // offset of the entry's data
+    std::string Rel;     // path below the base folder
+  };
+  bool Matches(const TCentralEntry& e) const;
+  void Prepare();
+  bool Eligible(size_t i) const;
+  TInflated Inflate(size_t i) const;
+  bool Extract(size_t i, TInflated* ready);
+  bool Skip(size_t i, int32_t error, int type, const std::string& why);
+  bool MakeParents(const std::string& rel, std::string& error);
+  bool Password(size_t i, std::string& pw, bool& skip);
+  bool Stream(size_t i, const std::string& pw, int out, uint32_t& crc, std::string& error);
+  bool Place(size_t i, const std::string& tmp, uint32_t crc, std::string& error);
+
+  TUnzParams* p_;
+  TCaller cb_;
+  int fd_ = -1;
+  TCentralDirectory dir_;
+  std::vector<TPrep> prep_;
+  std::string base_, password_;
+  bool noMorePasswords_ = false;
+  int32_t done_ = 0;
+};
+
+bool TUnzRun::Matches(const TCentralEntry& e) const {
+  if (p_->SpecCount <= 0 || !p_->Specs) return true;
+  for (int i = 0; i < p_->SpecCount; ++i) {
+    const char* s = p_->Specs[i].Spec;
+    if (!s || !*s) continue;
+    std::string pat = s;
+    if (pat == "*.*") pat = "*";
+    std::string name = e.Name;
+    std::replace(name.begin(), name.end(), '\\', '/');
+    size_t slash = name.find_last_of('/');
+    bool bare = pat.find_first_of("/\\") == std::string::npos;
+    if (WildMatch(pat, name) || (bare && slash != std::string::npos && WildMatch(pat, name.substr(slash + 1)))) return true;
+  }
+  return false;
+}
+
+// Finds each entry's data and refuses entries that overlap another one or the directory.
+void TUnzRun::Prepare() {
+  size_t n = dir_.Entries.size();
+  prep_.assign(n, TPrep());
+  std::vector<size_t> order(n);
+  for (size_t i = 0; i < n; ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return dir_.Entries[a].LocalOffset < dir_.Entries[b].LocalOffset; });
+  for (size_t k = 0; k < n; ++k) {
+    size_t i = order[k];
+    const auto& e = dir_.Entries[i];
+    TPrep& pr = prep_[i];
+    pr.Chosen = Matches(e);
+    uint8_t h[30];
+    if (pread(fd_, h, 30, static_cast<off_t>(e.LocalOffset)) != 30 || Get32(h) != kLocalSig) {
+      pr.Bad = true;
+      continue;
+    }
+    pr.Data = e.LocalOffset + 30 + Get16(h + 26) + Get16(h + 28);
+    uint64_t limit = k + 1 < n ? dir_.Entries[order[k + 1]].LocalOffset : dir_.DirOffset;
+    if (pr.Data > limit || e.CompressedSize > limit - pr.Data) pr.Bad = true;
+    pr.Rel = SafeRelative(e.Name, p_->DirNames != 0);
+  }
+}
+
+bool TUnzRun::Eligible(size_t i) const {
+  const auto& e = dir_.Entries[i];
+  const TPrep& pr = prep_[i];
+  return pr.Chosen && !pr.Bad && !pr.Rel.empty() && !e.IsDirectory() && !e.IsSymlink() && !e.Encrypted() &&
+         (e.Method == kMethodStore || e.Method == kMethodDeflate) && e.Size <= kBufferLimit &&
+         e.Size <= MaxInflated(e.CompressedSize);
+}
+
+TInflated TUnzRun::Inflate(size_t i) const {
+  const auto& e = dir_.Entries[i];
+  TInflated r;
+  std::string in(static_cast<size_t>(e.CompressedSize), '\0');
+  if (!in.empty() && pread(fd_, in.data(), in.size(), static_cast<off_t>(prep_[i].Data)) != static_cast<ssize_t>(in.size())) {
+    r.Error = kzeRead;
+    return r;
+  }
+  if (e.Method == kMethodStore) {
+    if (e.CompressedSize != e.Size) { r.Error = kzeSize; return r; }
+    r.Data = std::move(in);
+  } else {
+    thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> d(
+        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    if (!d) { r.Error = kzeMemory; return r; }
+    r.Data.assign(static_cast<size_t>(e.Size), '\0');
+    size_t got = 0;
+    auto rc = libdeflate_deflate_decompress(d.get(), in.data(), in.size(), r.Data.data(), r.Data.size(), &got);
+    if (rc == LIBDEFLATE_INSUFFICIENT_SPACE || (rc == LIBDEFLATE_SUCCESS && got != e.Size)) { r.Error = kzeSize; return r; }
+    if (rc != LIBDEFLATE_SUCCESS) { r.Error = kzeFormat; return r; }
+  }
+  r.Crc = libdeflate_crc32(0, r.Data.data(), r.Data.size());
+  return r;
+}
+
+bool TUnzRun::Skip(size_t i, int32_t error, int type, const std::string& why) {
+  if (!why.empty() && (error != 0 || p_->Verbose || p_->Trace)) cb_.Message(0, dir_.Entries[i].Name + ": " + why);
+  return cb_.Send(kcbSkipped, error, type, dir_.Entries[i].Name);
+}
+
+// Creates the folders of a path below the base; a link or a file in the way refuses it.
+bool TUnzRun::MakeParents(const std::string& rel, std::string& error) {
+  std::string path = base_;
+  size_t a = 0;
+  for (;;) {
+    size_t b = rel.find('/', a);
+    if (b == std::string::npos) return true;
+    path += "/" + rel.substr(a, b - a);
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0) {
+      if (S_ISLNK(st.st_mode)) { error = "a symbolic link is in the way: " + path; return false; }
+      if (!S_ISDIR(st.st_mode)) { error = "not a folder: " + path; return false; }
+    } else if (mkdir(path.c_str(), 0777) != 0) {
+      error = "cannot create " + path + ": " + strerror(errno);
+      return false;
+    }
+    a = b + 1;
+  }
+}
+
+bool TUnzRun::Password(size_t i, std::string& pw, bool& skip) {
+  const auto& e = dir_.Entries[i];
+  uint8_t head[12];
+  skip = false;
+  if (e.CompressedSize < 12 || pread(fd_, head, 12, static_cast<off_t>(prep_[i].Data)) != 12) {
+    skip = true;
+    return Skip(i, kzeFormat, kSkipFormat, "damaged encryption header");
+  }
+  uint8_t check = e.Flags & kFlagDescriptor ? static_cast<uint8_t>(e.DosTime >> 8) : static_cast<uint8_t>(e.Crc >> 24);
+  auto fits = [&](const std::string& candidate) {
+    TZipCrypt z(candidate);
+    uint8_t h[12];
+    std::memcpy(h, head, 12);
+    z.Decrypt(h, 12);
+    return h[11] == check;
+  };
+  if (!password_.empty() && fits(password_)) { pw = password_; return true; }
+  int repeats = std::max(0, p_->PasswordRepeat);
+  while (!noMorePasswords_ && repeats > 0) {
+    TZipCallbackRecord rec;
+    if (!cb_.Ask(rec, kcbPassword, 0, repeats, e.Name)) return false;
+    if (rec.ActionCode == 0) noMorePasswords_ = true;
+    if (rec.Value1 != 1) break;
+    std::string answer = RecordText(rec, 0, 81);
+    repeats = static_cast<int>(std::min<int64_t>(rec.Value2, 15));
+    if (fits(answer)) {
+      password_ = pw = answer;
+      return true;
+    }
+    --repeats;
+  }
+  skip = true;
+  return Skip(i, kzePassword, kSkipPassword, "wrong or missing password");
+}
+
+// Decrypts and inflates an entry in chunks, writing to out (nothing when testing).
+bool TUnzRun::Stream(size_t i, const std::string& pw, int out, uint32_t& crc, std::string& error) {
+  const auto& e = dir_.Entries[i];
+  uint64_t pos = prep_[i].Data, left = e.CompressedSize, produced = 0;
+  std::unique_ptr<TZipCrypt> z;
+  if (e.Encrypted()) {
+    z = std::make_unique<TZipCrypt>(pw);
+    uint8_t h[12];
+    if (left < 12 || pread(fd_, h, 12, static_cast<off_t>(pos)) != 12) { error = "damaged entry"; return true; }
+    z->Decrypt(h, 12);
+    pos += 12;
+    left -= 12;
+  }
+  z_stream zs {};
+  bool deflated = e.Method == kMethodDeflate;
+  if (deflated && inflateInit2(&zs, -15) != Z_OK) { error = "out of memory"; return true; }
+  std::vector<uint8_t> in(kChunk), outBuf(kChunk);
+  crc = 0;
+  bool ended = !deflated;
+  auto put = [&](const uint8_t* p, size_t k) {
+    produced += k;
+    if (produced > e.Size) { error = "entry larger than its declared size"; return false; }
+    crc = Crc32(crc, p, k);
+    size_t w = 0;
+    while (out >= 0 && w < k) {
+      ssize_t r = write(out, p + w, k - w);
+      if (r < 0) { error = std::string("cannot write: ") + strerror(errno); return false; }
+      w += static_cast<size_t>(r);
+    }
+    return true;
+  };
+  bool ok = true;
+  while (ok && left > 0 && error.empty()) {
+    size_t want = static_cast<size_t>(std::min<uint64_t>(left, in.size()));
+    ssize_t got = pread(fd_, in.data(), want, static_cast<off_t>(pos));
+    if (got <= 0) { error = "archive truncated"; break; }
+    pos += static_cast<uint64_t>(got);
+    left -= static_cast<uint64_t>(got);
+    if (z) z->Decrypt(in.data(), static_cast<size_t>(got));
+    if (!deflated) {
+      ok = put(in.data(), static_cast<size_t>(got));
+    } else {
+      zs.next_in = in.data();
+      zs.avail_in = static_cast<uInt>(got);
+      while (ok && zs.avail_in > 0 && !ended) {
+        zs.next_out = outBuf.data();
+        zs.avail_out = static_cast<uInt>(outBuf.size());
+        int rc = inflate(&zs, Z_NO_FLUSH);
+        if (rc != Z_OK && rc != Z_STREAM_END) { error = "damaged compressed data"; ok = false; break; }
+        ok = put(outBuf.data(), outBuf.size() - zs.avail_out);
+        if (rc == Z_STREAM_END) ended = true;
+      }
+    }
+    if (ok && !cb_.Send(kcbProgress, 0, got, "")) { ok = false; }
+  }
+  if (deflated) inflateEnd(&zs);
+  if (cb_.Cancelled()) return false;
+  if (error.empty() && (!ended || produced != e.Size)) error = "entry shorter than its declared size";
+  return true;
+}
+
+// Moves a finished temporary file to the entry's place, with its time and permissions.
+bool TUnzRun::Place(size_t i, const std::string& tmp, uint32_t crc, std::string& error) {
+  const auto& e = dir_.Entries[i];
+  std::string dest = base_ + "/" + prep_[i].Rel;
+  if (crc != e.Crc) {
+    TZipCallbackRecord rec;
+    if (!cb_.Ask(rec, kcbCrcError, static_cast<int32_t>(crc), e.Crc, e.Name)) { unlink(tmp.c_str()); return false; }
+    if (rec.Value1 != 1) {
+      unlink(tmp.c_str());
+      error = "checksum error";
+      return true;
+    }
+  }
+  mode_t mode = 0666;
+  if (e.HostSystem() == 3 && (e.ExternalAttr >> 16) != 0) mode = (e.ExternalAttr >> 16) & 0777;
+  mode_t um = umask(0);
+  umask(um);
+  chmod(tmp.c_str(), mode & ~um);
+  int64_t t = DosToUnix(e.DosTime);
+  struct timespec ts[2] = {{t, 0}, {t, 0}};
+  utimensat(AT_FDCWD, tmp.c_str(), ts, 0);
+  if (rename(tmp.c_str(), dest.c_str()) != 0) {
+    error = "cannot write " + dest + ": " + strerror(errno);
+    unlink(tmp.c_str());
+  }
+  return true;
+}
+
+bool TUnzRun::Extract(size_t i, TInflated* ready) {
+  const auto& e = dir_.Entries[i];
+  const TPrep& pr = prep_[i];
+  bool test = p_->Test != 0;
+  if (e.IsDirectory()) {
+    if (test || !p_->DirNames || pr.Rel.empty()) return true;
+    std::string error;
+    if (!MakeParents(pr.Rel + "/", error)) return Skip(i, kzeUnsafeName, kSkipGeneral, error);
+    return true;
+  }
+  if (pr.Bad) return Skip(i, kzeFormat, kSkipFormat, "damaged or overlapping entry");
+  if (e.IsSymlink()) return Skip(i, kzeUnsafeName, kSkipGeneral, "symbolic links are not extracted");
+  if (pr.Rel.empty()) return Skip(i, kzeUnsafeName, kSkipGeneral, "name leads outside the base folder");
+  if (e.Method != kMethodStore && e.Method != kMethodDeflate) return Skip(i, kzeMethod, kSkipMethod, "unknown compression method");
+  if (e.Size > MaxInflated(e.CompressedSize)) return Skip(i, kzeSize, kSkipFormat, "declared size impossible for its data");
+  std::string dest = base_ + "/" + pr.Rel, error;
+  if (!test) {
+    if (!MakeParents(pr.Rel, error)) return Skip(i, kzeUnsafeName, kSkipGeneral, error);
+    struct stat st;
+    bool exists = lstat(dest.c_str(), &st) == 0;
+    bool newer = !exists || DosToUnix(e.DosTime) > st.st_mtime;
+    if ((p_->Freshen && !p_->Update && !exists) || ((p_->Freshen || p_->Update) && !newer))
+      return Skip(i, 0, kSkipFreshen, "");
+    if (exists && !p_->OverWrite && !p_->Update && !p_->Freshen) {
+      TZipCallbackRecord rec;
+      int32_t v1 = (exists && st.st_mtime < DosToUnix(e.DosTime) ? 1 << 16 : 0) | static_cast<int32_t>(i & 0xFFFF);
+      if (!cb_.Ask(rec, kcbOverwrite, v1, 0, e.Name)) return false;
+      if ((rec.Value2 & 0xFF) == 0) return Skip(i, 0, kSkipNoOverwrite, "");
+    }
+  }
+  std::string pw;
+  if (e.Encrypted()) {
+    bool skip;
+    if (!Password(i, pw, skip)) return false;
+    if (skip) return true;
+  }
+  if (!cb_.Send(kcbNewItem, 0, static_cast<int64_t>(e.Size), e.Name)) return false;
+  std::string tmp;
+  int out = -1;
+  if (!test) {
+    tmp = dest.substr(0, dest.find_last_of('/') + 1) + ".unz-XXXXXX";
+    out = mkstemp(tmp.data());
+    if (out < 0) {
+      cb_.Message(kzeWrite, "cannot create " + dest + ": " + strerror(errno));
+      return cb_.Send(kcbProgress, 0, static_cast<int64_t>(e.Size), "");
+    }
+  }
+  uint32_t crc = 0;
+  bool go = true;
+  if (ready) {
+    if (ready->Error) {
+      error = ready->Error == kzeSize ? "entry larger than its declared size" : "damaged compressed data";
+    } else {
+      crc = ready->Crc;
+      for (size_t w = 0; out >= 0 && w < ready->Data.size();) {
+        ssize_t r = write(out, ready->Data.data() + w, ready->Data.size() - w);
+        if (r < 0) { error = std::string("cannot write: ") + strerror(errno); break; }
+        w += static_cast<size_t>(r);
+      }
+    }
+    go = cb_.Send(kcbProgress, 0, static_cast<int64_t>(e.Size), "");
+  } else {
+    go = Stream(i, pw, out, crc, error);
+  }
+  if (out >= 0 && close(out) != 0 && error.empty()) error = std::string("cannot write: ") + strerror(errno);
+  if (!go) {
+    if (!tmp.empty()) unlink(tmp.c_str());
+    return false;
+  }
+  if (!error.empty()) {
+    if (!tmp.empty()) unlink(tmp.c_str());
+    cb_.Message(error.find("write") != std::string::npos ? kzeWrite : kzeFormat, e.Name + ": " + error);
+    return true;
+  }
+  if (test) {
+    if (crc != e.Crc) {
+      TZipCallbackRecord rec;
+      if (!cb_.Ask(rec, kcbCrcError, static_cast<int32_t>(crc), e.Crc, e.Name)) return false;
+      if (rec.Value1 != 1) cb_.Message(kzeCrc, e.Name + ": checksum error");
+      return true;
+    }
+    if (p_->Verbose || p_->Trace) cb_.Message(0, "testing: " + e.Name + "  OK");
+    ++done_;
+    return true;
+  }
+  if (!Place(i, tmp, crc, error)) return false;
+  if (!error.empty()) {
+    cb_.Message(error == "checksum error" ? kzeCrc : kzeWrite, e.Name + ": " + error);
+    return true;
+  }
+  if (p_->Verbose || p_->Trace) cb_.Message(0, "inflating: " + dest);
+  ++done_;
+  return true;
+}
+
+int32_t TUnzRun::Run() {
+  if (p_->Check != kParamsCheck || !p_->ArchiveName || !*p_->ArchiveName) {
+    cb_.Message(kzeFormat, "bad parameter record");
+    return -1;
+  }
+  std::string archive = p_->ArchiveName;
+  FILE* f = fopen(archive.c_str(), "rb");
+  if (!f) {
+    cb_.Message(kzeOpen, "cannot open " + archive + ": " + strerror(errno));
+    return -1;
+  }
+  std::string err;
+  bool ok = ReadCentralDirectory(f, dir_, err);
+  fd_ = dup(fileno(f));
+  fclose(f);
+  if (!ok) {
+    cb_.Message(kzeFormat, "damaged archive " + archive + ": " + err);
+    return -1;
+  }
+  base_ = p_->BaseDir && *p_->BaseDir ? p_->BaseDir : ".";
+  while (base_.size() > 1 && base_.back() == '/') base_.pop_back();
+  password_ = p_->Password ? p_->Password : "";
+  Prepare();
+  size_t count = 0;
+  uint64_t total = 0;
+  for (size_t i = 0; i < prep_.size(); ++i)
+    if (prep_[i].Chosen && !dir_.Entries[i].IsDirectory()) ++count, total += dir_.Entries[i].Size;
+  bool go = cb_.Send(kcbTotalFiles, 0, static_cast<int64_t>(count), "") && cb_.Send(kcbTotalSize, 0, static_cast<int64_t>(total), "");
+  std::unique_ptr<TOrderedPool<TInflated>> pool;
+  unsigned threads = WorkerCount(count);
+  if (go && threads > 0)
+    pool = std::make_unique<TOrderedPool<TInflated>>(
+        prep_.size(), threads, kPoolCap,
+        TOrderedPool<TInflated>::TJobs{[this](size_t i) { return Eligible(i); },
+                                       [this](size_t i) { return dir_.Entries[i].Size + dir_.Entries[i].CompressedSize; },
+                                       [this](size_t i) { return Inflate(i); }});
+  for (size_t i = 0; go && i < prep_.size(); ++i) {
+    if (!prep_[i].Chosen) continue;
+    // An entry refused on the calling thread is taken from the pool all the same, to free it.
+    std::optional<TInflated> r;
+    if (Eligible(i)) {
+      if (pool) r = pool->Take(i, [this] { return cb_.Send(kcbTick, 0, 0, ""); });
+      else r = Inflate(i);
+      if (!r) break;
+    }
+    go = Extract(i, r ? &*r : nullptr);
+  }
+  if (pool) pool->Stop();
+  if (cb_.Cancelled()) return done_;
+  cb_.Send(kcbEndOfBatch, 0, 0, "");
+  return done_;
+}
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) int32_t UnzDllExec(TUnzParams* p) {
+  if (!p) return -1;
+  try {
+    TUnzRun run(p);
+    return run.Run();
+  } catch (const std::bad_alloc&) {
+    TCaller(p->Callback, p->Caller, false).Message(kzeMemory, "out of memory");
+  } catch (const std::exception& e) {
+    TCaller(p->Callback, p->Caller, false).Message(kzeFormat, e.what());
+  }
+  return -1;
+}
+
+__attribute__((visibility("default"))) int32_t GetUnzDllVersion() { return 180; }
+__attribute__((visibility("default"))) int32_t GetUnzDllPrivVersion() { return 18000; }
+
+}  // extern "C"
