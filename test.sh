@@ -11,6 +11,8 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVT_SANITIZE=ON -DVT_B
 cmake --build "$build" -j "$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
+# The browser engine of the preview refuses its sandbox to the superuser.
+[ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 export VANTRY_TARN_CONFIG_DIR
 VANTRY_TARN_CONFIG_DIR=$(mktemp -d)
 trap 'rm -rf "$VANTRY_TARN_CONFIG_DIR"' EXIT

@@ -1,8 +1,7 @@
 #include "app/main_window.h"
 #include "app/settings/settings_window.h"
 
-#include <cstdio>
-
+#include "app/dialogs/tag_dialog.h"
 #include "app/main_icons.h"
 #include "app/program_args.h"
 #include "platform/application.h"
@@ -271,6 +270,30 @@ void TMain::CreateComponents() {
   SrcAutoCorrect1->SetEditor(SrcEdit1);
   SrcAutoCorrect1->SetItemSepChar('=');
   SrcAutoCorrect1->SetEnabled(false);
+
+  Inns = new TSrcCompletionProposal(this);
+  Inns->SetName("Inns");
+  Inns->SetEditor(SrcEdit1);
+  Inns->SetShortCut(::ShortCut('J', {ssCtrl}));
+  Inns->SetTitle(W1251("Список вставки"));
+  Inns->SetTriggerChars(".");
+  Inns->SetEndOfTokenChr("()[]. ,<>");
+  {
+    TFont f;
+    f.SetName("MS Sans Serif");
+    f.SetHeight(-11);
+    Inns->SetFont(&f);
+    f.SetStyle({fsBold});
+    f.SetColor(clBtnText);
+    Inns->SetTitleFont(&f);
+  }
+
+  // The URI highlighter and its opener serve no editor here.
+  SrcURISrc1 = new TSrcURISrc(this);
+  SrcURISrc1->SetName("SrcURISrc1");
+  SrcURIOpener1 = new TSrcURIOpener(this);
+  SrcURIOpener1->SetName("SrcURIOpener1");
+  SrcURIOpener1->SetURIHighlighter(SrcURISrc1);
 }
 
 TAction* TMain::FindAction(const AnsiString& Name) const {
@@ -331,6 +354,11 @@ void TMain::ReStyle() {
   MainWNDMenu->SetShadows(shadows);
   SrcAutoCorrect1->Items()->LoadFromFile(ProgramFile("autoreplace.lst"));
   SrcAutoCorrect1->SetEnabled(ini_->ReadInteger("Orfo", "AutoReplace", 1) == 1);
+  {
+    TStringList items;
+    items.LoadFromFile(ProgramFile("insert.lst"));
+    Inns->SetItemList(&items);
+  }
   SrcEdit1->SetWordWrap(ini_->ReadInteger("Editor", "WordWrap", 0) == 1);
 }
 
@@ -531,11 +559,7 @@ void TMain::TagActionExecute(TObject* Sender) {
 
 bool TMain::PickColorDigits(AnsiString& Digits) {
   if (!ColorDialog1->Execute()) return false;
-  TColor c = ColorToRGB(ColorDialog1->Color);
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%02X%02X%02X", static_cast<unsigned>(c & 0xFF),
-                static_cast<unsigned>((c >> 8) & 0xFF), static_cast<unsigned>((c >> 16) & 0xFF));
-  Digits = buf;
+  Digits = ColorDigits(ColorDialog1->Color);
   return true;
 }
 

@@ -7,6 +7,8 @@
 
 #include "app/conversions/code_page_convertor.h"
 #include "editor-services/autocorrect/auto_correct.h"
+#include "editor-services/completion/completion_proposal.h"
+#include "editor-services/uri/uri_opener.h"
 #include "editor/src_edit.h"
 #include "highlighters/html.h"
 #include "platform/actions.h"
@@ -73,6 +75,9 @@ public:
   TPopupMenu* PopupMenu2 = nullptr;
   TCodePageConvertor* cpcon = nullptr;
   TSrcAutoCorrect* SrcAutoCorrect1 = nullptr;
+  TSrcCompletionProposal* Inns = nullptr;
+  TSrcURISrc* SrcURISrc1 = nullptr;
+  TSrcURIOpener* SrcURIOpener1 = nullptr;
   TSrcEditSearch* SrcEditSearch = nullptr;
   TSrcEditRegexSearch* SrcEditRegexSearch = nullptr;
 
@@ -151,7 +156,21 @@ public:
   void Rus2TransExecute(TObject* Sender);
   void int2strExecute(TObject* Sender);
   void Ara2RimExecute(TObject* Sender);
+  // The tag dialogs, the new-page wizard and the about box, each created anew.
+  void TagH1Execute(TObject* Sender);
+  void RazMerExecute(TObject* Sender);
+  void FontNameExecute(TObject* Sender);
+  void Action12Execute(TObject* Sender);
+  void Action13Execute(TObject* Sender);
+  void TableActionExecute(TObject* Sender);
+  void addlistExecute(TObject* Sender);
+  void FileNewFileWizardExecute(TObject* Sender);
+  void HelpAboutProgramExecute(TObject* Sender);
   void SetuuupExecute(TObject* Sender);
+  // Print options, preview and the view in the default browser (app/preview).
+  void FilePrintExecute(TObject* Sender);
+  void FilePreViewExecute(TObject* Sender);
+  void Action1Execute(TObject* Sender);
 
   // ---- find and replace (app/find/find_replace.cpp)
   void ShowSearchDialog(bool AReplace);

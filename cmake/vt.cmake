@@ -23,11 +23,15 @@ function(vt_library name)
   endif()
 endfunction()
 
-# vt_test(<name> DIR <folder> DEPS <targets>...)
-# One GoogleTest executable from every .cpp file of a test folder, run by CTest as one test.
+# vt_test(<name> DIR <folder> [EXCLUDE <regex>] DEPS <targets>...)
+# One GoogleTest executable from every .cpp file of a test folder (those whose path matches
+# EXCLUDE left out), run by CTest as one test.
 function(vt_test name)
-  cmake_parse_arguments(A "" "DIR" "DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "DIR;EXCLUDE" "DEPS" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${A_DIR}/*.cpp)
+  if(A_EXCLUDE)
+    list(FILTER srcs EXCLUDE REGEX "${A_EXCLUDE}")
+  endif()
   if(NOT srcs)
     return()
   endif()

@@ -2,6 +2,8 @@
 // the line store, caret shapes, focus, brackets and token queries.
 #include "editor/src_edit.h"
 
+#include <chrono>
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -106,6 +108,11 @@ TCustomSrcEdit::TCustomSrcEdit(TComponent* AOwner) : TCustomControl(AOwner) {
   fScrollTimer->SetEnabled(false);
   fScrollTimer->SetInterval(100);
   fScrollTimer->OnTimer = TNotifyEvent(this, &TCustomSrcEdit::ScrollTimerHandler);
+  fRangeTimer = std::make_unique<TTimer>(nullptr);
+  fRangeTimer->SetEnabled(false);
+  fRangeTimer->SetInterval(1);
+  fRangeTimer->OnTimer = TNotifyEvent(this, &TCustomSrcEdit::RangeTimerHandler);
+  fLines->OnRangeNeeded = TMethod<void(int)>(this, &TCustomSrcEdit::RangeNeeded);
   fScrollHintColor = clInfoBk;
   fScrollHintFormat = shfTopLineOnly;
   FontChanged(nullptr);
@@ -122,6 +129,8 @@ TCustomSrcEdit::~TCustomSrcEdit() {
   fLines->OnDeleted = nullptr;
   fLines->OnInserted = nullptr;
   fLines->OnPutted = nullptr;
+  fLines->OnRangeNeeded = nullptr;
+  fRangeTimer->SetEnabled(false);
   fUndoList->OnAddedUndo = nullptr;
   fRedoList->OnAddedUndo = nullptr;
   fFont->OnChange = nullptr;
@@ -486,33 +495,95 @@ void TCustomSrcEdit::HighlighterAttrChanged(TObject* Sender) {
 }
 
 void TCustomSrcEdit::ScanRanges() {
-  if (!fHighlighter || fLines->Count() == 0) return;
-  fHighlighter->ResetRange();
-  for (int i = 0; i < fLines->Count(); ++i) {
-    const AnsiString& s = fLines->Record(i).fString;
-    fHighlighter->SetLine(s, i);
-    fHighlighter->SkipToLineEnd();
-    fLines->PutRange(i, reinterpret_cast<intptr_t>(fHighlighter->GetRange()));
+  if (!fHighlighter || fLines->Count() == 0) {
+    fLines->MarkRangesValid();
+    return;
   }
+  // Every line is scanned again: the visible ones now, the rest in idle time.
+  fLines->SetRangesStale(0, fLines->Count() - 1);
+  ScanFrom(0, LastScanLine());
 }
 
-int TCustomSrcEdit::ScanFrom(int Index) {
-  if (Index >= fLines->Count()) return Index;
-  if (!fHighlighter) return Index;
+int TCustomSrcEdit::LastScanLine() const {
+  int lastRow = fTopLine + std::max(fLinesInWindow, 0);
+  int line = fWordWrapPlugin ? RowToLine(lastRow) : lastRow;
+  return std::max(line, 0);
+}
+
+int TCustomSrcEdit::ScanFrom(int Index, int Limit) {
+  int count = fLines->Count();
+  if (Index >= count) return Index;
+  if (!fHighlighter) {
+    fLines->MarkRangesValid();
+    return Index;
+  }
+  if (Index > Limit) {
+    // Out of sight: left for idle time (and for whoever reads the ranges first).
+    fLines->MarkRangesStale(Index, Index);
+    ScheduleRangeScan();
+    return Index;
+  }
+  // The range the scan starts from must be up to date itself.
   if (Index == 0)
     fHighlighter->ResetRange();
   else
     fHighlighter->SetRange(reinterpret_cast<TSrcRange>(fLines->GetRange(Index - 1)));
+  int staleFrom = fLines->RangesStaleFrom(), staleTo = fLines->RangesStaleTo();
   for (;;) {
-    const AnsiString& s = fLines->Record(Index).fString;
-    fHighlighter->SetLine(s, Index);
+    fHighlighter->SetLine(fLines->Record(Index).fString, Index);
     fHighlighter->SkipToLineEnd();
     intptr_t r = reinterpret_cast<intptr_t>(fHighlighter->GetRange());
-    if (fLines->GetRange(Index) == r) return Index;
-    fLines->PutRange(Index, r);
-    if (Index + 1 >= fLines->Count()) return Index;
+    bool inStale = Index >= staleFrom;
+    // An unchanged range ends the scan, except inside the part known to be out of date.
+    if (fLines->RawRange(Index) == r && !(inStale && Index < staleTo)) {
+      if (inStale) fLines->MarkRangesValid();
+      return Index;
+    }
+    fLines->SetRawRange(Index, r);
+    if (Index + 1 >= count) {
+      if (inStale) fLines->MarkRangesValid();
+      return Index;
+    }
+    if (Index >= Limit) {
+      // The rest of the part already out of date stays so; the next line joins it.
+      if (inStale) fLines->SetRangesStale(Index + 1, std::max(staleTo, Index + 1));
+      else fLines->MarkRangesStale(Index + 1, Index + 1);
+      ScheduleRangeScan();
+      return Index;
+    }
     ++Index;
   }
+}
+
+void TCustomSrcEdit::RangeNeeded(int Index) {
+  // Scans from the first out-of-date line as far as Index (or until the ranges agree again).
+  while (fHighlighter && Index >= fLines->RangesStaleFrom()) {
+    int from = fLines->RangesStaleFrom();
+    if (from >= fLines->Count()) break;
+    ScanFrom(from, Index);
+  }
+  if (!fHighlighter) fLines->MarkRangesValid();
+}
+
+void TCustomSrcEdit::ScheduleRangeScan() {
+  if (!fRangeTimer->Enabled()) fRangeTimer->SetEnabled(true);
+}
+
+void TCustomSrcEdit::RangeTimerHandler(TObject*) {
+  // Slices of a few milliseconds, so that typing and painting go on meanwhile.
+  auto start = std::chrono::steady_clock::now();
+  int first = fLines->RangesStaleFrom(), last = first;
+  while (fHighlighter && fLines->RangesStaleFrom() < fLines->Count()) {
+    int from = fLines->RangesStaleFrom();
+    last = ScanFrom(from, from + 1000);
+    if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(4)) break;
+  }
+  if (!fHighlighter || fLines->RangesStaleFrom() >= fLines->Count()) {
+    fLines->MarkRangesValid();
+    fRangeTimer->SetEnabled(false);
+  }
+  // Lines in sight are kept up to date at once; this only matters when the view moved meanwhile.
+  if (first != TSrcEditStringList::kNoStaleRange && HandleAllocated()) InvalidateLines(first + 1, last + 1);
 }
 
 // ---------------------------------------------------------------------------- line-store events
@@ -548,7 +619,7 @@ void TCustomSrcEdit::ListCleared(TObject*) {
 }
 
 void TCustomSrcEdit::ListDeleted(TObject*, int Index, int Count) {
-  if (fHighlighter && fLines->Count() > 0) ScanFrom(Index);
+  if (fHighlighter && fLines->Count() > 0) ScanFrom(Index, LastScanLine());
   if (fWordWrapPlugin) fWordWrapPlugin->LinesDeleted(Index, Count);
   InvalidateLines(Index + 1, INT_MAX);
   InvalidateGutterLines(Index + 1, INT_MAX);
@@ -556,10 +627,9 @@ void TCustomSrcEdit::ListDeleted(TObject*, int Index, int Count) {
 
 void TCustomSrcEdit::ListInserted(TObject*, int Index, int Count) {
   if (fHighlighter && fLines->Count() > 0) {
-    int c = Index;
-    do {
-      c = ScanFrom(c) + 1;
-    } while (c < Index + Count);
+    // The new lines are scanned whatever their stored ranges hold.
+    fLines->MarkRangesStale(Index, Index + Count - 1);
+    ScanFrom(Index, LastScanLine());
   }
   if (fWordWrapPlugin) fWordWrapPlugin->LinesInserted(Index, Count);
   InvalidateLines(Index + 1, INT_MAX);
@@ -576,7 +646,7 @@ void TCustomSrcEdit::ListPutted(TObject*, int Index, int Count) {
     if (fWordWrapPlugin->LinesPutted(Index, Count) != 0) vEndLine = INT_MAX;
     InvalidateGutterLines(Index + 1, vEndLine);
   }
-  if (fHighlighter) vEndLine = std::max(vEndLine, ScanFrom(Index) + 1);
+  if (fHighlighter) vEndLine = std::max(vEndLine, ScanFrom(Index, LastScanLine()) + 1);
   InvalidateLines(Index + 1, vEndLine);
   if (fOptions.Contains(eoAutoSizeMaxScrollWidth) && Index < fLines->Count()) {
     int l = fLines->ExpandedStringLengths(Index);

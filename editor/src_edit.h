@@ -463,8 +463,15 @@ protected:
   void SizeOrFontChanged(bool bFont);
   void GutterChanged(TObject* Sender);
   void HighlighterAttrChanged(TObject* Sender);
-  int ScanFrom(int Index);
+  // Brings ranges up to date from line Index (0-based) until a stored range is unchanged, at
+  // most as far as Limit; what lies beyond is left for idle time. Returns the last line scanned.
+  int ScanFrom(int Index, int Limit = INT_MAX);
   void ScanRanges();
+  // The last line (0-based) whose range a change brings up to date at once: the visible ones.
+  int LastScanLine() const;
+  void RangeNeeded(int Index);
+  void ScheduleRangeScan();
+  void RangeTimerHandler(TObject* Sender);
 
   bool IsRedoRunning() const { return fStateFlags & sfRedoRunning; }
   void IncludeState(uint16_t f) { fStateFlags |= f; }
@@ -538,6 +545,7 @@ private:
   std::unique_ptr<THookedCommandHandlers> fHookedCommandHandlers;
   std::vector<TWinControl*> fFocusList;
   std::unique_ptr<TTimer> fScrollTimer;
+  std::unique_ptr<TTimer> fRangeTimer;  // scans out-of-date ranges in idle time
 
   bool fAlwaysShowCaret = false;
   TBufferCoord fBlockBegin, fBlockEnd;
@@ -609,10 +617,12 @@ public:
   // The scroll hint window shared by all editors, created on first use.
   static THintWindow* ScrollHint();
 
+  // Chooses the mouse cursor for the pointer's place again (the handlers may change it).
+  virtual void UpdateMouseCursor();
+
 protected:
   void MouseMove(TShiftState Shift, int X, int Y) override;
   void DblClick() override;
-  virtual void UpdateMouseCursor();
 
 private:
   void ScrollTimerHandler(TObject* Sender);

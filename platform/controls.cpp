@@ -20,6 +20,7 @@
 #include "platform/graphics.h"
 #include "platform/menus.h"
 #include "platform/qt/control_host.h"
+#include "platform/qt/widgets_qt.h"
 #include "platform/qt/graphics_qt.h"
 
 // ------------------------------------------------------------------------------ helpers
@@ -441,6 +442,14 @@ void SetShownCursor(TWinControl* Control, TCursor Cursor) {
   if (Control && Control->HandleAllocated()) Control->Host()->Client()->setCursor(CursorShapeOf(Cursor));
 }
 
+TCursor ShownCursor(TWinControl* Control) {
+  if (!Control || !Control->HandleAllocated()) return crDefault;
+  Qt::CursorShape shape = Control->Host()->Client()->cursor().shape();
+  for (TCursor c = crDefault; c >= crSizeAll; --c)
+    if (CursorShapeOf(c) == shape) return c;
+  return crDefault;
+}
+
 TWinControl* ControlOfWidget(QWidget* w) {
   for (; w; w = w->parentWidget())
     if (auto* c = dynamic_cast<TClientWidget*>(w)) return c->Host()->Control();
@@ -706,6 +715,7 @@ void TWinControl::CreateWnd() {
   // Every client area takes drags: a window without the files style hands them to its parent.
   host_->Client()->setAcceptDrops(true);
   f->setEnabled(enabled_);
+  if (!hint_.empty()) f->setToolTip(QStr(hint_));
   if (parentWidget && visible_) f->show();
   // Windowed children get their windows inside this one.
   for (TControl* c : controls_)
@@ -766,6 +776,11 @@ void TWinControl::SetVisible(bool v) {
 void TWinControl::SetEnabled(bool v) {
   TControl::SetEnabled(v);
   if (host_) host_->Frame()->setEnabled(v);
+}
+
+void TWinControl::SetHint(const AnsiString& v) {
+  hint_ = v;
+  if (host_) host_->Frame()->setToolTip(QStr(v));
 }
 
 void TWinControl::SetCursor(TCursor c) {

@@ -47,7 +47,8 @@ enum : unsigned { DLGC_WANTARROWS = 1, DLGC_WANTTAB = 2, DLGC_WANTALLKEYS = 4,
 // Window styles the controls set in CreateParams.
 enum : uint32_t { WS_BORDER = 0x00800000, WS_CLIPCHILDREN = 0x02000000, WS_VSCROLL = 0x00200000,
                   WS_HSCROLL = 0x00100000, WS_TABSTOP = 0x00010000 };
-enum : uint32_t { WS_EX_ACCEPTFILES = 0x10, WS_EX_CLIENTEDGE = 0x200 };
+enum : uint32_t { WS_EX_ACCEPTFILES = 0x10, WS_EX_TOOLWINDOW = 0x80, WS_EX_CLIENTEDGE = 0x200,
+                  WS_EX_NOACTIVATE = 0x08000000 };
 enum : uint32_t { CS_VREDRAW = 1, CS_HREDRAW = 2, CS_DBLCLKS = 8 };
 // Hit-test code of WM_SETCURSOR (low word of LParam): the pointer is over the client area.
 constexpr unsigned HTCLIENT = 1;
@@ -202,6 +203,10 @@ public:
   // repainted.
   void ScrollWindow(int dx, int dy, const TRect* rect = nullptr);
 
+  // The tool tip shown while the pointer rests on the window.
+  const AnsiString& Hint() const { return hint_; }
+  void SetHint(const AnsiString& v);
+
   virtual void SetFocus();
   bool Focused() const;
   virtual bool CanFocus() const;
@@ -257,6 +262,7 @@ private:
   std::unique_ptr<TControlHost> host_;
   TCreateParams params_;
   TBorderStyle borderStyle_ = bsSingle;
+  AnsiString hint_;
   bool acceptFiles_ = false;
   bool destroyingHandle_ = false;
 };
@@ -298,6 +304,8 @@ TPoint DragQueryPoint(uintptr_t Drop);
 // Shows a cursor of the screen's cursor table over the control's window until the next
 // change (the answer to WM_SETCURSOR).
 void SetShownCursor(TWinControl* Control, TCursor Cursor);
+// The cursor shown over the control's window now (the nearest of the cursor table).
+TCursor ShownCursor(TWinControl* Control);
 
 // A timer on the user-interface thread.
 class TTimer : public TComponent {

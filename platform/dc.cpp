@@ -118,6 +118,17 @@ QColor RefToQColor(COLORREF c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 
 TFontData::TFontData(const LOGFONTA& l)
     : lf(l), font(MakeQFont(l)), metrics(font), raw(QRawFont::fromFont(font)) {}
 
+void TFontData::EnsureTables() const {
+  if (tablesReady) return;
+  for (int c = 0; c < 256; ++c) {
+    QChar ch = DecodeAnsiChar(static_cast<unsigned char>(c));
+    advanceOf[size_t(c)] = metrics.horizontalAdvance(ch);
+    QList<quint32> g = raw.isValid() ? raw.glyphIndexesForString(QString(ch)) : QList<quint32>();
+    glyphOf[size_t(c)] = g.size() == 1 ? g[0] : 0;
+  }
+  tablesReady = true;
+}
+
 struct TDeviceContext {
   QPainter* painter = nullptr;           // fixed painter, or
   std::function<QPainter*()> surface;    // one asked for on each drawing call
@@ -346,18 +357,24 @@ namespace {
 void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, const int* dx,
                unsigned options, const TRect* rect) {
   const TFontData& fd = dc->Font();
+  fd.EnsureTables();
   const QFontMetrics& m = fd.metrics;
+  // Reused between runs, so that drawing allocates nothing once they have grown.
+  static thread_local std::vector<int> xs;
+  static thread_local QList<quint32> glyphs;
+  static thread_local QList<QPointF> positions;
   // Character positions first: the opaque box spans them all.
   int total = 0;
-  std::vector<int> xs(size_t(std::max(count, 0)));
+  xs.resize(size_t(std::max(count, 0)));
   for (int i = 0; i < count; ++i) {
     xs[size_t(i)] = x + total;
-    total += dx ? dx[i]
-                : m.horizontalAdvance(DecodeAnsiChar((unsigned char)text[i])) + dc->state.charExtra;
+    total += dx ? dx[i] : fd.advanceOf[(unsigned char)text[i]] + dc->state.charExtra;
   }
   p->save();
-  QRect clip = dc->Clip();
-  p->setClipRect(clip, Qt::IntersectClip);
+  // The painter already keeps to the device (the widget's painted region, the image, the
+  // page); only a clip set on the DC itself narrows it further. A printer's document then gets
+  // no clip path for each piece of text.
+  if (dc->state.hasClip) p->setClipRect(dc->Clip(), Qt::IntersectClip);
   QRect r;
   if (rect) r = QRect(rect->Left, rect->Top, std::max(0, rect->Width()), std::max(0, rect->Height()));
   if (rect && (options & ETO_CLIPPED)) p->setClipRect(r, Qt::IntersectClip);
@@ -370,15 +387,16 @@ void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, c
   int baseline = y + m.ascent();
   // One glyph run for the whole text when the face has every glyph; otherwise each character
   // goes through the text engine, which finds a face that has it.
-  QString s = DecodeAnsi(text, count);
-  QList<quint32> glyphs = fd.raw.isValid() ? fd.raw.glyphIndexesForString(s) : QList<quint32>();
-  bool complete = glyphs.size() == count;
+  bool complete = fd.raw.isValid() && count > 0;
   for (int i = 0; complete && i < count; ++i)
-    if (glyphs[i] == 0) complete = false;
-  if (complete && count > 0) {
-    QList<QPointF> positions;
-    positions.reserve(count);
-    for (int i = 0; i < count; ++i) positions.append(QPointF(xs[size_t(i)] - x, 0));
+    if (fd.glyphOf[(unsigned char)text[i]] == 0) complete = false;
+  if (complete) {
+    glyphs.resize(count);
+    positions.resize(count);
+    for (int i = 0; i < count; ++i) {
+      glyphs[i] = fd.glyphOf[(unsigned char)text[i]];
+      positions[i] = QPointF(xs[size_t(i)] - x, 0);
+    }
     QGlyphRun run;
     run.setRawFont(fd.raw);
     run.setGlyphIndexes(glyphs);

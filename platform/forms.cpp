@@ -225,6 +225,21 @@ void TCustomForm::SetFormBorderStyle(int s) {
     case bsToolWindow: case bsSizeToolWin: flags = Qt::Tool; break;
     default: break;
   }
+  // A window that never takes the focus or activation (popup lists): a frameless window on top
+  // that the window manager leaves alone, as tool tips are, whose one-pixel border (WS_BORDER)
+  // is drawn dark.
+  const bool noActivate = Params().ExStyle & WS_EX_NOACTIVATE;
+  if (noActivate) {
+    flags = Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
+    f->setAttribute(Qt::WA_ShowWithoutActivating);
+    f->setFocusPolicy(Qt::NoFocus);
+    if (f->focusProxy()) f->focusProxy()->setFocusPolicy(Qt::NoFocus);
+    QPalette p = f->palette();
+    p.setColor(QPalette::Window, QColor(0x40, 0x40, 0x40));
+    f->setPalette(p);
+    f->setAutoFillBackground(true);
+    for (int bar : {SB_HORZ, SB_VERT}) Host()->Bar(bar)->setPalette(QApplication::palette());
+  }
   if (f->windowFlags() != flags) {
     f->setWindowFlags(flags);
     if (shown) f->show();
@@ -349,7 +364,7 @@ void TCustomForm::SetVisible(bool v) {
       Realign();
     }
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) f->raise();
-    f->activateWindow();
+    if (!(Params().ExStyle & WS_EX_NOACTIVATE)) f->activateWindow();
   } else {
     bool was = HandleAllocated() && Host()->Frame()->isVisible();
     if (was) state_ = WindowState();
@@ -362,6 +377,12 @@ void TCustomForm::SetVisible(bool v) {
 }
 
 void TCustomForm::SetEnabled(bool v) { TWinControl::SetEnabled(v); }
+
+void TCustomForm::Paint(TCanvas* Canvas, const TRect& Clip) {
+  Canvas->Brush()->SetColor(Color());
+  Canvas->Brush()->SetStyle(bsSolid);
+  Canvas->FillRect(Clip);
+}
 
 void TCustomForm::DoShow() { CallEvent(OnShow, this); }
 void TCustomForm::DoHide() { CallEvent(OnHide, this); }

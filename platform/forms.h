@@ -85,6 +85,8 @@ public:
 protected:
   void CreateWnd() override;
   void DestroyWnd() override;
+  // The client area in the form's colour, where no control covers it.
+  void Paint(TCanvas* Canvas, const TRect& Clip) override;
   virtual void DoShow();
   virtual void DoHide();
   virtual void DoClose(TCloseAction& Action);

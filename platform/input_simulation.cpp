@@ -22,14 +22,19 @@ QWidget* ClientOf(TWinControl* c) {
   return reinterpret_cast<QWidget*>(c->Host()->Client());
 }
 
-// Keys go where the desktop sends them: into a native widget the control shows (the text
-// field of an editable combo box), else to the control's own client.
-QWidget* KeyTargetOf(TWinControl* c) {
+// Where a user's keys and clicks land: the native widget of a standard control (an edit, a check
+// box, a button), else the painted client area.
+QWidget* InputTargetOf(TWinControl* c) {
   c->HandleNeeded();
-  QWidget* native = c->Host()->Native();
-  if (!native) return ClientOf(c);
-  if (auto* combo = qobject_cast<QComboBox*>(native); combo && combo->lineEdit()) return combo->lineEdit();
-  return native;
+  if (QWidget* n = c->Host()->Native()) return n;
+  return reinterpret_cast<QWidget*>(c->Host()->Client());
+}
+
+// Keys land there too, except that an editable combo box types into its text field.
+QWidget* KeyTargetOf(TWinControl* c) {
+  QWidget* w = InputTargetOf(c);
+  if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->lineEdit()) return combo->lineEdit();
+  return w;
 }
 
 Qt::KeyboardModifiers Modifiers(TShiftState s) {
@@ -130,7 +135,7 @@ void SimulateTyping(TWinControl* control, const std::string& utf8) {
 
 void SimulateMouse(TWinControl* control, TSimulatedMouse kind, TMouseButton button, int x, int y,
                    TShiftState shift) {
-  QWidget* w = ClientOf(control);
+  QWidget* w = InputTargetOf(control);
   Qt::MouseButton b = button == mbRight ? Qt::RightButton : button == mbMiddle ? Qt::MiddleButton : Qt::LeftButton;
   QEvent::Type type = kind == smPress ? QEvent::MouseButtonPress
                       : kind == smRelease ? QEvent::MouseButtonRelease
@@ -145,7 +150,7 @@ void SimulateMouse(TWinControl* control, TSimulatedMouse kind, TMouseButton butt
 }
 
 void SimulateWheel(TWinControl* control, int delta, TShiftState shift) {
-  QWidget* w = ClientOf(control);
+  QWidget* w = InputTargetOf(control);
   QPointF local(1, 1);
   QWheelEvent e(local, w->mapToGlobal(local), QPoint(), QPoint(0, delta), Qt::NoButton, Modifiers(shift),
                 Qt::NoScrollPhase, false);
@@ -153,7 +158,7 @@ void SimulateWheel(TWinControl* control, int delta, TShiftState shift) {
 }
 
 void SimulateInputMethodCommit(TWinControl* control, const std::string& utf8) {
-  QWidget* w = ClientOf(control);
+  QWidget* w = InputTargetOf(control);
   QInputMethodEvent e;
   e.setCommitString(QString::fromStdString(utf8));
   QApplication::sendEvent(w, &e);

@@ -23,7 +23,7 @@ int Fault(TSafeSaveStep step) {
 }
 
 // Writes are cut into pieces of at most this size.
-constexpr size_t kChunk = size_t(1) << 20;
+constexpr size_t kChunk = size_t(256) << 10;
 
 std::string FolderOf(const std::string& path) {
   size_t k = path.rfind('/');

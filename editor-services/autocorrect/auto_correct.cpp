@@ -43,7 +43,8 @@ void TCustomSrcAutoCorrect::SetEditor(TCustomSrcEdit* Value) {
 
 void TCustomSrcAutoCorrect::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == editor_) SetEditor(nullptr);
+  // The editor is being destroyed: its handler chains go with it.
+  if (Operation == opRemove && AComponent == editor_) editor_ = nullptr;
 }
 
 void TCustomSrcAutoCorrect::SetItemSepChar(char Value) {
@@ -160,8 +161,9 @@ void TCustomSrcAutoCorrect::EditorCommand(TObject*, bool AfterProcessing, bool& 
                                           char& AChar, void*, void*) {
   if (!enabled_ || !editor_ || AfterProcessing || Handled) return;
   prevLine_ = editor_->CaretY();
+  // A character a key handler swallowed arrives as #0: nothing was typed, so no word ended.
   bool wordEnd = Command == ecLineBreak || Command == ecTab ||
-                 (Command == ecChar && !wordChars_.Contains(static_cast<unsigned char>(AChar)));
+                 (Command == ecChar && AChar != 0 && !wordChars_.Contains(static_cast<unsigned char>(AChar)));
   if (!wordEnd) return;
   AnsiString word = PrevWord();
   if (word.empty()) return;

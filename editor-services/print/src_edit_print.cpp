@@ -307,7 +307,10 @@ void TSrcEditPrint::SelectStyle(TFontStyles Style, TColor Fore, TColor Back) {
   SelectObject(dc, f->Handle());
   SetTextColor(dc, ColorToColorRef(Fore));
   SetBkColor(dc, ColorToColorRef(Back));
-  SetBkMode(dc, OPAQUE);
+  // Text on the page colour needs no box of its own where the text area is already filled
+  // with it (white is the paper's own colour everywhere).
+  bool filled = Back == color_ && (color_ == clWhite || yPos_ + lineHeight_ <= margins_.PBottom);
+  SetBkMode(dc, filled ? TRANSPARENT : OPAQUE);
 }
 
 void TSrcEditPrint::WriteRun(const char* Text, int Count, int Column) {

@@ -67,7 +67,32 @@ intptr_t TSrcEditStringList::GetObjectValue(int Index) const {
 
 intptr_t TSrcEditStringList::GetRange(int Index) const {
   if (Index < 0 || Index >= Count()) return 0;
+  if (Index >= fStaleFrom && OnRangeNeeded) OnRangeNeeded(Index);
   return fList[static_cast<size_t>(Index)].fRange;
+}
+
+void TSrcEditStringList::SetRangesStale(int From, int To) {
+  if (From < 0 || From >= Count()) {
+    fStaleFrom = fStaleTo = kNoStaleRange;
+    return;
+  }
+  fStaleFrom = From;
+  fStaleTo = std::max(From, std::min(To, Count() - 1));
+}
+
+void TSrcEditStringList::MarkRangesStale(int From, int To) {
+  if (fStaleFrom == kNoStaleRange) SetRangesStale(From, To);
+  else SetRangesStale(std::min(From, fStaleFrom), std::max(To, fStaleTo));
+}
+
+void TSrcEditStringList::ShiftStaleRanges(int Index, int Delta) {
+  if (fStaleFrom == kNoStaleRange) return;
+  auto move = [&](int m) {
+    if (Delta > 0) return m >= Index ? m + Delta : m;
+    if (m >= Index - Delta) return m + Delta;
+    return m >= Index ? Index : m;
+  };
+  SetRangesStale(move(fStaleFrom), move(fStaleTo));
 }
 
 void TSrcEditStringList::InsertItem(int Index, AnsiString S) {
@@ -75,6 +100,7 @@ void TSrcEditStringList::InsertItem(int Index, AnsiString S) {
   fIndexOfLongestLine = -1;
   // Appending builds the record in place; inserting moves the following records down.
   auto it = Index == Count() ? fList.emplace(fList.end()) : fList.emplace(fList.begin() + Index);
+  if (Index < Count() - 1) ShiftStaleRanges(Index, 1);
   it->fString = std::move(S);
   it->fObject = 0;
   it->fRange = -1;
@@ -153,6 +179,7 @@ void TSrcEditStringList::Delete(int Index) {
   UpdateScope u(this);
   fList.erase(fList.begin() + Index);
   fIndexOfLongestLine = -1;
+  ShiftStaleRanges(Index, -1);
   if (OnDeleted) OnDeleted(this, Index, 1);
 }
 
@@ -163,6 +190,7 @@ void TSrcEditStringList::DeleteLines(int Index, int NumLines) {
   int n = std::min(NumLines, Count() - Index);
   fList.erase(fList.begin() + Index, fList.begin() + Index + n);
   fIndexOfLongestLine = -1;
+  ShiftStaleRanges(Index, -n);
   if (OnDeleted) OnDeleted(this, Index, n);
 }
 
@@ -173,6 +201,7 @@ void TSrcEditStringList::InsertLines(int Index, int NumLines) {
   SetCapacityRaw(Count() + NumLines);
   fList.insert(fList.begin() + Index, static_cast<size_t>(NumLines), TSrcEditStringRec{});
   fIndexOfLongestLine = -1;
+  ShiftStaleRanges(Index, NumLines);
   if (OnInserted) OnInserted(this, Index, NumLines);
 }
 
@@ -190,6 +219,7 @@ void TSrcEditStringList::Clear() {
     UpdateScope u(this);
     std::vector<TSrcEditStringRec>().swap(fList);
     fCapacity = 0;
+    fStaleFrom = fStaleTo = kNoStaleRange;
     CallEvent(OnCleared, this);
   }
   fIndexOfLongestLine = -1;
@@ -275,57 +305,97 @@ void TSrcEditStringList::LoadFromFile(const AnsiString& FileName) {
   LoadFromStream(&f);
 }
 
-void TSrcEditStringList::ParseText(const char* data, size_t size, bool& sawCR, bool& sawLF) {
+void TSrcEditStringList::ParseBlock(const char* data, size_t size, ParseState& st) {
   const char* p = data;
   const char* end = data + size;
+  if (st.pendingCR && p < end) {
+    // The block before ended with CR: an LF here belongs to the same break.
+    st.pendingCR = false;
+    if (*p == '\n') {
+      ++p;
+      st.sawLF = true;
+    }
+  }
   // The next CR and the next LF at or after p, each searched again only once passed, so the
   // whole text is scanned once whatever the mix of breaks.
-  const char* nextCR = data;
-  const char* nextLF = data;
   auto find = [end](const char* from, char c) {
     const void* q = std::memchr(from, c, static_cast<size_t>(end - from));
     return q ? static_cast<const char*>(q) : end;
   };
-  if (size) {
-    nextCR = find(data, '\r');
-    nextLF = find(data, '\n');
-  }
+  const char* nextCR = find(p, '\r');
+  const char* nextLF = find(p, '\n');
   while (p < end) {
     if (nextCR < p) nextCR = find(p, '\r');
     if (nextLF < p) nextLF = find(p, '\n');
     const char* brk = nextCR < nextLF ? nextCR : nextLF;
+    if (brk == end) {
+      // The line goes on in the next block (or is the last line, without a break).
+      st.pending.append(p, static_cast<size_t>(end - p));
+      st.open = true;
+      return;
+    }
     // Lines are added one by one, each with its own insertion event.
-    AddMoved(AnsiString(p, static_cast<size_t>(brk - p)));
+    if (st.open) {
+      st.pending.append(p, static_cast<size_t>(brk - p));
+      AddMoved(std::move(st.pending));
+      st.pending = AnsiString();
+      st.open = false;
+    } else {
+      AddMoved(AnsiString(p, static_cast<size_t>(brk - p)));
+    }
     p = brk;
-    if (p < end && *p == '\r') {
+    if (*p == '\r') {
       ++p;
-      sawCR = true;
+      st.sawCR = true;
+      if (p == end) {
+        st.pendingCR = true;
+        return;
+      }
     }
     if (p < end && *p == '\n') {
       ++p;
-      sawLF = true;
+      st.sawLF = true;
     }
   }
 }
 
 void TSrcEditStringList::LoadFromStream(TStream* Stream) {
   UpdateScope u(this);
-  // Read everything before touching the lines, so a read error leaves the text as it was.
-  int64_t size = std::max<int64_t>(Stream->Size(), 0);
+  // Everything is read before the lines change, so a read error leaves the text as it was. The
+  // data is kept in blocks, each released once its lines are stored, so that the whole file is
+  // held twice only for one block.
+  constexpr size_t kBlock = size_t(8) << 20;
+  // The size found at the start is read in full (a failure or a file that shrank raises the
+  // stream's error); when the file grew meanwhile, what it grew by is read too. A device that
+  // reports no size gives no data, as before.
   Stream->SetPosition(0);
-  std::unique_ptr<char[]> data(new char[static_cast<size_t>(size) + 1]);
-  if (size > 0) Stream->ReadBuffer(data.get(), size);
-  const char* begin = data.get();
-  const char* end = begin + size;
+  std::vector<std::pair<std::unique_ptr<char[]>, size_t>> blocks;
+  size_t breaksLF = 0, breaksCR = 0;
+  int64_t read = 0;
+  for (int64_t size = std::max<int64_t>(Stream->Size(), 0); read < size;
+       size = std::max<int64_t>(Stream->Size(), size)) {
+    while (read < size) {
+      size_t want = static_cast<size_t>(std::min<int64_t>(size - read, static_cast<int64_t>(kBlock)));
+      std::unique_ptr<char[]> block(new char[want]);
+      Stream->ReadBuffer(block.get(), static_cast<int64_t>(want));
+      read += static_cast<int64_t>(want);
+      breaksLF += static_cast<size_t>(std::count(block.get(), block.get() + want, '\n'));
+      if (breaksLF == 0) breaksCR += static_cast<size_t>(std::count(block.get(), block.get() + want, '\r'));
+      blocks.emplace_back(std::move(block), want);
+    }
+  }
   Clear();
   // Room for the lines at once, from a cheap count of the breaks.
-  size_t breaks = static_cast<size_t>(std::count(begin, end, '\n'));
-  if (breaks == 0) breaks = static_cast<size_t>(std::count(begin, end, '\r'));
+  size_t breaks = breaksLF ? breaksLF : breaksCR;
   if (breaks + 1 > static_cast<size_t>(fCapacity)) SetCapacityRaw(static_cast<int>(breaks + 1));
-  bool sawCR = false, sawLF = false;
-  ParseText(begin, static_cast<size_t>(size), sawCR, sawLF);
-  if (sawLF && !sawCR) fFileFormat = lbLF;
-  else if (sawCR && !sawLF) fFileFormat = lbCR;
+  ParseState st;
+  for (auto& b : blocks) {
+    ParseBlock(b.first.get(), b.second, st);
+    b.first.reset();
+  }
+  if (st.open) AddMoved(std::move(st.pending));
+  if (st.sawLF && !st.sawCR) fFileFormat = lbLF;
+  else if (st.sawCR && !st.sawLF) fFileFormat = lbCR;
   else fFileFormat = lbCRLF;
 }
 
@@ -357,7 +427,8 @@ void TSrcEditStringList::SaveToFile(const AnsiString& FileName) {
 // ---------------------------------------------------------------------------- file writer
 
 TSrcEditFiler::TSrcEditFiler(const AnsiString& FileName) : fFileName(FileName) {
-  fBufferSize = 0x4000;
+  // Large enough that a big document goes out in few system calls.
+  fBufferSize = 1 << 20;
   fBuffer.assign(static_cast<size_t>(fBufferSize), 0);
   fBuffer[0] = 0;
 }

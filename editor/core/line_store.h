@@ -3,6 +3,7 @@
 // a cached tab-expanded length and state flags; loaded from and saved to files with the line
 // break the file used.
 #include <cstdint>
+#include <climits>
 #include <memory>
 #include <vector>
 
@@ -71,6 +72,23 @@ public:
   void SaveToFile(const AnsiString& FileName) override;
   void SaveToStream(TStream* Stream) override;
 
+  // Highlighter ranges not yet brought up to date after a change: lines From..To (0-based) and,
+  // after To, every line until one whose stored range is the one scanned. GetRange asks
+  // OnRangeNeeded to bring a line of that part up to date before it reads it; the owner scans
+  // the rest when it has time. kNoStaleRange when every range is up to date. Inserted and
+  // deleted lines move the part with the text.
+  static constexpr int kNoStaleRange = INT32_MAX;
+  int RangesStaleFrom() const { return fStaleFrom; }
+  int RangesStaleTo() const { return fStaleTo; }
+  void SetRangesStale(int From, int To);
+  void MarkRangesStale(int From, int To);
+  void MarkRangesValid() { fStaleFrom = fStaleTo = kNoStaleRange; }
+  TMethod<void(int Index)> OnRangeNeeded;
+  // The stored range and its store, without bringing anything up to date and without events:
+  // for the owner's scanning. Index must be valid.
+  intptr_t RawRange(int Index) const { return fList[static_cast<size_t>(Index)].fRange; }
+  void SetRawRange(int Index, intptr_t Range) { fList[static_cast<size_t>(Index)].fRange = Range; }
+
   // Direct view of a record, for tests and the editor's fast paths.
   const TSrcEditStringRec& Record(int Index) const { return fList[static_cast<size_t>(Index)]; }
 
@@ -87,7 +105,14 @@ private:
   int AddMoved(AnsiString S);
   void SetCapacityRaw(int NewCapacity);
   void ExpandLine(TSrcEditStringRec& r);
-  void ParseText(const char* data, size_t size, bool& sawCR, bool& sawLF);
+  // Splitting loaded data into lines, block by block.
+  struct ParseState {
+    AnsiString pending;       // the start of a line that goes on in the next block
+    bool open = false;        // pending holds a line begun
+    bool pendingCR = false;   // the last block ended with CR: an LF next completes the break
+    bool sawCR = false, sawLF = false;
+  };
+  void ParseBlock(const char* data, size_t size, ParseState& st);
 
   // An update bracket of the store itself, closed on every path.
   struct UpdateScope {
@@ -96,8 +121,11 @@ private:
     TSrcEditStringList* l_;
   };
 
+  void ShiftStaleRanges(int Index, int Delta);
+
   std::vector<TSrcEditStringRec> fList;
   int fCapacity = 0;
+  int fStaleFrom = kNoStaleRange, fStaleTo = kNoStaleRange;
   TLineBreakFormat fFileFormat = lbCRLF;
   TConvertTabsProcEx fConvertTabsProc;
   int fIndexOfLongestLine = -1;

@@ -251,9 +251,9 @@ bool TPrinter::ExecuteSetupDialog() {
   }
   if (!DialogsCanShow()) return false;
   QPrinter& p = impl_->Setup();
-  if (!outputFileName_.empty()) {
+  if (!outputFileName_.empty() || Printers()->Count() == 0) {
     p.setOutputFormat(QPrinter::PdfFormat);
-    p.setOutputFileName(SystemPath(outputFileName_));
+    p.setOutputFileName(SystemPath(outputFileName_.empty() ? DefaultOutputFileName() : outputFileName_));
   } else if (printerIndex_ >= 0) {
     p.setPrinterName(QStr(Printers()->Get(printerIndex_)));
   }

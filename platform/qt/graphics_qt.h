@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 // Platform-internal: the Qt side of device contexts, fonts and bitmaps. Only platform/ code
 // includes this header.
 #include <QColor>
@@ -19,6 +20,12 @@ struct TFontData {
   QFont font;
   QFontMetrics metrics{QFont()};
   QRawFont raw;  // the face's glyphs, for drawing a row in one run
+  // Per byte of the code page: its glyph in `raw` (0 when the face has none) and its advance;
+  // filled on first use, so that drawing a run looks nothing up.
+  mutable std::array<quint32, 256> glyphOf{};
+  mutable std::array<int, 256> advanceOf{};
+  mutable bool tablesReady = false;
+  void EnsureTables() const;
   explicit TFontData(const LOGFONTA& l);
 };
 

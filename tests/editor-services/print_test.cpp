@@ -199,27 +199,40 @@ protected:
     fs::create_directories(VT_TEST_OUTPUT_DIR);
     Shell("pdftoppm -r 60 -f 1 -l 1 -png -singlefile '" + pdf.string() + "' '" + VT_TEST_OUTPUT_DIR + "/" + name + "'");
   }
-  // Pixels of page 1 whose colour is not a shade of grey.
-  static int ColouredPixels(const fs::path& pdf) {
+  struct Picture {
+    int w = 0, h = 0;
+    std::vector<unsigned char> rgb;
+    const unsigned char* At(int x, int y) const { return &rgb[(static_cast<size_t>(y) * w + x) * 3]; }
+  };
+  // A page rendered at 40 dots per inch.
+  static Picture Page(const fs::path& pdf, int page) {
     fs::path base = pdf.parent_path() / "page";
-    Shell("pdftoppm -r 40 -f 1 -l 1 '" + pdf.string() + "' '" + base.string() + "'");
-    fs::path ppm;
-    for (auto& e : fs::directory_iterator(pdf.parent_path()))
-      if (e.path().extension() == ".ppm") ppm = e.path();
+    std::string n = std::to_string(page);
+    Shell("pdftoppm -r 40 -singlefile -f " + n + " -l " + n + " '" + pdf.string() + "' '" + base.string() + "'");
+    fs::path ppm = base;
+    ppm += ".ppm";
     std::ifstream f(ppm, std::ios::binary);
     std::string magic;
-    int w = 0, h = 0, max = 0;
-    f >> magic >> w >> h >> max;
+    Picture pic;
+    int max = 0;
+    f >> magic >> pic.w >> pic.h >> max;
     f.get();
-    if (magic != "P6" || w <= 0 || h <= 0) return -1;
-    std::vector<unsigned char> px(static_cast<size_t>(w) * h * 3);
-    f.read(reinterpret_cast<char*>(px.data()), static_cast<std::streamsize>(px.size()));
+    if (magic != "P6" || pic.w <= 0 || pic.h <= 0) return Picture{};
+    pic.rgb.resize(static_cast<size_t>(pic.w) * pic.h * 3);
+    f.read(reinterpret_cast<char*>(pic.rgb.data()), static_cast<std::streamsize>(pic.rgb.size()));
+    fs::remove(ppm);
+    return pic;
+  }
+  // Pixels of page 1 whose colour is not a shade of grey.
+  static int ColouredPixels(const fs::path& pdf) {
+    Picture pic = Page(pdf, 1);
+    if (pic.rgb.empty()) return -1;
     int n = 0;
-    for (size_t i = 0; i < px.size(); i += 3) {
-      int lo = std::min({px[i], px[i + 1], px[i + 2]}), hi = std::max({px[i], px[i + 1], px[i + 2]});
+    for (size_t i = 0; i < pic.rgb.size(); i += 3) {
+      auto* px = &pic.rgb[i];
+      int lo = std::min({px[0], px[1], px[2]}), hi = std::max({px[0], px[1], px[2]});
       n += hi - lo > 60;
     }
-    fs::remove(ppm);
     return n;
   }
 };
@@ -358,6 +371,41 @@ TEST_F(PrintJob, AbortAndFailuresLeaveNoHalfWrittenFile) {
   }
   EXPECT_FALSE(Printer()->Printing());
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+}
+
+TEST_F(PrintJob, MarginsWiderThanThePageAndPagesOutOfRangeStillPrint) {
+  for (int i = 1; i <= 3; ++i) text.Add("ab " + std::to_string(i));
+  print.Margins()->SetLeft(150);
+  print.Margins()->SetRight(150);
+  print.Margins()->SetTop(200);
+  print.Margins()->SetBottom(200);
+  Printer()->SetOutputFileName((dir / "narrow.pdf").string());
+  print.SetLines(&text);
+  print.PrintRange(0, 99);
+  // One column a row, one line a page, every page printed once.
+  EXPECT_EQ(print.PageCount(), 3);
+  EXPECT_EQ(PdfPages(dir / "narrow.pdf"), 3);
+  EXPECT_EQ(log.events.back(), std::make_pair(int(psEnd), 3));
+  EXPECT_EQ(CountOf(PdfText(dir / "narrow.pdf"), "b"), 3);
+}
+
+TEST_F(PrintJob, MirroredPagesFillTheirOwnTextArea) {
+  for (int i = 0; i < 100; ++i) text.Add("x");
+  print.SetColor(clYellow);
+  print.SetHighlight(false);
+  print.Margins()->SetMirrorMargins(true);
+  print.Margins()->SetGutter(20);
+  fs::path pdf = PrintTo("mirror.pdf");
+  ASSERT_EQ(PdfPages(pdf), 2);
+  // 30 mm from the paper's left edge, half way down: inside page 2's text area (its left margin
+  // is the right one, 15 mm), outside page 1's (25 + 20 mm).
+  auto yellow = [](const unsigned char* p) { return p[0] > 200 && p[1] > 200 && p[2] < 80; };
+  for (int page : {1, 2}) {
+    Picture pic = Page(pdf, page);
+    ASSERT_FALSE(pic.rgb.empty());
+    int x = static_cast<int>(30 / 25.4 * 40), y = pic.h / 2;
+    EXPECT_EQ(yellow(pic.At(x, y)), page == 2) << page;
+  }
 }
 
 TEST_F(PrintJob, MegabyteLineWrapsIntoRowsOfTheColumnCount) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <unistd.h>
 
 #include "editor/src_edit.h"
 #include "highlighters/html.h"
@@ -60,6 +61,7 @@ TEST(SrcEditRanges, TypingInsideALineRescansOneLine) {
   html.lines = 0;
   e.SetCaretXY(BufferCoord(15, 500));
   e.CommandProcessor(ecChar, 'x', nullptr);
+  e.Lines()->GetRange(999);  // out of sight: brought up to date when read
   EXPECT_EQ(html.lines, 1);
   // Opening a comment changes every following range; closing it again stops the scan
   // at the first line whose range is back to what it was.
@@ -73,6 +75,7 @@ TEST(SrcEditRanges, TypingInsideALineRescansOneLine) {
   e.SetCaretXY(BufferCoord(1, 30));
   html.lines = 0;
   e.SetSelText("<!-- c -->");
+  e.Lines()->GetRange(999);
   EXPECT_EQ(html.lines, 1);
   // Inserting and deleting lines keeps the stored ranges equal to a fresh scan.
   e.SetCaretXY(BufferCoord(3, 15));
@@ -84,6 +87,63 @@ TEST(SrcEditRanges, TypingInsideALineRescansOneLine) {
   e.Undo();
   e.Undo();
   EXPECT_EQ(StoredRanges(e.Lines()), FreshRanges(&html, e.Lines()));
+}
+
+TEST(SrcEditRanges, OnlyTheVisibleLinesAreScannedAtOnceAndIdleTimeFinishesTheRest) {
+  auto e = std::make_unique<TSrcEdit>(nullptr);
+  CountingHtml html(nullptr);
+  e->Lines()->SetText(Lines(20000, "<p class=\"a\">text</p>"));
+  e->SetHighlighter(&html);
+  ShowForTest(e.get(), 400, 200);
+  e->Lines()->GetRange(19999);
+  // Opening a comment near the top changes every following range, but the keystroke scans
+  // only as far as the window shows.
+  e->SetTopLine(95);
+  e->SetCaretXY(BufferCoord(1, 101));
+  html.lines = 0;
+  for (char c : std::string("<!--")) e->CommandProcessor(ecChar, c, nullptr);
+  EXPECT_LT(html.lines, 4 * (e->LinesInWindow() + 3));
+  EXPECT_LT(e->Lines()->RangesStaleFrom(), 20000);
+  // Idle time brings the rest up to date, to the ranges a full scan gives.
+  for (int i = 0; i < 5000 && e->Lines()->RangesStaleFrom() < e->Lines()->Count(); ++i) {
+    ProcessMessages();
+    usleep(1000);
+  }
+  EXPECT_EQ(e->Lines()->RangesStaleFrom(), TSrcEditStringList::kNoStaleRange);
+  std::vector<intptr_t> stored;
+  for (int i = 0; i < e->Lines()->Count(); ++i) stored.push_back(e->Lines()->RawRange(i));
+  EXPECT_EQ(stored, FreshRanges(&html, e->Lines()));
+
+  // Random edits anywhere, with reads, scrolling and idle slices between them, always read
+  // back what a full scan gives.
+  unsigned seed = 12345;
+  auto rnd = [&](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 8) % static_cast<unsigned>(n));
+  };
+  const char* pieces[] = {"<!--", "-->", "<script>", "</script>", "\r\n", "<a href=\"", "\"", "x", "\r\n<!-- a\r\nb -->"};
+  for (int step = 0; step < 300; ++step) {
+    int count = e->Lines()->Count();
+    int line = 1 + rnd(count);
+    e->SetCaretXY(BufferCoord(1 + rnd(20), line));
+    switch (rnd(5)) {
+      case 0:
+        e->SetBlockBegin(BufferCoord(1, line));
+        e->SetBlockEnd(BufferCoord(1, std::min(count, line + rnd(50))));
+        e->SetSelText("");
+        break;
+      case 1: e->SetTopLine(1 + rnd(count)); break;
+      case 2: ProcessMessages(); break;
+      default: e->SetSelText(pieces[rnd(9)]); break;
+    }
+    if (step % 25 == 0) {
+      int at = rnd(e->Lines()->Count());
+      std::vector<intptr_t> fresh = FreshRanges(&html, e->Lines());
+      ASSERT_EQ(e->Lines()->GetRange(at), fresh[static_cast<size_t>(at)]) << step;
+    }
+  }
+  EXPECT_EQ(StoredRanges(e->Lines()), FreshRanges(&html, e->Lines()));
+  e->SetHighlighter(nullptr);
 }
 
 TEST(SrcEditRanges, DestroyedHighlighterIsDropped) {

@@ -12,6 +12,7 @@
 #include "highlighters/java.h"
 #include "highlighters/jscript.h"
 #include "highlighters/pascal.h"
+#include "highlighters/uri.h"
 #include "highlighters/standard.h"
 #include "platform/registry.h"
 #include "scan_util.h"
@@ -358,12 +359,12 @@ TEST(LanguageHighlighters, LooksNamesAndRegistration) {
   RegisterStandardHighlighters();
   TSrcHighlighterList& list = HighlighterClassList();
   for (auto c : {&TSrcHTMLSrc::ClassInfo, &TSrcPasSrc::ClassInfo, &TSrcJScriptSrc::ClassInfo, &TSrcJavaSrc::ClassInfo,
-                 &TSrcCssSrc::ClassInfo}) {
+                 &TSrcCssSrc::ClassInfo, &TSrcURISrc::ClassInfo}) {
     ASSERT_GE(list.IndexOf(c), 0) << c->ClassName;
     std::unique_ptr<TSrcCustomHighlighter> made(c->Create(nullptr));
     EXPECT_EQ(made->ClassType(), c);
   }
-  EXPECT_EQ(list.Count(), 5);
+  EXPECT_EQ(list.Count(), 6);
 }
 
 }  // namespace

@@ -1,0 +1,27 @@
+// The main window's print, preview and view-in-browser actions.
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "app/preview/main_preview.h"
+#include "app/preview/print_options.h"
+#include "platform/application.h"
+#include "platform/sysutils.h"
+
+void TMain::FilePrintExecute(TObject*) {
+  Application->CreateForm(PrntOpt);
+  PrntOpt->Show();
+}
+
+void TMain::FilePreViewExecute(TObject*) {
+  // A file that cannot be written stops here, before any window.
+  SrcEdit1->Lines()->SaveToFile(PreviewFileName(docName_, myPath_));
+  Application->CreateForm(MainPreview);
+  MainPreview->Show();
+}
+
+void TMain::Action1Execute(TObject*) {
+  AnsiString folder = SystemNameToAnsi(std::filesystem::current_path().string());
+  AnsiString name = PreviewFileName(docName_, ExcludeTrailingPathDelimiter(folder));
+  SrcEdit1->Lines()->SaveToFile(name);
+  ShellOpen(name);
+}

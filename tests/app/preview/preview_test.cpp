@@ -1,0 +1,81 @@
+// The preview window in its embedded browser.
+#include "tests/app/preview_fixture.h"
+
+namespace {
+
+// ------------------------------------------------------------------------------ preview
+
+TEST_F(PreviewTest, PreviewShowsTheFileBesideTheDocumentAndDeletesItOnClose) {
+  WriteIni("[General]\nMyPath=" + program.string() + "\nStyle=XP\n");
+  Create({doc.string()});
+  Ed()->Lines()->Put(1, Ed()->Lines()->Get(1) + "<p>unsaved</p>");
+  Run("FilePreView");
+  fs::path file = site / "a.htm-preview.htm";
+  ASSERT_NE(MainPreview, nullptr);
+  EXPECT_TRUE(fs::exists(file));
+  EXPECT_NE(ReadFile(file).find("<p>unsaved</p>"), std::string::npos);
+  EXPECT_FALSE(main->Enabled());
+  EXPECT_EQ(MainPreview->Caption(), W1251("Предварительный просмотр"));
+  TWebBrowser* web = MainPreview->WebBrowser1;
+  ASSERT_TRUE(WaitFor([&] { return !web->Busy() && !web->LocationName().empty(); }))
+      << web->Busy() << " " << web->LocationURL() << " [" << web->LocationName() << "]";
+  EXPECT_EQ(web->LocationName(), "\xCF\xF0\xEE\xE1\xE0");
+  AnsiString url = MainPreview->StatusBar1->Panels()->Items(0)->Text();
+  EXPECT_EQ(url.rfind("a.htm-preview.htm"), url.size() - 17) << url;
+  EXPECT_EQ(url.rfind("file://", 0), 0u) << url;
+  // The page is painted: the blue background fills most of it.
+  TBitmap grab;
+  ASSERT_TRUE(WaitFor([&] {
+    web->PaintTo(&grab);
+    return !grab.Empty() && grab.Pixel(grab.Width() - 5, grab.Height() - 5) == RGB(0x30, 0x60, 0xC0);
+  }));
+  Keep(MainPreview, "preview_window.png");
+
+  // Following a link, then "Домой": back to the preview file, the bar's style read again.
+  web->Navigate((site / "b.htm").string());
+  ASSERT_TRUE(WaitFor([&] { return !web->Busy() && web->LocationName() == "B"; }));
+  EXPECT_NE(MainPreview->StatusBar1->Panels()->Items(0)->Text().find("b.htm"), std::string::npos);
+  WriteIni("[General]\nMyPath=" + program.string() + "\nStyle=Standard\n");
+  MainPreview->BrvHome->Execute();
+  EXPECT_EQ(MainPreview->ActionManager1->Style(), StandardStyle());
+  ASSERT_TRUE(WaitFor([&] { return !web->Busy() && web->LocationName() == "\xCF\xF0\xEE\xE1\xE0"; }));
+  MainPreview->BrvBack->Execute();
+  ASSERT_TRUE(WaitFor([&] { return !web->Busy() && web->LocationName() == "B"; }));
+
+  // The browser's print command goes through the print dialog (here: a file).
+  fs::path pdf = root / "page.pdf";
+  dialogs.Answer(IDOK, pdf.string());
+  SimulateKeyStroke(MainPreview->WebBrowser1, 'P', {ssCtrl});
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(pdf) && fs::file_size(pdf) > 0; }));
+  EXPECT_EQ(dialogs.Count(dkPrinterSetup), 1);
+
+  // Esc closes the window: placement saved, main window enabled, the file deleted.
+  SimulateKeyStroke(MainPreview->WebBrowser1, VK_ESCAPE);
+  EXPECT_FALSE(MainPreview->Visible());
+  EXPECT_TRUE(main->Enabled());
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_NE(ReadFile(settings / "quorbex.ini").find("[TMainPreviewWindow]"), std::string::npos);
+}
+
+TEST_F(PreviewTest, UntitledPreviewUnwritableFileAndFileAlreadyGone) {
+  Create();
+  // Untitled: the file lies in the program folder; gone before the window closes, nothing fails.
+  Run("FilePreView");
+  fs::path file = program / "\xD0\x9D\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9-preview.htm";
+  EXPECT_TRUE(fs::exists(file));
+  fs::remove(file);
+  MainPreview->BrvExit->Execute();
+  EXPECT_FALSE(MainPreview->Visible());
+  EXPECT_TRUE(main->Enabled());
+  delete MainPreview;
+
+  // A preview file that cannot be written: the error comes before any window.
+  Destroy();
+  Create({doc.string()});
+  fs::create_directories(site / "a.htm-preview.htm");
+  EXPECT_THROW(Run("FilePreView"), EFileStreamError);
+  EXPECT_EQ(MainPreview, nullptr);
+  EXPECT_TRUE(main->Enabled());
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+// The print options and the view in the default browser.
+#include "tests/app/preview_fixture.h"
+
+namespace {
+
+// ------------------------------------------------------------------------------ print options
+
+TEST_F(PreviewTest, PrintOptionsPrintTheSourceAsTheyAreSet) {
+  Create({doc.string()});
+  Run("FilePrint");
+  ASSERT_NE(PrntOpt, nullptr);
+  EXPECT_TRUE(PrntOpt->Visible());
+  EXPECT_FALSE(main->Enabled());
+  EXPECT_EQ(PrntOpt->Caption(), W1251("Настройка печати"));
+  EXPECT_FALSE(PrntOpt->OnlySel->Enabled());
+  EXPECT_TRUE(PrntOpt->PrntSynt->Checked());
+  EXPECT_TRUE(PrntOpt->Numb->Checked());
+  EXPECT_FALSE(PrntOpt->Colors->Checked());
+  EXPECT_EQ(PrntOpt->Copies->Text(), "1");
+  Keep(PrntOpt, "print_options.png");
+
+  // The printer's set-up is the desktop's print dialog.
+  dialogs.Answer(IDCANCEL);
+  PrntOpt->PrntSet->Click();
+  EXPECT_EQ(dialogs.Count(dkPrinterSetup), 1);
+
+  // A copies count that is not a number: the conversion error, the window stays, no job.
+  fs::path pdf = root / "out.pdf";
+  Printer()->SetOutputFileName(pdf.string());
+  PrntOpt->Copies->SetText("two");
+  EXPECT_THROW(PrntOpt->OkBut->Click(), EConvertError);
+  EXPECT_TRUE(PrntOpt->Visible());
+  EXPECT_FALSE(fs::exists(pdf));
+
+  PrntOpt->Copies->SetText("2");
+  PrntOpt->OkBut->Click();
+  EXPECT_FALSE(PrntOpt->Visible());
+  EXPECT_TRUE(main->Enabled());
+  ASSERT_TRUE(fs::exists(pdf));
+  std::string info = Shell("pdfinfo '" + pdf.string() + "'");
+  EXPECT_NE(info.find("Vantry Tarn - [a.htm]"), std::string::npos) << info;
+  EXPECT_EQ(std::atoi(info.c_str() + info.find("Pages:") + 6), 2) << info;
+  std::string text = Shell("pdftotext -layout '" + pdf.string() + "' -");
+  EXPECT_NE(text.find("2: <body style="), std::string::npos) << text;
+
+  // Another opening is a new window; with a selection the choice is offered, unticked.
+  TPrntOpt* first = PrntOpt;
+  Ed()->SetBlockBegin(BufferCoord(2, 2));
+  Ed()->SetBlockEnd(BufferCoord(6, 2));
+  Run("FilePrint");
+  EXPECT_NE(PrntOpt, first);
+  delete first;
+  EXPECT_TRUE(PrntOpt->OnlySel->Enabled());
+  EXPECT_FALSE(PrntOpt->OnlySel->Checked());
+  PrntOpt->OnlySel->SetChecked(true);
+  PrntOpt->OkBut->Click();
+  text = Shell("pdftotext -layout '" + pdf.string() + "' -");
+  EXPECT_NE(text.find("2: body"), std::string::npos) << text;
+  EXPECT_EQ(text.find("1: "), std::string::npos) << text;
+  PrntOpt->Show();
+  PrntOpt->CancelBut->Click();
+  EXPECT_FALSE(PrntOpt->Visible());
+  EXPECT_TRUE(main->Enabled());
+}
+
+TEST_F(PreviewTest, ViewInTheDefaultBrowserLeavesItsFile) {
+  Create({doc.string()});
+  Run("Action1");
+  fs::path file = site / "a.htm-preview.htm";
+  EXPECT_TRUE(fs::exists(file));
+  ASSERT_EQ(launched.size(), 1u);
+  EXPECT_EQ(launched[0], "file://" + file.string());
+  EXPECT_EQ(MainPreview, nullptr);
+  // Untitled: the file goes to the current folder.
+  Run("FileNewActin");
+  fs::path cwd = fs::current_path();
+  fs::current_path(site);
+  Run("Action1");
+  fs::current_path(cwd);
+  fs::path untitled = site / "\xD0\x9D\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9-preview.htm";
+  EXPECT_TRUE(fs::exists(untitled));
+  ASSERT_EQ(launched.size(), 2u);
+  EXPECT_EQ(launched[1], "file://" + site.string() + "/%D0%9D%D0%BE%D0%B2%D1%8B%D0%B9-preview.htm");
+}
+
+}  // namespace
