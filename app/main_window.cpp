@@ -85,8 +85,14 @@ void RestoreFormPosition(TCustomForm* Form, const AnsiString& IniName) {
 
 void ShellOpenFile(const AnsiString& Verb, const AnsiString& Target) {
   TWinControl* owner = Application->MainForm();
-  ShellExecute(owner, Verb.empty() ? AnsiString("open") : Verb, Target, AnsiString(), AnsiString(),
-               SW_SHOWNORMAL);
+  intptr_t r = ShellExecute(owner, Verb.empty() ? AnsiString("open") : Verb, Target, AnsiString(), AnsiString(),
+                            SW_SHOWNORMAL);
+  // The shell answers 32 or less when it could not: the user hears why.
+  if (r == 2) throw Exception(Format(W1251("Файл \"%s\" не найден."), {Target}));
+  if (r <= 32)
+    throw Exception(Format(W1251("Не удалось открыть \"%s\": нет программы, которая его открывает "
+                                 "(файлы и ссылки открывает xdg-open из пакета xdg-utils)."),
+                           {Target}));
 }
 
 void ShellOpen(const AnsiString& Target) { ShellOpenFile("open", Target); }
@@ -232,6 +238,7 @@ void TMain::CreateComponents() {
   }
   SrcEdit1->SetParent(this);
   CreateSearchComponents();
+  SetActiveControl(SrcEdit1);
 
   OpenDialog1 = new TOpenDialog(this);
   OpenDialog1->SetName("OpenDialog1");
@@ -337,6 +344,8 @@ void TMain::FormCreate(TObject*) {
 void TMain::OpenStartupDocument() {
   if (ParamCount() == 0) {
     FindAction("FileNewActin")->Execute();
+    // A name the code page cannot hold leaves the new document, and says why.
+    if (!ProgramArgumentsError().empty()) throw EConvertError(ProgramArgumentsError());
     return;
   }
   CheckFileSave();
