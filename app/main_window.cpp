@@ -1,8 +1,7 @@
 #include "app/main_window.h"
 #include "app/settings/settings_window.h"
 
-#include <cstdio>
-
+#include "app/dialogs/tag_dialog.h"
 #include "app/main_icons.h"
 #include "app/program_args.h"
 #include "platform/application.h"
@@ -86,8 +85,14 @@ void RestoreFormPosition(TCustomForm* Form, const AnsiString& IniName) {
 
 void ShellOpenFile(const AnsiString& Verb, const AnsiString& Target) {
   TWinControl* owner = Application->MainForm();
-  ShellExecute(owner, Verb.empty() ? AnsiString("open") : Verb, Target, AnsiString(), AnsiString(),
-               SW_SHOWNORMAL);
+  intptr_t r = ShellExecute(owner, Verb.empty() ? AnsiString("open") : Verb, Target, AnsiString(), AnsiString(),
+                            SW_SHOWNORMAL);
+  // The shell answers 32 or less when it could not: the user hears why.
+  if (r == 2) throw Exception(Format(W1251("Файл \"%s\" не найден."), {Target}));
+  if (r <= 32)
+    throw Exception(Format(W1251("Не удалось открыть \"%s\": нет программы, которая его открывает "
+                                 "(файлы и ссылки открывает xdg-open из пакета xdg-utils)."),
+                           {Target}));
 }
 
 void ShellOpen(const AnsiString& Target) { ShellOpenFile("open", Target); }
@@ -232,6 +237,7 @@ void TMain::CreateComponents() {
     for (const TFormProperty& p : stored.Properties) ReadKeystrokeProperty(p, *SrcEdit1->Keystrokes());
   }
   SrcEdit1->SetParent(this);
+  SetActiveControl(SrcEdit1);
 
   OpenDialog1 = new TOpenDialog(this);
   OpenDialog1->SetName("OpenDialog1");
@@ -337,6 +343,8 @@ void TMain::FormCreate(TObject*) {
 void TMain::OpenStartupDocument() {
   if (ParamCount() == 0) {
     FindAction("FileNewActin")->Execute();
+    // A name the code page cannot hold leaves the new document, and says why.
+    if (!ProgramArgumentsError().empty()) throw EConvertError(ProgramArgumentsError());
     return;
   }
   CheckFileSave();
@@ -559,11 +567,7 @@ void TMain::TagActionExecute(TObject* Sender) {
 
 bool TMain::PickColorDigits(AnsiString& Digits) {
   if (!ColorDialog1->Execute()) return false;
-  TColor c = ColorToRGB(ColorDialog1->Color);
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%02X%02X%02X", static_cast<unsigned>(c & 0xFF),
-                static_cast<unsigned>((c >> 8) & 0xFF), static_cast<unsigned>((c >> 16) & 0xFF));
-  Digits = buf;
+  Digits = ColorDigits(ColorDialog1->Color);
   return true;
 }
 

@@ -151,6 +151,16 @@ public:
   void Rus2TransExecute(TObject* Sender);
   void int2strExecute(TObject* Sender);
   void Ara2RimExecute(TObject* Sender);
+  // The tag dialogs, the new-page wizard and the about box, each created anew.
+  void TagH1Execute(TObject* Sender);
+  void RazMerExecute(TObject* Sender);
+  void FontNameExecute(TObject* Sender);
+  void Action12Execute(TObject* Sender);
+  void Action13Execute(TObject* Sender);
+  void TableActionExecute(TObject* Sender);
+  void addlistExecute(TObject* Sender);
+  void FileNewFileWizardExecute(TObject* Sender);
+  void HelpAboutProgramExecute(TObject* Sender);
   void SetuuupExecute(TObject* Sender);
   // Print options, preview and the view in the default browser (app/preview).
   void FilePrintExecute(TObject* Sender);

@@ -890,17 +890,18 @@ void TCustomSrcEdit::DoOnPaint(TCanvas* ACanvas) {
 void TCustomSrcEdit::DoOnPaintTransientEx(TTransientType TransientType, bool Lock) {
   bool fire = fTransientLock.Enter(TransientType, Lock);
   if (!fire || !OnPaintTransient.Assigned() || !HandleAllocated()) return;
-  HDC dc = GetDC(nullptr);
-  TCanvas canvas(dc, false);
-  struct Release {
-    HDC dc;
-    ~Release() { ReleaseDC(nullptr, dc); }
-  } release{dc};
-  canvas.Font()->Assign(fFont.get());
-  canvas.Brush()->SetColor(Color());
+  // Within a paint the handler draws with the paint; otherwise straight on the window.
+  std::unique_ptr<TCanvas> own;
+  TCanvas* canvas = fPaintCanvas;
+  if (!canvas) {
+    own = CreateControlCanvas(this);
+    canvas = own.get();
+  }
+  canvas->Font()->Assign(fFont.get());
+  canvas->Brush()->SetColor(Color());
   HideCaret();
   try {
-    OnPaintTransient(this, &canvas, TransientType);
+    OnPaintTransient(this, canvas, TransientType);
   } catch (...) {
     ShowCaret();
     throw;

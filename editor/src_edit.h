@@ -580,6 +580,7 @@ private:
   bool fSpecialCharsShown = false;
   int fGutterWidth = 0;
   TSrcTransientPaintLock fTransientLock;
+  TCanvas* fPaintCanvas = nullptr;  // the canvas of the paint in progress
   bool fDragRunning = false;
   // What trimming took from line ends during the edit under way, waiting for its records.
   struct TTrimmedTail {

@@ -112,8 +112,11 @@ void TCustomSrcEdit::Paint(TCanvas* Canvas, const TRect& ClipRect) {
     RestoreDC(dc, saved);
     saved = 0;
     DoOnPaint(Canvas);
+    fPaintCanvas = Canvas;
     DoOnPaintTransient(ttAfter);
+    fPaintCanvas = nullptr;
   } catch (...) {
+    fPaintCanvas = nullptr;
     if (saved) RestoreDC(dc, saved);
     UpdateCaret();
     throw;

@@ -14,12 +14,14 @@
 #include <QUrl>
 #include <QWheelEvent>
 #include <algorithm>
+#include <climits>
 #include <dlfcn.h>
 #include <map>
 
 #include "platform/graphics.h"
 #include "platform/menus.h"
 #include "platform/qt/control_host.h"
+#include "platform/qt/widgets_qt.h"
 #include "platform/qt/graphics_qt.h"
 
 // ------------------------------------------------------------------------------ helpers
@@ -156,6 +158,17 @@ TPoint gDropPoint{0, 0};
 
 Word VirtualKeyOfEvent(const QKeyEvent* e) { return VirtualKeyOf(e); }
 
+bool ControlWantsDialogKey(TWinControl* control, Word vk) {
+  unsigned mask = 0;
+  switch (vk) {
+    case VK_TAB: mask = DLGC_WANTTAB; break;
+    case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN: mask = DLGC_WANTARROWS; break;
+    case VK_RETURN: case VK_ESCAPE: mask = DLGC_WANTALLKEYS; break;
+    default: return true;
+  }
+  return control->Perform(WM_GETDLGCODE, vk, 0) & mask;
+}
+
 void DeliverMessage(TWinControl* control, TMessage& m) {
   try {
     control->WndProc(m);
@@ -166,43 +179,19 @@ void DeliverMessage(TWinControl* control, TMessage& m) {
 
 // ------------------------------------------------------------------------------ caret
 
-class TCaretWidget : public QWidget {
-public:
-  explicit TCaretWidget(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAttribute(Qt::WA_NoSystemBackground);
-    timer_.setInterval(CaretBlinkTime());
-    QObject::connect(&timer_, &QTimer::timeout, this, [this] {
-      on_ = !on_;
-      update();
-    });
-  }
-  void Restart() {
-    on_ = true;
-    timer_.start();
-    update();
-  }
-  void Stop() { timer_.stop(); }
-  bool on_ = true;
-
-protected:
-  void paintEvent(QPaintEvent*) override {
-    if (!on_) return;
-    QPainter p(this);
-    p.fillRect(rect(), QColor(0, 0, 0));
-  }
-
-private:
-  QTimer timer_;
-};
-
+// The caret is drawn by the client widget of its owner over the painted surface, so that
+// showing, hiding and blinking it only shows the few pixels it covers again; the control is
+// never asked to repaint for it.
 namespace {
 
 struct CaretState {
-  QPointer<TCaretWidget> widget;
+  QPointer<QWidget> client;  // the owner's client widget
+  QPointer<QTimer> timer;    // the blink
   TWinControl* owner = nullptr;
   int width = 0, height = 0, x = 0, y = 0;
   int hideCount = 1;  // a new caret is hidden
+  bool on = true;     // the blink phase
+  QRect shown;        // where the screen shows it (empty: nowhere)
 };
 
 CaretState& Caret() {
@@ -210,17 +199,55 @@ CaretState& Caret() {
   return c;
 }
 
+// The client widget whose paint event is running: caret changes meanwhile are drawn at its end.
+QWidget* gPaintingClient = nullptr;
+
+QRect WantedCaretRect() {
+  const CaretState& c = Caret();
+  if (!c.client || c.hideCount > 0 || !c.on) return QRect();
+  return QRect(c.x, c.y, std::max(c.width, 1), std::max(c.height, 1));
+}
+
+// Shows the caret where it is now wanted: the old and the new place are shown again.
+void RefreshCaret() {
+  CaretState& c = Caret();
+  if (!c.client || c.client == gPaintingClient) return;
+  QRect want = WantedCaretRect();
+  if (want == c.shown) return;
+  QRegion r = QRegion(c.shown) + QRegion(want);
+  c.shown = want;
+  c.client->update(r);
+}
+
 void SyncCaret() {
   CaretState& c = Caret();
-  if (!c.widget) return;
-  c.widget->setGeometry(c.x, c.y, std::max(c.width, 1), std::max(c.height, 1));
-  bool show = c.hideCount <= 0;
-  c.widget->setVisible(show);
-  if (show) {
-    c.widget->raise();
-    c.widget->Restart();
-  } else {
-    c.widget->Stop();
+  if (!c.client) return;
+  if (c.hideCount <= 0) {
+    // A caret that moves or shows starts its blink shown.
+    c.on = true;
+    if (c.timer) c.timer->start();
+  } else if (c.timer) {
+    c.timer->stop();
+  }
+  RefreshCaret();
+}
+
+// Draws the caret over a client widget's paint; a change it missed is shown after it.
+void PaintCaret(QWidget* client, QPainter& p, const QRegion& painted) {
+  CaretState& c = Caret();
+  if (c.client != client) return;
+  QRect want = WantedCaretRect();
+  if (!want.isEmpty()) {
+    p.save();
+    p.setClipRegion(painted);
+    p.setCompositionMode(QPainter::CompositionMode_Difference);
+    p.fillRect(want, Qt::white);
+    p.restore();
+  }
+  if (want != c.shown) {
+    QRegion rest = (QRegion(c.shown) + QRegion(want)) - painted;
+    c.shown = want;
+    if (!rest.isEmpty()) client->update(rest);
   }
 }
 
@@ -234,16 +261,25 @@ void CreateCaret(TWinControl* Owner, int Width, int Height) {
   c.width = Width;
   c.height = Height;
   c.hideCount = 1;
-  c.widget = new TCaretWidget(reinterpret_cast<QWidget*>(Owner->Host()->Client()));
+  c.on = true;
+  c.shown = QRect();
+  QWidget* client = reinterpret_cast<QWidget*>(Owner->Host()->Client());
+  c.client = client;
+  auto* timer = new QTimer(client);
+  timer->setInterval(CaretBlinkTime());
+  QObject::connect(timer, &QTimer::timeout, timer, [] {
+    Caret().on = !Caret().on;
+    RefreshCaret();
+  });
+  c.timer = timer;
   SyncCaret();
 }
 
 void DestroyCaret() {
   CaretState& c = Caret();
-  delete c.widget.data();
-  c.widget = nullptr;
-  c.owner = nullptr;
-  c.hideCount = 1;
+  delete c.timer.data();
+  if (c.client && !c.shown.isEmpty()) c.client->update(c.shown);
+  c = CaretState();
 }
 
 void SetCaretPos(int X, int Y) {
@@ -257,19 +293,19 @@ TPoint GetCaretPos() { return TPoint{Caret().x, Caret().y}; }
 
 void ShowSystemCaret(TWinControl* Owner) {
   CaretState& c = Caret();
-  if (c.owner != Owner || !c.widget) return;
+  if (c.owner != Owner || !c.client) return;
   if (c.hideCount > 0) --c.hideCount;
   SyncCaret();
 }
 
 void HideSystemCaret(TWinControl* Owner) {
   CaretState& c = Caret();
-  if (c.owner != Owner || !c.widget) return;
+  if (c.owner != Owner || !c.client) return;
   ++c.hideCount;
   SyncCaret();
 }
 
-bool CaretVisible() { return Caret().widget && Caret().hideCount <= 0; }
+bool CaretVisible() { return Caret().client && Caret().hideCount <= 0; }
 
 int CaretBlinkTime() {
   int t = QApplication::cursorFlashTime();
@@ -294,27 +330,52 @@ public:
 
 protected:
   void paintEvent(QPaintEvent* e) override {
-    host_->TakeDirty();
-    QPainter painter(this);
-    QRect br = e->rect();
-    painter.setClipRegion(e->region());
-    auto canvas = CreateCanvasOnPainter(&painter, br);
-    TRect clip{br.left(), br.top(), br.right() + 1, br.bottom() + 1};
-    try {
-      host_->Control()->PaintWindow(canvas.get(), clip);
-    } catch (...) {
-      HandleException(host_->Control());
+    TControlHost* h = host_;
+    h->EndSurfacePaint();
+    h->FitSurface();
+    QRegion shown = e->region();
+    QRegion fresh = shown & (h->Dirty() + (QRegion(rect()) - h->valid));
+    h->Painted(shown);
+    if (!fresh.isEmpty()) {
+      QPainter painter(&h->surface);
+      painter.setClipRegion(fresh);
+      QRect br = fresh.boundingRect();
+      auto canvas = CreateCanvasOnPainter(&painter, br);
+      TRect clip{br.left(), br.top(), br.right() + 1, br.bottom() + 1};
+      QWidget* outer = std::exchange(gPaintingClient, this);
+      try {
+        h->Control()->PaintWindow(canvas.get(), clip);
+      } catch (...) {
+        HandleException(h->Control());
+      }
+      gPaintingClient = outer;
+      h->valid += fresh;
     }
+    QPainter p(this);
+    qreal dpr = h->surface.devicePixelRatio();
+    for (const QRect& r : shown)
+      p.drawImage(QRectF(r), h->surface, QRectF(r.x() * dpr, r.y() * dpr, r.width() * dpr, r.height() * dpr));
+    PaintCaret(this, p, shown);
   }
-  void resizeEvent(QResizeEvent*) override { Send(WM_SIZE, 0, MakeLParam(width(), height())); }
+  void resizeEvent(QResizeEvent*) override {
+    // A new size repaints the whole client area, as the window classes of the controls ask.
+    host_->valid = QRegion();
+    Send(WM_SIZE, 0, MakeLParam(width(), height()));
+  }
   void focusInEvent(QFocusEvent*) override { Send(WM_SETFOCUS, 0, 0); }
   void focusOutEvent(QFocusEvent*) override { Send(WM_KILLFOCUS, 0, 0); }
-  bool focusNextPrevChild(bool) override { return false; }  // Tab belongs to the control
+  // Tab moves the focus only in a dialog, and only when the control does not take it.
+  bool focusNextPrevChild(bool next) override {
+    TWinControl* c = host_->Control();
+    if (!DialogManagesKeys(c) || ControlWantsDialogKey(c, VK_TAB)) return false;
+    return QWidget::focusNextPrevChild(next);
+  }
 
   void keyPressEvent(QKeyEvent* e) override {
     NoteInputModifiers(e->modifiers());
     Word vk = VirtualKeyOf(e);
-    bool alt = e->modifiers() & Qt::AltModifier;
+    // AltGr (the group switch) types the characters of its layout as plain ones.
+    bool alt = (e->modifiers() & Qt::AltModifier) && !(e->modifiers() & Qt::GroupSwitchModifier);
     bool ctrl = e->modifiers() & Qt::ControlModifier;
     intptr_t keyData = alt ? (1 | KF_ALTDOWN_BIT) : 1;
     if (vk) Send(alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, keyData);
@@ -461,10 +522,31 @@ AnsiString ImmGetCompositionResult(TWinControl* Control) {
 
 // ------------------------------------------------------------------------------ host
 
+// The window around a client area paints what the control does not: its border and the corner
+// between two shown scroll bars.
+class TFrameWidget : public QWidget {
+public:
+  TFrameWidget(TControlHost* host, QWidget* parent) : QWidget(parent), host_(host) {}
+
+protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    if (!host_->corner.isEmpty()) p.fillRect(host_->corner, palette().color(QPalette::Button));
+    if (host_->HasBorder()) {
+      p.setPen(palette().color(QPalette::Dark));
+      p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+  }
+
+private:
+  TControlHost* host_;
+};
+
+
 TControlHost::TControlHost(TWinControl* control, const TCreateParams& params, QWidget* parent)
     : control_(control) {
   EnsureGuiApplication();
-  frame_ = new QWidget(parent);
+  frame_ = new TFrameWidget(this, parent);
   border_ = (params.Style & WS_BORDER) || (params.ExStyle & WS_EX_CLIENTEDGE);
   client_ = new TClientWidget(this, frame_);
   hbar_ = new QScrollBar(Qt::Horizontal, frame_);
@@ -485,6 +567,55 @@ TControlHost::TControlHost(TWinControl* control, const TCreateParams& params, QW
 TControlHost::~TControlHost() {
   if (Caret().owner == control_) DestroyCaret();
   delete frame_;
+}
+
+void TControlHost::FitSurface() {
+  qreal dpr = client_->devicePixelRatioF();
+  QSize size = client_->size() * dpr;
+  if (surface.size() == size && surface.devicePixelRatio() == dpr) return;
+  EndSurfacePaint();
+  QImage next(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+  next.setDevicePixelRatio(dpr);
+  next.fill(Qt::white);
+  if (!surface.isNull() && surface.devicePixelRatio() == dpr) {
+    QPainter p(&next);
+    p.drawImage(0, 0, surface);
+  } else {
+    valid = QRegion();
+  }
+  surface = next;
+  valid &= client_->rect();
+}
+
+QPainter* TControlHost::BeginSurfacePaint() {
+  if (!surfacePainter_) {
+    FitSurface();
+    surfacePainter_ = std::make_unique<QPainter>(&surface);
+  }
+  return surfacePainter_.get();
+}
+
+void TControlHost::EndSurfacePaint() { surfacePainter_.reset(); }
+
+void TControlHost::ScrollSurface(int dx, int dy, const QRect& area) {
+  EndSurfacePaint();
+  FitSurface();
+  QRect r = area & client_->rect();
+  if (r.isEmpty()) return;
+  QRect from = r & r.translated(-dx, -dy);
+  if (!from.isEmpty()) {
+    qreal dpr = surface.devicePixelRatio();
+    QImage moved = surface.copy(QRect((from.topLeft() * dpr), from.size() * dpr));
+    moved.setDevicePixelRatio(dpr);
+    QPainter p(&surface);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(from.topLeft() + QPoint(dx, dy), moved);
+  }
+  // What was valid moves with the pixels; what the control still has to paint is kept and
+  // moved too.
+  QRegion inside = valid & r;
+  valid = (valid - r) + (inside.translated(dx, dy) & from.translated(dx, dy));
+  AddDirty((dirty_ & r).translated(dx, dy) & r);
 }
 
 void TControlHost::SetNative(QWidget* w) {
@@ -509,6 +640,11 @@ void TControlHost::Layout() {
   if (native_) native_->setGeometry(0, 0, frame_->width(), frame_->height());
   vbar_->setGeometry(b + w - vw, b, vw, std::max(0, h - hh));
   hbar_->setGeometry(b, b + h - hh, std::max(0, w - vw), hh);
+  QRect corner = vw > 0 && hh > 0 ? QRect(b + w - vw, b + h - hh, vw, hh) : QRect();
+  if (corner != this->corner) {
+    this->corner = corner;
+    frame_->update();
+  }
   vbar_->setVisible(barShown[SB_VERT]);
   hbar_->setVisible(barShown[SB_HORZ]);
 }
@@ -610,7 +746,9 @@ void TControl::Notification(TComponent* AComponent, TOperation Operation) {
 }
 
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
-  bounds_ = TRect{ALeft, ATop, ALeft + std::max(AWidth, 0), ATop + std::max(AHeight, 0)};
+  // Sizes that would take the far edge past the coordinate range end at its end.
+  auto far = [](int from, int size) { return int(std::min<long long>(INT_MAX, (long long)from + std::max(size, 0))); };
+  bounds_ = TRect{ALeft, ATop, far(ALeft, AWidth), far(ATop, AHeight)};
   if (align_ != alNone && parent_ && !parent_->realigning_) parent_->Realign();
 }
 
@@ -714,6 +852,7 @@ void TWinControl::CreateWnd() {
   // Every client area takes drags: a window without the files style hands them to its parent.
   host_->Client()->setAcceptDrops(true);
   f->setEnabled(enabled_);
+  if (!hint_.empty()) f->setToolTip(QStr(hint_));
   if (parentWidget && visible_) f->show();
   // Windowed children get their windows inside this one.
   for (TControl* c : controls_)
@@ -776,6 +915,11 @@ void TWinControl::SetEnabled(bool v) {
   if (host_) host_->Frame()->setEnabled(v);
 }
 
+void TWinControl::SetHint(const AnsiString& v) {
+  hint_ = v;
+  if (host_) host_->Frame()->setToolTip(QStr(v));
+}
+
 void TWinControl::SetCursor(TCursor c) {
   TControl::SetCursor(c);
   if (host_) host_->Client()->setCursor(CursorShapeOf(c));
@@ -809,27 +953,52 @@ void TWinControl::SetClientSize(int w, int h) {
 
 void TWinControl::Invalidate() {
   if (!host_) return;
-  host_->AddDirty(host_->Client()->rect());
+  host_->AddDirty(QRegion(host_->Client()->rect()));
   host_->Client()->update();
 }
 
 void TWinControl::InvalidateRect(const TRect& r) {
   if (!host_ || r.IsEmpty()) return;
   QRect q(r.Left, r.Top, r.Width(), r.Height());
-  host_->AddDirty(q);
+  host_->AddDirty(QRegion(q));
   host_->Client()->update(q);
 }
 
 void TWinControl::Update() {
   if (!host_) return;
-  QRegion dirty = host_->TakeDirty();
+  QRegion dirty = host_->Dirty();
   if (!dirty.isEmpty()) host_->Client()->repaint(dirty);
 }
 
 void TWinControl::ScrollWindow(int dx, int dy, const TRect* rect) {
   if (!host_) return;
-  if (rect) host_->Client()->scroll(dx, dy, QRect(rect->Left, rect->Top, rect->Width(), rect->Height()));
-  else host_->Client()->scroll(dx, dy);
+  QWidget* client = host_->Client();
+  QRect area = rect ? QRect(rect->Left, rect->Top, rect->Width(), rect->Height()) : client->rect();
+  host_->ScrollSurface(dx, dy, area);
+  if (rect) client->scroll(dx, dy, area);
+  else client->scroll(dx, dy);
+  if (!host_->Dirty().isEmpty()) client->update(host_->Dirty());
+  // The caret is not part of the surface: where the window system moved its pixels, the surface
+  // is shown again.
+  const CaretState& c = Caret();
+  if (c.client == client && !c.shown.isEmpty()) client->update(c.shown.translated(dx, dy) & area);
+}
+
+std::unique_ptr<TCanvas> CreateControlCanvas(TWinControl* Control) {
+  if (!Control || !Control->HandleAllocated() || Control->Host()->Native())
+    return std::make_unique<TCanvas>(GetDC(nullptr), true);
+  TControlHost* host = Control->Host();
+  QPointer<QWidget> client = reinterpret_cast<QWidget*>(host->Client());
+  // What the canvas drew shows once it goes, and until the control repaints those parts.
+  HDC dc = CreateDCOnSurface(
+      [host, client]() -> QPainter* { return client ? host->BeginSurfacePaint() : nullptr; },
+      [client] { return client ? client->rect() : QRect(); },
+      [host, client] {
+        if (!client) return;
+        host->EndSurfacePaint();
+        client->update();
+      });
+  return std::make_unique<TCanvas>(dc, true);
 }
 
 void TWinControl::SetFocus() {
@@ -931,6 +1100,12 @@ bool TWinControl::ScrollBarEnabled(int Bar) const {
 
 void TWinControl::PaintWindow(TCanvas* Canvas, const TRect& ClipRect) { Paint(Canvas, ClipRect); }
 
+// A window that draws nothing of its own shows its colour, as its class's background brush does.
+void TWinControl::Paint(TCanvas* Canvas, const TRect& ClipRect) {
+  Canvas->Brush()->SetColor(Color());
+  Canvas->FillRect(ClipRect);
+}
+
 void TWinControl::WndProc(TMessage& m) {
   switch (m.Msg) {
     case WM_KEYDOWN:
@@ -945,12 +1120,12 @@ void TWinControl::WndProc(TMessage& m) {
       KeyUp(key, KeyboardShiftState());
       break;
     }
-    case WM_CHAR:
-    case WM_SYSCHAR: {
+    case WM_CHAR: {
       char c = static_cast<char>(m.WParam);
       KeyPress(c);
       break;
     }
+    // A character typed with Alt is the system's (menus, access keys): nothing types it.
     case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
     case WM_LBUTTONDBLCLK: case WM_RBUTTONDBLCLK: case WM_MBUTTONDBLCLK: {
       bool dbl = m.Msg == WM_LBUTTONDBLCLK || m.Msg == WM_RBUTTONDBLCLK || m.Msg == WM_MBUTTONDBLCLK;

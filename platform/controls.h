@@ -203,6 +203,10 @@ public:
   // repainted.
   void ScrollWindow(int dx, int dy, const TRect* rect = nullptr);
 
+  // The tool tip shown while the pointer rests on the window.
+  const AnsiString& Hint() const { return hint_; }
+  void SetHint(const AnsiString& v);
+
   virtual void SetFocus();
   bool Focused() const;
   virtual bool CanFocus() const;
@@ -237,7 +241,7 @@ protected:
   virtual void CreateParams(TCreateParams& Params);
   virtual void CreateWnd();
   virtual void DestroyWnd();
-  virtual void Paint(TCanvas*, const TRect&) {}
+  virtual void Paint(TCanvas* Canvas, const TRect& ClipRect);
   virtual void KeyDown(Word& Key, TShiftState Shift);
   virtual void KeyUp(Word& Key, TShiftState Shift);
   virtual void KeyPress(char& Key);
@@ -258,6 +262,7 @@ private:
   std::unique_ptr<TControlHost> host_;
   TCreateParams params_;
   TBorderStyle borderStyle_ = bsSingle;
+  AnsiString hint_;
   bool acceptFiles_ = false;
   bool destroyingHandle_ = false;
 };
@@ -279,6 +284,11 @@ TControl* GetCaptureControl();
 // the X keyboard indicators under X11; always off where the window system offers nothing
 // (offscreen, Wayland). A held key that is not toggled cannot be seen.
 bool LockKeyToggled(int VirtualKey);
+
+// A canvas that paints on a control's window outside its paint: what it draws shows once the
+// canvas goes, and stays until the control repaints those parts. On a control without a window
+// it draws nowhere.
+std::unique_ptr<TCanvas> CreateControlCanvas(TWinControl* Control);
 
 // The system caret: one for the application, owned by the control that created it.
 void CreateCaret(TWinControl* Owner, int Width, int Height);

@@ -134,6 +134,7 @@ struct TDeviceContext {
   std::function<QPainter*()> surface;    // one asked for on each drawing call
   QRect bounds;                          // device clip (the painted rectangle), or
   std::function<QRect()> boundsOf;       // the current size of the surface
+  std::function<void()> release;         // run when the DC goes (a window shows what was drawn)
   bool screen = false;
   bool abcWidths = true;
   DCState state;
@@ -191,13 +192,14 @@ HDC GetDC(void* window) {
 }
 
 int ReleaseDC(void*, HDC dc) {
-  delete dc;
+  DeleteDC(dc);
   return 1;
 }
 
 HDC CreateCompatibleDC(HDC) { return GetDC(nullptr); }
 
 bool DeleteDC(HDC dc) {
+  if (dc && dc->release) dc->release();
   delete dc;
   return true;
 }
@@ -210,11 +212,13 @@ HDC CreateDCOnPainter(QPainter* painter, const QRect& clip) {
   return dc;
 }
 
-HDC CreateDCOnSurface(std::function<QPainter*()> surface, std::function<QRect()> bounds) {
+HDC CreateDCOnSurface(std::function<QPainter*()> surface, std::function<QRect()> bounds,
+                      std::function<void()> release) {
   EnsureGuiApplication();
   auto* dc = new TDeviceContext;
   dc->surface = std::move(surface);
   dc->boundsOf = std::move(bounds);
+  dc->release = std::move(release);
   return dc;
 }
 

@@ -155,6 +155,11 @@ TCustomForm* GetParentForm(TControl* Control) {
   return nullptr;
 }
 
+bool DialogManagesKeys(TWinControl* control) {
+  TCustomForm* f = GetParentForm(control);
+  return f && (f->Modal() || f->FormBorderStyle() == bsDialog);
+}
+
 // ------------------------------------------------------------------------------ TCustomForm
 
 TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
@@ -206,6 +211,20 @@ void TCustomForm::CreateWnd() {
 void TCustomForm::DestroyWnd() {
   watcher_ = nullptr;  // a child of the frame: goes with it
   TWinControl::DestroyWnd();
+}
+
+void TCustomForm::SetActiveControl(TWinControl* c) {
+  if (activeControl_ == c) return;
+  if (activeControl_) activeControl_->RemoveFreeNotification(this);
+  activeControl_ = c;
+  if (!c) return;
+  c->FreeNotification(this);
+  if (HandleAllocated() && Host()->Frame()->isVisible() && c->CanFocus()) c->SetFocus();
+}
+
+void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
+  TWinControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == activeControl_) activeControl_ = nullptr;
 }
 
 void TCustomForm::SetCaption(const AnsiString& v) {
@@ -275,7 +294,16 @@ void TCustomForm::SetWindowState(TWindowState s) {
 }
 
 void TCustomForm::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
-  TRect r{ALeft, ATop, ALeft + std::max(AWidth, 0), ATop + std::max(AHeight, 0)};
+  // A window stays on the screens whatever placement is asked (a stored one may be anything):
+  // no larger than their available area, its top edge on it and some of its width too.
+  EnsureGuiApplication();
+  QScreen* screen = QGuiApplication::primaryScreen();
+  QRect a = screen ? screen->availableVirtualGeometry() : QRect(0, 0, 1024, 768);
+  int w = std::clamp(AWidth, 0, a.width()), h = std::clamp(AHeight, 0, a.height());
+  int across = std::min(w, 100), down = std::min(h, 30);
+  int left = int(std::clamp<long long>(ALeft, (long long)a.left() - w + across, (long long)a.right() + 1 - across));
+  int top = int(std::clamp<long long>(ATop, a.top(), (long long)a.bottom() + 1 - down));
+  TRect r{left, top, left + w, top + h};
   normal_ = r;
   if (WindowState() != wsNormal) return;  // kept for the normal state
   bounds_ = r;
@@ -302,8 +330,16 @@ void TCustomForm::FrameGeometryChanged() {
   if (!HandleAllocated()) return;
   QWidget* f = Host()->Frame();
   QRect fg = f->frameGeometry();
+  if (frameFitPending_ && !applying_ && fg.size() != f->geometry().size()) {
+    frameFitPending_ = false;
+    if (!(f->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized))) {
+      ApplyGeometry();
+      fg = f->frameGeometry();
+    }
+  }
   bounds_ = TRect{fg.left(), fg.top(), fg.left() + fg.width(), fg.top() + fg.height()};
-  if (!applying_ && !(f->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) && f->isVisible())
+  if (!applying_ && !frameFitPending_ && !(f->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) &&
+      f->isVisible())
     normal_ = bounds_;
   Host()->Layout();
 }
@@ -360,11 +396,21 @@ void TCustomForm::SetVisible(bool v) {
       applying_ = false;
       // The decorations are known once the window shows: the frame gets the placement asked for.
       if (state_ == wsNormal) ApplyGeometry();
+      // A window manager tells the frame's size only after mapping the window: the placement is
+      // applied again when it does, so the frame, not the client area, gets the stored size (a
+      // stored size would grow by the frame at every start otherwise). Moves and resizes meanwhile
+      // are the window system's own.
+      if (state_ == wsNormal && f->frameGeometry() == f->geometry() && formBorder_ != fbsNone &&
+          QGuiApplication::platformName() == QLatin1String("xcb")) {
+        frameFitPending_ = true;
+        QTimer::singleShot(2000, f, [this] { frameFitPending_ = false; });
+      }
       FrameGeometryChanged();
       Realign();
     }
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) f->raise();
     if (!(Params().ExStyle & WS_EX_NOACTIVATE)) f->activateWindow();
+    if (!was && activeControl_ && activeControl_->CanFocus()) activeControl_->SetFocus();
   } else {
     bool was = HandleAllocated() && Host()->Frame()->isVisible();
     if (was) state_ = WindowState();
@@ -589,7 +635,10 @@ bool TCustomForm::HandleFormKey(Word vk, TShiftState shift, const std::string& t
   // Enter and Esc press the default and the cancel button (Enter stays in a memo).
   if ((vk == VK_RETURN || vk == VK_ESCAPE) && shift.Empty()) {
     bool cancel = vk == VK_ESCAPE;
-    if (!cancel && qobject_cast<QPlainTextEdit*>(QApplication::focusWidget())) return false;
+    QWidget* focus = QApplication::focusWidget();
+    if (!cancel && qobject_cast<QPlainTextEdit*>(focus)) return false;
+    TWinControl* focused = ControlOfWidget(focus);
+    if (focused && !focused->Host()->Native() && ControlWantsDialogKey(focused, vk)) return false;
     if (TButton* b = DialogButton(this, cancel)) {
       b->Click();
       return true;

@@ -34,6 +34,9 @@ public:
   void SetWindowState(TWindowState s);
   int FormBorderStyle() const { return formBorder_; }
   void SetFormBorderStyle(int s);
+  // The control that has the keyboard focus when the form shows.
+  TWinControl* ActiveControl() const { return activeControl_; }
+  void SetActiveControl(TWinControl* c);
   bool KeyPreview() const { return keyPreview_; }
   void SetKeyPreview(bool v) { keyPreview_ = v; }
 
@@ -85,6 +88,7 @@ public:
 protected:
   void CreateWnd() override;
   void DestroyWnd() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   // The client area in the form's colour, where no control covers it.
   void Paint(TCanvas* Canvas, const TRect& Clip) override;
   virtual void DoShow();
@@ -96,6 +100,7 @@ private:
   void ApplyPosition();
   void CloseModal();
   AnsiString caption_;
+  TWinControl* activeControl_ = nullptr;
   TPosition position_ = poDesigned;
   TWindowState state_ = wsNormal;
   TRect normal_{0, 0, 0, 0};
@@ -105,6 +110,7 @@ private:
   bool positioned_ = false;
   bool created_ = false, destroyed_ = false;
   bool applying_ = false;
+  bool frameFitPending_ = false;  // shown before the window system told the frame's size
   TModalResult modalResult_ = mrNone;
   void* watcher_ = nullptr;
 };

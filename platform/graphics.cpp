@@ -2,7 +2,10 @@
 #include "platform/graphics.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPalette>
+#include <QTranslator>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -22,6 +25,23 @@ void EnsureGuiApplication() {
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   static QApplication* app = new QApplication(argc, argv);
   (void)app;
+  LoadToolkitTranslations(QLocale::system().name().toStdString());
+}
+
+bool LoadToolkitTranslations(const std::string& Locale) {
+  static QTranslator* installed = nullptr;
+  if (installed) {
+    QCoreApplication::removeTranslator(installed);
+    delete installed;
+    installed = nullptr;
+  }
+  auto tr = std::make_unique<QTranslator>();
+  if (!tr->load(QLocale(QString::fromStdString(Locale)), QStringLiteral("qt"), QStringLiteral("_"),
+                QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    return false;
+  installed = tr.release();
+  QCoreApplication::installTranslator(installed);
+  return true;
 }
 
 // ------------------------------------------------------------------------------ colours

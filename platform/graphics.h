@@ -14,6 +14,10 @@
 // Creates the application object of the desktop toolkit when none exists yet; everything that
 // draws or measures calls it first, and the GUI code later reuses the same object.
 void EnsureGuiApplication();
+// Shows the toolkit's own texts (standard dialogs, the buttons it supplies) in the language of a
+// locale ("ru_RU"), as the start of the application does for the user's locale; false when no
+// translation for it is installed (the texts stay English).
+bool LoadToolkitTranslations(const std::string& Locale);
 
 // A colour's RGB value: system colours come from the desktop palette, other values unchanged.
 TColor ColorToRGB(TColor c);
@@ -199,6 +203,18 @@ private:
 class TIcon : public TBitmap {
 public:
   using TBitmap::TBitmap;
+  // The icon in the icon-file form as loaded (reserved 0, type 1, image entries, images);
+  // empty when the icon was only drawn.
+  const std::string& IconData() const { return iconData_; }
+  void SetIconData(std::string Data) { iconData_ = std::move(Data); }
+  bool Empty() const { return iconData_.empty() && TBitmap::Empty(); }
+  void Assign(TPersistent* Source) override {
+    TBitmap::Assign(Source);
+    if (auto* i = dynamic_cast<TIcon*>(Source)) iconData_ = i->iconData_;
+  }
+
+private:
+  std::string iconData_;
 };
 
 // Bitmap resources of the program: drawn by code registered under a name (looked up without

@@ -20,6 +20,14 @@ QWidget* ClientOf(TWinControl* c) {
   return reinterpret_cast<QWidget*>(c->Host()->Client());
 }
 
+// Where a user's keys and clicks land: the native widget of a standard control (an edit, a check
+// box, a button), else the painted client area.
+QWidget* InputTargetOf(TWinControl* c) {
+  c->HandleNeeded();
+  if (QWidget* n = c->Host()->Native()) return n;
+  return reinterpret_cast<QWidget*>(c->Host()->Client());
+}
+
 Qt::KeyboardModifiers Modifiers(TShiftState s) {
   Qt::KeyboardModifiers m;
   if (s.Contains(ssShift)) m |= Qt::ShiftModifier;
@@ -89,7 +97,7 @@ int RussianLetterOf(Word vk) {
 
 void SimulateKeyStroke(TWinControl* control, Word vk, TShiftState shift, const std::string& text,
                        bool russianLayout) {
-  QWidget* w = ClientOf(control);
+  QWidget* w = InputTargetOf(control);
   bool keypad;
   int key = QtKeyOf(vk, keypad);
   if (russianLayout)
@@ -104,7 +112,7 @@ void SimulateKeyStroke(TWinControl* control, Word vk, TShiftState shift, const s
 }
 
 void SimulateTyping(TWinControl* control, const std::string& utf8) {
-  QWidget* w = ClientOf(control);
+  QWidget* w = InputTargetOf(control);
   for (QChar ch : QString::fromStdString(utf8)) {
     QString t(ch);
     int key = ch.toUpper().unicode();
@@ -118,7 +126,7 @@ void SimulateTyping(TWinControl* control, const std::string& utf8) {
 
 void SimulateMouse(TWinControl* control, TSimulatedMouse kind, TMouseButton button, int x, int y,
                    TShiftState shift) {
-  QWidget* w = ClientOf(control);
+  QWidget* w = InputTargetOf(control);
   Qt::MouseButton b = button == mbRight ? Qt::RightButton : button == mbMiddle ? Qt::MiddleButton : Qt::LeftButton;
   QEvent::Type type = kind == smPress ? QEvent::MouseButtonPress
                       : kind == smRelease ? QEvent::MouseButtonRelease
@@ -133,7 +141,7 @@ void SimulateMouse(TWinControl* control, TSimulatedMouse kind, TMouseButton butt
 }
 
 void SimulateWheel(TWinControl* control, int delta, TShiftState shift) {
-  QWidget* w = ClientOf(control);
+  QWidget* w = InputTargetOf(control);
   QPointF local(1, 1);
   QWheelEvent e(local, w->mapToGlobal(local), QPoint(), QPoint(0, delta), Qt::NoButton, Modifiers(shift),
                 Qt::NoScrollPhase, false);
@@ -141,7 +149,7 @@ void SimulateWheel(TWinControl* control, int delta, TShiftState shift) {
 }
 
 void SimulateInputMethodCommit(TWinControl* control, const std::string& utf8) {
-  QWidget* w = ClientOf(control);
+  QWidget* w = InputTargetOf(control);
   QInputMethodEvent e;
   e.setCommitString(QString::fromStdString(utf8));
   QApplication::sendEvent(w, &e);

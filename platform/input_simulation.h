@@ -1,6 +1,6 @@
 #pragma once
-// Input as a user produces it, sent through the window system's event path of a control:
-// for tests and scripted runs.
+// Input as a user produces it, sent through the window system's event path of a control (the
+// native widget of a standard control): for tests and scripted runs.
 #include <string>
 #include <vector>
 

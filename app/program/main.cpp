@@ -1,4 +1,5 @@
 // The program: the application object, the main window and the message loop.
+#include <string>
 #include <vector>
 
 #include "app/main_window.h"
@@ -10,14 +11,18 @@
 int main(int argc, char** argv) {
   RegisterStandardHighlighters();
   EnsureGuiApplication();
-  std::vector<AnsiString> args;
-  for (int i = 1; i < argc; ++i) args.push_back(SystemNameToAnsi(argv[i]));
-  SetProgramArguments(std::move(args));
-  Application->Initialize();
-  Application->SetTitle(ProgramTitle());
-  Application->SetHelpFile(AnsiString());
-  TMain* mainForm = nullptr;
-  Application->CreateForm(mainForm);
-  Application->Run();
+  SetSystemProgramArguments(std::vector<std::string>(argv + 1, argv + argc));
+  // Nothing escapes start-up: what the handlers do not show is shown here.
+  try {
+    Application->Initialize();
+    Application->SetTitle(ProgramTitle());
+    Application->SetHelpFile(AnsiString());
+    TMain* mainForm = nullptr;
+    Application->CreateForm(mainForm);
+    Application->Run();
+  } catch (const Exception& e) {
+    Application->ShowException(&e);
+    return 1;
+  }
   return 0;
 }

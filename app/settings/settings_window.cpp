@@ -41,6 +41,7 @@ void TTarnSetup::CreateComponents() {
   // The window's face: a plain panel behind the pages and the buttons.
   auto* face = Make<TPanel>(this, 0, 0, 522, 440);
   face->SetBevelOuter(bvNone);
+  face->SetAlign(alClient);
   face->SetCaption(AnsiString());
   Header = Make<TPanel>(face, 0, 0, 522, 52);
   Header->SetColor(clWindow);

@@ -1,8 +1,9 @@
 #pragma once
 // The regular-expression engine for single-byte (Windows-1251) text: an expression compiled
-// into a byte program (regex_compiler.cpp), a backtracking matcher that keeps its choice points
-// on the heap (regex_matcher.cpp), the search over an input (regex_engine.cpp), substitution
-// templates and replace-all (regex_substitute.cpp).
+// into a byte program (regex_compiler.cpp) with hints drawn from it (regex_hints.cpp), a
+// backtracking matcher that keeps its choice points on the heap (regex_matcher.cpp), the search
+// over an input (regex_engine.cpp), substitution templates and replace-all
+// (regex_substitute.cpp).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -224,7 +225,7 @@ private:
   void Tail(Node p, Node val);
   void OpTail(Node p, Node val);
   void FillFirstCharSet(const uint8_t* scan, int depth);
-  void ComputeStartHints(int flags);
+  void ComputeStartHints();
   void ComputeMatchHints();
   bool NodeCharSet(const uint8_t* node, uint8_t* set) const;
   int32_t ErrorPosNow() const;
@@ -242,6 +243,7 @@ private:
   void Step(int64_t eighths);
   bool EmptyIteration(const uint8_t* node, const char* cur);
   bool TakeAlternative(const uint8_t*& scan, const char* cur);
+  bool StartDotLoop(const uint8_t*& scan, const char*& cur);
   bool TakeRepeatCount(const uint8_t* node, const char* from, int32_t k, int32_t count,
                        const uint8_t*& scan, const char*& cur);
   int32_t RegRepeat(const uint8_t* p, const char* from, int32_t max);
@@ -279,6 +281,15 @@ private:
   // other nodes. An iteration that ends where the previous one ended is a dead end.
   std::vector<int32_t> markOf_;
   std::vector<uint32_t> iterMark_;
+  // Greedy loops over '.' without s (a choice per character in the program) run as counted
+  // repeats: per program offset of the loop's first node, an index into dotLoops_, else -1.
+  struct TDotLoop {
+    int32_t min;
+    const uint8_t* exit;  // where the program goes on after the loop
+  };
+  static TDotLoop DotLoopAt(const uint8_t* p);
+  std::vector<int32_t> dotLoopOf_;
+  std::vector<TDotLoop> dotLoops_;
   TLeadRun leadRun_;
 
   // Input and search state.

@@ -229,8 +229,18 @@ bool TRegexEngine::TakeAlternative(const uint8_t*& scan, const char* cur) {
 // choice point for the counts after it. False when no count is left.
 bool TRegexEngine::TakeRepeatCount(const uint8_t* node, const char* from, int32_t k,
                                    int32_t count, const uint8_t*& scan, const char*& cur) {
-  const RepeatShape shape = ShapeOf(node);
   const int32_t offset = static_cast<int32_t>(node - program_.get());
+  const int32_t dotLoop = dotLoopOf_.empty() ? -1 : dotLoopOf_[static_cast<size_t>(offset)];
+  RepeatShape shape;
+  const uint8_t* after;
+  if (dotLoop >= 0) {
+    const TDotLoop& loop = dotLoops_[static_cast<size_t>(dotLoop)];
+    shape = {loop.min, kRepeatMax, node, false};
+    after = loop.exit;
+  } else {
+    shape = ShapeOf(node);
+    after = NextNode(node);
+  }
   ptrdiff_t unit = 1;
   if (*shape.repeated == rxBackRef || *shape.repeated == rxBackRefCI) {
     const int n = Operand(shape.repeated)[0];
@@ -246,7 +256,7 @@ bool TRegexEngine::TakeRepeatCount(const uint8_t* node, const char* from, int32_
       k = count;
       if (!hint.follow[UC(from[k])]) return false;
       cur = from + k;
-      scan = NextNode(node);
+      scan = after;
       return true;
     }
     if (shape.lazy) {
@@ -265,8 +275,19 @@ bool TRegexEngine::TakeRepeatCount(const uint8_t* node, const char* from, int32_
     Push(Word(kRepeat, static_cast<uint32_t>(offset)), Offset(from));
   }
   cur = from + unit * k;
-  scan = NextNode(node);
+  scan = after;
   return true;
+}
+
+// A greedy loop over '.' without s: the characters up to the next line separator are counted
+// at once and tried from the most, as a repeat of one character.
+bool TRegexEngine::StartDotLoop(const uint8_t*& scan, const char*& cur) {
+  const TDotLoop& loop =
+      dotLoops_[static_cast<size_t>(dotLoopOf_[static_cast<size_t>(scan - program_.get())])];
+  const int32_t count = RunLength(*scan == rxBranch ? Operand(scan) : scan, cur, kRepeatMax);
+  Step(count);
+  if (count < loop.min) return false;
+  return TakeRepeatCount(scan, cur, count, count, scan, cur);
 }
 
 // One attempt at `at`: true with regInput_ at the end of the match, false when every way of
@@ -328,6 +349,10 @@ bool TRegexEngine::MatchAt(const char* at) {
           ++cur;
           break;
         case rxAnyButSeparator:
+          if (!dotLoopOf_.empty() && dotLoopOf_[static_cast<size_t>(scan - prog)] >= 0) {
+            if (!StartDotLoop(scan, cur)) goto fail;
+            continue;
+          }
           if (cur >= end) goto fail;
           if (linePairedAssigned_ && *cur == linePairedHead_ && cur + 1 < end &&
               cur[1] == linePairedTail_)
@@ -403,6 +428,10 @@ bool TRegexEngine::MatchAt(const char* at) {
           if (next == nullptr || *next != rxBranch) {
             next = opnd;  // no choice
             break;
+          }
+          if (!dotLoopOf_.empty() && dotLoopOf_[static_cast<size_t>(scan - prog)] >= 0) {
+            if (!StartDotLoop(scan, cur)) goto fail;
+            continue;
           }
           if (!TakeAlternative(scan, cur)) goto fail;
           continue;

@@ -13,6 +13,12 @@ constexpr uint32_t MaskModI = 1, MaskModR = 2, MaskModS = 4, MaskModG = 8, MaskM
                    MaskModX = 32;
 constexpr uint32_t kDefaultModifiers = MaskModR | MaskModS | MaskModG;
 
+// Parse flags of a piece.
+constexpr int FlagWorst = 0;       // nothing known
+constexpr int FlagHasWidth = 1;    // never matches the empty string
+constexpr int FlagSimple = 2;      // matches exactly one character
+constexpr int FlagSpStart = 4;     // starts with a repeat
+
 constexpr int kOpSz = 1;           // opcode byte
 constexpr int kNextSz = 4;         // next offset
 constexpr int kNodeSz = kOpSz + kNextSz;

@@ -1,10 +1,14 @@
 #pragma once
 // Platform-internal: the Qt widgets behind a windowed control. The frame holds the client
 // widget (painting, mouse, keys) and the two scroll bars; Qt events become window messages.
+#include <QImage>
+#include <QPainter>
 #include <QRegion>
 #include <QScrollBar>
 #include <QKeyEvent>
 #include <QWidget>
+
+#include <memory>
 
 #include "platform/controls.h"
 
@@ -24,16 +28,30 @@ public:
   // A native widget of a standard control, shown in place of the painted client area.
   void SetNative(QWidget* w);
   QWidget* Native() const { return native_; }
-  void AddDirty(const QRect& r) { dirty_ += r; }
-  QRegion TakeDirty() {
-    QRegion d = dirty_;
-    dirty_ = QRegion();
-    return d;
-  }
+  // The parts the control invalidated and has not painted yet.
+  void AddDirty(const QRegion& r) { dirty_ += r; }
+  const QRegion& Dirty() const { return dirty_; }
+  void Painted(const QRegion& r) { dirty_ -= r; }
+
+  // The client area's pixels, as a window system keeps a window's: a paint event shows them,
+  // asking the control to paint only the parts it invalidated and the parts never painted
+  // (after a resize, all of them). A canvas on the control outside a paint draws here too.
+  QImage surface;
+  QRegion valid;  // the parts of the surface the control has painted
+  // Fits the surface to the client area (content kept, new parts invalid).
+  void FitSurface();
+  // The painter of a control canvas, open until the next paint or EndSurfacePaint.
+  QPainter* BeginSurfacePaint();
+  void EndSurfacePaint();
+  // Moves the pixels of area by dx, dy as ScrollWindow does; the uncovered strip becomes
+  // invalid.
+  void ScrollSurface(int dx, int dy, const QRect& area);
   // Scroll information as the control last set it; the bars never move on their own.
   TScrollInfo info[2];
   bool barShown[2] = {false, false};
   bool barEnabled[2] = {true, true};
+  QRect corner;  // between the two scroll bars when both show
+  bool HasBorder() const { return border_; }
   void ApplyBar(int bar);
   void ScrollAction(int bar, int action);
   void SliderMoved(int bar, int pos);
@@ -48,6 +66,7 @@ private:
   QScrollBar* vbar_;
   QWidget* native_ = nullptr;
   QRegion dirty_;
+  std::unique_ptr<QPainter> surfacePainter_;
   bool border_;
 };
 
@@ -63,6 +82,12 @@ void NotePointerPosition(const QPoint& global);
 void NoteInputModifiers(Qt::KeyboardModifiers m);
 // The virtual-key code of a Qt key event (the physical key, whatever the layout).
 Word VirtualKeyOfEvent(const QKeyEvent* e);
+// Whether a control takes a key that a dialog uses itself (Tab moves the focus, Enter and Esc
+// press the default and the cancel button), as the control answers WM_GETDLGCODE.
+bool ControlWantsDialogKey(TWinControl* control, Word vk);
+// Whether the control sits in a dialog (a form shown modally or with a dialog's frame), where
+// the dialog keys move the focus and press buttons.
+bool DialogManagesKeys(TWinControl* control);
 // Runs code called from Qt, handing an escaping exception to the application's handler.
 template <class F>
 void GuardedCall(TObject* sender, F&& f) {

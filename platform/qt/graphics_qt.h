@@ -44,8 +44,9 @@ struct TBitmapData {
 // owned. Clip is the rectangle being painted, in device coordinates.
 HDC CreateDCOnPainter(QPainter* painter, const QRect& clip);
 // A DC whose painter is asked for on each drawing call (a bitmap opens its painter lazily);
-// its clip is the surface's current rectangle.
-HDC CreateDCOnSurface(std::function<QPainter*()> surface, std::function<QRect()> bounds);
+// its clip is the surface's current rectangle. Release runs when the DC is deleted.
+HDC CreateDCOnSurface(std::function<QPainter*()> surface, std::function<QRect()> bounds,
+                      std::function<void()> release = {});
 QPainter* DCPainter(HDC dc);
 // A canvas over a painter that owns its DC.
 std::unique_ptr<TCanvas> CreateCanvasOnPainter(QPainter* painter, const QRect& clip);

@@ -12,6 +12,8 @@ int GetSystemMetrics(int Index) {
   switch (Index) {
     case SM_CXVSCROLL: case SM_CYHSCROLL: case SM_CYVSCROLL: case SM_CXHSCROLL:
       return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    case SM_CYCAPTION:
+      return QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
     case SM_CXDRAG: case SM_CYDRAG:
       return QApplication::startDragDistance();
     default:

@@ -187,6 +187,46 @@ TEST_F(AppTest, MaximisedPlacementIsRestoredWithTheNormalPlaceKept) {
   EXPECT_EQ(main->WindowState(), wsMaximized);
 }
 
+TEST_F(AppTest, AbsurdStoredPlacementKeepsTheWindowOnTheScreen) {
+  const char* placements[] = {
+      "Left=2147483000\nTop=2147483000\nWidth=2147483647\nHeight=2147483647\n",
+      "Left=-2147483648\nTop=-2147483648\nWidth=-5\nHeight=0\n",
+      "Left=-5000\nTop=9000\nWidth=300\nHeight=200\n",
+  };
+  for (const char* p : placements) {
+    WriteIni("[General]\nMyPath=" + program.string() + "\n[TMainWindow]\nState=1\n" + p);
+    Create();
+    main->Show();
+    ProcessMessages();
+    EXPECT_LE(main->Width(), Screen->Width()) << p;
+    EXPECT_LE(main->Height(), Screen->Height()) << p;
+    EXPECT_GT(main->Left() + main->Width(), 0) << p;  // some of it on the screen
+    EXPECT_LT(main->Left(), Screen->Width()) << p;
+    EXPECT_GE(main->Top(), 0) << p;
+    EXPECT_LT(main->Top(), Screen->Height()) << p;
+    Destroy();
+  }
+}
+
+TEST_F(AppTest, TheEditorHasTheFocusWhenTheWindowShows) {
+  Create();
+  main->Show();
+  ProcessMessages();
+  EXPECT_TRUE(Ed()->Focused());
+}
+
+TEST_F(AppTest, OpeningWhatNothingOpensSaysSo) {
+  SetShellHook([](const AnsiString&, const AnsiString&, const std::string&) { return false; });
+  fs::remove(program / "help" / "index.htm");
+  Create();
+  try {
+    Run("HelpMe");
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_NE(e.Message().find("index.htm"), AnsiString::npos) << e.Message();
+  }
+}
+
 TEST_F(AppTest, MissingNotesFileShowsTheErrorAndTheWindowStillOpens) {
   fs::remove(program / "notes.not");
   Create();
@@ -321,6 +361,21 @@ TEST_F(AppTest, UnreadableFileOnTheCommandLineLeavesAnUntitledDocument) {
   Run("FileSave");
   EXPECT_EQ(dialogs.Last(dkSaveFile)->FileName, kUntitled);
   EXPECT_FALSE(fs::exists(root / "nothing.htm"));
+}
+
+TEST_F(AppTest, CommandLineNameTheCodePageCannotHoldLeavesTheNewPage) {
+  for (const char* name : {"日本語.html", "café—x.html"}) {
+    SetSystemProgramArguments({(root / name).string()});
+    Application->CreateForm(main);
+    const TDialogRequest* e = dialogs.Last(dkMessageBox);
+    ASSERT_NE(e, nullptr) << name;
+    EXPECT_EQ(e->Caption, W1251("Ошибка"));
+    EXPECT_NE(e->Text.find("code page"), AnsiString::npos) << e->Text;
+    EXPECT_EQ(main->DocumentName(), kUntitled);
+    EXPECT_EQ(Ed()->Lines()->Get(0), "<html><head>");
+    Destroy();
+    dialogs.asked.clear();
+  }
 }
 
 TEST_F(AppTest, UnreadablePermissionsAreReportedWhenNotRoot) {

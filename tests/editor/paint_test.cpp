@@ -1,6 +1,8 @@
 // Pixels of a painted control and word wrap driven through the control.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 
@@ -175,6 +177,67 @@ TEST(SrcEditPaint, PartialRepaintChangesOnlyItsRow) {
   EXPECT_GT(changedInside, w / 2);
   EXPECT_EQ(changedOutside, 0);
   EXPECT_EQ(bmp.Pixel(1, lh + 1), ColorToRGB(clRed));
+}
+
+namespace {
+// Fills a rectangle for each transient paint: the one after a paint in red, the one before a
+// change (never inside a paint) in blue.
+struct TransientMarker {
+  TRect after{60, 2, 70, 8}, before{80, 2, 90, 8};
+  void Paint(TObject*, TCanvas* c, TTransientType t) {
+    c->Brush()->SetColor(t == ttAfter ? clRed : clBlue);
+    c->FillRect(t == ttAfter ? after : before);
+  }
+};
+struct PaintCounter {
+  int paints = 0;
+  void Paint(TObject*, TCanvas*) { ++paints; }
+};
+void RunEventsFor(int ms) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < end) {
+    ProcessMessages();
+    usleep(2000);
+  }
+}
+}  // namespace
+
+TEST(SrcEditPaint, TransientPaintingReachesTheWindow) {
+  auto e = Shown("abc");
+  TransientMarker m;
+  e->OnPaintTransient = TPaintTransient(&m, &TransientMarker::Paint);
+  e->Invalidate();
+  e->Update();
+  EXPECT_EQ(ClientPixel(e.get(), 65, 5), ColorToRGB(clRed));  // drawn with the paint
+  EXPECT_EQ(ClientPixel(e.get(), 85, 5), ColorToRGB(clWindow));
+  // A caret move paints before and after it, outside any paint: straight on the window, where
+  // it stays until the control repaints that part.
+  e->SetCaretXY(BufferCoord(2, 1));
+  ProcessMessages();
+  EXPECT_EQ(ClientPixel(e.get(), 85, 5), ColorToRGB(clBlue));
+  e->Invalidate();
+  e->Update();
+  EXPECT_EQ(ClientPixel(e.get(), 85, 5), ColorToRGB(clWindow));
+  EXPECT_EQ(ClientPixel(e.get(), 65, 5), ColorToRGB(clRed));
+  e->OnPaintTransient = nullptr;
+}
+
+// With its caret shown and blinking, an idle editor is never repainted: the caret alone is shown
+// again where it blinks.
+TEST(SrcEditPaint, IdleEditorWithItsCaretShownPaintsNothing) {
+  auto e = Shown(NumberedLines(30));
+  e->SetFocus();
+  ProcessMessages();
+  ASSERT_TRUE(e->Focused());
+  ASSERT_TRUE(CaretVisible());
+  e->SetCaretXY(BufferCoord(3, 2));
+  TPoint caret = GetCaretPos();
+  EXPECT_EQ(ClientPixel(e.get(), caret.X, caret.Y + 2), ColorToRGB(clBlack));  // a new place shows it
+  PaintCounter count;
+  e->OnPaint = TPaintEvent(&count, &PaintCounter::Paint);
+  RunEventsFor(1200);
+  EXPECT_EQ(count.paints, 0);
+  e->OnPaint = nullptr;
 }
 
 TEST(SrcEditPaint, FreedBookmarkImagesAreForgotten) {

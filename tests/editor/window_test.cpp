@@ -5,7 +5,9 @@
 
 #include "editor/src_edit.h"
 #include "tests/editor/shown_editor.h"
+#include "platform/forms.h"
 #include "platform/input_simulation.h"
+#include "platform/stdctrls.h"
 
 namespace {
 
@@ -280,6 +282,62 @@ TEST(SrcEditKeys, CtrlZUndoesUnderTheRussianLayout) {
   EXPECT_EQ(e->Lines()->Text(), "x");
   SimulateKeyStroke(e.get(), 'Z', TShiftState{ssCtrl, ssShift}, "", true);
   EXPECT_EQ(e->Lines()->Text(), "xy");
+}
+
+// A key typed with Alt is the system's character: bound Alt keys still work, nothing is typed.
+TEST(SrcEditKeys, AltLettersAreNeverTyped) {
+  auto e = Shown("");
+  e->SetOptions(e->Options().Without(eoGroupUndo));
+  SimulateTyping(e.get(), "xy");
+  SimulateKeyStroke(e.get(), 'Y', TShiftState{ssAlt}, "y");
+  SimulateKeyStroke(e.get(), 'S', TShiftState{ssAlt, ssShift}, "S");
+  SimulateKeyStroke(e.get(), 'F', TShiftState{ssAlt}, "\xD0\xB0", true);
+  EXPECT_EQ(e->Lines()->Text(), "xy");
+  SimulateKeyStroke(e.get(), VK_BACK, TShiftState{ssAlt});  // bound: undo
+  EXPECT_EQ(e->Lines()->Text(), "x");
+}
+
+// In a dialog Tab moves the focus on unless the editor wants tabs; Enter stays in an editor
+// that wants returns instead of pressing the default button.
+TEST(SrcEditKeys, DialogKeysFollowWantTabsAndWantReturns) {
+  TForm f(nullptr);
+  f.SetFormBorderStyle(bsDialog);
+  f.SetBounds(0, 0, 400, 300);
+  auto* a = new TSrcEdit(&f);
+  a->SetParent(&f);
+  a->SetBounds(0, 0, 400, 100);
+  auto* b = new TSrcEdit(&f);
+  b->SetParent(&f);
+  b->SetBounds(0, 100, 400, 100);
+  f.Show();
+  a->SetFocus();
+  ProcessMessages();
+  ASSERT_TRUE(a->Focused());
+  SimulateKeyStroke(a, VK_TAB);
+  EXPECT_EQ(a->CaretX(), 1);
+  EXPECT_TRUE(b->Focused());
+  a->SetWantTabs(true);
+  a->SetFocus();
+  ProcessMessages();
+  SimulateKeyStroke(a, VK_TAB);
+  EXPECT_TRUE(a->Focused());
+  EXPECT_GT(a->CaretX(), 1);
+  struct Clicks {
+    int n = 0;
+    void Click(TObject*) { ++n; }
+  } clicks;
+  auto* ok = new TButton(&f);
+  ok->SetParent(&f);
+  ok->SetBounds(0, 250, 80, 25);
+  ok->SetDefault(true);
+  ok->OnClick = TNotifyEvent(&clicks, &Clicks::Click);
+  SimulateKeyStroke(a, VK_RETURN);
+  EXPECT_EQ(a->Lines()->Count(), 2);
+  EXPECT_EQ(clicks.n, 0);
+  a->SetWantReturns(false);
+  SimulateKeyStroke(a, VK_RETURN);
+  EXPECT_EQ(a->Lines()->Count(), 2);
+  EXPECT_EQ(clicks.n, 1);
 }
 
 TEST(SrcEditKeys, KeyDownChainRunsBeforeTheBindings) {

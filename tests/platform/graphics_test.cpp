@@ -286,6 +286,15 @@ TEST(Fonts, FixedPitchAskedOfAProportionalFace) {
   GetTextMetricsA(dc, &tm);
   EXPECT_EQ(tm.tmPitchAndFamily & TMPF_FIXED_PITCH, 0);
   EXPECT_EQ(tm.tmAveCharWidth, tm.tmMaxCharWidth);
+  // Whatever fonts the machine has, and for a face it lacks.
+  TFont g;
+  g.SetName("No Such Face");
+  g.SetHeight(-16);
+  g.SetPitch(fpFixed);
+  SelectObject(dc, g.Handle());
+  GetTextMetricsA(dc, &tm);
+  EXPECT_EQ(tm.tmPitchAndFamily & TMPF_FIXED_PITCH, 0);
+  EXPECT_EQ(tm.tmAveCharWidth, tm.tmMaxCharWidth);
   ReleaseDC(nullptr, dc);
 }
 
@@ -330,4 +339,11 @@ TEST(Canvas, TextUsesTheCanvasFontAndBrush) {
   for (int y = 4; y < 4 + s.cy; ++y)
     for (int x = 4; x < 4 + s.cx; ++x) blue |= bmp.Pixel(x, y) == clBlue;
   EXPECT_TRUE(blue);
+}
+
+TEST(Application, ToolkitTextsFollowTheLocaleWhereATranslationIsInstalled) {
+  EnsureGuiApplication();
+  EXPECT_TRUE(LoadToolkitTranslations("ru_RU"));  // Debian's Qt translations (scripts/setup.sh)
+  EXPECT_FALSE(LoadToolkitTranslations("xx_XX"));
+  LoadToolkitTranslations("C");
 }

@@ -52,11 +52,12 @@ int32_t TZipKeeper::CallbackFunction(TZipCallbackRecord* Record) {
 
 namespace {
 
-// The library's text as the program shows it: trailing blanks and control characters cut.
+// The library's text as the program shows it: trailing blanks and control characters cut, and
+// what the program's code page cannot hold shown as '?'.
 AnsiString RecordName(const TZipCallbackRecord* r) {
-  AnsiString s(r->Text, strnlen(r->Text, kCallbackTextSize));
+  std::string s(r->Text, strnlen(r->Text, kCallbackTextSize));
   while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.pop_back();
-  return SystemNameToAnsi(s);
+  return Utf8ToAnsi(s);
 }
 
 void PutText(TZipCallbackRecord* r, const std::string& s, size_t max) {

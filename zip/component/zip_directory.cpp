@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "platform/kernel.h"
 #include "zip/component/zip_keeper.h"
@@ -18,19 +20,53 @@ uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8)
 uint32_t Le32(const uint8_t* p) { return Le16(p) | static_cast<uint32_t>(Le16(p + 2)) << 16; }
 uint64_t Le64(const uint8_t* p) { return Le32(p) | static_cast<uint64_t>(Le32(p + 4)) << 32; }
 
+// Whether a name holds UTF-8 beyond ASCII (the form Unix hosts store their names in).
+bool IsUtf8(const std::string& s) {
+  bool high = false;
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    int n = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+    if (n < 0 || i + n >= s.size() + (n == 0 ? 1 : 0)) return false;
+    for (int k = 1; k <= n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
+    high |= n > 0;
+    i += n + 1;
+  }
+  return high;
+}
+
 bool ReadAt(int fd, int64_t pos, void* buf, size_t n) {
   return pread(fd, buf, n, static_cast<off_t>(pos)) == static_cast<ssize_t>(n);
 }
 
-// Reads exactly n bytes at the file's position or raises the given id.
-void ReadExactly(int fd, void* buf, size_t n, int id) {
-  size_t got = 0;
-  while (got < n) {
-    ssize_t k = read(fd, static_cast<char*>(buf) + got, n - got);
-    if (k <= 0) throw EZipKeeper(id, true);
-    got += static_cast<size_t>(k);
+// The central directory read from the file in large blocks; each read takes exactly n bytes
+// or raises the given id.
+class TDirReader {
+public:
+  TDirReader(int fd, int64_t pos) : fd_(fd), pos_(pos) {}
+  void ReadExactly(void* out, size_t n, int id) {
+    auto* dst = static_cast<char*>(out);
+    while (n > 0) {
+      if (at_ == buf_.size()) {
+        buf_.resize(1 << 20);
+        ssize_t k = pread(fd_, buf_.data(), buf_.size(), static_cast<off_t>(pos_));
+        buf_.resize(k > 0 ? static_cast<size_t>(k) : 0);
+        at_ = 0;
+        if (k <= 0) throw EZipKeeper(id, true);
+        pos_ += k;
+      }
+      size_t take = std::min(n, buf_.size() - at_);
+      std::memcpy(dst, buf_.data() + at_, take);
+      at_ += take, dst += take, n -= take;
+    }
   }
-}
+
+private:
+  int fd_;
+  int64_t pos_;
+  std::vector<char> buf_;
+  size_t at_ = 0;
+};
 
 }  // namespace
 
@@ -175,9 +211,10 @@ void TZipKeeper::ReadDirectory() {
         ShowZipMessage(10203, AnsiString());
       }
       if (centralOffset_ < 0 || lseek(eocFile_, centralOffset_, SEEK_SET) < 0) throw EZipKeeper(10201, true);
+      TDirReader in(eocFile_, centralOffset_);
       for (uint64_t k = 0; k < count; ++k) {
         uint8_t h[46];
-        if (read(eocFile_, h, 46) != 46) throw EZipKeeper(11013, true);
+        in.ReadExactly(h, 46, 11013);
         if (Le32(h) != kCentralSig) throw EZipKeeper(11015, true);
         auto e = std::make_unique<ZipDirEntry>();
         e->VersionMadeBy = h[4];
@@ -197,16 +234,16 @@ void TZipKeeper::ReadDirectory() {
         e->ExternalAttributes = Le32(h + 38);
         e->LocalHeaderOffset = Le32(h + 42);
         std::string name(e->NameLength, '\0'), extra(e->ExtraLength, '\0'), comment(e->CommentLength, '\0');
-        ReadExactly(eocFile_, name.data(), name.size(), 11017);
+        in.ReadExactly(name.data(), name.size(), 11017);
         readHost_ = e->HostSystem;
         readMadeBy_ = e->VersionMadeBy;
         // Names marked as UTF-8 come in the program's code page; others by their host.
-        bool utf8 = e->Flags & 0x800;
+        bool utf8 = (e->Flags & 0x800) || (e->HostSystem == 3 && IsUtf8(name));
         e->FileName = SetSlash(utf8 ? Utf8ToAnsi(name) : ConvertOEM(name, false), PathDelim == '/');
         e->Encrypted = e->Flags & 1;
-        ReadExactly(eocFile_, extra.data(), extra.size(), 10201);
+        in.ReadExactly(extra.data(), extra.size(), 10201);
         e->ExtraData = extra;
-        ReadExactly(eocFile_, comment.data(), comment.size(), 11022);
+        in.ReadExactly(comment.data(), comment.size(), 11022);
         e->FileComment = utf8 ? Utf8ToAnsi(comment) : ConvertOEM(comment, false);
         int64_t local = e->LocalHeaderOffset;
         bool dirOnly = !e->FileName.empty() && (e->FileName.back() == '/' || e->FileName.back() == '\\');

@@ -101,6 +101,10 @@ void TZipKeeper::ExtAdd() {
     return;
   }
   if (busyZip_) return;
+  // A new ".EXE" archive starts as an empty self-extractor; the builder's exceptions reach the
+  // caller.
+  if (AnsiUpperCase(ExtractFileExt(zipFileName_)) == ".EXE" && !FileExists(zipFileName_) && dataStart_ == 0)
+    CreateEmptySFX();
   RunAdd();
   // The listing is re-read only when entries were added: a failed add keeps the old one.
   if (successCnt_ > 0) ReadDirectory();

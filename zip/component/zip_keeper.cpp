@@ -4,6 +4,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/kernel.h"
+#include "zip/component/zip_sfx.h"
 
 const char* const kStoreSuffixes[18] = {"gif", "png", "z",   "zip", "zoo", "arc", "lzh", "arj", "taz",
                                         "tgz", "lha", "rar", "ace", "cab", "gz",  "gzip", "jar", "exe"};
@@ -34,6 +35,7 @@ TZipKeeper::TZipKeeper(TComponent* AOwner) : TComponent(AOwner) {
 TZipKeeper::~TZipKeeper() {
   BeforeDestruction();
   ClearDirectory();
+  ownSfx_.reset();
   zipDll_.reset();
   unzDll_.reset();
 }
@@ -149,6 +151,41 @@ void TZipKeeper::ShowExceptionError(const EZipKeeper& E) {
   if (E.DisplayMsg == 1 && !Unattended) ShowMessage(text);
   message_ = text;
   CallEvent(OnMessage, this, errCode_, text);
+}
+
+// ------------------------------------------------------------------------------ self-extractor
+
+TCustomZipSFX* TZipKeeper::SFXBuilder() {
+  if (SFXSlave) return SFXSlave;
+  if (!ownSfx_) ownSfx_ = std::make_unique<TZipSFX>(nullptr);
+  return ownSfx_.get();
+}
+
+void TZipKeeper::CreateEmptySFX() {
+  TCustomZipSFX* b = SFXBuilder();
+  b->SetIcon(SFXIcon());
+  b->DialogTitle = SFXCaption;
+  b->CommandLine = SFXCommandLine;
+  b->DefaultExtractPath = SFXDefaultDir;
+  b->MessageFlags = 0;
+  // A message starting with character 1 or 2 asks for a question box or a warning box.
+  if (!SFXMessage.empty() && (SFXMessage[0] == 1 || SFXMessage[0] == 2)) {
+    b->MessageFlags = SFXMessage[0] == 1 ? 65 : 36;
+    SFXMessage.erase(0, 1);
+  }
+  b->Message = SFXMessage;
+  TSFXOptions o;
+  if (SFXOptions.Contains(SFXAskCmdLine)) o.Include(soAskCmdLine);
+  if (SFXOptions.Contains(SFXAskFiles)) o.Include(soAskFiles);
+  if (SFXOptions.Contains(SFXAutoRun)) o.Include(soAutoRun);
+  if (SFXOptions.Contains(SFXHideOverWriteBox)) o.Include(soHideOverWriteBox);
+  if (SFXOptions.Contains(SFXNoSuccessMsg)) o.Include(soNoSuccessMsg);
+  b->Options = o;
+  b->OverwriteMode = SFXOverWriteMode == OvrAlways ? somOverwrite : SFXOverWriteMode == OvrNever ? somSkip : somAsk;
+  b->SFXPath = SFXPath;
+  b->SourceFile = zipFileName_;
+  b->TargetFile = zipFileName_;
+  b->BuildEmpty();
 }
 
 // ------------------------------------------------------------------------------ temporary names

@@ -145,6 +145,9 @@ public:
   // system, deleted, and its extension replaced.
   AnsiString MakeTempFileName(const AnsiString& Prefix = "zip", const AnsiString& Extension = ".zip");
 
+  // The self-extractor builder in use: SFXSlave, else one made on first need.
+  TCustomZipSFX* SFXBuilder();
+
   // The directory reader's parts shared with volume handling.
   bool OpenEOC(bool RaiseErrors);
   AnsiString ConvertOEM(const AnsiString& Text, bool ToOEM) const;
@@ -163,6 +166,8 @@ protected:
 private:
   friend class TZipLibLoader;
   void ClearDirectory();
+  void CreateEmptySFX();
+  std::unique_ptr<TCustomZipSFX> ownSfx_;
 
   TStringList fSpecArgs_, fSpecArgsExcl_;
   AnsiString zipFileName_, dllDirectory_, extStoreSuffixes_;

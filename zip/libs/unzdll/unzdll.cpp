@@ -9,6 +9,7 @@
 // beyond its declared size stops there; entries that overlap each other or the directory are
 // refused. Files are written under a temporary name and renamed into place when complete.
 #include <fcntl.h>
+#include <iconv.h>
 #include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,25 @@ std::string SafeRelative(std::string name, bool keepDirs) {
   return r;
 }
 
+// The entry's name as the file system holds names (UTF-8): names stored by MS-DOS hosts without
+// the UTF-8 flag are in the OEM code page (866).
+std::string DiskName(const TCentralEntry& e) {
+  bool high = false;
+  for (unsigned char c : e.Name) high |= c >= 0x80;
+  if (!high || (e.Flags & kFlagUtf8) || e.HostSystem() != 0) return e.Name;
+  iconv_t cd = iconv_open("UTF-8", "CP866");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return e.Name;
+  std::string in = e.Name, out(in.size() * 3 + 4, '\0');
+  char* ip = in.data();
+  char* op = out.data();
+  size_t il = in.size(), ol = out.size();
+  bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1);
+  iconv_close(cd);
+  if (!ok) return e.Name;
+  out.resize(out.size() - ol);
+  return out;
+}
+
 class TUnzRun {
 public:
   explicit TUnzRun(TUnzParams* p) : p_(p), cb_(p->Callback, p->Caller, false) {}
@@ -77,8 +98,9 @@ private:
     bool Chosen = false, Bad = false;
     uint64_t Data = 0;   // offset of the entry's data
     std::string Rel;     // path below the base folder
+    std::string Shown;   // the name in the file system's form, for callbacks
   };
-  bool Matches(const TCentralEntry& e) const;
+  bool Matches(const std::string& entryName) const;
   void Prepare();
   bool Eligible(size_t i) const;
   TInflated Inflate(size_t i) const;
@@ -87,7 +109,6 @@ private:
   bool MakeParents(const std::string& rel, std::string& error);
   bool Password(size_t i, std::string& pw, bool& skip);
   bool Stream(size_t i, const std::string& pw, int out, uint32_t& crc, std::string& error);
-  bool Place(size_t i, const std::string& tmp, uint32_t crc, std::string& error);
 
   TUnzParams* p_;
   TCaller cb_;
@@ -96,17 +117,19 @@ private:
   std::vector<TPrep> prep_;
   std::string base_, password_;
   bool noMorePasswords_ = false;
+  std::set<std::string> dirsOk_;  // folders checked or made in this run
+  mode_t umask_ = 022;
   int32_t done_ = 0;
 };
 
-bool TUnzRun::Matches(const TCentralEntry& e) const {
+bool TUnzRun::Matches(const std::string& entryName) const {
   if (p_->SpecCount <= 0 || !p_->Specs) return true;
   for (int i = 0; i < p_->SpecCount; ++i) {
     const char* s = p_->Specs[i].Spec;
     if (!s || !*s) continue;
     std::string pat = s;
     if (pat == "*.*") pat = "*";
-    std::string name = e.Name;
+    std::string name = entryName;
     std::replace(name.begin(), name.end(), '\\', '/');
     size_t slash = name.find_last_of('/');
     bool bare = pat.find_first_of("/\\") == std::string::npos;
@@ -126,7 +149,8 @@ void TUnzRun::Prepare() {
     size_t i = order[k];
     const auto& e = dir_.Entries[i];
     TPrep& pr = prep_[i];
-    pr.Chosen = Matches(e);
+    pr.Shown = DiskName(e);
+    pr.Chosen = Matches(pr.Shown);
     uint8_t h[30];
     if (pread(fd_, h, 30, static_cast<off_t>(e.LocalOffset)) != 30 || Get32(h) != kLocalSig) {
       pr.Bad = true;
@@ -135,7 +159,7 @@ void TUnzRun::Prepare() {
     pr.Data = e.LocalOffset + 30 + Get16(h + 26) + Get16(h + 28);
     uint64_t limit = k + 1 < n ? dir_.Entries[order[k + 1]].LocalOffset : dir_.DirOffset;
     if (pr.Data > limit || e.CompressedSize > limit - pr.Data) pr.Bad = true;
-    pr.Rel = SafeRelative(e.Name, p_->DirNames != 0);
+    pr.Rel = SafeRelative(pr.Shown, p_->DirNames != 0);
   }
 }
 
@@ -173,8 +197,8 @@ TInflated TUnzRun::Inflate(size_t i) const {
 }
 
 bool TUnzRun::Skip(size_t i, int32_t error, int type, const std::string& why) {
-  if (!why.empty() && (error != 0 || p_->Verbose || p_->Trace)) cb_.Message(0, dir_.Entries[i].Name + ": " + why);
-  return cb_.Send(kcbSkipped, error, type, dir_.Entries[i].Name);
+  if (!why.empty() && (error != 0 || p_->Verbose || p_->Trace)) cb_.Message(0, prep_[i].Shown + ": " + why);
+  return cb_.Send(kcbSkipped, error, type, prep_[i].Shown);
 }
 
 // Creates the folders of a path below the base; a link or a file in the way refuses it.
@@ -185,6 +209,8 @@ bool TUnzRun::MakeParents(const std::string& rel, std::string& error) {
     size_t b = rel.find('/', a);
     if (b == std::string::npos) return true;
     path += "/" + rel.substr(a, b - a);
+    a = b + 1;
+    if (dirsOk_.count(path)) continue;
     struct stat st;
     if (lstat(path.c_str(), &st) == 0) {
       if (S_ISLNK(st.st_mode)) { error = "a symbolic link is in the way: " + path; return false; }
@@ -193,7 +219,7 @@ bool TUnzRun::MakeParents(const std::string& rel, std::string& error) {
       error = "cannot create " + path + ": " + strerror(errno);
       return false;
     }
-    a = b + 1;
+    dirsOk_.insert(path);
   }
 }
 
@@ -217,7 +243,7 @@ bool TUnzRun::Password(size_t i, std::string& pw, bool& skip) {
   int repeats = std::max(0, p_->PasswordRepeat);
   while (!noMorePasswords_ && repeats > 0) {
     TZipCallbackRecord rec;
-    if (!cb_.Ask(rec, kcbPassword, 0, repeats, e.Name)) return false;
+    if (!cb_.Ask(rec, kcbPassword, 0, repeats, prep_[i].Shown)) return false;
     if (rec.ActionCode == 0) noMorePasswords_ = true;
     if (rec.Value1 != 1) break;
     std::string answer = RecordText(rec, 0, 81);
@@ -293,34 +319,6 @@ bool TUnzRun::Stream(size_t i, const std::string& pw, int out, uint32_t& crc, st
   return true;
 }
 
-// Moves a finished temporary file to the entry's place, with its time and permissions.
-bool TUnzRun::Place(size_t i, const std::string& tmp, uint32_t crc, std::string& error) {
-  const auto& e = dir_.Entries[i];
-  std::string dest = base_ + "/" + prep_[i].Rel;
-  if (crc != e.Crc) {
-    TZipCallbackRecord rec;
-    if (!cb_.Ask(rec, kcbCrcError, static_cast<int32_t>(crc), e.Crc, e.Name)) { unlink(tmp.c_str()); return false; }
-    if (rec.Value1 != 1) {
-      unlink(tmp.c_str());
-      error = "checksum error";
-      return true;
-    }
-  }
-  mode_t mode = 0666;
-  if (e.HostSystem() == 3 && (e.ExternalAttr >> 16) != 0) mode = (e.ExternalAttr >> 16) & 0777;
-  mode_t um = umask(0);
-  umask(um);
-  chmod(tmp.c_str(), mode & ~um);
-  int64_t t = DosToUnix(e.DosTime);
-  struct timespec ts[2] = {{t, 0}, {t, 0}};
-  utimensat(AT_FDCWD, tmp.c_str(), ts, 0);
-  if (rename(tmp.c_str(), dest.c_str()) != 0) {
-    error = "cannot write " + dest + ": " + strerror(errno);
-    unlink(tmp.c_str());
-  }
-  return true;
-}
-
 bool TUnzRun::Extract(size_t i, TInflated* ready) {
   const auto& e = dir_.Entries[i];
   const TPrep& pr = prep_[i];
@@ -337,17 +335,18 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
   if (e.Method != kMethodStore && e.Method != kMethodDeflate) return Skip(i, kzeMethod, kSkipMethod, "unknown compression method");
   if (e.Size > MaxInflated(e.CompressedSize)) return Skip(i, kzeSize, kSkipFormat, "declared size impossible for its data");
   std::string dest = base_ + "/" + pr.Rel, error;
+  bool exists = false;
   if (!test) {
     if (!MakeParents(pr.Rel, error)) return Skip(i, kzeUnsafeName, kSkipGeneral, error);
     struct stat st;
-    bool exists = lstat(dest.c_str(), &st) == 0;
+    exists = lstat(dest.c_str(), &st) == 0;
     bool newer = !exists || DosToUnix(e.DosTime) > st.st_mtime;
     if ((p_->Freshen && !p_->Update && !exists) || ((p_->Freshen || p_->Update) && !newer))
       return Skip(i, 0, kSkipFreshen, "");
     if (exists && !p_->OverWrite && !p_->Update && !p_->Freshen) {
       TZipCallbackRecord rec;
-      int32_t v1 = (exists && st.st_mtime < DosToUnix(e.DosTime) ? 1 << 16 : 0) | static_cast<int32_t>(i & 0xFFFF);
-      if (!cb_.Ask(rec, kcbOverwrite, v1, 0, e.Name)) return false;
+      int32_t v1 = (st.st_mtime < DosToUnix(e.DosTime) ? 1 << 16 : 0) | static_cast<int32_t>(i & 0xFFFF);
+      if (!cb_.Ask(rec, kcbOverwrite, v1, 0, pr.Shown)) return false;
       if ((rec.Value2 & 0xFF) == 0) return Skip(i, 0, kSkipNoOverwrite, "");
     }
   }
@@ -357,17 +356,31 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
     if (!Password(i, pw, skip)) return false;
     if (skip) return true;
   }
-  if (!cb_.Send(kcbNewItem, 0, static_cast<int64_t>(e.Size), e.Name)) return false;
-  std::string tmp;
+  if (!cb_.Send(kcbNewItem, 0, static_cast<int64_t>(e.Size), pr.Shown)) return false;
+  // A new file is made in place (never through a link); one that exists is replaced by a
+  // finished temporary file, so a failure leaves the old one.
+  std::string written;
+  bool direct = false;
   int out = -1;
   if (!test) {
-    tmp = dest.substr(0, dest.find_last_of('/') + 1) + ".unz-XXXXXX";
-    out = mkstemp(tmp.data());
+    if (!exists) {
+      out = open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      if (out >= 0) written = dest, direct = true;
+    }
+    if (out < 0) {
+      written = dest.substr(0, dest.find_last_of('/') + 1) + ".unz-XXXXXX";
+      out = mkstemp(written.data());
+    }
     if (out < 0) {
       cb_.Message(kzeWrite, "cannot create " + dest + ": " + strerror(errno));
       return cb_.Send(kcbProgress, 0, static_cast<int64_t>(e.Size), "");
     }
   }
+  auto discard = [&] {
+    if (out >= 0) close(out);
+    out = -1;
+    if (!written.empty()) unlink(written.c_str());
+  };
   uint32_t crc = 0;
   bool go = true;
   if (ready) {
@@ -385,30 +398,43 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
   } else {
     go = Stream(i, pw, out, crc, error);
   }
-  if (out >= 0 && close(out) != 0 && error.empty()) error = std::string("cannot write: ") + strerror(errno);
   if (!go) {
-    if (!tmp.empty()) unlink(tmp.c_str());
+    discard();
     return false;
   }
   if (!error.empty()) {
-    if (!tmp.empty()) unlink(tmp.c_str());
-    cb_.Message(error.find("write") != std::string::npos ? kzeWrite : kzeFormat, e.Name + ": " + error);
+    discard();
+    cb_.Message(error.find("write") != std::string::npos ? kzeWrite : kzeFormat, pr.Shown + ": " + error);
     return true;
   }
-  if (test) {
-    if (crc != e.Crc) {
-      TZipCallbackRecord rec;
-      if (!cb_.Ask(rec, kcbCrcError, static_cast<int32_t>(crc), e.Crc, e.Name)) return false;
-      if (rec.Value1 != 1) cb_.Message(kzeCrc, e.Name + ": checksum error");
+  if (crc != e.Crc) {
+    TZipCallbackRecord rec;
+    if (!cb_.Ask(rec, kcbCrcError, static_cast<int32_t>(crc), e.Crc, pr.Shown)) {
+      discard();
+      return false;
+    }
+    if (rec.Value1 != 1) {
+      discard();
+      cb_.Message(kzeCrc, pr.Shown + ": checksum error");
       return true;
     }
-    if (p_->Verbose || p_->Trace) cb_.Message(0, "testing: " + e.Name + "  OK");
+  }
+  if (test) {
+    if (p_->Verbose || p_->Trace) cb_.Message(0, "testing: " + pr.Shown + "  OK");
     ++done_;
     return true;
   }
-  if (!Place(i, tmp, crc, error)) return false;
-  if (!error.empty()) {
-    cb_.Message(error == "checksum error" ? kzeCrc : kzeWrite, e.Name + ": " + error);
+  mode_t mode = 0666;
+  if (e.HostSystem() == 3 && (e.ExternalAttr >> 16) != 0) mode = (e.ExternalAttr >> 16) & 0777;
+  fchmod(out, mode & ~umask_);
+  int64_t t = DosToUnix(e.DosTime);
+  struct timespec ts[2] = {{t, 0}, {t, 0}};
+  futimens(out, ts);
+  int closed = close(out);
+  out = -1;
+  if (closed != 0 || (!direct && rename(written.c_str(), dest.c_str()) != 0)) {
+    cb_.Message(kzeWrite, pr.Shown + ": cannot write " + dest + ": " + strerror(errno));
+    unlink(written.c_str());
     return true;
   }
   if (p_->Verbose || p_->Trace) cb_.Message(0, "inflating: " + dest);
@@ -438,6 +464,8 @@ int32_t TUnzRun::Run() {
   base_ = p_->BaseDir && *p_->BaseDir ? p_->BaseDir : ".";
   while (base_.size() > 1 && base_.back() == '/') base_.pop_back();
   password_ = p_->Password ? p_->Password : "";
+  umask_ = umask(0);
+  umask(umask_);
   Prepare();
   size_t count = 0;
   uint64_t total = 0;

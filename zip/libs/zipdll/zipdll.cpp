@@ -42,6 +42,7 @@ struct TNewEntry {
 
 struct TPacked {
   int Error = 0;         // kze... when the file could not be read
+  int SysError = 0;      // and the system's reason
   std::string Data;      // what follows the local header (encryption header included)
   uint32_t Crc = 0;
   uint64_t Size = 0;
@@ -100,7 +101,7 @@ private:
   std::string archive_, temp_;
   std::vector<TNewEntry> entries_;
   std::set<std::string> names_;
-  std::map<std::string, size_t> oldIndex_;  // lower-cased old names
+  std::map<std::string, size_t> oldIndex_;  // names of the old archive's entries
   TCentralDirectory old_;
   bool haveOld_ = false;
   std::vector<bool> keepOld_;
@@ -160,7 +161,7 @@ void TZipRun::AddFile(const std::string& path, const struct stat& st, const std:
   e.Name = StoredName(path, root);
   if (e.Name.empty() || Excluded(e.Name)) return;
   if (e.Dir) e.Name += '/';
-  if (!names_.insert(Lower(e.Name)).second) return;
+  if (!names_.insert(e.Name).second) return;
   e.Store = e.Dir || p_->Level <= 0 || StoreSuffix(e.Name);
   e.Encrypt = !e.Dir && s.Encrypt != 0;
   if (e.Encrypt) e.Password = s.Password && *s.Password ? s.Password : (p_->Password ? p_->Password : "");
@@ -254,12 +255,12 @@ bool TZipRun::ReadOld() {
   fclose(f);
   if (!ok) return Fail(kzeFormat, "damaged archive " + archive_ + ": " + err);
   haveOld_ = true;
-  for (size_t i = 0; i < old_.Entries.size(); ++i) oldIndex_.emplace(Lower(old_.Entries[i].Name), i);
+  for (size_t i = 0; i < old_.Entries.size(); ++i) oldIndex_.emplace(old_.Entries[i].Name, i);
   keepOld_.assign(old_.Entries.size(), true);
   // Update and freshen leave out files that are not newer; freshen also new ones.
   std::vector<TNewEntry> chosen;
   for (auto& e : entries_) {
-    auto it = oldIndex_.find(Lower(e.Name));
+    auto it = oldIndex_.find(e.Name);
     bool inOld = it != oldIndex_.end();
     if ((p_->Update || p_->Freshen) && inOld && UnixToDos(e.St.st_mtime) <= old_.Entries[it->second].DosTime) continue;
     if (p_->Freshen && !p_->Update && !inOld) continue;
@@ -291,13 +292,19 @@ TPacked TZipRun::Pack(size_t i) const {
   int fd = open(n.Path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     r.Error = kzeOpen;
+    r.SysError = errno;
     return r;
   }
   std::string data(static_cast<size_t>(n.St.st_size), '\0');
   size_t got = 0;
   while (got < data.size()) {
     ssize_t k = read(fd, data.data() + got, data.size() - got);
-    if (k < 0) { close(fd); r.Error = kzeRead; return r; }
+    if (k < 0) {
+      r.SysError = errno;
+      close(fd);
+      r.Error = kzeRead;
+      return r;
+    }
     if (k == 0) break;
     got += static_cast<size_t>(k);
   }
@@ -407,7 +414,7 @@ bool TZipRun::WriteNew(size_t i, TPacked* packed) {
     if (!StreamEntry(n, w)) return false;
   } else {
     if (packed->Error) {
-      cb_.Message(packed->Error, "cannot read " + n.Path + ": " + strerror(ENOENT));
+      cb_.Message(packed->Error, "cannot read " + n.Path + ": " + strerror(packed->SysError));
       return cb_.Send(kcbProgress, 0, static_cast<int64_t>(n.St.st_size), "");
     }
     w.E.Method = packed->Method;
