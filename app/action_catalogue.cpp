@@ -49,7 +49,7 @@ const TActionRow kActions[] = {
     {"EdEl", "&Правка", "О&чистить", 0, &TMain::EditClearExecute},
     {"EditSelectAll", "&Правка", "В&ыделить всё", 0, &TMain::EditSelectAllExecute},
     {"InsMode", "&Правка", "Режим в&ставки", VK_INSERT, &TMain::InsModeExecute},
-    {"EditRpls", "Поис&к", "&Найти...", Ctrl('F'), nullptr},
+    {"EditRpls", "Поис&к", "&Найти...", Ctrl('F'), &TMain::EditRplsExecute},
     {"Bold", "Шрифт", "Полу&жирный", Ctrl('B'), kTag},
     {"FontItalic", "Шрифт", "&Курсив", Ctrl('I'), kTag},
     {"FontUnder", "Шрифт", "Под&чёркнутый", Ctrl('U'), kTag},
@@ -122,9 +122,9 @@ const TActionRow kActions[] = {
     {"Action10", "Выделение", "Строками", 0, &TMain::Action10Execute},
     {"Action11", "", "Action11", VK_F11, &TMain::Action11Execute},
     {"Ara2Rim", "Кодировка", "Арабские -> Римские", 0, &TMain::Ara2RimExecute},
-    {"Action21", "Поис&к", "Заменить...", 0, nullptr},
-    {"NaitiDalee", "Поис&к", "Найти далее", VK_F3, nullptr},
-    {"Action16", "Поис&к", "Найти назад", Shift(VK_F3), nullptr},
+    {"Action21", "Поис&к", "Заменить...", 0, &TMain::Action21Execute},
+    {"NaitiDalee", "Поис&к", "Найти далее", VK_F3, &TMain::NaitiDaleeExecute},
+    {"Action16", "Поис&к", "Найти назад", Shift(VK_F3), &TMain::Action16Execute},
 };
 
 struct THintRow {

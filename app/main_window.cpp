@@ -237,6 +237,7 @@ void TMain::CreateComponents() {
     for (const TFormProperty& p : stored.Properties) ReadKeystrokeProperty(p, *SrcEdit1->Keystrokes());
   }
   SrcEdit1->SetParent(this);
+  CreateSearchComponents();
   SetActiveControl(SrcEdit1);
 
   OpenDialog1 = new TOpenDialog(this);

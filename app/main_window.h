@@ -36,6 +36,9 @@ void RestoreFormPosition(TCustomForm* Form, const AnsiString& IniName);
 void ShellOpenFile(const AnsiString& Verb, const AnsiString& Target);
 void ShellOpen(const AnsiString& Target);
 
+class TSrcEditSearch;
+class TSrcEditRegexSearch;
+
 // What an action of the catalogue does when it only wraps the selection.
 struct TTagInsertion {
   const char* Open;   // UTF-8
@@ -75,6 +78,8 @@ public:
   TSrcCompletionProposal* Inns = nullptr;
   TSrcURISrc* SrcURISrc1 = nullptr;
   TSrcURIOpener* SrcURIOpener1 = nullptr;
+  TSrcEditSearch* SrcEditSearch = nullptr;
+  TSrcEditRegexSearch* SrcEditRegexSearch = nullptr;
 
   // ---- document and settings
   const AnsiString& DocumentName() const { return docName_; }
@@ -169,6 +174,16 @@ public:
   void FilePreViewExecute(TObject* Sender);
   void Action1Execute(TObject* Sender);
 
+  // ---- find and replace (app/find/find_replace.cpp)
+  void ShowSearchDialog(bool AReplace);
+  void DoSearchReplace(bool AReplace, bool ABackwards);
+  void SrcEdit1ReplaceText(TObject* Sender, const AnsiString& ASearch, const AnsiString& AReplace, int Line,
+                           int Column, TSrcReplaceAction& Action);
+  void EditRplsExecute(TObject* Sender);
+  void Action21Execute(TObject* Sender);
+  void NaitiDaleeExecute(TObject* Sender);
+  void Action16Execute(TObject* Sender);
+
   // The stored description of the editor's key bindings (differences from the default set).
   static AnsiString EditorKeystrokesDescription();
 
@@ -185,11 +200,14 @@ private:
   // Runs the colour dialog; true with the colour's digits "RRGGBB" on OK.
   bool PickColorDigits(AnsiString& Digits);
   void OpenStartupDocument();
+  void CreateSearchComponents();
 
   AnsiString docName_;
   AnsiString myPath_;
   std::unique_ptr<TIniFile> ini_;
   bool notesFailureShown_ = false;
+  // Whether find next and find backwards search on from the caret rather than the whole text.
+  bool continueFromCaret_ = false;
 };
 
 extern TMain* Main;

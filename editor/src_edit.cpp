@@ -187,6 +187,7 @@ void TCustomSrcEdit::Notification(TComponent* AComponent, TOperation Operation) 
   if (Operation != opRemove || AComponent == nullptr) return;
   if (AComponent == fHighlighter) SetHighlighter(nullptr);
   if (AComponent == fBookMarkOpt->BookmarkImages()) fBookMarkOpt->SetBookmarkImages(nullptr);
+  if (AComponent == fSearchEngine) fSearchEngine = nullptr;
 }
 
 void TCustomSrcEdit::SetEditBorderStyle(TBorderStyle Value) {

@@ -16,6 +16,7 @@
 #include "editor/core/text_drawer.h"
 #include "editor/core/types.h"
 #include "editor/core/undo.h"
+#include "editor/src_edit_search.h"
 #include "editor/word_wrap.h"
 #include "highlighters/highlighter.h"
 #include "platform/clipboard.h"
@@ -386,6 +387,14 @@ public:
   void SetFocus() override;
   bool CanFocus() const override;
 
+  // ---- search and replace (src_edit_search.cpp)
+  // The engine is only referenced; the editor forgets it when it is freed.
+  TSrcEditSearchCustom* SearchEngine() const { return fSearchEngine; }
+  void SetSearchEngine(TSrcEditSearchCustom* Value);
+  // Finds, or replaces, the hits of ASearch in the scope the options give; returns the number
+  // of hits reached (replaced, skipped or only selected).
+  int SearchReplace(const AnsiString& ASearch, const AnsiString& AReplace, TSrcSearchOptions AOptions);
+
   // ---- event dispatchers
   virtual void DoOnClearBookmark(TSrcEditMark*& Mark);
   virtual void DoOnPlaceBookmark(TSrcEditMark*& Mark);
@@ -559,6 +568,7 @@ private:
   int fTextOffset = 2;
   int fTopLine = 1;
   TSrcCustomHighlighter* fHighlighter = nullptr;
+  TSrcEditSearchCustom* fSearchEngine = nullptr;
   TColor fActiveLineColor = clNone;
   bool fHideSelection = false;
   TSrcEditCaretType fOverwriteCaret = ctBlock, fInsertCaret = ctVerticalLine;

@@ -1,6 +1,8 @@
 #include "platform/input_simulation.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QDropEvent>
 #include <QImage>
 #include <QInputMethodEvent>
@@ -26,6 +28,13 @@ QWidget* InputTargetOf(TWinControl* c) {
   c->HandleNeeded();
   if (QWidget* n = c->Host()->Native()) return n;
   return reinterpret_cast<QWidget*>(c->Host()->Client());
+}
+
+// Keys land there too, except that an editable combo box types into its text field.
+QWidget* KeyTargetOf(TWinControl* c) {
+  QWidget* w = InputTargetOf(c);
+  if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->lineEdit()) return combo->lineEdit();
+  return w;
 }
 
 Qt::KeyboardModifiers Modifiers(TShiftState s) {
@@ -97,7 +106,7 @@ int RussianLetterOf(Word vk) {
 
 void SimulateKeyStroke(TWinControl* control, Word vk, TShiftState shift, const std::string& text,
                        bool russianLayout) {
-  QWidget* w = InputTargetOf(control);
+  QWidget* w = KeyTargetOf(control);
   bool keypad;
   int key = QtKeyOf(vk, keypad);
   if (russianLayout)
@@ -112,7 +121,7 @@ void SimulateKeyStroke(TWinControl* control, Word vk, TShiftState shift, const s
 }
 
 void SimulateTyping(TWinControl* control, const std::string& utf8) {
-  QWidget* w = InputTargetOf(control);
+  QWidget* w = KeyTargetOf(control);
   for (QChar ch : QString::fromStdString(utf8)) {
     QString t(ch);
     int key = ch.toUpper().unicode();

@@ -1,6 +1,7 @@
 #include "app/preview/print_options.h"
 
 #include "app/main_window.h"
+#include "platform/dialogs.h"
 #include "platform/printer/printer.h"
 #include "platform/sysutils.h"
 
@@ -108,7 +109,13 @@ void TPrntOpt::OkButClick(TObject*) {
   SrcEditPrint1->SetLineNumbers(Numb->Checked());
   SrcEditPrint1->SetSelectedOnly(OnlySel->Checked());
   Close();
+  // With no printer and no file named by the user, the job goes to a PDF file of its own
+  // choosing: the user is told where.
+  bool unnamed = Printer()->OutputFileName().empty();
   SrcEditPrint1->Print();
+  if (unnamed && !Printer()->Aborted() && !Printer()->FileOfJob().empty())
+    MessageDlg(Format(W1251("Принтер не установлен. Документ сохранён в файл\r%s"), {Printer()->FileOfJob()}),
+               mtInformation, mbOK);
 }
 
 void TPrntOpt::CancelButClick(TObject*) { Close(); }

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "app/find/confirm_replace_dialog.h"
 #include "app/main_window.h"
 #include "app/program_args.h"
 #include "highlighters/standard.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     Application->SetHelpFile(AnsiString());
     TMain* mainForm = nullptr;
     Application->CreateForm(mainForm);
+    Application->CreateForm(ConfirmReplaceDialog);
     Application->Run();
   } catch (const Exception& e) {
     Application->ShowException(&e);

@@ -98,11 +98,24 @@ void TSrcEditUndoList::Clear() {
 }
 
 void TSrcEditUndoList::EnsureMaxEntries() {
-  if (static_cast<int>(fItems.size()) > fMaxUndoActions) {
-    fFullUndoImposible = true;
-    size_t excess = fItems.size() - static_cast<size_t>(fMaxUndoActions);
-    fItems.erase(fItems.begin(), fItems.begin() + static_cast<std::ptrdiff_t>(excess));
+  size_t n = fItems.size();
+  if (static_cast<int>(n) <= fMaxUndoActions) return;
+  size_t cut = n;
+  if (fMaxUndoActions > 0) {
+    // Whole actions go from the bottom, never a part of one: an action undone in part would
+    // leave its text half changed. The newest action stays whole even when it alone holds
+    // more records than the maximum (a replace-all of many hits).
+    const size_t max = static_cast<size_t>(fMaxUndoActions);
+    const uint32_t newest = fItems.back()->fChangeNumber;
+    cut = 0;
+    while (n - cut > max && fItems[cut]->fChangeNumber != newest) {
+      uint32_t action = fItems[cut]->fChangeNumber;
+      while (cut < n && fItems[cut]->fChangeNumber == action) ++cut;
+    }
+    if (cut == 0) return;
   }
+  fFullUndoImposible = true;
+  fItems.erase(fItems.begin(), fItems.begin() + static_cast<std::ptrdiff_t>(cut));
 }
 
 void TSrcEditUndoList::SetMaxUndoActions(int Value) {

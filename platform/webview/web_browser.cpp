@@ -1,12 +1,15 @@
 // The browser control over Qt WebEngine: the only place of the program that uses the engine.
 #include "platform/webview/web_browser.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QUrl>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include "platform/dialogs.h"
@@ -16,10 +19,44 @@
 #include "platform/shell.h"
 #include "platform/sysutils.h"
 
+namespace {
+
+// The engine reckons the charset of a page that names none with its user language as a hint;
+// under another desktop language a short Cyrillic text is taken for Chinese. The program's
+// language is Russian. The engine reads its flags once, when the first page starts it; the
+// flags are put back after that so that programs started from here do not inherit them.
+class ProgramLanguageInEngine {
+public:
+  ProgramLanguageInEngine() : had_(qEnvironmentVariableIsSet(kFlags)), flags_(qgetenv(kFlags)) {
+    if (!flags_.contains("--lang=")) qputenv(kFlags, (flags_ + " --lang=ru").trimmed());
+  }
+  ~ProgramLanguageInEngine() {
+    if (had_) qputenv(kFlags, flags_);
+    else qunsetenv(kFlags);
+  }
+
+private:
+  static constexpr const char* kFlags = "QTWEBENGINE_CHROMIUM_FLAGS";
+  bool had_;
+  QByteArray flags_;
+};
+
+}  // namespace
+
 struct TWebBrowser::Impl {
   QPointer<QWebEngineView> view;
   bool loading = false;
   std::unique_ptr<QPrinter> printer;  // alive while the page prints on it
+  bool writingPdf = false;            // a PDF of the page is being written
+
+  // The engine fails when the view goes while it still writes a PDF of the page: the view waits.
+  void DeleteView() {
+    if (!view) return;
+    QDeadlineTimer deadline(30000);
+    while (writingPdf && view && !deadline.hasExpired())
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    delete view.data();
+  }
 };
 
 TWebBrowser::TWebBrowser(TComponent* AOwner) : TWinControl(AOwner), impl_(std::make_unique<Impl>()) {
@@ -27,24 +64,31 @@ TWebBrowser::TWebBrowser(TComponent* AOwner) : TWinControl(AOwner), impl_(std::m
 }
 
 TWebBrowser::~TWebBrowser() {
-  if (impl_->view) delete impl_->view.data();
+  impl_->DeleteView();
 }
 
 void TWebBrowser::CreateWnd() {
   TWinControl::CreateWnd();
   auto* v = new QWebEngineView(Host()->Frame());
   impl_->view = v;
+  {
+    ProgramLanguageInEngine language;
+    // The program's documents are Windows-1251 text: a page that names no charset is read as
+    // such when the engine cannot tell its encoding.
+    v->settings()->setDefaultTextEncoding(QStringLiteral("windows-1251"));
+  }
   QObject::connect(v, &QWebEngineView::loadStarted, v, [this] { impl_->loading = true; });
   QObject::connect(v, &QWebEngineView::loadFinished, v, [this](bool) {
     impl_->loading = false;
     GuardedCall(this, [this] { CallEvent(OnDocumentComplete, this, LocationURL()); });
   });
   QObject::connect(v, &QWebEngineView::printFinished, v, [this](bool) { impl_->printer.reset(); });
+  QObject::connect(v, &QWebEngineView::pdfPrintingFinished, v, [this] { impl_->writingPdf = false; });
   Host()->SetNative(v);
 }
 
 void TWebBrowser::DestroyWnd() {
-  if (impl_->view) delete impl_->view.data();
+  impl_->DeleteView();
   TWinControl::DestroyWnd();
 }
 
@@ -78,8 +122,10 @@ void TWebBrowser::ExecWB(int CmdID, int CmdExecOpt) {
       TDialogRequest r;
       r.Kind = dkPrinterSetup;
       if (auto a = hook(r)) {
-        if (a->Result == IDOK && !a->FileName.empty())
-          v->page()->printToPdf(QString::fromStdString(AnsiToSystemName(a->FileName)));
+        if (a->Result == IDOK && !a->FileName.empty()) {
+          impl_->writingPdf = true;
+          v->printToPdf(QString::fromStdString(AnsiToSystemName(a->FileName)));
+        }
         return;
       }
     }

@@ -180,7 +180,7 @@ const CatalogueRow kCatalogue[] = {
     {"Action1", "Файл", "Просмотр в &браузере", scCtrl | VK_F9, true},
     {"EditSelectAll", "&Правка", "В&ыделить всё", 0, true},
     {"InsMode", "&Правка", "Режим в&ставки", VK_INSERT, true},
-    {"EditRpls", "Поис&к", "&Найти...", scCtrl | 'F', false},
+    {"EditRpls", "Поис&к", "&Найти...", scCtrl | 'F', true},
     {"RazMer", "Шрифт", "&Размер...", scAlt | 'S', true},
     {"TagH1", "Формат", "За&головок", scCtrl | 'H', true},
     {"Action12", "Вставка", "&Ссылка...", scAlt | 'K', true},
@@ -197,9 +197,9 @@ const CatalogueRow kCatalogue[] = {
     {"Ara2Rim", "Кодировка", "Арабские -> Римские", 0, true},
     {"Notez", "Сервис", "Заметки", scCtrl | VK_OEM_3, true},
     {"Action11", "", "Action11", VK_F11, true},
-    {"Action21", "Поис&к", "Заменить...", 0, false},
-    {"NaitiDalee", "Поис&к", "Найти далее", VK_F3, false},
-    {"Action16", "Поис&к", "Найти назад", scShift | VK_F3, false},
+    {"Action21", "Поис&к", "Заменить...", 0, true},
+    {"NaitiDalee", "Поис&к", "Найти далее", VK_F3, true},
+    {"Action16", "Поис&к", "Найти назад", scShift | VK_F3, true},
 };
 
 TEST_F(ActionsTest, CatalogueGivesCategoriesCaptionsShortcutsAndHints) {

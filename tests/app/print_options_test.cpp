@@ -63,6 +63,31 @@ TEST_F(PreviewTest, PrintOptionsPrintTheSourceAsTheyAreSet) {
   EXPECT_TRUE(main->Enabled());
 }
 
+TEST_F(PreviewTest, PrintingWithoutAPrinterSaysWhereThePdfWent) {
+  if (Printer()->Printers()->Count() > 0) GTEST_SKIP() << "a printer is installed";
+  // The default place lies under the home folder: here, the test's own.
+  std::string home = getenv("HOME") ? getenv("HOME") : "";
+  setenv("HOME", root.c_str(), 1);
+  Create({doc.string()});
+  Run("FilePrint");
+  PrntOpt->OkBut->Click();
+  setenv("HOME", home.c_str(), 1);
+  AnsiString file = Printer()->FileOfJob();
+  EXPECT_EQ(file.rfind(root.string(), 0), 0u) << file;
+  EXPECT_TRUE(fs::exists(file));
+  ASSERT_EQ(dialogs.Count(dkMessageBox), 1);
+  const TDialogRequest* told = dialogs.Last(dkMessageBox);
+  EXPECT_EQ(told->Caption, W1251("Информация"));
+  EXPECT_EQ(told->Text, W1251("Принтер не установлен. Документ сохранён в файл\r") + file);
+
+  // A file the user named is not announced.
+  Printer()->SetOutputFileName((root / "named.pdf").string());
+  PrntOpt->Show();
+  PrntOpt->OkBut->Click();
+  EXPECT_TRUE(fs::exists(root / "named.pdf"));
+  EXPECT_EQ(dialogs.Count(dkMessageBox), 1);
+}
+
 TEST_F(PreviewTest, ViewInTheDefaultBrowserLeavesItsFile) {
   Create({doc.string()});
   Run("Action1");

@@ -39,7 +39,7 @@ enum : int32_t {
 
 // One file specification of an add: 104 bytes in the 32-bit layout.
 struct TZipFileSpec {
-  const char* Spec;         // the specification (folder, name, wildcards)
+  const char* Spec;         // the file to take: folder, name, wildcards
   int32_t Unused4[2];
   const char* Password;     // password of this entry, nullptr when none
   int32_t Encrypt;          // non-zero: encrypt this entry

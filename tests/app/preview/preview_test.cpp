@@ -78,4 +78,21 @@ TEST_F(PreviewTest, UntitledPreviewUnwritableFileAndFileAlreadyGone) {
   EXPECT_TRUE(main->Enabled());
 }
 
+TEST_F(PreviewTest, PagesWithoutACharsetAreReadAsWindows1251) {
+  // A short Cyrillic title alone, which the engine's own guess takes for Chinese.
+  WriteFile(doc, "<html><head><title>\xCF\xF0\xEE\xE1\xE0</title></head><body>x</body></html>");
+  // A page naming its charset keeps it.
+  WriteFile(site / "u.htm", "<html><head><meta charset=\"utf-8\"><title>\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB1\xD0\xB0"
+                            "</title></head><body>y</body></html>");
+  Create({doc.string()});
+  Run("FilePreView");
+  TWebBrowser* web = MainPreview->WebBrowser1;
+  ASSERT_TRUE(WaitFor([&] { return !web->Busy() && !web->LocationName().empty(); }))
+      << web->Busy() << " " << web->LocationURL() << " [" << web->LocationName() << "]";
+  EXPECT_EQ(web->LocationName(), "\xCF\xF0\xEE\xE1\xE0");
+  web->Navigate((site / "u.htm").string());
+  ASSERT_TRUE(WaitFor([&] { return !web->Busy() && web->LocationURL().find("u.htm") != std::string::npos; }));
+  EXPECT_EQ(web->LocationName(), "\xCF\xF0\xEE\xE1\xE0");
+}
+
 }  // namespace

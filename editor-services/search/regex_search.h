@@ -1,0 +1,34 @@
+#pragma once
+// The regular-expression search engine: every match of an expression in one line, and the
+// replacement of a found text through a template that names the match's groups.
+#include <memory>
+#include <vector>
+
+#include "editor-services/regex/regex_engine.h"
+#include "editor/src_edit_search.h"
+
+class TSrcEditRegexSearch : public TSrcEditSearchCustom {
+public:
+  explicit TSrcEditRegexSearch(TComponent* AOwner);
+  ~TSrcEditRegexSearch() override;
+
+  // The expression; it is compiled by the first search.
+  AnsiString GetPattern() const override;
+  void SetPattern(const AnsiString& Value) override;
+  // Entries of the last FindAll; an index outside them raises EListError.
+  int GetLength(int aIndex) const override;
+  int GetResult(int aIndex) const override;
+  int GetResultCount() const override { return static_cast<int>(fPositions.size()); }
+  // Only letter case counts: soMatchCase off makes the expression case-insensitive.
+  void SetOptions(TSrcSearchOptions Value) override;
+  int FindAll(const AnsiString& NewText) override;
+  // The found text with the expression's match in it replaced by the template, group
+  // references ($1, ${1}, $&) substituted.
+  AnsiString Replace(const AnsiString& aOccurrence, const AnsiString& aReplacement) override;
+
+  TRegexEngine* Engine() const { return fRegex.get(); }
+
+private:
+  std::unique_ptr<TRegexEngine> fRegex;
+  std::vector<int> fPositions, fLengths;
+};

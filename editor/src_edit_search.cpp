@@ -1,0 +1,169 @@
+// The search-and-replace driver: walks the lines of a scope, asks the engine for the hits of
+// each line, selects the hits that lie inside the scope, and stops at the first one or replaces
+// them, asking the application first when told to.
+#include <utility>
+
+#include "editor/src_edit.h"
+
+void TCustomSrcEdit::SetSearchEngine(TSrcEditSearchCustom* Value) {
+  if (Value == fSearchEngine) return;
+  fSearchEngine = Value;
+  if (Value) Value->FreeNotification(this);
+}
+
+int TCustomSrcEdit::SearchReplace(const AnsiString& ASearch, const AnsiString& AReplace,
+                                  TSrcSearchOptions AOptions) {
+  if (!fSearchEngine) throw ESrcEditError("No search engine has been assigned");
+  if (ASearch.empty()) return 0;
+
+  const bool backwards = AOptions.Contains(soBackwards);
+  bool prompt = AOptions.Contains(soPrompt);
+  bool replace = AOptions.Contains(soReplace);
+  bool replaceAll = AOptions.Contains(soReplaceAll);
+  const bool fromCursor = !AOptions.Contains(soEntireScope);
+  if (!SelAvail()) AOptions.Exclude(soSelectedOnly);
+  // A read-only text can be searched, not changed: a replace run finds the first hit.
+  if (ReadOnly()) replace = replaceAll = prompt = false;
+
+  auto lineLength = [this](int Line) {
+    return Line >= 1 && Line <= fLines->Count() ? static_cast<int>(fLines->Record(Line - 1).fString.size()) : 0;
+  };
+  const TSrcSelectionMode mode = fSelectionMode;
+  TBufferCoord start, end;
+  if (AOptions.Contains(soSelectedOnly)) {
+    start = BlockBegin();
+    end = BlockEnd();
+    if (mode == smLine) {
+      start.Char = 1;
+      end.Char = lineLength(end.Line) + 1;
+    } else if (mode == smColumn && start.Char > end.Char) {
+      std::swap(start.Char, end.Char);
+    }
+  } else {
+    start = BufferCoord(1, 1);
+    end = BufferCoord(lineLength(fLines->Count()) + 1, fLines->Count());
+    if (fromCursor) {
+      if (backwards) end = CaretXY();
+      else start = CaretXY();
+    }
+  }
+
+  TSrcEditSearchCustom* engine = fSearchEngine;
+  engine->SetOptions(AOptions);
+  engine->SetPattern(ASearch);
+  int replaceLen = 0;
+  int result = 0;
+  bool undoBegun = false;
+  DoOnPaintTransient(ttBefore);
+
+  // The walk; returns when the run is over, by its end or early.
+  auto walk = [&] {
+    if (replaceAll) {
+      IncPaintLock();
+      if (!prompt) {
+        BeginUndoBlock();
+        undoBegun = true;
+      }
+    }
+    int line = backwards ? end.Line : start.Line;
+    while (line >= start.Line && line <= end.Line) {
+      int left = engine->FindAll(fLines->Record(line - 1).fString);
+      int offset = 0;  // how far replacements moved the later hits of this line
+      int index = backwards ? engine->GetResultCount() - 1 : 0;
+      int hitLine = line;  // where the rest of this line lies (replacements may break it)
+      while (left > 0) {
+        int pos = engine->GetResult(index) + offset;
+        int len = engine->GetLength(index);
+        index += backwards ? -1 : 1;
+        --left;
+        int first = pos, last = pos + len;
+        bool inside;
+        if (mode == smColumn)
+          inside = (first >= start.Char && last <= end.Char) || end.Char - start.Char < 1;
+        else  // whole lines: the scope's ends are line ends or the caret
+          inside = !((hitLine == start.Line && first < start.Char) || (hitLine == end.Line && last > end.Char));
+        if (!inside) continue;
+        ++result;
+
+        TBufferCoord current = BufferCoord(pos, hitLine);
+        SetBlockBegin(current);
+        SetCaretXYEx(false, BufferCoord(1, hitLine));
+        EnsureCursorPosVisibleEx(true);
+        current.Char += len;
+        SetBlockEnd(current);
+        InternalSetCaretXY(current);
+        if (backwards) InternalSetCaretXY(BlockBegin());
+
+        if (!replace && !replaceAll) return;
+        TSrcReplaceAction action = raReplace;
+        if (prompt && OnReplaceText.Assigned()) {
+          action = DoOnReplaceText(ASearch, AReplace, hitLine, pos);
+          if (action == raCancel) return;
+        }
+        bool replaced = false;
+        if (action != raSkip) {
+          if (action == raReplaceAll) {
+            if (!replaceAll) {
+              replaceAll = true;
+              IncPaintLock();
+            }
+            prompt = false;
+            if (!undoBegun) {
+              BeginUndoBlock();
+              undoBegun = true;
+            }
+          }
+          // The hit is replaced as plain text whatever the selection mode: a line selection
+          // would take the whole line with it.
+          AnsiString with = engine->Replace(SelText(), AReplace);
+          TSrcSelectionMode keep = fSelectionMode;
+          fSelectionMode = smNormal;
+          try {
+            SetSelText(with);
+          } catch (...) {
+            fSelectionMode = keep;
+            throw;
+          }
+          fSelectionMode = keep;
+          replaceLen = CaretX() - pos;
+          replaced = true;
+        }
+        if (!backwards) {
+          if (!replaced) {
+            InternalSetCaretX(pos + replaceLen);
+          } else if (CaretX() != last || CaretY() != hitLine) {
+            // Later hits of the line follow the end of the replacement, on the line where a
+            // replacement with line breaks left the rest.
+            int shift = CaretX() - last;
+            int added = CaretY() - hitLine;
+            offset += shift;
+            if (mode != smColumn && hitLine == end.Line) {
+              end.Char += shift;
+              end.Line += added;
+              SetBlockEnd(end);
+            } else {
+              end.Line += added;
+            }
+            hitLine = CaretY();
+          }
+        }
+        if (!replaceAll) return;
+      }
+      line = backwards ? line - 1 : hitLine + 1;
+    }
+  };
+
+  auto finish = [&] {
+    if (replaceAll) DecPaintLock();
+    if (undoBegun) EndUndoBlock();
+    DoOnPaintTransient(ttAfter);
+  };
+  try {
+    walk();
+  } catch (...) {
+    finish();
+    throw;
+  }
+  finish();
+  return result;
+}
