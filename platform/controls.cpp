@@ -853,7 +853,9 @@ void TWinControl::CreateWnd() {
   host_->Client()->setAcceptDrops(true);
   f->setEnabled(enabled_);
   if (!hint_.empty()) f->setToolTip(QStr(hint_));
-  if (parentWidget && visible_) f->show();
+  // Explicitly hidden when invisible: Qt would show a child created under a parent not yet shown
+  // together with that parent.
+  if (parentWidget) f->setVisible(visible_);
   // Windowed children get their windows inside this one.
   for (TControl* c : controls_)
     if (auto* w = dynamic_cast<TWinControl*>(c)) w->HandleNeeded();
