@@ -199,6 +199,19 @@ void TCustomForm::DoDestroy() {
   CallEvent(OnDestroy, this);
 }
 
+namespace {
+// A frame the user cannot resize: the window manager learns that the size is fixed, so it draws
+// no resize handle along the bottom edge and offers no maximise button. Other frames are free.
+void FixSizeOfUnresizableFrame(QWidget* f, int border) {
+  if (border == fbsSingle || border == bsDialog || border == bsToolWindow) {
+    f->setFixedSize(f->size());
+  } else {
+    f->setMinimumSize(0, 0);
+    f->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  }
+}
+}  // namespace
+
 void TCustomForm::CreateWnd() {
   TWinControl::CreateWnd();
   QWidget* f = Host()->Frame();
@@ -263,6 +276,7 @@ void TCustomForm::SetFormBorderStyle(int s) {
     f->setWindowFlags(flags);
     if (shown) f->show();
   }
+  FixSizeOfUnresizableFrame(f, s);
 }
 
 TWindowState TCustomForm::WindowState() const {
@@ -320,7 +334,9 @@ void TCustomForm::ApplyGeometry() {
   int dw = f->isVisible() ? fg.width() - g.width() : 0;
   int dh = f->isVisible() ? fg.height() - g.height() : 0;
   f->move(normal_.Left, normal_.Top);
+  FixSizeOfUnresizableFrame(f, bsSizeable);
   f->resize(std::max(1, normal_.Width() - dw), std::max(1, normal_.Height() - dh));
+  FixSizeOfUnresizableFrame(f, formBorder_);
   Host()->Layout();
   applying_ = false;
   Realign();
