@@ -193,7 +193,7 @@ public:
   TRect ClientRect() const { return TRect{0, 0, ClientWidth(), ClientHeight()}; }
   TPoint ClientToScreen(TPoint p) const;
   TPoint ScreenToClient(TPoint p) const;
-  void SetClientSize(int w, int h);
+  virtual void SetClientSize(int w, int h);
 
   void Invalidate() override;
   void InvalidateRect(const TRect& r);

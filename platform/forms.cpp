@@ -318,10 +318,17 @@ void TCustomForm::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   int left = int(std::clamp<long long>(ALeft, (long long)a.left() - w + across, (long long)a.right() + 1 - across));
   int top = int(std::clamp<long long>(ATop, a.top(), (long long)a.bottom() + 1 - down));
   TRect r{left, top, left + w, top + h};
+  if (w != normal_.Width() || h != normal_.Height()) clientSized_ = false;  // a move keeps it
   normal_ = r;
   if (WindowState() != wsNormal) return;  // kept for the normal state
   bounds_ = r;
   ApplyGeometry();
+}
+
+void TCustomForm::SetClientSize(int w, int h) {
+  TWinControl::SetClientSize(w, h);
+  QWidget* f = HandleAllocated() ? Host()->Frame() : nullptr;
+  clientSized_ = !(f && f->isVisible() && f->frameGeometry() != f->geometry());
 }
 
 void TCustomForm::ApplyGeometry() {
@@ -333,6 +340,11 @@ void TCustomForm::ApplyGeometry() {
   QRect fg = f->frameGeometry(), g = f->geometry();
   int dw = f->isVisible() ? fg.width() - g.width() : 0;
   int dh = f->isVisible() ? fg.height() - g.height() : 0;
+  if (clientSized_ && (dw || dh)) {
+    clientSized_ = false;
+    normal_.Right += dw;
+    normal_.Bottom += dh;
+  }
   f->move(normal_.Left, normal_.Top);
   FixSizeOfUnresizableFrame(f, bsSizeable);
   f->resize(std::max(1, normal_.Width() - dw), std::max(1, normal_.Height() - dh));

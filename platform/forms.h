@@ -43,6 +43,9 @@ public:
   // Placement is the frame's geometry (decorations included); while maximised, a new placement
   // becomes the normal-state placement and the form stays maximised.
   void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+  // A client size asked for before the window manager told the decorations stays the client
+  // size: the frame grows by them when they become known.
+  void SetClientSize(int w, int h) override;
   void SetVisible(bool v) override;
   void SetEnabled(bool v) override;
   void Show() { SetVisible(true); }
@@ -111,6 +114,7 @@ private:
   bool created_ = false, destroyed_ = false;
   bool applying_ = false;
   bool frameFitPending_ = false;  // shown before the window system told the frame's size
+  bool clientSized_ = false;      // the placement's size is the client area's, decorations unknown
   TModalResult modalResult_ = mrNone;
   void* watcher_ = nullptr;
 };
