@@ -976,6 +976,14 @@ void TWinControl::ScrollWindow(int dx, int dy, const TRect* rect) {
   if (!host_) return;
   QWidget* client = host_->Client();
   QRect area = rect ? QRect(rect->Left, rect->Top, rect->Width(), rect->Height()) : client->rect();
+  // Scrolls that come before the next paint of the area (a replace-all walking through a long
+  // text scrolls once per hit) repaint the area once instead of moving its pixels every time.
+  if (host_->Dirty().intersects(area)) {
+    host_->valid -= QRegion(area);
+    host_->AddDirty(QRegion(area));
+    client->update(area);
+    return;
+  }
   host_->ScrollSurface(dx, dy, area);
   if (rect) client->scroll(dx, dy, area);
   else client->scroll(dx, dy);

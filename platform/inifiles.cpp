@@ -39,19 +39,8 @@ struct Block {
   }
 };
 
-struct Identity {
-  dev_t dev = 0;
-  ino_t ino = 0;
-  off_t size = -1;
-  timespec mtime{}, ctime{};
-  bool operator==(const Identity& o) const {
-    return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
-           mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec;
-  }
-};
-
 struct Parsed {
-  Identity id;
+  TFileIdentity id;
   std::vector<Block> blocks{1};                       // blocks[0]: lines before any section
   std::unordered_map<AnsiString, size_t> sections;   // lower-case name -> first block
 
@@ -106,17 +95,6 @@ void Parse(const std::string& data, Parsed& p) {
   p.IndexSections();
 }
 
-bool StatFile(const std::string& path, Identity& id) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return false;
-  id.dev = st.st_dev;
-  id.ino = st.st_ino;
-  id.size = st.st_size;
-  id.mtime = st.st_mtim;
-  id.ctime = st.st_ctim;
-  return true;
-}
-
 std::map<std::string, std::shared_ptr<Parsed>>& Cache() {
   static std::map<std::string, std::shared_ptr<Parsed>> cache;
   return cache;
@@ -135,8 +113,8 @@ namespace {
 Parsed& Load(const AnsiString& name) {
   std::string path = ResolveSystemName(name);
   auto& slot = Cache()[path];
-  Identity id;
-  if (!StatFile(path, id)) {
+  TFileIdentity id;
+  if (!GetFileIdentity(path, id)) {
     if (!slot || slot->id.size != -1) slot = std::make_shared<Parsed>();
     return *slot;
   }
@@ -167,7 +145,7 @@ void Store(const AnsiString& name, Parsed& p) {
     Cache().erase(path);  // the parsed form no longer matches the file
     throw EIniFileException(Format("Unable to write to %s", {name}) + ". " + e.Message());
   }
-  if (!StatFile(ResolveSystemName(name), p.id)) Cache().erase(path);
+  if (!GetFileIdentity(ResolveSystemName(name), p.id)) Cache().erase(path);
 }
 
 bool ParseInt(const AnsiString& s, int& out) {

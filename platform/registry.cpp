@@ -39,19 +39,8 @@ struct StoreKey {
   std::vector<StoreValue> values;
 };
 
-struct FileIdentity {
-  dev_t dev = 0;
-  ino_t ino = 0;
-  off_t size = -1;
-  timespec mtime{}, ctime{};
-  bool operator==(const FileIdentity& o) const {
-    return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
-           mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec;
-  }
-};
-
 struct Store {
-  FileIdentity id;             // of the file this was read from or written to
+  TFileIdentity id;             // of the file this was read from or written to
   std::vector<StoreKey> keys;  // in the order of creation
   std::unordered_map<AnsiString, size_t> index;  // lower-case path -> position in keys
 
@@ -76,17 +65,6 @@ struct Store {
     }
   }
 };
-
-bool StatStore(const std::string& path, FileIdentity& id) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return false;
-  id.dev = st.st_dev;
-  id.ino = st.st_ino;
-  id.size = st.st_size;
-  id.mtime = st.st_mtim;
-  id.ctime = st.st_ctim;
-  return true;
-}
 
 // The parsed store of each store file, shared by every registry object.
 std::map<std::string, std::unique_ptr<Store>>& StoreCache() {
@@ -228,8 +206,8 @@ AnsiString NormalizePath(const AnsiString& path);
 Store& LoadStore() {
   std::string name = AnsiToSystemName(TRegistry::StoreFileName());
   auto& slot = StoreCache()[name];
-  FileIdentity id;
-  if (!StatStore(name, id)) {
+  TFileIdentity id;
+  if (!GetFileIdentity(name, id)) {
     if (!slot || slot->id.size != -1) slot = std::make_unique<Store>();
     return *slot;
   }
@@ -322,7 +300,7 @@ void SaveStore(Store& st, const AnsiString& failedName) {
     StoreCache().erase(file);
     throw ERegistryException(Format("Failed to set data for '%s'", {failedName}));
   }
-  if (!StatStore(file, st.id)) StoreCache().erase(file);
+  if (!GetFileIdentity(file, st.id)) StoreCache().erase(file);
 }
 
 // Splits a key path at '\' and joins its names again, dropping empty names.

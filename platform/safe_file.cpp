@@ -391,3 +391,14 @@ void SafeWriteFile(const AnsiString& FileName, std::string_view Data, unsigned N
   f.WriteBuffer(Data.data(), static_cast<int64_t>(Data.size()));
   f.Commit();
 }
+
+bool GetFileIdentity(const std::string& Path, TFileIdentity& Id) {
+  struct stat st;
+  if (::stat(Path.c_str(), &st) != 0) return false;
+  Id.dev = st.st_dev;
+  Id.ino = st.st_ino;
+  Id.size = st.st_size;
+  Id.mtime = st.st_mtim;
+  Id.ctime = st.st_ctim;
+  return true;
+}

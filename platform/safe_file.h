@@ -79,3 +79,18 @@ enum class TSafeSaveStep { NewFile, KeepCopy, Write, Flush, Replace, PutBack };
 // For tests: the hook is asked before each step (before every write call for Write); a
 // non-zero answer is taken as the system error of that step. An empty hook removes it.
 void SetSafeSaveFault(std::function<int(TSafeSaveStep)> Hook);
+
+// What tells whether a file changed on disk without reading it: a parsed form kept in memory
+// stays good while these are the same.
+struct TFileIdentity {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = -1;
+  timespec mtime{}, ctime{};
+  bool operator==(const TFileIdentity& o) const {
+    return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+           mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec;
+  }
+};
+// False when the file cannot be looked at (missing, say).
+bool GetFileIdentity(const std::string& Path, TFileIdentity& Id);
