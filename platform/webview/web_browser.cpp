@@ -11,6 +11,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <unistd.h>
 
 #include "platform/dialogs.h"
 #include "platform/qt/control_host.h"
@@ -41,6 +42,13 @@ private:
   QByteArray flags_;
 };
 
+// The engine refuses to start its sandbox for the superuser and then ends the whole program,
+// unsaved document included; run as root, the program starts it without the sandbox.
+void AllowEngineAsRoot() {
+  if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+}
+
 }  // namespace
 
 struct TWebBrowser::Impl {
@@ -69,6 +77,7 @@ TWebBrowser::~TWebBrowser() {
 
 void TWebBrowser::CreateWnd() {
   TWinControl::CreateWnd();
+  AllowEngineAsRoot();
   auto* v = new QWebEngineView(Host()->Frame());
   impl_->view = v;
   {
