@@ -533,7 +533,7 @@ int TCustomSrcEdit::ScanFrom(int Index, int Limit) {
     fHighlighter->SetRange(reinterpret_cast<TSrcRange>(fLines->GetRange(Index - 1)));
   int staleFrom = fLines->RangesStaleFrom(), staleTo = fLines->RangesStaleTo();
   for (;;) {
-    fHighlighter->SetLine(fLines->Record(Index).fString, Index);
+    fHighlighter->SetLineText(fLines->Line(Index), Index);
     fHighlighter->SkipToLineEnd();
     intptr_t r = reinterpret_cast<intptr_t>(fHighlighter->GetRange());
     bool inStale = Index >= staleFrom;
@@ -968,7 +968,7 @@ TBufferCoord TCustomSrcEdit::GetMatchingBracketEx(const TBufferCoord& APoint) {
   static const char kBrackets[8] = {'(', ')', '[', ']', '{', '}', '<', '>'};
   TBufferCoord none{0, 0};
   if (APoint.Line < 1 || APoint.Line > fLines->Count()) return none;
-  const AnsiString& line = fLines->Record(APoint.Line - 1).fString;
+  std::string_view line = fLines->Line(APoint.Line - 1);
   if (APoint.Char < 1 || APoint.Char > static_cast<int>(line.size())) return none;
   char test = line[static_cast<size_t>(APoint.Char - 1)];
   int idx = -1;
@@ -991,7 +991,7 @@ TBufferCoord TCustomSrcEdit::GetMatchingBracketEx(const TBufferCoord& APoint) {
   if ((idx & 1) == 0) {
     int x = APoint.Char;  // 1-based; search from the next character
     for (;;) {
-      const AnsiString& s = fLines->Record(y - 1).fString;
+      std::string_view s = fLines->Line(y - 1);
       int len = static_cast<int>(s.size());
       for (int i = x + 1; i <= len; ++i) {
         char c = s[static_cast<size_t>(i - 1)];
@@ -1010,7 +1010,7 @@ TBufferCoord TCustomSrcEdit::GetMatchingBracketEx(const TBufferCoord& APoint) {
   } else {
     int x = APoint.Char;
     for (;;) {
-      const AnsiString& s = fLines->Record(y - 1).fString;
+      std::string_view s = fLines->Line(y - 1);
       for (int i = x - 1; i >= 1; --i) {
         if (i >= 2 && IsLeadByte(s[static_cast<size_t>(i - 2)])) {
           --i;
@@ -1023,7 +1023,7 @@ TBufferCoord TCustomSrcEdit::GetMatchingBracketEx(const TBufferCoord& APoint) {
         }
       }
       if (--y < 1) return none;
-      x = static_cast<int>(fLines->Record(y - 1).fString.size()) + 1;
+      x = static_cast<int>(fLines->Line(y - 1).size()) + 1;
     }
   }
 }
@@ -1037,13 +1037,13 @@ bool TCustomSrcEdit::GetTokenInfoAt(const TBufferCoord& P, AnsiString& Token, in
   Token.clear();
   Attri = nullptr;
   if (!fHighlighter || P.Line < 1 || P.Line > fLines->Count()) return false;
-  const AnsiString& line = fLines->Record(P.Line - 1).fString;
+  std::string_view line = fLines->Line(P.Line - 1);
   if (P.Char < 1 || P.Char > static_cast<int>(line.size())) return false;
   if (P.Line == 1)
     fHighlighter->ResetRange();
   else
     fHighlighter->SetRange(reinterpret_cast<TSrcRange>(fLines->GetRange(P.Line - 2)));
-  fHighlighter->SetLine(line, P.Line - 1);
+  fHighlighter->SetLineText(line, P.Line - 1);
   while (!fHighlighter->GetEol()) {
     Start = fHighlighter->GetTokenPos() + 1;
     AnsiString tok = fHighlighter->GetToken();
@@ -1073,7 +1073,7 @@ TSysCharSet TCustomSrcEdit::IdentChars() const {
 
 AnsiString TCustomSrcEdit::GetWordAtRowCol(const TBufferCoord& P) {
   if (P.Line < 1 || P.Line > fLines->Count()) return AnsiString();
-  const AnsiString& line = fLines->Record(P.Line - 1).fString;
+  std::string_view line = fLines->Line(P.Line - 1);
   int len = static_cast<int>(line.size());
   if (P.Char < 1 || P.Char > len + 1) return AnsiString();
   TSysCharSet ident = IdentChars();
@@ -1082,7 +1082,7 @@ AnsiString TCustomSrcEdit::GetWordAtRowCol(const TBufferCoord& P) {
   int start = P.Char;
   while (start > 1 && ident.Contains(line[static_cast<size_t>(start - 2)])) --start;
   if (stop <= start) return AnsiString();
-  return line.substr(static_cast<size_t>(start - 1), static_cast<size_t>(stop - start));
+  return AnsiString(line.substr(static_cast<size_t>(start - 1), static_cast<size_t>(stop - start)));
 }
 
 bool TCustomSrcEdit::IsPointInSelection(const TBufferCoord& P) const {

@@ -358,7 +358,7 @@ public:
   bool IsBookmark(int Number) const { return Bookmark(Number) != nullptr; }
   // Width of the leading blanks of S (0 without eoAutoIndent); a tab counts TabWidth when
   // CountTabs is set.
-  int LeadingBlankWidth(const AnsiString& S, bool CountTabs) const;
+  int LeadingBlankWidth(std::string_view S, bool CountTabs) const;
   // Columns of indentation as blanks, or as tabs and blanks when UseTabs allows it.
   AnsiString IndentString(int Columns, bool UseTabs) const;
 

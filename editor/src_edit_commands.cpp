@@ -41,7 +41,7 @@ bool ChangesText(TSrcEditorCommand Command) {
 
 int LineLength(TSrcEditStringList* Lines, int Line) {
   if (Line < 1 || Line > Lines->Count()) return 0;
-  return static_cast<int>(Lines->Record(Line - 1).fString.size());
+  return static_cast<int>(Lines->Line(Line - 1).size());
 }
 }  // namespace
 
@@ -218,7 +218,7 @@ void TCustomSrcEdit::DeleteInLineRecorded(int Line, const AnsiString& Orig, int 
   AnsiString rest = Orig;
   rest.erase(static_cast<size_t>(From - 1), static_cast<size_t>(To - From));
   AnsiString stored = fOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(rest) : rest;
-  if (fLines->Record(Line - 1).fString != stored) fLines->Put(Line - 1, stored);
+  if (fLines->Line(Line - 1) != stored) fLines->Put(Line - 1, stored);
   int from = From, to = To;
   if (stored.size() < rest.size()) {
     from = std::min(From, static_cast<int>(stored.size()) + 1);
@@ -249,7 +249,7 @@ void TCustomSrcEdit::DoLineBreak(bool MoveCaret) {
       if (line.empty()) {
         int indent = 0;
         for (int l = fCaretY; l >= 1; --l) {
-          const AnsiString& s = fLines->Record(l - 1).fString;
+          std::string_view s = fLines->Line(l - 1);
           if (!s.empty()) {
             indent = LeadingBlankWidth(s, true);
             break;
@@ -262,7 +262,7 @@ void TCustomSrcEdit::DoLineBreak(bool MoveCaret) {
       } else if (fCaretX > len) {
         AnsiString prefix;
         for (int l = fCaretY; l >= 1; --l) {
-          const AnsiString& s = fLines->Record(l - 1).fString;
+          std::string_view s = fLines->Line(l - 1);
           if (!s.empty()) {
             prefix = s.substr(0, static_cast<size_t>(LeadingBlankWidth(s, false)));
             break;
@@ -450,7 +450,7 @@ void TCustomSrcEdit::DoDeleteLastChar() {
       if (len == 0) {
         x = 1;
         for (int l = y - 1; l >= 1; --l) {
-          int w = LeadingBlankWidth(fLines->Record(l - 1).fString, false);
+          int w = LeadingBlankWidth(fLines->Line(l - 1), false);
           if (w < fCaretX - 1) {
             x = w + 1;
             break;
@@ -496,7 +496,7 @@ void TCustomSrcEdit::DoDeleteLastChar() {
         // line is indented by nothing).
         int target = 0;
         for (int l = y - 1; l >= 1; --l) {
-          const AnsiString& s = fLines->Record(l - 1).fString;
+          std::string_view s = fLines->Line(l - 1);
           int w = 0;
           while (w < static_cast<int>(s.size()) && (s[static_cast<size_t>(w)] == ' ' || s[static_cast<size_t>(w)] == '\t')) ++w;
           if (w < lw) {
@@ -525,7 +525,7 @@ void TCustomSrcEdit::DoDeleteLastChar() {
     rest.erase(static_cast<size_t>(from - 1), static_cast<size_t>(n));
     DeleteInLineRecorded(y, line, from, oldX, rcDeleteBeforeCaret);
     int x = from;
-    const AnsiString& stored = fLines->Record(y - 1).fString;
+    std::string_view stored = fLines->Line(y - 1);
     if (stored.size() < rest.size() && rest.find('\t') != AnsiString::npos) {
       // Trimming took tabs along: the caret keeps its column.
       PastEolScope pastEol(fOptions);
@@ -592,7 +592,7 @@ void TCustomSrcEdit::DoDeleteRange(TSrcEditorCommand Command) {
           ++to.Char;
         }
       }
-      const AnsiString& tl = fLines->Record(to.Line - 1).fString;
+      std::string_view tl = fLines->Line(to.Line - 1);
       while (to.Char <= static_cast<int>(tl.size()) && blank(tl[static_cast<size_t>(to.Char - 1)])) ++to.Char;
       break;
     }
@@ -627,7 +627,7 @@ void TCustomSrcEdit::DoDeleteRange(TSrcEditorCommand Command) {
 
 void TCustomSrcEdit::DoDeleteLine() {
   int count = fLines->Count();
-  if (count == 0 || (count == 1 && fLines->Record(0).fString.empty())) return;
+  if (count == 0 || (count == 1 && fLines->Line(0).empty())) return;
   if (SelAvail()) {
     InvalidateSelection();
     fBlockBegin = fBlockEnd = CaretXY();
@@ -646,7 +646,7 @@ void TCustomSrcEdit::DoDeleteLine() {
     DoLinesDeleted(y, 1);
   } else {
     // The last line goes with the line break before it.
-    start = BufferCoord(static_cast<int>(fLines->Record(y - 2).fString.size()) + 1, y - 1);
+    start = BufferCoord(static_cast<int>(fLines->Line(y - 2).size()) + 1, y - 1);
     text = "\r\n" + text;
     fLines->Delete(y - 1);
     DoLinesDeleted(y - 1, 1);

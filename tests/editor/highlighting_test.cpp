@@ -15,9 +15,9 @@ namespace {
 class CountingHtml : public TSrcHTMLSrc {
 public:
   using TSrcHTMLSrc::TSrcHTMLSrc;
-  void SetLine(const AnsiString& NewValue, int LineNumber) override {
+  void SetLineText(std::string_view NewValue, int LineNumber) override {
     ++lines;
-    TSrcHTMLSrc::SetLine(NewValue, LineNumber);
+    TSrcHTMLSrc::SetLineText(NewValue, LineNumber);
   }
   int lines = 0;
 };
