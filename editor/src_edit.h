@@ -172,6 +172,8 @@ public:
   void SetLineText(const AnsiString& Value);
   AnsiString WordAtCursor();
   static AnsiString TrimTrailingSpaces(const AnsiString& S);
+  // The length of S without its trailing blanks and tabs.
+  static size_t TrimmedLength(std::string_view S);
   void ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& Value, bool AddToUndo);
   void ReplaceSelection(const AnsiString& Value) { ReplaceSelection(fSelectionMode, Value, true); }
   void InsertBlock(const TBufferCoord& ABlockBegin, const TBufferCoord& ABlockEnd, const AnsiString& Value,
@@ -509,7 +511,7 @@ private:
   void DoSetMarker(int Number, void* Data);
   void DeleteSelectionRecorded();
   void DeleteSelectionRecorded(TSrcChangeReason Reason);
-  void DeleteInLineRecorded(int Line, const AnsiString& Orig, int From, int To, TSrcChangeReason Reason);
+  void DeleteInLineRecorded(int Line, std::string_view Orig, int From, int To, TSrcChangeReason Reason);
   void ScrollRightAfterTyping();
   void SetClipboardText(const AnsiString& Text);
   void UndoItem();

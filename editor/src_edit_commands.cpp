@@ -213,19 +213,23 @@ void TCustomSrcEdit::DeleteSelectionRecorded(TSrcChangeReason Reason) {
 
 // Removes the characters From..To-1 of a line and records it. When trimming takes trailing
 // blanks along, the record covers them too, so that undo brings back tabs as tabs.
-void TCustomSrcEdit::DeleteInLineRecorded(int Line, const AnsiString& Orig, int From, int To,
+// Orig may be a view of the stored line itself: all that is taken from it is taken before the
+// line is stored again, and the line is built once.
+void TCustomSrcEdit::DeleteInLineRecorded(int Line, std::string_view Orig, int From, int To,
                                           TSrcChangeReason Reason) {
-  AnsiString rest = Orig;
-  rest.erase(static_cast<size_t>(From - 1), static_cast<size_t>(To - From));
-  AnsiString stored = fOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(rest) : rest;
-  if (fLines->Line(Line - 1) != stored) fLines->Put(Line - 1, stored);
+  AnsiString stored;
+  stored.reserve(Orig.size() - static_cast<size_t>(To - From));
+  stored.append(Orig.substr(0, static_cast<size_t>(From - 1))).append(Orig.substr(static_cast<size_t>(To - 1)));
+  size_t restLen = stored.size();
+  if (fOptions.Contains(eoTrimTrailingSpaces)) stored.resize(TrimmedLength(stored));
   int from = From, to = To;
-  if (stored.size() < rest.size()) {
+  if (stored.size() < restLen) {
     from = std::min(From, static_cast<int>(stored.size()) + 1);
     to = static_cast<int>(Orig.size()) + 1;
   }
-  fUndoList->AddChange(Reason, BufferCoord(from, Line), BufferCoord(to, Line),
-                       Orig.substr(static_cast<size_t>(from - 1), static_cast<size_t>(to - from)), smNormal);
+  AnsiString removed(Orig.substr(static_cast<size_t>(from - 1), static_cast<size_t>(to - from)));
+  if (fLines->Line(Line - 1) != stored) fLines->Put(Line - 1, stored);
+  fUndoList->AddChange(Reason, BufferCoord(from, Line), BufferCoord(to, Line), removed, smNormal);
 }
 
 void TCustomSrcEdit::ScrollRightAfterTyping() {
@@ -440,7 +444,8 @@ void TCustomSrcEdit::DoDeleteLastChar() {
     return;
   }
   if (fLines->Count() == 0 || fCaretY > fLines->Count()) return;
-  AnsiString line = LineText();
+  // A view of the stored line: a long line is not copied before it is changed.
+  std::string_view line = fLines->Line(fCaretY - 1);
   int len = static_cast<int>(line.size());
   int y = fCaretY;
   if (fCaretX > len + 1) {
@@ -468,11 +473,11 @@ void TCustomSrcEdit::DoDeleteLastChar() {
     AnsiString prev = fLines->Get(y - 2);
     // The joined line comes trimmed; what trimming takes is recorded where it stood in the
     // joined line.
-    AnsiString cur = line;
+    AnsiString cur(line);
     if (fOptions.Contains(eoTrimTrailingSpaces)) {
-      cur = TrimTrailingSpaces(line);
+      cur.resize(TrimmedLength(cur));
       if (cur.size() < line.size())
-        NoteTrimmed(BufferCoord(static_cast<int>(prev.size() + cur.size()) + 1, y - 1), line.substr(cur.size()));
+        NoteTrimmed(BufferCoord(static_cast<int>(prev.size() + cur.size()) + 1, y - 1), AnsiString(line.substr(cur.size())));
     }
     fLines->BeginUpdate();
     try {
@@ -521,12 +526,21 @@ void TCustomSrcEdit::DoDeleteLastChar() {
     }
     int from = fCaretX - n;
     int oldX = fCaretX;
-    AnsiString rest = line;
-    rest.erase(static_cast<size_t>(from - 1), static_cast<size_t>(n));
+    // The line as the deletion leaves it, before trimming: needed only when trimming may take
+    // something (it ends in a blank or tab), and copied only then.
+    AnsiString rest;
+    size_t restLen = static_cast<size_t>(len - n);
+    if (fOptions.Contains(eoTrimTrailingSpaces) && restLen > 0) {
+      char last = oldX - 1 < len ? line.back() : line[static_cast<size_t>(from - 2)];
+      if (last == ' ' || last == '\t') {
+        rest = line;
+        rest.erase(static_cast<size_t>(from - 1), static_cast<size_t>(n));
+      }
+    }
     DeleteInLineRecorded(y, line, from, oldX, rcDeleteBeforeCaret);
     int x = from;
     std::string_view stored = fLines->Line(y - 1);
-    if (stored.size() < rest.size() && rest.find('\t') != AnsiString::npos) {
+    if (stored.size() < restLen && rest.find('\t') != AnsiString::npos) {
       // Trimming took tabs along: the caret keeps its column.
       PastEolScope pastEol(fOptions);
       x += CharIndexToColumn(from, fTabWidth, rest) - CharIndexToColumn(from, fTabWidth, stored);

@@ -266,11 +266,13 @@ void TCustomSrcEdit::SetLineText(const AnsiString& Value) {
   }
 }
 
-AnsiString TCustomSrcEdit::TrimTrailingSpaces(const AnsiString& S) {
+size_t TCustomSrcEdit::TrimmedLength(std::string_view S) {
   size_t n = S.size();
   while (n > 0 && (S[n - 1] == ' ' || S[n - 1] == '\t')) --n;
-  return S.substr(0, n);
+  return n;
 }
+
+AnsiString TCustomSrcEdit::TrimTrailingSpaces(const AnsiString& S) { return S.substr(0, TrimmedLength(S)); }
 
 AnsiString TCustomSrcEdit::SelText() const { return SelTextEx(!fOptions.Contains(eoTrimTrailingSpaces)); }
 
