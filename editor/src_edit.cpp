@@ -504,8 +504,12 @@ void TCustomSrcEdit::ScanRanges() {
   }
   // Every line is scanned again: the visible ones now, the rest in idle time.
   fLines->SetRangesStale(0, fLines->Count() - 1);
-  ScanFrom(0, LastScanLine());
+  ScanFrom(0, LastScanLine(), true);
 }
+
+// A last line longer than this is scanned in idle time after a change (a 50 MB line takes a
+// quarter of a second): the keystroke shows at once.
+constexpr size_t kLongLastLine = size_t(1) << 20;
 
 int TCustomSrcEdit::LastScanLine() const {
   int lastRow = fTopLine + std::max(fLinesInWindow, 0);
@@ -513,7 +517,7 @@ int TCustomSrcEdit::LastScanLine() const {
   return std::max(line, 0);
 }
 
-int TCustomSrcEdit::ScanFrom(int Index, int Limit) {
+int TCustomSrcEdit::ScanFrom(int Index, int Limit, bool Visible) {
   int count = fLines->Count();
   if (Index >= count) return Index;
   if (!fHighlighter) {
@@ -533,6 +537,11 @@ int TCustomSrcEdit::ScanFrom(int Index, int Limit) {
     fHighlighter->SetRange(reinterpret_cast<TSrcRange>(fLines->GetRange(Index - 1)));
   int staleFrom = fLines->RangesStaleFrom(), staleTo = fLines->RangesStaleTo();
   for (;;) {
+    if (Visible && Index + 1 >= count && fLines->Line(Index).size() > kLongLastLine) {
+      fLines->MarkRangesStale(Index, Index);
+      ScheduleRangeScan();
+      return Index;
+    }
     fHighlighter->SetLineText(fLines->Line(Index), Index);
     fHighlighter->SkipToLineEnd();
     intptr_t r = reinterpret_cast<intptr_t>(fHighlighter->GetRange());
@@ -622,7 +631,7 @@ void TCustomSrcEdit::ListCleared(TObject*) {
 }
 
 void TCustomSrcEdit::ListDeleted(TObject*, int Index, int Count) {
-  if (fHighlighter && fLines->Count() > 0) ScanFrom(Index, LastScanLine());
+  if (fHighlighter && fLines->Count() > 0) ScanFrom(Index, LastScanLine(), true);
   if (fWordWrapPlugin) fWordWrapPlugin->LinesDeleted(Index, Count);
   InvalidateLines(Index + 1, INT_MAX);
   InvalidateGutterLines(Index + 1, INT_MAX);
@@ -632,7 +641,7 @@ void TCustomSrcEdit::ListInserted(TObject*, int Index, int Count) {
   if (fHighlighter && fLines->Count() > 0) {
     // The new lines are scanned whatever their stored ranges hold.
     fLines->MarkRangesStale(Index, Index + Count - 1);
-    ScanFrom(Index, LastScanLine());
+    ScanFrom(Index, LastScanLine(), true);
   }
   if (fWordWrapPlugin) fWordWrapPlugin->LinesInserted(Index, Count);
   InvalidateLines(Index + 1, INT_MAX);
@@ -649,7 +658,7 @@ void TCustomSrcEdit::ListPutted(TObject*, int Index, int Count) {
     if (fWordWrapPlugin->LinesPutted(Index, Count) != 0) vEndLine = INT_MAX;
     InvalidateGutterLines(Index + 1, vEndLine);
   }
-  if (fHighlighter) vEndLine = std::max(vEndLine, ScanFrom(Index, LastScanLine()) + 1);
+  if (fHighlighter) vEndLine = std::max(vEndLine, ScanFrom(Index, LastScanLine(), true) + 1);
   InvalidateLines(Index + 1, vEndLine);
   if (fOptions.Contains(eoAutoSizeMaxScrollWidth) && Index < fLines->Count()) {
     int l = fLines->ExpandedStringLengths(Index);

@@ -467,7 +467,9 @@ protected:
   void HighlighterAttrChanged(TObject* Sender);
   // Brings ranges up to date from line Index (0-based) until a stored range is unchanged, at
   // most as far as Limit; what lies beyond is left for idle time. Returns the last line scanned.
-  int ScanFrom(int Index, int Limit = INT_MAX);
+  // Visible: a change to show, which leaves the range of a very long last line to idle time
+  // too (no line below needs it to be painted).
+  int ScanFrom(int Index, int Limit = INT_MAX, bool Visible = false);
   void ScanRanges();
   // The last line (0-based) whose range a change brings up to date at once: the visible ones.
   int LastScanLine() const;

@@ -213,22 +213,35 @@ void TCustomSrcEdit::DeleteSelectionRecorded(TSrcChangeReason Reason) {
 
 // Removes the characters From..To-1 of a line and records it. When trimming takes trailing
 // blanks along, the record covers them too, so that undo brings back tabs as tabs.
-// Orig may be a view of the stored line itself: all that is taken from it is taken before the
-// line is stored again, and the line is built once.
+// Orig is usually a view of the stored line itself: the line is then shortened where it is,
+// without copying it, and all that is taken from Orig is taken before.
 void TCustomSrcEdit::DeleteInLineRecorded(int Line, std::string_view Orig, int From, int To,
                                           TSrcChangeReason Reason) {
-  AnsiString stored;
-  stored.reserve(Orig.size() - static_cast<size_t>(To - From));
-  stored.append(Orig.substr(0, static_cast<size_t>(From - 1))).append(Orig.substr(static_cast<size_t>(To - 1)));
-  size_t restLen = stored.size();
-  if (fOptions.Contains(eoTrimTrailingSpaces)) stored.resize(TrimmedLength(stored));
+  std::string_view head = Orig.substr(0, static_cast<size_t>(From - 1));
+  std::string_view tail = Orig.substr(static_cast<size_t>(To - 1));
+  size_t restLen = head.size() + tail.size();
+  size_t keep = restLen;
+  if (fOptions.Contains(eoTrimTrailingSpaces)) {
+    size_t t = TrimmedLength(tail);
+    keep = t > 0 ? head.size() + t : TrimmedLength(head);
+  }
   int from = From, to = To;
-  if (stored.size() < restLen) {
-    from = std::min(From, static_cast<int>(stored.size()) + 1);
+  if (keep < restLen) {
+    from = std::min(From, static_cast<int>(keep) + 1);
     to = static_cast<int>(Orig.size()) + 1;
   }
   AnsiString removed(Orig.substr(static_cast<size_t>(from - 1), static_cast<size_t>(to - from)));
-  if (fLines->Line(Line - 1) != stored) fLines->Put(Line - 1, stored);
+  std::string_view stored = fLines->Line(Line - 1);
+  if (stored.data() == Orig.data() && stored.size() == Orig.size()) {
+    if (To > From || keep < restLen)
+      fLines->DeleteText(Line - 1, head.size(), static_cast<size_t>(To - From), keep);
+  } else {
+    AnsiString rest;
+    rest.reserve(restLen);
+    rest.append(head).append(tail);
+    rest.resize(keep);
+    if (stored != rest) fLines->Put(Line - 1, rest);
+  }
   fUndoList->AddChange(Reason, BufferCoord(from, Line), BufferCoord(to, Line), removed, smNormal);
 }
 
@@ -560,10 +573,11 @@ void TCustomSrcEdit::DoDeleteChar() {
     return;
   }
   if (fLines->Count() == 0 || fCaretY > fLines->Count()) return;
-  AnsiString line = LineText();
-  int len = static_cast<int>(line.size());
+  std::string_view stored = fLines->Line(fCaretY - 1);
+  int len = static_cast<int>(stored.size());
   if (fCaretX > len) {
     if (fCaretY >= fLines->Count()) return;
+    AnsiString line(stored);
     UndoBlockScope block(this, true);
     if (len < fCaretX - 1) {
       fUndoList->AddChange(rcPadding, CaretXY(), BufferCoord(len + 1, fCaretY), AnsiString(), smNormal);
@@ -582,8 +596,8 @@ void TCustomSrcEdit::DoDeleteChar() {
     DoLinesDeleted(fCaretY, 1);
     fUndoList->AddChange(rcDeleteAfterCaret, CaretXY(), BufferCoord(1, fCaretY + 1), "\r\n", smNormal);
   } else {
-    int n = IsLeadByte(line[static_cast<size_t>(fCaretX - 1)]) && fCaretX < len ? 2 : 1;
-    DeleteInLineRecorded(fCaretY, line, fCaretX, fCaretX + n, rcDeleteAfterCaret);
+    int n = IsLeadByte(stored[static_cast<size_t>(fCaretX - 1)]) && fCaretX < len ? 2 : 1;
+    DeleteInLineRecorded(fCaretY, stored, fCaretX, fCaretX + n, rcDeleteAfterCaret);
   }
   fBlockBegin = fBlockEnd = CaretXY();
 }

@@ -62,7 +62,10 @@ TBufferCoord TCustomSrcEdit::DisplayToBufferPos(const TDisplayCoord& P) const {
   // b.Char is a column of the expanded line b.Line now.
   if (b.Line >= 1 && b.Line <= fLines->Count()) {
     std::string_view s = fLines->Line(b.Line - 1);
-    if (s.find('\t') == AnsiString::npos) return b;
+    // Without a tab up to the column the column is the character; the rest of a long line is
+    // not looked at.
+    std::string_view upTo = b.Char >= 1 ? s.substr(0, static_cast<size_t>(b.Char)) : s;
+    if (upTo.find('\t') == AnsiString::npos) return b;
     int col = 0, i = 0, len = static_cast<int>(s.size());
     while (i < len) {
       int w = s[static_cast<size_t>(i)] == '\t' ? fTabWidth - col % fTabWidth : 1;

@@ -195,6 +195,27 @@ void TSrcEditStringList::PutText(int Index, std::string_view S) {
   if (OnPutted) OnPutted(this, Index, 1);
 }
 
+void TSrcEditStringList::DeleteText(int Index, size_t Start, size_t Length, size_t Keep) {
+  if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
+  UpdateScope u(this);
+  fIndexOfLongestLine = -1;
+  auto& r = fList[static_cast<size_t>(Index)];
+  auto len = static_cast<size_t>(r.fLength);
+  if (len > 0) {
+    // A non-empty text lies in storage of this store's own: its own, or its part of a loaded
+    // buffer, which no other line shares.
+    char* p = const_cast<char*>(r.fText);
+    Start = std::min(Start, len);
+    Length = std::min(Length, len - Start);
+    std::memmove(p + Start, p + Start + Length, len - Start - Length);
+    len = std::min(len - Length, Keep);
+    p[len] = 0;
+    r.fLength = static_cast<int32_t>(len);
+  }
+  r.fFlags = static_cast<uint8_t>((r.fFlags & ~(sfHasTabs | sfHasNoTabs)) | sfExpandedLengthUnknown);
+  if (OnPutted) OnPutted(this, Index, 1);
+}
+
 void TSrcEditStringList::PutObject(int Index, TObject* Obj) {
   PutObjectValue(Index, reinterpret_cast<intptr_t>(Obj));
 }
@@ -443,8 +464,13 @@ void TSrcEditStringList::LoadFromStream(TStream* Stream) {
   char* data = buffer.get();
   auto size = static_cast<size_t>(read);
   // Room for the lines at once, from a cheap count of the breaks.
-  size_t breaks = static_cast<size_t>(std::count(data, data + size, '\n'));
-  if (breaks == 0) breaks = static_cast<size_t>(std::count(data, data + size, '\r'));
+  auto count = [data, size](char c) {
+    size_t n = 0;
+    for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, c, size - static_cast<size_t>(p - data)))); ++p) ++n;
+    return n;
+  };
+  size_t breaks = count('\n');
+  if (breaks == 0) breaks = count('\r');
   if (breaks + 1 > static_cast<size_t>(fCapacity)) SetCapacityRaw(static_cast<int>(breaks + 1));
   fBuffers.push_back(std::move(buffer));
   ParseLoaded(data, size);

@@ -60,6 +60,9 @@ public:
   void AddStrings(TStrings* Strings) override;
   void Put(int Index, const AnsiString& S) override;
   void PutText(int Index, std::string_view S);
+  // Removes Length characters at Start (0-based), then keeps the first Keep characters of the
+  // rest: the line is changed where it is stored, without a copy. Events as Put.
+  void DeleteText(int Index, size_t Start, size_t Length, size_t Keep = SIZE_MAX);
   void PutObject(int Index, TObject* Obj) override;
   void PutObjectValue(int Index, intptr_t Obj);
   void PutRange(int Index, intptr_t Range);

@@ -1,5 +1,6 @@
 #include "editor/core/text_utils.h"
 
+#include <algorithm>
 #include <cstring>
 
 int ClampValue(int Value, int Min, int Max) {
@@ -118,8 +119,8 @@ int ExpandedLength(std::string_view S, int TabWidth) {
 
 int CharIndexToColumn(int Index, int TabWidth, std::string_view S) {
   if (Index < 2) return 1;
-  int before;
-  if (TabWidth <= 1 || !GetHasTabs(S, before) || before >= Index - 1) return Index;
+  // Only a tab before Index moves the column: the rest of a long line is not looked at.
+  if (TabWidth <= 1 || !std::memchr(S.data(), '\t', std::min(S.size(), static_cast<size_t>(Index - 1)))) return Index;
   // Columns counted from 0 up to the character before Index.
   int col = 0;
   int len = static_cast<int>(S.size());

@@ -357,7 +357,7 @@ TEST_F(LineStoreFiles, LoadedAndStoredLinesFollowAModelThroughRandomChanges) {
       int n = l.Count();
       int i = n ? static_cast<int>(rng() % static_cast<unsigned>(n)) : 0;
       int j = n ? static_cast<int>(rng() % static_cast<unsigned>(n)) : 0;
-      switch (rng() % 8) {
+      switch (rng() % 9) {
         case 0:
           if (n) {
             std::string s = randomText(20);
@@ -409,6 +409,15 @@ TEST_F(LineStoreFiles, LoadedAndStoredLinesFollowAModelThroughRandomChanges) {
           if (n) {
             l.PutObjectValue(i, step);
             objects[size_t(i)] = step;
+          }
+          break;
+        case 8:  // shortened where it is stored
+          if (n) {
+            std::string& m = model[size_t(i)];
+            size_t at = rng() % (m.size() + 1), len = rng() % 3, keep = rng() % (m.size() + 2);
+            l.DeleteText(i, at, len, keep);
+            m.erase(at, len);
+            m.resize(std::min(m.size(), keep));
           }
           break;
         case 7:
