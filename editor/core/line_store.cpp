@@ -394,10 +394,28 @@ void TSrcEditStringList::ParseLoaded(char* Data, size_t Size) {
   };
   char* nextCR = find(p, '\r');
   char* nextLF = find(p, '\n');
+  *end = 0;  // the spare byte ends a last line without a break
   while (p < end) {
     if (nextCR < p) nextCR = find(p, '\r');
     if (nextLF < p) nextLF = find(p, '\n');
     char* brk = nextCR < nextLF ? nextCR : nextLF;
+    char* next = brk;
+    if (brk < end) {
+      if (*brk == '\r') {
+        ++next;
+        sawCR = true;
+        if (next < end && *next == '\n') {
+          ++next;
+          sawLF = true;
+        }
+      } else {
+        ++next;
+        sawLF = true;
+      }
+      // The first byte of the break becomes the #0 that ends the line's text, before anyone
+      // (the insertion event) reads the line.
+      *brk = 0;
+    }
     // Each line fires its own insertion event, as Add does.
     if (Count() == fCapacity) Grow();
     TSrcEditStringRec r;
@@ -408,22 +426,8 @@ void TSrcEditStringList::ParseLoaded(char* Data, size_t Size) {
     r.fFlags = sfExpandedLengthUnknown;
     fList.push_back(r);
     if (OnInserted) OnInserted(this, Count() - 1, 1);
-    p = brk;
-    if (p == end) break;
-    // The first byte of the break becomes the #0 that ends the line's text.
-    if (*p == '\r') {
-      *p++ = 0;
-      sawCR = true;
-      if (p < end && *p == '\n') {
-        ++p;
-        sawLF = true;
-      }
-    } else {
-      *p++ = 0;
-      sawLF = true;
-    }
+    p = next;
   }
-  *end = 0;  // the spare byte ends a last line without a break
   if (sawLF && !sawCR) fFileFormat = lbLF;
   else if (sawCR && !sawLF) fFileFormat = lbCR;
   else fFileFormat = lbCRLF;

@@ -146,6 +146,20 @@ TEST(SrcEditRanges, OnlyTheVisibleLinesAreScannedAtOnceAndIdleTimeFinishesTheRes
   e->SetHighlighter(nullptr);
 }
 
+// A file opened with the highlighter attached: each line is scanned as it arrives, and reads
+// only its own text, the last one too.
+TEST(SrcEditRanges, LinesLoadedWithTheHighlighterAttachedScanAsAFullScan) {
+  auto e = std::make_unique<TSrcEdit>(nullptr);
+  CountingHtml html(nullptr);
+  e->SetHighlighter(&html);
+  ShowForTest(e.get(), 400, 200);
+  TStringStream loaded("<a href=\"x\r\n<!-- c\r\n-->\r<b>t</b>\n\n<p class");
+  e->Lines()->LoadFromStream(&loaded);
+  ASSERT_EQ(e->Lines()->Count(), 6);
+  EXPECT_EQ(StoredRanges(e->Lines()), FreshRanges(&html, e->Lines()));
+  e->SetHighlighter(nullptr);
+}
+
 TEST(SrcEditRanges, DestroyedHighlighterIsDropped) {
   TSrcEdit e(nullptr);
   e.Lines()->SetText("<b>x</b>");
