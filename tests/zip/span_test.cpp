@@ -55,6 +55,21 @@ protected:
     std::sort(r.begin(), r.end());
     return r;
   }
+  // Whether every local header of the set in a folder lies whole on one volume.
+  bool HeadersWhole(const fs::path& folder) {
+    std::string all;
+    std::vector<size_t> ends;
+    for (auto& v : Files(folder)) ends.push_back((all += ReadAll(folder / v)).size());
+    auto u16 = [&](size_t at) { return static_cast<size_t>(static_cast<uint8_t>(all[at]) | static_cast<uint8_t>(all[at + 1]) << 8); };
+    size_t at = 4;
+    for (size_t k = 0; k < names.size(); ++k) {
+      if (all.compare(at, 4, "PK\x03\x04") != 0) return false;
+      size_t headerEnd = at + 30 + u16(at + 26) + u16(at + 28);
+      if (headerEnd > *std::upper_bound(ends.begin(), ends.end(), at)) return false;
+      at = headerEnd + (u16(at + 18) | u16(at + 20) << 16);
+    }
+    return true;
+  }
   void ExpectExtracted(const std::string& base) {
     for (auto& n : names) EXPECT_EQ(ReadAll(fs::path(base) / n), ReadAll(dir / "in" / n)) << n;
   }
@@ -76,7 +91,6 @@ TEST_F(SpanTest, SetOfManyVolumesIsListedExtractedAndJoined) {
     EXPECT_LE(fs::file_size(dir / "out" / vols[i]), 20000u);
   }
   EXPECT_TRUE(Files(dir / "tmp").empty());
-
   // The last volume names the set: listed and extracted byte for byte.
   zip->ExtrOptions = {ExtrDirNames};
   EXPECT_EQ(ExtractTo(P("out/" + vols.back()), P("x")), 5);
@@ -84,6 +98,20 @@ TEST_F(SpanTest, SetOfManyVolumesIsListedExtractedAndJoined) {
   EXPECT_EQ(zip->Count(), 5);
   ExpectExtracted(P("x"));
   EXPECT_TRUE(Files(dir / "tmp").empty());
+
+  // A first volume that would end inside a local header is closed before it.
+  zip->AddOptions = {AddDirNames, AddRecurseDirs};
+  ASSERT_EQ(AddFiles(P("plain.zip"), {"*.*"}), 5);
+  std::vector<uint32_t> offsets;
+  for (int i = 0; i < zip->Count(); ++i) offsets.push_back(zip->DirEntry(i).LocalHeaderOffset);
+  for (uint32_t offset : offsets) {
+    if (offset < 1000) continue;
+    fs::remove_all(dir / "v");
+    fs::create_directories(dir / "v");
+    zip->MaxVolumeSize = static_cast<int>(offset) + 4 + 15;
+    ASSERT_EQ(zip->WriteSpan(P("plain.zip"), P("v/set.zip")), 0);
+    EXPECT_TRUE(HeadersWhole(dir / "v")) << offset;
+  }
 
   // Joined from the set's own name (its numbered volumes found): an archive Info-ZIP accepts.
   AnsiString joined = P("joined");

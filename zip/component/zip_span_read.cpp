@@ -21,7 +21,7 @@ namespace {
 
 constexpr uint32_t kSpanSig = 0x08074B50;
 constexpr size_t kInputBlock = 1 << 20;
-constexpr size_t kCopyBlock = 64 * 1024;
+constexpr size_t kCopyBlock = 1 << 20;
 
 void Set16(uint8_t* p, uint32_t v) { p[0] = v & 0xFF, p[1] = v >> 8 & 0xFF; }
 void Set32(uint8_t* p, uint32_t v) { Set16(p, v & 0xFFFF), Set16(p + 2, v >> 16); }
@@ -55,10 +55,16 @@ void TZipKeeper::ReadInput(void* Buffer, size_t Length, int Id) {
   while (Length > 0) {
     if (inAt_ == inLen_) {
       if (inBuf_.size() < kInputBlock) inBuf_.resize(kInputBlock);
-      ssize_t k = inFile_ < 0 ? -1 : read(inFile_, inBuf_.data(), inBuf_.size());
+      // Large reads (entry data) go straight to the caller, small ones (headers) through the buffer.
+      bool direct = Length >= inBuf_.size();
+      ssize_t k = inFile_ < 0 ? -1 : read(inFile_, direct ? dst : inBuf_.data(), direct ? Length : inBuf_.size());
       if (k < 0 && errno == EINTR) continue;
       inAt_ = 0;
-      inLen_ = k > 0 ? static_cast<size_t>(k) : 0;
+      inLen_ = k > 0 && !direct ? static_cast<size_t>(k) : 0;
+      if (k > 0 && direct) {
+        dst += k, Length -= static_cast<size_t>(k);
+        continue;
+      }
       if (k <= 0) {
         // A volume ends: what is left comes from the next one, up to the last.
         if (readingSet_ && diskNr_ < totalDisks_) {
@@ -107,7 +113,7 @@ int TZipKeeper::GetLastVolume(const AnsiString& FileName, bool MayBeMissing, Ans
         number = k;
       }
       // A first volume named as Info-ZIP names them: the last one, the name itself, is missing.
-      if (number == 0 && !MayBeMissing && FileExists(stem + ".z01")) throw EZipKeeper(11002, true);
+      if (number == 0 && FileExists(stem + ".z01")) throw EZipKeeper(11002, true);
       if (number == 0) {
         if (MayBeMissing) return 1;
         throw EZipKeeper(11002, true);

@@ -25,7 +25,7 @@ namespace {
 
 constexpr uint32_t kSpanSig = 0x08074B50;
 // Entry data is copied in blocks of this size.
-constexpr size_t kCopyBlock = 64 * 1024;
+constexpr size_t kCopyBlock = 1 << 20;
 
 void Set16(uint8_t* p, uint32_t v) { p[0] = v & 0xFF, p[1] = v >> 8 & 0xFF; }
 void Set32(uint8_t* p, uint32_t v) { Set16(p, v & 0xFFFF), Set16(p + 2, v >> 16); }
