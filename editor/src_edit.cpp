@@ -504,8 +504,12 @@ void TCustomSrcEdit::ScanRanges() {
   }
   // Every line is scanned again: the visible ones now, the rest in idle time.
   fLines->SetRangesStale(0, fLines->Count() - 1);
-  ScanFrom(0, LastScanLine());
+  ScanFrom(0, LastScanLine(), true);
 }
+
+// A last line longer than this is scanned in idle time after a change (a 50 MB line takes a
+// quarter of a second): the keystroke shows at once.
+constexpr size_t kLongLastLine = size_t(1) << 20;
 
 int TCustomSrcEdit::LastScanLine() const {
   int lastRow = fTopLine + std::max(fLinesInWindow, 0);
@@ -513,7 +517,7 @@ int TCustomSrcEdit::LastScanLine() const {
   return std::max(line, 0);
 }
 
-int TCustomSrcEdit::ScanFrom(int Index, int Limit) {
+int TCustomSrcEdit::ScanFrom(int Index, int Limit, bool Visible) {
   int count = fLines->Count();
   if (Index >= count) return Index;
   if (!fHighlighter) {
@@ -533,7 +537,12 @@ int TCustomSrcEdit::ScanFrom(int Index, int Limit) {
     fHighlighter->SetRange(reinterpret_cast<TSrcRange>(fLines->GetRange(Index - 1)));
   int staleFrom = fLines->RangesStaleFrom(), staleTo = fLines->RangesStaleTo();
   for (;;) {
-    fHighlighter->SetLine(fLines->Record(Index).fString, Index);
+    if (Visible && Index + 1 >= count && fLines->Line(Index).size() > kLongLastLine) {
+      fLines->MarkRangesStale(Index, Index);
+      ScheduleRangeScan();
+      return Index;
+    }
+    fHighlighter->SetLineText(fLines->Line(Index), Index);
     fHighlighter->SkipToLineEnd();
     intptr_t r = reinterpret_cast<intptr_t>(fHighlighter->GetRange());
     bool inStale = Index >= staleFrom;
@@ -622,7 +631,7 @@ void TCustomSrcEdit::ListCleared(TObject*) {
 }
 
 void TCustomSrcEdit::ListDeleted(TObject*, int Index, int Count) {
-  if (fHighlighter && fLines->Count() > 0) ScanFrom(Index, LastScanLine());
+  if (fHighlighter && fLines->Count() > 0) ScanFrom(Index, LastScanLine(), true);
   if (fWordWrapPlugin) fWordWrapPlugin->LinesDeleted(Index, Count);
   InvalidateLines(Index + 1, INT_MAX);
   InvalidateGutterLines(Index + 1, INT_MAX);
@@ -632,7 +641,7 @@ void TCustomSrcEdit::ListInserted(TObject*, int Index, int Count) {
   if (fHighlighter && fLines->Count() > 0) {
     // The new lines are scanned whatever their stored ranges hold.
     fLines->MarkRangesStale(Index, Index + Count - 1);
-    ScanFrom(Index, LastScanLine());
+    ScanFrom(Index, LastScanLine(), true);
   }
   if (fWordWrapPlugin) fWordWrapPlugin->LinesInserted(Index, Count);
   InvalidateLines(Index + 1, INT_MAX);
@@ -649,7 +658,7 @@ void TCustomSrcEdit::ListPutted(TObject*, int Index, int Count) {
     if (fWordWrapPlugin->LinesPutted(Index, Count) != 0) vEndLine = INT_MAX;
     InvalidateGutterLines(Index + 1, vEndLine);
   }
-  if (fHighlighter) vEndLine = std::max(vEndLine, ScanFrom(Index, LastScanLine()) + 1);
+  if (fHighlighter) vEndLine = std::max(vEndLine, ScanFrom(Index, LastScanLine(), true) + 1);
   InvalidateLines(Index + 1, vEndLine);
   if (fOptions.Contains(eoAutoSizeMaxScrollWidth) && Index < fLines->Count()) {
     int l = fLines->ExpandedStringLengths(Index);
@@ -968,7 +977,7 @@ TBufferCoord TCustomSrcEdit::GetMatchingBracketEx(const TBufferCoord& APoint) {
   static const char kBrackets[8] = {'(', ')', '[', ']', '{', '}', '<', '>'};
   TBufferCoord none{0, 0};
   if (APoint.Line < 1 || APoint.Line > fLines->Count()) return none;
-  const AnsiString& line = fLines->Record(APoint.Line - 1).fString;
+  std::string_view line = fLines->Line(APoint.Line - 1);
   if (APoint.Char < 1 || APoint.Char > static_cast<int>(line.size())) return none;
   char test = line[static_cast<size_t>(APoint.Char - 1)];
   int idx = -1;
@@ -991,7 +1000,7 @@ TBufferCoord TCustomSrcEdit::GetMatchingBracketEx(const TBufferCoord& APoint) {
   if ((idx & 1) == 0) {
     int x = APoint.Char;  // 1-based; search from the next character
     for (;;) {
-      const AnsiString& s = fLines->Record(y - 1).fString;
+      std::string_view s = fLines->Line(y - 1);
       int len = static_cast<int>(s.size());
       for (int i = x + 1; i <= len; ++i) {
         char c = s[static_cast<size_t>(i - 1)];
@@ -1010,7 +1019,7 @@ TBufferCoord TCustomSrcEdit::GetMatchingBracketEx(const TBufferCoord& APoint) {
   } else {
     int x = APoint.Char;
     for (;;) {
-      const AnsiString& s = fLines->Record(y - 1).fString;
+      std::string_view s = fLines->Line(y - 1);
       for (int i = x - 1; i >= 1; --i) {
         if (i >= 2 && IsLeadByte(s[static_cast<size_t>(i - 2)])) {
           --i;
@@ -1023,7 +1032,7 @@ TBufferCoord TCustomSrcEdit::GetMatchingBracketEx(const TBufferCoord& APoint) {
         }
       }
       if (--y < 1) return none;
-      x = static_cast<int>(fLines->Record(y - 1).fString.size()) + 1;
+      x = static_cast<int>(fLines->Line(y - 1).size()) + 1;
     }
   }
 }
@@ -1037,13 +1046,13 @@ bool TCustomSrcEdit::GetTokenInfoAt(const TBufferCoord& P, AnsiString& Token, in
   Token.clear();
   Attri = nullptr;
   if (!fHighlighter || P.Line < 1 || P.Line > fLines->Count()) return false;
-  const AnsiString& line = fLines->Record(P.Line - 1).fString;
+  std::string_view line = fLines->Line(P.Line - 1);
   if (P.Char < 1 || P.Char > static_cast<int>(line.size())) return false;
   if (P.Line == 1)
     fHighlighter->ResetRange();
   else
     fHighlighter->SetRange(reinterpret_cast<TSrcRange>(fLines->GetRange(P.Line - 2)));
-  fHighlighter->SetLine(line, P.Line - 1);
+  fHighlighter->SetLineText(line, P.Line - 1);
   while (!fHighlighter->GetEol()) {
     Start = fHighlighter->GetTokenPos() + 1;
     AnsiString tok = fHighlighter->GetToken();
@@ -1073,7 +1082,7 @@ TSysCharSet TCustomSrcEdit::IdentChars() const {
 
 AnsiString TCustomSrcEdit::GetWordAtRowCol(const TBufferCoord& P) {
   if (P.Line < 1 || P.Line > fLines->Count()) return AnsiString();
-  const AnsiString& line = fLines->Record(P.Line - 1).fString;
+  std::string_view line = fLines->Line(P.Line - 1);
   int len = static_cast<int>(line.size());
   if (P.Char < 1 || P.Char > len + 1) return AnsiString();
   TSysCharSet ident = IdentChars();
@@ -1082,7 +1091,7 @@ AnsiString TCustomSrcEdit::GetWordAtRowCol(const TBufferCoord& P) {
   int start = P.Char;
   while (start > 1 && ident.Contains(line[static_cast<size_t>(start - 2)])) --start;
   if (stop <= start) return AnsiString();
-  return line.substr(static_cast<size_t>(start - 1), static_cast<size_t>(stop - start));
+  return AnsiString(line.substr(static_cast<size_t>(start - 1), static_cast<size_t>(stop - start)));
 }
 
 bool TCustomSrcEdit::IsPointInSelection(const TBufferCoord& P) const {

@@ -172,6 +172,8 @@ public:
   void SetLineText(const AnsiString& Value);
   AnsiString WordAtCursor();
   static AnsiString TrimTrailingSpaces(const AnsiString& S);
+  // The length of S without its trailing blanks and tabs.
+  static size_t TrimmedLength(std::string_view S);
   void ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& Value, bool AddToUndo);
   void ReplaceSelection(const AnsiString& Value) { ReplaceSelection(fSelectionMode, Value, true); }
   void InsertBlock(const TBufferCoord& ABlockBegin, const TBufferCoord& ABlockEnd, const AnsiString& Value,
@@ -358,7 +360,7 @@ public:
   bool IsBookmark(int Number) const { return Bookmark(Number) != nullptr; }
   // Width of the leading blanks of S (0 without eoAutoIndent); a tab counts TabWidth when
   // CountTabs is set.
-  int LeadingBlankWidth(const AnsiString& S, bool CountTabs) const;
+  int LeadingBlankWidth(std::string_view S, bool CountTabs) const;
   // Columns of indentation as blanks, or as tabs and blanks when UseTabs allows it.
   AnsiString IndentString(int Columns, bool UseTabs) const;
 
@@ -465,7 +467,9 @@ protected:
   void HighlighterAttrChanged(TObject* Sender);
   // Brings ranges up to date from line Index (0-based) until a stored range is unchanged, at
   // most as far as Limit; what lies beyond is left for idle time. Returns the last line scanned.
-  int ScanFrom(int Index, int Limit = INT_MAX);
+  // Visible: a change to show, which leaves the range of a very long last line to idle time
+  // too (no line below needs it to be painted).
+  int ScanFrom(int Index, int Limit = INT_MAX, bool Visible = false);
   void ScanRanges();
   // The last line (0-based) whose range a change brings up to date at once: the visible ones.
   int LastScanLine() const;
@@ -509,7 +513,7 @@ private:
   void DoSetMarker(int Number, void* Data);
   void DeleteSelectionRecorded();
   void DeleteSelectionRecorded(TSrcChangeReason Reason);
-  void DeleteInLineRecorded(int Line, const AnsiString& Orig, int From, int To, TSrcChangeReason Reason);
+  void DeleteInLineRecorded(int Line, std::string_view Orig, int From, int To, TSrcChangeReason Reason);
   void ScrollRightAfterTyping();
   void SetClipboardText(const AnsiString& Text);
   void UndoItem();

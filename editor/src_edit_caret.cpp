@@ -17,15 +17,15 @@ struct PaintLockScope {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-int Len(const AnsiString& s) { return static_cast<int>(s.size()); }
+int Len(std::string_view s) { return static_cast<int>(s.size()); }
 
 // Whether the 1-based character Index of S is the second byte of a double-byte character.
-bool IsTrailByteAt(const AnsiString& S, int Index) {
+bool IsTrailByteAt(std::string_view S, int Index) {
   if (!MultiByteSupport() || Index < 1 || Index > Len(S)) return false;
   return ByteType(S, static_cast<size_t>(Index - 1)) == mbTrailByte;
 }
 
-bool IsLeadByteAt(const AnsiString& S, int Index) {
+bool IsLeadByteAt(std::string_view S, int Index) {
   if (!MultiByteSupport() || Index < 1 || Index > Len(S)) return false;
   return ByteType(S, static_cast<size_t>(Index - 1)) == mbLeadByte;
 }
@@ -62,7 +62,7 @@ TBufferCoord TCustomSrcEdit::NextWordPosEx(const TBufferCoord& XY) {
   if (XY.Line < 1 || XY.Line > fLines->Count()) return XY;
   TSysCharSet ident, white;
   GetWordCharSets(ident, white);
-  const AnsiString& s = fLines->Record(XY.Line - 1).fString;
+  std::string_view s = fLines->Line(XY.Line - 1);
   int len = Len(s);
   int x = std::max(XY.Char, 1);
   if (x < len) {
@@ -74,7 +74,7 @@ TBufferCoord TCustomSrcEdit::NextWordPosEx(const TBufferCoord& XY) {
     return BufferCoord(x, XY.Line);
   }
   if (XY.Line < fLines->Count()) {
-    const AnsiString& next = fLines->Record(XY.Line).fString;
+    std::string_view next = fLines->Line(XY.Line);
     x = ScanForCharInSet(next, 1, ident);
     int multi = ScanForLeadByte(next, 1);
     if (multi > 0 && (x == 0 || multi < x)) x = multi;
@@ -88,7 +88,7 @@ TBufferCoord TCustomSrcEdit::WordStartEx(const TBufferCoord& XY) {
   if (XY.Line < 1 || XY.Line > fLines->Count()) return XY;
   TSysCharSet ident, white;
   GetWordCharSets(ident, white);
-  const AnsiString& s = fLines->Record(XY.Line - 1).fString;
+  std::string_view s = fLines->Line(XY.Line - 1);
   int x = std::clamp(XY.Char, 1, Len(s) + 1);
   if (x > 1 && !white.Contains(s[static_cast<size_t>(x - 2)])) x = ReverseScanForCharInSet(s, x - 1, white) + 1;
   return BufferCoord(x, XY.Line);
@@ -98,7 +98,7 @@ TBufferCoord TCustomSrcEdit::WordEndEx(const TBufferCoord& XY) {
   if (XY.Line < 1 || XY.Line > fLines->Count()) return XY;
   TSysCharSet ident, white;
   GetWordCharSets(ident, white);
-  const AnsiString& s = fLines->Record(XY.Line - 1).fString;
+  std::string_view s = fLines->Line(XY.Line - 1);
   int x = ScanForCharInSet(s, std::max(XY.Char, 1), white);
   if (x == 0) x = Len(s) + 1;
   return BufferCoord(x, XY.Line);
@@ -108,10 +108,10 @@ TBufferCoord TCustomSrcEdit::PrevWordPosEx(const TBufferCoord& XY) {
   if (XY.Line < 1 || XY.Line > fLines->Count()) return XY;
   TSysCharSet ident, white;
   GetWordCharSets(ident, white);
-  const AnsiString& s = fLines->Record(XY.Line - 1).fString;
+  std::string_view s = fLines->Line(XY.Line - 1);
   int x = std::clamp(XY.Char, 1, Len(s) + 1);
   auto endOfPrevious = [&]() {
-    if (XY.Line > 1) return BufferCoord(Len(fLines->Record(XY.Line - 2).fString) + 1, XY.Line - 1);
+    if (XY.Line > 1) return BufferCoord(Len(fLines->Line(XY.Line - 2)) + 1, XY.Line - 1);
     return BufferCoord(1, XY.Line);
   };
   if (x == 1) return XY.Line > 1 ? endOfPrevious() : BufferCoord(1, XY.Line);
@@ -172,7 +172,7 @@ void TCustomSrcEdit::MoveCaretHorizontally(int DX, bool SelectionCommand) {
   bool wrapLines = !fOptions.Contains(eoScrollPastEol);
   TBufferCoord target = p;
   if (wrapLines && DX == -1 && p.Char == 1 && p.Line > 1) {
-    target = BufferCoord(Len(fLines->Record(p.Line - 2).fString) + 1, p.Line - 1);
+    target = BufferCoord(Len(fLines->Line(p.Line - 2)) + 1, p.Line - 1);
   } else if (wrapLines && DX == 1 && p.Char > n && p.Line < fLines->Count()) {
     target = BufferCoord(1, p.Line + 1);
   } else {
@@ -210,7 +210,7 @@ void TCustomSrcEdit::MoveCaretVertically(int DY, bool SelectionCommand) {
   if (rowChanged) {
     if (fTrailByteShift && !fOptions.Contains(eoKeepCaretX)) ++t.Char;
     shift = false;
-    if (t.Line >= 1 && t.Line <= fLines->Count() && IsTrailByteAt(fLines->Record(t.Line - 1).fString, t.Char)) {
+    if (t.Line >= 1 && t.Line <= fLines->Count() && IsTrailByteAt(fLines->Line(t.Line - 1), t.Char)) {
       --t.Char;
       shift = true;
     }
@@ -271,7 +271,7 @@ void TCustomSrcEdit::InsertTab() {
   if (fOptions.Contains(eoSmartTabs) && fCaretY > 1) {
     int col = BufferToDisplayPos(CaretXY()).Column;
     for (int l = fCaretY - 1; l >= 1; --l) {
-      const AnsiString& s = fLines->Record(l - 1).fString;
+      std::string_view s = fLines->Line(l - 1);
       TBufferCoord p = DisplayToBufferPos(DisplayCoord(col, LineToRow(l)));
       if (p.Line != l || p.Char > Len(s) || p.Char < 1) continue;
       int j = p.Char;
@@ -357,7 +357,7 @@ void TCustomSrcEdit::RemoveTabBack() {
   int x = fCaretX;
   if (fOptions.Contains(eoSmartTabs) && x != 1 && fCaretY > 1) {
     for (int l = fCaretY - 1; l >= 1; --l) {
-      const AnsiString& s = fLines->Record(l - 1).fString;
+      std::string_view s = fLines->Line(l - 1);
       if (Len(s) < fCaretX - 1) continue;
       int i = fCaretX - 1;
       while (i > 1 && s[static_cast<size_t>(i - 1)] == ' ') --i;
@@ -477,7 +477,7 @@ void TCustomSrcEdit::UnindentBlock() {
   bool changed = false;
   int caretX = fCaretX;
   for (int l = b.Line; l <= lastLine; ++l) {
-    const AnsiString& s = fLines->Record(l - 1).fString;
+    std::string_view s = fLines->Line(l - 1);
     int len = Len(s);
     int w = 0;
     if (col <= len && s[static_cast<size_t>(col - 1)] == '\t') {
@@ -602,7 +602,7 @@ void TCustomSrcEdit::ChangeCase(TSrcEditorCommand Command) {
 
 // ---------------------------------------------------------------------------- indentation strings
 
-int TCustomSrcEdit::LeadingBlankWidth(const AnsiString& S, bool CountTabs) const {
+int TCustomSrcEdit::LeadingBlankWidth(std::string_view S, bool CountTabs) const {
   if (!fOptions.Contains(eoAutoIndent) || S.empty()) return 0;
   int w = 0;
   for (char c : S) {

@@ -41,7 +41,7 @@ bool ChangesText(TSrcEditorCommand Command) {
 
 int LineLength(TSrcEditStringList* Lines, int Line) {
   if (Line < 1 || Line > Lines->Count()) return 0;
-  return static_cast<int>(Lines->Record(Line - 1).fString.size());
+  return static_cast<int>(Lines->Line(Line - 1).size());
 }
 }  // namespace
 
@@ -213,19 +213,36 @@ void TCustomSrcEdit::DeleteSelectionRecorded(TSrcChangeReason Reason) {
 
 // Removes the characters From..To-1 of a line and records it. When trimming takes trailing
 // blanks along, the record covers them too, so that undo brings back tabs as tabs.
-void TCustomSrcEdit::DeleteInLineRecorded(int Line, const AnsiString& Orig, int From, int To,
+// Orig is usually a view of the stored line itself: the line is then shortened where it is,
+// without copying it, and all that is taken from Orig is taken before.
+void TCustomSrcEdit::DeleteInLineRecorded(int Line, std::string_view Orig, int From, int To,
                                           TSrcChangeReason Reason) {
-  AnsiString rest = Orig;
-  rest.erase(static_cast<size_t>(From - 1), static_cast<size_t>(To - From));
-  AnsiString stored = fOptions.Contains(eoTrimTrailingSpaces) ? TrimTrailingSpaces(rest) : rest;
-  if (fLines->Record(Line - 1).fString != stored) fLines->Put(Line - 1, stored);
+  std::string_view head = Orig.substr(0, static_cast<size_t>(From - 1));
+  std::string_view tail = Orig.substr(static_cast<size_t>(To - 1));
+  size_t restLen = head.size() + tail.size();
+  size_t keep = restLen;
+  if (fOptions.Contains(eoTrimTrailingSpaces)) {
+    size_t t = TrimmedLength(tail);
+    keep = t > 0 ? head.size() + t : TrimmedLength(head);
+  }
   int from = From, to = To;
-  if (stored.size() < rest.size()) {
-    from = std::min(From, static_cast<int>(stored.size()) + 1);
+  if (keep < restLen) {
+    from = std::min(From, static_cast<int>(keep) + 1);
     to = static_cast<int>(Orig.size()) + 1;
   }
-  fUndoList->AddChange(Reason, BufferCoord(from, Line), BufferCoord(to, Line),
-                       Orig.substr(static_cast<size_t>(from - 1), static_cast<size_t>(to - from)), smNormal);
+  AnsiString removed(Orig.substr(static_cast<size_t>(from - 1), static_cast<size_t>(to - from)));
+  std::string_view stored = fLines->Line(Line - 1);
+  if (stored.data() == Orig.data() && stored.size() == Orig.size()) {
+    if (To > From || keep < restLen)
+      fLines->DeleteText(Line - 1, head.size(), static_cast<size_t>(To - From), keep);
+  } else {
+    AnsiString rest;
+    rest.reserve(restLen);
+    rest.append(head).append(tail);
+    rest.resize(keep);
+    if (stored != rest) fLines->Put(Line - 1, rest);
+  }
+  fUndoList->AddChange(Reason, BufferCoord(from, Line), BufferCoord(to, Line), removed, smNormal);
 }
 
 void TCustomSrcEdit::ScrollRightAfterTyping() {
@@ -249,7 +266,7 @@ void TCustomSrcEdit::DoLineBreak(bool MoveCaret) {
       if (line.empty()) {
         int indent = 0;
         for (int l = fCaretY; l >= 1; --l) {
-          const AnsiString& s = fLines->Record(l - 1).fString;
+          std::string_view s = fLines->Line(l - 1);
           if (!s.empty()) {
             indent = LeadingBlankWidth(s, true);
             break;
@@ -262,7 +279,7 @@ void TCustomSrcEdit::DoLineBreak(bool MoveCaret) {
       } else if (fCaretX > len) {
         AnsiString prefix;
         for (int l = fCaretY; l >= 1; --l) {
-          const AnsiString& s = fLines->Record(l - 1).fString;
+          std::string_view s = fLines->Line(l - 1);
           if (!s.empty()) {
             prefix = s.substr(0, static_cast<size_t>(LeadingBlankWidth(s, false)));
             break;
@@ -440,7 +457,8 @@ void TCustomSrcEdit::DoDeleteLastChar() {
     return;
   }
   if (fLines->Count() == 0 || fCaretY > fLines->Count()) return;
-  AnsiString line = LineText();
+  // A view of the stored line: a long line is not copied before it is changed.
+  std::string_view line = fLines->Line(fCaretY - 1);
   int len = static_cast<int>(line.size());
   int y = fCaretY;
   if (fCaretX > len + 1) {
@@ -450,7 +468,7 @@ void TCustomSrcEdit::DoDeleteLastChar() {
       if (len == 0) {
         x = 1;
         for (int l = y - 1; l >= 1; --l) {
-          int w = LeadingBlankWidth(fLines->Record(l - 1).fString, false);
+          int w = LeadingBlankWidth(fLines->Line(l - 1), false);
           if (w < fCaretX - 1) {
             x = w + 1;
             break;
@@ -468,11 +486,11 @@ void TCustomSrcEdit::DoDeleteLastChar() {
     AnsiString prev = fLines->Get(y - 2);
     // The joined line comes trimmed; what trimming takes is recorded where it stood in the
     // joined line.
-    AnsiString cur = line;
+    AnsiString cur(line);
     if (fOptions.Contains(eoTrimTrailingSpaces)) {
-      cur = TrimTrailingSpaces(line);
+      cur.resize(TrimmedLength(cur));
       if (cur.size() < line.size())
-        NoteTrimmed(BufferCoord(static_cast<int>(prev.size() + cur.size()) + 1, y - 1), line.substr(cur.size()));
+        NoteTrimmed(BufferCoord(static_cast<int>(prev.size() + cur.size()) + 1, y - 1), AnsiString(line.substr(cur.size())));
     }
     fLines->BeginUpdate();
     try {
@@ -496,7 +514,7 @@ void TCustomSrcEdit::DoDeleteLastChar() {
         // line is indented by nothing).
         int target = 0;
         for (int l = y - 1; l >= 1; --l) {
-          const AnsiString& s = fLines->Record(l - 1).fString;
+          std::string_view s = fLines->Line(l - 1);
           int w = 0;
           while (w < static_cast<int>(s.size()) && (s[static_cast<size_t>(w)] == ' ' || s[static_cast<size_t>(w)] == '\t')) ++w;
           if (w < lw) {
@@ -521,12 +539,21 @@ void TCustomSrcEdit::DoDeleteLastChar() {
     }
     int from = fCaretX - n;
     int oldX = fCaretX;
-    AnsiString rest = line;
-    rest.erase(static_cast<size_t>(from - 1), static_cast<size_t>(n));
+    // The line as the deletion leaves it, before trimming: needed only when trimming may take
+    // something (it ends in a blank or tab), and copied only then.
+    AnsiString rest;
+    size_t restLen = static_cast<size_t>(len - n);
+    if (fOptions.Contains(eoTrimTrailingSpaces) && restLen > 0) {
+      char last = oldX - 1 < len ? line.back() : line[static_cast<size_t>(from - 2)];
+      if (last == ' ' || last == '\t') {
+        rest = line;
+        rest.erase(static_cast<size_t>(from - 1), static_cast<size_t>(n));
+      }
+    }
     DeleteInLineRecorded(y, line, from, oldX, rcDeleteBeforeCaret);
     int x = from;
-    const AnsiString& stored = fLines->Record(y - 1).fString;
-    if (stored.size() < rest.size() && rest.find('\t') != AnsiString::npos) {
+    std::string_view stored = fLines->Line(y - 1);
+    if (stored.size() < restLen && rest.find('\t') != AnsiString::npos) {
       // Trimming took tabs along: the caret keeps its column.
       PastEolScope pastEol(fOptions);
       x += CharIndexToColumn(from, fTabWidth, rest) - CharIndexToColumn(from, fTabWidth, stored);
@@ -546,10 +573,11 @@ void TCustomSrcEdit::DoDeleteChar() {
     return;
   }
   if (fLines->Count() == 0 || fCaretY > fLines->Count()) return;
-  AnsiString line = LineText();
-  int len = static_cast<int>(line.size());
+  std::string_view stored = fLines->Line(fCaretY - 1);
+  int len = static_cast<int>(stored.size());
   if (fCaretX > len) {
     if (fCaretY >= fLines->Count()) return;
+    AnsiString line(stored);
     UndoBlockScope block(this, true);
     if (len < fCaretX - 1) {
       fUndoList->AddChange(rcPadding, CaretXY(), BufferCoord(len + 1, fCaretY), AnsiString(), smNormal);
@@ -568,8 +596,8 @@ void TCustomSrcEdit::DoDeleteChar() {
     DoLinesDeleted(fCaretY, 1);
     fUndoList->AddChange(rcDeleteAfterCaret, CaretXY(), BufferCoord(1, fCaretY + 1), "\r\n", smNormal);
   } else {
-    int n = IsLeadByte(line[static_cast<size_t>(fCaretX - 1)]) && fCaretX < len ? 2 : 1;
-    DeleteInLineRecorded(fCaretY, line, fCaretX, fCaretX + n, rcDeleteAfterCaret);
+    int n = IsLeadByte(stored[static_cast<size_t>(fCaretX - 1)]) && fCaretX < len ? 2 : 1;
+    DeleteInLineRecorded(fCaretY, stored, fCaretX, fCaretX + n, rcDeleteAfterCaret);
   }
   fBlockBegin = fBlockEnd = CaretXY();
 }
@@ -592,7 +620,7 @@ void TCustomSrcEdit::DoDeleteRange(TSrcEditorCommand Command) {
           ++to.Char;
         }
       }
-      const AnsiString& tl = fLines->Record(to.Line - 1).fString;
+      std::string_view tl = fLines->Line(to.Line - 1);
       while (to.Char <= static_cast<int>(tl.size()) && blank(tl[static_cast<size_t>(to.Char - 1)])) ++to.Char;
       break;
     }
@@ -627,7 +655,7 @@ void TCustomSrcEdit::DoDeleteRange(TSrcEditorCommand Command) {
 
 void TCustomSrcEdit::DoDeleteLine() {
   int count = fLines->Count();
-  if (count == 0 || (count == 1 && fLines->Record(0).fString.empty())) return;
+  if (count == 0 || (count == 1 && fLines->Line(0).empty())) return;
   if (SelAvail()) {
     InvalidateSelection();
     fBlockBegin = fBlockEnd = CaretXY();
@@ -646,7 +674,7 @@ void TCustomSrcEdit::DoDeleteLine() {
     DoLinesDeleted(y, 1);
   } else {
     // The last line goes with the line break before it.
-    start = BufferCoord(static_cast<int>(fLines->Record(y - 2).fString.size()) + 1, y - 1);
+    start = BufferCoord(static_cast<int>(fLines->Line(y - 2).size()) + 1, y - 1);
     text = "\r\n" + text;
     fLines->Delete(y - 1);
     DoLinesDeleted(y - 1, 1);

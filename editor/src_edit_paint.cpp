@@ -361,8 +361,9 @@ void TSrcEditPainter::PaintLines(int FirstLine, int LastLine) {
   RowRect.Bottom = (FirstRowP - E.fTopLine) * lh;
   size_t want = static_cast<size_t>(std::max(128, E.fCharsInWindow));
   if (Run.Text.size() < want) Run.Text.resize(want);
+  AnsiString expanded;  // a line with tabs, expanded
   for (int line = FirstLine; line <= LastLine; ++line) {
-    const AnsiString sLine = lines->ExpandedStrings(line - 1);
+    const std::string_view sLine = lines->ExpandedView(line - 1, expanded);
     const int lineLen = static_cast<int>(sLine.size());
     CurrentLine = line == E.fCaretY;
     LineFG = E.fFont->Color();
@@ -400,7 +401,7 @@ void TSrcEditPainter::PaintLines(int FirstLine, int LastLine) {
             hl->ResetRange();
           else
             hl->SetRange(reinterpret_cast<TSrcRange>(lines->GetRange(line - 2)));
-          hl->SetLine(sLine, line - 1);
+          hl->SetLineText(sLine, line - 1);
           started = true;
         }
         Run.Len = 0;

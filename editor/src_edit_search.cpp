@@ -26,7 +26,7 @@ int TCustomSrcEdit::SearchReplace(const AnsiString& ASearch, const AnsiString& A
   if (ReadOnly()) replace = replaceAll = prompt = false;
 
   auto lineLength = [this](int Line) {
-    return Line >= 1 && Line <= fLines->Count() ? static_cast<int>(fLines->Record(Line - 1).fString.size()) : 0;
+    return Line >= 1 && Line <= fLines->Count() ? static_cast<int>(fLines->Line(Line - 1).size()) : 0;
   };
   const TSrcSelectionMode mode = fSelectionMode;
   TBufferCoord start, end;
@@ -67,7 +67,7 @@ int TCustomSrcEdit::SearchReplace(const AnsiString& ASearch, const AnsiString& A
     }
     int line = backwards ? end.Line : start.Line;
     while (line >= start.Line && line <= end.Line) {
-      int left = engine->FindAll(fLines->Record(line - 1).fString);
+      int left = engine->FindAll(fLines->Line(line - 1));
       int offset = 0;  // how far replacements moved the later hits of this line
       int index = backwards ? engine->GetResultCount() - 1 : 0;
       int hitLine = line;  // where the rest of this line lies (replacements may break it)

@@ -4,6 +4,7 @@
 // occurrence before it is put in.
 #include <cstdint>
 #include <initializer_list>
+#include <string_view>
 
 #include "platform/classes.h"
 
@@ -51,8 +52,9 @@ public:
   virtual int GetResult(int aIndex) const = 0;
   virtual int GetResultCount() const = 0;
   virtual void SetOptions(TSrcSearchOptions Value) = 0;
-  // Finds every occurrence in one line of text; returns how many.
-  virtual int FindAll(const AnsiString& NewText) = 0;
+  // Finds every occurrence in one line of text, which is followed by a #0 (as an AnsiString's
+  // text and the line store's views are); returns how many.
+  virtual int FindAll(std::string_view NewText) = 0;
   // The text to put in place of a found occurrence.
   virtual AnsiString Replace(const AnsiString& aOccurrence, const AnsiString& aReplacement) = 0;
 

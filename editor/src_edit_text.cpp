@@ -46,7 +46,7 @@ bool IsBracketBegin(TSrcChangeReason r) {
 TDisplayCoord TCustomSrcEdit::BufferToDisplayPos(const TBufferCoord& P) const {
   TDisplayCoord d{P.Char, P.Line};
   if (P.Line >= 1 && P.Line <= fLines->Count())
-    d.Column = CharIndexToColumn(P.Char, fTabWidth, fLines->Record(P.Line - 1).fString);
+    d.Column = CharIndexToColumn(P.Char, fTabWidth, fLines->Line(P.Line - 1));
   // The wrap map works on columns of the expanded line.
   if (fWordWrapPlugin) return fWordWrapPlugin->BufferToDisplayPos(TBufferCoord{std::max(d.Column, 1), P.Line});
   return d;
@@ -61,8 +61,11 @@ TBufferCoord TCustomSrcEdit::DisplayToBufferPos(const TDisplayCoord& P) const {
   }
   // b.Char is a column of the expanded line b.Line now.
   if (b.Line >= 1 && b.Line <= fLines->Count()) {
-    const AnsiString& s = fLines->Record(b.Line - 1).fString;
-    if (s.find('\t') == AnsiString::npos) return b;
+    std::string_view s = fLines->Line(b.Line - 1);
+    // Without a tab up to the column the column is the character; the rest of a long line is
+    // not looked at.
+    std::string_view upTo = b.Char >= 1 ? s.substr(0, static_cast<size_t>(b.Char)) : s;
+    if (upTo.find('\t') == AnsiString::npos) return b;
     int col = 0, i = 0, len = static_cast<int>(s.size());
     while (i < len) {
       int w = s[static_cast<size_t>(i)] == '\t' ? fTabWidth - col % fTabWidth : 1;
@@ -119,7 +122,7 @@ void TCustomSrcEdit::SetCaretXYEx(bool CallEnsureCursorPos, TBufferCoord Value) 
     Value.Line = 1;
     if (!pastEol) maxX = 1;
   } else if (!pastEol) {
-    maxX = static_cast<int>(fLines->Record(Value.Line - 1).fString.size()) + 1;
+    maxX = static_cast<int>(fLines->Line(Value.Line - 1).size()) + 1;
   }
   if (Value.Char > maxX && !(pastEol && fOptions.Contains(eoAutoSizeMaxScrollWidth))) Value.Char = maxX;
   if (Value.Char < 1) Value.Char = 1;
@@ -158,7 +161,7 @@ TBufferCoord ClampBlockPoint(TBufferCoord v, bool pastEol, bool wrap, int maxScr
   v.Char = std::clamp(v.Char, 1, maxX);
   v.Line = std::clamp(v.Line, 1, std::max(1, lines->Count()));
   if (mode == smNormal) {
-    int limit = v.Line <= lines->Count() ? static_cast<int>(lines->Record(v.Line - 1).fString.size()) + 1 : 1;
+    int limit = v.Line <= lines->Count() ? static_cast<int>(lines->Line(v.Line - 1).size()) + 1 : 1;
     v.Char = std::min(v.Char, limit);
   }
   return v;
@@ -187,7 +190,7 @@ void TCustomSrcEdit::SetBlockEnd(TBufferCoord Value) {
                           fLines.get());
   if (Value == fBlockEnd) return;
   if (Value.Line <= fLines->Count()) {
-    const AnsiString& s = fLines->Record(Value.Line - 1).fString;
+    std::string_view s = fLines->Line(Value.Line - 1);
     if (Value.Char >= 2 && Value.Char - 2 < static_cast<int>(s.size()) &&
         IsLeadByte(s[static_cast<size_t>(Value.Char - 2)]))
       --Value.Char;  // never between the two bytes of one character
@@ -230,7 +233,7 @@ void TCustomSrcEdit::SetSelectionMode(TSrcSelectionMode Value) {
     // beyond a line end come back to it, so that deleting never pads a line unrecorded.
     auto clamp = [this](TBufferCoord& p) {
       if (p.Line >= 1 && p.Line <= fLines->Count())
-        p.Char = std::min(p.Char, static_cast<int>(fLines->Record(p.Line - 1).fString.size()) + 1);
+        p.Char = std::min(p.Char, static_cast<int>(fLines->Line(p.Line - 1).size()) + 1);
       else if (fLines->Count() == 0)
         p.Char = 1;
     };
@@ -245,7 +248,7 @@ void TCustomSrcEdit::SelectAll() {
   PaintLockScope lock(this);
   TBufferCoord last{1, 1};
   if (fLines->Count() > 0)
-    last = BufferCoord(static_cast<int>(fLines->Record(fLines->Count() - 1).fString.size()) + 1, fLines->Count());
+    last = BufferCoord(static_cast<int>(fLines->Line(fLines->Count() - 1).size()) + 1, fLines->Count());
   InternalSetCaretXY(last);
   SetBlockBegin(BufferCoord(1, 1));
   SetBlockEnd(last);
@@ -266,11 +269,13 @@ void TCustomSrcEdit::SetLineText(const AnsiString& Value) {
   }
 }
 
-AnsiString TCustomSrcEdit::TrimTrailingSpaces(const AnsiString& S) {
+size_t TCustomSrcEdit::TrimmedLength(std::string_view S) {
   size_t n = S.size();
   while (n > 0 && (S[n - 1] == ' ' || S[n - 1] == '\t')) --n;
-  return S.substr(0, n);
+  return n;
 }
+
+AnsiString TCustomSrcEdit::TrimTrailingSpaces(const AnsiString& S) { return S.substr(0, TrimmedLength(S)); }
 
 AnsiString TCustomSrcEdit::SelText() const { return SelTextEx(!fOptions.Contains(eoTrimTrailingSpaces)); }
 
@@ -278,28 +283,25 @@ AnsiString TCustomSrcEdit::SelTextEx(bool PadColumns) const {
   if (!SelAvail()) return AnsiString();
   TBufferCoord b = BlockBegin(), e = BlockEnd();
   int count = fLines->Count();
-  auto line = [&](int l) -> const AnsiString& {
-    static const AnsiString empty;
-    return l >= 1 && l <= count ? fLines->Record(l - 1).fString : empty;
-  };
+  auto line = [&](int l) { return fLines->Line(l - 1); };
   AnsiString r;
   switch (fSelectionMode) {
     case smNormal: {
       if (b.Line == e.Line) {
-        const AnsiString& s = line(b.Line);
+        std::string_view s = line(b.Line);
         int from = std::min(b.Char - 1, static_cast<int>(s.size()));
         int to = std::min(e.Char - 1, static_cast<int>(s.size()));
         if (to > from) r = s.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
         return r;
       }
-      const AnsiString& first = line(b.Line);
+      std::string_view first = line(b.Line);
       if (b.Char - 1 < static_cast<int>(first.size())) r = first.substr(static_cast<size_t>(b.Char - 1));
       r += "\r\n";
       for (int l = b.Line + 1; l < e.Line; ++l) {
         r += line(l);
         r += "\r\n";
       }
-      const AnsiString& last = line(e.Line);
+      std::string_view last = line(e.Line);
       r += last.substr(0, static_cast<size_t>(std::min(e.Char - 1, static_cast<int>(last.size()))));
       return r;
     }
@@ -313,7 +315,7 @@ AnsiString TCustomSrcEdit::SelTextEx(bool PadColumns) const {
     case smColumn: {
       int c1 = std::min(b.Char, e.Char), c2 = std::max(b.Char, e.Char);
       for (int l = b.Line; l <= e.Line; ++l) {
-        const AnsiString& s = line(l);
+        std::string_view s = line(l);
         int a = c1, z = c2;
         int len = static_cast<int>(s.size());
         if (a >= 2 && a - 2 < len && IsLeadByte(s[static_cast<size_t>(a - 2)])) ++a;
@@ -348,7 +350,7 @@ AnsiString TCustomSrcEdit::WordAtCursor() {
 void TCustomSrcEdit::StoreLineTrimmed(int Index, const AnsiString& S) {
   AnsiString v = TrimForStore(Index, S);
   while (Index >= fLines->Count()) fLines->Add(AnsiString());
-  if (fLines->Record(Index).fString != v) fLines->Put(Index, v);
+  if (fLines->Line(Index) != v) fLines->Put(Index, v);
 }
 
 // The line without its trailing blanks and tabs when trimming is on. What trimming takes is
@@ -414,7 +416,7 @@ void TCustomSrcEdit::DeleteSelectionText(bool Trim) {
       AnsiString merged = left + right;
       if (e.Line > b.Line) fLines->DeleteLines(b.Line, e.Line - b.Line);
       if (Trim && fOptions.Contains(eoScrollPastEol)) merged = TrimForStore(b.Line - 1, merged);
-      if (fLines->Record(b.Line - 1).fString != merged) fLines->Put(b.Line - 1, merged);
+      if (fLines->Line(b.Line - 1) != merged) fLines->Put(b.Line - 1, merged);
       InternalSetCaretXY(b);
       if (e.Line > b.Line) DoLinesDeleted(b.Line, e.Line - b.Line);
       break;
@@ -445,7 +447,7 @@ void TCustomSrcEdit::DeleteSelectionText(bool Trim) {
         s.erase(static_cast<size_t>(a - 1), static_cast<size_t>(std::min(z, len + 1) - a));
         if (Trim)
           StoreLineTrimmed(l - 1, s);
-        else if (fLines->Record(l - 1).fString != s)
+        else if (fLines->Line(l - 1) != s)
           fLines->Put(l - 1, s);
       }
       InternalSetCaretXY(BufferCoord(c1, fBlockEnd.Line));
@@ -482,7 +484,7 @@ int TCustomSrcEdit::InsertTextNormal(const AnsiString& Value) {
       StoreLineTrimmed(fCaretY - 1, s);
     }
   }
-  int storedLen = static_cast<int>(fLines->Record(fCaretY - 1).fString.size());
+  int storedLen = static_cast<int>(fLines->Line(fCaretY - 1).size());
   if (trim && !TrimTrailingSpaces(right).empty())
     fCaretX = storedLen - static_cast<int>(TrimTrailingSpaces(right).size()) + 1;
   else if (trim)
@@ -536,7 +538,7 @@ int TCustomSrcEdit::InsertTextColumn(const AnsiString& Value, bool AddToUndo) {
       // line-break command would indent it), which the padding and the piece then fill as
       // on any existing line.
       TBufferCoord prevEnd{1, fLines->Count()};
-      if (fLines->Count() > 0) prevEnd.Char = static_cast<int>(fLines->Record(fLines->Count() - 1).fString.size()) + 1;
+      if (fLines->Count() > 0) prevEnd.Char = static_cast<int>(fLines->Line(fLines->Count() - 1).size()) + 1;
       fLines->Add(AnsiString());
       ++added;
       if (AddToUndo && fLines->Count() > 1)
@@ -608,7 +610,7 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
       if (Mode == smNormal && AddToUndo && fCaretY >= 1 && fCaretY <= fLines->Count()) {
         // Blanks that bring the line out to a caret beyond its end are recorded, so that
         // undo takes them back with the text.
-        int len = static_cast<int>(fLines->Record(fCaretY - 1).fString.size());
+        int len = static_cast<int>(fLines->Line(fCaretY - 1).size());
         if (fCaretX > len + 1)
           fUndoList->AddChange(rcPadding, CaretXY(), BufferCoord(len + 1, fCaretY), AnsiString(), smNormal);
       }
@@ -885,7 +887,7 @@ void TCustomSrcEdit::Undo() {
 // it goes back to the end of its line.
 void TCustomSrcEdit::KeepCaretInLine() {
   if (fOptions.Contains(eoScrollPastEol) || fLines->Count() == 0 || fCaretY > fLines->Count()) return;
-  int end = static_cast<int>(fLines->Record(fCaretY - 1).fString.size()) + 1;
+  int end = static_cast<int>(fLines->Line(fCaretY - 1).size()) + 1;
   if (fCaretX <= end) return;
   bool collapsed = fBlockBegin == fBlockEnd;
   InternalSetCaretX(end);

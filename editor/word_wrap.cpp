@@ -39,7 +39,7 @@ void TSrcWordWrapPlugin::DisplayChanged() {
   if (std::min(fEditor->WrapCharsInWindow(), 255) != fMaxRowLength) Reset();
 }
 
-void TSrcWordWrapPlugin::WrapLine(const AnsiString& s, std::vector<uint8_t>& out) const {
+void TSrcWordWrapPlugin::WrapLine(std::string_view s, std::vector<uint8_t>& out) const {
   ++fWrapped;
   const int n = static_cast<int>(s.size());
   const int tabWidth = std::max(fEditor->WrapTabWidth(), 1);
@@ -87,8 +87,9 @@ void TSrcWordWrapPlugin::WrapLines() {
   }
   GrowLines(count);
   int rows = 0;
+  AnsiString expanded;
   for (int i = 0; i < count; ++i) {
-    AnsiString e = lines->ExpandedStrings(i);
+    std::string_view e = lines->ExpandedView(i, expanded);
     int maxRows = (static_cast<int>(e.size()) - 1) / fMinRowLength + 1;
     GrowRows(rows + std::max(maxRows, 1) + 1);
     fScratch.clear();
@@ -102,7 +103,8 @@ void TSrcWordWrapPlugin::WrapLines() {
 
 int TSrcWordWrapPlugin::ReWrapLine(int Index) {
   fScratch.clear();
-  WrapLine(fEditor->WrapLines()->ExpandedStrings(Index), fScratch);
+  AnsiString expanded;
+  WrapLine(fEditor->WrapLines()->ExpandedView(Index, expanded), fScratch);
   int newRows = static_cast<int>(fScratch.size());
   int first = StartOf(Index);
   int oldEnd = fLineOffsets[static_cast<size_t>(Index)];

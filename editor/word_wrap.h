@@ -52,7 +52,7 @@ private:
   void WrapLines();
   int ReWrapLine(int Index);
   // Appends the rows of one expanded line to Out.
-  void WrapLine(const AnsiString& Expanded, std::vector<uint8_t>& Out) const;
+  void WrapLine(std::string_view Expanded, std::vector<uint8_t>& Out) const;
   void GrowLines(int Needed);
   void GrowRows(int Needed);
   void Check(bool Condition, int Where) const;

@@ -1,7 +1,9 @@
-// libFuzzer target for the zip component's directory reader: the input is an archive file.
-// Reading must end with a listing or a reported error: no crash, no read past a buffer, no
-// allocation sized by counts the records claim. Built by fuzz/zip_dir_build.sh; run as
+// libFuzzer target for the zip component's directory reader and volume joiner: the input is an
+// archive file, also taken as the only volume of a set. Reading must end with a listing or a
+// reported error: no crash, no read past a buffer, no allocation sized by counts the records
+// claim; joining leaves nothing but its result in the folder. Built by fuzz/zip_dir_build.sh; run as
 //   build/fuzz/zip_dir_fuzz -max_total_time=60 -max_len=4096
+#include <dirent.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -13,15 +15,17 @@
 #include "zip/component/zip_keeper.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static std::string path = [] {
+  // A numbered name: the file is volume 1 of a set of its own.
+  static std::string folder = [] {
     char tmpl[] = "/tmp/vt-zip-fuzz-XXXXXX";
-    int fd = mkstemp(tmpl);
-    close(fd);
-    return std::string(tmpl);
+    return std::string(mkdtemp(tmpl));
   }();
+  static std::string path = folder + "/set001.zip";
   static TZipKeeper* zip = [] {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
     auto* k = new TZipKeeper(nullptr);
     k->Unattended = true;
+    k->TempDir = folder;
     return k;
   }();
   FILE* f = fopen(path.c_str(), "wb");
@@ -36,5 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < zip->Count(); ++i)
       if (zip->DirEntry(i).FileName.size() > 65535) abort();
   }
+  AnsiString joined;
+  if (zip->ReadSpan(path, joined) == 0) unlink(joined.c_str());
+  else if (!joined.empty()) abort();
+  DIR* d = opendir(folder.c_str());
+  int files = 0;
+  while (dirent* e = readdir(d)) files += e->d_name[0] != '.';
+  closedir(d);
+  if (files != 1) abort();
   return 0;
 }

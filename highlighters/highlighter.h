@@ -9,6 +9,7 @@
 //   while (!GetEol()) { GetTokenPos(), GetToken(), GetTokenAttribute(), GetTokenKind(); Next(); }
 //   GetRange()                           // the state at the start of the next line
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "platform/ansi.h"
@@ -188,9 +189,12 @@ public:
   virtual int GetTokenPos() const = 0;
   virtual bool IsKeyword(const AnsiString&) const { return false; }
   virtual void Next() = 0;
-  virtual void SetLine(const AnsiString& NewValue, int LineNumber) = 0;
-  // The scanner keeps a reference to the caller's text: a temporary would be gone at once.
+  // Takes the line and scans its first token. The scanner keeps a reference to the caller's
+  // text, which must stay alive and unchanged meanwhile and be followed by a #0 (as an
+  // AnsiString's text and the line store's views are): a temporary would be gone at once.
+  void SetLine(const AnsiString& NewValue, int LineNumber) { SetLineText(NewValue, LineNumber); }
   void SetLine(AnsiString&&, int) = delete;
+  virtual void SetLineText(std::string_view NewValue, int LineNumber) = 0;
   virtual void SetRange(TSrcRange) {}
   virtual void ResetRange() {}
   void SkipToLineEnd();

@@ -166,9 +166,9 @@ void TSrcHTMLSrc::ResetRange() {
   entityIndex_ = -1;
 }
 
-void TSrcHTMLSrc::SetLine(const AnsiString& NewValue, int LineNumber) {
-  // c_str() guarantees the #0 after the last character that every scan stops at.
-  line_ = NewValue.c_str();
+void TSrcHTMLSrc::SetLineText(std::string_view NewValue, int LineNumber) {
+  // The caller guarantees the #0 after the last character that every scan stops at.
+  line_ = NewValue.data();
   lineLen_ = NewValue.size();
   run_ = 0;
   lineNumber_ = LineNumber;

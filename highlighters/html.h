@@ -76,8 +76,7 @@ public:
   TSrcHtmlTokenKind GetTokenID() const { return tokenID_; }
   int GetTokenPos() const override { return static_cast<int>(tokenPos_); }
   void Next() override;
-  void SetLine(const AnsiString& NewValue, int LineNumber) override;
-  void SetLine(AnsiString&&, int) = delete;
+  void SetLineText(std::string_view NewValue, int LineNumber) override;
   void SetRange(TSrcRange Value) override;
   void ResetRange() override;
 

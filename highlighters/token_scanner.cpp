@@ -46,9 +46,9 @@ void TSrcTokenScanner::InitSteps(TStep Other, bool TabsJoin) {
   steps_[13] = &TSrcTokenScanner::CarriageReturnStep;
 }
 
-void TSrcTokenScanner::SetLine(const AnsiString& NewValue, int LineNumber) {
-  // c_str() guarantees the #0 after the last character that every scan stops at.
-  line_ = NewValue.c_str();
+void TSrcTokenScanner::SetLineText(std::string_view NewValue, int LineNumber) {
+  // The caller guarantees the #0 after the last character that every scan stops at.
+  line_ = NewValue.data();
   lineLen_ = NewValue.size();
   run_ = 0;
   lineNumber_ = LineNumber;

@@ -34,8 +34,7 @@ public:
   void SetRange(TSrcRange Value) override { range_ = RangeByte(Value); }
   void ResetRange() override { range_ = initialRange_; }
   // Takes the line (the text must stay alive and unchanged meanwhile) and scans its first token.
-  void SetLine(const AnsiString& NewValue, int LineNumber) override;
-  void SetLine(AnsiString&&, int) = delete;
+  void SetLineText(std::string_view NewValue, int LineNumber) override;
 
 protected:
   // NullKind is the kind of the end of the line, SpaceKind that of blanks and line breaks;

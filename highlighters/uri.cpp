@@ -109,8 +109,8 @@ TSysCharSet TSrcURISrc::GetIdentChars() const {
 
 AnsiString TSrcURISrc::GetSampleSource() const { return kSampleSource; }
 
-void TSrcURISrc::SetLine(const AnsiString& NewValue, int) {
-  line_ = NewValue;
+void TSrcURISrc::SetLineText(std::string_view NewValue, int) {
+  line_.assign(NewValue);
   lineLen_ = line_.size();
   run_ = 0;
   mailRunValid_ = false;

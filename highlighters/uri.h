@@ -61,8 +61,7 @@ public:
   int GetTokenKind() const override { return tokenKind_; }
   int GetTokenPos() const override { return static_cast<int>(tokenPos_); }
   void Next() override;
-  void SetLine(const AnsiString& NewValue, int LineNumber) override;
-  void SetLine(AnsiString&&, int) = delete;
+  void SetLineText(std::string_view NewValue, int LineNumber) override;
 
   TSrcHighlighterAttributes* URIAttri() const { return uriAttri_; }
   void SetURIAttri(TSrcHighlighterAttributes* Value) { uriAttri_->Assign(Value); }

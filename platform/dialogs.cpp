@@ -53,7 +53,7 @@ int MessageBox(TWinControl* Owner, const AnsiString& Text, const AnsiString& Cap
   req.Text = Text;
   req.Flags = Flags;
   unsigned buttons = Flags & 0xF;
-  int fallback = buttons == MB_YESNOCANCEL || buttons == MB_OKCANCEL ? IDCANCEL
+  int fallback = buttons == MB_YESNOCANCEL || buttons == MB_OKCANCEL || buttons == MB_RETRYCANCEL ? IDCANCEL
                  : buttons == MB_YESNO                              ? IDNO
                                                                     : IDOK;
   if (auto a = AskHook(req)) return a->Result;
@@ -94,11 +94,16 @@ int MessageBox(TWinControl* Owner, const AnsiString& Text, const AnsiString& Cap
       first = add("Ok", QMessageBox::AcceptRole, IDOK);
       escape = add("Отмена", QMessageBox::RejectRole, IDCANCEL);
       break;
+    case MB_RETRYCANCEL:
+      first = add("&Повтор", QMessageBox::AcceptRole, IDRETRY);
+      escape = add("Отмена", QMessageBox::RejectRole, IDCANCEL);
+      break;
     default:
       first = escape = add("Ok", QMessageBox::AcceptRole, IDOK);
       break;
   }
-  box.setDefaultButton(first);
+  // The second button is the default when asked (a "No" that a hasty Enter should choose).
+  box.setDefaultButton(Flags & MB_DEFBUTTON2 && map.size() > 1 ? map[1].first : first);
   box.setEscapeButton(escape);
   box.exec();
   for (auto& [b, id] : map)

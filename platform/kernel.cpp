@@ -4,6 +4,7 @@
 #include <iconv.h>
 #include <link.h>
 #include <stdlib.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -104,6 +105,19 @@ AnsiString GetTempFileName(const AnsiString& Folder, const AnsiString& Prefix) {
   if (fd < 0) return AnsiString();
   close(fd);
   return SystemNameToAnsi(path);
+}
+
+unsigned GetDriveType(const AnsiString& Root) {
+  return DirectoryExists(Root) ? DRIVE_FIXED : DRIVE_NO_ROOT_DIR;
+}
+
+bool GetDiskFreeSpaceEx(const AnsiString& Path, int64_t& FreeBytes, int64_t& TotalBytes) {
+  FreeBytes = TotalBytes = -1;
+  struct statvfs fs {};
+  if (statvfs(AnsiToSystemName(Path).c_str(), &fs) != 0) return false;
+  FreeBytes = static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize);
+  TotalBytes = static_cast<int64_t>(fs.f_blocks) * static_cast<int64_t>(fs.f_frsize);
+  return true;
 }
 
 namespace {

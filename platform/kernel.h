@@ -29,6 +29,16 @@ AnsiString GetTempPath();
 // returns its name; empty when none can be created.
 AnsiString GetTempFileName(const AnsiString& Folder, const AnsiString& Prefix);
 
+// Drives. Every existing folder counts as a folder on a fixed disk: removable disks, their
+// volume labels and the formatting of disks have no unprivileged equivalent here.
+enum : unsigned { DRIVE_UNKNOWN = 0, DRIVE_NO_ROOT_DIR = 1, DRIVE_REMOVABLE = 2, DRIVE_FIXED = 3, DRIVE_REMOTE = 4,
+                  DRIVE_CDROM = 5, DRIVE_RAMDISK = 6 };
+// DRIVE_FIXED for an existing folder, DRIVE_NO_ROOT_DIR otherwise.
+unsigned GetDriveType(const AnsiString& Root);
+// The bytes the user may still write on the file system holding Path, and its size; false
+// (both -1) when the file system cannot be asked.
+bool GetDiskFreeSpaceEx(const AnsiString& Path, int64_t& FreeBytes, int64_t& TotalBytes);
+
 // The OEM code page (DOS 866) and the program's code page (Windows-1251) byte for byte, as the
 // system's OEM conversion does; a character the target lacks becomes '?'.
 AnsiString OemToChar(const AnsiString& Oem);

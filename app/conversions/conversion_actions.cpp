@@ -38,7 +38,7 @@ void TMain::Koding(TCodePage Source, TCodePage Target) {
   lines->BeginUpdate();
   try {
     for (int i = 0, n = lines->Count(); i < n; ++i) {
-      cpcon->SetInputString(lines->Record(i).fString);
+      cpcon->SetInputString(lines->Get(i));
       lines->Put(i, cpcon->OutputString());
     }
   } catch (...) {

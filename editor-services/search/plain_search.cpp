@@ -67,15 +67,15 @@ void TSrcEditSearch::InitShiftTable() {
   fShiftValid = true;
 }
 
-int TSrcEditSearch::FindAll(const AnsiString& NewText) {
+int TSrcEditSearch::FindAll(std::string_view NewText) {
   fResults.clear();
   for (int found = FindFirst(NewText); found != 0; found = FindNext()) fResults.push_back(found);
   return static_cast<int>(fResults.size());
 }
 
-int TSrcEditSearch::FindFirst(const AnsiString& NewText) {
+int TSrcEditSearch::FindFirst(std::string_view NewText) {
   if (!fShiftValid) InitShiftTable();
-  fText = reinterpret_cast<const unsigned char*>(NewText.c_str());
+  fText = reinterpret_cast<const unsigned char*>(NewText.data());
   fTextLen = static_cast<ptrdiff_t>(NewText.size());
   if (fTextLen < fPatLen) {
     fText = nullptr;

@@ -20,7 +20,7 @@ public:
   int GetResult(int aIndex) const override;
   int GetResultCount() const override { return static_cast<int>(fResults.size()); }
   void SetOptions(TSrcSearchOptions Value) override;
-  int FindAll(const AnsiString& NewText) override;
+  int FindAll(std::string_view NewText) override;
   // The replacement, unchanged.
   AnsiString Replace(const AnsiString& aOccurrence, const AnsiString& aReplacement) override;
 
@@ -31,7 +31,7 @@ public:
   bool WholeWord() const { return fWhole; }
   void SetWholeWord(bool Value) { fWhole = Value; }
   // The first occurrence in a line and the ones after it, 1-based; 0 when there is none.
-  int FindFirst(const AnsiString& NewText);
+  int FindFirst(std::string_view NewText);
   int FindNext();
 
 private:

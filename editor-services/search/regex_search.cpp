@@ -29,10 +29,10 @@ int TSrcEditRegexSearch::GetResult(int aIndex) const {
 
 void TSrcEditRegexSearch::SetOptions(TSrcSearchOptions Value) { fRegex->SetModifier(rmI, !Value.Contains(soMatchCase)); }
 
-int TSrcEditRegexSearch::FindAll(const AnsiString& NewText) {
+int TSrcEditRegexSearch::FindAll(std::string_view NewText) {
   fPositions.clear();
   fLengths.clear();
-  if (!fRegex->Exec(NewText)) return 0;
+  if (!fRegex->Exec(AnsiString(NewText))) return 0;
   do {
     fPositions.push_back(fRegex->MatchPos(0));
     fLengths.push_back(fRegex->MatchLen(0));

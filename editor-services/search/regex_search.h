@@ -21,7 +21,7 @@ public:
   int GetResultCount() const override { return static_cast<int>(fPositions.size()); }
   // Only letter case counts: soMatchCase off makes the expression case-insensitive.
   void SetOptions(TSrcSearchOptions Value) override;
-  int FindAll(const AnsiString& NewText) override;
+  int FindAll(std::string_view NewText) override;
   // The found text with the expression's match in it replaced by the template, group
   // references ($1, ${1}, $&) substituted.
   AnsiString Replace(const AnsiString& aOccurrence, const AnsiString& aReplacement) override;

@@ -18,6 +18,7 @@ TSrcEditStringList::~TSrcEditStringList() {
   // No events while going away.
   OnChange = OnChanging = OnCleared = nullptr;
   OnDeleted = OnInserted = OnPutted = nullptr;
+  FreeTexts(0, fList.size());
 }
 
 void TSrcEditStringList::ListIndexOutOfBounds(int Index) const {
@@ -29,12 +30,30 @@ void TSrcEditStringList::SetUpdateState(bool Updating) {
   else CallEvent(OnChange, this);
 }
 
+void TSrcEditStringList::SetOwnedText(TSrcEditStringRec& r, std::string_view S) {
+  // The copy is made before the old text goes: S may be a view of it.
+  const char* text = "";
+  bool owned = false;
+  if (!S.empty()) {
+    char* p = new char[S.size() + 1];
+    std::memcpy(p, S.data(), S.size());
+    p[S.size()] = 0;
+    text = p;
+    owned = true;
+  }
+  FreeText(r);
+  r.fText = text;
+  r.fOwned = owned;
+  r.fLength = static_cast<int32_t>(S.size());
+}
+
+void TSrcEditStringList::FreeTexts(size_t From, size_t To) {
+  for (size_t i = From; i < To; ++i) FreeText(fList[i]);
+}
+
 void TSrcEditStringList::SetCapacityRaw(int NewCapacity) {
   if (NewCapacity > static_cast<int>(fList.capacity())) {
-    std::vector<TSrcEditStringRec> grown;
-    grown.reserve(static_cast<size_t>(NewCapacity));
-    std::move(fList.begin(), fList.end(), std::back_inserter(grown));
-    fList.swap(grown);
+    fList.reserve(static_cast<size_t>(NewCapacity));
   } else if (NewCapacity < static_cast<int>(fList.capacity()) / 2) {
     fList.shrink_to_fit();
   }
@@ -53,7 +72,7 @@ void TSrcEditStringList::Grow() {
 
 AnsiString TSrcEditStringList::Get(int Index) const {
   if (Index < 0 || Index >= Count()) return AnsiString();
-  return fList[static_cast<size_t>(Index)].fString;
+  return AnsiString(fList[static_cast<size_t>(Index)].Text());
 }
 
 TObject* TSrcEditStringList::GetObject(int Index) const {
@@ -61,8 +80,8 @@ TObject* TSrcEditStringList::GetObject(int Index) const {
 }
 
 intptr_t TSrcEditStringList::GetObjectValue(int Index) const {
-  if (Index < 0 || Index >= Count()) return 0;
-  return fList[static_cast<size_t>(Index)].fObject;
+  if (Index < 0 || Index >= Count() || fObjects.empty()) return 0;
+  return fObjects[static_cast<size_t>(Index)];
 }
 
 intptr_t TSrcEditStringList::GetRange(int Index) const {
@@ -95,25 +114,33 @@ void TSrcEditStringList::ShiftStaleRanges(int Index, int Delta) {
   SetRangesStale(move(fStaleFrom), move(fStaleTo));
 }
 
-void TSrcEditStringList::InsertItem(int Index, AnsiString S) {
+void TSrcEditStringList::InsertItem(int Index, std::string_view S) {
   if (Count() == fCapacity) Grow();
   fIndexOfLongestLine = -1;
+  TSrcEditStringRec r;
+  SetOwnedText(r, S);
+  r.fRange = -1;
+  r.fExpandedLength = -1;
+  r.fFlags = sfExpandedLengthUnknown;
   // Appending builds the record in place; inserting moves the following records down.
-  auto it = Index == Count() ? fList.emplace(fList.end()) : fList.emplace(fList.begin() + Index);
+  if (Index == Count()) {
+    fList.push_back(r);
+  } else {
+    try {
+      fList.insert(fList.begin() + Index, r);
+    } catch (...) {
+      FreeText(r);
+      throw;
+    }
+  }
+  if (!fObjects.empty()) fObjects.insert(fObjects.begin() + Index, 0);
   if (Index < Count() - 1) ShiftStaleRanges(Index, 1);
-  it->fString = std::move(S);
-  it->fObject = 0;
-  it->fRange = -1;
-  it->fExpandedLength = -1;
-  it->fFlags = sfExpandedLengthUnknown;
 }
 
-int TSrcEditStringList::Add(const AnsiString& S) { return AddMoved(AnsiString(S)); }
-
-int TSrcEditStringList::AddMoved(AnsiString S) {
+int TSrcEditStringList::Add(const AnsiString& S) {
   UpdateScope u(this);
   int index = Count();
-  InsertItem(index, std::move(S));
+  InsertItem(index, S);
   if (OnInserted) OnInserted(this, index, 1);
   return index;
 }
@@ -134,12 +161,14 @@ void TSrcEditStringList::AddStrings(TStrings* Strings) {
   if (fCapacity < first + n) SetCapacityRaw(((first + n + 15) / 16) * 16);
   for (int i = 0; i < n; ++i) {
     TSrcEditStringRec r;
-    r.fString = Strings->Get(i);
-    r.fObject = reinterpret_cast<intptr_t>(Strings->GetObject(i));
+    SetOwnedText(r, Strings->Get(i));
     r.fRange = -1;
     r.fExpandedLength = -1;
     r.fFlags = sfExpandedLengthUnknown;
-    fList.push_back(std::move(r));
+    fList.push_back(r);
+    auto obj = reinterpret_cast<intptr_t>(Strings->GetObject(i));
+    if (obj != 0 && fObjects.empty()) fObjects.assign(fList.size() - 1, 0);
+    if (!fObjects.empty()) fObjects.push_back(obj);
   }
   if (OnInserted) OnInserted(this, first, n);
 }
@@ -149,12 +178,41 @@ void TSrcEditStringList::Put(int Index, const AnsiString& S) {
     Add(S);
     return;
   }
+  PutText(Index, S);
+}
+
+void TSrcEditStringList::PutText(int Index, std::string_view S) {
+  if (Index == Count()) {
+    Add(AnsiString(S));
+    return;
+  }
   if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
   UpdateScope u(this);
   fIndexOfLongestLine = -1;
   auto& r = fList[static_cast<size_t>(Index)];
+  SetOwnedText(r, S);
   r.fFlags = static_cast<uint8_t>((r.fFlags & ~(sfHasTabs | sfHasNoTabs)) | sfExpandedLengthUnknown);
-  r.fString = S;
+  if (OnPutted) OnPutted(this, Index, 1);
+}
+
+void TSrcEditStringList::DeleteText(int Index, size_t Start, size_t Length, size_t Keep) {
+  if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
+  UpdateScope u(this);
+  fIndexOfLongestLine = -1;
+  auto& r = fList[static_cast<size_t>(Index)];
+  auto len = static_cast<size_t>(r.fLength);
+  if (len > 0) {
+    // A non-empty text lies in storage of this store's own: its own, or its part of a loaded
+    // buffer, which no other line shares.
+    char* p = const_cast<char*>(r.fText);
+    Start = std::min(Start, len);
+    Length = std::min(Length, len - Start);
+    std::memmove(p + Start, p + Start + Length, len - Start - Length);
+    len = std::min(len - Length, Keep);
+    p[len] = 0;
+    r.fLength = static_cast<int32_t>(len);
+  }
+  r.fFlags = static_cast<uint8_t>((r.fFlags & ~(sfHasTabs | sfHasNoTabs)) | sfExpandedLengthUnknown);
   if (OnPutted) OnPutted(this, Index, 1);
 }
 
@@ -165,22 +223,19 @@ void TSrcEditStringList::PutObject(int Index, TObject* Obj) {
 void TSrcEditStringList::PutObjectValue(int Index, intptr_t Obj) {
   if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
   UpdateScope u(this);
-  fList[static_cast<size_t>(Index)].fObject = Obj;
+  if (Obj != 0 && fObjects.empty()) fObjects.assign(fList.size(), 0);
+  if (!fObjects.empty()) fObjects[static_cast<size_t>(Index)] = Obj;
 }
 
 void TSrcEditStringList::PutRange(int Index, intptr_t Range) {
   if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
   UpdateScope u(this);
-  fList[static_cast<size_t>(Index)].fRange = Range;
+  fList[static_cast<size_t>(Index)].fRange = static_cast<int32_t>(Range);
 }
 
 void TSrcEditStringList::Delete(int Index) {
   if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
-  UpdateScope u(this);
-  fList.erase(fList.begin() + Index);
-  fIndexOfLongestLine = -1;
-  ShiftStaleRanges(Index, -1);
-  if (OnDeleted) OnDeleted(this, Index, 1);
+  DeleteLines(Index, 1);
 }
 
 void TSrcEditStringList::DeleteLines(int Index, int NumLines) {
@@ -188,7 +243,14 @@ void TSrcEditStringList::DeleteLines(int Index, int NumLines) {
   if (Index < 0 || Index > Count()) ListIndexOutOfBounds(Index);
   UpdateScope u(this);
   int n = std::min(NumLines, Count() - Index);
+  FreeTexts(static_cast<size_t>(Index), static_cast<size_t>(Index + n));
   fList.erase(fList.begin() + Index, fList.begin() + Index + n);
+  if (!fObjects.empty()) fObjects.erase(fObjects.begin() + Index, fObjects.begin() + Index + n);
+  if (fList.empty()) {
+    // No line refers to a loaded buffer any more.
+    fBuffers.clear();
+    fObjects.clear();
+  }
   fIndexOfLongestLine = -1;
   ShiftStaleRanges(Index, -n);
   if (OnDeleted) OnDeleted(this, Index, n);
@@ -200,6 +262,7 @@ void TSrcEditStringList::InsertLines(int Index, int NumLines) {
   UpdateScope u(this);
   SetCapacityRaw(Count() + NumLines);
   fList.insert(fList.begin() + Index, static_cast<size_t>(NumLines), TSrcEditStringRec{});
+  if (!fObjects.empty()) fObjects.insert(fObjects.begin() + Index, static_cast<size_t>(NumLines), 0);
   fIndexOfLongestLine = -1;
   ShiftStaleRanges(Index, NumLines);
   if (OnInserted) OnInserted(this, Index, NumLines);
@@ -210,6 +273,7 @@ void TSrcEditStringList::Exchange(int Index1, int Index2) {
   if (Index2 < 0 || Index2 >= Count()) ListIndexOutOfBounds(Index2);
   UpdateScope u(this);
   std::swap(fList[static_cast<size_t>(Index1)], fList[static_cast<size_t>(Index2)]);
+  if (!fObjects.empty()) std::swap(fObjects[static_cast<size_t>(Index1)], fObjects[static_cast<size_t>(Index2)]);
   if (fIndexOfLongestLine == Index1) fIndexOfLongestLine = Index2;
   else if (fIndexOfLongestLine == Index2) fIndexOfLongestLine = Index1;
 }
@@ -217,7 +281,10 @@ void TSrcEditStringList::Exchange(int Index1, int Index2) {
 void TSrcEditStringList::Clear() {
   if (!fList.empty()) {
     UpdateScope u(this);
+    FreeTexts(0, fList.size());
     std::vector<TSrcEditStringRec>().swap(fList);
+    std::vector<intptr_t>().swap(fObjects);
+    fBuffers.clear();
     fCapacity = 0;
     fStaleFrom = fStaleTo = kNoStaleRange;
     CallEvent(OnCleared, this);
@@ -228,41 +295,51 @@ void TSrcEditStringList::Clear() {
 AnsiString TSrcEditStringList::Text() const {
   if (fList.empty()) return AnsiString();
   size_t total = 0;
-  for (auto& r : fList) total += r.fString.size() + 2;
+  for (auto& r : fList) total += static_cast<size_t>(r.fLength) + 2;
   AnsiString s;
   s.reserve(total - 2);
   for (size_t i = 0; i < fList.size(); ++i) {
     if (i) s += "\r\n";
-    s += fList[i].fString;
+    s += fList[i].Text();
   }
   return s;
 }
 
 void TSrcEditStringList::ExpandLine(TSrcEditStringRec& r) {
-  if (r.fString.empty()) {
-    r.fExpandedLength = 0;
+  // A line without a tab expands to itself: its length is known without building it.
+  if (r.fLength == 0 || !std::memchr(r.fText, '\t', static_cast<size_t>(r.fLength))) {
+    r.fExpandedLength = r.fLength;
     r.fFlags = sfHasNoTabs;
     return;
   }
   bool hasTabs;
-  AnsiString e = fConvertTabsProc(r.fString, fTabWidth, hasTabs);
+  AnsiString e = fConvertTabsProc(AnsiString(r.Text()), fTabWidth, hasTabs);
   r.fExpandedLength = static_cast<int32_t>(e.size());
   r.fFlags = hasTabs ? sfHasTabs : sfHasNoTabs;
 }
 
-AnsiString TSrcEditStringList::ExpandedStrings(int Index) {
-  if (Index < 0 || Index >= Count()) return AnsiString();
+std::string_view TSrcEditStringList::ExpandedView(int Index, AnsiString& Scratch) {
+  if (Index < 0 || Index >= Count()) return std::string_view("", 0);
   auto& r = fList[static_cast<size_t>(Index)];
-  if (r.fFlags & sfHasNoTabs) return r.fString;
-  if (r.fString.empty()) {
-    ExpandLine(r);
-    return AnsiString();
+  if (!(r.fFlags & sfHasNoTabs)) {
+    if (r.fLength == 0 || !std::memchr(r.fText, '\t', static_cast<size_t>(r.fLength))) {
+      ExpandLine(r);
+    } else {
+      bool hasTabs;
+      Scratch = fConvertTabsProc(AnsiString(r.Text()), fTabWidth, hasTabs);
+      r.fExpandedLength = static_cast<int32_t>(Scratch.size());
+      r.fFlags = hasTabs ? sfHasTabs : sfHasNoTabs;
+      return Scratch;
+    }
   }
-  bool hasTabs;
-  AnsiString e = fConvertTabsProc(r.fString, fTabWidth, hasTabs);
-  r.fExpandedLength = static_cast<int32_t>(e.size());
-  r.fFlags = hasTabs ? sfHasTabs : sfHasNoTabs;
-  return e;
+  return r.Text();
+}
+
+AnsiString TSrcEditStringList::ExpandedStrings(int Index) {
+  AnsiString scratch;
+  std::string_view v = ExpandedView(Index, scratch);
+  if (v.data() == scratch.data()) return scratch;
+  return AnsiString(v);
 }
 
 int TSrcEditStringList::ExpandedStringLengths(int Index) {
@@ -305,109 +382,113 @@ void TSrcEditStringList::LoadFromFile(const AnsiString& FileName) {
   LoadFromStream(&f);
 }
 
-void TSrcEditStringList::ParseBlock(const char* data, size_t size, ParseState& st) {
-  const char* p = data;
-  const char* end = data + size;
-  if (st.pendingCR && p < end) {
-    // The block before ended with CR: an LF here belongs to the same break.
-    st.pendingCR = false;
-    if (*p == '\n') {
-      ++p;
-      st.sawLF = true;
-    }
-  }
+void TSrcEditStringList::ParseLoaded(char* Data, size_t Size) {
+  char* p = Data;
+  char* end = Data + Size;
+  bool sawCR = false, sawLF = false;
   // The next CR and the next LF at or after p, each searched again only once passed, so the
   // whole text is scanned once whatever the mix of breaks.
-  auto find = [end](const char* from, char c) {
-    const void* q = std::memchr(from, c, static_cast<size_t>(end - from));
-    return q ? static_cast<const char*>(q) : end;
+  auto find = [end](char* from, char c) {
+    void* q = std::memchr(from, c, static_cast<size_t>(end - from));
+    return q ? static_cast<char*>(q) : end;
   };
-  const char* nextCR = find(p, '\r');
-  const char* nextLF = find(p, '\n');
+  char* nextCR = find(p, '\r');
+  char* nextLF = find(p, '\n');
+  *end = 0;  // the spare byte ends a last line without a break
   while (p < end) {
     if (nextCR < p) nextCR = find(p, '\r');
     if (nextLF < p) nextLF = find(p, '\n');
-    const char* brk = nextCR < nextLF ? nextCR : nextLF;
-    if (brk == end) {
-      // The line goes on in the next block (or is the last line, without a break).
-      st.pending.append(p, static_cast<size_t>(end - p));
-      st.open = true;
-      return;
-    }
-    // Lines are added one by one, each with its own insertion event.
-    if (st.open) {
-      st.pending.append(p, static_cast<size_t>(brk - p));
-      AddMoved(std::move(st.pending));
-      st.pending = AnsiString();
-      st.open = false;
-    } else {
-      AddMoved(AnsiString(p, static_cast<size_t>(brk - p)));
-    }
-    p = brk;
-    if (*p == '\r') {
-      ++p;
-      st.sawCR = true;
-      if (p == end) {
-        st.pendingCR = true;
-        return;
+    char* brk = nextCR < nextLF ? nextCR : nextLF;
+    char* next = brk;
+    if (brk < end) {
+      if (*brk == '\r') {
+        ++next;
+        sawCR = true;
+        if (next < end && *next == '\n') {
+          ++next;
+          sawLF = true;
+        }
+      } else {
+        ++next;
+        sawLF = true;
       }
+      // The first byte of the break becomes the #0 that ends the line's text, before anyone
+      // (the insertion event) reads the line.
+      *brk = 0;
     }
-    if (p < end && *p == '\n') {
-      ++p;
-      st.sawLF = true;
-    }
+    // Each line fires its own insertion event, as Add does.
+    if (Count() == fCapacity) Grow();
+    TSrcEditStringRec r;
+    r.fText = p;
+    r.fLength = static_cast<int32_t>(brk - p);
+    r.fRange = -1;
+    r.fExpandedLength = -1;
+    r.fFlags = sfExpandedLengthUnknown;
+    fList.push_back(r);
+    if (OnInserted) OnInserted(this, Count() - 1, 1);
+    p = next;
   }
+  if (sawLF && !sawCR) fFileFormat = lbLF;
+  else if (sawCR && !sawLF) fFileFormat = lbCR;
+  else fFileFormat = lbCRLF;
 }
 
 void TSrcEditStringList::LoadFromStream(TStream* Stream) {
   UpdateScope u(this);
   // Everything is read before the lines change, so a read error leaves the text as it was. The
-  // data is kept in blocks, each released once its lines are stored, so that the whole file is
-  // held twice only for one block.
-  constexpr size_t kBlock = size_t(8) << 20;
+  // lines then stay in the buffer read: only a line stored later gets storage of its own.
+  constexpr size_t kPiece = size_t(8) << 20;
   // The size found at the start is read in full (a failure or a file that shrank raises the
   // stream's error); when the file grew meanwhile, what it grew by is read too. A device that
   // reports no size gives no data, as before.
   Stream->SetPosition(0);
-  std::vector<std::pair<std::unique_ptr<char[]>, size_t>> blocks;
-  size_t breaksLF = 0, breaksCR = 0;
+  std::unique_ptr<char, FreeDeleter> buffer;
+  size_t room = 0;
   int64_t read = 0;
   for (int64_t size = std::max<int64_t>(Stream->Size(), 0); read < size;
        size = std::max<int64_t>(Stream->Size(), size)) {
+    // One spare byte for the #0 after the last line.
+    size_t need = static_cast<size_t>(size) + 1;
+    if (need > room) {
+      void* grown = std::realloc(buffer.get(), need);
+      if (!grown) throw std::bad_alloc();
+      buffer.release();
+      buffer.reset(static_cast<char*>(grown));
+      room = need;
+    }
     while (read < size) {
-      size_t want = static_cast<size_t>(std::min<int64_t>(size - read, static_cast<int64_t>(kBlock)));
-      std::unique_ptr<char[]> block(new char[want]);
-      Stream->ReadBuffer(block.get(), static_cast<int64_t>(want));
+      size_t want = static_cast<size_t>(std::min<int64_t>(size - read, static_cast<int64_t>(kPiece)));
+      Stream->ReadBuffer(buffer.get() + read, static_cast<int64_t>(want));
       read += static_cast<int64_t>(want);
-      breaksLF += static_cast<size_t>(std::count(block.get(), block.get() + want, '\n'));
-      if (breaksLF == 0) breaksCR += static_cast<size_t>(std::count(block.get(), block.get() + want, '\r'));
-      blocks.emplace_back(std::move(block), want);
     }
   }
   Clear();
+  fFileFormat = lbCRLF;
+  if (read == 0) return;
+  char* data = buffer.get();
+  auto size = static_cast<size_t>(read);
   // Room for the lines at once, from a cheap count of the breaks.
-  size_t breaks = breaksLF ? breaksLF : breaksCR;
+  auto count = [data, size](char c) {
+    size_t n = 0;
+    for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, c, size - static_cast<size_t>(p - data)))); ++p) ++n;
+    return n;
+  };
+  size_t breaks = count('\n');
+  if (breaks == 0) breaks = count('\r');
   if (breaks + 1 > static_cast<size_t>(fCapacity)) SetCapacityRaw(static_cast<int>(breaks + 1));
-  ParseState st;
-  for (auto& b : blocks) {
-    ParseBlock(b.first.get(), b.second, st);
-    b.first.reset();
-  }
-  if (st.open) AddMoved(std::move(st.pending));
-  if (st.sawLF && !st.sawCR) fFileFormat = lbLF;
-  else if (st.sawCR && !st.sawLF) fFileFormat = lbCR;
-  else fFileFormat = lbCRLF;
+  fBuffers.push_back(std::move(buffer));
+  ParseLoaded(data, size);
 }
 
 void TSrcEditStringList::SaveToStream(TStream* Stream) {
   size_t breakLen = fFileFormat == lbCRLF ? 2 : 1;
   size_t total = 0;
-  for (auto& r : fList) total += r.fString.size() + breakLen;
+  for (auto& r : fList) total += static_cast<size_t>(r.fLength) + breakLen;
   AnsiString s;
   s.reserve(total);
   const char* brk = fFileFormat == lbCRLF ? "\r\n" : fFileFormat == lbLF ? "\n" : "\r";
   for (auto& r : fList) {
-    s += r.fString;
+    s += r.Text();
     s.append(brk, breakLen);
   }
   Stream->WriteBuffer(s.data(), static_cast<int64_t>(s.size()));
@@ -417,10 +498,10 @@ void TSrcEditStringList::SaveToFile(const AnsiString& FileName) {
   // The writer saves safely: a failed save leaves the file as it was (see TSafeFileStream).
   int64_t total = 0;
   int64_t breakLen = fFileFormat == lbCRLF ? 2 : 1;
-  for (auto& r : fList) total += static_cast<int64_t>(r.fString.size()) + breakLen;
+  for (auto& r : fList) total += static_cast<int64_t>(r.fLength) + breakLen;
   TSrcEditFileWriter writer(FileName, total);
   writer.SetFileFormat(fFileFormat);
-  for (auto& r : fList) writer.WriteLine(r.fString);
+  for (auto& r : fList) writer.WriteLine(r.Text());
   writer.Close();
 }
 
@@ -466,17 +547,18 @@ void TSrcEditFileWriter::Close() {
   fStream.reset();
 }
 
-void TSrcEditFileWriter::WriteLine(const AnsiString& S) {
+void TSrcEditFileWriter::WriteLine(std::string_view S) {
   int breakLen = fFileFormat == lbCRLF ? 2 : 1;
-  int need = static_cast<int>(S.size()) + breakLen;
+  int64_t need = static_cast<int64_t>(S.size()) + breakLen;
   if (fFilled + need > fBufferSize) {
     Flush();
-    if (fBufferSize < need) {
-      fBufferSize = need;
-      fBuffer.resize(static_cast<size_t>(need));
+    if (need > fBufferSize) {
+      // A line longer than the buffer goes out from where it is, its break through the buffer.
+      if (fStream) fStream->WriteBuffer(S.data(), static_cast<int64_t>(S.size()));
+      S = std::string_view();
     }
   }
-  std::memcpy(fBuffer.data() + fFilled, S.data(), S.size());
+  if (!S.empty()) std::memcpy(fBuffer.data() + fFilled, S.data(), S.size());
   fFilled += static_cast<int>(S.size());
   if (fFileFormat != lbLF) fBuffer[static_cast<size_t>(fFilled++)] = '\r';
   if (fFileFormat != lbCR) fBuffer[static_cast<size_t>(fFilled++)] = '\n';

@@ -3,8 +3,10 @@
 // a cached tab-expanded length and state flags; loaded from and saved to files with the line
 // break the file used.
 #include <cstdint>
+#include <cstdlib>
 #include <climits>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "editor/core/text_utils.h"
@@ -18,12 +20,18 @@ enum TLineBreakFormat : uint8_t { lbCRLF = 0, lbLF = 1, lbCR = 2 };
 
 enum : uint8_t { sfHasTabs = 1, sfHasNoTabs = 2, sfExpandedLengthUnknown = 4 };
 
+// One line. Its text is followed by a #0 and lies either in a buffer the file was loaded into
+// (shared by every line not edited since) or, for a line stored since, in storage of its own.
+// Object slots live beside the records (most documents never set one); ranges are kept in 32
+// bits, which holds every state a highlighter gives (their states fit in 16 bits) and -1.
 struct TSrcEditStringRec {
-  AnsiString fString;
-  intptr_t fObject = 0;
-  intptr_t fRange = 0;
+  const char* fText = "";
+  int32_t fLength = 0;
   int32_t fExpandedLength = 0;
+  int32_t fRange = 0;
   uint8_t fFlags = 0;
+  bool fOwned = false;  // fText was allocated for this line alone
+  std::string_view Text() const { return {fText, static_cast<size_t>(fLength)}; }
 };
 
 // (Sender, Index, Count): lines Index .. Index+Count-1 were removed, inserted or replaced.
@@ -39,6 +47,11 @@ public:
   void SetCapacity(int NewCapacity) override;
 
   AnsiString Get(int Index) const override;
+  // The line's text without a copy, for reading: valid until the line is stored again or
+  // removed; the character after the text is always #0. Empty outside the list.
+  std::string_view Line(int Index) const {
+    return Index >= 0 && Index < Count() ? fList[static_cast<size_t>(Index)].Text() : std::string_view("", 0);
+  }
   TObject* GetObject(int Index) const override;
   intptr_t GetObjectValue(int Index) const;
   intptr_t GetRange(int Index) const;
@@ -46,6 +59,10 @@ public:
   void Insert(int Index, const AnsiString& S) override;
   void AddStrings(TStrings* Strings) override;
   void Put(int Index, const AnsiString& S) override;
+  void PutText(int Index, std::string_view S);
+  // Removes Length characters at Start (0-based), then keeps the first Keep characters of the
+  // rest: the line is changed where it is stored, without a copy. Events as Put.
+  void DeleteText(int Index, size_t Start, size_t Length, size_t Keep = SIZE_MAX);
   void PutObject(int Index, TObject* Obj) override;
   void PutObjectValue(int Index, intptr_t Obj);
   void PutRange(int Index, intptr_t Range);
@@ -59,6 +76,9 @@ public:
   AnsiString Text() const override;
 
   AnsiString ExpandedStrings(int Index);
+  // The expanded line without a copy when it holds no tab; otherwise expanded into Scratch.
+  // Valid as long as the line and Scratch are unchanged.
+  std::string_view ExpandedView(int Index, AnsiString& Scratch);
   int ExpandedStringLengths(int Index);
   int LengthOfLongestLine();
 
@@ -87,7 +107,7 @@ public:
   // The stored range and its store, without bringing anything up to date and without events:
   // for the owner's scanning. Index must be valid.
   intptr_t RawRange(int Index) const { return fList[static_cast<size_t>(Index)].fRange; }
-  void SetRawRange(int Index, intptr_t Range) { fList[static_cast<size_t>(Index)].fRange = Range; }
+  void SetRawRange(int Index, intptr_t Range) { fList[static_cast<size_t>(Index)].fRange = static_cast<int32_t>(Range); }
 
   // Direct view of a record, for tests and the editor's fast paths.
   const TSrcEditStringRec& Record(int Index) const { return fList[static_cast<size_t>(Index)]; }
@@ -101,18 +121,19 @@ protected:
 private:
   [[noreturn]] void ListIndexOutOfBounds(int Index) const;
   void Grow();
-  void InsertItem(int Index, AnsiString S);
-  int AddMoved(AnsiString S);
+  void InsertItem(int Index, std::string_view S);
   void SetCapacityRaw(int NewCapacity);
   void ExpandLine(TSrcEditStringRec& r);
-  // Splitting loaded data into lines, block by block.
-  struct ParseState {
-    AnsiString pending;       // the start of a line that goes on in the next block
-    bool open = false;        // pending holds a line begun
-    bool pendingCR = false;   // the last block ended with CR: an LF next completes the break
-    bool sawCR = false, sawLF = false;
-  };
-  void ParseBlock(const char* data, size_t size, ParseState& st);
+  // Gives the record its own copy of S (or the shared empty text), freeing what it owned.
+  static void SetOwnedText(TSrcEditStringRec& r, std::string_view S);
+  static void FreeText(TSrcEditStringRec& r) {
+    if (r.fOwned) delete[] r.fText;
+    r.fText = "";
+    r.fOwned = false;
+  }
+  void FreeTexts(size_t From, size_t To);
+  // Splits a loaded buffer (one spare byte after Size) into lines that stay in it.
+  void ParseLoaded(char* Data, size_t Size);
 
   // An update bracket of the store itself, closed on every path.
   struct UpdateScope {
@@ -123,7 +144,14 @@ private:
 
   void ShiftStaleRanges(int Index, int Delta);
 
+  struct FreeDeleter {
+    void operator()(char* p) const { std::free(p); }
+  };
   std::vector<TSrcEditStringRec> fList;
+  // Object slots by line; empty until an object is set.
+  std::vector<intptr_t> fObjects;
+  // The buffers loaded lines are slices of, kept until the list is cleared or emptied.
+  std::vector<std::unique_ptr<char, FreeDeleter>> fBuffers;
   int fCapacity = 0;
   int fStaleFrom = kNoStaleRange, fStaleTo = kNoStaleRange;
   TLineBreakFormat fFileFormat = lbCRLF;
@@ -159,7 +187,7 @@ public:
   explicit TSrcEditFileWriter(const AnsiString& FileName, int64_t ExpectedSize = -1);
   // Without Close the save is abandoned and the file keeps its old contents.
   ~TSrcEditFileWriter() override;
-  void WriteLine(const AnsiString& S);
+  void WriteLine(std::string_view S);
   // Writes the rest of the buffer and makes the lines the file's contents, raising the
   // stream's error when that fails.
   void Close();

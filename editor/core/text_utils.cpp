@@ -1,5 +1,6 @@
 #include "editor/core/text_utils.h"
 
+#include <algorithm>
 #include <cstring>
 
 int ClampValue(int Value, int Min, int Max) {
@@ -23,7 +24,7 @@ TBufferCoord MaxPoint(const TBufferCoord& P1, const TBufferCoord& P2) {
   return P1;
 }
 
-bool GetHasTabs(const AnsiString& S, int& CharsBefore) {
+bool GetHasTabs(std::string_view S, int& CharsBefore) {
   CharsBefore = 0;
   if (S.empty()) return false;
   const void* p = std::memchr(S.data(), '\t', S.size());
@@ -106,7 +107,7 @@ TConvertTabsProcEx PickTabConverterEx(int TabWidth) {
   return IsPow2(TabWidth) ? &ConvertTabsPow2Ex : &ConvertTabsGeneralEx;
 }
 
-int ExpandedLength(const AnsiString& S, int TabWidth) {
+int ExpandedLength(std::string_view S, int TabWidth) {
   if (TabWidth < 1) TabWidth = 1;
   int col = 0;
   for (char c : S) {
@@ -116,10 +117,10 @@ int ExpandedLength(const AnsiString& S, int TabWidth) {
   return col;
 }
 
-int CharIndexToColumn(int Index, int TabWidth, const AnsiString& S) {
+int CharIndexToColumn(int Index, int TabWidth, std::string_view S) {
   if (Index < 2) return 1;
-  int before;
-  if (TabWidth <= 1 || !GetHasTabs(S, before) || before >= Index - 1) return Index;
+  // Only a tab before Index moves the column: the rest of a long line is not looked at.
+  if (TabWidth <= 1 || !std::memchr(S.data(), '\t', std::min(S.size(), static_cast<size_t>(Index - 1)))) return Index;
   // Columns counted from 0 up to the character before Index.
   int col = 0;
   int len = static_cast<int>(S.size());
@@ -130,7 +131,7 @@ int CharIndexToColumn(int Index, int TabWidth, const AnsiString& S) {
   return col + 1;
 }
 
-int ScanForCharInSet(const AnsiString& S, int Start, const TSysCharSet& CharSet) {
+int ScanForCharInSet(std::string_view S, int Start, const TSysCharSet& CharSet) {
   int len = static_cast<int>(S.size());
   if (Start < 1 || Start > len) return 0;
   int i = Start;
@@ -149,7 +150,7 @@ int ScanForCharInSet(const AnsiString& S, int Start, const TSysCharSet& CharSet)
   return 0;
 }
 
-int ReverseScanForCharInSet(const AnsiString& S, int Start, const TSysCharSet& CharSet) {
+int ReverseScanForCharInSet(std::string_view S, int Start, const TSysCharSet& CharSet) {
   int len = static_cast<int>(S.size());
   if (Start < 1 || Start > len) return 0;
   if (!MultiByteSupport()) {
@@ -171,7 +172,7 @@ int ReverseScanForCharInSet(const AnsiString& S, int Start, const TSysCharSet& C
   return result;
 }
 
-int ScanForLeadByte(const AnsiString& S, int Start) {
+int ScanForLeadByte(std::string_view S, int Start) {
   int len = static_cast<int>(S.size());
   if (!MultiByteSupport() || Start < 1 || Start > len) return 0;
   int i = Start;
@@ -181,7 +182,7 @@ int ScanForLeadByte(const AnsiString& S, int Start) {
   return 0;
 }
 
-int ReverseScanForLeadByte(const AnsiString& S, int Start) {
+int ReverseScanForLeadByte(std::string_view S, int Start) {
   int len = static_cast<int>(S.size());
   if (!MultiByteSupport() || Start < 1 || Start > len) return 0;
   int result = 0;

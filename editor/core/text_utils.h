@@ -2,6 +2,7 @@
 // Text utility routines of the editor family: tab expansion, positions, multi-byte scans and
 // the character-type class used for word boundaries in double-byte text.
 #include <cstdint>
+#include <string_view>
 
 #include "editor/core/types.h"
 #include "platform/ansi.h"
@@ -13,7 +14,7 @@ TBufferCoord MaxPoint(const TBufferCoord& P1, const TBufferCoord& P2);
 
 // Whether S holds a tab; CharsBefore = characters before the first tab (the whole length when
 // none); false with 0 for an empty string.
-bool GetHasTabs(const AnsiString& S, int& CharsBefore);
+bool GetHasTabs(std::string_view S, int& CharsBefore);
 
 using TConvertTabsProc = AnsiString (*)(const AnsiString& Line, int TabWidth);
 using TConvertTabsProcEx = AnsiString (*)(const AnsiString& Line, int TabWidth, bool& HasTabs);
@@ -29,13 +30,13 @@ AnsiString ConvertTabsGeneral(const AnsiString& Line, int TabWidth);
 TConvertTabsProc PickTabConverter(int TabWidth);
 TConvertTabsProcEx PickTabConverterEx(int TabWidth);
 
-int ExpandedLength(const AnsiString& S, int TabWidth);
-int CharIndexToColumn(int Index, int TabWidth, const AnsiString& S);
+int ExpandedLength(std::string_view S, int TabWidth);
+int CharIndexToColumn(int Index, int TabWidth, std::string_view S);
 
-int ScanForCharInSet(const AnsiString& S, int Start, const TSysCharSet& CharSet);
-int ReverseScanForCharInSet(const AnsiString& S, int Start, const TSysCharSet& CharSet);
-int ScanForLeadByte(const AnsiString& S, int Start);
-int ReverseScanForLeadByte(const AnsiString& S, int Start);
+int ScanForCharInSet(std::string_view S, int Start, const TSysCharSet& CharSet);
+int ReverseScanForCharInSet(std::string_view S, int Start, const TSysCharSet& CharSet);
+int ScanForLeadByte(std::string_view S, int Start);
+int ReverseScanForLeadByte(std::string_view S, int Start);
 // First position holding NUL, LF or CR in a zero-terminated text; nullptr for nullptr.
 const char* FindLineEnd(const char* P);
 int CharTypeClass(uint16_t Flags);

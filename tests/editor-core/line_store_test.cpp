@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -323,3 +324,124 @@ TEST(LineStore, LongestLineFollowsEveryKindOfChange) {
 }
 
 }  // namespace
+
+// Random changes to a loaded text, compared after each with a plain model: lines that are still
+// slices of the loaded buffer, lines stored since (also from views of other lines and of
+// themselves), object slots moving with their lines, and a save byte for byte at the end.
+TEST_F(LineStoreFiles, LoadedAndStoredLinesFollowAModelThroughRandomChanges) {
+  std::mt19937 rng(7);
+  auto randomText = [&](size_t most) {
+    static const char chars[] = {'a', 'b', ' ', '\t', '\0', '<', 'z'};
+    std::string s(rng() % (most + 1), ' ');
+    for (char& c : s) c = chars[rng() % sizeof chars];
+    return s;
+  };
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE(round);
+    static const char* breaks[] = {"\r\n", "\n", "\r"};
+    std::string bytes;
+    std::vector<std::string> model;
+    int lineCount = static_cast<int>(rng() % 40);
+    for (int i = 0; i < lineCount; ++i) {
+      model.push_back(randomText(12));
+      bytes += model.back();
+      // The last line goes without a break now and then.
+      if (i + 1 < lineCount || rng() % 2) bytes += breaks[round % 3];
+    }
+    TSrcEditStringList l;
+    l.Add("replaced by the load");
+    l.PutObjectValue(0, 5);
+    l.LoadFromFile(Write("in.txt", bytes));
+    std::vector<intptr_t> objects(model.size(), 0);
+    for (int step = 0; step < 400; ++step) {
+      int n = l.Count();
+      int i = n ? static_cast<int>(rng() % static_cast<unsigned>(n)) : 0;
+      int j = n ? static_cast<int>(rng() % static_cast<unsigned>(n)) : 0;
+      switch (rng() % 9) {
+        case 0:
+          if (n) {
+            std::string s = randomText(20);
+            l.Put(i, s);
+            model[size_t(i)] = s;
+          }
+          break;
+        case 1:  // from a view of another line, or of a part of itself
+          if (n) {
+            std::string_view v = l.Line(j);
+            if (i == j) v = v.substr(v.size() / 2);
+            std::string s(v);
+            l.PutText(i, v);
+            model[size_t(i)] = s;
+          }
+          break;
+        case 2: {
+          int at = static_cast<int>(rng() % static_cast<unsigned>(n + 1));
+          std::string s = randomText(8);
+          l.Insert(at, s);
+          model.insert(model.begin() + at, s);
+          objects.insert(objects.begin() + at, 0);
+          break;
+        }
+        case 3:
+          if (n) {
+            int k = 1 + static_cast<int>(rng() % 3);
+            l.DeleteLines(i, k);
+            k = std::min(k, n - i);
+            model.erase(model.begin() + i, model.begin() + i + k);
+            objects.erase(objects.begin() + i, objects.begin() + i + k);
+          }
+          break;
+        case 4: {
+          int at = static_cast<int>(rng() % static_cast<unsigned>(n + 1));
+          l.InsertLines(at, 2);
+          model.insert(model.begin() + at, 2, std::string());
+          objects.insert(objects.begin() + at, 2, 0);
+          break;
+        }
+        case 5:
+          if (n) {
+            l.Exchange(i, j);
+            std::swap(model[size_t(i)], model[size_t(j)]);
+            std::swap(objects[size_t(i)], objects[size_t(j)]);
+          }
+          break;
+        case 6:
+          if (n) {
+            l.PutObjectValue(i, step);
+            objects[size_t(i)] = step;
+          }
+          break;
+        case 8:  // shortened where it is stored
+          if (n) {
+            std::string& m = model[size_t(i)];
+            size_t at = rng() % (m.size() + 1), len = rng() % 3, keep = rng() % (m.size() + 2);
+            l.DeleteText(i, at, len, keep);
+            m.erase(at, len);
+            m.resize(std::min(m.size(), keep));
+          }
+          break;
+        case 7:
+          l.Add("added");
+          model.push_back("added");
+          objects.push_back(0);
+          break;
+      }
+      ASSERT_EQ(l.Count(), static_cast<int>(model.size())) << step;
+      for (int k = 0; k < l.Count(); ++k) {
+        ASSERT_EQ(l.Line(k), model[size_t(k)]) << step << " line " << k;
+        ASSERT_EQ(l.Line(k).data()[model[size_t(k)].size()], '\0') << step << " line " << k;  // what the scanners stop at
+        ASSERT_EQ(l.GetObjectValue(k), objects[size_t(k)]) << step << " line " << k;
+      }
+    }
+    std::string expected;
+    const char* brk = l.FileFormat() == lbCRLF ? "\r\n" : l.FileFormat() == lbLF ? "\n" : "\r";
+    for (auto& s : model) expected += s + brk;
+    l.SaveToFile(dir_ + "/out.txt");
+    EXPECT_EQ(ReadAll(dir_ + "/out.txt"), expected);
+    // A line longer than the writer's buffer goes out whole among the others.
+    std::string big(3 << 20, 'q');
+    l.Insert(0, big);
+    l.SaveToFile(dir_ + "/out.txt");
+    EXPECT_EQ(ReadAll(dir_ + "/out.txt"), big + brk + expected);
+  }
+}

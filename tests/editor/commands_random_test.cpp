@@ -86,7 +86,13 @@ void RunRandom(TCustomSrcEdit* e, const RunConfig& cfg) {
   e->SetTabWidth(cfg.tabWidth);
   e->SetMaxUndo(1000000);
   AnsiString text = kOriginal;
-  e->Lines()->SetText(text);
+  // Odd seeds start from loaded lines, which stay in the loaded text until changed.
+  if (cfg.seed % 2) {
+    TStringStream loaded(text);
+    e->Lines()->LoadFromStream(&loaded);
+  } else {
+    e->Lines()->SetText(text);
+  }
   Clipboard()->SetAsText("clip\r\n  board");
   e->ClearUndo();
   e->SetCaretXY(BufferCoord(1, 1));

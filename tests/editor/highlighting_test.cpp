@@ -15,9 +15,9 @@ namespace {
 class CountingHtml : public TSrcHTMLSrc {
 public:
   using TSrcHTMLSrc::TSrcHTMLSrc;
-  void SetLine(const AnsiString& NewValue, int LineNumber) override {
+  void SetLineText(std::string_view NewValue, int LineNumber) override {
     ++lines;
-    TSrcHTMLSrc::SetLine(NewValue, LineNumber);
+    TSrcHTMLSrc::SetLineText(NewValue, LineNumber);
   }
   int lines = 0;
 };
@@ -142,6 +142,20 @@ TEST(SrcEditRanges, OnlyTheVisibleLinesAreScannedAtOnceAndIdleTimeFinishesTheRes
       ASSERT_EQ(e->Lines()->GetRange(at), fresh[static_cast<size_t>(at)]) << step;
     }
   }
+  EXPECT_EQ(StoredRanges(e->Lines()), FreshRanges(&html, e->Lines()));
+  e->SetHighlighter(nullptr);
+}
+
+// A file opened with the highlighter attached: each line is scanned as it arrives, and reads
+// only its own text, the last one too.
+TEST(SrcEditRanges, LinesLoadedWithTheHighlighterAttachedScanAsAFullScan) {
+  auto e = std::make_unique<TSrcEdit>(nullptr);
+  CountingHtml html(nullptr);
+  e->SetHighlighter(&html);
+  ShowForTest(e.get(), 400, 200);
+  TStringStream loaded("<a href=\"x\r\n<!-- c\r\n-->\r<b>t</b>\n\n<p class");
+  e->Lines()->LoadFromStream(&loaded);
+  ASSERT_EQ(e->Lines()->Count(), 6);
   EXPECT_EQ(StoredRanges(e->Lines()), FreshRanges(&html, e->Lines()));
   e->SetHighlighter(nullptr);
 }

@@ -22,7 +22,13 @@ void RunSequence(unsigned seed, bool group, bool trim, bool clipboard) {
   e.SetOptions(o);
   e.SetMaxUndo(100000);
   const AnsiString original = "first line\r\n\tsecond line\r\nthird\r\n\r\nfifth and last";
-  e.Lines()->SetText(original);
+  // Half of the runs start from loaded lines, which stay in the loaded text until changed.
+  if (seed % 2) {
+    TStringStream loaded(original);
+    e.Lines()->LoadFromStream(&loaded);
+  } else {
+    e.Lines()->SetText(original);
+  }
   for (int step = 0; step < 300; ++step) {
     int lines = std::max(1, e.Lines()->Count());
     auto pos = [&]() { return BufferCoord(int(rng() % 16) + 1, int(rng() % (lines + 1)) + 1); };
@@ -84,6 +90,9 @@ void RunSequence(unsigned seed, bool group, bool trim, bool clipboard) {
   guard = 0;
   while (e.UndoList()->CanUndo() && ++guard < 100000) e.Undo();
   ASSERT_EQ(e.Lines()->Text(), original) << "seed " << seed;
+  TMemoryStream saved;
+  e.Lines()->SaveToStream(&saved);
+  ASSERT_EQ(saved.Data(), original + "\r\n") << "seed " << seed;
 }
 
 }  // namespace
@@ -170,4 +179,33 @@ TEST(SrcEditSequences, TabsInFrontOfAnEditSurviveTrimmingAndUndo) {
   e.Redo();
   EXPECT_EQ(e.Lines()->Get(0), "");
   EXPECT_EQ(e.Lines()->Count(), 2);
+}
+
+// A loaded line edited at its start and end, with and without trimming: the undo record holds
+// only what was deleted, and undo gives the loaded text back byte for byte.
+TEST(SrcEditSequences, BackspaceInALoadedLineRecordsOnlyTheDeletedCharacter) {
+  const AnsiString body(1000, 'a');
+  const AnsiString original = "x" + body + " b\r\nsecond\r\n";
+  for (bool trim : {false, true}) {
+    SCOPED_TRACE(trim);
+    TSrcEdit e(nullptr);
+    TSrcEditorOptions o = e.Options();
+    e.SetOptions(trim ? o.With(eoTrimTrailingSpaces) : o.Without(eoTrimTrailingSpaces));
+    TStringStream loaded(original);
+    e.Lines()->LoadFromStream(&loaded);
+    e.SetCaretXY(BufferCoord(2, 1));
+    e.CommandProcessor(ecDeleteLastChar, 0, nullptr);
+    EXPECT_TRUE(e.Lines()->Line(0) == body + " b");
+    EXPECT_EQ(e.UndoList()->PeekItem()->fChangeStr, "x");
+    EXPECT_EQ(e.CaretX(), 1);
+    // At the line's end trimming takes the blank before the deleted character along.
+    e.SetCaretXY(BufferCoord(1003, 1));
+    e.CommandProcessor(ecDeleteLastChar, 0, nullptr);
+    EXPECT_TRUE(e.Lines()->Line(0) == (trim ? body : body + " "));
+    EXPECT_EQ(e.UndoList()->PeekItem()->fChangeStr, trim ? " b" : "b");
+    while (e.UndoList()->CanUndo()) e.Undo();
+    TMemoryStream saved;
+    e.Lines()->SaveToStream(&saved);
+    EXPECT_TRUE(saved.Data() == original);
+  }
 }

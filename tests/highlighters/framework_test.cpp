@@ -68,7 +68,7 @@ public:
   int GetTokenKind() const override { return 0; }
   int GetTokenPos() const override { return 0; }
   void Next() override {}
-  void SetLine(const AnsiString&, int) override {}
+  void SetLineText(std::string_view, int) override {}
   // Form reading, as the form loader does it.
   void BeginLoading() { SetComponentState(ComponentState() | csLoading); }
   void EndLoading() { Loaded(); }

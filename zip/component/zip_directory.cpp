@@ -1,6 +1,7 @@
 // The directory reader: finds the end-of-central-directory record and lists the archive's
 // entries from the central directory, without the libraries.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -39,35 +40,6 @@ bool ReadAt(int fd, int64_t pos, void* buf, size_t n) {
   return pread(fd, buf, n, static_cast<off_t>(pos)) == static_cast<ssize_t>(n);
 }
 
-// The central directory read from the file in large blocks; each read takes exactly n bytes
-// or raises the given id.
-class TDirReader {
-public:
-  TDirReader(int fd, int64_t pos) : fd_(fd), pos_(pos) {}
-  void ReadExactly(void* out, size_t n, int id) {
-    auto* dst = static_cast<char*>(out);
-    while (n > 0) {
-      if (at_ == buf_.size()) {
-        buf_.resize(1 << 20);
-        ssize_t k = pread(fd_, buf_.data(), buf_.size(), static_cast<off_t>(pos_));
-        buf_.resize(k > 0 ? static_cast<size_t>(k) : 0);
-        at_ = 0;
-        if (k <= 0) throw EZipKeeper(id, true);
-        pos_ += k;
-      }
-      size_t take = std::min(n, buf_.size() - at_);
-      std::memcpy(dst, buf_.data() + at_, take);
-      at_ += take, dst += take, n -= take;
-    }
-  }
-
-private:
-  int fd_;
-  int64_t pos_;
-  std::vector<char> buf_;
-  size_t at_ = 0;
-};
-
 }  // namespace
 
 AnsiString TZipKeeper::SetSlash(const AnsiString& Text, bool ToForward) {
@@ -102,22 +74,22 @@ void TZipKeeper::ClearDirectory() {
   fileSize_ = archiveEnd_ = eocPosition_ = centralOffset_ = dataStart_ = 0;
   lastDisk_ = dirOnlyCount_ = 0;
   spanned_ = offsetMismatch_ = false;
-  if (eocFile_ >= 0) close(eocFile_);
-  eocFile_ = -1;
+  CloseVolumes();
 }
 
-bool TZipKeeper::OpenEOC(bool RaiseErrors) {
+bool TZipKeeper::OpenEOC(const AnsiString& FileName, bool RaiseErrors) {
   zipComment_.clear();
   eocPosition_ = 0;
   if (eocFile_ >= 0) close(eocFile_);
-  eocFile_ = open(AnsiToSystemName(zipFileName_).c_str(), O_RDONLY | O_CLOEXEC);
+  eocFile_ = open(AnsiToSystemName(FileName).c_str(), O_RDONLY | O_CLOEXEC);
   if (eocFile_ < 0) {
-    if (RaiseErrors) throw EZipKeeper(11001, zipFileName_);
+    if (RaiseErrors) throw EZipKeeper(11001, FileName);
     ShowZipMessage(11002, AnsiString());
     return false;
   }
   uint8_t head[8];
   bool firstVolume = ReadAt(eocFile_, 0, head, 8) && Le32(head) == kSpanSig && Le32(head + 4) == kLocalSig;
+  firstVolume_ = firstVolume;
   if (firstVolume) spanned_ = true;
   try {
     off_t size = lseek(eocFile_, 0, SEEK_END);
@@ -160,8 +132,8 @@ bool TZipKeeper::OpenEOC(bool RaiseErrors) {
   if (!RaiseErrors) return false;
   // Which volume of a spanned set this might be, from its extension (".Z01") or the three
   // characters before the extension ("ARCH002.ZIP").
-  AnsiString ext = AnsiUpperCase(ExtractFileExt(zipFileName_));
-  AnsiString stem = ChangeFileExt(ExtractFileName(zipFileName_), "");
+  AnsiString ext = AnsiUpperCase(ExtractFileExt(FileName));
+  AnsiString stem = ChangeFileExt(ExtractFileName(FileName), "");
   int d = 0;
   if (ext.size() >= 2 && ext.compare(0, 2, ".Z") == 0) d = StrToIntDef(ext.substr(2), 0);
   else if (stem.size() >= 3) d = StrToIntDef(stem.substr(stem.size() - 3), 0);
@@ -180,7 +152,8 @@ void TZipKeeper::ReadDirectory() {
     return;
   }
   try {
-    OpenEOC(true);
+    CheckDrive(zipFileName_);
+    OpenEOC(zipFileName_, true);
   } catch (const EZipKeeper& e) {
     ShowExceptionError(e);
   }
@@ -203,18 +176,32 @@ void TZipKeeper::ReadDirectory() {
           before += eocPosition_ - pos64;
         }
       }
-      if (Le16(eoc_ + 6) != lastDisk_) throw EZipKeeper(11013, true);
-      centralOffset_ = archiveEnd_ - static_cast<int64_t>(dirSize) - before;
+      // The directory is read from the volume it starts on, across the following ones.
+      spanName_ = zipFileName_;
+      totalDisks_ = diskNr_ = lastDisk_;
+      inFile_ = eocFile_;
+      eocFile_ = -1;
+      readingSet_ = true;
+      int dirDisk = Le16(eoc_ + 6);
       dataStart_ = archiveEnd_ == 22 ? 0 : archiveEnd_;
-      if (static_cast<int64_t>(stored) != centralOffset_) {
-        offsetMismatch_ = true;
-        ShowZipMessage(10203, AnsiString());
+      if (dirDisk == lastDisk_) {
+        centralOffset_ = archiveEnd_ - static_cast<int64_t>(dirSize) - before;
+        if (static_cast<int64_t>(stored) != centralOffset_) {
+          offsetMismatch_ = true;
+          ShowZipMessage(10203, AnsiString());
+        }
+      } else {
+        if (dirDisk > lastDisk_) throw EZipKeeper(11013, true);
+        GetNewDisk(dirDisk);
+        struct stat st {};
+        if (fstat(inFile_, &st) == 0) fileSize_ = st.st_size;
+        centralOffset_ = static_cast<int64_t>(stored);
       }
-      if (centralOffset_ < 0 || lseek(eocFile_, centralOffset_, SEEK_SET) < 0) throw EZipKeeper(10201, true);
-      TDirReader in(eocFile_, centralOffset_);
+      if (centralOffset_ < 0) throw EZipKeeper(10201, true);
+      SeekInput(centralOffset_, 10201);
       for (uint64_t k = 0; k < count; ++k) {
         uint8_t h[46];
-        in.ReadExactly(h, 46, 11013);
+        ReadInput(h, 46, 11013);
         if (Le32(h) != kCentralSig) throw EZipKeeper(11015, true);
         auto e = std::make_unique<ZipDirEntry>();
         e->VersionMadeBy = h[4];
@@ -234,16 +221,16 @@ void TZipKeeper::ReadDirectory() {
         e->ExternalAttributes = Le32(h + 38);
         e->LocalHeaderOffset = Le32(h + 42);
         std::string name(e->NameLength, '\0'), extra(e->ExtraLength, '\0'), comment(e->CommentLength, '\0');
-        in.ReadExactly(name.data(), name.size(), 11017);
+        ReadInput(name.data(), name.size(), 11017);
         readHost_ = e->HostSystem;
         readMadeBy_ = e->VersionMadeBy;
         // Names marked as UTF-8 come in the program's code page; others by their host.
         bool utf8 = (e->Flags & 0x800) || (e->HostSystem == 3 && IsUtf8(name));
         e->FileName = SetSlash(utf8 ? Utf8ToAnsi(name) : ConvertOEM(name, false), PathDelim == '/');
         e->Encrypted = e->Flags & 1;
-        in.ReadExactly(extra.data(), extra.size(), 10201);
+        ReadInput(extra.data(), extra.size(), 10201);
         e->ExtraData = extra;
-        in.ReadExactly(comment.data(), comment.size(), 11022);
+        ReadInput(comment.data(), comment.size(), 11022);
         e->FileComment = utf8 ? Utf8ToAnsi(comment) : ConvertOEM(comment, false);
         int64_t local = e->LocalHeaderOffset;
         bool dirOnly = !e->FileName.empty() && (e->FileName.back() == '/' || e->FileName.back() == '\\');
@@ -263,7 +250,6 @@ void TZipKeeper::ReadDirectory() {
       ShowZipMessage(10202, e.what());
     }
   }
-  if (eocFile_ >= 0) close(eocFile_);
-  eocFile_ = -1;
+  CloseVolumes();
   CallEvent(OnDirUpdate, this);
 }

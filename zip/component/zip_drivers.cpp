@@ -100,21 +100,42 @@ void TZipKeeper::ExtAdd() {
     ShowZipMessage(10302, AnsiString());
     return;
   }
+  AnsiString target = zipFileName_;
+  if (AddOptions.Contains(AddDiskSpan)) {
+    if (AddOptions.Contains(AddFreshen) || AddOptions.Contains(AddUpdate)) {
+      ShowZipMessage(10303, AnsiString());
+      return;
+    }
+    if (AnsiUpperCase(ExtractFileExt(zipFileName_)) == ".EXE") {
+      ShowZipMessage(11041, AnsiString());
+      return;
+    }
+    // The library builds an ordinary archive, which is then copied out into volumes.
+    target = MakeTempFileName("zip", ".zip");
+    if (target.empty()) {
+      ShowZipMessage(11027, AnsiString());
+      return;
+    }
+    if (Verbose && OnMessage.Assigned()) OnMessage(this, 0, "Temporary zipfile: " + target);
+  }
   if (busyZip_) return;
   // A new ".EXE" archive starts as an empty self-extractor; the builder's exceptions reach the
   // caller.
-  if (AnsiUpperCase(ExtractFileExt(zipFileName_)) == ".EXE" && !FileExists(zipFileName_) && dataStart_ == 0)
+  if (target == zipFileName_ && AnsiUpperCase(ExtractFileExt(zipFileName_)) == ".EXE" && !FileExists(zipFileName_) &&
+      dataStart_ == 0)
     CreateEmptySFX();
-  RunAdd();
+  RunAdd(target);
   // The listing is re-read only when entries were added: a failed add keeps the old one.
   if (successCnt_ > 0) ReadDirectory();
 }
 
-void TZipKeeper::RunAdd() {
+void TZipKeeper::RunAdd(const AnsiString& Archive) {
   struct TCleanup {
     TZipKeeper* k;
+    AnsiString temporary;
     bool held = false;
     ~TCleanup() {
+      if (!temporary.empty()) DeleteFile(temporary);
       k->fSpecArgs_.Clear();
       k->fSpecArgsExcl_.Clear();
       if (held) k->zipDll_->Unload(false);
@@ -122,7 +143,7 @@ void TZipKeeper::RunAdd() {
       k->Cancel = false;
       k->busyZip_ = false;
     }
-  } cleanup{this};
+  } cleanup{this, Archive == zipFileName_ ? AnsiString() : Archive};
   try {
     if (zipDll_->LoadChecked(173, false) == 0) return;
     cleanup.held = true;
@@ -159,7 +180,7 @@ void TZipKeeper::RunAdd() {
     rec.Freshen = AddOptions.Contains(AddUpdate) ? 0 : Flag(AddOptions.Contains(AddFreshen));
     rec.ZipTime = Flag(AddOptions.Contains(AddZipTime));
     FormatAddFrom(AddFrom, rec.Date);
-    rec.ArchiveName = keep.Keep(ResolveSystemName(zipFileName_));
+    rec.ArchiveName = keep.Keep(ResolveSystemName(Archive));
     rec.TempDir = keep.KeepOrNull(AnsiToSystemName(TempDir));
     rec.ArchiveComment = keep.KeepOrNull(zipComment_);
     rec.ArchiveOnly = AddOptions.Contains(AddArchiveOnly) ? 1 : 0;
@@ -206,6 +227,16 @@ void TZipKeeper::RunAdd() {
       successCnt_ = 0;
       ShowZipMessage(10101, "fatal Dll error");
     }
+    if (!cleanup.temporary.empty() && successCnt_ > 0) {
+      int r;
+      try {
+        r = WriteSpan(Archive, zipFileName_);
+      } catch (const EZipKeeper&) {
+        r = -1;
+        ShowZipMessage(10101, AnsiString());
+      }
+      if (r != 0) successCnt_ = 0;
+    }
   } catch (const EZipKeeper& e) {
     ShowExceptionError(e);
   } catch (const Exception&) {
@@ -245,8 +276,16 @@ void TZipKeeper::ExtExtract() {
   Cancel = false;
   busyUnzip_ = true;
   bool held = false;
+  // A volume set is read from one ordinary archive joined from its volumes.
+  AnsiString joined, archive = zipFileName_;
+  bool ready = true;
+  if (spanned_) {
+    joined = TempDir.empty() ? AnsiString() : IncludeTrailingPathDelimiter(TempDir);
+    ready = ReadSpan(zipFileName_, joined) == 0;
+    archive = joined;
+  }
   try {
-    if (unzDll_->LoadChecked(172, false) != 0) held = true;
+    if (ready && unzDll_->LoadChecked(172, false) != 0) held = true;
   } catch (const EZipKeeper& e) {
     ShowExceptionError(e);
   }
@@ -267,7 +306,7 @@ void TZipKeeper::ExtExtract() {
       rec.Freshen = ExtrOptions.Contains(ExtrUpdate) ? 0 : Flag(ExtrOptions.Contains(ExtrFreshen));
       rec.DirNames = Flag(ExtrOptions.Contains(ExtrDirNames));
       rec.OverWrite = Flag(ExtrOptions.Contains(ExtrOverWrite));
-      rec.ArchiveName = keep.Keep(AnsiToSystemName(zipFileName_));
+      rec.ArchiveName = keep.Keep(AnsiToSystemName(archive));
       rec.PasswordRepeat = static_cast<int32_t>(passwordReqCount_);
       if (!ExtrBaseDir.empty()) {
         if (ExtrOptions.Contains(ExtrForceDirs)) ForceDirectories(ExtrBaseDir);
@@ -297,6 +336,7 @@ void TZipKeeper::ExtExtract() {
       ShowZipMessage(10501, AnsiString());
     }
   }
+  if (!joined.empty()) DeleteFile(joined);
   fSpecArgs_.Clear();
   if (zeroed) passwordReqCount_ = savedReqCount;
   if (held) unzDll_->Unload(false);

@@ -3,6 +3,8 @@
 // libraries it loads at run time, serves their callbacks (progress, messages, passwords,
 // overwrite questions), lists the archive's entries itself and reports every failure as a
 // message id (message box unless unattended, OnMessage, ErrCode and Message).
+#include <time.h>
+
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -89,6 +91,8 @@ public:
   TZipAfterCallbackEvent OnAfterCallback;
   TNotifyEvent OnTick;
   TZipStrEvent OnZipStr;
+  TZipGetNextDiskEvent OnGetNextDisk;
+  TZipStatusDiskEvent OnStatusDisk;
 
   // ---- run-time state
   int ErrCode() const { return errCode_; }
@@ -148,15 +152,26 @@ public:
   // The self-extractor builder in use: SFXSlave, else one made on first need.
   TCustomZipSFX* SFXBuilder();
 
+  // Volume sets. WriteSpan copies an ordinary archive out into numbered volumes of the target;
+  // ReadSpan joins the set that a volume belongs to into one ordinary archive (a temporary one
+  // when OutFilePath names no file) and answers its name. 0 on success; -7 for a reported
+  // failure of the component, -8 out of memory, -9 any other failure.
+  int WriteSpan(const AnsiString& InFileName, const AnsiString& OutFileName);
+  int ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath);
+  // The file name of volume Disk (0-based) of the set FileName names, the last one being
+  // LastDisk (-1 while unknown); StripDigits first removes the three characters before the
+  // extension (FileName names a numbered volume).
+  AnsiString VolumeName(const AnsiString& FileName, int Disk, int LastDisk, bool StripDigits) const;
+
   // The directory reader's parts shared with volume handling.
-  bool OpenEOC(bool RaiseErrors);
+  bool OpenEOC(const AnsiString& FileName, bool RaiseErrors);
   AnsiString ConvertOEM(const AnsiString& Text, bool ToOEM) const;
   static AnsiString SetSlash(const AnsiString& Text, bool ToForward);
   static AnsiString DelimitPath(const AnsiString& Path, bool Separator);
 
 protected:
   void ExtAdd();
-  void RunAdd();
+  void RunAdd(const AnsiString& Archive);
   void ExtExtract();
   int RunDispatch(int Action, int32_t& Value1, int64_t& Value2, TZipCallbackRecord* Record, const AnsiString& Text);
   void PasswordAction(int32_t& Value1, int64_t& Value2, TZipCallbackRecord* Record, const AnsiString& Name);
@@ -167,6 +182,23 @@ private:
   friend class TZipLibLoader;
   void ClearDirectory();
   void CreateEmptySFX();
+
+  // Volume handling.
+  AnsiString DiskText(int Id, const char* Fallback);
+  void SpanMessage(const AnsiString& Text);
+  void CheckDrive(const AnsiString& FileName);
+  int64_t GetFreeSpace();
+  TZipDiskAction AskStatus(int Number, const AnsiString& Name, TZipDiskStatus Status);
+  void OpenVolume();
+  void PrepareVolume(int64_t KeepTogether);
+  void FinishVolume();
+  void WriteSplit(const void* Data, int64_t Length, int64_t KeepTogether);
+  void MoveLastVolume();
+  int GetLastVolume(const AnsiString& FileName, bool MayBeMissing, AnsiString& Found);
+  void GetNewDisk(int Disk);
+  void ReadInput(void* Buffer, size_t Length, int Id);
+  void SeekInput(int64_t Position, int Id);
+  void CloseVolumes();
   std::unique_ptr<TCustomZipSFX> ownSfx_;
 
   TStringList fSpecArgs_, fSpecArgsExcl_;
@@ -195,4 +227,16 @@ private:
   int readHost_ = 0, readMadeBy_ = 0;
   int eocFile_ = -1;
   uint8_t eoc_[22] = {};
+  bool firstVolume_ = false;  // the file OpenEOC last opened starts with the spanning marker
+
+  // The volume set being written or read.
+  int diskNr_ = 0, totalDisks_ = 0;  // current and last disk, 0-based (-1: not known yet)
+  AnsiString driveRoot_, spanName_, outFileName_;
+  bool driveFixed_ = true, showProgress_ = false, readingSet_ = false;
+  int64_t diskFree_ = -1, diskSize_ = -1;
+  int inFile_ = -1, outFile_ = -1;
+  int64_t volumePos_ = 0, volumeFree_ = 0;  // bytes written on the output volume, bytes it may still take
+  std::vector<char> inBuf_;
+  size_t inAt_ = 0, inLen_ = 0;
+  struct timespec setDate_ {};
 };

@@ -37,6 +37,10 @@ enum DeleteOpts { htdFinal, htdAllowUndo };
 enum SFXOptsEnum { SFXAskCmdLine, SFXAskFiles, SFXAutoRun, SFXHideOverWriteBox, SFXCheckSize, SFXNoSuccessMsg };
 using SFXOpts = TZipSet<SFXOptsEnum>;
 enum OvrOpts { OvrConfirm, OvrAlways, OvrNever };
+// What a volume about to be written finds, and what the program answers.
+enum TZipDiskStatusEnum { zdsEmpty, zdsHasFiles, zdsPreviousDisk, zdsSameFileName, zdsNotEnoughSpace };
+using TZipDiskStatus = TZipSet<TZipDiskStatusEnum>;
+enum TZipDiskAction { zdaOk, zdaErase, zdaReject, zdaCancel };
 enum ProgressType { NewFile, ProgressUpdate, EndOfBatch, TotalFiles2Process, TotalSize2Process, NewExtra, ExtraUpdate };
 enum UnZipSkipTypes { stOnFreshen, stNoOverwrite, stFileExists, stBadPassword, stNoEncryptionDLL,
                       stCompressionUnknown, stUnknownZipHost, stZipFileFormatWrong, stGeneralExtractError };
@@ -101,4 +105,7 @@ using TZipCopyOverwriteEvent = TMethod<void(TObject* Sender, const AnsiString& F
 using TZipFileCommentEvent = TMethod<void(TObject* Sender, const AnsiString& ForFile, AnsiString& FileComment, bool& IsChanged)>;
 using TZipFileExtraEvent = TMethod<void(TObject* Sender, const AnsiString& ForFile, std::string& Data, bool& IsChanged)>;
 using TZipAfterCallbackEvent = TMethod<void(CallBackInfo* Sender, bool& abort)>;
+using TZipGetNextDiskEvent = TMethod<void(TObject* Sender, int DiskSeqNo, int DiskTotal, const AnsiString& Drive, bool& AbortAction)>;
+using TZipStatusDiskEvent = TMethod<void(TObject* Sender, int PreviousDisk, const AnsiString& PreviousFile, TZipDiskStatus Status,
+                                         TZipDiskAction& Action)>;
 using TZipStrEvent = TMethod<void(TObject* Sender, int ID, AnsiString& Str)>;
