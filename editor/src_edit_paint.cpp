@@ -359,6 +359,7 @@ void TSrcEditPainter::PaintLines(int FirstLine, int LastLine) {
   bool wrap = E.fWordWrapPlugin != nullptr;
   RowRect = Clip;
   RowRect.Bottom = (FirstRowP - E.fTopLine) * lh;
+  const int FirstRowTop = RowRect.Bottom;
   size_t want = static_cast<size_t>(std::max(128, E.fCharsInWindow));
   if (Run.Text.size() < want) Run.Text.resize(want);
   AnsiString expanded;  // a line with tabs, expanded
@@ -471,12 +472,16 @@ void TSrcEditPainter::PaintLines(int FirstLine, int LastLine) {
           DrawTokenPart(part.data(), n, 0, FirstCol, LastCol);
         }
       }
-      if (DoRightEdge) {
-        Canvas->Pen()->SetColor(E.fRightEdgeColor);
-        Canvas->MoveTo(RightEdgeX, RowRect.Top);
-        Canvas->LineTo(RightEdgeX, RowRect.Bottom + 1);
-      }
     }
+  }
+  // The right edge over every row painted, from the first row's top to one pixel below the last
+  // row: what a line after each row gives (the pixel below a row is the next row's, which its own
+  // line covers again), drawn once after the text so that it does not interrupt the text's
+  // batching.
+  if (DoRightEdge && RowRect.Bottom > FirstRowTop) {
+    Canvas->Pen()->SetColor(E.fRightEdgeColor);
+    Canvas->MoveTo(RightEdgeX, FirstRowTop);
+    Canvas->LineTo(RightEdgeX, RowRect.Bottom + 1);
   }
 }
 
