@@ -176,11 +176,14 @@ int main(int argc, char** argv) {
   std::string dir = mkdtemp(tmpl);
   int lines = 0;
   if (mode == "400") {
-    OpenDocument(WriteDocument(dir + "/big.html", 400000000, false, lines), lines);
+    std::string path = WriteDocument(dir + "/big.html", 400000000, false, lines);
+    OpenDocument(path, lines);
   } else if (mode == "empty") {
-    OpenDocument(WriteDocument(dir + "/empty.html", 20000000, true, lines), lines);
+    std::string path = WriteDocument(dir + "/empty.html", 20000000, true, lines);
+    OpenDocument(path, lines);
   } else {
-    OpenDocument(WriteDocument(dir + "/big.html", 100000000, false, lines), lines);
+    std::string path = WriteDocument(dir + "/big.html", 100000000, false, lines);
+    OpenDocument(path, lines);
     SingleLine(dir);
   }
   std::system(("rm -rf " + dir).c_str());
