@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +13,19 @@ namespace {
 constexpr const char* kIndexError = "Invalid stringlist index %d";
 
 }  // namespace
+
+void* AllocateLargeBlock(void* Old, size_t Size) {
+  void* p = std::realloc(Old, Size ? Size : 1);
+  if (!p) throw std::bad_alloc();
+  constexpr size_t kLargePage = size_t(2) << 20;
+  if (Size >= 2 * kLargePage) {
+    // Only whole large pages inside the block can be given; the advice is a wish, not a need.
+    auto first = (reinterpret_cast<uintptr_t>(p) + kLargePage - 1) & ~(kLargePage - 1);
+    auto last = (reinterpret_cast<uintptr_t>(p) + Size) & ~(kLargePage - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  }
+  return p;
+}
 
 TSrcEditStringList::TSrcEditStringList() : fConvertTabsProc(PickTabConverterEx(8)) {}
 
@@ -230,7 +245,7 @@ void TSrcEditStringList::PutObjectValue(int Index, intptr_t Obj) {
 void TSrcEditStringList::PutRange(int Index, intptr_t Range) {
   if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
   UpdateScope u(this);
-  fList[static_cast<size_t>(Index)].fRange = static_cast<int32_t>(Range);
+  fList[static_cast<size_t>(Index)].fRange = static_cast<int16_t>(Range);
 }
 
 void TSrcEditStringList::Delete(int Index) {
@@ -282,7 +297,7 @@ void TSrcEditStringList::Clear() {
   if (!fList.empty()) {
     UpdateScope u(this);
     FreeTexts(0, fList.size());
-    std::vector<TSrcEditStringRec>().swap(fList);
+    decltype(fList)().swap(fList);
     std::vector<intptr_t>().swap(fObjects);
     fBuffers.clear();
     fCapacity = 0;
@@ -450,8 +465,7 @@ void TSrcEditStringList::LoadFromStream(TStream* Stream) {
     // One spare byte for the #0 after the last line.
     size_t need = static_cast<size_t>(size) + 1;
     if (need > room) {
-      void* grown = std::realloc(buffer.get(), need);
-      if (!grown) throw std::bad_alloc();
+      void* grown = AllocateLargeBlock(buffer.get(), need);
       buffer.release();
       buffer.reset(static_cast<char*>(grown));
       room = need;
