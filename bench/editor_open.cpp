@@ -19,6 +19,7 @@
 #include <string>
 
 #include "bench/editor_document.h"
+#include "bench/large_page_read.h"
 #include "bench/memory_use.h"
 #include "editor/src_edit.h"
 #include "highlighters/html.h"
@@ -31,6 +32,7 @@ using bench_doc::Now;
 
 using bench_mem::PeakKb;
 using bench_mem::ResidentKb;
+using bench_read::LargePageRead;
 
 double PlainRead(const std::string& path) {
   double t0 = Now();
@@ -43,24 +45,6 @@ double PlainRead(const std::string& path) {
     got += static_cast<size_t>(n);
   }
   close(fd);
-  return Now() - t0;
-}
-
-// The same read into memory taken the way the line store takes it (large pages where offered):
-// what of the difference to the plain read is the page size.
-double LargePageRead(const std::string& path) {
-  double t0 = Now();
-  auto size = static_cast<size_t>(FileSize(path));
-  char* data = static_cast<char*>(AllocateLargeBlock(nullptr, size + 1));
-  int fd = open(path.c_str(), O_RDONLY);
-  size_t got = 0;
-  while (got < size) {
-    ssize_t n = read(fd, data + got, size - got);
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  close(fd);
-  std::free(data);
   return Now() - t0;
 }
 

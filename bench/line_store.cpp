@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/large_page_read.h"
 #include "bench/memory_use.h"
 #include "editor/core/line_store.h"
 
@@ -89,21 +90,7 @@ int main() {
   }
   // The same read into memory taken the way the store takes it (large pages where offered).
   double tReadLarge = 1e9;
-  for (int k = 0; k < 3; ++k) {
-    t0 = Now();
-    auto size = static_cast<size_t>(FileSize(path));
-    char* data = static_cast<char*>(AllocateLargeBlock(nullptr, size + 1));
-    int fd = open(path.c_str(), O_RDONLY);
-    size_t got = 0;
-    while (got < size) {
-      ssize_t n = read(fd, data + got, size - got);
-      if (n <= 0) break;
-      got += static_cast<size_t>(n);
-    }
-    close(fd);
-    std::free(data);
-    tReadLarge = std::min(tReadLarge, Now() - t0);
-  }
+  for (int k = 0; k < 3; ++k) tReadLarge = std::min(tReadLarge, bench_read::LargePageRead(path));
   auto plainWrite = [&](const std::string& name, bool flush) {
     double best = 1e9;
     for (int k = 0; k < 3; ++k) {
