@@ -595,7 +595,10 @@ QPainter* TControlHost::BeginSurfacePaint() {
   return surfacePainter_.get();
 }
 
-void TControlHost::EndSurfacePaint() { surfacePainter_.reset(); }
+void TControlHost::EndSurfacePaint() {
+  if (surfacePainter_) ReleasePainter(surfacePainter_.get());
+  surfacePainter_.reset();
+}
 
 void TControlHost::ScrollSurface(int dx, int dy, const QRect& area) {
   EndSurfacePaint();

@@ -7,8 +7,10 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
@@ -116,7 +118,8 @@ QColor RefToQColor(COLORREF c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 
 }  // namespace
 
 TFontData::TFontData(const LOGFONTA& l)
-    : lf(l), font(MakeQFont(l)), metrics(font), raw(QRawFont::fromFont(font)) {}
+    : lf(l), font(MakeQFont(l)), metrics(font), raw(QRawFont::fromFont(font)),
+      ascent(metrics.ascent()), descent(metrics.descent()) {}
 
 void TFontData::EnsureTables() const {
   if (tablesReady) return;
@@ -125,9 +128,229 @@ void TFontData::EnsureTables() const {
     advanceOf[size_t(c)] = metrics.horizontalAdvance(ch);
     QList<quint32> g = raw.isValid() ? raw.glyphIndexesForString(QString(ch)) : QList<quint32>();
     glyphOf[size_t(c)] = g.size() == 1 ? g[0] : 0;
+    if (glyphOf[size_t(c)] == 0) continue;
+    // The box of the glyph's pixels: the face's box of the glyph as drawn, out to whole pixels.
+    QRectF b = raw.boundingRect(glyphOf[size_t(c)]);
+    if (b.isEmpty()) continue;
+    inkLeft[size_t(c)] = int16_t(std::floor(b.left()));
+    inkRight[size_t(c)] = int16_t(std::ceil(b.right()));
+    inkTop[size_t(c)] = int16_t(std::floor(b.top()));
+    inkBottom[size_t(c)] = int16_t(std::ceil(b.bottom()));
   }
   tablesReady = true;
 }
+
+namespace {
+
+// Glyphs of text runs whose drawing is put off (see DrawChars), by face and colour, in the
+// order they came.
+struct GlyphGroup {
+  std::shared_ptr<const TFontData> font;
+  QRgb color = 0;
+  std::vector<quint32> glyphs;
+  std::vector<QPointF> positions;  // of the glyph origins, on the baseline
+};
+
+// What this layer has set on the painter it drew on last, and what that painter had of its own.
+// A text run or a canvas step sets only the clip, font and pen that differ from the step before,
+// instead of saving and restoring the painter around every step; the painter gets its own state
+// back when its DC goes, when it is handed out for other drawing, or before it ends. All drawing
+// runs on the user-interface thread: there is one such record.
+struct PainterUse {
+  QPainter* painter = nullptr;
+  const QPaintDevice* device = nullptr;
+  bool ownClipping = false;  // the painter's own clip
+  QRegion ownRegion;
+  QRect ownRect;             // ... when it is one rectangle
+  bool ownIsRect = false;
+  bool clipped = false;      // ours is set: the painter's own clip cut to `clip`
+  QRect clip;
+  const TFontData* font = nullptr;  // the font set, nullptr: the painter's own
+  QFont ownFont;
+  bool penChanged = false;  // since taken: `ownPen` is the painter's own
+  bool penKnown = false;    // the pen is `pen`
+  QRgb pen = 0;
+  QPen ownPen;
+  // Glyphs not drawn yet, and the boxes of their ink, one per text run: they are drawn before
+  // anything else touches those boxes, and before the painter is given back. Runs come row by
+  // row, so their boxes are kept in bands of runs whose boxes share rows; the bands usually
+  // come from the top down (`bandsDown`), and a look-up then stops at the first band above.
+  std::vector<GlyphGroup> groups;
+  size_t groupsUsed = 0;
+  struct Band {
+    QRect box;         // of its runs' boxes
+    size_t firstRun;   // in pendingInk
+  };
+  std::vector<QRect> pendingInk;
+  std::vector<Band> bands;
+  bool bandsDown = true;
+};
+
+// Whether text runs may be put off and clips kept (GdiSetBatchLimit).
+bool gBatching = true;
+
+PainterUse& Use() {
+  static auto* use = new PainterUse;
+  return *use;
+}
+
+void SetOwnClip(PainterUse& u) {
+  if (!u.clipped) return;
+  if (u.ownClipping) u.painter->setClipRegion(u.ownRegion);
+  else u.painter->setClipping(false);
+  u.clipped = false;
+}
+
+// Clips a drawing step whose pixels all lie in `extent` to `want` (nullptr: the painter's own
+// clip only). The clip already set does as well when it and `want` both hold the extent: the
+// step draws the same pixels either way, and the painter's clip stays as it is.
+void ClipFor(PainterUse& u, const QRect* want, const QRect* extent) {
+  if (!gBatching) extent = nullptr;
+  if (extent && (!want || want->contains(*extent)) && (!u.clipped || u.clip.contains(*extent))) return;
+  if (!want) {
+    SetOwnClip(u);
+    return;
+  }
+  if (u.clipped && u.clip == *want) return;
+  if (!u.ownClipping) u.painter->setClipRect(*want);
+  else if (u.ownIsRect) u.painter->setClipRect(u.ownRect & *want);
+  else u.painter->setClipRegion(u.ownRegion & *want);
+  u.clipped = true;
+  u.clip = *want;
+}
+
+void KeepOwnPen(PainterUse& u) {
+  if (u.penChanged) return;
+  u.ownPen = u.painter->pen();
+  u.penChanged = true;
+}
+
+void PenFor(PainterUse& u, QRgb rgb) {
+  if (u.penKnown && u.pen == rgb) return;
+  KeepOwnPen(u);
+  u.painter->setPen(QColor(rgb));
+  u.penKnown = true;
+  u.pen = rgb;
+}
+
+void FontFor(PainterUse& u, const TFontData& fd) {
+  if (u.font == &fd) return;
+  if (!u.font) u.ownFont = u.painter->font();
+  u.painter->setFont(fd.font);
+  u.font = &fd;
+}
+
+QGlyphRun& SharedGlyphRun() {
+  static auto* run = new QGlyphRun;  // kept to the end: it holds a face
+  return *run;
+}
+
+// Draws the glyphs put off: each group in one glyph run. Their ink boxes do not overlap, so the
+// order of the groups does not change a pixel.
+void Flush(PainterUse& u) {
+  if (u.pendingInk.empty()) return;
+  QRect all;
+  for (const PainterUse::Band& b : u.bands) all |= b.box;
+  ClipFor(u, nullptr, &all);
+  QGlyphRun& run = SharedGlyphRun();
+  for (size_t i = 0; i < u.groupsUsed; ++i) {
+    GlyphGroup& g = u.groups[i];
+    PenFor(u, g.color);
+    run.setRawFont(g.font->raw);
+    run.setRawData(g.glyphs.data(), g.positions.data(), int(g.glyphs.size()));
+    run.setUnderline(false);
+    run.setStrikeOut(false);
+    u.painter->drawGlyphRun(QPointF(0, 0), run);
+    g.glyphs.clear();
+    g.positions.clear();
+    g.font.reset();
+  }
+  u.groupsUsed = 0;
+  u.pendingInk.clear();
+  u.bands.clear();
+  u.bandsDown = true;
+}
+
+bool TouchesPendingInk(const PainterUse& u, const QRect& extent) {
+  for (size_t b = u.bands.size(); b-- > 0;) {
+    const PainterUse::Band& band = u.bands[b];
+    if (band.box.intersects(extent)) {
+      size_t end = b + 1 < u.bands.size() ? u.bands[b + 1].firstRun : u.pendingInk.size();
+      for (size_t i = band.firstRun; i < end; ++i)
+        if (u.pendingInk[i].intersects(extent)) return true;
+    }
+    if (u.bandsDown && band.box.bottom() < extent.top()) break;
+  }
+  return false;
+}
+
+// Before a step that touches `extent` (nullptr: anything): the glyphs put off there first.
+void FlushFor(PainterUse& u, const QRect* extent) {
+  if (u.pendingInk.empty()) return;
+  if (extent && (extent->isEmpty() || !TouchesPendingInk(u, *extent))) return;
+  Flush(u);
+}
+
+GlyphGroup& GroupFor(PainterUse& u, const std::shared_ptr<const TFontData>& font, QRgb color) {
+  for (size_t i = 0; i < u.groupsUsed; ++i)
+    if (u.groups[i].font == font && u.groups[i].color == color) return u.groups[i];
+  if (u.groupsUsed == u.groups.size()) u.groups.emplace_back();
+  GlyphGroup& g = u.groups[u.groupsUsed++];
+  g.font = font;
+  g.color = color;
+  return g;
+}
+
+void AddPendingInk(PainterUse& u, const QRect& ink) {
+  if (!u.bands.empty() && ink.top() <= u.bands.back().box.bottom() && ink.bottom() >= u.bands.back().box.top()) {
+    u.bands.back().box |= ink;
+  } else {
+    if (!u.bands.empty() && ink.top() <= u.bands.back().box.bottom()) u.bandsDown = false;
+    u.bands.push_back(PainterUse::Band{ink, u.pendingInk.size()});
+  }
+  u.pendingInk.push_back(ink);
+}
+
+void GiveBack(PainterUse& u) {
+  if (u.painter && u.painter->isActive() && u.painter->device() == u.device) {
+    Flush(u);
+    SetOwnClip(u);
+    if (u.font) u.painter->setFont(u.ownFont);
+    if (u.penChanged) u.painter->setPen(u.ownPen);
+  }
+  for (size_t i = 0; i < u.groupsUsed; ++i) {
+    u.groups[i].glyphs.clear();
+    u.groups[i].positions.clear();
+    u.groups[i].font.reset();
+  }
+  u.groupsUsed = 0;
+  u.pendingInk.clear();
+  u.bands.clear();
+  u.bandsDown = true;
+  u.painter = nullptr;
+  u.device = nullptr;
+  u.ownClipping = u.ownIsRect = u.clipped = false;
+  u.ownRegion = QRegion();
+  u.font = nullptr;
+  u.penChanged = u.penKnown = false;
+}
+
+PainterUse& Take(QPainter* p) {
+  PainterUse& u = Use();
+  if (u.painter == p && u.device == p->device()) return u;
+  GiveBack(u);
+  u.painter = p;
+  u.device = p->device();
+  u.ownClipping = p->hasClipping();
+  if (u.ownClipping) {
+    u.ownRegion = p->clipRegion();
+    u.ownIsRect = u.ownRegion.rectCount() <= 1;
+    u.ownRect = u.ownRegion.boundingRect();
+  }
+  return u;
+}
+
+}  // namespace
 
 struct TDeviceContext {
   QPainter* painter = nullptr;           // fixed painter, or
@@ -139,10 +362,11 @@ struct TDeviceContext {
   bool abcWidths = true;
   DCState state;
   std::vector<DCState> saved;
+  QPainter* lastPainter = nullptr;  // the painter drawn on last, given back when the DC goes
 
   QPainter* Painter() {
-    if (painter) return painter;
-    if (surface) return surface();
+    if (painter) return lastPainter = painter;
+    if (surface) return lastPainter = surface();
     return nullptr;
   }
   const TFontData& Font() {
@@ -155,8 +379,33 @@ struct TDeviceContext {
 
 // ------------------------------------------------------------------------------ fonts
 
+namespace {
+
+// Equal LOGFONTs (byte for byte) share their font data: making a face and its glyph tables
+// costs far more than a look-up, and the text drawer makes its style fonts anew whenever its
+// base font changes (the gutter's font and the editor's, on every paint). The most recently
+// used fonts are kept, also after their last handle is deleted; kept for the whole run, as the
+// toolkit's font caches may be gone when static objects are destroyed.
+std::shared_ptr<const TFontData> SharedFontData(const LOGFONTA& lf) {
+  constexpr size_t kKept = 64;
+  static auto* kept = new std::vector<std::shared_ptr<const TFontData>>;
+  for (size_t i = kept->size(); i-- > 0;) {
+    if (std::memcmp(&(*kept)[i]->lf, &lf, sizeof(LOGFONTA)) != 0) continue;
+    std::shared_ptr<const TFontData> d = (*kept)[i];
+    kept->erase(kept->begin() + std::ptrdiff_t(i));
+    kept->push_back(d);
+    return d;
+  }
+  auto d = std::make_shared<const TFontData>(lf);
+  if (kept->size() >= kKept) kept->erase(kept->begin());
+  kept->push_back(d);
+  return d;
+}
+
+}  // namespace
+
 HFONT CreateFontIndirectA(const LOGFONTA& lf) {
-  auto* f = new TFontObject{std::make_shared<const TFontData>(lf)};
+  auto* f = new TFontObject{SharedFontData(lf)};
   LiveFonts().insert(f);
   return f;
 }
@@ -199,6 +448,7 @@ int ReleaseDC(void*, HDC dc) {
 HDC CreateCompatibleDC(HDC) { return GetDC(nullptr); }
 
 bool DeleteDC(HDC dc) {
+  if (dc && dc->lastPainter) ReleasePainter(dc->lastPainter);
   if (dc && dc->release) dc->release();
   delete dc;
   return true;
@@ -222,7 +472,44 @@ HDC CreateDCOnSurface(std::function<QPainter*()> surface, std::function<QRect()>
   return dc;
 }
 
-QPainter* DCPainter(HDC dc) { return dc ? dc->Painter() : nullptr; }
+QPainter* DCPainter(HDC dc) {
+  QPainter* p = dc ? dc->Painter() : nullptr;
+  if (p) ReleasePainter(p);
+  return p;
+}
+
+void ReleasePainter(QPainter* painter) {
+  if (Use().painter == painter) GiveBack(Use());
+}
+
+QPainter* DCClippedPainter(HDC dc, const QRect* extent) {
+  QPainter* p = dc ? dc->Painter() : nullptr;
+  if (!p) return nullptr;
+  PainterUse& u = Take(p);
+  FlushFor(u, extent);
+  QRect clip = dc->Clip();
+  ClipFor(u, &clip, extent);
+  KeepOwnPen(u);
+  return p;
+}
+
+bool GdiFlush() {
+  PainterUse& u = Use();
+  if (u.painter && u.painter->isActive() && u.painter->device() == u.device) Flush(u);
+  return true;
+}
+
+unsigned GdiSetBatchLimit(unsigned limit) {
+  GdiFlush();
+  unsigned old = gBatching ? 0 : 1;
+  gBatching = limit != 1;
+  return old;
+}
+
+void DCPenChanged(HDC dc) {
+  PainterUse& u = Use();
+  if (dc && u.painter == dc->lastPainter) u.penKnown = false;
+}
 
 int SaveDC(HDC dc) {
   dc->saved.push_back(dc->state);
@@ -362,60 +649,96 @@ void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, c
                unsigned options, const TRect* rect) {
   const TFontData& fd = dc->Font();
   fd.EnsureTables();
-  const QFontMetrics& m = fd.metrics;
-  // Reused between runs, so that drawing allocates nothing once they have grown.
+  // Reused between runs, so that drawing allocates nothing once they have grown; the glyph run
+  // reads them in place.
   static thread_local std::vector<int> xs;
-  static thread_local QList<quint32> glyphs;
-  static thread_local QList<QPointF> positions;
-  // Character positions first: the opaque box spans them all.
+  static thread_local std::vector<quint32> glyphs;
+  static thread_local std::vector<QPointF> positions;
+  // Character positions first: the opaque box spans them all. One glyph run for the whole text
+  // when the face has every glyph; otherwise each character goes through the text engine,
+  // which finds a face that has it.
   int total = 0;
+  int inkLeft = INT_MAX, inkRight = INT_MIN, inkTop = INT_MAX, inkBottom = INT_MIN;
+  bool complete = fd.raw.isValid() && count > 0;
   xs.resize(size_t(std::max(count, 0)));
   for (int i = 0; i < count; ++i) {
+    unsigned char c = (unsigned char)text[i];
     xs[size_t(i)] = x + total;
-    total += dx ? dx[i] : fd.advanceOf[(unsigned char)text[i]] + dc->state.charExtra;
+    total += dx ? dx[i] : fd.advanceOf[c] + dc->state.charExtra;
+    if (fd.glyphOf[c] == 0) {
+      complete = false;
+    } else if (fd.inkRight[c] > fd.inkLeft[c]) {
+      inkLeft = std::min(inkLeft, xs[size_t(i)] + fd.inkLeft[c]);
+      inkRight = std::max(inkRight, xs[size_t(i)] + fd.inkRight[c]);
+      inkTop = std::min<int>(inkTop, fd.inkTop[c]);
+      inkBottom = std::max<int>(inkBottom, fd.inkBottom[c]);
+    }
   }
-  p->save();
+  const int height = fd.ascent + fd.descent, baseline = y + fd.ascent;
+  QRect r;
+  if (rect) r = QRect(rect->Left, rect->Top, std::max(0, rect->Width()), std::max(0, rect->Height()));
   // The painter already keeps to the device (the widget's painted region, the image, the
   // page); only a clip set on the DC itself narrows it further. A printer's document then gets
   // no clip path for each piece of text.
-  if (dc->state.hasClip) p->setClipRect(dc->Clip(), Qt::IntersectClip);
-  QRect r;
-  if (rect) r = QRect(rect->Left, rect->Top, std::max(0, rect->Width()), std::max(0, rect->Height()));
-  if (rect && (options & ETO_CLIPPED)) p->setClipRect(r, Qt::IntersectClip);
+  std::optional<QRect> want;
+  if (dc->state.hasClip) want = dc->Clip();
+  if (rect && (options & ETO_CLIPPED)) want = want ? (*want & r) : r;
+  if (want && want->isEmpty()) return;
+  const bool fillRect = rect && (options & ETO_OPAQUE);
+  // In opaque mode the text's box is filled too; inside the opaque rectangle it is clipped to,
+  // that adds nothing.
+  const bool fillBox = dc->state.bkMode == OPAQUE && count > 0 && !(fillRect && (options & ETO_CLIPPED));
+  // Every pixel the run may touch, when that is known: then a clip already set that holds them
+  // all serves as well as the run's own.
+  QRect fills, ink;
+  if (fillRect) fills |= r;
+  if (fillBox) fills |= QRect(x, y, total, height);
+  if (inkRight > inkLeft) ink = QRect(inkLeft, baseline + inkTop, inkRight - inkLeft, inkBottom - inkTop);
+  const bool inkKnown = (complete || count == 0) && !fd.font.underline() && !fd.font.strikeOut();
+  const QRect extent = fills | ink;
+  const QRgb color = qRgb(int(dc->state.text & 0xFF), int((dc->state.text >> 8) & 0xFF), int((dc->state.text >> 16) & 0xFF));
+  PainterUse& u = Take(p);
+  // Glyphs whose ink lies inside the run's clip need no clip: they are put off and drawn later
+  // together with every other run of their face and colour, as one glyph run. What the run
+  // fills is filled now; whatever touches their ink before they are drawn draws them first.
+  const bool putOff = gBatching && complete && inkKnown && !ink.isEmpty() && (!want || want->contains(ink));
+  FlushFor(u, inkKnown ? (putOff ? &fills : &extent) : nullptr);
+  if (!fills.isEmpty() || !putOff) ClipFor(u, want ? &*want : nullptr, inkKnown ? (putOff ? &fills : &extent) : nullptr);
   QColor bk = RefToQColor(dc->state.bk);
-  if (rect && (options & ETO_OPAQUE)) p->fillRect(r, bk);
-  if (dc->state.bkMode == OPAQUE && count > 0)
-    p->fillRect(QRect(x, y, total, m.ascent() + m.descent()), bk);
-  p->setFont(fd.font);
-  p->setPen(RefToQColor(dc->state.text));
-  int baseline = y + m.ascent();
-  // One glyph run for the whole text when the face has every glyph; otherwise each character
-  // goes through the text engine, which finds a face that has it.
-  bool complete = fd.raw.isValid() && count > 0;
-  for (int i = 0; complete && i < count; ++i)
-    if (fd.glyphOf[(unsigned char)text[i]] == 0) complete = false;
-  if (complete) {
-    glyphs.resize(count);
-    positions.resize(count);
+  if (fillRect) p->fillRect(r, bk);
+  if (fillBox) p->fillRect(QRect(x, y, total, height), bk);
+  if (count <= 0) return;
+  if (putOff) {
+    GlyphGroup& g = GroupFor(u, dc->state.fontData, color);  // set by dc->Font()
     for (int i = 0; i < count; ++i) {
-      glyphs[i] = fd.glyphOf[(unsigned char)text[i]];
-      positions[i] = QPointF(xs[size_t(i)] - x, 0);
+      g.glyphs.push_back(fd.glyphOf[(unsigned char)text[i]]);
+      g.positions.push_back(QPointF(xs[size_t(i)], baseline));
     }
-    QGlyphRun run;
+    AddPendingInk(u, ink);
+    return;
+  }
+  PenFor(u, color);
+  if (complete) {
+    glyphs.resize(size_t(count));
+    positions.resize(size_t(count));
+    for (int i = 0; i < count; ++i) {
+      glyphs[size_t(i)] = fd.glyphOf[(unsigned char)text[i]];
+      positions[size_t(i)] = QPointF(xs[size_t(i)] - x, 0);
+    }
+    QGlyphRun& run = SharedGlyphRun();
     run.setRawFont(fd.raw);
-    run.setGlyphIndexes(glyphs);
-    run.setPositions(positions);
+    run.setRawData(glyphs.data(), positions.data(), count);
     run.setUnderline(fd.font.underline());
     run.setStrikeOut(fd.font.strikeOut());
     p->drawGlyphRun(QPointF(x, baseline), run);
   } else {
+    FontFor(u, fd);
     for (int i = 0; i < count; ++i) {
       unsigned char c = (unsigned char)text[i];
       if (c == 0) continue;
       p->drawText(QPoint(xs[size_t(i)], baseline), QString(DecodeAnsiChar(c)));
     }
   }
-  p->restore();
 }
 
 }  // namespace

@@ -109,6 +109,14 @@ bool TextOutA(HDC dc, int x, int y, const char* text, int count);
 bool ExtTextOutA(HDC dc, int x, int y, unsigned options, const TRect* rect, const char* text,
                  int count, const int* dx);
 
+// Text output is batched: glyphs whose ink lies inside their clip may be drawn later, together
+// with others of their face and colour, but always before anything else touches their pixels
+// and before the painter is given back. GdiFlush draws them now. GdiSetBatchLimit(1) turns
+// batching off (every run drawn at once, clipped exactly as asked); any other limit turns it
+// on. Returns the previous limit (0: batching).
+bool GdiFlush();
+unsigned GdiSetBatchLimit(unsigned limit);
+
 // Some devices (printer drivers, raster fonts) report no ABC widths; a DC can be set to behave
 // so, which lets callers exercise their fallback.
 void SetDCCharABCWidthsAvailable(HDC dc, bool available);

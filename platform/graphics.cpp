@@ -303,16 +303,11 @@ void TBrush::Assign(TPersistent* Source) {
 namespace {
 QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, std::max(0, r.Width()), std::max(0, r.Height())); }
 
-// Runs a drawing step on the DC's painter, clipped to the DC's clip rectangle.
+// Runs a drawing step on the DC's painter, clipped to the DC's clip rectangle. Extent holds
+// every pixel the step may touch (nullptr: not known).
 template <class F>
-void WithPainter(HDC dc, F&& f) {
-  QPainter* p = DCPainter(dc);
-  if (!p) return;
-  p->save();
-  TRect c = GetClipBox(dc);
-  p->setClipRect(ToQRect(c), Qt::IntersectClip);
-  f(*p);
-  p->restore();
+void WithPainter(HDC dc, const QRect* extent, F&& f) {
+  if (QPainter* p = DCClippedPainter(dc, extent)) f(*p);
 }
 }  // namespace
 
@@ -327,13 +322,15 @@ TRect TCanvas::ClipRect() const { return GetClipBox(dc_); }
 void TCanvas::FillRect(const TRect& r) {
   if (brush_.Style() == bsClear) return;
   QColor c = ToQColor(brush_.Color());
-  WithPainter(dc_, [&](QPainter& p) { p.fillRect(ToQRect(r), c); });
+  QRect e = ToQRect(r);
+  WithPainter(dc_, &e, [&](QPainter& p) { p.fillRect(e, c); });
   if (bitmap_) bitmap_->Modified();
 }
 
 void TCanvas::FrameRect(const TRect& r) {
   QColor c = ToQColor(brush_.Color());
-  WithPainter(dc_, [&](QPainter& p) {
+  QRect e = ToQRect(r);
+  WithPainter(dc_, &e, [&](QPainter& p) {
     p.fillRect(QRect(r.Left, r.Top, r.Width(), 1), c);
     p.fillRect(QRect(r.Left, r.Bottom - 1, r.Width(), 1), c);
     p.fillRect(QRect(r.Left, r.Top, 1, r.Height()), c);
@@ -350,23 +347,28 @@ void TCanvas::LineTo(int x, int y) {
   if (pen_.Style() == psClear) return;
   QColor c = ToQColor(pen_.Color());
   int w = std::max(1, pen_.Width());
-  WithPainter(dc_, [&](QPainter& p) {
-    // Horizontal and vertical lines are filled exactly; the end point is left out.
+  // Horizontal and vertical lines are filled exactly; the end point is left out.
+  if (from.X == x || from.Y == y) {
+    QRect line;
     if (from.X == x) {
       int y0 = std::min(from.Y, y), y1 = std::max(from.Y, y);
       if (from.Y > y) ++y0, ++y1;
-      p.fillRect(QRect(x - (w - 1) / 2, y0, w, y1 - y0), c);
-    } else if (from.Y == y) {
+      line = QRect(x - (w - 1) / 2, y0, w, y1 - y0);
+    } else {
       int x0 = std::min(from.X, x), x1 = std::max(from.X, x);
       if (from.X > x) ++x0, ++x1;
-      p.fillRect(QRect(x0, y - (w - 1) / 2, x1 - x0, w), c);
-    } else {
+      line = QRect(x0, y - (w - 1) / 2, x1 - x0, w);
+    }
+    WithPainter(dc_, &line, [&](QPainter& p) { p.fillRect(line, c); });
+  } else {
+    WithPainter(dc_, nullptr, [&](QPainter& p) {
       QPen pen(c);
       pen.setWidth(w);
       p.setPen(pen);
       p.drawLine(QPointF(from.X + 0.5, from.Y + 0.5), QPointF(x + 0.5, y + 0.5));
-    }
-  });
+      DCPenChanged(dc_);
+    });
+  }
   if (bitmap_) bitmap_->Modified();
 }
 
@@ -374,11 +376,13 @@ void TCanvas::Rectangle(int left, int top, int right, int bottom) {
   TRect r{left, top, right, bottom};
   if (brush_.Style() != bsClear) {
     QColor c = ToQColor(brush_.Color());
-    WithPainter(dc_, [&](QPainter& p) { p.fillRect(ToQRect(r), c); });
+    QRect e = ToQRect(r);
+    WithPainter(dc_, &e, [&](QPainter& p) { p.fillRect(e, c); });
   }
   if (pen_.Style() != psClear) {
     QColor c = ToQColor(pen_.Color());
-    WithPainter(dc_, [&](QPainter& p) {
+    QRect e = ToQRect(r);
+    WithPainter(dc_, &e, [&](QPainter& p) {
       p.fillRect(QRect(left, top, r.Width(), 1), c);
       p.fillRect(QRect(left, bottom - 1, r.Width(), 1), c);
       p.fillRect(QRect(left, top, 1, r.Height()), c);
@@ -421,14 +425,16 @@ TSize TCanvas::TextExtent(const AnsiString& text) {
 void TCanvas::Draw(int x, int y, TBitmap* bitmap) {
   if (!bitmap || bitmap->Empty()) return;
   QImage img = BitmapImage(bitmap);  // a copy: the source may be this canvas's own bitmap
-  WithPainter(dc_, [&](QPainter& p) { p.drawImage(QPoint(x, y), img); });
+  QRect e(QPoint(x, y), img.size());
+  WithPainter(dc_, &e, [&](QPainter& p) { p.drawImage(QPoint(x, y), img); });
   if (bitmap_) bitmap_->Modified();
 }
 
 void TCanvas::CopyRect(const TRect& Dest, TCanvas* Canvas, const TRect& Source) {
   if (!Canvas || !Canvas->bitmap_) return;
   QImage img = BitmapImage(Canvas->bitmap_).copy(ToQRect(Source));
-  WithPainter(dc_, [&](QPainter& p) { p.drawImage(ToQRect(Dest), img); });
+  QRect e = ToQRect(Dest);
+  WithPainter(dc_, &e, [&](QPainter& p) { p.drawImage(e, img); });
   if (bitmap_) bitmap_->Modified();
 }
 
@@ -443,7 +449,8 @@ void TCanvas::BrushCopy(const TRect& Dest, TBitmap* Bitmap, const TRect& Source,
         if ((line[x] & 0xFFFFFF) == key) line[x] = 0;
     }
   }
-  WithPainter(dc_, [&](QPainter& p) { p.drawImage(ToQRect(Dest), img); });
+  QRect e = ToQRect(Dest);
+  WithPainter(dc_, &e, [&](QPainter& p) { p.drawImage(e, img); });
   if (bitmap_) bitmap_->Modified();
 }
 
@@ -451,7 +458,8 @@ TColor TCanvas::Pixel(int x, int y) const { return bitmap_ ? bitmap_->Pixel(x, y
 
 void TCanvas::SetPixel(int x, int y, TColor c) {
   QColor q = ToQColor(c);
-  WithPainter(dc_, [&](QPainter& p) { p.fillRect(QRect(x, y, 1, 1), q); });
+  QRect e(x, y, 1, 1);
+  WithPainter(dc_, &e, [&](QPainter& p) { p.fillRect(e, q); });
   if (bitmap_) bitmap_->Modified();
 }
 
@@ -469,6 +477,7 @@ QPainter* TBitmapData::BeginPaint() {
 
 void TBitmapData::EndPaint() {
   if (painter) {
+    ReleasePainter(painter.get());
     painter->end();
     painter.reset();
   }

@@ -283,6 +283,7 @@ void TheTextDrawer::BeginDraw(HDC DC) {
 void TheTextDrawer::EndDraw() {
   Check(drawingCount_ >= 1, "draw nesting");
   if (--drawingCount_ == 0) {
+    GdiFlush();
     if (saveDC_) RestoreDC(dc_, saveDC_);
     saveDC_ = 0;
     dc_ = nullptr;

@@ -182,6 +182,7 @@ void TPrinter::BeginDoc() {
 
 void TPrinter::NewPage() {
   if (!printing_) throw EPrinter("Printing not in progress");
+  ReleasePainter(impl_->painter.get());
   if (!impl_->job->newPage()) throw EPrinter("Cannot start a new page");
   impl_->painter->resetTransform();
   if (!impl_->partFile.isEmpty()) impl_->painter->translate(kPdfLeft, kPdfTop);
@@ -216,6 +217,7 @@ void TPrinter::EndDoc() {
   }
   printing_ = false;
   impl_->canvas.reset();
+  ReleasePainter(impl_->painter.get());
   bool ok = impl_->painter->end();
   impl_->painter.reset();
   impl_->job = nullptr;
@@ -232,6 +234,7 @@ void TPrinter::Abort() {
   aborted_ = true;
   impl_->canvas.reset();
   if (impl_->partFile.isEmpty()) impl_->job->abort();
+  ReleasePainter(impl_->painter.get());
   impl_->painter->end();
   impl_->painter.reset();
   impl_->job = nullptr;

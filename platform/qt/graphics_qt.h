@@ -15,15 +15,20 @@
 #include "platform/dc.h"
 #include "platform/graphics.h"
 
+// A font made from a LOGFONT. Equal LOGFONTs share one (see CreateFontIndirectA), so that its
+// face and glyph tables are made once however often the font is selected, made and deleted.
 struct TFontData {
   LOGFONTA lf{};
   QFont font;
   QFontMetrics metrics{QFont()};
   QRawFont raw;  // the face's glyphs, for drawing a row in one run
-  // Per byte of the code page: its glyph in `raw` (0 when the face has none) and its advance;
-  // filled on first use, so that drawing a run looks nothing up.
+  int ascent = 0, descent = 0;
+  // Per byte of the code page: its glyph in `raw` (0 when the face has none), its advance and
+  // the box of its pixels from its origin on the baseline (empty for a blank); filled on first
+  // use, so that drawing a run looks nothing up.
   mutable std::array<quint32, 256> glyphOf{};
   mutable std::array<int, 256> advanceOf{};
+  mutable std::array<int16_t, 256> inkLeft{}, inkRight{}, inkTop{}, inkBottom{};
   mutable bool tablesReady = false;
   void EnsureTables() const;
   explicit TFontData(const LOGFONTA& l);
@@ -47,7 +52,17 @@ HDC CreateDCOnPainter(QPainter* painter, const QRect& clip);
 // its clip is the surface's current rectangle. Release runs when the DC is deleted.
 HDC CreateDCOnSurface(std::function<QPainter*()> surface, std::function<QRect()> bounds,
                       std::function<void()> release = {});
+// The DC's painter for drawing of one's own: the clip, font and pen that text and canvas steps
+// left on it are taken back first.
 QPainter* DCPainter(HDC dc);
+// A painter is about to end or change its transform: whatever this layer set on it is taken
+// back, and nothing it remembers of it is trusted again.
+void ReleasePainter(QPainter* painter);
+// The DC's painter, clipped to the DC's clip rectangle, for one drawing step of a canvas that
+// touches no pixel outside extent (nullptr: not known). The step may change the pen only, and
+// then calls DCPenChanged.
+QPainter* DCClippedPainter(HDC dc, const QRect* extent);
+void DCPenChanged(HDC dc);
 // A canvas over a painter that owns its DC.
 std::unique_ptr<TCanvas> CreateCanvasOnPainter(QPainter* painter, const QRect& clip);
 

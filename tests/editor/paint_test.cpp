@@ -9,6 +9,7 @@
 #include "editor/src_edit.h"
 #include "tests/editor/shown_editor.h"
 #include "highlighters/html.h"
+#include "platform/dc.h"
 #include "platform/input_simulation.h"
 
 namespace {
@@ -177,6 +178,60 @@ TEST(SrcEditPaint, PartialRepaintChangesOnlyItsRow) {
   EXPECT_GT(changedInside, w / 2);
   EXPECT_EQ(changedOutside, 0);
   EXPECT_EQ(bmp.Pixel(1, lh + 1), ColorToRGB(clRed));
+}
+
+// Text runs are batched by the device context (drawn later, by face and colour, without a clip of
+// their own); the pixels must be those of drawing every run at once, clipped exactly: with fonts
+// changing between runs, a selection splitting tokens, blanks and tabs shown, a caret line
+// colour, glyphs reaching above the cell (Cyrillic capitals with marks), a last row only partly
+// visible and a clip rectangle that cuts cells, over a page already painted.
+TEST(SrcEditPaint, BatchedTextPaintsWhatRunByRunPaints) {
+  TSrcHTMLSrc hl(nullptr);
+  hl.KeyAttri()->SetStyle(TFontStyles{fsBold});
+  hl.CommentAttri()->SetStyle(TFontStyles{fsItalic});
+  hl.ValueAttri()->SetStyle(TFontStyles{fsUnderline});
+  hl.SymbolAttri()->SetBackground(clAqua);
+  hl.AndAttri()->SetStyle(TFontStyles{fsBold, fsItalic});
+  PaintableEdit e(nullptr);
+  AnsiString page;
+  for (int i = 0; i < 12; ++i)
+    page += W1251("<td class=\"c\" id=x>\tЙЁЩ &amp; <b>W</b> <!-- fff --> text\t\tmore</td> жЖ ") + std::to_string(i) +
+            "\r\n";
+  e.Lines()->SetText(page);
+  e.SetHighlighter(&hl);
+  e.Gutter()->SetShowLineNumbers(true);
+  e.SetOptions(e.Options().With(eoShowSpecialChars));
+  e.SetActiveLineColor(clYellow);
+  e.SetRightEdge(30);
+  ShowForTest(&e, 420, 0);
+  e.SetBounds(0, 0, 420, e.LineHeight() * 7 + e.LineHeight() / 2 + (e.Height() - e.ClientHeight()));
+  ProcessMessages();
+  e.SetCaretXY(BufferCoord(3, 3));
+  e.SetBlockBegin(BufferCoord(5, 2));
+  e.SetBlockEnd(BufferCoord(17, 4));
+  e.SetLeftChar(2);
+  ASSERT_TRUE(e.SelAvail());
+  const int w = e.ClientWidth(), h = e.ClientHeight();
+  TBitmap batched(w, h), single(w, h);
+  auto paint = [&](TBitmap& b, bool batching) {
+    GdiSetBatchLimit(batching ? 0 : 1);
+    e.PaintInto(b.Canvas(), TRect{0, 0, w, h});
+    // Over the page painted: a clip that cuts cells and rows.
+    e.SetSelectionMode(smColumn);
+    e.PaintInto(b.Canvas(), TRect{37, 5, w - 23, h - 9});
+    e.SetSelectionMode(smNormal);
+    GdiSetBatchLimit(0);
+  };
+  paint(batched, true);
+  paint(single, false);
+  int differ = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) differ += batched.Pixel(x, y) != single.Pixel(x, y);
+  EXPECT_EQ(differ, 0);
+  std::string dir = VT_TEST_OUTPUT_DIR;
+  ForceDirectories(dir);
+  batched.SaveToFile((dir + "/editor_paint_batched.png").c_str());
+  e.SetHighlighter(nullptr);
 }
 
 namespace {

@@ -347,3 +347,52 @@ TEST(Application, ToolkitTextsFollowTheLocaleWhereATranslationIsInstalled) {
   EXPECT_FALSE(LoadToolkitTranslations("xx_XX"));
   LoadToolkitTranslations("C");
 }
+
+// Text runs are batched: glyphs may be drawn after later steps, but never over what a later step
+// drew over them, never with the wrong face or colour, and always before the pixels are read.
+TEST(DeviceContext, BatchedTextKeepsItsPlaceAmongLaterDrawing) {
+  TBitmap bmp(240, 60);
+  TCanvas* c = bmp.Canvas();
+  HDC dc = c->Handle();
+  c->Brush()->SetColor(clWhite);
+  c->FillRect(Rect(0, 0, 240, 60));
+  HFONT thin = MakeFont("Courier New", -18, FW_NORMAL, FIXED_PITCH);
+  HFONT bold = MakeFont("Courier New", -18, FW_BOLD, FIXED_PITCH);
+  SetBkColor(dc, 0xFFFFFF);
+  TRect left = Rect(0, 0, 120, 30), right = Rect(120, 0, 240, 30);
+  SelectObject(dc, thin);
+  SetTextColor(dc, ColorToColorRef(clRed));
+  ExtTextOutA(dc, 0, 0, ETO_OPAQUE | ETO_CLIPPED, &left, "MMMMMMMMMM", 10, nullptr);
+  SelectObject(dc, bold);
+  SetTextColor(dc, ColorToColorRef(clBlue));
+  ExtTextOutA(dc, 120, 0, ETO_OPAQUE | ETO_CLIPPED, &right, "MMMMMMMMMM", 10, nullptr);
+  // The fonts go while their glyphs may still wait.
+  DeleteObject(thin);
+  DeleteObject(bold);
+  // A fill over the first run's right half and a line through the second run: the text stays
+  // below them.
+  c->Brush()->SetColor(clLime);
+  c->FillRect(Rect(60, 0, 120, 30));
+  c->Pen()->SetColor(clYellow);
+  c->MoveTo(180, 0);
+  c->LineTo(180, 30);
+  int red = 0, blue = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 240; ++x) {
+      TColor p = bmp.Pixel(x, y);
+      if (x >= 60 && x < 120) ASSERT_EQ(p, clLime) << x << "," << y;
+      if (x == 180) ASSERT_EQ(p, clYellow) << y;
+      // Each run in its own colour: red on white blends to reds, blue on white to blues.
+      if (x < 60 && p != clWhite) {
+        ++red;
+        EXPECT_EQ(p & 0xFF, 0xFFu) << x << "," << y;
+      }
+      if (x >= 120 && x < 180 && p != clWhite) {
+        ++blue;
+        EXPECT_EQ((p >> 16) & 0xFF, 0xFFu) << x << "," << y;
+      }
+    }
+  // Five letters each: the bold face is the heavier one.
+  EXPECT_GT(red, 30);
+  EXPECT_GT(blue, red + red / 10);
+}
