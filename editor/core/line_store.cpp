@@ -50,7 +50,7 @@ void TSrcEditStringList::SetOwnedText(TSrcEditStringRec& r, std::string_view S) 
   const char* text = "";
   bool owned = false;
   if (!S.empty()) {
-    char* p = new char[S.size() + 1];
+    char* p = static_cast<char*>(AllocateLargeBlock(nullptr, S.size() + 1));
     std::memcpy(p, S.data(), S.size());
     p[S.size()] = 0;
     text = p;
@@ -227,6 +227,31 @@ void TSrcEditStringList::DeleteText(int Index, size_t Start, size_t Length, size
     p[len] = 0;
     r.fLength = static_cast<int32_t>(len);
   }
+  r.fFlags = static_cast<uint8_t>((r.fFlags & ~(sfHasTabs | sfHasNoTabs)) | sfExpandedLengthUnknown);
+  if (OnPutted) OnPutted(this, Index, 1);
+}
+
+void TSrcEditStringList::InsertText(int Index, size_t Start, std::string_view S) {
+  if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
+  UpdateScope u(this);
+  fIndexOfLongestLine = -1;
+  auto& r = fList[static_cast<size_t>(Index)];
+  auto len = static_cast<size_t>(r.fLength);
+  Start = std::min(Start, len);
+  char* p;
+  if (r.fOwned) {
+    p = static_cast<char*>(AllocateLargeBlock(const_cast<char*>(r.fText), len + S.size() + 1));
+    std::memmove(p + Start + S.size(), p + Start, len - Start);
+  } else {
+    p = static_cast<char*>(AllocateLargeBlock(nullptr, len + S.size() + 1));
+    std::memcpy(p, r.fText, Start);
+    std::memcpy(p + Start + S.size(), r.fText + Start, len - Start);
+  }
+  if (!S.empty()) std::memcpy(p + Start, S.data(), S.size());
+  p[len + S.size()] = 0;
+  r.fText = p;
+  r.fOwned = true;
+  r.fLength = static_cast<int32_t>(len + S.size());
   r.fFlags = static_cast<uint8_t>((r.fFlags & ~(sfHasTabs | sfHasNoTabs)) | sfExpandedLengthUnknown);
   if (OnPutted) OnPutted(this, Index, 1);
 }

@@ -83,6 +83,9 @@ public:
   // Removes Length characters at Start (0-based), then keeps the first Keep characters of the
   // rest: the line is changed where it is stored, without a copy. Events as Put.
   void DeleteText(int Index, size_t Start, size_t Length, size_t Keep = SIZE_MAX);
+  // Inserts S (which must not be a view of the line) at Start (0-based): a line with storage of
+  // its own grows where it is, a loaded line is copied once. Events as Put.
+  void InsertText(int Index, size_t Start, std::string_view S);
   void PutObject(int Index, TObject* Obj) override;
   void PutObjectValue(int Index, intptr_t Obj);
   void PutRange(int Index, intptr_t Range);
@@ -147,7 +150,7 @@ private:
   // Gives the record its own copy of S (or the shared empty text), freeing what it owned.
   static void SetOwnedText(TSrcEditStringRec& r, std::string_view S);
   static void FreeText(TSrcEditStringRec& r) {
-    if (r.fOwned) delete[] r.fText;
+    if (r.fOwned) std::free(const_cast<char*>(r.fText));
     r.fText = "";
     r.fOwned = false;
   }

@@ -357,7 +357,7 @@ TEST_F(LineStoreFiles, LoadedAndStoredLinesFollowAModelThroughRandomChanges) {
       int n = l.Count();
       int i = n ? static_cast<int>(rng() % static_cast<unsigned>(n)) : 0;
       int j = n ? static_cast<int>(rng() % static_cast<unsigned>(n)) : 0;
-      switch (rng() % 9) {
+      switch (rng() % 10) {
         case 0:
           if (n) {
             std::string s = randomText(20);
@@ -418,6 +418,15 @@ TEST_F(LineStoreFiles, LoadedAndStoredLinesFollowAModelThroughRandomChanges) {
             l.DeleteText(i, at, len, keep);
             m.erase(at, len);
             m.resize(std::min(m.size(), keep));
+          }
+          break;
+        case 9:  // grown where it is stored
+          if (n) {
+            std::string& m = model[size_t(i)];
+            size_t at = rng() % (m.size() + 1);
+            std::string s = randomText(3);
+            l.InsertText(i, at, s);
+            m.insert(at, s);
           }
           break;
         case 7:
