@@ -356,6 +356,23 @@ void TCustomSrcEdit::DoTypeChar(char AChar) {
   if (fLines->Count() == 0) fLines->Add(AnsiString());
   if (!fWordWrapPlugin && !fOptions.Contains(eoAutoSizeMaxScrollWidth) && fInserting && fCaretX > fMaxScrollWidth)
     return;
+  {
+    // Inserting within the line, where trimming would take nothing: the character goes into
+    // the stored line without the line being copied.
+    std::string_view cur = fLines->Line(fCaretY - 1);
+    int curLen = static_cast<int>(cur.size());
+    char last = fCaretX <= curLen ? cur.back() : AChar;
+    if (fInserting && fCaretY <= fLines->Count() && fCaretX <= curLen + 1 &&
+        !(fOptions.Contains(eoTrimTrailingSpaces) && (last == ' ' || last == '\t'))) {
+      int at = fCaretX, y = fCaretY;
+      fUndoList->AddChange(rcInsert, BufferCoord(at, y), BufferCoord(at + 1, y), AnsiString(), smNormal);
+      fLines->InsertText(y - 1, static_cast<size_t>(at - 1), std::string_view(&AChar, 1));
+      InternalSetCaretXY(BufferCoord(at + 1, y));
+      fBlockBegin = fBlockEnd = CaretXY();
+      ScrollRightAfterTyping();
+      return;
+    }
+  }
   AnsiString line = fLines->Get(fCaretY - 1);
   int len = static_cast<int>(line.size());
   // A caret beyond the line end brings the line out to it first: blanks, or on an empty line

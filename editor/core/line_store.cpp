@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +13,19 @@ namespace {
 constexpr const char* kIndexError = "Invalid stringlist index %d";
 
 }  // namespace
+
+void* AllocateLargeBlock(void* Old, size_t Size) {
+  void* p = std::realloc(Old, Size ? Size : 1);
+  if (!p) throw std::bad_alloc();
+  constexpr size_t kLargePage = size_t(2) << 20;
+  if (Size >= 2 * kLargePage) {
+    // Only whole large pages inside the block can be given; the advice is a wish, not a need.
+    auto first = (reinterpret_cast<uintptr_t>(p) + kLargePage - 1) & ~(kLargePage - 1);
+    auto last = (reinterpret_cast<uintptr_t>(p) + Size) & ~(kLargePage - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  }
+  return p;
+}
 
 TSrcEditStringList::TSrcEditStringList() : fConvertTabsProc(PickTabConverterEx(8)) {}
 
@@ -35,7 +50,7 @@ void TSrcEditStringList::SetOwnedText(TSrcEditStringRec& r, std::string_view S) 
   const char* text = "";
   bool owned = false;
   if (!S.empty()) {
-    char* p = new char[S.size() + 1];
+    char* p = static_cast<char*>(AllocateLargeBlock(nullptr, S.size() + 1));
     std::memcpy(p, S.data(), S.size());
     p[S.size()] = 0;
     text = p;
@@ -216,6 +231,31 @@ void TSrcEditStringList::DeleteText(int Index, size_t Start, size_t Length, size
   if (OnPutted) OnPutted(this, Index, 1);
 }
 
+void TSrcEditStringList::InsertText(int Index, size_t Start, std::string_view S) {
+  if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
+  UpdateScope u(this);
+  fIndexOfLongestLine = -1;
+  auto& r = fList[static_cast<size_t>(Index)];
+  auto len = static_cast<size_t>(r.fLength);
+  Start = std::min(Start, len);
+  char* p;
+  if (r.fOwned) {
+    p = static_cast<char*>(AllocateLargeBlock(const_cast<char*>(r.fText), len + S.size() + 1));
+    std::memmove(p + Start + S.size(), p + Start, len - Start);
+  } else {
+    p = static_cast<char*>(AllocateLargeBlock(nullptr, len + S.size() + 1));
+    std::memcpy(p, r.fText, Start);
+    std::memcpy(p + Start + S.size(), r.fText + Start, len - Start);
+  }
+  if (!S.empty()) std::memcpy(p + Start, S.data(), S.size());
+  p[len + S.size()] = 0;
+  r.fText = p;
+  r.fOwned = true;
+  r.fLength = static_cast<int32_t>(len + S.size());
+  r.fFlags = static_cast<uint8_t>((r.fFlags & ~(sfHasTabs | sfHasNoTabs)) | sfExpandedLengthUnknown);
+  if (OnPutted) OnPutted(this, Index, 1);
+}
+
 void TSrcEditStringList::PutObject(int Index, TObject* Obj) {
   PutObjectValue(Index, reinterpret_cast<intptr_t>(Obj));
 }
@@ -230,7 +270,7 @@ void TSrcEditStringList::PutObjectValue(int Index, intptr_t Obj) {
 void TSrcEditStringList::PutRange(int Index, intptr_t Range) {
   if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
   UpdateScope u(this);
-  fList[static_cast<size_t>(Index)].fRange = static_cast<int32_t>(Range);
+  fList[static_cast<size_t>(Index)].fRange = static_cast<int16_t>(Range);
 }
 
 void TSrcEditStringList::Delete(int Index) {
@@ -282,7 +322,7 @@ void TSrcEditStringList::Clear() {
   if (!fList.empty()) {
     UpdateScope u(this);
     FreeTexts(0, fList.size());
-    std::vector<TSrcEditStringRec>().swap(fList);
+    decltype(fList)().swap(fList);
     std::vector<intptr_t>().swap(fObjects);
     fBuffers.clear();
     fCapacity = 0;
@@ -450,8 +490,7 @@ void TSrcEditStringList::LoadFromStream(TStream* Stream) {
     // One spare byte for the #0 after the last line.
     size_t need = static_cast<size_t>(size) + 1;
     if (need > room) {
-      void* grown = std::realloc(buffer.get(), need);
-      if (!grown) throw std::bad_alloc();
+      void* grown = AllocateLargeBlock(buffer.get(), need);
       buffer.release();
       buffer.reset(static_cast<char*>(grown));
       room = need;

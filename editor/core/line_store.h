@@ -20,19 +20,39 @@ enum TLineBreakFormat : uint8_t { lbCRLF = 0, lbLF = 1, lbCR = 2 };
 
 enum : uint8_t { sfHasTabs = 1, sfHasNoTabs = 2, sfExpandedLengthUnknown = 4 };
 
-// One line. Its text is followed by a #0 and lies either in a buffer the file was loaded into
-// (shared by every line not edited since) or, for a line stored since, in storage of its own.
-// Object slots live beside the records (most documents never set one); ranges are kept in 32
-// bits, which holds every state a highlighter gives (their states fit in 16 bits) and -1.
+// Memory for the large blocks of a big document (the records, the loaded text): taken in
+// large pages where the system offers them, so that filling it costs few page faults.
+void* AllocateLargeBlock(void* Old, size_t Size);
+
+template <class T>
+struct TLargeBlockAllocator {
+  using value_type = T;
+  TLargeBlockAllocator() = default;
+  template <class U>
+  TLargeBlockAllocator(const TLargeBlockAllocator<U>&) {}
+  T* allocate(size_t n) { return static_cast<T*>(AllocateLargeBlock(nullptr, n * sizeof(T))); }
+  void deallocate(T* p, size_t) { std::free(p); }
+  template <class U>
+  bool operator==(const TLargeBlockAllocator<U>&) const { return true; }
+};
+
+// One line, 20 bytes. Its text is followed by a #0 and lies either in a buffer the file was
+// loaded into (shared by every line not edited since) or, for a line stored since, in storage
+// of its own. Object slots live beside the records (most documents never set one). Ranges are
+// kept in 16 bits: every highlighter's state fits (the widest, CSS, puts two small states in
+// two bytes), and so does -1, the range of a line not scanned yet.
+#pragma pack(push, 4)
 struct TSrcEditStringRec {
   const char* fText = "";
   int32_t fLength = 0;
   int32_t fExpandedLength = 0;
-  int32_t fRange = 0;
+  int16_t fRange = 0;
   uint8_t fFlags = 0;
   bool fOwned = false;  // fText was allocated for this line alone
   std::string_view Text() const { return {fText, static_cast<size_t>(fLength)}; }
 };
+#pragma pack(pop)
+static_assert(sizeof(TSrcEditStringRec) == 20);
 
 // (Sender, Index, Count): lines Index .. Index+Count-1 were removed, inserted or replaced.
 using TStringListChangeEvent = TMethod<void(TObject* Sender, int Index, int Count)>;
@@ -63,6 +83,9 @@ public:
   // Removes Length characters at Start (0-based), then keeps the first Keep characters of the
   // rest: the line is changed where it is stored, without a copy. Events as Put.
   void DeleteText(int Index, size_t Start, size_t Length, size_t Keep = SIZE_MAX);
+  // Inserts S (which must not be a view of the line) at Start (0-based): a line with storage of
+  // its own grows where it is, a loaded line is copied once. Events as Put.
+  void InsertText(int Index, size_t Start, std::string_view S);
   void PutObject(int Index, TObject* Obj) override;
   void PutObjectValue(int Index, intptr_t Obj);
   void PutRange(int Index, intptr_t Range);
@@ -107,7 +130,7 @@ public:
   // The stored range and its store, without bringing anything up to date and without events:
   // for the owner's scanning. Index must be valid.
   intptr_t RawRange(int Index) const { return fList[static_cast<size_t>(Index)].fRange; }
-  void SetRawRange(int Index, intptr_t Range) { fList[static_cast<size_t>(Index)].fRange = static_cast<int32_t>(Range); }
+  void SetRawRange(int Index, intptr_t Range) { fList[static_cast<size_t>(Index)].fRange = static_cast<int16_t>(Range); }
 
   // Direct view of a record, for tests and the editor's fast paths.
   const TSrcEditStringRec& Record(int Index) const { return fList[static_cast<size_t>(Index)]; }
@@ -127,7 +150,7 @@ private:
   // Gives the record its own copy of S (or the shared empty text), freeing what it owned.
   static void SetOwnedText(TSrcEditStringRec& r, std::string_view S);
   static void FreeText(TSrcEditStringRec& r) {
-    if (r.fOwned) delete[] r.fText;
+    if (r.fOwned) std::free(const_cast<char*>(r.fText));
     r.fText = "";
     r.fOwned = false;
   }
@@ -147,7 +170,7 @@ private:
   struct FreeDeleter {
     void operator()(char* p) const { std::free(p); }
   };
-  std::vector<TSrcEditStringRec> fList;
+  std::vector<TSrcEditStringRec, TLargeBlockAllocator<TSrcEditStringRec>> fList;
   // Object slots by line; empty until an object is set.
   std::vector<intptr_t> fObjects;
   // The buffers loaded lines are slices of, kept until the list is cleared or emptied.

@@ -357,7 +357,7 @@ TEST_F(LineStoreFiles, LoadedAndStoredLinesFollowAModelThroughRandomChanges) {
       int n = l.Count();
       int i = n ? static_cast<int>(rng() % static_cast<unsigned>(n)) : 0;
       int j = n ? static_cast<int>(rng() % static_cast<unsigned>(n)) : 0;
-      switch (rng() % 9) {
+      switch (rng() % 10) {
         case 0:
           if (n) {
             std::string s = randomText(20);
@@ -420,6 +420,15 @@ TEST_F(LineStoreFiles, LoadedAndStoredLinesFollowAModelThroughRandomChanges) {
             m.resize(std::min(m.size(), keep));
           }
           break;
+        case 9:  // grown where it is stored
+          if (n) {
+            std::string& m = model[size_t(i)];
+            size_t at = rng() % (m.size() + 1);
+            std::string s = randomText(3);
+            l.InsertText(i, at, s);
+            m.insert(at, s);
+          }
+          break;
         case 7:
           l.Add("added");
           model.push_back("added");
@@ -444,4 +453,38 @@ TEST_F(LineStoreFiles, LoadedAndStoredLinesFollowAModelThroughRandomChanges) {
     l.SaveToFile(dir_ + "/out.txt");
     EXPECT_EQ(ReadAll(dir_ + "/out.txt"), big + brk + expected);
   }
+}
+
+// A stream whose contents change under the reader once its first read has begun, as a file
+// written by another program while it is opened.
+class ChangingStream : public TStringStream {
+public:
+  ChangingStream(const AnsiString& s, int64_t NewSize, const AnsiString& Appended)
+      : TStringStream(s), newSize_(NewSize), appended_(Appended) {}
+  int64_t Read(void* Buffer, int64_t Count) override {
+    if (!changed_) {
+      changed_ = true;
+      int64_t at = Position();
+      if (newSize_ >= 0) SetSize(newSize_);
+      Seek(0, soEnd);
+      Write(appended_.data(), static_cast<int64_t>(appended_.size()));
+      SetPosition(at);
+    }
+    return TStringStream::Read(Buffer, Count);
+  }
+
+private:
+  int64_t newSize_;
+  AnsiString appended_;
+  bool changed_ = false;
+};
+
+TEST(LineStore, AFileThatChangesSizeWhileItIsReadLoadsWhatGrewOrKeepsTheText) {
+  TSrcEditStringList l;
+  ChangingStream grows("a\r\nb", -1, "c\r\nd");
+  l.LoadFromStream(&grows);
+  EXPECT_EQ(l.Text(), "a\r\nbc\r\nd");
+  ChangingStream shrinks("x\r\ny\r\nz", 3, "");
+  EXPECT_THROW(l.LoadFromStream(&shrinks), EReadError);
+  EXPECT_EQ(l.Text(), "a\r\nbc\r\nd");  // the text stays as it was
 }
