@@ -565,6 +565,7 @@ TControlHost::TControlHost(TWinControl* control, const TCreateParams& params, QW
 }
 
 TControlHost::~TControlHost() {
+  EndSurfacePaint();
   if (Caret().owner == control_) DestroyCaret();
   delete frame_;
 }
