@@ -159,6 +159,9 @@ struct GlyphGroup {
 struct PainterUse {
   QPainter* painter = nullptr;
   const QPaintDevice* device = nullptr;
+  // The painter draws in whole device pixels, unscaled: only then are the pixels of a glyph
+  // known (the ink boxes of the font tables), and steps may be batched and keep the clip.
+  bool unscaled = false;
   bool ownClipping = false;  // the painter's own clip
   QRegion ownRegion;
   QRect ownRect;             // ... when it is one rectangle
@@ -210,7 +213,7 @@ void SetOwnClip(PainterUse& u) {
 // clip only). The clip already set does as well when it and `want` both hold the extent: the
 // step draws the same pixels either way, and the painter's clip stays as it is.
 void ClipFor(PainterUse& u, const QRect* want, const QRect* extent) {
-  if (!gBatching) extent = nullptr;
+  if (!gBatching || !u.unscaled) extent = nullptr;
   if (extent && (!want || want->contains(*extent)) && (!u.clipped || u.clip.contains(*extent))) return;
   if (!want) {
     SetOwnClip(u);
@@ -360,7 +363,7 @@ void GiveBack(PainterUse& u) {
   u.fillPending = false;
   u.painter = nullptr;
   u.device = nullptr;
-  u.ownClipping = u.ownIsRect = u.clipped = false;
+  u.unscaled = u.ownClipping = u.ownIsRect = u.clipped = false;
   u.ownRegion = QRegion();
   u.font = nullptr;
   u.penChanged = u.penKnown = false;
@@ -372,6 +375,7 @@ PainterUse& Take(QPainter* p) {
   GiveBack(u);
   u.painter = p;
   u.device = p->device();
+  u.unscaled = p->combinedTransform().type() <= QTransform::TxTranslate && p->device()->devicePixelRatioF() == 1.0;
   u.ownClipping = p->hasClipping();
   if (u.ownClipping) {
     u.ownRegion = p->clipRegion();
@@ -734,8 +738,9 @@ void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, c
   // together with every other run of their face and colour, as one glyph run. What the run
   // fills is filled now; whatever touches their ink before they are drawn draws them first.
   // A run of blanks draws no glyph at all.
-  const bool blank = gBatching && inkKnown && ink.isEmpty();
-  const bool putOff = gBatching && complete && inkKnown && !ink.isEmpty() && (!want || want->contains(ink));
+  const bool batch = gBatching && u.unscaled;
+  const bool blank = batch && inkKnown && ink.isEmpty();
+  const bool putOff = batch && complete && inkKnown && !ink.isEmpty() && (!want || want->contains(ink));
   FlushFor(u, inkKnown ? (putOff || blank ? &fills : &extent) : nullptr);
   if ((putOff || blank) && fillRect && !fillBox && (!want || want->contains(r))) {
     FillSoon(u, r, RefToQColor(dc->state.bk).rgb());
