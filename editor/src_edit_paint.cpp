@@ -74,7 +74,9 @@ private:
   int RightEdgeX = 0;
   bool ShowSpecial = false;
   TokenRun Run;
-  std::vector<char> PartBuf;
+  std::vector<char> PartBuf, RowBuf;
+  static constexpr int kTokenBatch = 64;
+  TSrcTokenSpan Tokens[kTokenBatch];
 };
 
 // ---------------------------------------------------------------------------- Paint
@@ -359,6 +361,7 @@ void TSrcEditPainter::PaintLines(int FirstLine, int LastLine) {
   bool wrap = E.fWordWrapPlugin != nullptr;
   RowRect = Clip;
   RowRect.Bottom = (FirstRowP - E.fTopLine) * lh;
+  const int FirstRowTop = RowRect.Bottom;
   size_t want = static_cast<size_t>(std::max(128, E.fCharsInWindow));
   if (Run.Text.size() < want) Run.Text.resize(want);
   AnsiString expanded;  // a line with tabs, expanded
@@ -378,12 +381,10 @@ void TSrcEditPainter::PaintLines(int FirstLine, int LastLine) {
     }
     int rowFirst = std::max(E.LineToRow(line), FirstRowP);
     int rowLast = std::min(E.LineToRow(line + 1) - 1, LastRowP);
-    // The scanner runs once over the line; a token that crosses into the next row is kept
-    // for it.
-    bool started = false, haveToken = false;
-    int tokPos = 0, tokLen = 0;
-    AnsiString tokText;
-    TSrcHighlighterAttributes* tokAttr = nullptr;
+    // The scanner runs once over the line, handing its tokens over a batch at a time; a token
+    // that crosses into the next row is kept for it.
+    bool started = false, eol = false;
+    int tokCount = 0, tokIndex = 0;
     for (int row = rowFirst; row <= rowLast; ++row) {
       int firstChar = FirstCol, lastChar = LastCol;
       if (wrap) {
@@ -407,34 +408,33 @@ void TSrcEditPainter::PaintLines(int FirstLine, int LastLine) {
         Run.Len = 0;
         int shift = FirstCol - firstChar;
         TSrcHighlighterAttributes* lastAttr = nullptr;
-        while (!hl->GetEol()) {
-          if (!haveToken) {
-            tokPos = hl->GetTokenPos();
-            tokText = hl->GetToken();
-            tokLen = static_cast<int>(tokText.size());
-            tokAttr = hl->GetTokenAttribute();
-            haveToken = true;
-          }
-          if (tokPos + tokLen < firstChar) {
-            hl->Next();
-            haveToken = false;
+        while (!eol) {
+          if (tokIndex == tokCount) {
+            tokCount = hl->NextTokens(Tokens, kTokenBatch);
+            tokIndex = 0;
+            eol = tokCount == 0;
             continue;
           }
-          if (tokPos + 1 >= lastChar) break;
-          int len = tokLen;
-          bool cut = tokPos + len >= lastChar;
-          if (cut) len = lastChar - tokPos - 1;
-          if (tokAttr)
-            AppendToTokenRun(tokText.data(), tokPos + shift, len, tokAttr->Style(), tokAttr->Background(),
-                             tokAttr->Foreground());
+          const TSrcTokenSpan& tok = Tokens[tokIndex];
+          if (tok.Pos + tok.Len < firstChar) {
+            ++tokIndex;
+            continue;
+          }
+          if (tok.Pos + 1 >= lastChar) break;
+          int len = tok.Len;
+          bool cut = tok.Pos + len >= lastChar;
+          if (cut) len = lastChar - tok.Pos - 1;
+          // A token is the line's text from its position on.
+          const char* text = sLine.data() + tok.Pos;
+          if (TSrcHighlighterAttributes* a = tok.Attr)
+            AppendToTokenRun(text, tok.Pos + shift, len, a->Style(), a->Background(), a->Foreground());
           else
-            AppendToTokenRun(tokText.data(), tokPos + shift, len, E.fFont->Style(), LineBGc, LineFG);
-          lastAttr = tokAttr;
+            AppendToTokenRun(text, tok.Pos + shift, len, E.fFont->Style(), LineBGc, LineFG);
+          lastAttr = tok.Attr;
           if (cut) break;
-          hl->Next();
-          haveToken = false;
+          ++tokIndex;
         }
-        if (ShowSpecial && hl->GetEol()) {
+        if (ShowSpecial && eol) {
           TSrcHighlighterAttributes* a = lastAttr && lastAttr == comAttr ? comAttr : wsAttr;
           AppendToTokenRun(&kPilcrow, lineLen + shift, 1, TFontStyles{}, a ? a->Background() : clNone,
                            a ? a->Foreground() : clNone);
@@ -449,10 +449,11 @@ void TSrcEditPainter::PaintLines(int FirstLine, int LastLine) {
           text += a;
           n = b - a;
         }
-        PartBuf.assign(text, text + n);
-        if (ShowSpecial && (wrap ? lineLen < lastChar : lineLen + 1 < LastCol + 1)) PartBuf.push_back(kPilcrow);
-        n = static_cast<int>(PartBuf.size());
-        std::vector<char> part = PartBuf;
+        // DrawTokenPart uses PartBuf for each part: the row's text is kept apart.
+        std::vector<char>& part = RowBuf;
+        part.assign(text, text + n);
+        if (ShowSpecial && (wrap ? lineLen < lastChar : lineLen + 1 < LastCol + 1)) part.push_back(kPilcrow);
+        n = static_cast<int>(part.size());
         if (ComplexRow) {
           SelectDrawingColors(false);
           TokenRect.Left = std::max(RowRect.Left, ColumnToPixelX(FirstCol));
@@ -471,12 +472,16 @@ void TSrcEditPainter::PaintLines(int FirstLine, int LastLine) {
           DrawTokenPart(part.data(), n, 0, FirstCol, LastCol);
         }
       }
-      if (DoRightEdge) {
-        Canvas->Pen()->SetColor(E.fRightEdgeColor);
-        Canvas->MoveTo(RightEdgeX, RowRect.Top);
-        Canvas->LineTo(RightEdgeX, RowRect.Bottom + 1);
-      }
     }
+  }
+  // The right edge over every row painted, from the first row's top to one pixel below the last
+  // row: what a line after each row gives (the pixel below a row is the next row's, which its own
+  // line covers again), drawn once after the text so that it does not interrupt the text's
+  // batching.
+  if (DoRightEdge && RowRect.Bottom > FirstRowTop) {
+    Canvas->Pen()->SetColor(E.fRightEdgeColor);
+    Canvas->MoveTo(RightEdgeX, FirstRowTop);
+    Canvas->LineTo(RightEdgeX, RowRect.Bottom + 1);
   }
 }
 

@@ -163,6 +163,8 @@ TSrcCssTokenKind TSrcCssSrc::IdentKind(size_t Pos) {
   return csUndefProperty;
 }
 
+int TSrcCssSrc::NextTokens(TSrcTokenSpan* Out, int Max) { return ScanTokenBatch(*this, Out, Max); }
+
 void TSrcCssSrc::Next() {
   tokenPos_ = run_;
   switch (range_) {

@@ -53,6 +53,7 @@ public:
   // that a scan restarted in a comment resumes exactly where it left off.
   TSrcRange GetRange() const override;
   void Next() override;
+  int NextTokens(TSrcTokenSpan* Out, int Max) override;
   void SetRange(TSrcRange Value) override;
   TSrcCssTokenKind GetTokenID() const { return static_cast<TSrcCssTokenKind>(tokenKind_); }
 

@@ -262,6 +262,13 @@ void TSrcCustomHighlighter::SkipToLineEnd() {
   while (!GetEol()) Next();
 }
 
+int TSrcCustomHighlighter::NextTokens(TSrcTokenSpan* Out, int Max) {
+  int n = 0;
+  for (; n < Max && !GetEol(); ++n, Next())
+    Out[n] = TSrcTokenSpan{GetTokenPos(), static_cast<int>(GetToken().size()), GetTokenAttribute()};
+  return n;
+}
+
 bool TSrcCustomHighlighter::LoadFromRegistry(HKEY RootKey, const AnsiString& Key) {
   TRegistry reg;
   reg.SetRootKey(RootKey);

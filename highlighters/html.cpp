@@ -178,7 +178,11 @@ void TSrcHTMLSrc::SetLineText(std::string_view NewValue, int LineNumber) {
 
 AnsiString TSrcHTMLSrc::GetToken() const { return AnsiString(line_ + tokenPos_, run_ - tokenPos_); }
 
-TSrcHighlighterAttributes* TSrcHTMLSrc::GetTokenAttribute() const {
+TSrcHighlighterAttributes* TSrcHTMLSrc::GetTokenAttribute() const { return TokenAttribute(); }
+
+int TSrcHTMLSrc::NextTokens(TSrcTokenSpan* Out, int Max) { return ScanTokenBatch(*this, Out, Max); }
+
+TSrcHighlighterAttributes* TSrcHTMLSrc::TokenAttribute() const {
   switch (tokenID_) {
     case htAmpersand: return andAttri_;
     case htComment: return commentAttri_;

@@ -76,6 +76,10 @@ public:
   TSrcHtmlTokenKind GetTokenID() const { return tokenID_; }
   int GetTokenPos() const override { return static_cast<int>(tokenPos_); }
   void Next() override;
+  int NextTokens(TSrcTokenSpan* Out, int Max) override;
+  // The current token's length and attribute, without a virtual call.
+  int TokenLength() const { return static_cast<int>(run_ - tokenPos_); }
+  TSrcHighlighterAttributes* TokenAttribute() const;
   void SetLineText(std::string_view NewValue, int LineNumber) override;
   void SetRange(TSrcRange Value) override;
   void ResetRange() override;

@@ -129,6 +129,8 @@ TSysCharSet TSrcJavaSrc::GetIdentChars() const {
 
 AnsiString TSrcJavaSrc::GetSampleSource() const { return kSampleSource; }
 
+int TSrcJavaSrc::NextTokens(TSrcTokenSpan* Out, int Max) { return ScanTokenBatch(*this, Out, Max); }
+
 void TSrcJavaSrc::Next() {
   tokenPos_ = run_;
   if (range_ == jvrComment || range_ == jvrDocument) {

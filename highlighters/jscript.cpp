@@ -172,6 +172,8 @@ TSysCharSet TSrcJScriptSrc::GetIdentChars() const {
 
 AnsiString TSrcJScriptSrc::GetSampleSource() const { return kSampleSource; }
 
+int TSrcJScriptSrc::NextTokens(TSrcTokenSpan* Out, int Max) { return ScanTokenBatch(*this, Out, Max); }
+
 void TSrcJScriptSrc::Next() {
   tokenPos_ = run_;
   if (range_ == jsrBlockComment) ContinueComment();

@@ -39,6 +39,7 @@ public:
   TSysCharSet GetIdentChars() const override;
   AnsiString GetSampleSource() const override;
   void Next() override;
+  int NextTokens(TSrcTokenSpan* Out, int Max) override;
   TSrcJScriptTokenKind GetTokenID() const { return static_cast<TSrcJScriptTokenKind>(tokenKind_); }
 
   TSrcHighlighterAttributes* CommentAttri() const { return commentAttri_; }

@@ -216,6 +216,8 @@ int TSrcPasSrc::GetTokenKind() const {
   return tokenKind_;
 }
 
+int TSrcPasSrc::NextTokens(TSrcTokenSpan* Out, int Max) { return ScanTokenBatch(*this, Out, Max); }
+
 void TSrcPasSrc::Next() {
   asmStart_ = false;
   tokenPos_ = run_;

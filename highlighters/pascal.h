@@ -60,6 +60,8 @@ public:
   // keyword is assembler.
   int GetTokenKind() const override;
   void Next() override;
+  int NextTokens(TSrcTokenSpan* Out, int Max) override;
+  TSrcHighlighterAttributes* TokenAttribute() const { return AttributeOfKind(TSrcPasSrc::GetTokenKind()); }
 
   // The installed versions of the other programming tool whose colours can be used.
   void EnumUserSettings(TStrings* Settings) override;

@@ -29,10 +29,7 @@ void TSrcTokenScanner::FinishAttributes(std::initializer_list<TSrcHighlighterAtt
     if (i < std::size(defaults_)) defaults_[i++] = a;
 }
 
-TSrcHighlighterAttributes* TSrcTokenScanner::GetTokenAttribute() const {
-  const int kind = GetTokenKind();
-  return kind >= 0 && static_cast<size_t>(kind) < byKind_.size() ? byKind_[static_cast<size_t>(kind)] : nullptr;
-}
+TSrcHighlighterAttributes* TSrcTokenScanner::GetTokenAttribute() const { return AttributeOfKind(GetTokenKind()); }
 
 TSrcHighlighterAttributes* TSrcTokenScanner::GetDefaultAttribute(int Index) const {
   return Index >= 0 && static_cast<size_t>(Index) < std::size(defaults_) ? defaults_[Index] : nullptr;

@@ -28,6 +28,14 @@ public:
   int GetTokenPos() const override { return static_cast<int>(tokenPos_); }
   // The attribute of the kind GetTokenKind answers; none at the end of the line.
   TSrcHighlighterAttributes* GetTokenAttribute() const override;
+  // The current token's length and attribute, without a virtual call (a scanner whose
+  // GetTokenKind is its own has its own TokenAttribute).
+  int TokenLength() const { return static_cast<int>(run_ - tokenPos_); }
+  TSrcHighlighterAttributes* TokenAttribute() const { return AttributeOfKind(tokenKind_); }
+  // The attribute of a token kind; none for the end of the line.
+  TSrcHighlighterAttributes* AttributeOfKind(int Kind) const {
+    return Kind >= 0 && static_cast<size_t>(Kind) < byKind_.size() ? byKind_[static_cast<size_t>(Kind)] : nullptr;
+  }
   TSrcHighlighterAttributes* GetDefaultAttribute(int Index) const override;
   // The state at the end of the scanned part of the line: one byte.
   TSrcRange GetRange() const override { return ByteRange(range_); }

@@ -184,6 +184,11 @@ struct PainterUse {
   std::vector<QRect> pendingInk;
   std::vector<Band> bands;
   bool bandsDown = true;
+  // A fill not drawn yet: the backgrounds of the put-off runs of one row that follow each other
+  // in one colour, drawn as one rectangle before anything else is drawn.
+  bool fillPending = false;
+  QRect pendingFill;
+  QRgb fillColor = 0;
 };
 
 // Whether text runs may be put off and clips kept (GdiSetBatchLimit).
@@ -245,9 +250,34 @@ QGlyphRun& SharedGlyphRun() {
   return *run;
 }
 
-// Draws the glyphs put off: each group in one glyph run. Their ink boxes do not overlap, so the
-// order of the groups does not change a pixel.
+void DrawPendingFill(PainterUse& u) {
+  if (!u.fillPending) return;
+  u.fillPending = false;
+  ClipFor(u, nullptr, &u.pendingFill);
+  u.painter->fillRect(u.pendingFill, QColor(u.fillColor));
+}
+
+// Fills r, which lies inside the clip its step asks for: now, or together with the fills of the
+// same colour that continue it on the same rows.
+void FillSoon(PainterUse& u, const QRect& r, QRgb color) {
+  if (r.isEmpty()) return;
+  const QRect& f = u.pendingFill;
+  if (u.fillPending && u.fillColor == color && f.top() == r.top() && f.height() == r.height() &&
+      f.right() + 1 == r.left()) {
+    u.pendingFill.setRight(r.right());
+    return;
+  }
+  DrawPendingFill(u);
+  u.fillPending = true;
+  u.pendingFill = r;
+  u.fillColor = color;
+}
+
+// Draws the fill and the glyphs put off: each group of glyphs in one glyph run. The fill comes
+// first (it is the background of runs put off); the ink boxes of the glyphs do not overlap, so
+// the order of the groups does not change a pixel.
 void Flush(PainterUse& u) {
+  DrawPendingFill(u);
   if (u.pendingInk.empty()) return;
   QRect all;
   for (const PainterUse::Band& b : u.bands) all |= b.box;
@@ -327,6 +357,7 @@ void GiveBack(PainterUse& u) {
   u.pendingInk.clear();
   u.bands.clear();
   u.bandsDown = true;
+  u.fillPending = false;
   u.painter = nullptr;
   u.device = nullptr;
   u.ownClipping = u.ownIsRect = u.clipped = false;
@@ -486,6 +517,7 @@ QPainter* DCClippedPainter(HDC dc, const QRect* extent) {
   QPainter* p = dc ? dc->Painter() : nullptr;
   if (!p) return nullptr;
   PainterUse& u = Take(p);
+  DrawPendingFill(u);
   FlushFor(u, extent);
   QRect clip = dc->Clip();
   ClipFor(u, &clip, extent);
@@ -696,23 +728,33 @@ void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, c
   if (inkRight > inkLeft) ink = QRect(inkLeft, baseline + inkTop, inkRight - inkLeft, inkBottom - inkTop);
   const bool inkKnown = (complete || count == 0) && !fd.font.underline() && !fd.font.strikeOut();
   const QRect extent = fills | ink;
-  const QRgb color = qRgb(int(dc->state.text & 0xFF), int((dc->state.text >> 8) & 0xFF), int((dc->state.text >> 16) & 0xFF));
+  const QRgb color = RefToQColor(dc->state.text).rgb();
   PainterUse& u = Take(p);
   // Glyphs whose ink lies inside the run's clip need no clip: they are put off and drawn later
   // together with every other run of their face and colour, as one glyph run. What the run
   // fills is filled now; whatever touches their ink before they are drawn draws them first.
+  // A run of blanks draws no glyph at all.
+  const bool blank = gBatching && inkKnown && ink.isEmpty();
   const bool putOff = gBatching && complete && inkKnown && !ink.isEmpty() && (!want || want->contains(ink));
-  FlushFor(u, inkKnown ? (putOff ? &fills : &extent) : nullptr);
-  if (!fills.isEmpty() || !putOff) ClipFor(u, want ? &*want : nullptr, inkKnown ? (putOff ? &fills : &extent) : nullptr);
-  QColor bk = RefToQColor(dc->state.bk);
-  if (fillRect) p->fillRect(r, bk);
-  if (fillBox) p->fillRect(QRect(x, y, total, height), bk);
-  if (count <= 0) return;
+  FlushFor(u, inkKnown ? (putOff || blank ? &fills : &extent) : nullptr);
+  if ((putOff || blank) && fillRect && !fillBox && (!want || want->contains(r))) {
+    FillSoon(u, r, RefToQColor(dc->state.bk).rgb());
+  } else {
+    DrawPendingFill(u);
+    if (!fills.isEmpty() || !putOff) ClipFor(u, want ? &*want : nullptr, inkKnown ? (putOff ? &fills : &extent) : nullptr);
+    QColor bk = RefToQColor(dc->state.bk);
+    if (fillRect) p->fillRect(r, bk);
+    if (fillBox) p->fillRect(QRect(x, y, total, height), bk);
+  }
+  if (count <= 0 || blank) return;
   if (putOff) {
     GlyphGroup& g = GroupFor(u, dc->state.fontData, color);  // set by dc->Font()
+    size_t at = g.glyphs.size();
+    g.glyphs.resize(at + size_t(count));
+    g.positions.resize(at + size_t(count));
     for (int i = 0; i < count; ++i) {
-      g.glyphs.push_back(fd.glyphOf[(unsigned char)text[i]]);
-      g.positions.push_back(QPointF(xs[size_t(i)], baseline));
+      g.glyphs[at + size_t(i)] = fd.glyphOf[(unsigned char)text[i]];
+      g.positions[at + size_t(i)] = QPointF(xs[size_t(i)], baseline);
     }
     AddPendingInk(u, ink);
     return;

@@ -125,6 +125,47 @@ TEST(LanguageScanners, RangeIsTheWholeStateAtEveryTokenBoundary) {
   }
 }
 
+// A batch of tokens handed over at once (NextTokens, which the painter uses) is the same token by
+// token as the scanning protocol gives, whatever the batch size, and leaves the same range.
+TEST(LanguageScanners, TokenBatchesAreTheTokensOneByOne) {
+  std::vector<Language> languages = Languages();
+  languages.push_back({"HTML", [] { return new TSrcHTMLSrc(nullptr); }, {1, 2, 3, 4, 6, 7, 8},
+                       {"<", ">", "<!--", "-->", "=", "\"", "'", "&amp;", "&#12;", "&#x", "&", ";", "a", "href",
+                        "td", "/", " ", "\t", "\r", "\n", "\xE0", "x"}});
+  std::mt19937 rng(77);
+  for (const Language& lang : languages) {
+    SCOPED_TRACE(lang.name);
+    std::unique_ptr<TSrcCustomHighlighter> h(lang.make());
+    for (int i = 0; i < 400; ++i) {
+      std::string line = RandomLine(rng, lang, i % 4 == 0);
+      for (uintptr_t range : lang.states) {
+        std::vector<TSrcTokenSpan> one;
+        h->SetRange(R(range));
+        h->SetLine(line, 0);
+        for (; !h->GetEol(); h->Next())
+          one.push_back({h->GetTokenPos(), int(h->GetToken().size()), h->GetTokenAttribute()});
+        uintptr_t end = U(h->GetRange());
+        for (int batch : {1, 3, 64}) {
+          std::vector<TSrcTokenSpan> got(static_cast<size_t>(batch));
+          size_t at = 0;
+          h->SetRange(R(range));
+          h->SetLine(line, 0);
+          for (int n; (n = h->NextTokens(got.data(), batch)) > 0;)
+            for (int k = 0; k < n; ++k, ++at) {
+              ASSERT_LT(at, one.size()) << batch;
+              EXPECT_EQ(got[size_t(k)].Pos, one[at].Pos);
+              EXPECT_EQ(got[size_t(k)].Len, one[at].Len);
+              ASSERT_EQ(got[size_t(k)].Attr, one[at].Attr) << "token " << at << " of \"" << line << "\"";
+            }
+          EXPECT_EQ(at, one.size());
+          EXPECT_TRUE(h->GetEol());
+          EXPECT_EQ(U(h->GetRange()), end);
+        }
+      }
+    }
+  }
+}
+
 TEST(LanguageScanners, MegabyteLinesOfOneConstruct) {
   const size_t n = 1 << 20;
   for (const Language& lang : Languages()) {
