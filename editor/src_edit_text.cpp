@@ -408,6 +408,20 @@ void TCustomSrcEdit::DeleteSelectionText(bool Trim) {
     case smNormal: {
       if (fLines->Count() == 0) break;
       e.Line = std::min(e.Line, fLines->Count());
+      if (b.Line == e.Line && b.Char >= 1 && b.Char <= e.Char) {
+        // Within one line, where trimming would take nothing: the line is shortened where it
+        // is stored, without a copy.
+        std::string_view s = fLines->Line(b.Line - 1);
+        int len = static_cast<int>(s.size());
+        int from = b.Char - 1, to = std::min(e.Char - 1, len);
+        char last = to < len ? s.back() : from > 0 && from <= len ? s[static_cast<size_t>(from - 1)] : 0;
+        if (from <= len && !(Trim && fOptions.Contains(eoScrollPastEol) && fOptions.Contains(eoTrimTrailingSpaces) &&
+                             (last == ' ' || last == '\t'))) {
+          if (to > from) fLines->DeleteText(b.Line - 1, static_cast<size_t>(from), static_cast<size_t>(to - from));
+          InternalSetCaretXY(b);
+          break;
+        }
+      }
       AnsiString first = fLines->Get(b.Line - 1);
       AnsiString last = fLines->Get(e.Line - 1);
       AnsiString left = first.substr(0, static_cast<size_t>(std::min(b.Char - 1, static_cast<int>(first.size()))));
@@ -459,12 +473,26 @@ void TCustomSrcEdit::DeleteSelectionText(bool Trim) {
 int TCustomSrcEdit::InsertTextNormal(const AnsiString& Value) {
   std::vector<AnsiString> pieces = SplitLines(Value);
   while (fCaretY > fLines->Count()) fLines->Add(AnsiString());
+  bool trim = fOptions.Contains(eoTrimTrailingSpaces);
+  if (pieces.size() == 1 && fCaretX >= 1) {
+    // One piece within the line, where trimming would take nothing: it goes into the stored
+    // line without the line being copied.
+    std::string_view cur = fLines->Line(fCaretY - 1);
+    const AnsiString& piece = pieces[0];
+    int at = fCaretX - 1, len = static_cast<int>(cur.size());
+    char last = at < len ? cur.back() : !piece.empty() ? piece.back() : at > 0 && at <= len ? cur[static_cast<size_t>(at - 1)] : 0;
+    if (at <= len && !(trim && (last == ' ' || last == '\t'))) {
+      if (!piece.empty()) fLines->InsertText(fCaretY - 1, static_cast<size_t>(at), piece);
+      fCaretX += static_cast<int>(piece.size());
+      StatusChanged(scCaretX);
+      return 0;
+    }
+  }
   AnsiString line = fLines->Get(fCaretY - 1);
   int lenBefore = std::min(fCaretX - 1, static_cast<int>(line.size()));
   AnsiString left = line.substr(0, static_cast<size_t>(lenBefore));
   if (static_cast<int>(left.size()) < fCaretX - 1) left.append(static_cast<size_t>(fCaretX - 1) - left.size(), ' ');
   AnsiString right = line.substr(static_cast<size_t>(lenBefore));
-  bool trim = fOptions.Contains(eoTrimTrailingSpaces);
   int added = static_cast<int>(pieces.size()) - 1;
   AnsiString lastUntrimmed;
   if (added == 0) {
@@ -943,8 +971,8 @@ struct UndoStepScope {
 // from there, so that the text to the right keeps its place.
 void TCustomSrcEdit::PadLineTo(const TBufferCoord& P) {
   if (P.Line < 1 || P.Line > fLines->Count()) return;
+  if (static_cast<int>(fLines->Line(P.Line - 1).size()) >= P.Char - 1) return;
   AnsiString s = fLines->Get(P.Line - 1);
-  if (static_cast<int>(s.size()) >= P.Char - 1) return;
   s.append(static_cast<size_t>(P.Char - 1) - s.size(), ' ');
   fLines->Put(P.Line - 1, s);
 }
