@@ -762,6 +762,8 @@ void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, c
       g.positions[at + size_t(i)] = QPointF(xs[size_t(i)], baseline);
     }
     AddPendingInk(u, ink);
+    // However long a batch is left alone, it stays small.
+    if (u.pendingInk.size() >= 8192) Flush(u);
     return;
   }
   PenFor(u, color);
