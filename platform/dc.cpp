@@ -650,9 +650,9 @@ bool GetCharABCWidthsA(HDC dc, unsigned first, unsigned last, ABC* out) {
 
 bool GetCharWidth32A(HDC dc, unsigned first, unsigned last, int* out) {
   if (!out || first > last || last > 255) return false;
-  const QFontMetrics& m = dc->Font().metrics;
-  for (unsigned c = first; c <= last; ++c)
-    out[c - first] = m.horizontalAdvance(DecodeAnsiChar((unsigned char)c));
+  const TFontData& fd = dc->Font();
+  fd.EnsureTables();
+  for (unsigned c = first; c <= last; ++c) out[c - first] = fd.advanceOf[c];
   return true;
 }
 
@@ -660,11 +660,11 @@ uint32_t GetFontLanguageInfo(HDC) { return 0; }
 
 bool GetTextExtentPoint32A(HDC dc, const char* text, int count, TSize* size) {
   if (!size) return false;
-  const QFontMetrics& m = dc->Font().metrics;
+  const TFontData& fd = dc->Font();
+  fd.EnsureTables();
   int w = 0;
-  for (int i = 0; i < count; ++i)
-    w += m.horizontalAdvance(DecodeAnsiChar((unsigned char)text[i])) + dc->state.charExtra;
-  *size = TSize{w, m.ascent() + m.descent()};
+  for (int i = 0; i < count; ++i) w += fd.advanceOf[(unsigned char)text[i]] + dc->state.charExtra;
+  *size = TSize{w, fd.ascent + fd.descent};
   return true;
 }
 
