@@ -229,6 +229,9 @@ void TMain::CreateComponents() {
     SrcEdit1->Gutter()->SetFont(&g);
   }
   SrcEdit1->Gutter()->SetShowLineNumbers(true);
+  // The gutter widens with the line count: a fixed four digits would cut the leading digits
+  // of line numbers from 10,000 on.
+  SrcEdit1->Gutter()->SetAutoSize(true);
   SrcEdit1->Gutter()->SetLeftOffset(0);
   SrcEdit1->SetHighlighter(SrcHTML);
   SrcEdit1->SetScrollHintFormat(shfTopToBottom);

@@ -609,9 +609,11 @@ void TCustomSrcEdit::LinesChanged(TObject*) {
     SetBlockBegin(CaretXY());
     if (!fInvalidateRect.IsEmpty()) InvalidateRect(fInvalidateRect, false);
     fInvalidateRect = TRect{0, 0, 0, 0};
-    if (fGutter->ShowLineNumbers() && fGutter->AutoSize()) fGutter->AutoSizeDigitCount(fLines->Count());
     if (!fOptions.Contains(eoScrollPastEof)) SetTopLine(fTopLine);
   }
+  // Also before the window exists: a document loaded before the control is shown must not
+  // keep the gutter of the empty one.
+  if (fGutter->ShowLineNumbers() && fGutter->AutoSize()) fGutter->AutoSizeDigitCount(fLines->Count());
 }
 
 void TCustomSrcEdit::ListCleared(TObject*) {

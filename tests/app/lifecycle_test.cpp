@@ -215,6 +215,21 @@ TEST_F(AppTest, TheEditorHasTheFocusWhenTheWindowShows) {
   EXPECT_TRUE(Ed()->Focused());
 }
 
+TEST_F(AppTest, TheGutterWidensForLongDocumentsAndNarrowsAgain) {
+  std::string text;
+  for (int i = 0; i < 123456; ++i) text += "<p>\r\n";
+  WriteFile(root / "long.htm", text);
+  Create({(root / "long.htm").string()});
+  main->Show();
+  ProcessMessages();
+  // Room for "123457" (the empty last line) in the editor's character cells.
+  EXPECT_GE(Ed()->GutterWidth(), 6 * Ed()->CharWidth());
+  EXPECT_EQ(Ed()->Gutter()->FormatLineNumber(123457).size(), 6u);
+  Ed()->Lines()->SetText("short");
+  ProcessMessages();
+  EXPECT_LT(Ed()->GutterWidth(), 5 * Ed()->CharWidth());
+}
+
 TEST_F(AppTest, OpeningWhatNothingOpensSaysSo) {
   SetShellHook([](const AnsiString&, const AnsiString&, const std::string&) { return false; });
   fs::remove(program / "help" / "index.htm");
