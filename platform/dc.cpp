@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QGlyphRun>
 #include <QGuiApplication>
+#include <QPaintEngine>
 #include <QPalette>
 #include <algorithm>
 #include <climits>
@@ -160,8 +161,10 @@ struct PainterUse {
   QPainter* painter = nullptr;
   const QPaintDevice* device = nullptr;
   // The painter draws in whole device pixels, unscaled: only then are the pixels of a glyph
-  // known (the ink boxes of the font tables), and steps may be batched and keep the clip.
+  // known (the ink boxes of the font tables), and steps may keep the clip. Text is batched only
+  // into pixels (not into a printer's document, whose text stays in reading order).
   bool unscaled = false;
+  bool raster = false;
   bool ownClipping = false;  // the painter's own clip
   QRegion ownRegion;
   QRect ownRect;             // ... when it is one rectangle
@@ -363,7 +366,7 @@ void GiveBack(PainterUse& u) {
   u.fillPending = false;
   u.painter = nullptr;
   u.device = nullptr;
-  u.unscaled = u.ownClipping = u.ownIsRect = u.clipped = false;
+  u.unscaled = u.raster = u.ownClipping = u.ownIsRect = u.clipped = false;
   u.ownRegion = QRegion();
   u.font = nullptr;
   u.penChanged = u.penKnown = false;
@@ -376,6 +379,7 @@ PainterUse& Take(QPainter* p) {
   u.painter = p;
   u.device = p->device();
   u.unscaled = p->combinedTransform().type() <= QTransform::TxTranslate && p->device()->devicePixelRatioF() == 1.0;
+  u.raster = p->paintEngine() && p->paintEngine()->type() == QPaintEngine::Raster;
   u.ownClipping = p->hasClipping();
   if (u.ownClipping) {
     u.ownRegion = p->clipRegion();
@@ -738,7 +742,7 @@ void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, c
   // together with every other run of their face and colour, as one glyph run. What the run
   // fills is filled now; whatever touches their ink before they are drawn draws them first.
   // A run of blanks draws no glyph at all.
-  const bool batch = gBatching && u.unscaled;
+  const bool batch = gBatching && u.unscaled && u.raster;
   const bool blank = batch && inkKnown && ink.isEmpty();
   const bool putOff = batch && complete && inkKnown && !ink.isEmpty() && (!want || want->contains(ink));
   FlushFor(u, inkKnown ? (putOff || blank ? &fills : &extent) : nullptr);
