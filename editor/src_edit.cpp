@@ -542,9 +542,7 @@ int TCustomSrcEdit::ScanFrom(int Index, int Limit, bool Visible) {
       ScheduleRangeScan();
       return Index;
     }
-    fHighlighter->SetLineText(fLines->Line(Index), Index);
-    fHighlighter->SkipToLineEnd();
-    intptr_t r = reinterpret_cast<intptr_t>(fHighlighter->GetRange());
+    intptr_t r = reinterpret_cast<intptr_t>(fHighlighter->ScanLineRange(fLines->Line(Index), Index));
     bool inStale = Index >= staleFrom;
     // An unchanged range ends the scan, except inside the part known to be out of date.
     if (fLines->RawRange(Index) == r && !(inStale && Index < staleTo)) {

@@ -262,6 +262,12 @@ void TSrcCustomHighlighter::SkipToLineEnd() {
   while (!GetEol()) Next();
 }
 
+TSrcRange TSrcCustomHighlighter::ScanLineRange(std::string_view Line, int LineNumber) {
+  SetLineText(Line, LineNumber);
+  SkipToLineEnd();
+  return GetRange();
+}
+
 int TSrcCustomHighlighter::NextTokens(TSrcTokenSpan* Out, int Max) {
   int n = 0;
   for (; n < Max && !GetEol(); ++n, Next())

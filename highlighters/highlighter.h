@@ -8,6 +8,8 @@
 //   SetLine(text, index);                // the text must stay alive and unchanged meanwhile
 //   while (!GetEol()) { GetTokenPos(), GetToken(), GetTokenAttribute(), GetTokenKind(); Next(); }
 //   GetRange()                           // the state at the start of the next line
+// A caller that needs only the state after a line calls ScanLineRange(text, index) instead of
+// the last three steps.
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -211,6 +213,11 @@ public:
   // how many were given: 0 at the end of the line. The highlighters of this program scan such a
   // batch without a virtual call per token (see ScanTokenBatch).
   virtual int NextTokens(TSrcTokenSpan* Out, int Max);
+  // The range at the end of Line, scanned from the range that SetRange or ResetRange set: what
+  // SetLineText, SkipToLineEnd and GetRange give, and the scanner is left at the line's end as
+  // they leave it. The base runs exactly that token loop; a highlighter may answer it from the
+  // line's bytes without making the tokens (the editor's range scans of whole documents).
+  virtual TSrcRange ScanLineRange(std::string_view Line, int LineNumber);
 
   virtual bool UseUserSettings(int) { return false; }
   virtual void EnumUserSettings(TStrings* Settings) { Settings->Clear(); }

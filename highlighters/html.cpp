@@ -182,6 +182,108 @@ TSrcHighlighterAttributes* TSrcHTMLSrc::GetTokenAttribute() const { return Token
 
 int TSrcHTMLSrc::NextTokens(TSrcTokenSpan* Out, int Max) { return ScanTokenBatch(*this, Out, Max); }
 
+TSrcRange TSrcHTMLSrc::ScanLineRange(std::string_view Line, int LineNumber) {
+  TSrcHtmlRangeState state = range_;
+  switch (state) {
+    case hrComment: case hrKey: case hrParam: case hrText: case hrValue: case hrQuoteValue: case hrDoubleQuoteValue:
+      break;
+    default:  // a state set from outside that no line ends in: the tokens decide
+      return TSrcCustomHighlighter::ScanLineRange(Line, LineNumber);
+  }
+  // Only what changes the state is looked at. Blanks, control characters, #0 and line breaks
+  // inside the line never change it; in text neither do entities and references (their
+  // characters are never '<' or control characters), so text only looks for '<', a comment for
+  // '>' and a quoted value for its closing quote. Between them the tokens of a tag are stepped
+  // over as the token scan takes them, since where a token ends decides what the next
+  // character means. The #0 after the line stops every inner loop.
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(Line.data());
+  const size_t n = Line.size();
+  size_t i = 0;
+  auto find = [&](unsigned char c) {
+    const void* p = std::memchr(s + i, c, n - i);
+    return p ? static_cast<size_t>(static_cast<const unsigned char*>(p) - s) : n;
+  };
+  while (i < n) {
+    unsigned char c = s[i];
+    switch (state) {
+      case hrText:
+        i = find('<');
+        if (i == n) continue;
+        c = '<';  // opened by the step below
+        break;
+      case hrComment:
+        // Closed by a '>' with two dashes right before it in this line.
+        for (size_t at; (at = find('>')) < n;) {
+          i = at + 1;
+          if (at >= 2 && s[at - 1] == '-' && s[at - 2] == '-') {
+            state = hrText;
+            break;
+          }
+        }
+        if (state == hrComment) i = n;
+        continue;
+      case hrQuoteValue:
+      case hrDoubleQuoteValue: {
+        size_t at = find(state == hrQuoteValue ? '\'' : '"');
+        i = at < n ? at + 1 : n;
+        if (at < n) state = hrParam;
+        continue;
+      }
+      default:
+        break;
+    }
+    // A token inside a tag (and '<' in text).
+    if (c == '<') {
+      ++i;
+      if (s[i] == '!' && s[i + 1] == '-' && s[i + 2] == '-') {
+        i += 3;
+        state = hrComment;
+      } else {
+        state = hrKey;
+      }
+    } else if (c <= 32) {
+      ++i;
+    } else if (c == '=') {
+      ++i;
+      state = hrValue;
+    } else if (c == '>') {
+      ++i;
+      state = hrText;
+    } else if (state == hrKey) {
+      if (c == '&') {
+        ++i;
+        state = hrText;
+      } else {
+        // The tag name: name characters, then digits (possibly none of either).
+        while (HtmlCharClassTable[s[i]] != 0) ++i;
+        while (IsDecDigit(s[i])) ++i;
+        state = hrParam;
+      }
+    } else if (state == hrValue) {
+      ++i;
+      if (c == '"') state = hrDoubleQuoteValue;
+      else if (c == '\'') state = hrQuoteValue;
+      else {
+        while (s[i] > 32 && s[i] != '>') ++i;  // a bare value
+        state = hrParam;
+      }
+    } else {
+      // An attribute name (or any other word inside the tag).
+      ++i;
+      while (s[i] > 32 && s[i] != '"' && s[i] != '=' && s[i] != '>') ++i;
+    }
+  }
+  // Left as the token loop leaves it: at the end of the line.
+  line_ = Line.data();
+  lineLen_ = n;
+  run_ = tokenPos_ = n;
+  tokenID_ = htNull;
+  lineNumber_ = LineNumber;
+  entityIndex_ = -1;
+  range_ = state;
+  return GetRange();
+}
+
 TSrcHighlighterAttributes* TSrcHTMLSrc::TokenAttribute() const {
   switch (tokenID_) {
     case htAmpersand: return andAttri_;

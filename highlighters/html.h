@@ -77,6 +77,7 @@ public:
   int GetTokenPos() const override { return static_cast<int>(tokenPos_); }
   void Next() override;
   int NextTokens(TSrcTokenSpan* Out, int Max) override;
+  TSrcRange ScanLineRange(std::string_view Line, int LineNumber) override;
   // The current token's length and attribute, without a virtual call.
   int TokenLength() const { return static_cast<int>(run_ - tokenPos_); }
   TSrcHighlighterAttributes* TokenAttribute() const;

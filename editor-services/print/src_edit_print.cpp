@@ -94,9 +94,7 @@ void TSrcEditPrint::PreScanRanges() {
   highlighter_->ResetRange();
   ranges_[0] = highlighter_->GetRange();
   for (size_t i = 1; i < lines_.size(); ++i) {
-    highlighter_->SetLine(lines_[i - 1], static_cast<int>(i - 1));
-    highlighter_->SkipToLineEnd();
-    ranges_[i] = highlighter_->GetRange();
+    ranges_[i] = highlighter_->ScanLineRange(lines_[i - 1], static_cast<int>(i - 1));
   }
 }
 

@@ -83,6 +83,53 @@ TEST(HtmlProperties, ResumingAtAnyTokenBoundaryGivesTheSameTokens) {
   EXPECT_GT(checked, 10000);
 }
 
+// The range-only scan the editor runs over whole documents gives, line after line, the range the
+// token loop gives, from every state a range can hold, and leaves the scanner at the line's end.
+TEST(HtmlProperties, RangeOnlyScanEndsInTheTokenLoopsRange) {
+  static const std::string pieces[] = {
+      "<", ">", "=", "\"", "'", "&", "&amp;", "&nbsp;", "&#169;", "&#x;", "&#12", "&copy", "<!--", "<!-->", "-->",
+      "--->", "- ->", "--", "-", "!", "<!", "<!-", "<! --", "/", "<p", "<P class", "</b>", "<td", "<h1>", "<a1x<",
+      "<1", "<&", "<\"", "<'", "<\xCF", "<script>", "</script>", "<style>", "</style>", "<?xml", "<!DOCTYPE html>",
+      "href", "a=b", "a=", "=x>", "='v'", "=\"w\"", "=\"", "='", "=&amp;", "x\"y", "a'b", "a<b", "a&b", "v>", " ",
+      "  ", "\t", "\r", "\n", "\r\n", "\v", std::string(1, '\0'), std::string("\0>", 2), std::string("-\0->", 4),
+      "\xCF\xF0\xE8\xE2\xE5\xF2", "\xC0\xFF", "\xAB\xBB", "\x98", "text of the page; ", "if (a < b && c > d)",
+      "1+2=3", std::string(300, 'w'), "<!-- " + std::string(200, 'c') + " -->", "\"" + std::string(100, 'q')};
+  std::mt19937 rng(2026);
+  std::uniform_int_distribution<int> count(0, 30), piece(0, int(std::size(pieces)) - 1), byte(0, 255), coin(0, 11);
+  TSrcHTMLSrc fast(nullptr), tokens(nullptr);
+  int changed = 0;
+  for (int doc = 0; doc < 150; ++doc) {
+    // A document: the range of each line is the start of the next, from the first line's reset.
+    fast.ResetRange();
+    tokens.ResetRange();
+    for (int index = 0; index < 60; ++index) {
+      std::string line;
+      for (int n = count(rng); n > 0; --n) {
+        if (doc % 3 == 0 && coin(rng) == 0) line += static_cast<char>(byte(rng));
+        else line += pieces[piece(rng)];
+      }
+      const uintptr_t start = U(tokens.GetRange());
+      const uintptr_t want = U(tokens.TSrcCustomHighlighter::ScanLineRange(line, index));
+      ASSERT_EQ(U(fast.ScanLineRange(line, index)), want)
+          << "line " << index << " \"" << line << "\" from state " << start;
+      ASSERT_EQ(U(fast.GetRange()), want);
+      ASSERT_TRUE(fast.GetEol());
+      ASSERT_EQ(size_t(fast.GetTokenPos()), line.size());
+      changed += start != want;
+      // Every other state, odd ones included, on the same line.
+      for (uintptr_t other = 0; other < 256; other += doc % 25 ? 1 + other / 9 * 30 : 1) {
+        fast.SetRange(R(other));
+        tokens.SetRange(R(other));
+        ASSERT_EQ(U(fast.ScanLineRange(line, index)), U(tokens.TSrcCustomHighlighter::ScanLineRange(line, index)))
+            << "line \"" << line << "\" from state " << other;
+      }
+      fast.SetRange(R(want));
+      tokens.SetRange(R(want));
+    }
+  }
+  EXPECT_GT(changed, 1500);  // the lines really move between the states
+}
+
 TEST(HtmlProperties, LineEndRangesAreEqualForEqualStates) {
   // Scanning the same line from the same state twice, on two instances, gives the same range.
   std::mt19937 rng(7);
