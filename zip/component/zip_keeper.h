@@ -158,6 +158,11 @@ public:
   // failure of the component, -8 out of memory, -9 any other failure.
   int WriteSpan(const AnsiString& InFileName, const AnsiString& OutFileName);
   int ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath);
+  // Inside a catch block of a spanning run: reports the error as the run's message and gives
+  // the run's result (-7 component error, -8 out of memory, -9 any other).
+  int SpanFailure();
+  // The end of a spanning run's batch: progress off, the end-of-batch callback.
+  void EndSpanBatch();
   // The file name of volume Disk (0-based) of the set FileName names, the last one being
   // LastDisk (-1 while unknown); StripDigits first removes the three characters before the
   // extension (FileName names a numbered volume).

@@ -278,21 +278,10 @@ int TZipKeeper::ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath) 
       if (comment.size() != Get16(eoc + 20)) throw EZipKeeper(11023, true);
       joined.Write(comment.data(), comment.size(), 11023);
     }
-  } catch (const EZipKeeper& e) {
-    ShowExceptionError(e);
-    result = -7;
-  } catch (const std::bad_alloc&) {
-    ShowZipMessage(10103, AnsiString());
-    result = -8;
-  } catch (const std::exception& e) {
-    ShowZipMessage(11024, e.what());
-    result = -9;
+  } catch (const std::exception&) {
+    result = SpanFailure();
   }
-  showProgress_ = false;
-  try {
-    Dispatch(kcbEndOfBatch, 0, 0, AnsiString());
-  } catch (const EZipKeeper&) {
-  }
+  EndSpanBatch();
   CloseVolumes();
   if (joinedFd >= 0) {
     struct timespec times[2] = {setDate_, setDate_};

@@ -209,6 +209,29 @@ void TZipKeeper::MoveLastVolume() {
   CallEvent(OnMessage, this, 11010, text);
 }
 
+int TZipKeeper::SpanFailure() {
+  try {
+    throw;
+  } catch (const EZipKeeper& e) {
+    ShowExceptionError(e);
+    return -7;
+  } catch (const std::bad_alloc&) {
+    ShowZipMessage(10103, AnsiString());
+    return -8;
+  } catch (const std::exception& e) {
+    ShowZipMessage(11024, e.what());
+    return -9;
+  }
+}
+
+void TZipKeeper::EndSpanBatch() {
+  showProgress_ = false;
+  try {
+    Dispatch(kcbEndOfBatch, 0, 0, AnsiString());
+  } catch (const EZipKeeper&) {
+  }
+}
+
 int TZipKeeper::WriteSpan(const AnsiString& InFileName, const AnsiString& OutFileName) {
   errCode_ = 0;
   message_.clear();
@@ -314,21 +337,10 @@ int TZipKeeper::WriteSpan(const AnsiString& InFileName, const AnsiString& OutFil
     Set32(eoc + 16, dirOffset);
     WriteSplit(eoc, 22, endSize);
     WriteSplit(comment.data(), static_cast<int64_t>(comment.size()), 0);
-  } catch (const EZipKeeper& e) {
-    ShowExceptionError(e);
-    result = -7;
-  } catch (const std::bad_alloc&) {
-    ShowZipMessage(10103, AnsiString());
-    result = -8;
-  } catch (const std::exception& e) {
-    ShowZipMessage(11024, e.what());
-    result = -9;
+  } catch (const std::exception&) {
+    result = SpanFailure();
   }
-  showProgress_ = false;
-  try {
-    Dispatch(kcbEndOfBatch, 0, 0, AnsiString());
-  } catch (const EZipKeeper&) {
-  }
+  EndSpanBatch();
   FinishVolume();
   CloseVolumes();
   if (result == 0 && driveFixed_ && SpanOptions.Contains(spCompatName)) MoveLastVolume();
