@@ -19,6 +19,10 @@ public:
     ++lines;
     TSrcHTMLSrc::SetLineText(NewValue, LineNumber);
   }
+  TSrcRange ScanLineRange(std::string_view Line, int LineNumber) override {
+    ++lines;
+    return TSrcHTMLSrc::ScanLineRange(Line, LineNumber);
+  }
   int lines = 0;
 };
 
