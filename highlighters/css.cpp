@@ -164,6 +164,9 @@ TSrcCssTokenKind TSrcCssSrc::IdentKind(size_t Pos) {
 }
 
 int TSrcCssSrc::NextTokens(TSrcTokenSpan* Out, int Max) { return ScanTokenBatch(*this, Out, Max); }
+TSrcRange TSrcCssSrc::ScanLineRange(std::string_view Line, int LineNumber) {
+  return ScanRangeByTokens(*this, Line, LineNumber);
+}
 
 void TSrcCssSrc::Next() {
   tokenPos_ = run_;

@@ -54,6 +54,7 @@ public:
   TSrcRange GetRange() const override;
   void Next() override;
   int NextTokens(TSrcTokenSpan* Out, int Max) override;
+  TSrcRange ScanLineRange(std::string_view Line, int LineNumber) override;
   void SetRange(TSrcRange Value) override;
   TSrcCssTokenKind GetTokenID() const { return static_cast<TSrcCssTokenKind>(tokenKind_); }
 

@@ -264,6 +264,15 @@ int ScanTokenBatch(T& h, TSrcTokenSpan* Out, int Max) {
   return n;
 }
 
+// ScanLineRange of the highlighter class T by its own token loop: SetLineText, GetEol, Next and
+// GetRange of T called directly, so no virtual call is made per token.
+template <class T>
+TSrcRange ScanRangeByTokens(T& h, std::string_view Line, int LineNumber) {
+  h.T::SetLineText(Line, LineNumber);
+  while (!h.T::GetEol()) h.T::Next();
+  return h.T::GetRange();
+}
+
 // The registered highlighter classes, in the order of registration.
 class TSrcHighlighterList : public TObject {
 public:

@@ -130,6 +130,9 @@ TSysCharSet TSrcJavaSrc::GetIdentChars() const {
 AnsiString TSrcJavaSrc::GetSampleSource() const { return kSampleSource; }
 
 int TSrcJavaSrc::NextTokens(TSrcTokenSpan* Out, int Max) { return ScanTokenBatch(*this, Out, Max); }
+TSrcRange TSrcJavaSrc::ScanLineRange(std::string_view Line, int LineNumber) {
+  return ScanRangeByTokens(*this, Line, LineNumber);
+}
 
 void TSrcJavaSrc::Next() {
   tokenPos_ = run_;

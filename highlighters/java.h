@@ -40,6 +40,7 @@ public:
   AnsiString GetSampleSource() const override;
   void Next() override;
   int NextTokens(TSrcTokenSpan* Out, int Max) override;
+  TSrcRange ScanLineRange(std::string_view Line, int LineNumber) override;
   TSrcJavaTokenKind GetTokenID() const { return static_cast<TSrcJavaTokenKind>(tokenKind_); }
 
   TSrcHighlighterAttributes* CommentAttri() const { return commentAttri_; }

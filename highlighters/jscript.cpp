@@ -173,6 +173,9 @@ TSysCharSet TSrcJScriptSrc::GetIdentChars() const {
 AnsiString TSrcJScriptSrc::GetSampleSource() const { return kSampleSource; }
 
 int TSrcJScriptSrc::NextTokens(TSrcTokenSpan* Out, int Max) { return ScanTokenBatch(*this, Out, Max); }
+TSrcRange TSrcJScriptSrc::ScanLineRange(std::string_view Line, int LineNumber) {
+  return ScanRangeByTokens(*this, Line, LineNumber);
+}
 
 void TSrcJScriptSrc::Next() {
   tokenPos_ = run_;

@@ -217,6 +217,9 @@ int TSrcPasSrc::GetTokenKind() const {
 }
 
 int TSrcPasSrc::NextTokens(TSrcTokenSpan* Out, int Max) { return ScanTokenBatch(*this, Out, Max); }
+TSrcRange TSrcPasSrc::ScanLineRange(std::string_view Line, int LineNumber) {
+  return ScanRangeByTokens(*this, Line, LineNumber);
+}
 
 void TSrcPasSrc::Next() {
   asmStart_ = false;

@@ -61,6 +61,7 @@ public:
   int GetTokenKind() const override;
   void Next() override;
   int NextTokens(TSrcTokenSpan* Out, int Max) override;
+  TSrcRange ScanLineRange(std::string_view Line, int LineNumber) override;
   TSrcHighlighterAttributes* TokenAttribute() const { return AttributeOfKind(TSrcPasSrc::GetTokenKind()); }
 
   // The installed versions of the other programming tool whose colours can be used.

@@ -126,7 +126,8 @@ TEST(LanguageScanners, RangeIsTheWholeStateAtEveryTokenBoundary) {
 }
 
 // A batch of tokens handed over at once (NextTokens, which the painter uses) is the same token by
-// token as the scanning protocol gives, whatever the batch size, and leaves the same range.
+// token as the scanning protocol gives, whatever the batch size, and leaves the same range; so
+// does asking for the range at the line's end alone (ScanLineRange, which range scans use).
 TEST(LanguageScanners, TokenBatchesAreTheTokensOneByOne) {
   std::vector<Language> languages = Languages();
   languages.push_back({"HTML", [] { return new TSrcHTMLSrc(nullptr); }, {1, 2, 3, 4, 6, 7, 8},
@@ -145,6 +146,9 @@ TEST(LanguageScanners, TokenBatchesAreTheTokensOneByOne) {
         for (; !h->GetEol(); h->Next())
           one.push_back({h->GetTokenPos(), int(h->GetToken().size()), h->GetTokenAttribute()});
         uintptr_t end = U(h->GetRange());
+        h->SetRange(R(range));
+        ASSERT_EQ(U(h->ScanLineRange(line, 0)), end) << "range only, \"" << line << "\" from " << range;
+        ASSERT_TRUE(h->GetEol());
         for (int batch : {1, 3, 64}) {
           std::vector<TSrcTokenSpan> got(static_cast<size_t>(batch));
           size_t at = 0;
