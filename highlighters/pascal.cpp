@@ -19,8 +19,10 @@ constexpr TSrcCharHashes MakePasHashTable() {
 constinit const TSrcCharFlags PasIdentTable = MakePasIdentTable();
 constinit const TSrcCharHashes PasHashTable = MakePasHashTable();
 
-const char* const TSrcPasSrc::UserSettingsMachineKey = "\\Software\\Borland\\Delphi";
-const char* const TSrcPasSrc::UserSettingsUserKey = "\\Software\\Borland\\Delphi";
+// The colour sets live in this program's own part of the registry: one sub-key per set of
+// settings, machine-wide to list them and per user to hold them.
+const char* const TSrcPasSrc::UserSettingsMachineKey = "\\Software\\Vantry Tarn\\Pascal Colours";
+const char* const TSrcPasSrc::UserSettingsUserKey = "\\Software\\Vantry Tarn\\Pascal Colours";
 
 namespace {
 

@@ -88,8 +88,9 @@ public:
   TSrcHighlighterAttributes* CharAttri() const { return charAttri_; }
   TSrcHighlighterAttributes* SymbolAttri() const { return symbolAttri_; }
 
-  // Registry keys of the other programming tool: the machine-wide key whose sub-keys name its
-  // installed versions, and the per-user key below which each version keeps its settings.
+  // Registry keys of the stored colour sets: the machine-wide key whose sub-keys name the sets
+  // (one per version of the settings' layout), and the per-user key below which each set keeps
+  // its colours. Both lie under "\Software\Vantry Tarn".
   static const char* const UserSettingsMachineKey;
   static const char* const UserSettingsUserKey;
 

@@ -245,13 +245,14 @@ TEST(PascalHighlighter, ColoursOfAnotherTool) {
   {
     TRegistry reg;
     reg.SetRootKey(HKEY_LOCAL_MACHINE);
-    ASSERT_TRUE(reg.OpenKey(TSrcPasSrc::UserSettingsMachineKey + AnsiString("\\3.0"), true));
-    ASSERT_TRUE(reg.OpenKey(TSrcPasSrc::UserSettingsMachineKey + AnsiString("\\7.0"), true));
+    // The program's own keys, never another product's.
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Vantry Tarn\\Pascal Colours\\3.0", true));
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Vantry Tarn\\Pascal Colours\\7.0", true));
     reg.SetRootKey(HKEY_CURRENT_USER);
-    ASSERT_TRUE(reg.OpenKey(TSrcPasSrc::UserSettingsUserKey + AnsiString("\\3.0\\Highlight"), true));
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Vantry Tarn\\Pascal Colours\\3.0\\Highlight", true));
     for (const char* set : {"Assembler", "Comment", "Identifier", "Reserved_word", "Number", "Whitespace", "String", "Symbol"})
       reg.WriteString(set, "0,0,B,0,1,12,0");  // bold, foreground palette 12 (blue), window background
-    ASSERT_TRUE(reg.OpenKey(TSrcPasSrc::UserSettingsUserKey + AnsiString("\\7.0\\Editor\\Highlight\\Comment"), true));
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Vantry Tarn\\Pascal Colours\\7.0\\Editor\\Highlight\\Comment", true));
   }
   h.EnumUserSettings(&versions);
   ASSERT_EQ(versions.Count(), 2);
