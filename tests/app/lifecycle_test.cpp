@@ -40,6 +40,26 @@ TEST_F(AppTest, StartWithoutArgumentsLoadsTheTemplateWithTheCaretOnTheBodyLine) 
   EXPECT_EQ(dialogs.asked.size(), 0u);
 }
 
+TEST_F(AppTest, StartTellsWhichDocumentsHaveACopyFromAnInterruptedSave) {
+  // What an in-place save killed midway leaves in the recovery folder.
+  fs::path recovery = settings / "recovery";
+  fs::create_directories(recovery);
+  std::string doc = (root / "site" / "index.html").string();
+  WriteFile(recovery / "index.html.vt-copy-AbC123", "old text\n");
+  WriteFile(recovery / "index.html.vt-copy-AbC123.document", doc + "\n");
+  Create();
+  ASSERT_EQ(dialogs.Count(dkMessageBox), 1);
+  const TDialogRequest* m = dialogs.Last(dkMessageBox);
+  EXPECT_EQ(m->Caption, W1251("Внимание!"));
+  std::string text = AnsiToUtf8(m->Text);
+  EXPECT_NE(text.find(doc + " — копия index.html.vt-copy-AbC123"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"" + recovery.string() + "\""), std::string::npos) << text;
+  // The start goes on as usual, and the copy stays until the user removes it.
+  EXPECT_EQ(main->DocumentName(), kUntitled);
+  EXPECT_EQ(Ed()->Lines()->Get(0), "<html><head>");
+  EXPECT_EQ(ReadFile(recovery / "index.html.vt-copy-AbC123"), "old text\n");
+}
+
 TEST_F(AppTest, BodyLineComesFromTheSettingsAndGarbageGivesTheDefaults) {
   WriteIni("[General]\nMyPath=" + program.string() + "\n[Editor]\nBodyNmb=3\n");
   Create();
