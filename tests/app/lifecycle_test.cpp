@@ -1,6 +1,10 @@
 #include "tests/app/app_fixture.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <fstream>
+#include <string>
 
 #include "platform/forms.h"
 #include "platform/input_simulation.h"
@@ -213,6 +217,21 @@ TEST_F(AppTest, TheEditorHasTheFocusWhenTheWindowShows) {
   main->Show();
   ProcessMessages();
   EXPECT_TRUE(Ed()->Focused());
+}
+
+// The browser engine is the preview's alone: the main window shows, paints and takes commands
+// without it in the process (no test of this program opens the preview).
+TEST_F(AppTest, TheShownMainWindowHasNotLoadedTheBrowserEngine) {
+  Create();
+  main->Show();
+  for (int i = 0; i < 5; ++i) ProcessMessages();
+  Run("EditSelectAll");
+  std::ifstream maps("/proc/self/maps");
+  std::string line, engine;
+  while (std::getline(maps, line))
+    for (const char* lib : {"libQt6WebEngine", "libQt6Quick", "libQt6Qml", "libwebview.so"})
+      if (line.find(lib) != std::string::npos) engine += line + "\n";
+  EXPECT_EQ(engine, "");
 }
 
 TEST_F(AppTest, TheGutterWidensForLongDocumentsAndNarrowsAgain) {
@@ -445,6 +464,29 @@ TEST_F(AppTest, CommandLineNameTheCodePageCannotHoldLeavesTheNewPage) {
     Destroy();
     dialogs.asked.clear();
   }
+}
+
+TEST_F(AppTest, APipeIsRefusedWithoutWaitingAndADeviceOpensEmpty) {
+  std::string fifo = (root / "pipe.html").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  Create({fifo});
+  const TDialogRequest* e = dialogs.Last(dkMessageBox);
+  ASSERT_NE(e, nullptr);
+  EXPECT_NE(AnsiToUtf8(e->Text).find("именованный канал"), std::string::npos) << AnsiToUtf8(e->Text);
+  EXPECT_EQ(main->DocumentName(), kUntitled);
+  // The Open dialog: refused, the document stays; Save As onto the pipe: refused, still modified.
+  dialogs.Answer(IDOK, fifo);
+  EXPECT_THROW(Run("FileOpenAction"), EFOpenError);
+  EXPECT_EQ(main->DocumentName(), kUntitled);
+  Ed()->SetSelText("typed");
+  dialogs.Answer(IDOK, fifo);
+  EXPECT_THROW(Run("SaveFileAs"), EFCreateError);
+  EXPECT_TRUE(Ed()->Modified());
+  EXPECT_EQ(main->DocumentName(), kUntitled);
+  Destroy();
+  Create({"/dev/zero"});
+  EXPECT_EQ(main->DocumentName(), "/dev/zero");
+  EXPECT_EQ(Ed()->Text(), "");
 }
 
 TEST_F(AppTest, UnreadablePermissionsAreReportedWhenNotRoot) {
