@@ -240,14 +240,16 @@ bool TUnzRun::Password(size_t i, std::string& pw, bool& skip) {
     return h[11] == check;
   };
   if (!password_.empty() && fits(password_)) { pw = password_; return true; }
-  int repeats = std::max(0, p_->PasswordRepeat);
+  // The tries left come back with every answer; they may drop, never rise: an entry is asked
+  // for at most the repeat count of the parameter record (at most 15), whatever the answers.
+  int repeats = std::clamp(p_->PasswordRepeat, 0, 15);
   while (!noMorePasswords_ && repeats > 0) {
     TZipCallbackRecord rec;
     if (!cb_.Ask(rec, kcbPassword, 0, repeats, prep_[i].Shown)) return false;
     if (rec.ActionCode == 0) noMorePasswords_ = true;
     if (rec.Value1 != 1) break;
     std::string answer = RecordText(rec, 0, 81);
-    repeats = static_cast<int>(std::min<int64_t>(rec.Value2, 15));
+    repeats = static_cast<int>(std::clamp<int64_t>(rec.Value2, 0, repeats));
     if (fits(answer)) {
       password_ = pw = answer;
       return true;
