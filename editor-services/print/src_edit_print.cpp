@@ -136,16 +136,26 @@ int TSrcEditPrint::RowsOf(const AnsiString& Text) const {
   return (len + maxCol_ - 1) / maxCol_;
 }
 
+int TSrcEditPrint::ColumnsWithin(int Width) const {
+  // The most "W"s whose row is narrower than Width: a row of n of them is no narrower than a
+  // row of fewer, so the count is found by halving (at most one column a pixel).
+  auto fits = [&](int n) { return canvas_->TextWidth(AnsiString(static_cast<size_t>(n), 'W')) < Width; };
+  if (!fits(1)) return 0;
+  int lo = 1, hi = Width;
+  if (fits(hi)) return hi;
+  while (hi - lo > 1) {
+    int mid = lo + (hi - lo) / 2;
+    (fits(mid) ? lo : hi) = mid;
+  }
+  return lo;
+}
+
 void TSrcEditPrint::CalcPages() {
   PreScanRanges();
   pages_.clear();
   maxWidth_ = margins_.PRight - margins_.PLeft;
-  AnsiString ws;
-  do {
-    ws += 'W';
-  } while (canvas_->TextWidth(ws) < maxWidth_);
   // At least one column, however narrow the margins leave the text area.
-  maxCol_ = std::max(1, static_cast<int>(ws.size()) - 1);
+  maxCol_ = std::max(1, ColumnsWithin(maxWidth_));
   maxWidth_ = canvas_->TextWidth(AnsiString(static_cast<size_t>(maxCol_), 'W'));
   pageCount_ = 1;
   pages_.push_back(0);

@@ -96,6 +96,8 @@ protected:
 private:
   void PreScanRanges();
   void CalcPages();
+  // The number of "W"s of the print font whose row is narrower than Width.
+  int ColumnsWithin(int Width) const;
   void PrintPage(int Num);
   void PrintOneLine(const AnsiString& Text);
   void WriteLineNumber();

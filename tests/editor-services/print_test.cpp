@@ -2,6 +2,7 @@
 // poppler tools (pdftotext for the text, pdftoppm for the pixels).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -103,6 +104,27 @@ TEST(PrintLayout, MarginsConvertUnitsAndLayOutPagesInPrinterPixels) {
   EXPECT_EQ(m.PRight, 2358 - pi.RightPixels(35));
   m.InitPage(bmp.Canvas(), 3, true, false, 1234, pi);
   EXPECT_EQ(m.PLeft, pi.LeftPixels(35) + bmp.Canvas()->TextWidth("1234: "));
+  // Distances beyond the paper, below zero or not numbers keep every position on the paper.
+  m.SetMirrorMargins(false);
+  m.SetLeft(1e12);
+  m.SetRight(-1e12);
+  m.SetTop(std::nan(""));
+  m.SetBottom(1e300);
+  m.SetHeader(-1e10);
+  m.SetFooter(1e15);
+  m.SetLeftHFTextIndent(1e20);
+  m.SetHFInternalMargin(1e30);
+  m.InitPage(bmp.Canvas(), 1, false, false, 0, pi);
+  for (int x : {m.PLeft, m.PRight, m.PLeftHFTextIndent, m.PRightHFTextIndent}) {
+    EXPECT_GE(x, -pi.LeftGutter());
+    EXPECT_LE(x, pi.PhysicalWidth() - pi.LeftGutter());
+  }
+  for (int y : {m.PTop, m.PBottom, m.PHeader, m.PFooter, m.PHFInternalMargin}) {
+    EXPECT_GE(y, -pi.TopGutter());
+    EXPECT_LE(y, pi.PhysicalHeight());
+  }
+  EXPECT_EQ(m.PLeft, pi.PhysicalWidth() - pi.LeftGutter());
+  EXPECT_EQ(m.PTop, -pi.TopGutter());
 }
 
 TEST(PrintLayout, HeaderLinesCloseTheirGapsAndMeasureTheFrame) {
