@@ -50,3 +50,22 @@ function(vt_test name)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT 300)
 endfunction()
+
+# vt_fuzz(<name> DEPS <targets>...)
+# The fuzz target fuzz/<name>_fuzz.cpp (its LLVMFuzzerTestOneInput) as the program <name>_fuzz in
+# <build>/fuzz. With VT_FUZZ it links libFuzzer; otherwise it links fuzz/corpus_main.cpp, which
+# feeds it every file of its seed corpus fuzz/corpus/<name>/, and the tests run it so.
+function(vt_fuzz name)
+  cmake_parse_arguments(A "" "" "DEPS" ${ARGN})
+  set(target ${name}_fuzz)
+  add_executable(${target} ${PROJECT_SOURCE_DIR}/fuzz/${name}_fuzz.cpp)
+  target_link_libraries(${target} PRIVATE ${A_DEPS})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  if(VT_FUZZ)
+    target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+  else()
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/corpus_main.cpp)
+  endif()
+  set_property(GLOBAL APPEND PROPERTY VT_FUZZ_TARGETS ${name})
+endfunction()

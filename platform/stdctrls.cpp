@@ -284,6 +284,7 @@ void TMemo::CreateWnd() {
     syncing_ = true;
     lines_.SetText(FromQStr(e->toPlainText()));
     syncing_ = false;
+    modified_ = true;
     GuardedCall(this, [this] { CallEvent(OnChange, this); });
   });
   UseNative(e);
@@ -294,6 +295,7 @@ void TMemo::CreateWnd() {
 
 void TMemo::LinesChange(TObject*) {
   if (syncing_) return;
+  modified_ = false;
   PushText();
   CallEvent(OnChange, this);
 }

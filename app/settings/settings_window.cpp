@@ -181,8 +181,11 @@ void TTarnSetup::FormShow(TObject*) {
   arpls->SetChecked(ini->ReadInteger("Orfo", "AutoReplace", 0) != 0);
   CheckBox1->SetChecked(ini->ReadInteger("General", "Shadows", 0) == 1);
   wordwrap->SetChecked(ini->ReadInteger("Editor", "WordWrap", 0) == 1);
+  wordsLoaded_ = insertLoaded_ = false;
   wordslist->Strings()->LoadFromFile(FolderFile("autoreplace.lst"));
+  wordsLoaded_ = true;
   ListBox1->Items()->LoadFromFile(FolderFile("insert.lst"));
+  insertLoaded_ = true;
   TarnPath->SetText(Folder());
 }
 
@@ -197,9 +200,11 @@ void TTarnSetup::ApplyChangesClick(TObject*) {
   ini->WriteInteger("Orfo", "AutoReplace", arpls->Checked() ? 1 : 0);
   ini->WriteInteger("General", "Shadows", CheckBox1->Checked() ? 1 : 0);
   ini->WriteInteger("Editor", "WordWrap", wordwrap->Checked() ? 1 : 0);
-  wordslist->Strings()->SaveToFile(FolderFile("autoreplace.lst"));
+  // A list the window could not show is not written over its file with what the window holds.
+  if (wordsLoaded_ || !FileExists(FolderFile("autoreplace.lst")))
+    wordslist->Strings()->SaveToFile(FolderFile("autoreplace.lst"));
   ini->WriteString("Editor", "BodyNmb", NewFileNmbBody->Text());
-  ListBox1->Items()->SaveToFile(FolderFile("insert.lst"));
+  if (insertLoaded_ || !FileExists(FolderFile("insert.lst"))) ListBox1->Items()->SaveToFile(FolderFile("insert.lst"));
   Main->ReStyle();
 }
 
