@@ -173,6 +173,34 @@ TEST_F(SearchDriver, PromptAnswers) {
   EXPECT_EQ(All(), "c a\r\n");
 }
 
+TEST_F(SearchDriver, RegexReplaceFillsTheTemplateFromTheMatchAsFoundInItsLine) {
+  // Assertions about the text around a hit hold in its line, not at the edges of the hit alone.
+  ed->SetSearchEngine(regex.get());
+  struct Case {
+    const char *pattern, *replacement, *before, *after;
+    int hits;
+  } cases[] = {
+      {"\\Bcat", "dog", "concat cat", "condog cat", 1},
+      {"x\\B", "Z", "xy x", "Zy x", 1},
+      {"(c)at\\B", "[$1$&]", "cats cat", "[ccat]s cat", 1},
+      {"\\b(\\w)(\\w*)\\B", "$2$1", "ab cde", "ab dce", 2},
+      {"^(a)|(a)$", "<$1|$2>", "aaa", "<a|>a<|a>", 2},
+      {"(o)\\1\\B", "0", "foot zoo", "f0t zoo", 1},
+  };
+  for (const Case& c : cases) {
+    for (TSrcSearchOptions o : {kAll, TSrcSearchOptions{soReplace, soReplaceAll, soEntireScope, soBackwards}}) {
+      SCOPED_TRACE(std::string(c.pattern) + (o.Contains(soBackwards) ? " backwards" : ""));
+      Text(c.before);
+      EXPECT_EQ(Run(c.pattern, c.replacement, o), c.hits);
+      EXPECT_EQ(ed->Lines()->Get(0), c.after);
+    }
+  }
+  // One replace at a time, as the prompt's "Да" does.
+  Text("concat");
+  EXPECT_EQ(Run("\\Bcat", "dog", {soReplace, soEntireScope}), 1);
+  EXPECT_EQ(ed->Lines()->Get(0), "condog");
+}
+
 TEST_F(SearchDriver, ScopesFollowTheSelectionMode) {
   // Column mode: only hits between the columns, on the selected lines.
   Text("abab\r\nabab\r\nabab");
