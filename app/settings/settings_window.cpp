@@ -296,8 +296,9 @@ void TTarnSetup::BackUpClick(TObject*) {
   if (BUTemplate->Checked()) ZipKeeper1->FSpecArgs()->Add(FolderFile("template.html"));
   ZipKeeper1->Add();
   ZipKeeper1->UnloadZipLibrary();
-  // The component has reported a failure itself; success is announced only when it was one.
-  if (ZipKeeper1->SuccessCnt() > 0) ShowMessage(U("Настройки сохранены"));
+  // The component has reported a failure itself, a file left out too; success is announced only
+  // when it was one.
+  if (ZipKeeper1->SuccessCnt() > 0 && ZipKeeper1->ErrCode() == 0) ShowMessage(U("Настройки сохранены"));
 }
 
 void TTarnSetup::RestoreClick(TObject*) {
