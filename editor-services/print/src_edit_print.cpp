@@ -1,6 +1,7 @@
 #include "editor-services/print/src_edit_print.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "editor/core/text_utils.h"
@@ -158,7 +159,7 @@ void TSrcEditPrint::CalcPages() {
   maxCol_ = std::max(1, ColumnsWithin(maxWidth_));
   maxWidth_ = canvas_->TextWidth(AnsiString(static_cast<size_t>(maxCol_), 'W'));
   pageCount_ = 1;
-  pages_.push_back(0);
+  pages_.push_back({0, 0});
   int y = margins_.PTop;
   int first = 0, last = static_cast<int>(lines_.size()) - 1;
   if (selectedOnly_) {
@@ -169,13 +170,24 @@ void TSrcEditPrint::CalcPages() {
   for (int i = first; i <= last; ++i) {
     const AnsiString* text = PrintedText(i, buffer);
     if (!text) continue;
-    // A page that holds nothing yet takes the line whatever its height.
-    if (y + lineHeight_ > margins_.PBottom && y > margins_.PTop) {
-      pages_.push_back(i);
-      ++pageCount_;
-      y = margins_.PTop;
+    // The rows of a wrapped line go on while they fit and continue on the next page; a page
+    // that holds nothing yet takes a row whatever its height.
+    const int rows = RowsOf(*text);
+    for (int row = 0; row < rows;) {
+      int fit = (margins_.PBottom - y) / lineHeight_;
+      if (fit <= 0) {
+        if (y > margins_.PTop) {
+          pages_.push_back({i, row});
+          ++pageCount_;
+          y = margins_.PTop;
+          continue;
+        }
+        fit = 1;
+      }
+      const int take = std::min(fit, rows - row);
+      y += take * lineHeight_;
+      row += take;
     }
-    y += lineHeight_ * RowsOf(*text);
   }
   pagesCounted_ = true;
 }
@@ -203,10 +215,11 @@ void TSrcEditPrint::InitPrint(TCanvas* ACanvas) {
   TEXTMETRICA tm;
   GetTextMetricsA(canvas_->Handle(), &tm);
   charWidth_ = tm.tmAveCharWidth;
-  lineHeight_ = tm.tmHeight + tm.tmExternalLeading;
+  lineHeight_ = std::max(1, tm.tmHeight + tm.tmExternalLeading);
   if (advances_.empty() || advances_[0] != charWidth_) advances_.assign(kMaxRun, charWidth_);
   cf->SetStyle(font_.Style());
   for (int s = 0; s < 16; ++s) styleFonts_[s].reset();
+  breaksLine_ = tokensLine_ = 0;
   margins_.InitPage(canvas_, 1, lineNumbers_, lineNumbersInMargin_,
                     static_cast<int>(lines_.size()) + lineOffset_, printerInfo_);
   CalcPages();
@@ -269,15 +282,19 @@ void TSrcEditPrint::PrintPage(int Num) {
   canvas_->FillRect(Rect(margins_.PLeft, margins_.PTop, margins_.PRight, margins_.PBottom));
   header_.Print(canvas_, Num + pageOffset_);
   yPos_ = margins_.PTop;
-  int from = pages_[static_cast<size_t>(Num - 1)];
-  int to = Num < pageCount_ ? pages_[static_cast<size_t>(Num)] : static_cast<int>(lines_.size());
+  // From the page's first row to the next page's first row.
+  const TPageStart from = pages_[static_cast<size_t>(Num - 1)];
+  const TPageStart to = Num < pageCount_ ? pages_[static_cast<size_t>(Num)]
+                                         : TPageStart{static_cast<int>(lines_.size()), 0};
   AnsiString buffer;
-  for (int i = from; i < to; ++i) {
+  for (int i = from.Line; i < to.Line || (i == to.Line && to.Row > 0); ++i) {
     lineNumber_ = i + 1;
     const AnsiString* text = PrintedText(i, buffer);
     if (!text) continue;
-    PrintOneLine(*text);
-    DoPrintLine(i + 1, Num);
+    const bool continues = i == to.Line;
+    PrintOneLine(*text, i == from.Line ? from.Row : 0, continues ? to.Row : INT_MAX);
+    // A line is reported on the page where its last row is printed.
+    if (!continues) DoPrintLine(i + 1, Num);
   }
   footer_.Print(canvas_, Num + pageOffset_);
 }
@@ -295,11 +312,18 @@ void TSrcEditPrint::WriteLineNumber() {
   canvas_->Font()->Assign(&saved);
 }
 
-void TSrcEditPrint::PrintOneLine(const AnsiString& Text) {
-  if (lineNumbers_) WriteLineNumber();
-  std::vector<TWrapPos> breaks;
-  if (wrap_ && static_cast<int>(Text.size()) > maxCol_) BreakPositions(Text, breaks);
-  TextOutHighlighted(Text, breaks);
+void TSrcEditPrint::PrintOneLine(const AnsiString& Text, int FromRow, int ToRow) {
+  row_ = 0;
+  rowFrom_ = FromRow;
+  rowTo_ = ToRow;
+  if (lineNumbers_ && FromRow == 0) WriteLineNumber();
+  // A line that continues over pages is broken (and scanned) once, not once a page.
+  if (breaksLine_ != lineNumber_) {
+    breaksLine_ = lineNumber_;
+    breaks_.clear();
+    if (wrap_ && static_cast<int>(Text.size()) > maxCol_) BreakPositions(Text, breaks_);
+  }
+  TextOutHighlighted(Text, breaks_);
   NewRow();
 }
 
@@ -322,6 +346,7 @@ void TSrcEditPrint::SelectStyle(TFontStyles Style, TColor Fore, TColor Back) {
 }
 
 void TSrcEditPrint::WriteRun(const char* Text, int Count, int Column) {
+  if (!RowShown()) return;
   HDC dc = canvas_->Handle();
   while (Count > 0) {
     int n = std::min(Count, kMaxRun);
@@ -347,14 +372,20 @@ void TSrcEditPrint::TextOutHighlighted(const AnsiString& Text, const std::vector
     WriteRun(Text.data() + pos, len - pos, 0);
     return;
   }
-  TSrcCustomHighlighter* hl = highlighter_;
-  hl->SetRange(ranges_[static_cast<size_t>(lineNumber_ - 1)]);
-  hl->SetLine(Text, lineNumber_);
+  if (tokensLine_ != lineNumber_) {
+    tokensLine_ = lineNumber_;
+    tokens_.clear();
+    TSrcCustomHighlighter* hl = highlighter_;
+    hl->SetRange(ranges_[static_cast<size_t>(lineNumber_ - 1)]);
+    hl->SetLine(Text, lineNumber_);
+    TSrcTokenSpan batch[256];
+    for (int n; (n = hl->NextTokens(batch, 256)) > 0;) tokens_.insert(tokens_.end(), batch, batch + n);
+  }
   int rowOffset = 0;
-  while (!hl->GetEol()) {
-    int start = hl->GetTokenPos();
-    AnsiString token = hl->GetToken();
-    TSrcHighlighterAttributes* attr = hl->GetTokenAttribute();
+  for (const TSrcTokenSpan& t : tokens_) {
+    const int start = t.Pos;
+    const char* token = Text.data() + start;
+    TSrcHighlighterAttributes* attr = t.Attr;
     TFontStyles style = font_.Style();
     TColor fore = fontColor_, back = color_;
     if (attr) {
@@ -365,7 +396,7 @@ void TSrcEditPrint::TextOutHighlighted(const AnsiString& Text, const std::vector
       }
     }
     SelectStyle(style, fore, back);
-    int end = start + static_cast<int>(token.size());
+    int end = start + t.Len;
     int pos = start;
     if (bi < nb && start >= Breaks[bi].Index) {
       NewRow();
@@ -374,11 +405,10 @@ void TSrcEditPrint::TextOutHighlighted(const AnsiString& Text, const std::vector
     }
     while (bi < nb && Breaks[bi].Index < end) {
       int b = Breaks[bi++].Index;
-      WriteRun(token.data() + (pos - start), b - pos, pos - rowOffset);
+      WriteRun(token + (pos - start), b - pos, pos - rowOffset);
       NewRow();
       rowOffset = pos = b;
     }
-    WriteRun(token.data() + (pos - start), end - pos, pos - rowOffset);
-    hl->Next();
+    WriteRun(token + (pos - start), end - pos, pos - rowOffset);
   }
 }
