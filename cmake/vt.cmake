@@ -42,6 +42,8 @@ function(vt_test name)
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  # Libraries the program opens from its folder (the web view module) are found there too.
+  set_target_properties(${name} PROPERTIES BUILD_RPATH ${VT_PROGRAM_DIR})
   target_compile_definitions(${name} PRIVATE VT_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/data"
                                              VT_TEST_OUTPUT_DIR="${CMAKE_BINARY_DIR}/test-artifacts")
   # A test folder that needs more (a reference library, say) says so in extra.cmake.

@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <fstream>
+#include <string>
+
 #include "platform/forms.h"
 #include "platform/input_simulation.h"
 
@@ -213,6 +216,21 @@ TEST_F(AppTest, TheEditorHasTheFocusWhenTheWindowShows) {
   main->Show();
   ProcessMessages();
   EXPECT_TRUE(Ed()->Focused());
+}
+
+// The browser engine is the preview's alone: the main window shows, paints and takes commands
+// without it in the process (no test of this program opens the preview).
+TEST_F(AppTest, TheShownMainWindowHasNotLoadedTheBrowserEngine) {
+  Create();
+  main->Show();
+  for (int i = 0; i < 5; ++i) ProcessMessages();
+  Run("EditSelectAll");
+  std::ifstream maps("/proc/self/maps");
+  std::string line, engine;
+  while (std::getline(maps, line))
+    for (const char* lib : {"libQt6WebEngine", "libQt6Quick", "libQt6Qml", "libwebview.so"})
+      if (line.find(lib) != std::string::npos) engine += line + "\n";
+  EXPECT_EQ(engine, "");
 }
 
 TEST_F(AppTest, TheGutterWidensForLongDocumentsAndNarrowsAgain) {
