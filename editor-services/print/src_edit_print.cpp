@@ -244,7 +244,15 @@ void TSrcEditPrint::DoPrintLine(int LineNumber, int PageNumber) {
 }
 
 void TSrcEditPrint::PrintRange(int StartPage, int EndPage) {
+  pagesPrinted_ = 0;
   if (selectedOnly_ && !hasSelection_) return;
+  // What cannot print anything is refused before a job is begun: no empty job is reported done.
+  if (copies_ < 1)
+    throw EPrinter(Format(W1251("Число копий должно быть не меньше 1, а задано %s."), {IntToStr(copies_)}));
+  const int first = std::max(1, StartPage);
+  if (EndPage != -1 && EndPage < first)
+    throw EPrinter(Format(W1251("Страницы с %s по %s: последняя страница раньше первой."),
+                          {IntToStr(StartPage), IntToStr(EndPage)}));
   TPrinter* printer = Printer();
   printing_ = true;
   abort_ = false;
@@ -253,22 +261,28 @@ void TSrcEditPrint::PrintRange(int StartPage, int EndPage) {
     printer->BeginDoc();
     DoPrintStatus(psBegin, StartPage);
     InitPrint(printer->Canvas());
-    int first = std::max(1, StartPage);
-    int last = EndPage == -1 ? pageCount_ : std::min(EndPage, pageCount_);
+    // Pages beyond the document are left out; a range wholly beyond it prints nothing.
+    if (first > pageCount_)
+      throw EPrinter(Format(W1251("В документе %s стр.: страницы %s нет, печатать нечего."),
+                            {IntToStr(pageCount_), IntToStr(first)}));
+    const int last = EndPage == -1 ? pageCount_ : std::min(EndPage, pageCount_);
     for (int copy = 1; copy <= copies_; ++copy) {
       for (int page = first; page <= last && !abort_; ++page) {
         PrintPage(page);
+        if (!abort_) ++pagesPrinted_;
         if (!abort_ && (page != last || copy != copies_)) printer->NewPage();
       }
     }
-    if (!abort_) DoPrintStatus(psEnd, last);
+    if (!abort_) DoPrintStatus(psEnd, EndPage == -1 ? pageCount_ : EndPage);
     printer->EndDoc();
   } catch (...) {
     // A failed job leaves nothing half done behind.
+    pagesPrinted_ = 0;
     if (printer->Printing()) printer->Abort();
     printing_ = false;
     throw;
   }
+  if (abort_) pagesPrinted_ = 0;
   printing_ = false;
 }
 

@@ -77,8 +77,12 @@ public:
   void SetSelection(bool Avail, TSrcSelectionMode Mode, TBufferCoord Begin, TBufferCoord End);
 
   void Print() { PrintRange(1, -1); }
-  // Pages First to Last (-1: the last one) of every copy.
+  // Pages First to Last (-1: the last one) of every copy; pages beyond the document are left
+  // out. No copies, a reversed range or one wholly beyond the document raise EPrinter and
+  // print nothing.
   void PrintRange(int StartPage, int EndPage);
+  // The pages the last PrintRange printed and ended well (0: nothing printed, or aborted).
+  int PagesPrinted() const { return pagesPrinted_; }
   // Prepares a canvas for printing or measuring; PageCount is valid after it.
   void InitPrint(TCanvas* ACanvas);
   int PageCount() const { return pageCount_; }
@@ -143,7 +147,7 @@ private:
     int Line = 0, Row = 0;
   };
   std::vector<TPageStart> pages_;
-  int pageCount_ = 0;
+  int pageCount_ = 0, pagesPrinted_ = 0;
   int charWidth_ = 0, lineHeight_ = 0;
   std::vector<int> advances_;
   int maxWidth_ = 0, maxCol_ = 0;

@@ -377,6 +377,43 @@ TEST_F(PrintJob, CopiesRangesPageOffsetAndEvents) {
   EXPECT_EQ(log.events, expect);
 }
 
+TEST_F(PrintJob, NothingToPrintIsRefusedAndNoFileWritten) {
+  for (int i = 1; i <= 200; ++i) text.Add("line " + std::to_string(i));
+  print.SetLines(&text);
+  fs::path pdf = dir / "none.pdf";
+  Printer()->SetOutputFileName(pdf.string());
+  auto refused = [&](int first, int last, const char* says) {
+    log.events.clear();
+    try {
+      print.PrintRange(first, last);
+      ADD_FAILURE() << first << ".." << last << " printed";
+    } catch (const EPrinter& e) {
+      EXPECT_NE(e.Message().find(W1251(says)), std::string::npos) << e.Message();
+    }
+    EXPECT_FALSE(Printer()->Printing());
+    EXPECT_FALSE(fs::exists(pdf));
+    EXPECT_EQ(print.PagesPrinted(), 0);
+    for (auto& [status, page] : log.events) EXPECT_NE(status, psEnd);
+  };
+  print.SetCopies(0);
+  refused(1, -1, "Число копий");
+  print.SetCopies(-3);
+  refused(1, -1, "Число копий");
+  EXPECT_TRUE(log.events.empty());
+  print.SetCopies(1);
+  refused(3, 1, "последняя страница раньше первой");
+  refused(1, -5, "последняя страница раньше первой");
+  EXPECT_TRUE(log.events.empty());
+  refused(50, 60, "страницы 50 нет");
+  // A range reaching beyond the document prints what exists; the end reports the page asked.
+  log.events.clear();
+  print.PrintRange(2, 99);
+  const int pages = print.PageCount();
+  EXPECT_EQ(PdfPages(pdf), pages - 1);
+  EXPECT_EQ(print.PagesPrinted(), pages - 1);
+  EXPECT_EQ(log.events.back(), std::make_pair(int(psEnd), 99));
+}
+
 TEST_F(PrintJob, AbortAndFailuresLeaveNoHalfWrittenFile) {
   for (int i = 1; i <= 200; ++i) text.Add("line " + std::to_string(i));
   // An earlier file of the name stays as it was when the job is aborted.
@@ -417,7 +454,7 @@ TEST_F(PrintJob, MarginsWiderThanThePageAndPagesOutOfRangeStillPrint) {
   // One column a row, one row a page: every row of the three lines printed once.
   EXPECT_EQ(print.PageCount(), 12);
   EXPECT_EQ(PdfPages(dir / "narrow.pdf"), 12);
-  EXPECT_EQ(log.events.back(), std::make_pair(int(psEnd), 12));
+  EXPECT_EQ(log.events.back(), std::make_pair(int(psEnd), 99));
   EXPECT_EQ(CountOf(PdfText(dir / "narrow.pdf"), "b"), 3);
 }
 
