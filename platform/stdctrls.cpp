@@ -96,6 +96,7 @@ void TTextControl::UseNative(void* widget) {
 
 TPanel::TPanel(TComponent* AOwner) : TTextControl(AOwner) {
   SetBorderStyle(bsNone);
+  SetTabStop(false);
   SetBounds(0, 0, 185, 41);
 }
 
@@ -128,6 +129,7 @@ void TPanel::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
 
 TLabel::TLabel(TComponent* AOwner) : TTextControl(AOwner) {
   SetBorderStyle(bsNone);
+  SetTabStop(false);
   SetBounds(0, 0, 65, 17);
 }
 
@@ -447,6 +449,7 @@ void TStatusPanels::Clear() {
 
 TStatusBar::TStatusBar(TComponent* AOwner) : TTextControl(AOwner), panels_(this) {
   SetBorderStyle(bsNone);
+  SetTabStop(false);
   SetAlign(alBottom);
   SetBounds(0, 0, 200, 19);
 }
