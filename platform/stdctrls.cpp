@@ -27,6 +27,13 @@ QString LinesToWidget(const AnsiString& text) {
   return QStr(t);
 }
 
+// The text typed into a combo box stays as typed: the list offers its items, but nothing
+// completes or replaces the typed text by one of them (an item that differs only in case would
+// take its place once the box is left).
+void NoCompletion(QComboBox* c) {
+  if (c->lineEdit()) c->setCompleter(nullptr);
+}
+
 void DrawBevel(TCanvas* c, const TRect& r, TBevelCut cut) {
   if (cut == bvNone) return;
   TColor tl = cut == bvRaised ? clBtnHighlight : clBtnShadow;
@@ -369,6 +376,7 @@ void TComboBox::CreateWnd() {
   auto* c = new QComboBox(Host()->Frame());
   c->setEditable(style_ == csDropDown);
   c->setInsertPolicy(QComboBox::NoInsert);
+  NoCompletion(c);
   UseNative(c);
   PushItems();
   QObject::connect(c, &QComboBox::currentIndexChanged, c, [this, c](int i) {
@@ -402,6 +410,7 @@ void TComboBox::SetStyle(TComboBoxStyle s) {
   style_ = s;
   if (auto* c = NativeOf<QComboBox>(this)) {
     c->setEditable(s == csDropDown);
+    NoCompletion(c);
     PushItems();
   }
 }
