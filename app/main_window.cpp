@@ -331,6 +331,10 @@ void TMain::DropFiles(const std::vector<AnsiString>& Files) {
 // ------------------------------------------------------------------------------ start and close
 
 void TMain::FormCreate(TObject*) {
+  // Until a document is loaded the window holds an untitled one: a start-up that stops at an
+  // error leaves it, so that a save asks for a name.
+  docName_ = UntitledName();
+  ReloadTitle();
   DragAcceptFiles(true);
   ini_ = std::make_unique<TIniFile>(kSettingsFileName);
   myPath_ = ExcludeTrailingPathDelimiter(ini_->ReadString("General", "MyPath", AnsiString()));
@@ -338,7 +342,9 @@ void TMain::FormCreate(TObject*) {
   if (myPath_.empty()) myPath_ = ExcludeTrailingPathDelimiter(ExtractFilePath(Application->ExeName()));
   ReStyle();
   RestoreFormPosition(this, kSettingsFileName);
+  placementRestored_ = true;
   Memo1->Lines()->LoadFromFile(ProgramFile("notes.not"));
+  notesLoaded_ = true;
   Panel1->SetVisible(false);
   ActionMainMenuBar1->SetMenuEvents(false);
   OpenStartupDocument();
@@ -376,7 +382,8 @@ void TMain::ReStyle() {
 
 void TMain::FormClose(TObject*, TCloseAction& Action) {
   try {
-    SaveFormPosition(this, kSettingsFileName);
+    // A placement that start-up never restored stays as the user left it last time.
+    if (placementRestored_) SaveFormPosition(this, kSettingsFileName);
   } catch (const Exception& e) {
     // A settings file that cannot be written must not keep the window from closing.
     Application->HandleException(this, &e);
@@ -446,8 +453,11 @@ void TMain::CheckFileSave() {
 }
 
 void TMain::SaveNotes() {
+  // Only notes changed in the panel are written: unchanged ones are already on disk, and notes
+  // that start-up never loaded must not be replaced by the empty panel.
+  if (!Memo1->Modified()) return;
   try {
-    Memo1->Lines()->SaveToFile(ProgramFile("notes.not"));
+    WriteNotes();
     notesFailureShown_ = false;
   } catch (const EAbort&) {
     throw;
@@ -616,9 +626,17 @@ void TMain::Panel2Click(TObject*) {
 }
 
 void TMain::noteSaveExecute(TObject*) {
-  // Asked for by the user: every failure is shown.
-  Memo1->Lines()->SaveToFile(ProgramFile("notes.not"));
+  // Asked for by the user: every failure is shown. An empty panel whose notes were never
+  // loaded is not written over them.
+  if (!notesLoaded_ && !Memo1->Modified()) return;
+  WriteNotes();
   notesFailureShown_ = false;
+}
+
+void TMain::WriteNotes() {
+  Memo1->Lines()->SaveToFile(ProgramFile("notes.not"));
+  Memo1->SetModified(false);
+  notesLoaded_ = true;
 }
 
 void TMain::XportExecute(TObject*) {

@@ -97,8 +97,9 @@ public:
   void opennn(const AnsiString& Name);
   void ReloadTitle();
   void CheckFileSave();
-  // Saves the notes on the way to opening, saving or closing a document: a failure is shown
-  // once (until a save succeeds again) and never stops the document's own work.
+  // Saves the notes, when the user changed them, on the way to opening, saving or closing a
+  // document: a failure is shown once (until a save succeeds again) and never stops the
+  // document's own work.
   void SaveNotes();
   void ReStyle();
   // Wraps the selection in Open and Close and moves the caret Back characters to the left.
@@ -201,11 +202,14 @@ private:
   bool PickColorDigits(AnsiString& Digits);
   void OpenStartupDocument();
   void CreateSearchComponents();
+  void WriteNotes();
 
   AnsiString docName_;
   AnsiString myPath_;
   std::unique_ptr<TIniFile> ini_;
   bool notesFailureShown_ = false;
+  // What start-up got to: a step it skipped is not written back at the end.
+  bool placementRestored_ = false, notesLoaded_ = false;
   // Whether find next and find backwards search on from the caret rather than the whole text.
   bool continueFromCaret_ = false;
 };

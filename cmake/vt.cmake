@@ -42,6 +42,8 @@ function(vt_test name)
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  # Libraries the program opens from its folder (the web view module) are found there too.
+  set_target_properties(${name} PROPERTIES BUILD_RPATH ${VT_PROGRAM_DIR})
   target_compile_definitions(${name} PRIVATE VT_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/data"
                                              VT_TEST_OUTPUT_DIR="${CMAKE_BINARY_DIR}/test-artifacts")
   # A test folder that needs more (a reference library, say) says so in extra.cmake.
@@ -49,4 +51,23 @@ function(vt_test name)
   include(${A_DIR}/extra.cmake OPTIONAL)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+endfunction()
+
+# vt_fuzz(<name> DEPS <targets>...)
+# The fuzz target fuzz/<name>_fuzz.cpp (its LLVMFuzzerTestOneInput) as the program <name>_fuzz in
+# <build>/fuzz. With VT_FUZZ it links libFuzzer; otherwise it links fuzz/corpus_main.cpp, which
+# feeds it every file of its seed corpus fuzz/corpus/<name>/, and the tests run it so.
+function(vt_fuzz name)
+  cmake_parse_arguments(A "" "" "DEPS" ${ARGN})
+  set(target ${name}_fuzz)
+  add_executable(${target} ${PROJECT_SOURCE_DIR}/fuzz/${name}_fuzz.cpp)
+  target_link_libraries(${target} PRIVATE ${A_DEPS})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  if(VT_FUZZ)
+    target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+  else()
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/corpus_main.cpp)
+  endif()
+  set_property(GLOBAL APPEND PROPERTY VT_FUZZ_TARGETS ${name})
 endfunction()

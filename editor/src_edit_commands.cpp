@@ -48,6 +48,9 @@ int LineLength(TSrcEditStringList* Lines, int Line) {
 void TCustomSrcEdit::ExecuteCommand(TSrcEditorCommand Command, char AChar, void* Data) {
   if (ChangesText(Command) && ReadOnly()) return;
   PaintLockScope lock(this);
+  // What trimming takes is recorded with the command that took it, before the next command's
+  // records, whatever paint lock the caller holds around several commands.
+  FlushTrimmed();
   bool sel = Command >= ecSelLeft && Command <= ecSelGotoXY;
   switch (Command) {
     case ecLeft: case ecSelLeft: MoveCaretHorizontally(-1, sel); break;
@@ -131,6 +134,7 @@ void TCustomSrcEdit::ExecuteCommand(TSrcEditorCommand Command, char AChar, void*
       break;
     default: break;  // ecCommentBlock, ecString, ecAutoCompletion and numbers without a meaning
   }
+  FlushTrimmed();
 }
 
 void TCustomSrcEdit::DoLineEnd(bool SelectionCommand) {

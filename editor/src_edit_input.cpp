@@ -27,12 +27,6 @@ struct PaintLockScope {
   TCustomSrcEdit* e_;
 };
 
-struct UndoLockScope {
-  explicit UndoLockScope(TCustomSrcEdit* e) : e_(e) { e_->LockUndo(); }
-  ~UndoLockScope() { e_->UnlockUndo(); }
-  TCustomSrcEdit* e_;
-};
-
 struct UndoBlockScope {
   explicit UndoBlockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUndoBlock(); }
   ~UndoBlockScope() { e_->EndUndoBlock(); }
@@ -628,11 +622,13 @@ void TCustomSrcEdit::DragDrop(TObject* Source, int X, int Y) {
   if (move) {
     if (same) {
       TBufferCoord b = BlockBegin(), e = BlockEnd();
-      {
-        UndoLockScope undoLock(this);
-        SetSelText(AnsiString());
-      }
+      // The removal is recorded before it is made, so that what trimming takes from the line
+      // it leaves is recorded after it, tabs as tabs.
       fUndoList->AddChange(rcDelete, b, e, text, smNormal);
+      fBlockBegin = b;
+      fBlockEnd = e;
+      ReplaceSelection(fSelectionMode, AnsiString(), false);
+      FlushTrimmed();
       if (dropAfter) {
         // The text after the removed block moved to its start.
         if (d.Line == e.Line) d.Char -= e.Char - b.Char;
@@ -647,11 +643,9 @@ void TCustomSrcEdit::DragDrop(TObject* Source, int X, int Y) {
   try {
     InternalSetCaretXY(d);
     SetBlockBegin(d);
-    {
-      UndoLockScope undoLock(this);
-      ReplaceSelection(smNormal, text, false);
-    }
+    ReplaceSelection(smNormal, text, false);
     TBufferCoord after = CaretXY();
+    // What trimming took from the line the text went into follows this record.
     fUndoList->AddChange(same ? rcDropInsert : rcInsert, d, after, AnsiString(), smNormal);
     // The dropped text ends selected with the caret at the drop point: anchored at its end,
     // the selecting move to the drop point keeps it selected.

@@ -368,13 +368,16 @@ void TCustomSrcEdit::NoteTrimmed(const TBufferCoord& At, const AnsiString& Text)
 }
 
 // What trimming took goes onto the undo list right after the record of the change that left
-// the blanks (the next record pushed, or the edit's last one when the edit ends without
-// another), under the same change number, one deletion record per piece: undo first gives
-// the taken blanks back, then undoes the change on the text exactly as the change left it;
-// redo deletes them again after the change. So an edit that stores a line pushes its records
-// before the store, or exactly one record describing the store after it.
+// the blanks (the next record pushed, or at the end of the edit when it pushes none after the
+// store), under the same change number, one deletion record per piece: undo first gives the
+// taken blanks back, then undoes the change on the text exactly as the change left it; redo
+// deletes them again after the change. So an edit that stores a line pushes its records
+// before the store, or exactly one record describing the store after it; and every edit
+// (a command, a replaced selection, a paste, a drop) flushes what is left when it ends, not
+// when the paint lock ends: a caller may hold that lock around many edits.
 void TCustomSrcEdit::FlushTrimmed() {
-  if (fTrimmed.empty() || fFlushingTrimmed) return;
+  // A locked list would drop the records: they wait for the list to take them.
+  if (fTrimmed.empty() || fFlushingTrimmed || fUndoList->IsLocked()) return;
   std::vector<TTrimmedTail> pieces;
   pieces.swap(fTrimmed);
   // A group break pushed since (a caret move) stays on top, above the change it follows.
@@ -667,6 +670,10 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
 
 void TCustomSrcEdit::SetSelText(const AnsiString& Value) {
   PaintLockScope lock(this);
+  // What trimming took in an earlier edit goes on record before this one's records, and what
+  // it takes here right after them: with a paint lock held around several edits (replace-all)
+  // the lock's end comes too late for either.
+  FlushTrimmed();
   BeginUndoBlock();
   try {
     TBufferCoord startOfBlock = BlockBegin();
@@ -683,6 +690,7 @@ void TCustomSrcEdit::SetSelText(const AnsiString& Value) {
     } else if (fSelectionMode != smColumn && !Value.empty()) {
       fUndoList->AddChange(rcInsert, startOfBlock, BlockEnd(), SelText(), fSelectionMode);
     }
+    FlushTrimmed();
   } catch (...) {
     EndUndoBlock();
     throw;
@@ -770,6 +778,7 @@ void TCustomSrcEdit::PasteFromClipboard() {
   // One paint lock over the whole paste, so that what trimming takes is recorded after all of
   // the paste's own records.
   PaintLockScope lock(this);
+  FlushTrimmed();
   BeginUndoBlock();
   bool bracketPushed = false;
   try {

@@ -4,7 +4,6 @@
 // byte is the range's low byte; the rest is split into lines at LF. Every line is
 // scanned to its end with the range carried on, and the tokens must cover each line exactly,
 // none of them empty.
-// Build: fuzz/languages_build.sh
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -2,10 +2,7 @@
 // rest is "expression NUL input NUL template". Every outcome must be a result or ERegexEngine,
 // and every search must end well inside the run's -timeout: the match limit bounds its work,
 // set here to a hundredth of the default as this build runs many times slower than a release.
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-//     -I. fuzz/regex_fuzz.cpp editor-services/regex/*.cpp platform/ansi.cpp platform/sysutils.cpp \
-//     platform/classes.cpp platform/streams.cpp -o regex_fuzz
-//   ./regex_fuzz -max_len=256 -timeout=2 -max_total_time=600 corpus-folder
+// Run as: build/fuzz/fuzz/regex_fuzz -max_len=256 -timeout=2 -max_total_time=600 fuzz/corpus/regex
 #include <cstddef>
 #include <cstdint>
 #include <string>

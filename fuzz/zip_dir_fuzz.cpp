@@ -1,8 +1,8 @@
 // libFuzzer target for the zip component's directory reader and volume joiner: the input is an
 // archive file, also taken as the only volume of a set. Reading must end with a listing or a
 // reported error: no crash, no read past a buffer, no allocation sized by counts the records
-// claim; joining leaves nothing but its result in the folder. Built by fuzz/zip_dir_build.sh; run as
-//   build/fuzz/zip_dir_fuzz -max_total_time=60 -max_len=4096
+// claim; joining leaves nothing but its result in the folder. Run as
+//   build/fuzz/fuzz/zip_dir_fuzz -max_total_time=60 -max_len=4096 fuzz/corpus/zip_dir
 #include <dirent.h>
 #include <unistd.h>
 
@@ -12,14 +12,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/fuzz_folder.h"
 #include "zip/component/zip_keeper.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A numbered name: the file is volume 1 of a set of its own.
-  static std::string folder = [] {
-    char tmpl[] = "/tmp/vt-zip-fuzz-XXXXXX";
-    return std::string(mkdtemp(tmpl));
-  }();
+  static const std::string folder = FuzzFolder();
   static std::string path = folder + "/set001.zip";
   static TZipKeeper* zip = [] {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

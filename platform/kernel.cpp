@@ -9,6 +9,8 @@
 
 #include <cctype>
 #include <climits>
+#include <string>
+#include <vector>
 
 #include "platform/sysutils.h"
 
@@ -23,6 +25,20 @@ std::string ProgramFolder() {
   if (n <= 0) return {};
   std::string exe(buf, static_cast<size_t>(n));
   return exe.substr(0, exe.find_last_of('/') + 1);
+}
+
+// The folders the dynamic loader searches for a library the program itself asks for.
+std::vector<std::string> ProgramSearchFolders() {
+  std::vector<std::string> folders;
+  void* self = dlopen(nullptr, RTLD_LAZY);
+  Dl_serinfo size;
+  if (!self || dlinfo(self, RTLD_DI_SERINFOSIZE, &size) != 0) return folders;
+  std::vector<unsigned char> buf(size.dls_size);
+  auto* info = reinterpret_cast<Dl_serinfo*>(buf.data());
+  *info = size;
+  if (dlinfo(self, RTLD_DI_SERINFOSIZE, info) != 0 || dlinfo(self, RTLD_DI_SERINFO, info) != 0) return folders;
+  for (unsigned i = 0; i < info->dls_cnt; ++i) folders.emplace_back(info->dls_serpath[i].dls_name);
+  return folders;
 }
 
 void* Open(const std::string& name) {
@@ -46,6 +62,13 @@ void* OpenByName(const std::string& name) {
   }
   std::string local = ProgramFolder() + name;
   if (access(local.c_str(), F_OK) == 0) return Open(local);
+  // The folders the program's own search covers (its run path first): looked through here, as
+  // the loader searches for the object that calls it, and a sanitizer's runtime may be that
+  // object in place of the program.
+  for (const std::string& folder : ProgramSearchFolders()) {
+    std::string path = folder + "/" + name;
+    if (access(path.c_str(), F_OK) == 0) return Open(path);
+  }
   return Open(name);
 }
 

@@ -293,6 +293,7 @@ void TMemo::CreateWnd() {
     syncing_ = true;
     lines_.SetText(FromQStr(e->toPlainText()));
     syncing_ = false;
+    modified_ = true;
     GuardedCall(this, [this] { CallEvent(OnChange, this); });
   });
   UseNative(e);
@@ -303,6 +304,7 @@ void TMemo::CreateWnd() {
 
 void TMemo::LinesChange(TObject*) {
   if (syncing_) return;
+  modified_ = false;
   PushText();
   CallEvent(OnChange, this);
 }

@@ -155,6 +155,10 @@ public:
   void CutToClipboard();
   void CopyToClipboard();
   void PasteFromClipboard();
+  // Whether the user changed the text (typing, cutting, pasting) since the program last set it
+  // through Lines or SetText.
+  bool Modified() const { return modified_; }
+  void SetModified(bool v) { modified_ = v; }
   TNotifyEvent OnChange;
 
 protected:
@@ -165,7 +169,7 @@ private:
   void PushText();
   TStringList lines_;
   TScrollStyle scrollBars_ = ssNone;
-  bool wordWrap_ = true, readOnly_ = false, syncing_ = false;
+  bool wordWrap_ = true, readOnly_ = false, syncing_ = false, modified_ = false;
 };
 
 enum TComboBoxStyle { csDropDown, csDropDownList };

@@ -182,8 +182,11 @@ void TTarnSetup::FormShow(TObject*) {
   arpls->SetChecked(ini->ReadInteger("Orfo", "AutoReplace", 0) != 0);
   CheckBox1->SetChecked(ini->ReadInteger("General", "Shadows", 0) == 1);
   wordwrap->SetChecked(ini->ReadInteger("Editor", "WordWrap", 0) == 1);
+  wordsLoaded_ = insertLoaded_ = false;
   wordslist->Strings()->LoadFromFile(FolderFile("autoreplace.lst"));
+  wordsLoaded_ = true;
   ListBox1->Items()->LoadFromFile(FolderFile("insert.lst"));
+  insertLoaded_ = true;
   TarnPath->SetText(Folder());
 }
 
@@ -198,9 +201,11 @@ void TTarnSetup::ApplyChangesClick(TObject*) {
   ini->WriteInteger("Orfo", "AutoReplace", arpls->Checked() ? 1 : 0);
   ini->WriteInteger("General", "Shadows", CheckBox1->Checked() ? 1 : 0);
   ini->WriteInteger("Editor", "WordWrap", wordwrap->Checked() ? 1 : 0);
-  wordslist->Strings()->SaveToFile(FolderFile("autoreplace.lst"));
+  // A list the window could not show is not written over its file with what the window holds.
+  if (wordsLoaded_ || !FileExists(FolderFile("autoreplace.lst")))
+    wordslist->Strings()->SaveToFile(FolderFile("autoreplace.lst"));
   ini->WriteString("Editor", "BodyNmb", NewFileNmbBody->Text());
-  ListBox1->Items()->SaveToFile(FolderFile("insert.lst"));
+  if (insertLoaded_ || !FileExists(FolderFile("insert.lst"))) ListBox1->Items()->SaveToFile(FolderFile("insert.lst"));
   Main->ReStyle();
 }
 
@@ -292,8 +297,9 @@ void TTarnSetup::BackUpClick(TObject*) {
   if (BUTemplate->Checked()) ZipKeeper1->FSpecArgs()->Add(FolderFile("template.html"));
   ZipKeeper1->Add();
   ZipKeeper1->UnloadZipLibrary();
-  // The component has reported a failure itself; success is announced only when it was one.
-  if (ZipKeeper1->SuccessCnt() > 0) ShowMessage(U("Настройки сохранены"));
+  // The component has reported a failure itself, a file left out too; success is announced only
+  // when it was one.
+  if (ZipKeeper1->SuccessCnt() > 0 && ZipKeeper1->ErrCode() == 0) ShowMessage(U("Настройки сохранены"));
 }
 
 void TTarnSetup::RestoreClick(TObject*) {

@@ -71,6 +71,8 @@ public:
   void Setelements(bool Settings, bool Replacements, bool Template, bool Notes, bool Insertion);
 
 private:
+  // Whether the lists were read from their files when the window showed.
+  bool wordsLoaded_ = false, insertLoaded_ = false;
   void CreateComponents();
   // The program folder and a file in it.
   AnsiString Folder() const;

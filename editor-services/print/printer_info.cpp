@@ -30,6 +30,7 @@ void TSrcEditPrinterInfo::UpdatePrinter() {
 }
 
 void TSrcEditPrinterInfo::UseA4Defaults() {
+  isUpdated_ = true;
   physicalWidth_ = 2481;
   physicalHeight_ = 3507;
   printableWidth_ = 2358;

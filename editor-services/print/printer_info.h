@@ -6,6 +6,7 @@ class TSrcEditPrinterInfo {
 public:
   // Reads the geometry now (and marks it up to date).
   void UpdatePrinter();
+  // The figures of an A4 page at 300 dots per inch, kept until the next UpdatePrinter.
   void UseA4Defaults();
 
   int PhysicalWidth();

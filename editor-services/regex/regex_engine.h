@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "platform/ansi.h"
@@ -165,6 +166,10 @@ public:
   int MatchPos(int n) const;
   int MatchLen(int n) const;
   AnsiString Substitute(const AnsiString& templ);
+  // The template with its group references filled from the texts given, group n in groups[n]
+  // (empty for a group that took no part): what Substitute does with the last match's groups.
+  static AnsiString ExpandTemplate(const AnsiString& templ,
+                                   const std::string_view (&groups)[kRegexSubExprs]);
   AnsiString ReplaceAll(const AnsiString& input, const AnsiString& templ, bool useSubstitution);
 
   int32_t LastError() const { return lastError_; }

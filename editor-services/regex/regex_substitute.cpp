@@ -1,17 +1,27 @@
 #include "editor-services/regex/regex_engine.h"
 
 #include <cstring>
+#include <string_view>
 
 AnsiString TRegexEngine::Substitute(const AnsiString& templ) {
   PrepareProgram();
   if (!inputBase_) RaiseError(reeNoInputStringSpecified);
+  std::string_view groups[kRegexSubExprs];
+  for (int n = 0; n < kRegexSubExprs; ++n)
+    if (startp_[n] && endp_[n] && endp_[n] >= startp_[n])
+      groups[n] = std::string_view(startp_[n], static_cast<size_t>(endp_[n] - startp_[n]));
+  return ExpandTemplate(templ, groups);
+}
+
+AnsiString TRegexEngine::ExpandTemplate(const AnsiString& templ,
+                                        const std::string_view (&groups)[kRegexSubExprs]) {
   if (templ.empty()) return AnsiString();
 
   // Runs over the template, either summing the length (out == nullptr) or writing.
   auto expand = [&](char* out) -> size_t {
     size_t len = 0;
     auto put = [&](const char* p, size_t n) {
-      if (out) std::memcpy(out + len, p, n);
+      if (out && n) std::memcpy(out + len, p, n);
       len += n;
     };
     const char* t = templ.data();
@@ -51,8 +61,7 @@ AnsiString TRegexEngine::Substitute(const AnsiString& templ) {
           continue;
         }
         t = p;
-        if (n >= 0 && n < kRegexSubExprs && startp_[n] && endp_[n] && endp_[n] >= startp_[n])
-          put(startp_[n], static_cast<size_t>(endp_[n] - startp_[n]));
+        if (n >= 0 && n < kRegexSubExprs) put(groups[n].data(), groups[n].size());
         continue;
       }
       if (ch == '\\' && t < tend) {

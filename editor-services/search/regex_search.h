@@ -22,8 +22,10 @@ public:
   // Only letter case counts: soMatchCase off makes the expression case-insensitive.
   void SetOptions(TSrcSearchOptions Value) override;
   int FindAll(std::string_view NewText) override;
-  // The found text with the expression's match in it replaced by the template, group
-  // references ($1, ${1}, $&) substituted.
+  // The template with its group references ($1, ${1}, $&) substituted. For the hit of the last
+  // FindAll whose position GetResult gave last, when aOccurrence is its text, the groups are
+  // those of the match as found in its line; any other text is matched on its own and its
+  // first match is replaced.
   AnsiString Replace(const AnsiString& aOccurrence, const AnsiString& aReplacement) override;
 
   TRegexEngine* Engine() const { return fRegex.get(); }
@@ -31,4 +33,9 @@ public:
 private:
   std::unique_ptr<TRegexEngine> fRegex;
   std::vector<int> fPositions, fLengths;
+  // Per match of the last FindAll, for each group its 0-based start in fLine (-1 when it took
+  // no part) and its length; fLine is a copy of the line, kept only when it had matches.
+  std::vector<int> fGroups;
+  AnsiString fLine;
+  mutable int fCurrent = -1;  // the hit whose position was read last
 };

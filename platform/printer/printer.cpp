@@ -32,7 +32,28 @@ constexpr int kPdfPhysW = 2481, kPdfPhysH = 3507, kPdfLeft = 65, kPdfTop = 50, k
 
 QString SystemPath(const AnsiString& name) { return QString::fromStdString(AnsiToSystemName(name)); }
 
+// The desktop's printers, as Qt's print support finds them.
+class TDesktopPrintServer : public TPrintServer {
+public:
+  std::vector<TPrinterEntry> Printers() override {
+    EnsureGuiApplication();
+    std::vector<TPrinterEntry> list;
+    QString def = QPrinterInfo::defaultPrinterName();
+    for (const QString& n : QPrinterInfo::availablePrinterNames()) list.push_back({FromQStr(n), n == def});
+    return list;
+  }
+};
+
+TPrintServer* printServer = nullptr;
+
+TPrintServer& Server() {
+  static TDesktopPrintServer desktop;
+  return printServer ? *printServer : desktop;
+}
+
 }  // namespace
+
+void SetPrintServer(TPrintServer* Server) { printServer = Server; }
 
 struct TPrinter::Impl {
   std::unique_ptr<QPrinter> setup;    // the printer as chosen and set up by the user
@@ -64,9 +85,8 @@ TPrinter::~TPrinter() {
 }
 
 TStrings* TPrinter::Printers() {
-  EnsureGuiApplication();
   printers_->Clear();
-  for (const QString& n : QPrinterInfo::availablePrinterNames()) printers_->Add(FromQStr(n));
+  for (const TPrinterEntry& e : Server().Printers()) printers_->Add(e.Name);
   return printers_.get();
 }
 

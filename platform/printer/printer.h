@@ -3,11 +3,29 @@
 // file is asked for, a PDF file; a job of pages drawn on the printer's canvas in device pixels,
 // and the desktop's print dialog to choose and set up the printer.
 #include <memory>
+#include <vector>
 
 #include "platform/classes.h"
 #include "platform/graphics.h"
 
 VT_DECLARE_EXCEPTION(EPrinter, Exception);
+
+// One printer as the print server describes it.
+struct TPrinterEntry {
+  AnsiString Name;
+  bool IsDefault = false;
+};
+
+// The print server the printer object asks for its printers. The desktop's own is used unless
+// another is put in place (tests choose the printers they print on that way).
+class TPrintServer {
+public:
+  virtual ~TPrintServer() = default;
+  // The installed printers; none when there is no print server.
+  virtual std::vector<TPrinterEntry> Printers() = 0;
+};
+// Puts a print server in place (not owned); nullptr returns to the desktop's.
+void SetPrintServer(TPrintServer* Server);
 
 // Device capabilities of GetDeviceCaps.
 enum : int {

@@ -1,7 +1,8 @@
 #pragma once
 // The embeddable web browser: a control that shows pages, with the history, reload and stop
 // of a browser, an event when a document has loaded, and the browser's own print command.
-// Only the program's preview uses it (its own library target, as the browser engine is large).
+// The browser engine is large: it lives in the web view module, which the first browser control
+// to get its window opens (and which stays open), so a start that shows no page loads none of it.
 #include <memory>
 
 #include "platform/controls.h"
@@ -27,8 +28,11 @@ public:
   void GoForward();
   void Refresh();
   void Stop();
-  // OLECMDID_PRINT prints the page: with OLECMDEXECOPT_PROMPTUSER through the desktop's print
-  // dialog (the dialog hook is asked first, and a file it names gets the page as PDF).
+  // OLECMDID_PRINT prints the page as the engine lays it out for paper (text stays text, the
+  // page breaks into pages). With OLECMDEXECOPT_PROMPTUSER the desktop's print dialog (the
+  // dialog hook is asked first) chooses a PDF file or a printer; otherwise the page goes where
+  // the program's print jobs go (the printer's output file; with no printer installed, the page
+  // title + ".pdf" in the documents folder; else the chosen printer).
   void ExecWB(int CmdID, int CmdExecOpt);
   // The address and the title of the document shown.
   AnsiString LocationURL() const;

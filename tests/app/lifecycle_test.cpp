@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <fstream>
+#include <string>
+
 #include "platform/forms.h"
 #include "platform/input_simulation.h"
 
@@ -215,6 +218,21 @@ TEST_F(AppTest, TheEditorHasTheFocusWhenTheWindowShows) {
   EXPECT_TRUE(Ed()->Focused());
 }
 
+// The browser engine is the preview's alone: the main window shows, paints and takes commands
+// without it in the process (no test of this program opens the preview).
+TEST_F(AppTest, TheShownMainWindowHasNotLoadedTheBrowserEngine) {
+  Create();
+  main->Show();
+  for (int i = 0; i < 5; ++i) ProcessMessages();
+  Run("EditSelectAll");
+  std::ifstream maps("/proc/self/maps");
+  std::string line, engine;
+  while (std::getline(maps, line))
+    for (const char* lib : {"libQt6WebEngine", "libQt6Quick", "libQt6Qml", "libwebview.so"})
+      if (line.find(lib) != std::string::npos) engine += line + "\n";
+  EXPECT_EQ(engine, "");
+}
+
 TEST_F(AppTest, TheGutterWidensForLongDocumentsAndNarrowsAgain) {
   std::string text;
   for (int i = 0; i < 123456; ++i) text += "<p>\r\n";
@@ -249,8 +267,8 @@ TEST_F(AppTest, MissingNotesFileShowsTheErrorAndTheWindowStillOpens) {
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->Caption, W1251("Ошибка"));
   EXPECT_NE(e->Text.find("notes.not"), AnsiString::npos);
-  // The remaining steps are skipped: no document was loaded.
-  EXPECT_EQ(main->DocumentName(), "");
+  // The remaining steps are skipped: no document was loaded, the window holds an untitled one.
+  EXPECT_EQ(main->DocumentName(), kUntitled);
   main->Show();
   EXPECT_TRUE(main->Visible());
 }
@@ -264,14 +282,20 @@ TEST_F(AppTest, MissingTemplateShowsTheErrorUnderTheUntitledName) {
   EXPECT_EQ(main->Caption(), "Vantry Tarn - [" + kUntitled + "]");
 }
 
+// The notes as the user changes them in the panel.
+void EditNotes(TMain* main, const char* text) {
+  main->Memo1->SetText(text);
+  main->Memo1->SetModified(true);
+}
+
 TEST_F(AppTest, NotesAreSavedOnEveryPromptSaveAndToggle) {
   WriteFile(program / "notes.not", "first\n");
   Create();
   EXPECT_EQ(main->Memo1->Lines()->Get(0), "first");
-  main->Memo1->SetText("second");
+  EditNotes(main, "second");
   main->CheckFileSave();
   EXPECT_EQ(ReadFile(program / "notes.not"), "second\r\n");
-  main->Memo1->SetText("third");
+  EditNotes(main, "third");
   Run("Notez");
   EXPECT_EQ(ReadFile(program / "notes.not"), "third\r\n");
   EXPECT_TRUE(main->Panel1->Visible());
@@ -281,13 +305,60 @@ TEST_F(AppTest, NotesAreSavedOnEveryPromptSaveAndToggle) {
   EXPECT_FALSE(main->Panel1->Visible());
   EXPECT_EQ(main->Panel2->Caption(), "<");
   EXPECT_FALSE(main->FindAction("Notez")->Checked());
-  main->Memo1->SetText("fourth");
+  EditNotes(main, "fourth");
   dialogs.Answer(IDCANCEL);
   Run("FileSave");
   EXPECT_EQ(ReadFile(program / "notes.not"), "fourth\r\n");
-  main->Memo1->SetText("fifth");
+  EditNotes(main, "fifth");
   Run("noteSave");
   EXPECT_EQ(ReadFile(program / "notes.not"), "fifth\r\n");
+}
+
+TEST_F(AppTest, NotesAreWrittenOnlyWhenChangedInThePanel) {
+  const std::string notes = "notes kept since last week\r\n";
+  WriteFile(program / "notes.not", notes);
+  // A start-up stopped by a list file: neither the notes nor a document were loaded.
+  fs::remove(program / "autoreplace.lst");
+  fs::create_directory(program / "autoreplace.lst");
+  Create();
+  ASSERT_NE(dialogs.Last(dkMessageBox), nullptr);
+  EXPECT_EQ(main->DocumentName(), kUntitled);
+  EXPECT_EQ(main->Caption(), "Vantry Tarn - [" + kUntitled + "]");
+  // Save asks for a name; the notes file keeps the notes the panel never showed.
+  Ed()->SetSelText("typed");
+  dialogs.Answer(IDCANCEL);
+  Run("FileSave");
+  ASSERT_NE(dialogs.Last(dkSaveFile), nullptr);
+  EXPECT_EQ(dialogs.Last(dkSaveFile)->FileName, kUntitled);
+  Run("noteSave");
+  Run("Notez");
+  dialogs.Answer(IDNO);
+  main->Show();
+  main->Close();
+  EXPECT_EQ(ReadFile(program / "notes.not"), notes);
+  // The window placement that start-up did not restore is not written either.
+  EXPECT_EQ(ReadFile(settings / "quorbex.ini").find("TMainWindow"), std::string::npos);
+  Destroy();
+
+  // A normal start: notes left alone are not rewritten by saves and prompts, typed ones are.
+  fs::remove(program / "autoreplace.lst");
+  fs::copy_file(fs::path(VT_TEST_DATA_DIR) / "autoreplace.lst", program / "autoreplace.lst");
+  fs::path doc = root / "doc.html";
+  WriteFile(doc, "doc\n");
+  Create({doc.string()});
+  EXPECT_EQ(main->Memo1->Text(), notes);
+  WriteFile(program / "notes.not", "changed elsewhere\r\n");
+  Ed()->SetSelText("x");
+  Run("FileSave");
+  main->CheckFileSave();
+  Run("Notez");
+  EXPECT_EQ(ReadFile(program / "notes.not"), "changed elsewhere\r\n");
+  ShowForTest(main, 800, 600);
+  SimulateTyping(main->Memo1, "+");
+  EXPECT_TRUE(main->Memo1->Modified());
+  Run("Notez");
+  EXPECT_EQ(ReadFile(program / "notes.not").find("+"), 0u);
+  EXPECT_FALSE(main->Memo1->Modified());
 }
 
 TEST_F(AppTest, NotesThatCannotBeSavedAreReportedOnceAndStopNoDocumentWork) {
@@ -299,6 +370,7 @@ TEST_F(AppTest, NotesThatCannotBeSavedAreReportedOnceAndStopNoDocumentWork) {
   fs::remove(program / "notes.not");
   fs::create_directory(program / "notes.not");
   size_t shown = dialogs.asked.size();
+  EditNotes(main, "notes");
   Ed()->SetSelText("new ");
   Run("FileSave");
   EXPECT_EQ(ReadFile(doc), "new old\n");

@@ -35,8 +35,15 @@ inline bool WaitFor(F&& done, double seconds = 30) {
   return true;
 }
 
+// The print server the tests see: no printer of the machine's, only those a test defines.
+struct TestPrintServer : TPrintServer {
+  std::vector<TPrinterEntry> printers;
+  std::vector<TPrinterEntry> Printers() override { return printers; }
+};
+
 class PreviewTest : public AppTest {
 protected:
+  TestPrintServer printServer;
   fs::path site, doc;
   std::vector<std::string> launched;
 
@@ -44,6 +51,7 @@ protected:
     AppTest::SetUp();
     // The browser engine refuses its sandbox to the superuser.
     if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+    SetPrintServer(&printServer);
     site = root / "site";
     fs::create_directories(site);
     doc = site / "a.htm";
@@ -60,6 +68,7 @@ protected:
     delete MainPreview;
     delete PrntOpt;
     Printer()->SetOutputFileName("");
+    SetPrintServer(nullptr);
     AppTest::TearDown();
   }
   void Keep(TWinControl* form, const char* name) {

@@ -64,7 +64,6 @@ TEST_F(PreviewTest, PrintOptionsPrintTheSourceAsTheyAreSet) {
 }
 
 TEST_F(PreviewTest, PrintingWithoutAPrinterSaysWhereThePdfWent) {
-  if (Printer()->Printers()->Count() > 0) GTEST_SKIP() << "a printer is installed";
   // The default place lies under the home folder: here, the test's own.
   std::string home = getenv("HOME") ? getenv("HOME") : "";
   setenv("HOME", root.c_str(), 1);

@@ -42,8 +42,8 @@ TEST_F(AppTest, MissingOrBadListFilesAreReportedOrHarmless) {
     const TDialogRequest* e = dialogs.Last(dkMessageBox);
     ASSERT_NE(e, nullptr);
     EXPECT_NE(e->Text.find(list), AnsiString::npos);
-    // The remaining start-up steps are skipped, and the window still opens.
-    EXPECT_EQ(main->DocumentName(), "");
+    // The remaining start-up steps are skipped, and the window still opens, untitled.
+    EXPECT_EQ(main->DocumentName(), W1251("Новый"));
     main->Show();
     EXPECT_TRUE(main->Visible());
     Destroy();

@@ -21,6 +21,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The print server the tests see: no printer of the machine's, only those a test defines.
+struct TestPrintServer : TPrintServer {
+  std::vector<TPrinterEntry> printers;
+  std::vector<TPrinterEntry> Printers() override { return printers; }
+};
+
 // ------------------------------------------------------------------------------ layout routines
 
 TEST(PrintText, RomanNumerals) {
@@ -155,6 +161,7 @@ struct StatusLog {
 
 class PrintJob : public ::testing::Test {
 protected:
+  TestPrintServer server;
   fs::path dir;
   TSrcHTMLSrc html{nullptr};
   TSrcEditPrint print{nullptr};
@@ -164,6 +171,7 @@ protected:
   void SetUp() override {
     char tmpl[] = "/tmp/vt-print-XXXXXX";
     dir = mkdtemp(tmpl);
+    SetPrintServer(&server);
     print.SetHighlighter(&html);
     TFont f;
     f.SetName("Courier New");
@@ -174,6 +182,7 @@ protected:
   }
   void TearDown() override {
     Printer()->SetOutputFileName("");
+    SetPrintServer(nullptr);
     fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
     std::error_code ec;
     fs::remove_all(dir, ec);

@@ -533,3 +533,39 @@ TEST(SrcEditUndo, PasteBracketsUndoAsOneStep) {
   EXPECT_FALSE(e->UndoList()->CanUndo());
   EXPECT_EQ(e->RedoList()->ItemCount(), 2);  // the insert of Z and the paste, no brackets
 }
+
+// What trimming takes from a line end is recorded right after the change that left the blanks,
+// also when a paint lock and an undo block are held around several changes (as a replace-all or
+// a completion holds them): undo gives back tabs and blanks exactly where they were.
+TEST(SrcEditUndo, TrimmedBlanksAreRecordedWithTheirChangeUnderAnOuterLock) {
+  auto e = MakeEdit("bab  \t");
+  e->BeginUpdate();
+  e->BeginUndoBlock();
+  Select(e.get(), BufferCoord(3, 1), BufferCoord(4, 1));
+  e->SetSelText("");
+  Select(e.get(), BufferCoord(1, 1), BufferCoord(2, 1));
+  e->SetSelText("");
+  e->EndUndoBlock();
+  e->EndUpdate();
+  EXPECT_EQ(e->Lines()->Text(), "a");
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), "bab  \t");
+  e->Redo();
+  EXPECT_EQ(e->Lines()->Text(), "a");
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), "bab  \t");
+
+  // Typed characters record before they store the line.
+  e = MakeEdit("a \t");
+  e->BeginUpdate();
+  e->BeginUndoBlock();
+  e->CommandProcessor(ecChar, 'x', nullptr);
+  e->CommandProcessor(ecChar, 'y', nullptr);
+  e->EndUndoBlock();
+  e->EndUpdate();
+  EXPECT_EQ(e->Lines()->Text(), "xya");
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), "a \t");
+  e->Redo();
+  EXPECT_EQ(e->Lines()->Text(), "xya");
+}

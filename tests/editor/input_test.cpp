@@ -353,6 +353,17 @@ TEST(SrcEditDrag, MovingTextWithinTheEditorIsOneUndoStep) {
   DragText(ed, At(ed, 8, 1), At(ed, 14, 1));
   EXPECT_EQ(e->Lines()->Text(), "alpha beta gamma delta");
   EXPECT_FALSE(e->CanUndo());
+  // Moved away from behind a tab, the text leaves the tab at the line end, where trimming
+  // takes it: undo gives it back as a tab, redo takes it again.
+  e->Lines()->SetText("ab\tcdefghij\r\nxy");
+  e->SetBlockBegin(BufferCoord(4, 1));
+  e->SetBlockEnd(BufferCoord(12, 1));
+  DragText(ed, At(ed, 5, 1), At(ed, 1, 2));
+  EXPECT_EQ(e->Lines()->Text(), "ab\r\ncdefghijxy");
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), "ab\tcdefghij\r\nxy");
+  e->Redo();
+  EXPECT_EQ(e->Lines()->Text(), "ab\r\ncdefghijxy");
 }
 
 TEST(SrcEditDrag, CtrlCopiesAndAMultiLineMoveLandsAtTheDropPoint) {

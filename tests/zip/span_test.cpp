@@ -145,6 +145,23 @@ TEST_F(SpanTest, InfoZipNamesAreJoinedByInfoZipAndItsSetsAreReadByOurs) {
   EXPECT_TRUE(Files(dir / "tmp").empty());
 }
 
+TEST_F(SpanTest, AMovingAddWhoseVolumesFailKeepsTheMovedFiles) {
+  fs::create_directories(dir / "out");
+  WriteAll(dir / "out/set001.zip", "in the way");
+  zip->AddOptions = {AddDirNames, AddRecurseDirs, AddDiskSpan, AddMove};
+  zip->MaxVolumeSize = 60000;
+  zip->MinFreeVolumeSize = 1000;
+  EXPECT_EQ(AddFiles(P("out/set.zip"), {"*.*"}), 0);
+  EXPECT_EQ(zip->ErrCode(), 11025);
+  // The files went into the temporary archive, which is kept and named.
+  std::vector<std::string> kept = Files(dir / "tmp");
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(messages.back().second, "Moved files kept in: " + P("tmp/" + kept[0]));
+  fs::create_directories(dir / "back");
+  EXPECT_EQ(Shell("unzip -q " + P("tmp/" + kept[0]) + " -d " + P("back")), 0);
+  for (auto& n : names) EXPECT_TRUE(fs::exists(dir / "back" / n)) << n;
+}
+
 TEST_F(SpanTest, ExistingVolumesAreOverwrittenOnlyWhenConfirmed) {
   fs::create_directories(dir / "out");
   ASSERT_EQ(WriteSet(P("out/set.zip"), 60000), 5);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/application.h"
+#include "platform/dialogs.h"
 #include "platform/forms.h"
 #include "zip/component/zip_keeper.h"
 
@@ -124,9 +125,16 @@ void TZipKeeper::ExtAdd() {
   if (target == zipFileName_ && AnsiUpperCase(ExtractFileExt(zipFileName_)) == ".EXE" && !FileExists(zipFileName_) &&
       dataStart_ == 0)
     CreateEmptySFX();
+  unsigned reportsBefore = errorReports_;
   RunAdd(target);
-  // The listing is re-read only when entries were added: a failed add keeps the old one.
-  if (successCnt_ > 0) ReadDirectory();
+  // The listing is re-read only when entries were added: a failed add keeps the old one. A file
+  // the run left out stays reported: the re-read does not clear the run's error.
+  if (successCnt_ > 0) {
+    TRunError runError;
+    if (errorReports_ != reportsBefore) runError = SaveRunError();
+    ReadDirectory();
+    KeepRunError(runError);
+  }
 }
 
 void TZipKeeper::RunAdd(const AnsiString& Archive) {
@@ -229,13 +237,25 @@ void TZipKeeper::RunAdd(const AnsiString& Archive) {
     }
     if (!cleanup.temporary.empty() && successCnt_ > 0) {
       int r;
+      TRunError runError = SaveRunError();
       try {
         r = WriteSpan(Archive, zipFileName_);
+        if (r == 0) KeepRunError(runError);
       } catch (const EZipKeeper&) {
         r = -1;
         ShowZipMessage(10101, AnsiString());
       }
-      if (r != 0) successCnt_ = 0;
+      if (r != 0) {
+        successCnt_ = 0;
+        if (AddOptions.Contains(AddMove)) {
+          // The library has moved the files into the temporary archive: it stays, or they would
+          // be lost with it.
+          cleanup.temporary.clear();
+          AnsiString text = "Moved files kept in: " + Archive;
+          if (!Unattended) ShowMessage(text);
+          CallEvent(OnMessage, this, 0, text);
+        }
+      }
     }
   } catch (const EZipKeeper& e) {
     ShowExceptionError(e);

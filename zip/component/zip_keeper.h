@@ -216,6 +216,21 @@ private:
 
   int errCode_ = 0, fullErrCode_ = 0, successCnt_ = 0;
   AnsiString message_;
+  // Errors reported so far; a run's own error is one reported after the run began.
+  unsigned errorReports_ = 0;
+  // An error of a run, kept over the directory read (and the volume writer) that clear it after
+  // the run when they themselves succeed.
+  struct TRunError {
+    int Code = 0, Full = 0;
+    AnsiString Text;
+  };
+  TRunError SaveRunError() const { return {errCode_, fullErrCode_, message_}; }
+  void KeepRunError(const TRunError& E) {
+    if (errCode_ != 0 || E.Code == 0) return;
+    errCode_ = E.Code;
+    fullErrCode_ = E.Full;
+    message_ = E.Text;
+  }
   bool busyOperation_ = false, busyZip_ = false, busyUnzip_ = false, destroying_ = false;
   uint64_t totalSize_ = 0, totalDone_ = 0, itemSize_ = 0, itemDone_ = 0;
   AnsiString itemName_;

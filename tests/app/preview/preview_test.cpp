@@ -1,4 +1,7 @@
 // The preview window in its embedded browser.
+#include <algorithm>
+#include <cstdlib>
+
 #include "tests/app/preview_fixture.h"
 
 namespace {
@@ -93,6 +96,40 @@ TEST_F(PreviewTest, PagesWithoutACharsetAreReadAsWindows1251) {
   web->Navigate((site / "u.htm").string());
   ASSERT_TRUE(WaitFor([&] { return !web->Busy() && web->LocationURL().find("u.htm") != std::string::npos; }));
   EXPECT_EQ(web->LocationName(), "\xCF\xF0\xEE\xE1\xE0");
+}
+
+TEST_F(PreviewTest, PrintWritesTheEnginesPdfWithTextOnPagesWhereThePrintJobsGo) {
+  std::string body;
+  for (int i = 1; i <= 120; ++i) body += "<p>Paragraph number " + std::to_string(i) + " of the long page</p>\r\n";
+  WriteFile(doc, "<html><head><title>Long</title></head><body>" + body + "</body></html>");
+  Create({doc.string()});
+  Run("FilePreView");
+  TWebBrowser* web = MainPreview->WebBrowser1;
+  ASSERT_TRUE(WaitFor([&] { return !web->Busy() && web->LocationName() == "Long"; }));
+  // The page as the engine prints it: every paragraph as text, on several pages, no pictures.
+  auto expectPrintedPage = [&](const fs::path& pdf) {
+    ASSERT_TRUE(WaitFor([&] { return Shell("pdfinfo '" + pdf.string() + "' 2>/dev/null").find("Pages:") != std::string::npos; }))
+        << pdf;
+    std::string info = Shell("pdfinfo '" + pdf.string() + "'");
+    int pages = std::atoi(info.c_str() + info.find("Pages:") + 6);
+    EXPECT_GT(pages, 1) << info;
+    std::string text = Shell("pdftotext '" + pdf.string() + "' -");
+    for (int i : {1, 60, 120})
+      EXPECT_NE(text.find("Paragraph number " + std::to_string(i) + " of the long page"), std::string::npos) << i;
+    std::string images = Shell("pdfimages -list '" + pdf.string() + "'");
+    EXPECT_EQ(std::count(images.begin(), images.end(), '\n'), 2) << images;
+  };
+  // Without the dialog: into the program's print output file.
+  fs::path quiet = root / "quiet.pdf";
+  Printer()->SetOutputFileName(quiet.string());
+  web->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_DONTPROMPTUSER);
+  expectPrintedPage(quiet);
+  // «Печать»: into the file chosen in the print dialog.
+  fs::path chosen = root / "chosen.pdf";
+  dialogs.Answer(IDOK, chosen.string());
+  MainPreview->Action1->Execute();
+  expectPrintedPage(chosen);
+  EXPECT_EQ(dialogs.Count(dkPrinterSetup), 1);
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ struct TNewEntry {
   bool Dir = false, Store = false;
   std::string Password;  // empty: not encrypted
   bool Encrypt = false;
+  bool Stored = false;   // its data is in the new archive (only such files may be moved)
 };
 
 struct TPacked {
@@ -89,7 +90,8 @@ private:
   bool EnsurePasswords();
   TPacked Pack(size_t i) const;
   bool WriteNew(size_t i, TPacked* packed);
-  bool StreamEntry(TNewEntry& n, TWritten& w);
+  enum class TStream { Written, Unreadable, Failed };
+  TStream StreamEntry(TNewEntry& n, TWritten& w);
   bool CopyOld(const TCentralEntry& e, uint64_t end);
   bool Out(const void* data, size_t n);
   bool WriteCentral();
@@ -111,6 +113,10 @@ private:
   int64_t fromDate_ = 0;
   std::string askedPassword_;
   std::vector<std::string> suffixes_;
+  // The archive being written, when it exists: never taken into itself.
+  bool haveSelf_ = false;
+  dev_t selfDev_ = 0;
+  ino_t selfIno_ = 0;
   int32_t added_ = 0;
   bool failed_ = false;
 };
@@ -154,6 +160,7 @@ void TZipRun::AddFile(const std::string& path, const struct stat& st, const std:
   std::string base = BaseName(path);
   if (!p_->HiddenFiles && !base.empty() && base[0] == '.') return;
   if (p_->FromDate && st.st_mtime < fromDate_) return;
+  if (haveSelf_ && st.st_dev == selfDev_ && st.st_ino == selfIno_) return;
   TNewEntry e;
   e.Path = path;
   e.St = st;
@@ -243,6 +250,12 @@ void TZipRun::Collect() {
       if (b > a) suffixes_.push_back(Lower(s.substr(a, b - a)));
       a = b + 1;
     }
+  }
+  struct stat self;
+  if (stat(archive_.c_str(), &self) == 0) {
+    haveSelf_ = true;
+    selfDev_ = self.st_dev;
+    selfIno_ = self.st_ino;
   }
   for (int i = 0; i < p_->SpecCount && p_->Specs; ++i) CollectSpec(p_->Specs[i]);
 }
@@ -411,7 +424,10 @@ bool TZipRun::WriteNew(size_t i, TPacked* packed) {
     std::string h = LocalHeader(w.E, false);
     if (!Out(h.data(), h.size())) return false;
   } else if (!packed) {
-    if (!StreamEntry(n, w)) return false;
+    TStream r = StreamEntry(n, w);
+    if (r == TStream::Failed) return false;
+    // A file that cannot be opened gets no entry: the run goes on without it.
+    if (r == TStream::Unreadable) return cb_.Send(kcbProgress, 0, static_cast<int64_t>(n.St.st_size), "");
   } else {
     if (packed->Error) {
       cb_.Message(packed->Error, "cannot read " + n.Path + ": " + strerror(packed->SysError));
@@ -429,16 +445,17 @@ bool TZipRun::WriteNew(size_t i, TPacked* packed) {
   if (p_->Verbose || p_->Trace)
     Verbose("  adding: " + n.Name + (w.E.Method == kMethodDeflate ? " (deflated)" : " (stored)"));
   written_.push_back(std::move(w));
+  n.Stored = !n.Dir;
   ++added_;
   return true;
 }
 
 // An entry too large for one buffer: compressed here in chunks and its header patched after.
-bool TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
+TZipRun::TStream TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
   int fd = open(n.Path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     cb_.Message(kzeOpen, "cannot open " + n.Path + ": " + strerror(errno));
-    return cb_.Send(kcbProgress, 0, static_cast<int64_t>(n.St.st_size), "");
+    return TStream::Unreadable;
   }
   std::vector<uint8_t> in(kChunk), out(kChunk + 1024);
   auto readAll = [&](auto&& each) -> bool {
@@ -456,7 +473,7 @@ bool TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
     uint32_t crc = 0;
     if (!readAll([&](size_t k) { crc = Crc32(crc, in.data(), k); return cb_.Send(kcbTick, 0, 0, ""); })) {
       close(fd);
-      return false;
+      return TStream::Failed;
     }
     w.E.Crc = crc;
     crypt = std::make_unique<TZipCrypt>(n.Password);
@@ -465,16 +482,17 @@ bool TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
   w.Zip64Local = static_cast<uint64_t>(n.St.st_size) >= kSat32 - (kSat32 >> 6);
   uint64_t headerPos = offset_;
   std::string h = LocalHeader(w.E, w.Zip64Local);
-  if (!Out(h.data(), h.size())) { close(fd); return false; }
+  if (!Out(h.data(), h.size())) { close(fd); return TStream::Failed; }
   uint64_t dataStart = offset_;
   if (crypt) {
     std::string eh = crypt->Header(static_cast<uint8_t>(w.E.Crc >> 24));
-    if (!Out(eh.data(), eh.size())) { close(fd); return false; }
+    if (!Out(eh.data(), eh.size())) { close(fd); return TStream::Failed; }
   }
   z_stream zs {};
   if (w.E.Method == kMethodDeflate && deflateInit2(&zs, std::clamp(p_->Level, 1, 9), Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
     close(fd);
-    return Fail(kzeMemory, "out of memory");
+    Fail(kzeMemory, "out of memory");
+    return TStream::Failed;
   }
   uint32_t crc = 0;
   uint64_t size = 0;
@@ -503,18 +521,25 @@ bool TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
   });
   if (w.E.Method == kMethodDeflate) deflateEnd(&zs);
   close(fd);
-  if (!ok) return false;
-  if (crypt && crc != w.E.Crc) return Fail(kzeRead, n.Path + " changed while it was added");
+  if (!ok) return TStream::Failed;
+  if (crypt && crc != w.E.Crc) {
+    Fail(kzeRead, n.Path + " changed while it was added");
+    return TStream::Failed;
+  }
   w.E.Crc = crc;
   w.E.Size = size;
   w.E.CompressedSize = offset_ - dataStart;
-  if (!w.Zip64Local && (w.E.Size >= kSat32 || w.E.CompressedSize >= kSat32))
-    return Fail(kzeWrite, n.Path + " grew beyond 4 GB while it was added");
+  if (!w.Zip64Local && (w.E.Size >= kSat32 || w.E.CompressedSize >= kSat32)) {
+    Fail(kzeWrite, n.Path + " grew beyond 4 GB while it was added");
+    return TStream::Failed;
+  }
   std::string fixed = LocalHeader(w.E, w.Zip64Local);
   if (fflush(out_) != 0 || fseeko(out_, static_cast<off_t>(headerPos), SEEK_SET) != 0 ||
-      fwrite(fixed.data(), 1, fixed.size(), out_) != fixed.size() || fseeko(out_, 0, SEEK_END) != 0)
-    return Fail(kzeWrite, "cannot write " + archive_ + ": " + strerror(errno));
-  return true;
+      fwrite(fixed.data(), 1, fixed.size(), out_) != fixed.size() || fseeko(out_, 0, SEEK_END) != 0) {
+    Fail(kzeWrite, "cannot write " + archive_ + ": " + strerror(errno));
+    return TStream::Failed;
+  }
+  return TStream::Written;
 }
 
 bool TZipRun::CopyOld(const TCentralEntry& e, uint64_t end) {
@@ -657,9 +682,15 @@ int32_t TZipRun::Run() {
     starts.push_back(old_.DirOffset);
     std::sort(starts.begin(), starts.end());
     if (old_.DataStart > 0) {
+      // The stub is copied in blocks, whatever length the old archive gives it.
       FILE* f = fopen(archive_.c_str(), "rb");
-      std::vector<char> stub(old_.DataStart);
-      ok = f && fread(stub.data(), 1, stub.size(), f) == stub.size() && Out(stub.data(), stub.size());
+      std::vector<char> buf(kChunk);
+      ok = f != nullptr;
+      for (uint64_t left = old_.DataStart; ok && left > 0;) {
+        size_t want = static_cast<size_t>(std::min<uint64_t>(left, buf.size()));
+        ok = fread(buf.data(), 1, want, f) == want && Out(buf.data(), want);
+        left -= want;
+      }
       if (f) fclose(f);
       if (!ok && !failed_) Fail(kzeRead, "cannot read " + archive_);
     }
@@ -729,9 +760,10 @@ int32_t TZipRun::Run() {
     struct timespec ts[2] = {{newest, 0}, {newest, 0}};
     utimensat(AT_FDCWD, archive_.c_str(), ts, 0);
   }
+  // Only files whose data is in the finished archive are moved: one that could not be read stays.
   if (p_->Move)
     for (auto& e : entries_)
-      if (!e.Dir) unlink(e.Path.c_str());
+      if (e.Stored) unlink(e.Path.c_str());
   cb_.Send(kcbEndOfBatch, 0, 0, "");
   return added_;
 }

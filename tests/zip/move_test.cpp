@@ -1,0 +1,92 @@
+// Adds that move files, adds of the folder that holds the archive, and adds that leave a file
+// out: nothing is lost and the failure stays reported.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/zip/zip_fixture.h"
+
+namespace {
+
+class ZipAddTest : public ZipTest {
+protected:
+  struct TResult {
+    int SuccessCnt = -1, ErrCode = -1;
+  };
+  void Tick(CallBackInfo*, bool&) {}
+  // Adds "*.*" of a folder in which locked.txt cannot be read: mode 000, the add run by a user
+  // other than root (a child process that gives up root when the tests run as root).
+  TResult AddWithUnreadableFile(const std::string& archive, const std::string& folder, AddOpts options) {
+    zip->OnAfterCallback = TZipAfterCallbackEvent(this, &ZipAddTest::Tick);
+    chmod((fs::path(folder) / "locked.txt").c_str(), 0);
+    auto add = [&] {
+      zip->AddOptions = options;
+      zip->RootDir = folder;
+      AddFiles(archive, {"*.*"});
+      return TResult{zip->SuccessCnt(), zip->ErrCode()};
+    };
+    if (geteuid() != 0) return add();
+    int pipe_fd[2];
+    if (pipe(pipe_fd) != 0) return {};
+    for (auto& e : fs::recursive_directory_iterator(dir)) (void)lchown(e.path().c_str(), 65534, 65534);
+    (void)chown(dir.c_str(), 65534, 65534);
+    pid_t pid = fork();
+    if (pid == 0) {
+      TResult r;
+      if (setgid(65534) == 0 && setuid(65534) == 0) r = add();
+      (void)write(pipe_fd[1], &r, sizeof r);
+      _exit(0);
+    }
+    close(pipe_fd[1]);
+    TResult r;
+    if (read(pipe_fd[0], &r, sizeof r) != static_cast<ssize_t>(sizeof r)) r = TResult{};
+    close(pipe_fd[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return r;
+  }
+  void MakeFolder() {
+    WriteAll(dir / "f/one.txt", "one");
+    WriteAll(dir / "f/two.txt", "two");
+    WriteAll(dir / "f/locked.txt", "locked");
+  }
+};
+
+TEST_F(ZipAddTest, AMovingAddKeepsTheFilesItCouldNotRead) {
+  MakeFolder();
+  TResult r = AddWithUnreadableFile(P("out.zip"), P("f"), {AddMove});
+  EXPECT_EQ(r.SuccessCnt, 2);
+  EXPECT_FALSE(fs::exists(dir / "f/one.txt"));
+  EXPECT_FALSE(fs::exists(dir / "f/two.txt"));
+  ASSERT_TRUE(fs::exists(dir / "f/locked.txt"));
+  chmod((dir / "f/locked.txt").c_str(), 0644);
+  EXPECT_EQ(ReadAll(dir / "f/locked.txt"), "locked");
+  EXPECT_EQ(Shell("unzip -tq " + P("out.zip")), 0);
+}
+
+TEST_F(ZipAddTest, AnAddThatLeftAFileOutReportsItsError) {
+  MakeFolder();
+  TResult r = AddWithUnreadableFile(P("out.zip"), P("f"), {});
+  EXPECT_EQ(r.SuccessCnt, 2);
+  // The directory read after the add does not clear the run's error.
+  EXPECT_EQ(r.ErrCode, kzeOpen);
+}
+
+TEST_F(ZipAddTest, TheArchiveIsNeverAddedIntoItself) {
+  WriteAll(dir / "f/a.txt", "a");
+  WriteAll(dir / "f/b.txt", "b");
+  zip->RootDir = P("f");
+  ASSERT_EQ(AddFiles(P("f/self.zip"), {"a.txt"}), 1);
+  // The folder that holds the archive, with every file moved into it.
+  zip->AddOptions = {AddMove};
+  zip->RootDir = P("f");
+  EXPECT_EQ(AddFiles(P("f/self.zip"), {"*.*"}), 2);
+  ASSERT_TRUE(fs::exists(dir / "f/self.zip"));
+  EXPECT_EQ(zip->Count(), 2);
+  for (int i = 0; i < zip->Count(); ++i) EXPECT_NE(zip->DirEntry(i).FileName, "self.zip");
+  EXPECT_FALSE(fs::exists(dir / "f/a.txt"));
+  EXPECT_FALSE(fs::exists(dir / "f/b.txt"));
+  EXPECT_EQ(Shell("unzip -tq " + P("f/self.zip")), 0);
+}
+
+}  // namespace
