@@ -1,6 +1,9 @@
 #include "tests/app/app_fixture.h"
 
+#include <algorithm>
+
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -38,6 +41,24 @@ TEST_F(AppTest, StartWithoutArgumentsLoadsTheTemplateWithTheCaretOnTheBodyLine) 
   EXPECT_EQ(Panel(1), W1251("ВСТ"));
   EXPECT_FALSE(main->Panel1->Visible());
   EXPECT_EQ(dialogs.asked.size(), 0u);
+}
+
+TEST(Program, WithoutADesktopSessionSaysSoAndExitsWithOne) {
+  // The program as run.sh starts it, with no display and no toolkit platform named.
+  std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") + VT_PROGRAM_FILE +
+                        " 2>&1";
+  FILE* p = popen(command.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::string out;
+  char buf[512];
+  while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+  int status = pclose(p);
+  ASSERT_TRUE(WIFEXITED(status)) << out;
+  EXPECT_EQ(WEXITSTATUS(status), 1) << out;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+  EXPECT_NE(out.find("графический сеанс"), std::string::npos) << out;
+  EXPECT_NE(out.find("DISPLAY"), std::string::npos) << out;
+  EXPECT_NE(out.find("WAYLAND_DISPLAY"), std::string::npos) << out;
 }
 
 TEST_F(AppTest, StartTellsWhichDocumentsHaveACopyFromAnInterruptedSave) {
