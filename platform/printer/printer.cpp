@@ -21,6 +21,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/printer/cups_print_server.h"
+#include "platform/qt/control_host.h"
 #include "platform/qt/graphics_qt.h"
 #include "platform/qt/widgets_qt.h"
 #include "platform/sysutils.h"
@@ -330,7 +331,7 @@ bool TPrinter::ExecuteSetupDialog() {
     p.setOutputFormat(QPrinter::NativeFormat);
     if (const TPrinterEntry* e = JobPrinter()) p.setPrinterName(QStr(e->Name));
   }
-  QPrintDialog dlg(&p, QApplication::activeWindow());
+  QPrintDialog dlg(&p, DialogOwnerWidget(nullptr));
   // Copies and page ranges are the program's own business.
   dlg.setOption(QAbstractPrintDialog::PrintToFile, true);
   dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
