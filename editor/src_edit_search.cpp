@@ -48,6 +48,11 @@ int TCustomSrcEdit::SearchReplace(const AnsiString& ASearch, const AnsiString& A
     }
   }
 
+  // A search from the caret passes over an empty hit at the caret: the last search left the
+  // caret there, and finding the same spot again would never move on. A replace-all takes it.
+  const bool passEmptyAtCaret = fromCursor && !AOptions.Contains(soSelectedOnly) && !replaceAll;
+  const TBufferCoord caret = CaretXY();
+
   TSrcEditSearchCustom* engine = fSearchEngine;
   engine->SetOptions(AOptions);
   engine->SetPattern(ASearch);
@@ -83,6 +88,7 @@ int TCustomSrcEdit::SearchReplace(const AnsiString& ASearch, const AnsiString& A
         else  // whole lines: the scope's ends are line ends or the caret
           inside = !((hitLine == start.Line && first < start.Char) || (hitLine == end.Line && last > end.Char));
         if (!inside) continue;
+        if (passEmptyAtCaret && len == 0 && hitLine == caret.Line && first == caret.Char) continue;
         ++result;
 
         TBufferCoord current = BufferCoord(pos, hitLine);

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,37 @@ TEST_F(SearchDriver, FindsFromTheCaretInBothDirections) {
   ed->SetCaretXY(BufferCoord(3, 2));
   EXPECT_EQ(Run("ab", "", {soSelectedOnly, soEntireScope}), 1);
   EXPECT_EQ(ed->BlockBegin(), BufferCoord(1, 1));
+
+  // Empty hits: the one at the caret, where the last search left it, is passed over, so that
+  // every search moves on, forwards and backwards, until none is left.
+  ed->SetSearchEngine(regex.get());
+  // Each search's selection, until a search finds nothing.
+  auto walk = [&](const AnsiString& pattern, TBufferCoord from, TSrcSearchOptions o) {
+    std::ostringstream hits;
+    ed->SetCaretXY(from);
+    for (int i = 0; i < 20 && Run(pattern, "", o) == 1; ++i) hits << ed->BlockBegin() << "-" << ed->BlockEnd() << " ";
+    return hits.str();
+  };
+  // (Forwards the empty hit after "xx" lies at the caret that "xx" left.)
+  Text("axxb\r\nx");
+  EXPECT_EQ(walk("x*", BufferCoord(1, 1), {}), "(2,1)-(4,1) (5,1)-(5,1) (1,2)-(2,2) ");
+  EXPECT_EQ(walk("x*", BufferCoord(2, 2), {soBackwards}), "(1,2)-(2,2) (5,1)-(5,1) (4,1)-(4,1) (2,1)-(4,1) (1,1)-(1,1) ");
+  Text("ab\r\n\r\ncd");
+  EXPECT_EQ(walk("^", BufferCoord(1, 1), {}), "(1,2)-(1,2) (1,3)-(1,3) ");
+  EXPECT_EQ(walk("$", BufferCoord(3, 3), {soBackwards}), "(1,2)-(1,2) (3,1)-(3,1) ");
+  // The whole text from its start still finds the hit at (1,1).
+  ed->SetCaretXY(BufferCoord(1, 1));
+  EXPECT_EQ(Run("^", "", {soEntireScope}), 1);
+  EXPECT_EQ(ed->BlockBegin(), BufferCoord(1, 1));
+  // A replace-all from the caret replaces the empty hit there too.
+  ed->SetCaretXY(BufferCoord(1, 1));
+  EXPECT_EQ(Run("^", "> ", {soReplace, soReplaceAll}), 3);
+  EXPECT_EQ(All(), "> ab\r\n>\r\n> cd\r\n");
+  // The plain engine has no empty hits: its searches walk every hit once.
+  ed->SetSearchEngine(plain.get());
+  Text("aa a\r\na");
+  EXPECT_EQ(walk("a", BufferCoord(1, 1), {}), "(1,1)-(2,1) (2,1)-(3,1) (4,1)-(5,1) (1,2)-(2,2) ");
+  EXPECT_EQ(walk("a", BufferCoord(2, 2), {soBackwards}), "(1,2)-(2,2) (4,1)-(5,1) (2,1)-(3,1) (1,1)-(2,1) ");
 }
 
 TEST_F(SearchDriver, ReplaceAllKeepsLaterHitsAndTheSelectedScopeInStep) {
