@@ -1,17 +1,21 @@
 // Search and replace in a 100 MB generated HTML document held by the editor (HTML highlighter
 // attached, window shown offscreen): find next through the editor's driver with the plain
 // engine (case-sensitive and not) and the regular-expression engine (a literal and a class
-// pattern), the only hit on the last line, each beside memmem and the PCRE2 interpreter over
-// the same bytes; then replace-all of 100,000 hits spread over the document, and its undo.
+// pattern), the only hit on the last line, each beside its reference over the same bytes
+// (memmem, the PCRE2 interpreter over the whole text and line by line as the driver searches),
+// the pairs interleaved over several rounds, min and median with the machine's load; then
+// replace-all of 100,000 hits spread over the document, and its undo.
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "bench/editor_document.h"
+#include "bench/load_average.h"
 #include "editor-services/search/plain_search.h"
 #include "editor-services/search/regex_search.h"
 #include "editor/src_edit.h"
@@ -26,7 +30,7 @@ using bench_doc::Now;
 
 constexpr int kHitEvery = 13;  // one replace-all hit every 13 lines: about 100,000
 
-// The benchmark document: editor-benchmark lines, every 16th with the word "hitword", and
+// The benchmark document: editor-benchmark lines, every 13th with the word "hitword", and
 // last a line with the only "Zqxneedle".
 AnsiString Line(int i) {
   AnsiString s = bench_doc::MakeLine(i);
@@ -36,44 +40,32 @@ AnsiString Line(int i) {
 
 double MBps(size_t bytes, double seconds) { return bytes / seconds / 1e6; }
 
-double PcreSeconds(const AnsiString& text, const char* pattern, bool caseless, bool& found) {
-  int err = 0;
-  PCRE2_SIZE off = 0;
-  pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern), PCRE2_ZERO_TERMINATED,
-                                   caseless ? PCRE2_CASELESS : 0, &err, &off, nullptr);
-  pcre2_match_data* md = pcre2_match_data_create_from_pattern(code, nullptr);
-  std::vector<double> t;
-  for (int r = 0; r < 3; ++r) {
-    double a = Now();
-    int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0, 0, md, nullptr);
-    t.push_back(Now() - a);
-    found = rc > 0;
+// A compiled PCRE2 pattern (interpreter) and its match data.
+struct Pcre {
+  pcre2_code* code;
+  pcre2_match_data* md;
+  Pcre(const char* pattern, bool caseless) {
+    int err = 0;
+    PCRE2_SIZE off = 0;
+    code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern), PCRE2_ZERO_TERMINATED,
+                         caseless ? PCRE2_CASELESS : 0, &err, &off, nullptr);
+    md = pcre2_match_data_create_from_pattern(code, nullptr);
   }
-  pcre2_match_data_free(md);
-  pcre2_code_free(code);
-  return Median(t);
-}
+  ~Pcre() {
+    pcre2_match_data_free(md);
+    pcre2_code_free(code);
+  }
+  bool Match(std::string_view s) {
+    return pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(s.data()), s.size(), 0, 0, md, nullptr) > 0;
+  }
+};
 
-// PCRE2 the way the driver searches: one match call per line of the editor's line store.
-double PcrePerLineSeconds(TSrcEditStringList* lines, const char* pattern) {
-  int err = 0;
-  PCRE2_SIZE off = 0;
-  pcre2_code* code =
-      pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern), PCRE2_ZERO_TERMINATED, 0, &err, &off, nullptr);
-  pcre2_match_data* md = pcre2_match_data_create_from_pattern(code, nullptr);
+// Seconds of each round of one measurement.
+struct Times {
   std::vector<double> t;
-  for (int r = 0; r < 3; ++r) {
-    double a = Now();
-    for (int i = 0; i < lines->Count(); ++i) {
-      std::string_view s = lines->Line(i);
-      pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(s.data()), s.size(), 0, 0, md, nullptr);
-    }
-    t.push_back(Now() - a);
-  }
-  pcre2_match_data_free(md);
-  pcre2_code_free(code);
-  return Median(t);
-}
+  double Min() const { return *std::min_element(t.begin(), t.end()); }
+  double Med() const { return Median(t); }
+};
 
 }  // namespace
 
@@ -100,47 +92,76 @@ int main() {
   // Find next from the top to the one hit on the last line.
   auto find = [&](TSrcEditSearchCustom* engine, const AnsiString& what, TSrcSearchOptions o) {
     edit.SetSearchEngine(engine);
-    std::vector<double> t;
-    for (int r = 0; r < 3; ++r) {
-      edit.SetCaretXY(BufferCoord(1, 1));
-      double a = Now();
-      int n = edit.SearchReplace(what, "", o);
-      t.push_back(Now() - a);
-      if (n != 1 || edit.CaretY() != lines) std::printf("  (not found where expected: %d, line %d)\n", n, edit.CaretY());
-    }
-    return Median(t);
-  };
-  std::vector<double> mm;
-  for (int r = 0; r < 3; ++r) {
+    edit.SetCaretXY(BufferCoord(1, 1));
     double a = Now();
-    const void* p = memmem(doc.data(), doc.size(), "Zqxneedle", 9);
-    mm.push_back(Now() - a);
-    if (!p) std::printf("  memmem found nothing\n");
+    int n = edit.SearchReplace(what, "", o);
+    double t = Now() - a;
+    if (n != 1 || edit.CaretY() != lines) std::printf("  (not found where expected: %d, line %d)\n", n, edit.CaretY());
+    return t;
+  };
+  auto whole = [&](Pcre& p) {
+    double a = Now();
+    bool found = p.Match(doc);
+    double t = Now() - a;
+    if (!found) std::printf("  (PCRE2 found nothing)\n");
+    return t;
+  };
+  // PCRE2 the way the driver searches: one match call per line of the editor's line store.
+  auto perLine = [&](Pcre& p) {
+    TSrcEditStringList* store = edit.Lines();
+    int found = 0;
+    double a = Now();
+    for (int i = 0; i < store->Count(); ++i) found += p.Match(store->Line(i));
+    double t = Now() - a;
+    if (found != 1) std::printf("  (PCRE2 line by line found %d)\n", found);
+    return t;
+  };
+  Pcre lit("Zqxneedle", false), litCI("zqxneedle", true), cls("Z[p-r]xneedle", false);
+  enum { kPlain, kMemmem, kPcreLit, kPlainCI, kPcreLitCI, kRegexLit, kPcreLineLit, kRegexClass,
+         kPcreClass, kPcreLineClass, kCount };
+  Times t[kCount];
+  const std::string loadBefore = bench_load::LoadAverage();
+  constexpr int kRounds = 5;
+  for (int r = 0; r < kRounds; ++r) {
+    // Each figure right after its reference, round after round.
+    t[kMemmem].t.push_back([&] {
+      double a = Now();
+      const void* p = memmem(doc.data(), doc.size(), "Zqxneedle", 9);
+      double s = Now() - a;
+      if (!p) std::printf("  memmem found nothing\n");
+      return s;
+    }());
+    t[kPlain].t.push_back(find(&plain, "Zqxneedle", {soMatchCase}));
+    t[kPcreLit].t.push_back(whole(lit));
+    t[kPcreLitCI].t.push_back(whole(litCI));
+    t[kPlainCI].t.push_back(find(&plain, "zqxneedle", {}));
+    t[kPcreLineLit].t.push_back(perLine(lit));
+    t[kRegexLit].t.push_back(find(&regex, "Zqxneedle", {soMatchCase}));
+    t[kPcreClass].t.push_back(whole(cls));
+    t[kPcreLineClass].t.push_back(perLine(cls));
+    t[kRegexClass].t.push_back(find(&regex, "Z[p-r]xneedle", {soMatchCase}));
   }
-  double tMemmem = Median(mm);
-  bool found = false;
-  double tPcreLit = PcreSeconds(doc, "Zqxneedle", false, found);
-  double tPcreLitCI = PcreSeconds(doc, "zqxneedle", true, found);
-  double tPcreClass = PcreSeconds(doc, "Z[p-r]xneedle", false, found);
-
-  double tPcreLineLit = PcrePerLineSeconds(edit.Lines(), "Zqxneedle");
-  double tPcreLineClass = PcrePerLineSeconds(edit.Lines(), "Z[p-r]xneedle");
-  double tPlain = find(&plain, "Zqxneedle", {soMatchCase});
-  double tPlainCI = find(&plain, "zqxneedle", {});
-  double tRegexLit = find(&regex, "Zqxneedle", {soMatchCase});
-  double tRegexClass = find(&regex, "Z[p-r]xneedle", {soMatchCase});
   size_t n = doc.size();
-  std::printf("find next, hit on the last line (MB/s; reference in the same run):\n");
-  std::printf("  plain, case-sensitive        %8.0f    memmem %8.0f   PCRE2 literal %8.0f\n", MBps(n, tPlain),
-              MBps(n, tMemmem), MBps(n, tPcreLit));
-  std::printf("  plain, case-insensitive      %8.0f    PCRE2 caseless literal %8.0f\n", MBps(n, tPlainCI),
-              MBps(n, tPcreLitCI));
-  std::printf("  regex, literal               %8.0f    PCRE2 whole text %8.0f, line by line %8.0f (ratio %.2f)\n",
-              MBps(n, tRegexLit), MBps(n, tPcreLit), MBps(n, tPcreLineLit), tPcreLineLit / tRegexLit);
-  std::printf("  regex, class pattern         %8.0f    PCRE2 whole text %8.0f, line by line %8.0f (ratio %.2f)\n",
-              MBps(n, tRegexClass), MBps(n, tPcreClass), MBps(n, tPcreLineClass), tPcreLineClass / tRegexClass);
+  auto fig = [&](int i) {
+    static char buf[64];
+    std::snprintf(buf, sizeof buf, "%6.0f / %6.0f", MBps(n, t[i].Min()), MBps(n, t[i].Med()));
+    return std::string(buf);
+  };
+  std::printf("find next, hit on the last line: MB/s (1 MB = 10^6 bytes), best / median of %d interleaved rounds\n",
+              kRounds);
+  std::printf("(%s before, %s after)\n", loadBefore.c_str(), bench_load::LoadAverage().c_str());
+  std::printf("  plain, case-sensitive    %s    memmem %s   PCRE2 literal, whole text %s\n", fig(kPlain).c_str(),
+              fig(kMemmem).c_str(), fig(kPcreLit).c_str());
+  std::printf("  plain, case-insensitive  %s    PCRE2 caseless literal, whole text %s\n", fig(kPlainCI).c_str(),
+              fig(kPcreLitCI).c_str());
+  std::printf("  regex, literal           %s    PCRE2 line by line %s (x%.2f best, x%.2f median); whole text %s\n",
+              fig(kRegexLit).c_str(), fig(kPcreLineLit).c_str(), t[kPcreLineLit].Min() / t[kRegexLit].Min(),
+              t[kPcreLineLit].Med() / t[kRegexLit].Med(), fig(kPcreLit).c_str());
+  std::printf("  regex, class pattern     %s    PCRE2 line by line %s (x%.2f best, x%.2f median); whole text %s\n",
+              fig(kRegexClass).c_str(), fig(kPcreLineClass).c_str(), t[kPcreLineClass].Min() / t[kRegexClass].Min(),
+              t[kPcreLineClass].Med() / t[kRegexClass].Med(), fig(kPcreClass).c_str());
 
-  // Replace-all of every "hitword" (one every 16 lines) and its undo, through the driver.
+  // Replace-all of every "hitword" (one every 13 lines) and its undo, through the driver.
   edit.SetSearchEngine(&plain);
   edit.SetCaretXY(BufferCoord(1, 1));
   double a = Now();
@@ -166,7 +187,7 @@ int main() {
   }
   copy.append(doc, from, AnsiString::npos);
   double tRef = Now() - a;
-  std::printf("replace-all of %d hits: %.3f s, undo %.3f s, redo %.3f s; std::string loop (%d hits) %.3f s\n", hits,
-              tReplace, tUndo, tRedo, refHits, tRef);
+  std::printf("replace-all of %d hits: %.3f s, undo %.3f s, redo %.3f s; std::string loop (%d hits) %.3f s (%s)\n",
+              hits, tReplace, tUndo, tRedo, refHits, tRef, bench_load::LoadAverage().c_str());
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "editor-services/regex/regex_engine.h"
 
@@ -27,12 +28,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int n = 1; n <= 6; ++n) re.SetModifier(n, (mods >> (n - 1)) & 1);
     if (mods & 0x40) re.SetLinePairedSeparator("");
     re.SetExpression(expr);
-    if (re.Exec(input)) {
-      for (int guard = 0; guard < 64 && re.ExecNext(); ++guard) {
-        if (re.MatchPos(0) < 1 || re.MatchPos(0) + re.MatchLen(0) > static_cast<int>(input.size()) + 1)
-          __builtin_trap();
-      }
-    }
+    // Every match, with its groups; the search in place of a longer text whose #0 ends the
+    // input at the same place must find the same ones.
+    auto matches = [&re](bool found) {
+      std::vector<int> m;
+      for (int guard = 0; found && guard < 64; ++guard, found = re.ExecNext())
+        for (int n = 0; n < kRegexSubExprs; ++n) {
+          m.push_back(re.MatchPos(n));
+          m.push_back(re.MatchLen(n));
+        }
+      return m;
+    };
+    std::vector<int> copied = matches(re.Exec(input));
+    for (size_t i = 0; i < copied.size(); i += 2 * kRegexSubExprs)
+      if (copied[i] < 1 || copied[i] + copied[i + 1] > static_cast<int>(input.size()) + 1) __builtin_trap();
+    const std::string longer = input + '\0' + templ;
+    if (matches(re.ExecInPlace(longer)) != copied) __builtin_trap();
+    if (matches(re.ExecInPlace(input)) != copied) __builtin_trap();
     re.ReplaceAll(input, templ, (mods & 0x80) != 0);
   } catch (const ERegexEngine&) {
   }

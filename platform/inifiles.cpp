@@ -121,12 +121,7 @@ Parsed& Load(const AnsiString& name) {
   if (slot && slot->id == id) return *slot;
   slot = std::make_shared<Parsed>();
   std::string data;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
-    std::fclose(f);
-  }
+  ReadRegularFile(path, data);  // a pipe or a device in its place is an empty file
   Parse(data, *slot);
   slot->id = id;
   return *slot;

@@ -215,12 +215,8 @@ Store& LoadStore() {
   slot = std::make_unique<Store>();
   Store& st = *slot;
   st.id = id;
-  std::unique_ptr<FILE, int (*)(FILE*)> f(fopen(name.c_str(), "rb"), fclose);
-  if (!f) return st;
   std::string data;
-  char buf[65536];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f.get())) > 0) data.append(buf, n);
+  if (!ReadRegularFile(name, data)) return st;  // a pipe or a device in its place holds nothing
 
   StoreKey* cur = nullptr;
   size_t lineStart = 0;

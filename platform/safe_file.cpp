@@ -126,9 +126,10 @@ AnsiString ShownName(const std::string& systemName) {
   }
 }
 
-AnsiString CannotCreate(const AnsiString& name, int err) {
-  return Format("Cannot create file \"%s\". %s", {name, SysErrorMessage(err)});
+AnsiString CannotCreate(const AnsiString& name, const AnsiString& reason) {
+  return Format(W1251("Не удаётся создать файл \"%s\". %s"), {name, reason});
 }
+AnsiString CannotCreate(const AnsiString& name, int err) { return CannotCreate(name, SysErrorMessage(err)); }
 
 }  // namespace
 
@@ -142,11 +143,12 @@ TSafeFileStream::TSafeFileStream(const AnsiString& FileName, int64_t ExpectedSiz
     if (!OpenNewFile()) throw EFCreateError(CannotCreate(fileName_, errno));
     return;
   }
-  if (S_ISDIR(old_.st_mode)) throw EFCreateError(CannotCreate(fileName_, EISDIR));
-  // Whether the user may write the file is the system's answer to opening it for writing.
-  int fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) throw EFCreateError(CannotCreate(fileName_, errno));
-  if (!S_ISREG(old_.st_mode)) {  // a device or a pipe takes the data as it comes
+  // Whether the user may write the file is the system's answer to opening it for writing; a
+  // folder, a pipe or a socket is refused without waiting for a reader.
+  AnsiString reason;
+  int fd = OpenFileDescriptor(target_, O_WRONLY, 0, reason);
+  if (fd < 0) throw EFCreateError(CannotCreate(fileName_, reason));
+  if (!S_ISREG(old_.st_mode)) {  // a character device takes the data as it comes
     fd_ = fd;
     way_ = wyDevice;
     return;

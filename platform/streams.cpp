@@ -84,29 +84,80 @@ void THandleStream::SetSize(int64_t NewSize) {
   if (Position() > NewSize) Seek(NewSize, soBeginning);
 }
 
+AnsiString FileTypeRefusal(unsigned Mode) {
+  if (S_ISREG(Mode) || S_ISCHR(Mode)) return AnsiString();
+  if (S_ISDIR(Mode)) return SysErrorMessage(EISDIR);
+  if (S_ISFIFO(Mode)) return W1251("Это именованный канал, а не обычный файл.");
+  if (S_ISSOCK(Mode)) return W1251("Это сокет, а не обычный файл.");
+  if (S_ISBLK(Mode)) return W1251("Это блочное устройство (диск), а не обычный файл.");
+  return W1251("Это не обычный файл.");
+}
+
+int OpenFileDescriptor(const std::string& Sys, int Flags, unsigned Perm, AnsiString& Reason) {
+  // O_NONBLOCK: opening a named pipe would otherwise wait for a writer (or a reader) that may
+  // never come. O_NOCTTY: a terminal never becomes the program's controlling terminal.
+  int fd = ::open(Sys.c_str(), Flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, static_cast<mode_t>(Perm));
+  struct stat st;
+  if (fd < 0) {
+    int err = errno;
+    // A pipe without a reader, or a socket, refuses a non-blocking open with ENXIO: say what
+    // the file is rather than the system's puzzling reason.
+    if (err == ENXIO && ::stat(Sys.c_str(), &st) == 0 && !FileTypeRefusal(st.st_mode).empty())
+      Reason = FileTypeRefusal(st.st_mode);
+    else
+      Reason = SysErrorMessage(err);
+    errno = err;
+    return -1;
+  }
+  if (::fstat(fd, &st) != 0) {
+    int err = errno;
+    ::close(fd);
+    Reason = SysErrorMessage(err);
+    errno = err;
+    return -1;
+  }
+  Reason = FileTypeRefusal(st.st_mode);
+  if (!Reason.empty()) {
+    ::close(fd);
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return -1;
+  }
+  int fl = ::fcntl(fd, F_GETFL);
+  if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+  return fd;
+}
+
+bool ReadRegularFile(const std::string& Sys, std::string& Data) {
+  Data.clear();
+  int fd = ::open(Sys.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  char buf[65536];
+  while (ok) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    Data.append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  if (!ok) Data.clear();
+  return ok;
+}
+
 TFileStream::TFileStream(const AnsiString& FileName, unsigned Mode)
     : THandleStream(-1), fileName_(FileName) {
+  std::string sys = ResolveSystemName(FileName);
+  AnsiString reason;
   if (Mode == fmCreate) {
-    std::string sys = ResolveSystemName(FileName);
-    handle_ = ::open(sys.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (handle_ < 0)
-      throw EFCreateError(Format("Cannot create file \"%s\". %s", {FileName, SysErrorMessage(errno)}));
+    handle_ = OpenFileDescriptor(sys, O_RDWR | O_CREAT | O_TRUNC, 0666, reason);
+    if (handle_ < 0) throw EFCreateError(Format(W1251("Не удаётся создать файл \"%s\". %s"), {FileName, reason}));
     return;
   }
   int flags = (Mode & 3) == fmOpenWrite ? O_WRONLY : (Mode & 3) == fmOpenReadWrite ? O_RDWR : O_RDONLY;
-  std::string sys = ResolveSystemName(FileName);
-  handle_ = ::open(sys.c_str(), flags | O_CLOEXEC);
-  int err = errno;
-  if (handle_ >= 0) {
-    struct stat st;
-    if (::fstat(handle_, &st) == 0 && S_ISDIR(st.st_mode)) {
-      ::close(handle_);
-      handle_ = -1;
-      err = EISDIR;
-    }
-  }
-  if (handle_ < 0)
-    throw EFOpenError(Format("Cannot open file \"%s\". %s", {FileName, SysErrorMessage(err)}));
+  handle_ = OpenFileDescriptor(sys, flags, 0, reason);
+  if (handle_ < 0) throw EFOpenError(Format(W1251("Не удаётся открыть файл \"%s\". %s"), {FileName, reason}));
 }
 
 TFileStream::~TFileStream() {

@@ -46,9 +46,22 @@ protected:
   int lastError_ = 0;  // errno of the last failed read or write
 };
 
+// Opens the file-system name Sys with the open(2) Flags (and Perm for a file it creates)
+// without ever waiting for the other end of a pipe, and keeps it open only when it is a regular
+// file or a character device (/dev/null, /dev/zero, a terminal: a document is read from those
+// only as far as they report a size). Returns the descriptor, in blocking mode, or -1 with
+// Reason: the sentence that says why (a folder, a named pipe, the system's error).
+int OpenFileDescriptor(const std::string& Sys, int Flags, unsigned Perm, AnsiString& Reason);
+// Why a file of this type is not opened (a sentence), or empty for a regular file or a
+// character device.
+AnsiString FileTypeRefusal(unsigned Mode);
+// The whole contents of a regular file (settings kept by the program); false when it is missing,
+// cannot be read or is no regular file.
+bool ReadRegularFile(const std::string& Sys, std::string& Data);
+
 // A file. Open failures raise EFOpenError, create failures EFCreateError, each with the file
-// name and the system's reason; read and write failures name the file too. A directory
-// cannot be opened as a file.
+// name and the reason; read and write failures name the file too. Only regular files and
+// character devices are opened (see OpenFileDescriptor).
 class TFileStream : public THandleStream {
 public:
   TFileStream(const AnsiString& FileName, unsigned Mode);

@@ -33,6 +33,7 @@ void TRegexEngine::DiscardProgram() {
   programSize_ = 0;
   regMust_ = nullptr;
   regMustLen_ = 0;
+  regMustRare_ = 0;
   firstLiteralText_ = nullptr;
   firstLiteralLen_ = 0;
   hintOf_.clear();

@@ -21,6 +21,7 @@ unsigned char DefaultCaseInverter(unsigned char c) {
 
 TRegexEngine::TRegexEngine() {
   ClearGroups();
+  groupsTouched_ = false;
   std::memset(loopStack_, 0, sizeof loopStack_);
   std::memset(firstCharSet_, 0, sizeof firstCharSet_);
   std::memset(lineSepSet_, 0, sizeof lineSepSet_);
@@ -90,6 +91,7 @@ void TRegexEngine::SetWordCharacters(const AnsiString& value) {
 void TRegexEngine::SetLineSeparatorChars(const AnsiString& value) {
   if (value == LineSeparatorChars_) return;
   LineSeparatorChars_ = value;
+  lineSepSetBuilt_ = false;
   DiscardProgram();
 }
 
@@ -207,6 +209,11 @@ void TRegexEngine::ClearGroups() {
 
 
 void TRegexEngine::PrepareProgram() {
+  // Every search starts here: when nothing changed since the last one, nothing is done.
+  if (program_ && modifiers_ == progModifiers_ && lineSepSetBuilt_) [[likely]] {
+    if (program_[0] != kRegexSignature) RaiseError(reeCorruptedProgram);
+    return;
+  }
   if (program_ && modifiers_ != progModifiers_) DiscardProgram();
   // The separator set follows LineSeparatorChars; it is rebuilt whenever that text changed.
   if (lineSepSetFor_ != LineSeparatorChars_ || !lineSepSetBuilt_) {
@@ -219,13 +226,43 @@ void TRegexEngine::PrepareProgram() {
   if (program_[0] != kRegexSignature) RaiseError(reeCorruptedProgram);
 }
 
+// The groups are cleared by the search that follows.
 void TRegexEngine::UseInput(const char* data, size_t size) {
-  ClearGroups();
   inputBase_ = data;
-  // The input ends at its first NUL; the bound is found once per input, not per search.
-  const void* nul = std::memchr(data, 0, size);
-  inputLength_ = nul ? static_cast<size_t>(static_cast<const char*>(nul) - data) : size;
+  inputSize_ = size;
+  inputLength_ = size;
+  inputBounded_ = false;
   mustFoundAt_ = nullptr;
+}
+
+// The input ends at its first NUL; the bound is found once per input, not per search.
+void TRegexEngine::BoundInput() {
+  const void* nul = std::memchr(inputBase_, 0, inputSize_);
+  inputLength_ = nul ? static_cast<size_t>(static_cast<const char*>(nul) - inputBase_) : inputSize_;
+  inputBounded_ = true;
+}
+
+// The first position from s on (end included) at which a match can begin, s itself for an
+// anchored expression; none when there is none. With one or two starting characters, nextA
+// and nextB are the next place of each (end when there is none).
+const char* TRegexEngine::FirstStart(const char* s, const char* end, const char*& nextA,
+                                     const char*& nextB) const {
+  if (anchored_) return s;
+  auto find = [end](const char* from, char ch) {
+    const void* hit = std::memchr(from, ch, static_cast<size_t>(end - from));
+    return hit ? static_cast<const char*>(hit) : end;
+  };
+  if (firstLiteral_ != 0) {
+    const char* at = find(s, static_cast<char>(firstLiteral_));
+    return at == end ? nullptr : at;
+  }
+  if (TwoFirstChars()) {
+    nextA = find(s, firstChars_[0]);
+    nextB = firstCharCount_ == 2 ? find(s, firstChars_[1]) : end;
+    const char* at = std::min(nextA, nextB);
+    return at == end ? nullptr : at;
+  }
+  return SkipToFirstChar(s, end);
 }
 
 // The first position from p on (the end included) at which a match can begin; none when
@@ -248,23 +285,69 @@ const char* TRegexEngine::SkipToFirstChar(const char* p, const char* end) const 
 // of the same input still counts while the search starts before it.
 bool TRegexEngine::FindRequiredLiteral(const char* from, const char* end) {
   if (mustFoundAt_ && mustFoundAt_ >= from) return true;
-  const void* hit = memmem(from, static_cast<size_t>(end - from), regMust_,
-                           static_cast<size_t>(regMustLen_));
-  mustFoundAt_ = static_cast<const char*>(hit);
-  return hit != nullptr;
+  mustFoundAt_ = nullptr;
+  const size_t len = static_cast<size_t>(regMustLen_);
+  if (static_cast<size_t>(end - from) < len) return false;
+  // The literal's rarest byte is looked for with memchr, which costs next to nothing to start
+  // on a short line. Where that byte keeps turning up without the literal around it, memmem
+  // takes over for the rest, which stays linear whatever the text.
+  const size_t rare = static_cast<size_t>(regMustRare_);
+  const char* last = end - len + rare;  // the last place the rare byte of a fit can be
+  const char* p = from + rare;
+  for (int misses = 0; misses < 16; ++misses) {
+    const void* hit = std::memchr(p, regMust_[rare], static_cast<size_t>(last - p) + 1);
+    if (!hit) return false;
+    const char* at = static_cast<const char*>(hit) - rare;
+    if (std::memcmp(at, regMust_, len) == 0) {
+      mustFoundAt_ = at;
+      return true;
+    }
+    p = static_cast<const char*>(hit) + 1;
+    if (p > last) return false;
+  }
+  const char* rest = p - rare;
+  mustFoundAt_ = static_cast<const char*>(memmem(rest, static_cast<size_t>(end - rest), regMust_, len));
+  return mustFoundAt_ != nullptr;
 }
 
 bool TRegexEngine::ExecPrim(int offset) {
-  ClearGroups();
-  PrepareProgram();
+  // Only an attempt sets group positions: a search that made none leaves nothing to clear.
+  if (groupsTouched_) {
+    ClearGroups();
+    groupsTouched_ = false;
+  }
+  if (!program_ || modifiers_ != progModifiers_ || !lineSepSetBuilt_ ||
+      program_[0] != kRegexSignature) [[unlikely]]
+    PrepareProgram();
   if (!inputBase_) RaiseError(reeNoInputStringSpecified);
   if (offset < 1) RaiseError(reeOffsetMustBeGreaterThen0);
-  if (static_cast<size_t>(offset) > inputLength_ + 1) return false;
-
+  if (static_cast<size_t>(offset) > inputSize_ + 1) return false;
   const char* input = inputBase_;
-  const char* end = input + inputLength_;
   const char* s = input + offset - 1;
-  if (regMust_ && !FindRequiredLiteral(s, end)) return false;
+  // The first place a match can begin is found before anything else is set up: most lines of a
+  // search hold none. A new input is looked over first as far as it was given, so that on a
+  // line without such a place the #0 that ends the input is never looked for.
+  const char* first = nullptr;
+  const char* nextA = nullptr;
+  const char* nextB = nullptr;
+  if (!inputBounded_) {
+    first = FirstStart(s, input + inputSize_, nextA, nextB);
+    if (!first) return false;
+    BoundInput();
+    if (inputLength_ != inputSize_) first = nullptr;  // found past the end, look again
+  }
+  if (static_cast<size_t>(offset) > inputLength_ + 1) return false;
+  const char* end = input + inputLength_;
+  if (!first) {
+    first = FirstStart(s, end, nextA, nextB);
+    if (!first) return false;
+  }
+  // The required literal lies inside every match: it is looked for from the first start on.
+  auto find = [end](const char* from, char ch) {
+    const void* hit = std::memchr(from, ch, static_cast<size_t>(end - from));
+    return hit ? static_cast<const char*>(hit) : end;
+  };
+  if (regMust_ && !FindRequiredLiteral(first, end)) return false;
 
   inputStart_ = input;
   inputEnd_ = end;
@@ -278,6 +361,7 @@ bool TRegexEngine::ExecPrim(int offset) {
   } trim{*this};
 
   auto attempt = [&](const char* at) {
+    groupsTouched_ = true;
     if (MatchAt(at)) {
       startp_[0] = at;
       endp_[0] = regInput_;
@@ -290,29 +374,18 @@ bool TRegexEngine::ExecPrim(int offset) {
   if (anchored_) return attempt(s);
   if (firstLiteral_ != 0) {
     // Only where the whole leading literal stands can an attempt get past its first node.
-    const char* p = s;
     const size_t len = static_cast<size_t>(firstLiteralLen_);
-    while (p < end) {
-      const char* at =
-          static_cast<const char*>(std::memchr(p, firstLiteral_, static_cast<size_t>(end - p)));
-      if (!at) return false;
+    for (const char* at = first; at < end; at = find(at + 1, static_cast<char>(firstLiteral_))) {
       if (static_cast<size_t>(end - at) < len) return false;
       if (std::memcmp(at + 1, firstLiteralText_ + 1, len - 1) == 0 && attempt(at)) return true;
-      p = at + 1;
     }
     return false;
   }
-  if ((firstCharCount_ == 1 || firstCharCount_ == 2) && !firstCharSet_[0]) {
-    // One or two starting characters (a letter in both cases, say): find them with memchr,
-    // keeping the next hit of each until the scan has passed it.
+  if (TwoFirstChars()) {
+    // One or two starting characters (a letter in both cases, say): found with memchr, the
+    // next hit of each kept until the scan has passed it.
     const char a = firstChars_[0];
     const char b = firstCharCount_ == 2 ? firstChars_[1] : a;
-    auto find = [end](const char* from, char ch) {
-      const void* hit = std::memchr(from, ch, static_cast<size_t>(end - from));
-      return hit ? static_cast<const char*>(hit) : end;
-    };
-    const char* nextA = find(s, a);
-    const char* nextB = b == a ? end : find(s, b);
     for (;;) {
       const char* p = std::min(nextA, nextB);
       if (p >= end) return false;
@@ -321,7 +394,7 @@ bool TRegexEngine::ExecPrim(int offset) {
       if (p == nextB) nextB = find(p + 1, b);
     }
   }
-  for (const char* p = s; p <= end;) {
+  for (const char* p = first; p <= end;) {
     p = SkipToFirstChar(p, end);
     if (!p) return false;
     if (leadRun_.node && p < end) {
@@ -353,6 +426,12 @@ bool TRegexEngine::Exec(const AnsiString& input) {
 bool TRegexEngine::Exec(AnsiString&& input) {
   ownedInput_ = std::move(input);
   UseInput(ownedInput_.data(), ownedInput_.size());
+  return ExecPrim(1);
+}
+
+bool TRegexEngine::ExecInPlace(std::string_view input) {
+  if (!ownedInput_.empty()) ownedInput_ = AnsiString();
+  UseInput(input.data() ? input.data() : "", input.size());
   return ExecPrim(1);
 }
 

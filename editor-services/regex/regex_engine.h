@@ -162,6 +162,11 @@ public:
   // ExecNext and Substitute use the match. A temporary is moved into the engine and kept.
   bool Exec(const AnsiString& input);
   bool Exec(AnsiString&& input);
+  // Searches text where it lies, without a copy: the byte after it must be a #0 (as after an
+  // AnsiString's text or a line of the editor's line store), and it must stay alive and
+  // unchanged while ExecNext and Substitute use the match. The input ends at its first #0, as
+  // for Exec.
+  bool ExecInPlace(std::string_view input);
   bool ExecNext();
   int MatchPos(int n) const;
   int MatchLen(int n) const;
@@ -259,19 +264,28 @@ private:
 
   // The search (regex_engine.cpp).
   void UseInput(const char* data, size_t size);
+  void BoundInput();
+  bool TwoFirstChars() const {
+    return (firstCharCount_ == 1 || firstCharCount_ == 2) && !firstCharSet_[0];
+  }
+  const char* FirstStart(const char* s, const char* end, const char*& nextA,
+                         const char*& nextB) const;
   void ClearGroups();
   const char* SkipToFirstChar(const char* p, const char* end) const;
   bool FindRequiredLiteral(const char* from, const char* end);
+  void ChooseRareByte();
 
   // Groups of the last match, as pointers into the input.
   const char* startp_[kRegexSubExprs];
   const char* endp_[kRegexSubExprs];
+  bool groupsTouched_ = false;  // an attempt ran since the groups were last cleared
   int32_t loopStack_[kRegexLoopMax + 1];
   int32_t loopStackIdx_ = 0;
   unsigned char firstLiteral_ = 0;
   uint8_t anchored_ = 0;
   const char* regMust_ = nullptr;
   int32_t regMustLen_ = 0;
+  int32_t regMustRare_ = 0;  // index of the required literal's byte looked for first
   uint8_t firstCharSet_[256];
   int firstCharCount_ = 0;  // members of the first-character set
   char firstChars_[2] = {0, 0};  // the first two of them
@@ -303,7 +317,9 @@ private:
   const char* inputEnd_ = nullptr;
   const char* inputBase_ = nullptr;  // the caller's buffer (or ownedInput_), none before Exec
   AnsiString ownedInput_;             // a temporary handed to Exec, kept while it is the input
-  size_t inputLength_ = 0;            // characters before the first NUL
+  size_t inputSize_ = 0;              // the length the input was given with
+  size_t inputLength_ = 0;            // characters before the first NUL, once inputBounded_
+  bool inputBounded_ = false;
   const char* mustFoundAt_ = nullptr;  // where the required literal was last found in the input
 
   // The backtracking stack: 8-byte entries, each a kind with a node offset or slot, and an

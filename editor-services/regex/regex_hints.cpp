@@ -8,6 +8,26 @@
 
 using namespace regex_program;
 
+namespace {
+
+// How often a byte turns up in the pages this editor holds (HTML and text, Latin or Cyrillic in
+// Windows-1251), on a rough scale: the byte of a literal with the lowest figure is the one
+// worth looking for first.
+int ByteCommonness(unsigned char c) {
+  auto in = [c](const char* set) { return c != 0 && std::strchr(set, c) != nullptr; };
+  if (c == ' ') return 10;
+  if (in("etaoinsrhl")) return 9;
+  if (in("<>/=\"")) return 8;
+  if (c >= 'a' && c <= 'z') return in("qzxjkv") ? 5 : 7;
+  if (c >= 0xC0) return 7;  // Cyrillic letters
+  if (c >= '0' && c <= '9') return 6;
+  if (in(".,;:&-_'()#\t")) return 6;
+  if (c >= 'A' && c <= 'Z') return in("QZXJKV") ? 2 : 4;
+  return 1;
+}
+
+}  // namespace
+
 // The characters at which a match can begin, from a walk of the program.
 // A walk from a node always adds the same characters, so every node is walked from once; this
 // also ends walks that come round a loop back to where they started.
@@ -292,6 +312,15 @@ bool TRegexEngine::PossessiveAt(int32_t offset) const {
 
 // The first-character set, the first literal, the anchored flag, the required literal and the
 // leading run of one character class.
+// The byte of the required literal that the search looks for first: the least common one.
+void TRegexEngine::ChooseRareByte() {
+  regMustRare_ = 0;
+  for (int32_t i = 1; i < regMustLen_; ++i)
+    if (ByteCommonness(static_cast<unsigned char>(regMust_[i])) <
+        ByteCommonness(static_cast<unsigned char>(regMust_[regMustRare_])))
+      regMustRare_ = i;
+}
+
 void TRegexEngine::ComputeStartHints() {
   std::memset(firstCharSet_, 0, sizeof firstCharSet_);
   walked_.assign(static_cast<size_t>(programSize_), false);
@@ -310,6 +339,7 @@ void TRegexEngine::ComputeStartHints() {
   anchored_ = 0;
   regMust_ = nullptr;
   regMustLen_ = 0;
+  regMustRare_ = 0;
   leadRun_ = TLeadRun{};
   const uint8_t* scan = program_.get() + 1;  // the first branch
   if (*NextNode(scan) != rxEnd) return;
@@ -340,6 +370,7 @@ void TRegexEngine::ComputeStartHints() {
     if (longest != firstLiteralText_) {
       regMust_ = longest;
       regMustLen_ = len;
+      ChooseRareByte();
     }
   }
 

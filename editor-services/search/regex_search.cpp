@@ -35,7 +35,8 @@ int TSrcEditRegexSearch::FindAll(std::string_view NewText) {
   fLengths.clear();
   fGroups.clear();
   fCurrent = -1;
-  if (!fRegex->Exec(AnsiString(NewText))) return 0;
+  // The line is searched where it lies; it is copied only when it holds a match.
+  if (!fRegex->ExecInPlace(NewText)) return 0;
   do {
     fPositions.push_back(fRegex->MatchPos(0));
     fLengths.push_back(fRegex->MatchLen(0));

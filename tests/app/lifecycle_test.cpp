@@ -1,5 +1,6 @@
 #include "tests/app/app_fixture.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -463,6 +464,29 @@ TEST_F(AppTest, CommandLineNameTheCodePageCannotHoldLeavesTheNewPage) {
     Destroy();
     dialogs.asked.clear();
   }
+}
+
+TEST_F(AppTest, APipeIsRefusedWithoutWaitingAndADeviceOpensEmpty) {
+  std::string fifo = (root / "pipe.html").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  Create({fifo});
+  const TDialogRequest* e = dialogs.Last(dkMessageBox);
+  ASSERT_NE(e, nullptr);
+  EXPECT_NE(AnsiToUtf8(e->Text).find("именованный канал"), std::string::npos) << AnsiToUtf8(e->Text);
+  EXPECT_EQ(main->DocumentName(), kUntitled);
+  // The Open dialog: refused, the document stays; Save As onto the pipe: refused, still modified.
+  dialogs.Answer(IDOK, fifo);
+  EXPECT_THROW(Run("FileOpenAction"), EFOpenError);
+  EXPECT_EQ(main->DocumentName(), kUntitled);
+  Ed()->SetSelText("typed");
+  dialogs.Answer(IDOK, fifo);
+  EXPECT_THROW(Run("SaveFileAs"), EFCreateError);
+  EXPECT_TRUE(Ed()->Modified());
+  EXPECT_EQ(main->DocumentName(), kUntitled);
+  Destroy();
+  Create({"/dev/zero"});
+  EXPECT_EQ(main->DocumentName(), "/dev/zero");
+  EXPECT_EQ(Ed()->Text(), "");
 }
 
 TEST_F(AppTest, UnreadablePermissionsAreReportedWhenNotRoot) {

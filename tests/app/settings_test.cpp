@@ -2,6 +2,8 @@
 // from one, and the integration buttons.
 #include "app/settings/settings_window.h"
 
+#include <sys/stat.h>
+
 #include "platform/input_simulation.h"
 #include "platform/registry.h"
 #include "tests/app/app_fixture.h"
@@ -70,6 +72,22 @@ TEST_F(SettingsTest, ShowsTheSettingsAndApplyWritesThemBack) {
   EXPECT_EQ(Ed()->CaretY(), 7);
 }
 
+TEST_F(SettingsTest, ApplyWritesNoListTheWindowCouldNotShow) {
+  // The replacement list is missing: showing stops there, before the insertion list is read.
+  fs::remove(program / "autoreplace.lst");
+  std::string insert = ReadFile(program / "insert.lst");
+  delete setup;
+  setup = new TTarnSetup(Application);
+  EXPECT_THROW(setup->FormShow(nullptr), EFOpenError);
+  EXPECT_EQ(setup->ListBox1->Items()->Count(), 0);
+  setup->WordFrom->SetText("teh");
+  setup->WordTo->SetText("the");
+  setup->Button1->Click();
+  setup->ApplyChanges->Click();
+  EXPECT_EQ(ReadFile(program / "autoreplace.lst"), "teh=the\r\n");
+  EXPECT_EQ(ReadFile(program / "insert.lst"), insert);
+}
+
 TEST_F(SettingsTest, BackupHoldsFiveFilesAndRestoreTakesOnlyTheTickedOnes) {
   std::string archive = Backup();
   EXPECT_EQ(LastMessage(), "Настройки сохранены");
@@ -92,6 +110,17 @@ TEST_F(SettingsTest, BackupHoldsFiveFilesAndRestoreTakesOnlyTheTickedOnes) {
   EXPECT_EQ(ReadFile(settings / "quorbex.ini"), iniBefore);
   EXPECT_EQ(main->ProgramFolder(), other.string());
   EXPECT_EQ(main->Memo1->Lines()->Text(), ReadFile(other / "notes.not"));
+}
+
+TEST_F(SettingsTest, RestoreFromAPipeIsRefusedWithoutWaiting) {
+  std::string fifo = (root / "backup.zip").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::string notes = ReadFile(program / "notes.not");
+  setup->Setelements(true, true, true, true, true);
+  dialogs.Answer(IDOK, fifo);
+  setup->Restore->Click();
+  EXPECT_NE(LastMessage(), "Настройки восстановлены");
+  EXPECT_EQ(ReadFile(program / "notes.not"), notes);
 }
 
 TEST_F(SettingsTest, RestoreOfTheSettingsFileRecordsTheProgramFolder) {

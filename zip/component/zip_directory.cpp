@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/kernel.h"
+#include "platform/streams.h"
 #include "zip/component/zip_keeper.h"
 
 namespace {
@@ -81,7 +82,9 @@ bool TZipKeeper::OpenEOC(const AnsiString& FileName, bool RaiseErrors) {
   zipComment_.clear();
   eocPosition_ = 0;
   if (eocFile_ >= 0) close(eocFile_);
-  eocFile_ = open(AnsiToSystemName(FileName).c_str(), O_RDONLY | O_CLOEXEC);
+  // Never waits on a named pipe: only a regular file (or a device) is read as an archive.
+  AnsiString refusal;
+  eocFile_ = OpenFileDescriptor(AnsiToSystemName(FileName), O_RDONLY, 0, refusal);
   if (eocFile_ < 0) {
     if (RaiseErrors) throw EZipKeeper(11001, FileName);
     ShowZipMessage(11002, AnsiString());

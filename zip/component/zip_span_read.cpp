@@ -10,6 +10,7 @@
 #include <new>
 
 #include "platform/kernel.h"
+#include "platform/streams.h"
 #include "zip/component/zip_keeper.h"
 #include "zip/component/zip_volume_list.h"
 #include "zip/libs/common/zip_format.h"
@@ -93,7 +94,8 @@ void TZipKeeper::GetNewDisk(int Disk) {
   // On a fixed disk the volumes are numbered files beside the last one.
   AnsiString name = VolumeName(spanName_, Disk, totalDisks_, true);
   if (Verbose) CallEvent(OnMessage, this, 0, "Trace : GetNewDisk Opening " + name);
-  inFile_ = open(AnsiToSystemName(name).c_str(), O_RDONLY | O_CLOEXEC);
+  AnsiString refusal;
+  inFile_ = OpenFileDescriptor(AnsiToSystemName(name), O_RDONLY, 0, refusal);
   if (inFile_ < 0) throw EZipKeeper(11001, name);
 }
 

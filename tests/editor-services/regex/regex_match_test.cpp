@@ -65,6 +65,16 @@ TEST(RegexMatch, InputEndsAtFirstNul) {
   EXPECT_EQ(FirstMatch(re, "c", input), "none");
   EXPECT_EQ(FirstMatch(re, "b$", input), "2:1");
   EXPECT_EQ(FirstMatch(re, ".*", input), "1:2");
+  // Searched in place the same, whatever lies after the #0.
+  re.SetExpression("c|d");
+  EXPECT_FALSE(re.ExecInPlace(input));
+  re.SetExpression("b|$");
+  ASSERT_TRUE(re.ExecInPlace(input));
+  EXPECT_EQ(re.MatchPos(0), 2);
+  ASSERT_TRUE(re.ExecNext());
+  EXPECT_EQ(re.MatchPos(0), 3);
+  EXPECT_EQ(re.MatchLen(0), 0);
+  EXPECT_FALSE(re.ExecNext());
   // High bytes are ordinary characters.
   EXPECT_EQ(FirstMatch(re, "\\xFF+", "a\xFF\xFF\x80"), "2:2");
   EXPECT_EQ(FirstMatch(re, "[\\x80-\\xFF]+", "a\x80\x9F\xFFz"), "2:3");
