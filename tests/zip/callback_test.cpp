@@ -197,6 +197,31 @@ TEST_F(ZipCallbackTest, EncryptedRoundTripThroughThePasswordDialog) {
   EXPECT_EQ(skips, std::vector<int>{stBadPassword});
 }
 
+TEST_F(ZipCallbackTest, AHandlerThatKeepsAnsweringIsAskedAtMostTheRepeatCount) {
+  WriteAll(dir / "secret.txt", std::string(500, 's'));
+  zip->AddOptions = {AddEncrypt};
+  zip->Password = "right";
+  ASSERT_EQ(AddFiles(P("locked.zip"), {P("secret.txt")}), 1);
+  zip->Password.clear();
+  zip->AddOptions = {};
+  // A wrong password every time, with more tries than it was given: after 50 asks it gives up.
+  struct TAsked {
+    int count = 0;
+  } asked;
+  zip->OnPasswordError = TZipPasswordErrorEvent(
+      +[](void* v, TObject*, bool, AnsiString& pw, const AnsiString&, uint32_t& repeat, TPasswordButton& a) {
+        auto* asked = static_cast<TAsked*>(v);
+        pw = "wrong";
+        repeat = 15;
+        if (++asked->count >= 50) a = pwbCancelAll;
+      },
+      &asked);
+  zip->SetPasswordReqCount(3);
+  EXPECT_EQ(ExtractTo(P("locked.zip"), P("out")), 0);
+  EXPECT_EQ(asked.count, 3);
+  EXPECT_FALSE(fs::exists(dir / "out/secret.txt"));
+}
+
 TEST_F(ZipCallbackTest, PasswordDialogLayout) {
   TPasswordDlg dlg(zip.get(), TPasswordDlg::pbOk | TPasswordDlg::pbCancel | TPasswordDlg::pbCancelAll);
   EXPECT_EQ(dlg.Width(), 3 * 124 + 35);

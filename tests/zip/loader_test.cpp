@@ -4,6 +4,9 @@
 
 namespace {
 
+template <class Loader, class Record>
+concept RunsWith = requires(Loader& l, Record* r) { l.Exec(r); };
+
 std::string Fake(int version) { return std::string(VT_FAKE_LIB_DIR) + "/v" + std::to_string(version); }
 
 TEST_F(ZipTest, LibraryVersionsOutsideTheLimitsAreRefused) {
@@ -106,6 +109,19 @@ TEST_F(ZipTest, ANewerEmbeddedCopyIsWrittenOutAndPreferred) {
   EXPECT_EQ(zip->LoadZipLibrary(), 180);
   EXPECT_TRUE(zip->ZipDll()->TempCopyName().empty());
   TZipLibLoader::SetResourceReader(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Each execute entry is called through its own type: a loader takes only its kind's record.
+TEST(ZipLibLoader, EachKindRunsWithItsOwnRecordOnly) {
+  EXPECT_TRUE((RunsWith<TZipDll, TZipParams>));
+  EXPECT_TRUE((RunsWith<TUnzDll, TUnzParams>));
+  EXPECT_FALSE((RunsWith<TZipDll, TUnzParams>));
+  EXPECT_FALSE((RunsWith<TUnzDll, TZipParams>));
+  EXPECT_FALSE((RunsWith<TUnzDll, void>));
 }
 
 }  // namespace

@@ -61,3 +61,8 @@ for i in range(60, 200):
 open(path("damaged.zip"), "wb").write(damaged)
 open(path("truncated.zip"), "wb").write(raw[: len(raw) // 2])
 open(path("garbage.zip"), "wb").write(b"PK\x05\x06" + os.urandom(2000))
+
+# A name that nests folders until the path is too long, behind a harmless entry in one of them.
+with zipfile.ZipFile(path("deep.zip"), "w") as z:
+    z.writestr("sub/ok.txt", b"ok")
+    z.writestr("sub/" + "d/" * 3000 + "f.txt", b"too deep")

@@ -36,6 +36,16 @@ TEST_F(ZipSafetyTest, LinksAreNeitherMadeNorFollowed) {
   EXPECT_EQ(skipped.size(), 2u);
 }
 
+TEST_F(ZipSafetyTest, FoldersMadeForAnEntryThatFailedAreRemoved) {
+  EXPECT_EQ(ExtractTo(P("bad/deep.zip"), P("base")), 1);
+  EXPECT_NE(zip->ErrCode(), 0);
+  EXPECT_EQ(ReadAll(dir / "base/sub/ok.txt"), "ok");
+  // The folder the good entry needed stays; the thousands made for the failed one go.
+  std::vector<std::string> left;
+  for (auto& e : fs::recursive_directory_iterator(dir / "base")) left.push_back(e.path().lexically_relative(dir / "base").string());
+  EXPECT_EQ(left, (std::vector<std::string>{"sub", "sub/ok.txt"}));
+}
+
 TEST_F(ZipSafetyTest, DamagedArchivesGiveErrorsNotCrashes) {
   // The bomb stops at its declared size: nothing is written.
   EXPECT_EQ(ExtractTo(P("bad/bomb.zip"), P("b")), 0);

@@ -106,13 +106,16 @@ bool TZipKeeper::OpenEOC(const AnsiString& FileName, bool RaiseErrors) {
       std::vector<uint8_t> buf(static_cast<size_t>(window));
       if (lseek(eocFile_, size - window, SEEK_SET) < 0) throw EZipKeeper(11008, true);
       if (!ReadAt(eocFile_, size - window, buf.data(), buf.size())) throw EZipKeeper(11011, true);
-      for (int64_t i = window - 23; i >= 0; --i) {
+      // From the last 22 bytes on: an end record there may give a comment that the file cut off.
+      for (int64_t i = window - 22; i >= 0; --i) {
         if (Le32(&buf[static_cast<size_t>(i)]) != kEndSig) continue;
         eocPosition_ = size - window + i;
         std::memcpy(eoc_, &buf[static_cast<size_t>(i)], 22);
         int64_t commentLen = Le16(eoc_ + 20);
         int64_t expectedEnd = i + 22 + commentLen;
-        if (expectedEnd != window) {
+        // A comment that runs past the end is taken as far as it goes; the archive ends with the
+        // file. Only data after the comment moves the archive's end.
+        if (expectedEnd < window) {
           archiveEnd_ += expectedEnd - window;
           bool padding = size % 512 == 0 && size - archiveEnd_ < 512 && size > archiveEnd_;
           for (int64_t k = std::max<int64_t>(expectedEnd, 0); padding && k < window; ++k) padding = buf[static_cast<size_t>(k)] == 0;
@@ -165,14 +168,25 @@ void TZipKeeper::ReadDirectory() {
       lastDisk_ = Le16(eoc_ + 4);
       if (lastDisk_ != 0) spanned_ = true;
       uint64_t count = Le16(eoc_ + 10), dirSize = Le32(eoc_ + 12), stored = Le32(eoc_ + 16);
-      int64_t commentLen = Le16(eoc_ + 20), before = 22 + commentLen;
-      // Archives beyond the 16- and 32-bit fields keep the true values in a Zip64 end record.
+      // Between the directory and the archive's end: the end record and the comment as far as
+      // the file holds it.
+      int64_t before = 22 + static_cast<int64_t>(zipComment_.size());
+      // Archives beyond the 16- and 32-bit fields keep the true values in a Zip64 end record,
+      // and Info-ZIP writes one beside real values too (piped input): whenever the locator
+      // before the end record points at one that agrees with the values the end record holds in
+      // full, its values hold. A stub in front moves the record from where the locator says;
+      // then it is looked for right before the locator.
       uint8_t loc[20];
-      if ((count == 0xFFFF || dirSize == 0xFFFFFFFF || stored == 0xFFFFFFFF) && eocPosition_ >= 20 &&
-          ReadAt(eocFile_, eocPosition_ - 20, loc, 20) && Le32(loc) == kEnd64LocatorSig) {
+      int64_t locPos = eocPosition_ - 20;
+      if (locPos >= 56 && ReadAt(eocFile_, locPos, loc, 20) && Le32(loc) == kEnd64LocatorSig) {
         uint8_t e64[56];
-        int64_t pos64 = static_cast<int64_t>(Le64(loc + 8));
-        if (ReadAt(eocFile_, pos64, e64, 56) && Le32(e64) == kEnd64Sig) {
+        auto recordAt = [&](int64_t pos) {
+          return pos >= 0 && pos + 56 <= locPos && ReadAt(eocFile_, pos, e64, 56) && Le32(e64) == kEnd64Sig;
+        };
+        int64_t pos64 = Le64(loc + 8) > static_cast<uint64_t>(locPos) ? -1 : static_cast<int64_t>(Le64(loc + 8));
+        if (!recordAt(pos64)) pos64 = recordAt(locPos - 56) ? locPos - 56 : -1;
+        if (pos64 >= 0 && (count == 0xFFFF || count == Le64(e64 + 32)) &&
+            (dirSize == 0xFFFFFFFF || dirSize == Le64(e64 + 40)) && (stored == 0xFFFFFFFF || stored == Le64(e64 + 48))) {
           count = Le64(e64 + 32);
           dirSize = Le64(e64 + 40);
           stored = Le64(e64 + 48);

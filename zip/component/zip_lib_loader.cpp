@@ -80,19 +80,6 @@ int TZipLibLoader::LoadChecked(int Minimum, bool UserHold) {
 
 void TZipLibLoader::Unload(bool UserHold) { ReleaseLib(UserHold ? hbUser : hbOperation); }
 
-int TZipLibLoader::Exec(void* Record) {
-  LoadLib(hbExec);
-  int r = -1;
-  try {
-    if (exec_) r = reinterpret_cast<int32_t (*)(void*)>(exec_)(Record);
-  } catch (...) {
-    ReleaseLib(hbExec);
-    throw;
-  }
-  ReleaseLib(hbExec);
-  return r;
-}
-
 int TZipLibLoader::LoadLib(unsigned Bits) {
   hold_ = (hold_ | Bits) & 7;
   if (module_) return version_;

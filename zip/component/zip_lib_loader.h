@@ -9,6 +9,7 @@
 #include "platform/classes.h"
 #include "platform/kernel.h"
 #include "platform/sysutils.h"
+#include "zip/libs/zip_records.h"
 
 class TZipKeeper;
 
@@ -39,8 +40,6 @@ public:
   // loaded). A version below Minimum unloads and raises EZipKeeper 10651.
   int LoadChecked(int Minimum, bool UserHold);
   void Unload(bool UserHold);
-  // Runs the execute entry with a parameter record; its result unchanged.
-  int Exec(void* Record);
 
   int Kind() const { return kind_; }
   bool Loaded() const { return module_ != nullptr; }
@@ -60,6 +59,21 @@ public:
   static AnsiString PathJoin(const AnsiString& Folder, const AnsiString& Name);
 
 protected:
+  // Runs the execute entry, called through its own type (Fn), with a parameter record; its
+  // result unchanged.
+  template <class Fn, class Record>
+  int ExecAs(Record* Params) {
+    LoadLib(hbExec);
+    int r = -1;
+    try {
+      if (exec_) r = reinterpret_cast<Fn>(exec_)(Params);
+    } catch (...) {
+      ReleaseLib(hbExec);
+      throw;
+    }
+    ReleaseLib(hbExec);
+    return r;
+  }
   int LoadLib(unsigned Bits);
   int ReleaseLib(unsigned Bits);
   int Open(const AnsiString& Path, bool Raise);
@@ -78,12 +92,15 @@ private:
   AnsiString name_, tempCopy_;
 };
 
+// Each kind runs its execute entry with its own parameter record only.
 class TZipDll : public TZipLibLoader {
 public:
   explicit TZipDll(TZipKeeper* Owner) : TZipLibLoader(Owner, kZip) {}
+  int Exec(TZipParams* Params) { return ExecAs<TZipExecFn>(Params); }
 };
 
 class TUnzDll : public TZipLibLoader {
 public:
   explicit TUnzDll(TZipKeeper* Owner) : TZipLibLoader(Owner, kUnzip) {}
+  int Exec(TUnzParams* Params) { return ExecAs<TUnzExecFn>(Params); }
 };

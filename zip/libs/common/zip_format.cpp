@@ -121,6 +121,43 @@ bool ApplyZip64(TCentralEntry& e, bool sizeSat, bool csizeSat, bool offsetSat, b
   return !(sizeSat || csizeSat || offsetSat || diskSat);
 }
 
+// Reads a stretch of the file front to back through one block of bounded size, so that reading a
+// directory costs the same memory whatever length the archive declares for it.
+class TBlockReader {
+public:
+  TBlockReader(FILE* f, uint64_t pos, uint64_t end) : f_(f), pos_(pos), end_(end) {}
+  bool Read(void* out, size_t n) {
+    auto* o = static_cast<uint8_t*>(out);
+    while (n > 0) {
+      if (at_ == buf_.size()) {
+        uint64_t left = end_ - pos_;
+        if (left == 0) return false;
+        buf_.resize(static_cast<size_t>(std::min<uint64_t>(left, kBlock)));
+        if (!ReadAt(f_, pos_, buf_.data(), buf_.size())) return false;
+        pos_ += buf_.size();
+        at_ = 0;
+      }
+      size_t k = std::min(n, buf_.size() - at_);
+      std::memcpy(o, buf_.data() + at_, k);
+      o += k;
+      at_ += k;
+      n -= k;
+    }
+    return true;
+  }
+  bool Read(std::string& out, size_t n) {
+    out.resize(n);
+    return Read(out.data(), n);
+  }
+
+private:
+  static constexpr uint64_t kBlock = 256 * 1024;
+  FILE* f_;
+  uint64_t pos_, end_;
+  std::vector<uint8_t> buf_;
+  size_t at_ = 0;
+};
+
 }  // namespace
 
 bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error) {
@@ -143,20 +180,32 @@ bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error) {
   size_t commentAvail = std::min<size_t>(commentLen, window - static_cast<size_t>(hit) - 22);
   dir.Comment.assign(reinterpret_cast<const char*>(e + 22), commentAvail);
   uint64_t dirEnd = endPos;
-  // Zip64: the locator stands right before the end record.
-  if ((count == 0xFFFF || dirSize == 0xFFFFFFFF || dirOffset == 0xFFFFFFFF) && endPos >= 20) {
-    uint8_t loc[20];
-    if (ReadAt(f, endPos - 20, loc, 20) && Get32(loc) == kEnd64LocatorSig) {
-      uint64_t pos64 = Get64(loc + 8);
-      uint8_t e64[56];
-      if (pos64 + 56 > endPos || !ReadAt(f, pos64, e64, 56) || Get32(e64) != kEnd64Sig) {
-        Error = "damaged Zip64 end record";
-        return false;
-      }
+  // Zip64: the locator stands right before the end record and points at the Zip64 end record,
+  // whose values hold whenever it is there, also beside real values in the end record (Info-ZIP
+  // writes both for piped input). A stub in front moves the record from where the locator says;
+  // then it is looked for right before the locator.
+  bool saturated = count == 0xFFFF || dirSize == 0xFFFFFFFF || dirOffset == 0xFFFFFFFF;
+  uint8_t loc[20];
+  if (endPos >= 20 + 56 && ReadAt(f, endPos - 20, loc, 20) && Get32(loc) == kEnd64LocatorSig) {
+    uint64_t locPos = endPos - 20;
+    uint8_t e64[56];
+    auto recordAt = [&](uint64_t pos) {
+      return pos + 56 <= locPos && ReadAt(f, pos, e64, 56) && Get32(e64) == kEnd64Sig;
+    };
+    uint64_t pos64 = Get64(loc + 8);
+    if (!recordAt(pos64)) pos64 = recordAt(locPos - 56) ? locPos - 56 : UINT64_MAX;
+    // Values the end record holds in full must agree with the Zip64 record's.
+    bool consistent = pos64 != UINT64_MAX && (count == 0xFFFF || count == Get64(e64 + 32)) &&
+                      (dirSize == 0xFFFFFFFF || dirSize == Get64(e64 + 40)) &&
+                      (dirOffset == 0xFFFFFFFF || dirOffset == Get64(e64 + 48));
+    if (consistent) {
       count = Get64(e64 + 32);
       dirSize = Get64(e64 + 40);
       dirOffset = Get64(e64 + 48);
       dirEnd = pos64;
+    } else if (saturated) {
+      Error = "damaged Zip64 end record";
+      return false;
     }
   }
   if (dirSize > dirEnd) { Error = "central directory outside the file"; return false; }
@@ -167,14 +216,14 @@ bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error) {
   dir.DirOffset = actualOffset;
   dir.DirSize = dirSize;
   if (count > dirSize / 46) { Error = "entry count larger than the central directory"; return false; }
-  std::vector<uint8_t> cd(dirSize);
-  if (dirSize && !ReadAt(f, actualOffset, cd.data(), dirSize)) { Error = "cannot read the central directory"; return false; }
-  size_t pos = 0;
-  dir.Entries.reserve(count);
+  TBlockReader cd(f, actualOffset, dirEnd);
+  uint64_t used = 0;
+  // The list grows with the entries read, not with the count the archive declares.
+  dir.Entries.reserve(static_cast<size_t>(std::min<uint64_t>(count, 4096)));
   dir.DataStart = actualOffset;
   for (uint64_t k = 0; k < count; ++k) {
-    if (pos + 46 > cd.size() || Get32(&cd[pos]) != kCentralSig) { Error = "damaged central directory"; return false; }
-    const uint8_t* h = &cd[pos];
+    uint8_t h[46];
+    if (!cd.Read(h, 46) || Get32(h) != kCentralSig) { Error = "damaged central directory"; return false; }
     TCentralEntry en;
     en.MadeBy = Get16(h + 4);
     en.Needed = Get16(h + 6);
@@ -189,10 +238,11 @@ bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error) {
     en.InternalAttr = Get16(h + 36);
     en.ExternalAttr = Get32(h + 38);
     en.LocalOffset = Get32(h + 42);
-    if (pos + 46 + nameLen + extraLen + commentLen2 > cd.size()) { Error = "damaged central directory"; return false; }
-    en.Name.assign(reinterpret_cast<const char*>(h + 46), nameLen);
-    en.Extra.assign(reinterpret_cast<const char*>(h + 46 + nameLen), extraLen);
-    en.Comment.assign(reinterpret_cast<const char*>(h + 46 + nameLen + extraLen), commentLen2);
+    used += 46 + nameLen + extraLen + commentLen2;
+    if (used > dirSize || !cd.Read(en.Name, nameLen) || !cd.Read(en.Extra, extraLen) || !cd.Read(en.Comment, commentLen2)) {
+      Error = "damaged central directory";
+      return false;
+    }
     if (!ApplyZip64(en, en.Size == 0xFFFFFFFF, en.CompressedSize == 0xFFFFFFFF,
                     en.LocalOffset == 0xFFFFFFFF, en.DiskStart == 0xFFFF)) {
       Error = "damaged Zip64 extra field";
@@ -202,7 +252,6 @@ bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error) {
     if (en.LocalOffset >= actualOffset) { Error = "entry outside the archive"; return false; }
     dir.DataStart = std::min(dir.DataStart, en.LocalOffset);
     dir.Entries.push_back(std::move(en));
-    pos += 46 + nameLen + extraLen + commentLen2;
   }
   if (count == 0) dir.DataStart = actualOffset;
   return true;

@@ -106,7 +106,9 @@ private:
   TInflated Inflate(size_t i) const;
   bool Extract(size_t i, TInflated* ready);
   bool Skip(size_t i, int32_t error, int type, const std::string& why);
-  bool MakeParents(const std::string& rel, std::string& error);
+  bool MakeParents(const std::string& rel, std::string& error, std::vector<std::string>& made);
+  void Unmake(const std::vector<std::string>& made);
+  void KeepParents(const std::string& rel);
   bool Password(size_t i, std::string& pw, bool& skip);
   bool Stream(size_t i, const std::string& pw, int out, uint32_t& crc, std::string& error);
 
@@ -118,6 +120,7 @@ private:
   std::string base_, password_;
   bool noMorePasswords_ = false;
   std::set<std::string> dirsOk_;  // folders checked or made in this run
+  std::set<std::string> kept_;    // folders an extracted entry needs: never removed
   mode_t umask_ = 022;
   int32_t done_ = 0;
 };
@@ -201,8 +204,9 @@ bool TUnzRun::Skip(size_t i, int32_t error, int type, const std::string& why) {
   return cb_.Send(kcbSkipped, error, type, prep_[i].Shown);
 }
 
-// Creates the folders of a path below the base; a link or a file in the way refuses it.
-bool TUnzRun::MakeParents(const std::string& rel, std::string& error) {
+// Creates the folders of a path below the base; a link or a file in the way refuses it. The
+// folders it made are added to made, so that they go again when the entry fails.
+bool TUnzRun::MakeParents(const std::string& rel, std::string& error, std::vector<std::string>& made) {
   std::string path = base_;
   size_t a = 0;
   for (;;) {
@@ -218,8 +222,26 @@ bool TUnzRun::MakeParents(const std::string& rel, std::string& error) {
     } else if (mkdir(path.c_str(), 0777) != 0) {
       error = "cannot create " + path + ": " + strerror(errno);
       return false;
+    } else {
+      made.push_back(path);
     }
     dirsOk_.insert(path);
+  }
+}
+
+// Removes the folders made for an entry that failed, deepest first, unless an extracted entry
+// needs them or they are not empty.
+void TUnzRun::Unmake(const std::vector<std::string>& made) {
+  for (auto it = made.rbegin(); it != made.rend(); ++it)
+    if (!kept_.count(*it) && rmdir(it->c_str()) == 0) dirsOk_.erase(*it);
+}
+
+void TUnzRun::KeepParents(const std::string& rel) {
+  std::string path = base_;
+  size_t a = 0;
+  for (size_t b; (b = rel.find('/', a)) != std::string::npos; a = b + 1) {
+    path += "/" + rel.substr(a, b - a);
+    kept_.insert(path);
   }
 }
 
@@ -240,14 +262,16 @@ bool TUnzRun::Password(size_t i, std::string& pw, bool& skip) {
     return h[11] == check;
   };
   if (!password_.empty() && fits(password_)) { pw = password_; return true; }
-  int repeats = std::max(0, p_->PasswordRepeat);
+  // The tries left come back with every answer; they may drop, never rise: an entry is asked
+  // for at most the repeat count of the parameter record (at most 15), whatever the answers.
+  int repeats = std::clamp(p_->PasswordRepeat, 0, 15);
   while (!noMorePasswords_ && repeats > 0) {
     TZipCallbackRecord rec;
     if (!cb_.Ask(rec, kcbPassword, 0, repeats, prep_[i].Shown)) return false;
     if (rec.ActionCode == 0) noMorePasswords_ = true;
     if (rec.Value1 != 1) break;
     std::string answer = RecordText(rec, 0, 81);
-    repeats = static_cast<int>(std::min<int64_t>(rec.Value2, 15));
+    repeats = static_cast<int>(std::clamp<int64_t>(rec.Value2, 0, repeats));
     if (fits(answer)) {
       password_ = pw = answer;
       return true;
@@ -323,10 +347,21 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
   const auto& e = dir_.Entries[i];
   const TPrep& pr = prep_[i];
   bool test = p_->Test != 0;
+  // Folders made for this entry stay only when the entry is extracted.
+  struct TMade {
+    TUnzRun* run;
+    std::vector<std::string> folders;
+    bool keep = false;
+    ~TMade() {
+      if (!keep) run->Unmake(folders);
+    }
+  } made{this, {}};
   if (e.IsDirectory()) {
     if (test || !p_->DirNames || pr.Rel.empty()) return true;
     std::string error;
-    if (!MakeParents(pr.Rel + "/", error)) return Skip(i, kzeUnsafeName, kSkipGeneral, error);
+    if (!MakeParents(pr.Rel + "/", error, made.folders)) return Skip(i, kzeUnsafeName, kSkipGeneral, error);
+    made.keep = true;
+    KeepParents(pr.Rel + "/");
     return true;
   }
   if (pr.Bad) return Skip(i, kzeFormat, kSkipFormat, "damaged or overlapping entry");
@@ -337,7 +372,7 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
   std::string dest = base_ + "/" + pr.Rel, error;
   bool exists = false;
   if (!test) {
-    if (!MakeParents(pr.Rel, error)) return Skip(i, kzeUnsafeName, kSkipGeneral, error);
+    if (!MakeParents(pr.Rel, error, made.folders)) return Skip(i, kzeUnsafeName, kSkipGeneral, error);
     struct stat st;
     exists = lstat(dest.c_str(), &st) == 0;
     bool newer = !exists || DosToUnix(e.DosTime) > st.st_mtime;
@@ -438,6 +473,8 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
     return true;
   }
   if (p_->Verbose || p_->Trace) cb_.Message(0, "inflating: " + dest);
+  made.keep = true;
+  KeepParents(pr.Rel);
   ++done_;
   return true;
 }
