@@ -1,7 +1,10 @@
 // Printing: the first 10,000 lines of the generated HTML document printed to a PDF file with
 // highlighting, colours and line numbers, beside vim's :hardcopy of the same lines to PostScript
 // in the same run; then the page count of the whole generated document (100 MB), with the
-// highlighter's range scan that the count needs and without it.
+// highlighter's range scan that the count needs and without it; and the layout of a wide page (a
+// 1-point font across an A4 page without margins), whose column count is found by halving, beside
+// the same count found by growing a row one "W" at a time, on the same canvas in the same run.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +45,60 @@ void Setup(TSrcEditPrint& print, TSrcHTMLSrc& html) {
   print.SetLineNumbers(true);
 }
 
+// The column count as it was once found: a row grown one "W" at a time and measured each time.
+int ColumnsByGrowing(TCanvas* canvas, int width) {
+  AnsiString ws;
+  do {
+    ws += 'W';
+  } while (canvas->TextWidth(ws) < width);
+  return std::max(1, static_cast<int>(ws.size()) - 1);
+}
+
+std::string Load() {
+  char buf[256] = {};
+  if (FILE* p = popen("uptime", "r")) {
+    if (!fgets(buf, sizeof buf, p)) buf[0] = 0;
+    pclose(p);
+  }
+  std::string s = buf;
+  size_t at = s.find("load average");
+  return at == std::string::npos ? s : s.substr(at);
+}
+
+void WidePage() {
+  TSrcEditPrint wide(nullptr);
+  TFont font;
+  font.SetName("Courier New");
+  font.SetSize(1);
+  wide.SetFont(&font);
+  TSrcEditPrintMargins* m = wide.Margins();
+  m->SetLeft(0);
+  m->SetRight(0);
+  TStringList one;
+  one.Add("<p>one line</p>");
+  wide.SetLines(&one);
+  TBitmap bmp(8, 8);
+  std::vector<double> ours, growing;
+  int grown = 0;
+  for (int r = 0; r < 5; ++r) {
+    double t0 = Now();
+    wide.InitPrint(bmp.Canvas());
+    ours.push_back(Now() - t0);
+    // The same canvas, font and text area as the layout just used.
+    TSrcEditPrintMargins* mm = wide.Margins();
+    int width = mm->PRight - mm->PLeft;
+    t0 = Now();
+    grown = ColumnsByGrowing(bmp.Canvas(), width);
+    growing.push_back(Now() - t0);
+  }
+  std::sort(ours.begin(), ours.end());
+  std::sort(growing.begin(), growing.end());
+  printf("wide page (1-point font, no side margins: %d columns), %s", grown, Load().c_str());
+  printf("  page layout with the column count by halving: min %.3f ms, median %.3f ms\n", ours.front() * 1e3, ours[2] * 1e3);
+  printf("  column count alone, grown one W at a time:    min %.3f ms, median %.3f ms\n", growing.front() * 1e3,
+         growing[2] * 1e3);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -51,6 +108,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> doc = bench_html::MakeDocument(mb * 1000 * 1000);
   size_t bytes = 0;
   for (auto& l : doc) bytes += l.size();
+  WidePage();
   printf("document: %zu lines, %.1f MB; printing its first %d lines\n", doc.size(), bytes / 1e6, printed);
 
   char tmpl[] = "/tmp/vt-bench-print-XXXXXX";

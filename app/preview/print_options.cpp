@@ -103,7 +103,10 @@ void TPrntOpt::PrntSetClick(TObject*) { Printer()->ExecuteSetupDialog(); }
 void TPrntOpt::OkButClick(TObject*) {
   SrcEditPrint1->SetDocTitle(Main->Caption());
   SrcEditPrint1->SetSrcEdit(Main->SrcEdit1);
-  SrcEditPrint1->SetCopies(StrToInt(Trim(Copies->Text())));
+  const int copies = StrToInt(Trim(Copies->Text()));
+  // Refused while the window is open, so that the number can be put right.
+  if (copies < 1) throw EConvertError(W1251("Число копий должно быть не меньше 1."));
+  SrcEditPrint1->SetCopies(copies);
   SrcEditPrint1->SetColors(Colors->Checked());
   SrcEditPrint1->SetHighlight(PrntSynt->Checked());
   SrcEditPrint1->SetLineNumbers(Numb->Checked());
@@ -113,7 +116,7 @@ void TPrntOpt::OkButClick(TObject*) {
   // choosing: the user is told where.
   bool unnamed = Printer()->OutputFileName().empty();
   SrcEditPrint1->Print();
-  if (unnamed && !Printer()->Aborted() && !Printer()->FileOfJob().empty())
+  if (unnamed && SrcEditPrint1->PagesPrinted() > 0 && !Printer()->FileOfJob().empty())
     MessageDlg(Format(W1251("Принтер не установлен. Документ сохранён в файл\r%s"), {Printer()->FileOfJob()}),
                mtInformation, mbOK);
 }

@@ -71,9 +71,10 @@ void TSrcBaseCompletionProposal::Place(int x, int y) {
           iw = std::max(iw, FormattedTextWidth(c, FormatParamList(items->Get(i), k), form_->Columns(), form_->Images()));
         if (OnMeasureItem.Assigned()) OnMeasureItem(this, i, c, iw);
       }
-      w = std::max(w, iw);
+      // No wider than the screen: an item may ask for any width.
+      w = std::max(w, std::min(iw, Screen->Width()));
     }
-    w += 2 * form_->Margin() + 2 + 2 * frame;
+    w = std::min(w + 2 * form_->Margin() + 2 + 2 * frame, Screen->Width());
     h = items->Count() * form_->RowHeight() + 2 + 2 * form_->Margin() + 2 * frame;
   }
   // Kept on the screen: left of the right edge, or above the caret line when below is no room.

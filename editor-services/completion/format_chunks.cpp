@@ -1,5 +1,6 @@
 #include "editor-services/completion/format_chunks.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -44,6 +45,13 @@ bool ParseCommand(const AnsiString& Name, const AnsiString& Param, TFormatChunk&
   return false;
 }
 
+// x + d held within the range of int: an item as wide as \hspace{2147483647} stays the widest
+// possible, never wraps round to a negative width.
+int AddSaturated(int x, int d) {
+  long long v = static_cast<long long>(x) + d;
+  return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
+}
+
 TFontStyle StyleOfLetter(char Letter) {
   switch (Letter) {
     case 'B': return fsBold;
@@ -69,7 +77,7 @@ int PaintChunks(TCanvas* Canvas, const TRect& Rect, const TFormatChunkList& Chun
     switch (c.Kind) {
       case chunkText:
         if (!Measuring) Canvas->TextOut(x, Rect.Top, c.Text);
-        x += Canvas->TextWidth(c.Text);
+        x = AddSaturated(x, Canvas->TextWidth(c.Text));
         full = x > Rect.Right;
         break;
       case chunkColor:
@@ -86,20 +94,20 @@ int PaintChunks(TCanvas* Canvas, const TRect& Rect, const TFormatChunkList& Chun
       }
       case chunkColumn:
         if (column < columnCount) {
-          columnStart += Canvas->TextWidth(Columns->Items(column)->BiggestWord() + " ");
+          columnStart = AddSaturated(columnStart, Canvas->TextWidth(Columns->Items(column)->BiggestWord() + " "));
           x = columnStart;
           if (++column < columnCount) Canvas->Font()->SetStyle(Columns->Items(column)->DefaultFontStyle());
         }
         break;
       case chunkHSpace:
-        x += c.Data;
+        x = AddSaturated(x, c.Data);
         full = x > Rect.Right;
         break;
       case chunkImage:
         // Without the image list (or the image) nothing is drawn and no room taken.
         if (Images && c.Data >= 0 && c.Data < Images->Count()) {
           if (!Measuring) Images->Draw(Canvas, x, Rect.Top, c.Data);
-          x += Images->Width();
+          x = AddSaturated(x, Images->Width());
           full = x > Rect.Right;
         }
         break;
@@ -180,7 +188,8 @@ int FormattedTextOut(TCanvas* Canvas, const TRect& Rect, const AnsiString& Text,
 int FormattedTextWidth(TCanvas* Canvas, const AnsiString& Text, TProposalColumns* Columns, TImageList* Images) {
   TFormatChunkList chunks;
   ParseFormatChunks(Text, chunks, ChunkKind(chunkColor));
-  return PaintChunks(Canvas, TRect{0, 0, INT_MAX, INT_MAX}, chunks, Columns, Images, true);
+  // Room taken is never less than none, whatever spaces pull back.
+  return std::max(0, PaintChunks(Canvas, TRect{0, 0, INT_MAX, INT_MAX}, chunks, Columns, Images, true));
 }
 
 AnsiString FormatParamList(const AnsiString& Params, int Index) {

@@ -1,13 +1,11 @@
 #include "editor-services/print/print_margins.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/graphics.h"
 #include "platform/sysutils.h"
 
-namespace {
-int RoundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
-}  // namespace
 
 double TSrcEditPrintMargins::From(double mm) const {
   switch (unitSystem_) {
@@ -44,23 +42,30 @@ void TSrcEditPrintMargins::InitPage(TCanvas* ACanvas, int PageNum, bool LineNumb
                                     bool LineNumbersInMargin, int MaxLineNum,
                                     TSrcEditPrinterInfo& PrinterInfo) {
   TSrcEditPrinterInfo& pi = PrinterInfo;
+  // Every distance is kept within the paper, so that no position leaves the page (or the range
+  // of the pixel arithmetic), whatever was set.
+  const double paperW = pi.PhysicalWidth() / pi.PixelsPerMmX(), paperH = pi.PhysicalHeight() / pi.PixelsPerMmY();
+  auto across = [&](double mm) { return std::isnan(mm) ? 0.0 : std::clamp(mm, 0.0, paperW); };
+  auto down = [&](double mm) { return std::isnan(mm) ? 0.0 : std::clamp(mm, 0.0, paperH); };
+  const double left = across(left_ + gutter_), right = across(right_), gutter = across(gutter_);
   if (!mirrorMargins_ || PageNum % 2 == 1) {
-    PLeft = pi.LeftPixels(left_ + gutter_);
-    PRight = pi.PrintableWidth() - pi.RightPixels(right_);
+    PLeft = pi.LeftPixels(left);
+    PRight = pi.PrintableWidth() - pi.RightPixels(right);
   } else {
-    PLeft = pi.LeftPixels(right_);
-    PRight = pi.PrintableWidth() - pi.RightPixels(left_ + gutter_);
+    PLeft = pi.LeftPixels(right);
+    PRight = pi.PrintableWidth() - pi.RightPixels(left);
   }
   if (LineNumbers && !LineNumbersInMargin)
-    PLeft += ACanvas->TextWidth(IntToStr(MaxLineNum) + ": ");
-  PTop = pi.TopPixels(top_);
-  PBottom = pi.PrintableHeight() - pi.BottomPixels(bottom_);
-  PHeader = pi.TopPixels(header_);
-  PFooter = pi.PrintableHeight() - pi.BottomPixels(footer_);
-  PHFInternalMargin = RoundEven(pi.PixelsPerMmY() * hfInternalMargin_);
-  PGutter = RoundEven(pi.PixelsPerMmX() * gutter_);
-  PRightHFTextIndent = PRight - RoundEven(pi.PixelsPerMmX() * rightHFTextIndent_);
-  PLeftHFTextIndent = PLeft + RoundEven(pi.PixelsPerMmX() * leftHFTextIndent_);
+    PLeft += std::min(ACanvas->TextWidth(IntToStr(MaxLineNum) + ": "), pi.PhysicalWidth());
+  PTop = pi.TopPixels(down(top_));
+  PBottom = pi.PrintableHeight() - pi.BottomPixels(down(bottom_));
+  PHeader = pi.TopPixels(down(header_));
+  PFooter = pi.PrintableHeight() - pi.BottomPixels(down(footer_));
+  PHFInternalMargin = RoundPixels(pi.PixelsPerMmY() * down(hfInternalMargin_));
+  PGutter = RoundPixels(pi.PixelsPerMmX() * gutter);
+  auto onPaper = [&](int x) { return std::clamp(x, -pi.LeftGutter(), pi.PhysicalWidth() - pi.LeftGutter()); };
+  PRightHFTextIndent = onPaper(PRight - RoundPixels(pi.PixelsPerMmX() * across(rightHFTextIndent_)));
+  PLeftHFTextIndent = onPaper(PLeft + RoundPixels(pi.PixelsPerMmX() * across(leftHFTextIndent_)));
 }
 
 void TSrcEditPrintMargins::Assign(TPersistent* Source) {

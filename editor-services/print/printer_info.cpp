@@ -1,12 +1,17 @@
 #include "editor-services/print/printer_info.h"
 
+#include <climits>
 #include <cmath>
 
 #include "platform/printer/printer.h"
 
-namespace {
-int RoundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
-}  // namespace
+int RoundPixels(double Pixels) {
+  if (std::isnan(Pixels)) return 0;
+  double v = std::nearbyint(Pixels);
+  if (v <= INT_MIN) return INT_MIN;
+  if (v >= INT_MAX) return INT_MAX;
+  return static_cast<int>(v);
+}
 
 void TSrcEditPrinterInfo::UpdatePrinter() {
   isUpdated_ = true;
@@ -56,7 +61,7 @@ int TSrcEditPrinterInfo::DpiY() { Ensure(); return yPixPerInch_; }
 float TSrcEditPrinterInfo::PixelsPerMmX() { Ensure(); return xPixPerMM_; }
 float TSrcEditPrinterInfo::PixelsPerMmY() { Ensure(); return yPixPerMM_; }
 
-int TSrcEditPrinterInfo::LeftPixels(double MM) { return RoundEven(MM * PixelsPerMmX() - LeftGutter()); }
-int TSrcEditPrinterInfo::RightPixels(double MM) { return RoundEven(MM * PixelsPerMmX() - RightGutter()); }
-int TSrcEditPrinterInfo::TopPixels(double MM) { return RoundEven(MM * PixelsPerMmY() - TopGutter()); }
-int TSrcEditPrinterInfo::BottomPixels(double MM) { return RoundEven(MM * PixelsPerMmY() - BottomGutter()); }
+int TSrcEditPrinterInfo::LeftPixels(double MM) { return RoundPixels(MM * PixelsPerMmX() - LeftGutter()); }
+int TSrcEditPrinterInfo::RightPixels(double MM) { return RoundPixels(MM * PixelsPerMmX() - RightGutter()); }
+int TSrcEditPrinterInfo::TopPixels(double MM) { return RoundPixels(MM * PixelsPerMmY() - TopGutter()); }
+int TSrcEditPrinterInfo::BottomPixels(double MM) { return RoundPixels(MM * PixelsPerMmY() - BottomGutter()); }

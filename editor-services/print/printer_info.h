@@ -2,6 +2,10 @@
 // The printer's page geometry in device pixels, read from the current printer, or the figures of
 // an A4 page at 300 dots per inch when no printer is installed.
 
+// A length in pixels rounded to the nearest integer (halves to even), held within the range of
+// int (not a number gives 0).
+int RoundPixels(double Pixels);
+
 class TSrcEditPrinterInfo {
 public:
   // Reads the geometry now (and marks it up to date).

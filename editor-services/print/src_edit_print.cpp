@@ -1,6 +1,7 @@
 #include "editor-services/print/src_edit_print.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "editor/core/text_utils.h"
@@ -136,19 +137,29 @@ int TSrcEditPrint::RowsOf(const AnsiString& Text) const {
   return (len + maxCol_ - 1) / maxCol_;
 }
 
+int TSrcEditPrint::ColumnsWithin(int Width) const {
+  // The most "W"s whose row is narrower than Width: a row of n of them is no narrower than a
+  // row of fewer, so the count is found by halving (at most one column a pixel).
+  auto fits = [&](int n) { return canvas_->TextWidth(AnsiString(static_cast<size_t>(n), 'W')) < Width; };
+  if (!fits(1)) return 0;
+  int lo = 1, hi = Width;
+  if (fits(hi)) return hi;
+  while (hi - lo > 1) {
+    int mid = lo + (hi - lo) / 2;
+    (fits(mid) ? lo : hi) = mid;
+  }
+  return lo;
+}
+
 void TSrcEditPrint::CalcPages() {
   PreScanRanges();
   pages_.clear();
   maxWidth_ = margins_.PRight - margins_.PLeft;
-  AnsiString ws;
-  do {
-    ws += 'W';
-  } while (canvas_->TextWidth(ws) < maxWidth_);
   // At least one column, however narrow the margins leave the text area.
-  maxCol_ = std::max(1, static_cast<int>(ws.size()) - 1);
+  maxCol_ = std::max(1, ColumnsWithin(maxWidth_));
   maxWidth_ = canvas_->TextWidth(AnsiString(static_cast<size_t>(maxCol_), 'W'));
   pageCount_ = 1;
-  pages_.push_back(0);
+  pages_.push_back({0, 0});
   int y = margins_.PTop;
   int first = 0, last = static_cast<int>(lines_.size()) - 1;
   if (selectedOnly_) {
@@ -159,13 +170,24 @@ void TSrcEditPrint::CalcPages() {
   for (int i = first; i <= last; ++i) {
     const AnsiString* text = PrintedText(i, buffer);
     if (!text) continue;
-    // A page that holds nothing yet takes the line whatever its height.
-    if (y + lineHeight_ > margins_.PBottom && y > margins_.PTop) {
-      pages_.push_back(i);
-      ++pageCount_;
-      y = margins_.PTop;
+    // The rows of a wrapped line go on while they fit and continue on the next page; a page
+    // that holds nothing yet takes a row whatever its height.
+    const int rows = RowsOf(*text);
+    for (int row = 0; row < rows;) {
+      int fit = (margins_.PBottom - y) / lineHeight_;
+      if (fit <= 0) {
+        if (y > margins_.PTop) {
+          pages_.push_back({i, row});
+          ++pageCount_;
+          y = margins_.PTop;
+          continue;
+        }
+        fit = 1;
+      }
+      const int take = std::min(fit, rows - row);
+      y += take * lineHeight_;
+      row += take;
     }
-    y += lineHeight_ * RowsOf(*text);
   }
   pagesCounted_ = true;
 }
@@ -193,10 +215,11 @@ void TSrcEditPrint::InitPrint(TCanvas* ACanvas) {
   TEXTMETRICA tm;
   GetTextMetricsA(canvas_->Handle(), &tm);
   charWidth_ = tm.tmAveCharWidth;
-  lineHeight_ = tm.tmHeight + tm.tmExternalLeading;
+  lineHeight_ = std::max(1, tm.tmHeight + tm.tmExternalLeading);
   if (advances_.empty() || advances_[0] != charWidth_) advances_.assign(kMaxRun, charWidth_);
   cf->SetStyle(font_.Style());
   for (int s = 0; s < 16; ++s) styleFonts_[s].reset();
+  breaksLine_ = tokensLine_ = 0;
   margins_.InitPage(canvas_, 1, lineNumbers_, lineNumbersInMargin_,
                     static_cast<int>(lines_.size()) + lineOffset_, printerInfo_);
   CalcPages();
@@ -221,7 +244,15 @@ void TSrcEditPrint::DoPrintLine(int LineNumber, int PageNumber) {
 }
 
 void TSrcEditPrint::PrintRange(int StartPage, int EndPage) {
+  pagesPrinted_ = 0;
   if (selectedOnly_ && !hasSelection_) return;
+  // What cannot print anything is refused before a job is begun: no empty job is reported done.
+  if (copies_ < 1)
+    throw EPrinter(Format(W1251("Число копий должно быть не меньше 1, а задано %s."), {IntToStr(copies_)}));
+  const int first = std::max(1, StartPage);
+  if (EndPage != -1 && EndPage < first)
+    throw EPrinter(Format(W1251("Страницы с %s по %s: последняя страница раньше первой."),
+                          {IntToStr(StartPage), IntToStr(EndPage)}));
   TPrinter* printer = Printer();
   printing_ = true;
   abort_ = false;
@@ -230,22 +261,28 @@ void TSrcEditPrint::PrintRange(int StartPage, int EndPage) {
     printer->BeginDoc();
     DoPrintStatus(psBegin, StartPage);
     InitPrint(printer->Canvas());
-    int first = std::max(1, StartPage);
-    int last = EndPage == -1 ? pageCount_ : std::min(EndPage, pageCount_);
+    // Pages beyond the document are left out; a range wholly beyond it prints nothing.
+    if (first > pageCount_)
+      throw EPrinter(Format(W1251("В документе %s стр.: страницы %s нет, печатать нечего."),
+                            {IntToStr(pageCount_), IntToStr(first)}));
+    const int last = EndPage == -1 ? pageCount_ : std::min(EndPage, pageCount_);
     for (int copy = 1; copy <= copies_; ++copy) {
       for (int page = first; page <= last && !abort_; ++page) {
         PrintPage(page);
+        if (!abort_) ++pagesPrinted_;
         if (!abort_ && (page != last || copy != copies_)) printer->NewPage();
       }
     }
-    if (!abort_) DoPrintStatus(psEnd, last);
+    if (!abort_) DoPrintStatus(psEnd, EndPage == -1 ? pageCount_ : EndPage);
     printer->EndDoc();
   } catch (...) {
     // A failed job leaves nothing half done behind.
+    pagesPrinted_ = 0;
     if (printer->Printing()) printer->Abort();
     printing_ = false;
     throw;
   }
+  if (abort_) pagesPrinted_ = 0;
   printing_ = false;
 }
 
@@ -259,15 +296,19 @@ void TSrcEditPrint::PrintPage(int Num) {
   canvas_->FillRect(Rect(margins_.PLeft, margins_.PTop, margins_.PRight, margins_.PBottom));
   header_.Print(canvas_, Num + pageOffset_);
   yPos_ = margins_.PTop;
-  int from = pages_[static_cast<size_t>(Num - 1)];
-  int to = Num < pageCount_ ? pages_[static_cast<size_t>(Num)] : static_cast<int>(lines_.size());
+  // From the page's first row to the next page's first row.
+  const TPageStart from = pages_[static_cast<size_t>(Num - 1)];
+  const TPageStart to = Num < pageCount_ ? pages_[static_cast<size_t>(Num)]
+                                         : TPageStart{static_cast<int>(lines_.size()), 0};
   AnsiString buffer;
-  for (int i = from; i < to; ++i) {
+  for (int i = from.Line; i < to.Line || (i == to.Line && to.Row > 0); ++i) {
     lineNumber_ = i + 1;
     const AnsiString* text = PrintedText(i, buffer);
     if (!text) continue;
-    PrintOneLine(*text);
-    DoPrintLine(i + 1, Num);
+    const bool continues = i == to.Line;
+    PrintOneLine(*text, i == from.Line ? from.Row : 0, continues ? to.Row : INT_MAX);
+    // A line is reported on the page where its last row is printed.
+    if (!continues) DoPrintLine(i + 1, Num);
   }
   footer_.Print(canvas_, Num + pageOffset_);
 }
@@ -285,11 +326,18 @@ void TSrcEditPrint::WriteLineNumber() {
   canvas_->Font()->Assign(&saved);
 }
 
-void TSrcEditPrint::PrintOneLine(const AnsiString& Text) {
-  if (lineNumbers_) WriteLineNumber();
-  std::vector<TWrapPos> breaks;
-  if (wrap_ && static_cast<int>(Text.size()) > maxCol_) BreakPositions(Text, breaks);
-  TextOutHighlighted(Text, breaks);
+void TSrcEditPrint::PrintOneLine(const AnsiString& Text, int FromRow, int ToRow) {
+  row_ = 0;
+  rowFrom_ = FromRow;
+  rowTo_ = ToRow;
+  if (lineNumbers_ && FromRow == 0) WriteLineNumber();
+  // A line that continues over pages is broken (and scanned) once, not once a page.
+  if (breaksLine_ != lineNumber_) {
+    breaksLine_ = lineNumber_;
+    breaks_.clear();
+    if (wrap_ && static_cast<int>(Text.size()) > maxCol_) BreakPositions(Text, breaks_);
+  }
+  TextOutHighlighted(Text, breaks_);
   NewRow();
 }
 
@@ -312,6 +360,7 @@ void TSrcEditPrint::SelectStyle(TFontStyles Style, TColor Fore, TColor Back) {
 }
 
 void TSrcEditPrint::WriteRun(const char* Text, int Count, int Column) {
+  if (!RowShown()) return;
   HDC dc = canvas_->Handle();
   while (Count > 0) {
     int n = std::min(Count, kMaxRun);
@@ -337,14 +386,20 @@ void TSrcEditPrint::TextOutHighlighted(const AnsiString& Text, const std::vector
     WriteRun(Text.data() + pos, len - pos, 0);
     return;
   }
-  TSrcCustomHighlighter* hl = highlighter_;
-  hl->SetRange(ranges_[static_cast<size_t>(lineNumber_ - 1)]);
-  hl->SetLine(Text, lineNumber_);
+  if (tokensLine_ != lineNumber_) {
+    tokensLine_ = lineNumber_;
+    tokens_.clear();
+    TSrcCustomHighlighter* hl = highlighter_;
+    hl->SetRange(ranges_[static_cast<size_t>(lineNumber_ - 1)]);
+    hl->SetLine(Text, lineNumber_);
+    TSrcTokenSpan batch[256];
+    for (int n; (n = hl->NextTokens(batch, 256)) > 0;) tokens_.insert(tokens_.end(), batch, batch + n);
+  }
   int rowOffset = 0;
-  while (!hl->GetEol()) {
-    int start = hl->GetTokenPos();
-    AnsiString token = hl->GetToken();
-    TSrcHighlighterAttributes* attr = hl->GetTokenAttribute();
+  for (const TSrcTokenSpan& t : tokens_) {
+    const int start = t.Pos;
+    const char* token = Text.data() + start;
+    TSrcHighlighterAttributes* attr = t.Attr;
     TFontStyles style = font_.Style();
     TColor fore = fontColor_, back = color_;
     if (attr) {
@@ -355,7 +410,7 @@ void TSrcEditPrint::TextOutHighlighted(const AnsiString& Text, const std::vector
       }
     }
     SelectStyle(style, fore, back);
-    int end = start + static_cast<int>(token.size());
+    int end = start + t.Len;
     int pos = start;
     if (bi < nb && start >= Breaks[bi].Index) {
       NewRow();
@@ -364,11 +419,10 @@ void TSrcEditPrint::TextOutHighlighted(const AnsiString& Text, const std::vector
     }
     while (bi < nb && Breaks[bi].Index < end) {
       int b = Breaks[bi++].Index;
-      WriteRun(token.data() + (pos - start), b - pos, pos - rowOffset);
+      WriteRun(token + (pos - start), b - pos, pos - rowOffset);
       NewRow();
       rowOffset = pos = b;
     }
-    WriteRun(token.data() + (pos - start), end - pos, pos - rowOffset);
-    hl->Next();
+    WriteRun(token + (pos - start), end - pos, pos - rowOffset);
   }
 }

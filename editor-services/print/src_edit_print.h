@@ -77,13 +77,20 @@ public:
   void SetSelection(bool Avail, TSrcSelectionMode Mode, TBufferCoord Begin, TBufferCoord End);
 
   void Print() { PrintRange(1, -1); }
-  // Pages First to Last (-1: the last one) of every copy.
+  // Pages First to Last (-1: the last one) of every copy; pages beyond the document are left
+  // out. No copies, a reversed range or one wholly beyond the document raise EPrinter and
+  // print nothing.
   void PrintRange(int StartPage, int EndPage);
+  // The pages the last PrintRange printed and ended well (0: nothing printed, or aborted).
+  int PagesPrinted() const { return pagesPrinted_; }
   // Prepares a canvas for printing or measuring; PageCount is valid after it.
   void InitPrint(TCanvas* ACanvas);
   int PageCount() const { return pageCount_; }
   // The first line (0-based) of each page after InitPrint.
-  int PageFirstLine(int Page) const { return pages_.at(static_cast<size_t>(Page - 1)); }
+  int PageFirstLine(int Page) const { return pages_.at(static_cast<size_t>(Page - 1)).Line; }
+  // The row of that line the page starts with (0 unless a wrapped line continues from the page
+  // before).
+  int PageFirstRow(int Page) const { return pages_.at(static_cast<size_t>(Page - 1)).Row; }
   // The printer geometry in use.
   TSrcEditPrinterInfo& PrinterInfo() { return printerInfo_; }
 
@@ -96,12 +103,21 @@ protected:
 private:
   void PreScanRanges();
   void CalcPages();
+  // The number of "W"s of the print font whose row is narrower than Width.
+  int ColumnsWithin(int Width) const;
   void PrintPage(int Num);
-  void PrintOneLine(const AnsiString& Text);
+  // Rows FromRow to ToRow - 1 of a line (all of them from 0 to INT_MAX); its number only with
+  // its first row.
+  void PrintOneLine(const AnsiString& Text, int FromRow, int ToRow);
   void WriteLineNumber();
   void TextOutHighlighted(const AnsiString& Text, const std::vector<TWrapPos>& Breaks);
   void WriteRun(const char* Text, int Count, int Column);
-  void NewRow() { yPos_ += lineHeight_; }
+  // Rows of the line outside the page's share of it take no room and are not written.
+  bool RowShown() const { return row_ >= rowFrom_ && row_ < rowTo_; }
+  void NewRow() {
+    if (RowShown()) yPos_ += lineHeight_;
+    ++row_;
+  }
   // The part of line Index that is printed (the line itself, or a cut of it kept in Buffer);
   // nullptr for a line outside the selection.
   const AnsiString* PrintedText(int Index, AnsiString& Buffer) const;
@@ -125,12 +141,22 @@ private:
 
   TSrcEditPrinterInfo printerInfo_;
   TCanvas* canvas_ = nullptr;
-  std::vector<int> pages_;
-  int pageCount_ = 0;
+  // Where each page starts: a line and the row of it (a wrapped line continues on the next
+  // page with the rows that did not fit).
+  struct TPageStart {
+    int Line = 0, Row = 0;
+  };
+  std::vector<TPageStart> pages_;
+  int pageCount_ = 0, pagesPrinted_ = 0;
   int charWidth_ = 0, lineHeight_ = 0;
   std::vector<int> advances_;
   int maxWidth_ = 0, maxCol_ = 0;
   int yPos_ = 0, lineNumber_ = 0;
+  int row_ = 0, rowFrom_ = 0, rowTo_ = 0;  // the row being written and the rows shown
+  // The break positions and the tokens of the line last printed (its number; 0: none).
+  int breaksLine_ = 0, tokensLine_ = 0;
+  std::vector<TWrapPos> breaks_;
+  std::vector<TSrcTokenSpan> tokens_;
   TColor fontColor_ = clBlack;
   bool printing_ = false, abort_ = false, hasSyntax_ = false;
   bool rangesScanned_ = false, pagesCounted_ = false;

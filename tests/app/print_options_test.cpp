@@ -27,10 +27,12 @@ TEST_F(PreviewTest, PrintOptionsPrintTheSourceAsTheyAreSet) {
   // A copies count that is not a number: the conversion error, the window stays, no job.
   fs::path pdf = root / "out.pdf";
   Printer()->SetOutputFileName(pdf.string());
-  PrntOpt->Copies->SetText("two");
-  EXPECT_THROW(PrntOpt->OkBut->Click(), EConvertError);
-  EXPECT_TRUE(PrntOpt->Visible());
-  EXPECT_FALSE(fs::exists(pdf));
+  for (const char* bad : {"two", "0", "-1"}) {
+    PrntOpt->Copies->SetText(bad);
+    EXPECT_THROW(PrntOpt->OkBut->Click(), EConvertError) << bad;
+    EXPECT_TRUE(PrntOpt->Visible());
+    EXPECT_FALSE(fs::exists(pdf));
+  }
 
   PrntOpt->Copies->SetText("2");
   PrntOpt->OkBut->Click();
@@ -78,6 +80,14 @@ TEST_F(PreviewTest, PrintingWithoutAPrinterSaysWhereThePdfWent) {
   const TDialogRequest* told = dialogs.Last(dkMessageBox);
   EXPECT_EQ(told->Caption, W1251("Информация"));
   EXPECT_EQ(told->Text, W1251("Принтер не установлен. Документ сохранён в файл\r") + file);
+
+  // Nothing printed (only the selection asked for, and there is none): nothing announced.
+  fs::remove(file);
+  PrntOpt->Show();
+  PrntOpt->OnlySel->SetChecked(true);
+  PrntOpt->OkBut->Click();
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_EQ(dialogs.Count(dkMessageBox), 1);
 
   // A file the user named is not announced.
   Printer()->SetOutputFileName((root / "named.pdf").string());

@@ -2,6 +2,7 @@
 // poppler tools (pdftotext for the text, pdftoppm for the pixels).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -103,6 +104,27 @@ TEST(PrintLayout, MarginsConvertUnitsAndLayOutPagesInPrinterPixels) {
   EXPECT_EQ(m.PRight, 2358 - pi.RightPixels(35));
   m.InitPage(bmp.Canvas(), 3, true, false, 1234, pi);
   EXPECT_EQ(m.PLeft, pi.LeftPixels(35) + bmp.Canvas()->TextWidth("1234: "));
+  // Distances beyond the paper, below zero or not numbers keep every position on the paper.
+  m.SetMirrorMargins(false);
+  m.SetLeft(1e12);
+  m.SetRight(-1e12);
+  m.SetTop(std::nan(""));
+  m.SetBottom(1e300);
+  m.SetHeader(-1e10);
+  m.SetFooter(1e15);
+  m.SetLeftHFTextIndent(1e20);
+  m.SetHFInternalMargin(1e30);
+  m.InitPage(bmp.Canvas(), 1, false, false, 0, pi);
+  for (int x : {m.PLeft, m.PRight, m.PLeftHFTextIndent, m.PRightHFTextIndent}) {
+    EXPECT_GE(x, -pi.LeftGutter());
+    EXPECT_LE(x, pi.PhysicalWidth() - pi.LeftGutter());
+  }
+  for (int y : {m.PTop, m.PBottom, m.PHeader, m.PFooter, m.PHFInternalMargin}) {
+    EXPECT_GE(y, -pi.TopGutter());
+    EXPECT_LE(y, pi.PhysicalHeight());
+  }
+  EXPECT_EQ(m.PLeft, pi.PhysicalWidth() - pi.LeftGutter());
+  EXPECT_EQ(m.PTop, -pi.TopGutter());
 }
 
 TEST(PrintLayout, HeaderLinesCloseTheirGapsAndMeasureTheFrame) {
@@ -203,10 +225,11 @@ protected:
   static std::string PdfText(const fs::path& pdf) {
     return Shell("pdftotext -layout '" + pdf.string() + "' - 2>/dev/null");
   }
-  // Keeps page 1 as a picture among the test artifacts.
-  static void KeepPage(const fs::path& pdf, const std::string& name) {
+  // Keeps a page (the first unless told) as a picture among the test artifacts.
+  static void KeepPage(const fs::path& pdf, const std::string& name, int page = 1) {
     fs::create_directories(VT_TEST_OUTPUT_DIR);
-    Shell("pdftoppm -r 60 -f 1 -l 1 -png -singlefile '" + pdf.string() + "' '" + VT_TEST_OUTPUT_DIR + "/" + name + "'");
+    std::string n = std::to_string(page);
+    Shell("pdftoppm -r 60 -f " + n + " -l " + n + " -png -singlefile '" + pdf.string() + "' '" + VT_TEST_OUTPUT_DIR + "/" + name + "'");
   }
   struct Picture {
     int w = 0, h = 0;
@@ -354,6 +377,43 @@ TEST_F(PrintJob, CopiesRangesPageOffsetAndEvents) {
   EXPECT_EQ(log.events, expect);
 }
 
+TEST_F(PrintJob, NothingToPrintIsRefusedAndNoFileWritten) {
+  for (int i = 1; i <= 200; ++i) text.Add("line " + std::to_string(i));
+  print.SetLines(&text);
+  fs::path pdf = dir / "none.pdf";
+  Printer()->SetOutputFileName(pdf.string());
+  auto refused = [&](int first, int last, const char* says) {
+    log.events.clear();
+    try {
+      print.PrintRange(first, last);
+      ADD_FAILURE() << first << ".." << last << " printed";
+    } catch (const EPrinter& e) {
+      EXPECT_NE(e.Message().find(W1251(says)), std::string::npos) << e.Message();
+    }
+    EXPECT_FALSE(Printer()->Printing());
+    EXPECT_FALSE(fs::exists(pdf));
+    EXPECT_EQ(print.PagesPrinted(), 0);
+    for (auto& [status, page] : log.events) EXPECT_NE(status, psEnd);
+  };
+  print.SetCopies(0);
+  refused(1, -1, "Число копий");
+  print.SetCopies(-3);
+  refused(1, -1, "Число копий");
+  EXPECT_TRUE(log.events.empty());
+  print.SetCopies(1);
+  refused(3, 1, "последняя страница раньше первой");
+  refused(1, -5, "последняя страница раньше первой");
+  EXPECT_TRUE(log.events.empty());
+  refused(50, 60, "страницы 50 нет");
+  // A range reaching beyond the document prints what exists; the end reports the page asked.
+  log.events.clear();
+  print.PrintRange(2, 99);
+  const int pages = print.PageCount();
+  EXPECT_EQ(PdfPages(pdf), pages - 1);
+  EXPECT_EQ(print.PagesPrinted(), pages - 1);
+  EXPECT_EQ(log.events.back(), std::make_pair(int(psEnd), 99));
+}
+
 TEST_F(PrintJob, AbortAndFailuresLeaveNoHalfWrittenFile) {
   for (int i = 1; i <= 200; ++i) text.Add("line " + std::to_string(i));
   // An earlier file of the name stays as it was when the job is aborted.
@@ -391,10 +451,10 @@ TEST_F(PrintJob, MarginsWiderThanThePageAndPagesOutOfRangeStillPrint) {
   Printer()->SetOutputFileName((dir / "narrow.pdf").string());
   print.SetLines(&text);
   print.PrintRange(0, 99);
-  // One column a row, one line a page, every page printed once.
-  EXPECT_EQ(print.PageCount(), 3);
-  EXPECT_EQ(PdfPages(dir / "narrow.pdf"), 3);
-  EXPECT_EQ(log.events.back(), std::make_pair(int(psEnd), 3));
+  // One column a row, one row a page: every row of the three lines printed once.
+  EXPECT_EQ(print.PageCount(), 12);
+  EXPECT_EQ(PdfPages(dir / "narrow.pdf"), 12);
+  EXPECT_EQ(log.events.back(), std::make_pair(int(psEnd), 99));
   EXPECT_EQ(CountOf(PdfText(dir / "narrow.pdf"), "b"), 3);
 }
 
@@ -444,11 +504,75 @@ TEST_F(PrintJob, MegabyteLineWrapsIntoRowsOfTheColumnCount) {
     std::getline(in, row);
     EXPECT_EQ(static_cast<int>(row.size() - row.find('y')), cols);
   }
-  // One megabyte wraps onto as many pages as its rows need; the line is never split.
+  // One megabyte wraps onto as many pages as its rows need, every character printed once.
+  fs::path pdf = PrintTo("megabyte.pdf");
+  const int rows = ((1 << 20) + cols - 1) / cols;
+  EXPECT_GT(print.PageCount(), 2 + rows / 200);
+  EXPECT_EQ(print.PageFirstLine(2), 1);
+  EXPECT_GT(print.PageFirstRow(2), 0);
+  EXPECT_EQ(PdfPages(pdf), print.PageCount());
+  std::string t = PdfText(pdf);
+  EXPECT_EQ(CountOf(t, "x"), 1 << 20);
+  EXPECT_EQ(CountOf(t, "\f"), print.PageCount());
+  // The line after it is on the last page.
+  EXPECT_GT(t.find("</p>"), t.rfind('\f', t.size() - 2));
+}
+
+TEST_F(PrintJob, AWrappedLineContinuesOnTheNextPage) {
+  // How many lines a page holds.
+  for (int i = 0; i < 500; ++i) text.Add("short");
   print.SetLines(&text);
+  TBitmap bmp(10, 10);
   print.InitPrint(bmp.Canvas());
-  EXPECT_EQ(print.PageCount(), 2);
-  EXPECT_EQ(print.PageFirstLine(2), 2);
+  const int perPage = print.PageFirstLine(2);
+  ASSERT_GT(perPage, 10);
+  // A page of short lines but one, then a line of 200 words: its rows that do not fit go on.
+  text.Clear();
+  for (int i = 1; i < perPage; ++i) text.Add("line " + std::to_string(i));
+  AnsiString words;
+  for (int i = 1; i <= 200; ++i) words += "w" + std::to_string(1000 + i) + " ";
+  text.Add(words);
+  text.Add("after");
+  print.SetLineNumbers(true);
+  print.Header()->Add("[$PAGENUM$/$PAGECOUNT$]", nullptr, taLeftJustify, 1);
+  fs::path pdf = PrintTo("wrapped.pdf");
+  KeepPage(pdf, "print-wrapped-line-1");
+  KeepPage(pdf, "print-wrapped-line-2", 2);
+  const int pages = print.PageCount();
+  ASSERT_GE(pages, 2);
+  EXPECT_EQ(print.PageFirstLine(2), perPage - 1);
+  EXPECT_EQ(print.PageFirstRow(2), 1);
+  EXPECT_EQ(PdfPages(pdf), pages);
+  std::string t = PdfText(pdf);
+  for (int p = 1; p <= pages; ++p)
+    EXPECT_EQ(CountOf(t, "[" + std::to_string(p) + "/" + std::to_string(pages) + "]"), 1) << p;
+  // Every word once, in order; the line's number only once, before its first row.
+  size_t at = 0;
+  for (int i = 1; i <= 200; ++i) {
+    std::string w = "w" + std::to_string(1000 + i);
+    EXPECT_EQ(CountOf(t, w), 1) << w;
+    size_t next = t.find(w, at);
+    ASSERT_NE(next, std::string::npos) << w;
+    at = next;
+  }
+  EXPECT_GT(t.find("after"), at);
+  EXPECT_EQ(CountOf(t, std::to_string(perPage) + ": "), 1);
+  // The line is reported once, on the page that ends it.
+  int reported = 0;
+  for (auto& [line, page] : log.lines)
+    if (line == perPage) {
+      ++reported;
+      EXPECT_EQ(page, 2);
+    }
+  EXPECT_EQ(reported, 1);
+  // A range of the second page alone starts with the rows that continue there.
+  log.lines.clear();
+  Printer()->SetOutputFileName((dir / "second.pdf").string());
+  print.PrintRange(2, 2);
+  std::string second = PdfText(dir / "second.pdf");
+  EXPECT_EQ(CountOf(second, "w1001"), 0);
+  EXPECT_EQ(CountOf(second, "w1200"), 1);
+  EXPECT_EQ(CountOf(second, "[2/" + std::to_string(pages) + "]"), 1);
 }
 
 }  // namespace

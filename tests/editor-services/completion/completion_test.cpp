@@ -245,6 +245,12 @@ TEST_F(Completion, AHintShowsItsItemsAndAnyCommandClosesIt) {
   Type("x");  // typed into the editor, which closes the hint
   EXPECT_FALSE(Open());
   EXPECT_EQ(Line(), "x");
+  // An item wider than any screen: the hint is as wide as the screen, and on it.
+  Items({"\\hspace{2147483647}a"});
+  inns->ExecuteEx(editor.get());
+  ASSERT_TRUE(Open());
+  EXPECT_EQ(Form()->Left(), 0);
+  EXPECT_EQ(Form()->Width(), Screen->Width());
 }
 
 TEST_F(Completion, ThePopupOpensUnderTheCaretAndStaysOnTheScreen) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 
 #include "editor-services/completion/completion_proposal.h"
@@ -44,6 +45,10 @@ TEST(FormatChunks, MeasuringFollowsStylesSpacesAndColumns) {
   EXPECT_EQ(FormattedTextWidth(c, "Word", nullptr, nullptr), plain);
   EXPECT_GT(FormattedTextWidth(c, "\\style{+B}Word", nullptr, nullptr), plain);
   EXPECT_EQ(FormattedTextWidth(c, "\\hspace{25}Word", nullptr, nullptr), plain + 25);
+  // Widths saturate: never wrapped round to a negative width, never less than none.
+  EXPECT_EQ(FormattedTextWidth(c, "\\hspace{2147483647}a", nullptr, nullptr), INT_MAX);
+  EXPECT_EQ(FormattedTextWidth(c, "Word\\hspace{2147483647}\\hspace{5}", nullptr, nullptr), INT_MAX);
+  EXPECT_EQ(FormattedTextWidth(c, "\\hspace{-2147483648}\\hspace{-9}Word", nullptr, nullptr), 0);
   EXPECT_EQ(c->Font()->Style(), TFontStyles{});  // the canvas font is given back
   TProposalColumns columns(nullptr);
   columns.Add()->SetBiggestWord("Wide");
