@@ -2,6 +2,7 @@
 // What the editor benchmarks share: a clock, a generated HTML-like document and the median.
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,33 @@ inline AnsiString MakeDocument(int lines) {
   return s;
 }
 
+// A page of dense mark-up: every line is wider than a window of 143 cells and holds ~40 tokens
+// of many kinds (tags, attribute names and values, entities, text, comments).
+inline AnsiString DensePage(int lines) {
+  AnsiString page;
+  for (int i = 0; i < lines; ++i)
+    page += "<tr><td class=\"c" + std::to_string(i % 7) + "\" id=r" + std::to_string(i) +
+            "><a href=\"p.html#" + std::to_string(i) +
+            "\">&lt;x&gt;</a> <b>bold</b> <i>it</i> &amp; <span style=\"color:red\">red</span> <!-- n" +
+            std::to_string(i) + " --> <em>end</em> <img src=a.png alt=\"\"></td></tr>\r\n";
+  return page;
+}
+
 inline double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
+}
+
+inline double Min(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+
+// The machine's load average over the last minute, as uptime prints it first.
+inline double Load() {
+  double load = -1;
+  if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+    if (std::fscanf(f, "%lf", &load) != 1) load = -1;
+    std::fclose(f);
+  }
+  return load;
 }
 
 }  // namespace bench_doc

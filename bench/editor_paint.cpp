@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/editor_document.h"
 #include "editor/core/text_drawer.h"
 #include "editor/src_edit.h"
 #include "editor/word_wrap.h"
@@ -24,18 +25,6 @@ double Ms(std::chrono::steady_clock::time_point a) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a).count();
 }
 
-// A page of dense mark-up: every line is wider than the window and holds ~40 tokens of many
-// kinds (tags, attribute names and values, entities, text, comments).
-AnsiString DensePage(int lines) {
-  AnsiString page;
-  for (int i = 0; i < lines; ++i)
-    page += "<tr><td class=\"c" + std::to_string(i % 7) + "\" id=r" + std::to_string(i) +
-            "><a href=\"p.html#" + std::to_string(i) +
-            "\">&lt;x&gt;</a> <b>bold</b> <i>it</i> &amp; <span style=\"color:red\">red</span> <!-- n" +
-            std::to_string(i) + " --> <em>end</em> <img src=a.png alt=\"\"></td></tr>\r\n";
-  return page;
-}
-
 // A sparse page: short lines of plain text and empty lines, few tokens.
 AnsiString SparsePage(int lines) {
   AnsiString page;
@@ -44,28 +33,26 @@ AnsiString SparsePage(int lines) {
 }
 
 struct PaintFigures {
-  double paint, unbatched, plain, rows, fill;
-  int tokens;
+  std::vector<double> paint, unbatched, plain, rows, fill;
+  int tokens = 0;
 };
 
-// The time of one call of f: the best of ten batches of reps / 10 calls, so that a machine
-// busy with other work disturbs the figure less.
+// The time of one call of f, in ms: the mean of a batch of calls after one more to warm up.
 template <class F>
-double BestMs(int reps, F&& f) {
+double BatchMs(int calls, F&& f) {
   f();
-  double best = 1e300;
-  for (int batch = 0; batch < 10; ++batch) {
-    auto t = std::chrono::steady_clock::now();
-    for (int i = 0; i < reps / 10; ++i) f();
-    best = std::min(best, Ms(t) / (reps / 10));
-  }
-  return best;
+  auto t = std::chrono::steady_clock::now();
+  for (int i = 0; i < calls; ++i) f();
+  return Ms(t) / calls;
 }
+
+constexpr int kRounds = 9;
 
 // The editor's full paint of its client rectangle into an offscreen image, beside references
 // measured in the same run on the same image: the same paint with text batching off, the same
 // page painted without a highlighter, each visible row drawn as one cell run by the control's
-// own text drawer, and a fill of the image.
+// own text drawer, and a fill of the image. Each round measures a batch of each in turn, so
+// that a busy machine disturbs them alike; the rounds give the minimum and the median.
 PaintFigures MeasurePage(PaintableEdit& e, TSrcCustomHighlighter& hl, const AnsiString& page, int reps) {
   PaintFigures f{};
   e.Lines()->SetText(page);
@@ -84,19 +71,12 @@ PaintFigures MeasurePage(PaintableEdit& e, TSrcCustomHighlighter& hl, const Ansi
     for (; !hl.GetEol() && hl.GetTokenPos() < e.CharsInWindow(); hl.Next()) ++f.tokens;
   }
   auto paint = [&] { e.PaintInto(bmp.Canvas(), all); };
-  f.paint = BestMs(reps, paint);
-  GdiSetBatchLimit(1);
-  f.unbatched = BestMs(reps, paint);
-  GdiSetBatchLimit(0);
-  e.SetHighlighter(nullptr);
-  f.plain = BestMs(reps, paint);
-
   TheTextDrawer drawer(TFontStyles{}, e.Font());
   const int lh = e.LineHeight(), x0 = e.GutterWidth() + 2;
   std::vector<AnsiString> rows;
   for (int i = 0; i < e.LinesInWindow() + 1; ++i)
     rows.push_back(i < e.Lines()->Count() ? e.Lines()->ExpandedStrings(i) : AnsiString());
-  f.rows = BestMs(reps, [&] {
+  auto cellRows = [&] {
     drawer.BeginDraw(bmp.Canvas()->Handle());
     for (size_t i = 0; i < rows.size(); ++i) {
       TRect r{x0, int(i) * lh, w, int(i + 1) * lh};
@@ -104,11 +84,23 @@ PaintFigures MeasurePage(PaintableEdit& e, TSrcCustomHighlighter& hl, const Ansi
                           std::min<int>(int(rows[i].size()), e.CharsInWindow() + 1));
     }
     drawer.EndDraw();
-  });
-  f.fill = BestMs(reps, [&] {
+  };
+  auto fill = [&] {
     bmp.Canvas()->Brush()->SetColor(clWindow);
     bmp.Canvas()->FillRect(all);
-  });
+  };
+  const int calls = std::max(1, reps / kRounds);
+  for (int round = 0; round < kRounds; ++round) {
+    e.SetHighlighter(&hl);
+    f.paint.push_back(BatchMs(calls, paint));
+    GdiSetBatchLimit(1);
+    f.unbatched.push_back(BatchMs(calls, paint));
+    GdiSetBatchLimit(0);
+    e.SetHighlighter(nullptr);
+    f.plain.push_back(BatchMs(calls, paint));
+    f.rows.push_back(BatchMs(calls, cellRows));
+    f.fill.push_back(BatchMs(calls, fill));
+  }
   return f;
 }
 
@@ -127,15 +119,20 @@ int main(int argc, char** argv) {
   e.SetBounds(0, 0, w + (e.Width() - e.ClientWidth()), h + (e.Height() - e.ClientHeight()));
   ProcessMessages();
   const int reps = paintOnly ? 2000 : 200;
+  using bench_doc::Median;
+  using bench_doc::Min;
   for (int round = 0; round < 2; ++round) {
     const char* name = round == 0 ? "dense" : "sparse";
-    PaintFigures f = MeasurePage(e, hl, round == 0 ? DensePage(400) : SparsePage(400), reps);
+    double loadBefore = bench_doc::Load();
+    PaintFigures f = MeasurePage(e, hl, round == 0 ? bench_doc::DensePage(400) : SparsePage(400), reps);
     std::printf(
-        "full paint, %s page, %d x %d cells (%d x %d px, %d tokens visible): %.3f ms\n"
-        "  same run: text batching off %.3f ms; same page without highlighter %.3f ms; one cell run per row "
-        "%.3f ms; fill of the image %.3f ms\n",
-        name, e.CharsInWindow(), e.LinesInWindow(), e.ClientWidth(), e.ClientHeight(), f.tokens, f.paint,
-        f.unbatched, f.plain, f.rows, f.fill);
+        "full paint, %s page, %d x %d cells (%d x %d px, %d tokens visible): min %.3f ms, median %.3f ms\n"
+        "  (%d rounds of %d paints, load %.2f before, %.2f after)\n"
+        "  same rounds, min / median: text batching off %.3f / %.3f ms; same page without highlighter %.3f / %.3f "
+        "ms;\n  one cell run per row %.3f / %.3f ms; fill of the image %.3f / %.3f ms\n",
+        name, e.CharsInWindow(), e.LinesInWindow(), e.ClientWidth(), e.ClientHeight(), f.tokens, Min(f.paint),
+        Median(f.paint), kRounds, std::max(1, reps / kRounds), loadBefore, bench_doc::Load(), Min(f.unbatched),
+        Median(f.unbatched), Min(f.plain), Median(f.plain), Min(f.rows), Median(f.rows), Min(f.fill), Median(f.fill));
   }
   if (paintOnly) return 0;
 

@@ -407,6 +407,7 @@ void FillActionMenu(QMenu* menu, TActionClientItem* item, TImageList* images) {
 
 TCustomActionBar::TCustomActionBar(TComponent* AOwner) : TWinControl(AOwner) {
   SetBorderStyle(bsNone);
+  SetTabStop(false);  // reached by the menu keys, not by Tab
   SetColor(clBtnFace);
 }
 

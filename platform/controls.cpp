@@ -1,11 +1,13 @@
 #include "platform/controls.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDropEvent>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -522,13 +524,27 @@ AnsiString ImmGetCompositionResult(TWinControl* Control) {
 
 // ------------------------------------------------------------------------------ host
 
+namespace {
+TWinControl* ControlOfFocusWidget(QWidget* w);
+}  // namespace
+
 // The window around a client area paints what the control does not: its border and the corner
 // between two shown scroll bars.
 class TFrameWidget : public QWidget {
 public:
   TFrameWidget(TControlHost* host, QWidget* parent) : QWidget(parent), host_(host) {}
+  TControlHost* Host() const { return host_; }
 
 protected:
+  // Tab and Shift+Tab inside a window go through the controls in their tab order, stopping only
+  // at tab stops that show and are enabled.
+  bool focusNextPrevChild(bool next) override {
+    if (!isWindow()) return QWidget::focusNextPrevChild(next);
+    TWinControl* form = host_->Control();
+    bool moved = false;
+    GuardedCall(form, [&] { moved = form->SelectNext(ControlOfFocusWidget(focusWidget()), next); });
+    return moved;
+  }
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
     if (!host_->corner.isEmpty()) p.fillRect(host_->corner, palette().color(QPalette::Button));
@@ -542,6 +558,18 @@ private:
   TControlHost* host_;
 };
 
+
+namespace {
+// The control whose window holds a widget: its painted client area, its native widget or a part
+// of that (the text field of a combo box).
+TWinControl* ControlOfFocusWidget(QWidget* w) {
+  for (; w; w = w->parentWidget()) {
+    if (auto* c = dynamic_cast<TClientWidget*>(w)) return c->Host()->Control();
+    if (auto* f = dynamic_cast<TFrameWidget*>(w)) return f->Host()->Control();
+  }
+  return nullptr;
+}
+}  // namespace
 
 TControlHost::TControlHost(TWinControl* control, const TCreateParams& params, QWidget* parent)
     : control_(control) {
@@ -783,12 +811,17 @@ intptr_t TControl::Perform(unsigned Msg, uintptr_t WParam, intptr_t LParam) {
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) { bounds_ = TRect{0, 0, 185, 89}; }
 
 TWinControl::~TWinControl() {
+  if (parent_) {
+    auto& tabs = parent_->tabList_;
+    tabs.erase(std::remove(tabs.begin(), tabs.end(), this), tabs.end());
+  }
   // The window goes without calling back into a half-destroyed control; the children keep
   // their own windows' lifetime and lose their parent.
   destroyingHandle_ = true;
   DestroyChildHandles();
   for (TControl* c : controls_) c->parent_ = nullptr;
   controls_.clear();
+  tabList_.clear();
   host_.reset();
 }
 
@@ -852,6 +885,7 @@ void TWinControl::CreateWnd() {
   f->setGeometry(Left(), Top(), Width(), Height());
   host_->Layout();
   host_->Client()->setCursor(CursorShapeOf(cursor_));
+  if (!tabStop_) host_->Client()->setFocusPolicy(Qt::NoFocus);
   if (params_.ExStyle & WS_EX_ACCEPTFILES) acceptFiles_ = true;
   // Every client area takes drags: a window without the files style hands them to its parent.
   host_->Client()->setAcceptDrops(true);
@@ -893,6 +927,13 @@ void TWinControl::RecreateWnd() {
 }
 
 void TWinControl::SetParent(TWinControl* AParent) {
+  if (AParent != parent_) {
+    if (parent_) {
+      auto& tabs = parent_->tabList_;
+      tabs.erase(std::remove(tabs.begin(), tabs.end(), this), tabs.end());
+    }
+    if (AParent) AParent->tabList_.push_back(this);
+  }
   TControl::SetParent(AParent);
   if (host_) {
     host_->Frame()->setParent(AParent && AParent->HandleAllocated() ? AParent->Host()->Frame() : nullptr);
@@ -1031,6 +1072,72 @@ bool TWinControl::Focused() const {
 }
 
 bool TWinControl::CanFocus() const { return visible_ && enabled_; }
+
+void TWinControl::SetTabStop(bool v) {
+  tabStop_ = v;
+  if (host_) host_->Client()->setFocusPolicy(v ? Qt::StrongFocus : Qt::NoFocus);
+}
+
+int TWinControl::TabOrder() const {
+  if (!parent_) return -1;
+  auto& tabs = parent_->tabList_;
+  auto it = std::find(tabs.begin(), tabs.end(), this);
+  return it == tabs.end() ? -1 : static_cast<int>(it - tabs.begin());
+}
+
+void TWinControl::SetTabOrder(int Value) {
+  if (!parent_) return;
+  auto& tabs = parent_->tabList_;
+  tabs.erase(std::remove(tabs.begin(), tabs.end(), this), tabs.end());
+  size_t at = static_cast<size_t>(std::clamp(Value, 0, static_cast<int>(tabs.size())));
+  tabs.insert(tabs.begin() + static_cast<std::ptrdiff_t>(at), this);
+}
+
+TWinControl* TWinControl::FindNextControl(TWinControl* Current, bool GoForward) const {
+  // Every windowed control inside this one, each followed by those inside it, in tab order.
+  std::vector<TWinControl*> all;
+  auto collect = [&all](const TWinControl* p, auto& self) -> void {
+    for (TWinControl* c : p->tabList_) {
+      all.push_back(c);
+      self(c, self);
+    }
+  };
+  collect(this, collect);
+  auto reachable = [this](TWinControl* c) {
+    if (!c->IsTabStopNow()) return false;
+    for (TWinControl* x = c; x && x != this; x = x->Parent())
+      if (!x->Visible() || !x->Enabled()) return false;
+    return true;
+  };
+  const int n = static_cast<int>(all.size());
+  int at = static_cast<int>(std::find(all.begin(), all.end(), Current) - all.begin());
+  if (at == n) at = GoForward ? -1 : n;
+  for (int k = 1; k <= n; ++k) {
+    int i = ((at + (GoForward ? k : -k)) % n + n) % n;
+    if (reachable(all[static_cast<size_t>(i)])) return all[static_cast<size_t>(i)];
+  }
+  return nullptr;
+}
+
+bool TWinControl::SelectNext(TWinControl* Current, bool GoForward) {
+  TWinControl* next = FindNextControl(Current, GoForward);
+  if (!next) return false;
+  next->FocusByKeyboard(!GoForward);
+  return true;
+}
+
+void TWinControl::FocusByKeyboard(bool Backwards) {
+  HandleNeeded();
+  // The keyboard's reasons make an edit select its text, as entering a dialog's field does.
+  Qt::FocusReason reason = Backwards ? Qt::BacktabFocusReason : Qt::TabFocusReason;
+  QWidget* target = host_->Native() ? host_->Native() : host_->Client();
+  target->setFocus(reason);
+  // Also in a window that becomes active only later (a dialog opening), whose focus arrives for
+  // another reason.
+  QLineEdit* edit = qobject_cast<QLineEdit*>(target);
+  if (auto* combo = qobject_cast<QComboBox*>(target)) edit = combo->lineEdit();
+  if (edit) edit->selectAll();
+}
 
 void TWinControl::SetMouseCapture(bool capture) {
   if (capture) {

@@ -210,6 +210,23 @@ public:
   virtual void SetFocus();
   bool Focused() const;
   virtual bool CanFocus() const;
+  // Whether Tab stops at the control. Panels, labels, group boxes and other controls that only
+  // show or hold others are no tab stops, and a click does not give them the focus either.
+  bool TabStop() const { return tabStop_; }
+  void SetTabStop(bool v);
+  // The control's place among the windowed controls of its parent, in the order Tab visits
+  // them (the order they were given the parent; a value past the end makes it the last).
+  int TabOrder() const;
+  void SetTabOrder(int Value);
+  // The next control that Tab (GoForward) or Shift+Tab reaches from Current among the controls
+  // inside this one: a tab stop, visible and enabled together with its parents. Wraps around;
+  // nullptr when there is none. Current may be nullptr (the first or the last one is found).
+  TWinControl* FindNextControl(TWinControl* Current, bool GoForward) const;
+  // Moves the focus there as the keyboard does (an edit's text is selected); false when there
+  // is nowhere to go.
+  bool SelectNext(TWinControl* Current, bool GoForward);
+  // Gives the focus to the first control of the tab order.
+  bool SelectFirst() { return SelectNext(nullptr, true); }
   void SetMouseCapture(bool capture);
   bool MouseCapture() const;
 
@@ -253,11 +270,17 @@ protected:
   virtual void DoEnter();
   virtual void DoExit();
   const TCreateParams& Params() const { return params_; }
+  // Whether Tab stops here now: a tab stop by default; a group of choices stops only at one.
+  virtual bool IsTabStopNow() const { return tabStop_; }
+  // Gives the focus as the keyboard does (Tab, Shift+Tab, opening a dialog).
+  void FocusByKeyboard(bool Backwards = false);
 
 private:
   friend class TControl;
   void DestroyChildHandles();
   std::vector<TControl*> controls_;
+  std::vector<TWinControl*> tabList_;  // windowed children in tab order
+  bool tabStop_ = true;
   bool realigning_ = false;
   std::unique_ptr<TControlHost> host_;
   TCreateParams params_;

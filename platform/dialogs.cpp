@@ -10,6 +10,7 @@
 
 #include "platform/application.h"
 #include "platform/controls.h"
+#include "platform/forms.h"
 #include "platform/graphics.h"
 #include "platform/qt/control_host.h"
 #include "platform/qt/graphics_qt.h"
@@ -23,10 +24,20 @@ TDialogHook& Hook() {
 }
 int gBeeps = 0;
 
-QWidget* OwnerWidget(TWinControl* owner) {
+}  // namespace
+
+QWidget* DialogOwnerWidget(TWinControl* owner) {
   if (owner && owner->HandleAllocated()) return owner->Host()->Frame()->window();
-  return QApplication::activeWindow();
+  if (QWidget* w = QApplication::activeWindow()) return w;
+  if (QWidget* w = QApplication::activeModalWidget()) return w;
+  TCustomForm* main = Application->MainForm();
+  if (main && main->HandleAllocated() && main->Host()->Frame()->isVisible()) return main->Host()->Frame();
+  return nullptr;
 }
+
+namespace {
+
+QWidget* OwnerWidget(TWinControl* owner) { return DialogOwnerWidget(owner); }
 
 std::optional<TDialogAnswer> AskHook(const TDialogRequest& r) {
   if (Hook()) return Hook()(r);
@@ -201,7 +212,7 @@ bool TOpenDialog::Execute() {
     return true;
   }
   if (!DialogsCanShow()) return false;
-  QFileDialog dlg(QApplication::activeWindow(), QStr(Title));
+  QFileDialog dlg(OwnerWidget(nullptr), QStr(Title));
   dlg.setAcceptMode(IsSave() ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dlg.setFileMode(IsSave() ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   QStringList filters;
@@ -235,8 +246,7 @@ bool BrowseForFolder(TWinControl* Owner, const AnsiString& Title, AnsiString& Fo
     return true;
   }
   if (!DialogsCanShow()) return false;
-  QWidget* parent = Owner && Owner->HandleAllocated() ? Owner->Host()->Frame()->window() : QApplication::activeWindow();
-  QString dir = QFileDialog::getExistingDirectory(parent, QStr(Title), QStr(Folder), QFileDialog::ShowDirsOnly);
+  QString dir = QFileDialog::getExistingDirectory(OwnerWidget(Owner), QStr(Title), QStr(Folder), QFileDialog::ShowDirsOnly);
   if (dir.isEmpty()) return false;
   Folder = FromQStr(dir);
   return true;
@@ -252,7 +262,7 @@ bool TColorDialog::Execute() {
     return true;
   }
   if (!DialogsCanShow()) return false;
-  QColor c = QColorDialog::getColor(ToQColor(Color), QApplication::activeWindow());
+  QColor c = QColorDialog::getColor(ToQColor(Color), OwnerWidget(nullptr));
   if (!c.isValid()) return false;
   Color = FromQColor(c);
   return true;

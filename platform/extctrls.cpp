@@ -1,5 +1,6 @@
 #include "platform/extctrls.h"
 
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QRadioButton>
 #include <algorithm>
@@ -11,6 +12,7 @@
 
 TGroupBox::TGroupBox(TComponent* AOwner) : TTextControl(AOwner) {
   SetBorderStyle(bsNone);
+  SetTabStop(false);
   SetBounds(0, 0, 185, 105);
 }
 
@@ -41,9 +43,46 @@ TRadioButton::TRadioButton(TComponent* AOwner) : TTextControl(AOwner) {
   SetBounds(0, 0, 113, 17);
 }
 
+namespace {
+// A radio button whose arrow keys choose within its group, as a dialog's do.
+class TRadioWidget : public QRadioButton {
+public:
+  TRadioWidget(TRadioButton* control, const QString& text, QWidget* parent)
+      : QRadioButton(text, parent), control_(control) {}
+
+protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    if (!(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier))) {
+      switch (e->key()) {
+        case Qt::Key_Up: case Qt::Key_Left:
+          GuardedCall(control_, [this] { control_->SelectInGroup(false); });
+          return;
+        case Qt::Key_Down: case Qt::Key_Right:
+          GuardedCall(control_, [this] { control_->SelectInGroup(true); });
+          return;
+        default: break;
+      }
+    }
+    QRadioButton::keyPressEvent(e);
+  }
+
+private:
+  TRadioButton* control_;
+};
+
+// The radio buttons that share a parent with b (b among them), in the parent's order.
+std::vector<TRadioButton*> RadioGroupOf(const TRadioButton* b) {
+  std::vector<TRadioButton*> v;
+  if (TWinControl* p = b->Parent())
+    for (int i = 0; i < p->ControlCount(); ++i)
+      if (auto* r = dynamic_cast<TRadioButton*>(p->Controls(i))) v.push_back(r);
+  return v;
+}
+}  // namespace
+
 void TRadioButton::CreateWnd() {
   TTextControl::CreateWnd();
-  auto* b = new QRadioButton(QStr(caption_), Host()->Frame());
+  auto* b = new TRadioWidget(this, QStr(caption_), Host()->Frame());
   b->setAutoExclusive(false);  // siblings live in frames of their own: exclusive by hand
   b->setChecked(checked_);
   QObject::connect(b, &QRadioButton::toggled, b, [this, b](bool on) {
@@ -76,6 +115,28 @@ void TRadioButton::SetChecked(bool v) {
     for (int i = 0; i < p->ControlCount(); ++i)
       if (auto* r = dynamic_cast<TRadioButton*>(p->Controls(i)); r && r != this) r->SetChecked(false);
   CallEvent(OnClick, this);
+}
+
+bool TRadioButton::IsTabStopNow() const {
+  if (!TabStop()) return false;
+  if (checked_) return true;
+  std::vector<TRadioButton*> group = RadioGroupOf(this);
+  if (std::any_of(group.begin(), group.end(), [](TRadioButton* r) { return r->Checked(); })) return false;
+  auto first = std::find_if(group.begin(), group.end(), [](TRadioButton* r) { return r->CanFocus(); });
+  return first != group.end() && *first == this;
+}
+
+void TRadioButton::SelectInGroup(bool Forward) {
+  std::vector<TRadioButton*> group = RadioGroupOf(this);
+  const int n = static_cast<int>(group.size());
+  int at = static_cast<int>(std::find(group.begin(), group.end(), this) - group.begin());
+  for (int k = 1; k < n; ++k) {
+    TRadioButton* r = group[static_cast<size_t>(((at + (Forward ? k : -k)) % n + n) % n)];
+    if (!r->CanFocus()) continue;
+    r->FocusByKeyboard(!Forward);
+    r->SetChecked(true);
+    return;
+  }
 }
 
 // ------------------------------------------------------------------------------ TRadioGroup
@@ -184,6 +245,7 @@ void TListBox::SetItemIndex(int i) {
 
 TUpDown::TUpDown(TComponent* AOwner) : TTextControl(AOwner) {
   SetBorderStyle(bsNone);
+  SetTabStop(false);  // its edit takes the keys
   SetBounds(0, 0, 16, 21);
 }
 
@@ -247,7 +309,10 @@ void TUpDown::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
 
 // ------------------------------------------------------------------------------ pages
 
-TTabSheet::TTabSheet(TComponent* AOwner) : TTextControl(AOwner) { SetBorderStyle(bsNone); }
+TTabSheet::TTabSheet(TComponent* AOwner) : TTextControl(AOwner) {
+  SetBorderStyle(bsNone);
+  SetTabStop(false);
+}
 
 TTabSheet::~TTabSheet() { SetPageControl(nullptr); }
 
@@ -274,6 +339,8 @@ void TTabSheet::Paint(TCanvas* c, const TRect&) {
 
 TPageControl::TPageControl(TComponent* AOwner) : TTextControl(AOwner) {
   SetBorderStyle(bsNone);
+  // The tabs are chosen with the mouse; Tab goes on to the controls of the page shown.
+  SetTabStop(false);
   SetBounds(0, 0, 289, 193);
 }
 

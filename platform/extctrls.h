@@ -23,9 +23,14 @@ public:
   bool Checked() const { return checked_; }
   // Fires OnClick when it becomes checked.
   void SetChecked(bool v);
+  // An arrow key: the focus goes to the next (or previous) radio button of the same parent that
+  // can take it, around the end, and checks it.
+  void SelectInGroup(bool Forward);
 
 protected:
   void CreateWnd() override;
+  // Tab stops at one button of a group: the checked one, or the first when none is.
+  bool IsTabStopNow() const override;
 
 private:
   bool checked_ = false;

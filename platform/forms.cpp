@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 #include <algorithm>
 
@@ -32,6 +33,8 @@ public:
   TFormWatcher(TCustomForm* form, QWidget* frame) : QObject(frame), form_(form) {
     frame->installEventFilter(this);
   }
+  // The widget that had the focus in the window when the form was switched off.
+  QPointer<QWidget> keptFocus;
 
 protected:
   bool eventFilter(QObject*, QEvent* e) override {
@@ -77,7 +80,9 @@ TCustomForm* FormOfWidget(QWidget* w) {
 // keys, before the focused control sees them.
 class TFormKeyRouter : public QObject {
 protected:
-  bool eventFilter(QObject* obj, QEvent* e) override {
+  // Sees the keys of every object, also of Qt's internal windows (the browser engine's), whose
+  // type information is not exported: the sanitizer cannot check the type of those.
+  __attribute__((no_sanitize("vptr"))) bool eventFilter(QObject* obj, QEvent* e) override {
     if (e->type() != QEvent::KeyPress && e->type() != QEvent::KeyRelease) return false;
     if (!obj->isWidgetType()) return false;
     auto* w = static_cast<QWidget*>(obj);
@@ -166,6 +171,7 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
   Application->Initialize();
   visible_ = false;
   SetBorderStyle(bsNone);
+  SetTabStop(false);  // the focus goes to its controls
   SetColor(clBtnFace);
   bounds_ = TRect{0, 0, 400, 300};
   normal_ = bounds_;
@@ -415,6 +421,15 @@ void TCustomForm::SetVisible(bool v) {
       ApplyPosition();
       DoShow();
       ApplyGeometry();
+      // The owner's window becomes the transient parent, so the window system keeps this one
+      // above it (a click on the owner, switched off meanwhile, cannot hide the dialog behind it).
+      TCustomForm* owner = OwnerForm();
+      if (owner && owner->HandleAllocated() && owner->Host()->Frame()->isVisible()) {
+        f->winId();
+        QWindow* ownerWindow = owner->Host()->Frame()->windowHandle();
+        if (f->windowHandle() && ownerWindow && f->windowHandle()->transientParent() != ownerWindow)
+          f->windowHandle()->setTransientParent(ownerWindow);
+      }
       applying_ = true;
       switch (state_) {
         case wsMaximized: f->showMaximized(); break;
@@ -437,20 +452,70 @@ void TCustomForm::SetVisible(bool v) {
       Realign();
     }
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) f->raise();
-    if (!(Params().ExStyle & WS_EX_NOACTIVATE)) f->activateWindow();
-    if (!was && activeControl_ && activeControl_->CanFocus()) activeControl_->SetFocus();
+    const bool activates = !(Params().ExStyle & WS_EX_NOACTIVATE);
+    if (activates) f->activateWindow();
+    if (!was && activates) {
+      // The active control, else the control that had the focus when the form last showed, else
+      // the first control of the tab order.
+      QWidget* kept = f->focusWidget();
+      if (activeControl_ && activeControl_->CanFocus()) activeControl_->SetFocus();
+      else if (!kept || !kept->isVisible() || !kept->isEnabled() || kept->focusPolicy() == Qt::NoFocus) SelectFirst();
+    }
   } else {
     bool was = HandleAllocated() && Host()->Frame()->isVisible();
     if (was) state_ = WindowState();
     visible_ = false;
-    if (was) {
-      Host()->Frame()->hide();
-      DoHide();
-    }
+    if (was) HideFrame(true);
   }
 }
 
-void TCustomForm::SetEnabled(bool v) { TWinControl::SetEnabled(v); }
+void TCustomForm::HideFrame(bool NotifyHide) {
+  QWidget* f = Host()->Frame();
+  bool active = f->isActiveWindow();
+  f->hide();
+  if (NotifyHide) DoHide();
+  // As the window system does with an owned window, the owner becomes the active window (unless
+  // another one took over), where its control that had the focus takes the keys again.
+  TCustomForm* owner = OwnerForm();
+  QWidget* now = QApplication::activeWindow();
+  if (active && (!now || now == f) && owner && owner->HandleAllocated() && owner->Host()->Frame()->isVisible() &&
+      owner->Enabled())
+    owner->Host()->Frame()->activateWindow();
+}
+
+TCustomForm* TCustomForm::OwnerForm() const {
+  for (TComponent* o = Owner(); o; o = o->Owner())
+    if (auto* f = dynamic_cast<TCustomForm*>(o)) return f != this ? f : nullptr;
+  TCustomForm* main = Application->MainForm();
+  return main != this ? main : nullptr;
+}
+
+TCustomForm* TCustomForm::ShownAbove() const {
+  if (!HandleAllocated() || !Host()->Frame()->windowHandle()) return nullptr;
+  QWindow* parent = Host()->Frame()->windowHandle()->transientParent();
+  if (!parent) return nullptr;
+  for (TCustomForm* f : gScreen.forms_)
+    if (f->HandleAllocated() && f->Host()->Frame()->windowHandle() == parent) return f;
+  return nullptr;
+}
+
+void TCustomForm::SetEnabled(bool v) {
+  auto* watcher = static_cast<TFormWatcher*>(watcher_);
+  // Switching the window off takes the focus from its controls: the control that had it is
+  // remembered and gets it back when the window is switched on again.
+  if (!v && Enabled() && watcher) {
+    QWidget* f = Host()->Frame()->focusWidget();
+    watcher->keptFocus = f && f != Host()->Frame() ? f : nullptr;
+  }
+  TWinControl::SetEnabled(v);
+  if (v && watcher && watcher->keptFocus) {
+    QWidget* kept = watcher->keptFocus;
+    watcher->keptFocus = nullptr;
+    // In a window that is not active, this makes it the control that takes the focus once the
+    // window is activated.
+    if (kept->isVisible() && kept->isEnabled() && !Host()->Frame()->focusWidget()) kept->setFocus(Qt::OtherFocusReason);
+  }
+}
 
 void TCustomForm::Paint(TCanvas* Canvas, const TRect& Clip) {
   Canvas->Brush()->SetColor(Color());
@@ -575,8 +640,9 @@ void TCustomForm::Close() {
 void TCustomForm::FrameCloseRequested() { Close(); }
 
 void TCustomForm::Release() {
-  if (HandleAllocated()) Host()->Frame()->hide();
+  bool shown = HandleAllocated() && Host()->Frame()->isVisible();
   visible_ = false;
+  if (shown) HideFrame(false);  // OnDestroy follows, not OnHide
   // Freed after the message in progress; a form the application frees meanwhile is skipped.
   struct Pending : QObject {
     TCustomForm* form;

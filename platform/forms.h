@@ -67,6 +67,15 @@ public:
   // Whether the form is the active window.
   bool Active() const;
   void BringToFront();
+  // The form whose window owns this one's: the first form among the owners, else the
+  // application's main form. The window system keeps an owned window above its owner's (its
+  // transient parent) while both show; while the owner is switched off (SetEnabled(false)) for
+  // the owned window, the control that had the focus in it gets it back when it is switched on
+  // again, and closing the owned window activates the owner.
+  TCustomForm* OwnerForm() const;
+  // The form whose window the window system keeps this one above now (the transient parent of
+  // its window), or nullptr.
+  TCustomForm* ShownAbove() const;
 
   // Fires an action of the form's action lists for a shortcut; true when one took it.
   virtual bool IsShortCut(TShortCut sc);
@@ -102,6 +111,8 @@ private:
   void ApplyGeometry();
   void ApplyPosition();
   void CloseModal();
+  // Hides the window; the owner's window is activated when this one was the active one.
+  void HideFrame(bool NotifyHide);
   AnsiString caption_;
   TWinControl* activeControl_ = nullptr;
   TPosition position_ = poDesigned;

@@ -27,6 +27,13 @@ QString LinesToWidget(const AnsiString& text) {
   return QStr(t);
 }
 
+// The text typed into a combo box stays as typed: the list offers its items, but nothing
+// completes or replaces the typed text by one of them (an item that differs only in case would
+// take its place once the box is left).
+void NoCompletion(QComboBox* c) {
+  if (c->lineEdit()) c->setCompleter(nullptr);
+}
+
 void DrawBevel(TCanvas* c, const TRect& r, TBevelCut cut) {
   if (cut == bvNone) return;
   TColor tl = cut == bvRaised ? clBtnHighlight : clBtnShadow;
@@ -96,6 +103,7 @@ void TTextControl::UseNative(void* widget) {
 
 TPanel::TPanel(TComponent* AOwner) : TTextControl(AOwner) {
   SetBorderStyle(bsNone);
+  SetTabStop(false);
   SetBounds(0, 0, 185, 41);
 }
 
@@ -128,6 +136,7 @@ void TPanel::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
 
 TLabel::TLabel(TComponent* AOwner) : TTextControl(AOwner) {
   SetBorderStyle(bsNone);
+  SetTabStop(false);
   SetBounds(0, 0, 65, 17);
 }
 
@@ -369,6 +378,7 @@ void TComboBox::CreateWnd() {
   auto* c = new QComboBox(Host()->Frame());
   c->setEditable(style_ == csDropDown);
   c->setInsertPolicy(QComboBox::NoInsert);
+  NoCompletion(c);
   UseNative(c);
   PushItems();
   QObject::connect(c, &QComboBox::currentIndexChanged, c, [this, c](int i) {
@@ -402,6 +412,7 @@ void TComboBox::SetStyle(TComboBoxStyle s) {
   style_ = s;
   if (auto* c = NativeOf<QComboBox>(this)) {
     c->setEditable(s == csDropDown);
+    NoCompletion(c);
     PushItems();
   }
 }
@@ -449,6 +460,7 @@ void TStatusPanels::Clear() {
 
 TStatusBar::TStatusBar(TComponent* AOwner) : TTextControl(AOwner), panels_(this) {
   SetBorderStyle(bsNone);
+  SetTabStop(false);
   SetAlign(alBottom);
   SetBounds(0, 0, 200, 19);
 }

@@ -18,6 +18,7 @@ class TAboutPicture : public TCustomControl {
 public:
   TAboutPicture(TComponent* AOwner, bool Band) : TCustomControl(AOwner), band_(Band) {
     SetBorderStyle(bsNone);
+    SetTabStop(false);
   }
 
 protected:

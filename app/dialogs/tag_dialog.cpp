@@ -16,6 +16,7 @@ TDialogHeader::TDialogHeader(TComponent* AOwner, const AnsiString& Title, const 
                              const AnsiString& Picture)
     : TCustomControl(AOwner), title_(Title), text_(Text), picture_(Picture) {
   SetBorderStyle(bsNone);
+  SetTabStop(false);
   SetColor(clWhite);
   SetAlign(alTop);
   SetHeight(kHeight);
@@ -83,7 +84,10 @@ void TDialogHeader::Paint(TCanvas* c, const TRect&) {
 
 // ------------------------------------------------------------------------------ TWrapLabel
 
-TWrapLabel::TWrapLabel(TComponent* AOwner) : TCustomControl(AOwner) { SetBorderStyle(bsNone); }
+TWrapLabel::TWrapLabel(TComponent* AOwner) : TCustomControl(AOwner) {
+  SetBorderStyle(bsNone);
+  SetTabStop(false);
+}
 
 void TWrapLabel::SetCaption(const AnsiString& v) {
   caption_ = v;
@@ -153,6 +157,9 @@ TTagDialog::~TTagDialog() {
 }
 
 void TTagDialog::DoShow() {
+  // Tab goes through the fields first, then to "Ok" and "Отмена"; the first field has the focus.
+  OkButton->SetTabOrder(ControlCount());
+  CancelButton->SetTabOrder(ControlCount());
   TForm::DoShow();
   Prefill();
   EnableMainWindow(false);

@@ -15,6 +15,7 @@ namespace {
 class TQuestionImage : public TCustomControl {
 public:
   explicit TQuestionImage(TComponent* AOwner) : TCustomControl(AOwner) {
+    SetTabStop(false);
     if (!LoadThemeIcon("dialog-question", 32, picture_))
       DrawIcon(32, picture_, [](TIconCanvas& c) {
         c.SetPen(clNavy, 1);

@@ -148,6 +148,7 @@ void TTarnSetup::CreateComponents() {
 
   OKButton = Make<TButton>(face, 268, 406, 80, 25, "Ok");
   CancelButton = Make<TButton>(face, 354, 406, 80, 25, "Отмена");
+  CancelButton->SetCancel(true);  // Esc closes the window without writing
   ApplyChanges = Make<TButton>(face, 440, 406, 80, 25, "Применить");
   OKButton->OnClick = TNotifyEvent(this, &TTarnSetup::OKButtonClick);
   CancelButton->OnClick = TNotifyEvent(this, &TTarnSetup::CancelButtonClick);

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 
 #include "platform/dialogs.h"
+#include "platform/qt/control_host.h"
 #include "platform/qt/graphics_qt.h"
 #include "platform/qt/widgets_qt.h"
 #include "platform/sysutils.h"
@@ -280,7 +281,7 @@ bool TPrinter::ExecuteSetupDialog() {
   } else if (printerIndex_ >= 0) {
     p.setPrinterName(QStr(Printers()->Get(printerIndex_)));
   }
-  QPrintDialog dlg(&p, QApplication::activeWindow());
+  QPrintDialog dlg(&p, DialogOwnerWidget(nullptr));
   // Copies and page ranges are the program's own business.
   dlg.setOption(QAbstractPrintDialog::PrintToFile, true);
   dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);

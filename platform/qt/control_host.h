@@ -88,6 +88,10 @@ bool ControlWantsDialogKey(TWinControl* control, Word vk);
 // Whether the control sits in a dialog (a form shown modally or with a dialog's frame), where
 // the dialog keys move the focus and press buttons.
 bool DialogManagesKeys(TWinControl* control);
+// The window a dialog of the desktop belongs to and stays above: the owner's, else the active
+// window, else the modal one, else the main form's (nullptr when none shows). A dialog without
+// one could go behind the program's windows.
+QWidget* DialogOwnerWidget(TWinControl* owner);
 // Runs code called from Qt, handing an escaping exception to the application's handler.
 template <class F>
 void GuardedCall(TObject* sender, F&& f) {

@@ -176,6 +176,41 @@ TEST_F(FindTest, ReplaceAsksBesideEachHitAndFreesTheQuestion) {
   EXPECT_EQ(Ed()->UndoList()->ItemCount(), hitsBefore);
 }
 
+// What the user types is what is searched for and put in: a remembered text that differs only
+// in case never takes its place, whether the box is left with Tab or the dialog with Enter. Tab
+// goes from the search text straight to the replacement.
+TEST_F(FindTest, TypedTextsStayAsTypedBesideRememberedOnesOfAnotherCase) {
+  SearchMemory().SearchText = SearchMemory().SearchTextHistory = "hello";
+  SearchMemory().ReplaceText = SearchMemory().ReplaceTextHistory = "world";
+  Ed()->SetText("hello HELLO");
+  bool filled = false;
+  onForm = [&](TCustomForm* f) {
+    if (auto* c = dynamic_cast<TConfirmReplaceDialog*>(f)) {
+      c->btnReplaceAll->Click();
+      return;
+    }
+    auto* d = dynamic_cast<TTextReplaceDialog*>(f);
+    ASSERT_NE(d, nullptr);
+    ProcessMessages();
+    EXPECT_TRUE(d->cbSearchText->Focused());
+    d->cbSearchText->SetText("");
+    SimulateTyping(d->cbSearchText, "HELLO");
+    SimulateKeyStroke(d->cbSearchText, VK_TAB);
+    EXPECT_TRUE(d->cbReplaceText->Focused());
+    EXPECT_EQ(d->cbSearchText->Text(), "HELLO");
+    d->cbReplaceText->SetText("");
+    SimulateTyping(d->cbReplaceText, "WORLD");
+    SimulateKeyStroke(d->cbSearchCaseSensitive, VK_SPACE, {}, " ");
+    SimulateKeyStroke(d->cbReplaceText, VK_RETURN, {}, "\r");
+    filled = true;
+  };
+  Run("Action21");
+  EXPECT_TRUE(filled);
+  EXPECT_EQ(SearchMemory().SearchText, "HELLO");
+  EXPECT_EQ(SearchMemory().ReplaceText, "WORLD");
+  EXPECT_EQ(Ed()->Text(), "hello WORLD");
+}
+
 TEST_F(FindTest, QuestionIsPlacedBesideTheHit) {
   TConfirmReplaceDialog d(nullptr);
   int w = d.Width(), h = d.Height();

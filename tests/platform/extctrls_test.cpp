@@ -100,6 +100,71 @@ TEST(DialogControls, RadioButtonsGroupsListsAndPages) {
   EXPECT_EQ(pages->ActivePage(), p2);
 }
 
+// A dialog from the keyboard: the first field has the focus at opening; Tab passes over labels,
+// group boxes, hidden and disabled controls and stops once in a group of radio buttons, at the
+// checked one; the arrows choose within the group.
+TEST(DialogControls, KeyboardVisitsTheTabStopsAndArrowsChooseInAGroup) {
+  TForm f(nullptr);
+  f.SetFormBorderStyle(bsDialog);
+  f.SetBounds(0, 0, 360, 300);
+  auto add = [&f](auto* c, TWinControl* parent, int top) {
+    c->SetParent(parent);
+    c->SetBounds(8, top, 150, 22);
+    return c;
+  };
+  add(new TLabel(&f), &f, 4)->SetCaption(W1251("Текст:"));
+  TEdit* text = add(new TEdit(&f), &f, 24);
+  TEdit* hidden = add(new TEdit(&f), &f, 50);
+  hidden->SetVisible(false);
+  TGroupBox* box = add(new TGroupBox(&f), &f, 76);
+  box->SetBounds(8, 76, 200, 100);
+  TRadioButton* r[3];
+  for (int i = 0; i < 3; ++i) r[i] = add(new TRadioButton(&f), box, 18 + 24 * i);
+  r[1]->SetChecked(true);
+  TEdit* off = add(new TEdit(&f), &f, 180);
+  off->SetEnabled(false);
+  TCheckBox* check = add(new TCheckBox(&f), &f, 206);
+  TButton* ok = add(new TButton(&f), &f, 232);
+  ok->SetTabOrder(0);  // made first, but the last stop of Tab
+  ok->SetTabOrder(99);
+  EXPECT_EQ(ok->TabOrder(), f.ControlCount() - 1);
+  f.Show();
+  ProcessMessages();
+  EXPECT_TRUE(text->Focused());
+
+  auto tab = [](TWinControl* from, bool back = false) {
+    SimulateKeyStroke(from, VK_TAB, back ? TShiftState{ssShift} : TShiftState{});
+  };
+  tab(text);
+  EXPECT_TRUE(r[1]->Focused());
+  // Down chooses the next button; past the last one it goes round to the first.
+  SimulateKeyStroke(r[1], VK_DOWN);
+  EXPECT_TRUE(r[2]->Focused());
+  EXPECT_TRUE(r[2]->Checked());
+  EXPECT_FALSE(r[1]->Checked());
+  SimulateKeyStroke(r[2], VK_RIGHT);
+  EXPECT_TRUE(r[0]->Focused());
+  EXPECT_TRUE(r[0]->Checked());
+  SimulateKeyStroke(r[0], VK_UP);
+  EXPECT_TRUE(r[2]->Checked());
+  tab(r[2]);
+  EXPECT_TRUE(check->Focused());
+  tab(check);
+  EXPECT_TRUE(ok->Focused());
+  tab(ok);
+  EXPECT_TRUE(text->Focused());
+  tab(text, true);
+  EXPECT_TRUE(ok->Focused());
+  tab(ok, true);
+  tab(check, true);
+  EXPECT_TRUE(r[2]->Focused());
+  // A disabled group is passed over as a whole.
+  box->SetEnabled(false);
+  text->SetFocus();
+  tab(text);
+  EXPECT_TRUE(check->Focused());
+}
+
 TEST(DialogControls, UpDownStepsItsEdit) {
   TForm f(nullptr);
   auto* edit = new TEdit(&f);

@@ -112,6 +112,69 @@ TEST(Forms, ShowHideAndCloseThroughCloseQueryAndCloseAction) {
   EXPECT_EQ(h.destroyed, 1);
 }
 
+// A window owned by another (a dialog of the main form) stays above its owner's window, also
+// while the owner is switched off for it; when it closes, the owner's control that had the focus
+// takes the keys again.
+struct SwitchesOwnerOff : TObject {
+  TCustomForm* owner = nullptr;
+  void Show(TObject*) { owner->SetEnabled(false); }
+  void Hide(TObject*) { owner->SetEnabled(true); }
+};
+
+TEST(Forms, OwnedWindowStaysAboveItsOwnerAndGivesTheFocusBack) {
+  auto* main = new TForm(nullptr);
+  Application->SetMainForm(main);
+  auto* first = new TEdit(main);
+  first->SetParent(main);
+  auto* second = new TEdit(main);
+  second->SetParent(main);
+  second->SetBounds(0, 30, 121, 21);
+  main->Show();
+  ProcessMessages();
+  second->SetFocus();
+  ASSERT_TRUE(second->Focused());
+
+  auto* dlg = new TForm(nullptr);  // owned by nobody: the main form's window owns its window
+  dlg->SetFormBorderStyle(bsDialog);
+  auto* field = new TEdit(dlg);
+  field->SetParent(dlg);
+  SwitchesOwnerOff off;
+  off.owner = main;
+  dlg->OnShow = TNotifyEvent(&off, &SwitchesOwnerOff::Show);
+  dlg->OnHide = TNotifyEvent(&off, &SwitchesOwnerOff::Hide);
+  EXPECT_EQ(dlg->OwnerForm(), main);
+  dlg->Show();
+  ProcessMessages();
+  EXPECT_FALSE(main->Enabled());
+  EXPECT_EQ(dlg->ShownAbove(), main);
+  EXPECT_EQ(main->ShownAbove(), nullptr);
+  EXPECT_TRUE(field->Focused());
+  // A dialog of the dialog stays above the dialog, and gives its focus back too.
+  auto* inner = new TForm(dlg);
+  inner->Show();
+  EXPECT_EQ(inner->ShownAbove(), dlg);
+  ProcessMessages();
+  inner->Hide();
+  ProcessMessages();
+  EXPECT_TRUE(field->Focused());
+
+  dlg->Hide();
+  ProcessMessages();
+  EXPECT_TRUE(main->Enabled());
+  EXPECT_TRUE(main->Active());
+  EXPECT_TRUE(second->Focused());
+  // The same when the dialog goes away once closed.
+  dlg->Show();
+  ProcessMessages();
+  dlg->OnHide = nullptr;
+  main->SetEnabled(true);
+  dlg->Release();
+  ProcessMessages();
+  EXPECT_TRUE(second->Focused());
+  Application->SetMainForm(nullptr);
+  delete main;
+}
+
 TEST(Forms, MainFormClosingEndsTheApplication) {
   TForm* main = nullptr;
   Application->CreateForm(main);

@@ -92,6 +92,45 @@ TEST_F(DialogsTest, HeadingTakesTheSelectionLevelAndAlignment) {
   EXPECT_FALSE(Alive(d));
 }
 
+// The heading dialog from the keyboard alone: its text field has the focus, with the selection
+// in it selected; Tab goes on to the chosen level (not to the group around it), the arrows choose
+// another level, Enter inserts; the editor then has the keys again. The same after Escape.
+TEST_F(DialogsTest, HeadingFromTheKeyboardGivesTheKeysBackToTheEditor) {
+  SelectTitle();
+  ProcessMessages();
+  ASSERT_TRUE(Ed()->Focused());
+  TTagHeader* d = Open("TagH1", TagHeader);
+  ProcessMessages();
+  EXPECT_TRUE(d->TXT->Focused());
+  SimulateTyping(d->TXT, "abc");
+  EXPECT_EQ(d->TXT->Text(), "abc");
+  SimulateKeyStroke(d->TXT, VK_TAB);
+  EXPECT_TRUE(d->h1->Focused());
+  SimulateKeyStroke(d->h1, VK_DOWN);
+  EXPECT_TRUE(d->h2->Focused());
+  EXPECT_TRUE(d->h2->Checked());
+  SimulateKeyStroke(d->h2, VK_TAB);
+  EXPECT_TRUE(d->AlignEnbl->Focused());
+  SimulateKeyStroke(d->AlignEnbl, VK_TAB);
+  EXPECT_TRUE(d->OkButton->Focused());
+  SimulateKeyStroke(d->OkButton, VK_TAB, {ssShift});
+  SimulateKeyStroke(d->AlignEnbl, VK_RETURN, {}, "\r");
+  EXPECT_FALSE(d->Visible());
+  EXPECT_EQ(Line(0), "ab <H2>abc</H2> cd");
+  ProcessMessages();
+  EXPECT_TRUE(main->Active());
+  EXPECT_TRUE(Ed()->Focused());
+  SimulateTyping(Ed(), "x");
+  EXPECT_EQ(Line(0), "ab <H2>abcx</H2> cd");
+
+  d = Open("TagH1", TagHeader);
+  ProcessMessages();
+  SimulateKeyStroke(d->TXT, VK_ESCAPE);
+  EXPECT_FALSE(d->Visible());
+  ProcessMessages();
+  EXPECT_TRUE(Ed()->Focused());
+}
+
 TEST_F(DialogsTest, FontSizeAndFontFace) {
   SelectTitle();
   TFontSize* fs = Open("RazMer", FontSize);
