@@ -27,6 +27,19 @@ namespace {
 // Never freed, like the application object (forms may go during static destruction).
 TScreen& gScreen = *new TScreen;
 
+// The newest form showing above owner that takes the keys, or the one above that when it is
+// switched off for another in turn; nullptr when none shows.
+TCustomForm* ShownOwnedForm(TCustomForm* owner) {
+  for (int i = Screen->FormCount() - 1; i >= 0; --i) {
+    TCustomForm* f = Screen->Forms(i);
+    if (f == owner || f->OwnerForm() != owner || !f->HandleAllocated() || !f->Host()->Frame()->isVisible()) continue;
+    if (f->Host()->Frame()->windowFlags() & Qt::WindowDoesNotAcceptFocus) continue;
+    if (f->Enabled()) return f;
+    if (TCustomForm* above = ShownOwnedForm(f)) return above;
+  }
+  return nullptr;
+}
+
 // Watches the form's top-level frame: closing, moving, resizing and state changes.
 class TFormWatcher : public QObject {
 public:
@@ -51,6 +64,13 @@ protected:
         form_->FrameStateChanged();
         break;
       case QEvent::WindowActivate:
+        // A window switched off for an owned one (a dialog) hands the activation on to that
+        // one, as a click on it would otherwise leave the keys with a window that takes none.
+        if (!form_->Enabled())
+          if (TCustomForm* owned = ShownOwnedForm(form_)) {
+            owned->BringToFront();
+            break;
+          }
         GuardedCall(form_, [this] { CallEvent(form_->OnActivate, form_); });
         break;
       case QEvent::WindowDeactivate:
@@ -259,7 +279,10 @@ void TCustomForm::SetFormBorderStyle(int s) {
   Qt::WindowFlags flags = Qt::Window;
   switch (s) {
     case fbsNone: flags |= Qt::FramelessWindowHint; break;
-    case bsDialog: flags = Qt::Dialog; break;
+    // A dialog's frame offers closing only, neither minimising nor maximising.
+    case bsDialog:
+      flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+      break;
     case bsToolWindow: case bsSizeToolWin: flags = Qt::Tool; break;
     default: break;
   }
@@ -419,7 +442,13 @@ void TCustomForm::SetVisible(bool v) {
     visible_ = true;
     if (!was) {
       ApplyPosition();
-      DoShow();
+      // A failing OnShow is reported and the form shows all the same: it has switched other
+      // windows off already, and only it can switch them on again.
+      try {
+        DoShow();
+      } catch (...) {
+        ::HandleException(this);
+      }
       ApplyGeometry();
       // The owner's window becomes the transient parent, so the window system keeps this one
       // above it (a click on the owner, switched off meanwhile, cannot hide the dialog behind it).
@@ -473,7 +502,13 @@ void TCustomForm::HideFrame(bool NotifyHide) {
   QWidget* f = Host()->Frame();
   bool active = f->isActiveWindow();
   f->hide();
-  if (NotifyHide) DoHide();
+  if (NotifyHide) {
+    try {
+      DoHide();
+    } catch (...) {
+      ::HandleException(this);
+    }
+  }
   // As the window system does with an owned window, the owner becomes the active window (unless
   // another one took over), where its control that had the focus takes the keys again.
   TCustomForm* owner = OwnerForm();

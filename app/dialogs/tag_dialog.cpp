@@ -61,7 +61,9 @@ void TDialogHeader::Paint(TCanvas* c, const TRect&) {
     ic.Polygon({2.5, 1.5, 10.5, 1.5, 13.5, 4.5, 13.5, 14.5, 2.5, 14.5});
     ic.Polyline({10.5, 1.5, 10.5, 4.5, 13.5, 4.5});
     ic.SetPen(RGB(0xC0, 0x30, 0x20), 1);
-    ic.Text(2.5, 5, 11, 8, sign, sign.size() > 2 ? 4.2 : 6.5, {fsBold});
+    // Smaller letters for longer signs, so that the sign stays on the sheet.
+    double height = sign.size() <= 2 ? 6.5 : sign.size() == 3 ? 4.2 : 12.0 / static_cast<double>(sign.size());
+    ic.Text(3, 5, 10, 8, sign, height, {fsBold});
   });
   c->Draw(10, (r.Height() - pic.Height()) / 2, &pic);
   int x = 62;
@@ -72,7 +74,8 @@ void TDialogHeader::Paint(TCanvas* c, const TRect&) {
   c->TextOut(x, 10, title_);
   c->Font()->SetStyle({});
   int y = 10 + c->TextHeight("Wy") + 4;
-  for (const AnsiString& l : WrapText(c, text_, r.Width() - x - 8)) {
+  // The explanation keeps a margin from the dialog's right edge, as wide as the one on the left.
+  for (const AnsiString& l : WrapText(c, text_, r.Width() - x - 8 - 10)) {
     c->TextOut(x + 8, y, l);
     y += c->TextHeight("Wy");
   }

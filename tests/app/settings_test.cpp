@@ -88,6 +88,29 @@ TEST_F(SettingsTest, ApplyWritesNoListTheWindowCouldNotShow) {
   EXPECT_EQ(ReadFile(program / "insert.lst"), insert);
 }
 
+// A list that cannot be read is reported, and the window shows all the same with the main window
+// switched off for it (it alone can switch it on again); Escape closes it without writing.
+TEST_F(SettingsTest, AFailingShowIsReportedAndEscapeClosesTheWindow) {
+  setup->CancelButton->Click();
+  delete setup;
+  setup = nullptr;
+  fs::remove(program / "autoreplace.lst");
+  std::string ini = ReadFile(settings / "quorbex.ini");
+  int messages = dialogs.Count(dkMessageBox);
+  Run("Setuuup");
+  for (int i = Application->ComponentCount() - 1; i >= 0 && !setup; --i)
+    setup = dynamic_cast<TTarnSetup*>(Application->Components(i));
+  ASSERT_NE(setup, nullptr);
+  EXPECT_EQ(dialogs.Count(dkMessageBox), messages + 1);
+  EXPECT_TRUE(setup->Visible());
+  EXPECT_FALSE(main->Enabled());
+  SimulateKeyStroke(setup->NewFileNmbBody, VK_ESCAPE);
+  EXPECT_FALSE(setup->Visible());
+  EXPECT_TRUE(main->Enabled());
+  EXPECT_EQ(ReadFile(settings / "quorbex.ini"), ini);
+  EXPECT_FALSE(fs::exists(program / "autoreplace.lst"));
+}
+
 TEST_F(SettingsTest, BackupHoldsFiveFilesAndRestoreTakesOnlyTheTickedOnes) {
   std::string archive = Backup();
   EXPECT_EQ(LastMessage(), "Настройки сохранены");

@@ -157,6 +157,11 @@ TEST(Forms, OwnedWindowStaysAboveItsOwnerAndGivesTheFocusBack) {
   inner->Hide();
   ProcessMessages();
   EXPECT_TRUE(field->Focused());
+  // Activating the switched-off owner (a click on its title) activates the dialog instead.
+  main->BringToFront();
+  ProcessMessages();
+  EXPECT_TRUE(dlg->Active());
+  EXPECT_TRUE(field->Focused());
 
   dlg->Hide();
   ProcessMessages();
