@@ -2,7 +2,7 @@
 vt_packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
              qt6-base-dev zlib1g-dev libdeflate-dev zip unzip fonts-liberation libpcre2-dev
              tango-icon-theme libqt6svg6 poppler-utils python3
-             qt6-webengine-dev xdg-utils qt6-translations-l10n)
+             qt6-webengine-dev xdg-utils qt6-translations-l10n libcups2-dev)
 vt_install_missing() {
   local missing=() p
   for p in "${vt_packages[@]}"; do

@@ -112,13 +112,14 @@ void TPrntOpt::OkButClick(TObject*) {
   SrcEditPrint1->SetLineNumbers(Numb->Checked());
   SrcEditPrint1->SetSelectedOnly(OnlySel->Checked());
   Close();
-  // With no printer and no file named by the user, the job goes to a PDF file of its own
-  // choosing: the user is told where.
+  // With no printer (none installed, or a print server that does not answer) and no file named
+  // by the user, the job goes to a PDF file of its own choosing: the user is told why and where.
   bool unnamed = Printer()->OutputFileName().empty();
   SrcEditPrint1->Print();
-  if (unnamed && SrcEditPrint1->PagesPrinted() > 0 && !Printer()->FileOfJob().empty())
-    MessageDlg(Format(W1251("Принтер не установлен. Документ сохранён в файл\r%s"), {Printer()->FileOfJob()}),
-               mtInformation, mbOK);
+  if (unnamed && SrcEditPrint1->PagesPrinted() > 0 && !Printer()->FileOfJob().empty()) {
+    AnsiString why = Printer()->ServerProblem().empty() ? W1251("Принтер не установлен.") : Printer()->ServerProblem();
+    MessageDlg(Format(W1251("%s Документ сохранён в файл\r%s"), {why, Printer()->FileOfJob()}), mtInformation, mbOK);
+  }
 }
 
 void TPrntOpt::CancelButClick(TObject*) { Close(); }

@@ -1,22 +1,26 @@
-// The printer object over QPrinter: CUPS printers, or a PDF file written beside its final name
-// and moved into place only when the job ends well.
+// The printer object: every job is written as a PDF file (with Qt's PDF writer, which asks no
+// print server), laid out at one resolution whatever the printer's; a file job's PDF is moved
+// into place when the job ends well, a printer job's is sent to the print server then. Qt's
+// print support serves only the print dialog.
 #include "platform/printer/printer.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 
 #include "platform/dialogs.h"
+#include "platform/printer/cups_print_server.h"
 #include "platform/qt/control_host.h"
 #include "platform/qt/graphics_qt.h"
 #include "platform/qt/widgets_qt.h"
@@ -24,45 +28,43 @@
 
 namespace {
 
-// The page of a PDF job: A4 at 300 dots per inch, with the margins a typical printer cannot
-// print on, so that a file looks like the same job on paper.
-constexpr int kPdfDpi = 300;
-constexpr int kPdfPhysW = 2481, kPdfPhysH = 3507, kPdfLeft = 65, kPdfTop = 50, kPdfRight = 58,
-              kPdfBottom = 50;
+// Every job is laid out at 300 dots per inch, on paper with the margins a typical printer
+// cannot print on; an A4 page is 2481 x 3507 dots.
+constexpr int kDpi = 300;
+constexpr int kA4W = 2481, kA4H = 3507, kEdgeLeft = 65, kEdgeTop = 50, kEdgeRight = 58, kEdgeBottom = 50;
 
 QString SystemPath(const AnsiString& name) { return QString::fromStdString(AnsiToSystemName(name)); }
 
-// The desktop's printers, as Qt's print support finds them.
-class TDesktopPrintServer : public TPrintServer {
-public:
-  std::vector<TPrinterEntry> Printers() override {
-    EnsureGuiApplication();
-    std::vector<TPrinterEntry> list;
-    QString def = QPrinterInfo::defaultPrinterName();
-    for (const QString& n : QPrinterInfo::availablePrinterNames()) list.push_back({FromQStr(n), n == def});
-    return list;
-  }
-};
+// Dots of a paper side in millimetres (A4's own figures for A4).
+int PaperDots(double mm, double a4mm, int a4dots) {
+  if (std::fabs(mm - a4mm) < 0.5) return a4dots;
+  return static_cast<int>(std::lround(mm / 25.4 * kDpi));
+}
 
 TPrintServer* printServer = nullptr;
+int serverGeneration = 0;  // counts the servers put in place
 
 TPrintServer& Server() {
-  static TDesktopPrintServer desktop;
-  return printServer ? *printServer : desktop;
+  static std::unique_ptr<TPrintServer> desktop = NewCupsPrintServer();
+  return printServer ? *printServer : *desktop;
 }
 
 }  // namespace
 
-void SetPrintServer(TPrintServer* Server) { printServer = Server; }
+void SetPrintServer(TPrintServer* Server) {
+  printServer = Server;
+  ++serverGeneration;
+}
 
 struct TPrinter::Impl {
-  std::unique_ptr<QPrinter> setup;    // the printer as chosen and set up by the user
-  std::unique_ptr<QPrinter> pdf;      // the printer of a PDF job
-  QPrinter* job = nullptr;            // the one printing
+  std::unique_ptr<QPrinter> setup;    // the printer as chosen and set up in the print dialog
+  std::unique_ptr<QPdfWriter> pdf;    // the PDF of the job
   std::unique_ptr<QPainter> painter;
   std::unique_ptr<TCanvas> canvas;    // on the page while printing
   std::unique_ptr<TCanvas> measure;   // outside a job
-  QString partFile, targetFile;       // a PDF job's file while written, and its final name
+  QString partFile;                   // the job's PDF while written
+  QString targetFile;                 // a file job's final name (empty for a printer's job)
+  double paperW = 210, paperH = 297;  // the job's paper, in millimetres
 
   QPrinter& Setup() {
     if (!setup) {
@@ -84,16 +86,39 @@ TPrinter::~TPrinter() {
   }
 }
 
-TStrings* TPrinter::Printers() {
+void TPrinter::Refresh() {
+  queried_ = true;
+  generation_ = serverGeneration;
+  serverProblem_.clear();
+  entries_.clear();
+  try {
+    entries_ = Server().Printers();
+  } catch (const EPrintServerSilent& e) {
+    serverProblem_ = e.Message();
+  }
   printers_->Clear();
-  for (const TPrinterEntry& e : Server().Printers()) printers_->Add(e.Name);
+  for (const TPrinterEntry& e : entries_) printers_->Add(e.Name);
+}
+
+TStrings* TPrinter::Printers() {
+  // Asked again only for a job or the set-up, or when another server was put in place.
+  if (!queried_ || generation_ != serverGeneration) Refresh();
   return printers_.get();
 }
 
+int TPrinter::PrinterIndex() const { return printerName_.empty() ? -1 : printers_->IndexOf(printerName_); }
+
 void TPrinter::SetPrinterIndex(int Index) {
   if (Index < -1 || Index >= Printers()->Count()) throw EPrinter("Printer index out of range");
-  printerIndex_ = Index;
+  printerName_ = Index < 0 ? AnsiString() : printers_->Get(Index);
   outputFileName_.clear();
+}
+
+const TPrinterEntry* TPrinter::JobPrinter() {
+  Printers();
+  for (const TPrinterEntry& e : entries_)
+    if (printerName_.empty() ? e.IsDefault : e.Name == printerName_) return &e;
+  return nullptr;
 }
 
 bool TPrinter::PrintsToFile() {
@@ -113,29 +138,23 @@ AnsiString TPrinter::DefaultOutputFileName() const {
 }
 
 int TPrinter::GetDeviceCaps(int Index) {
-  int physW, physH, offX, offY, pageW, pageH, dpiX, dpiY;
-  if (PrintsToFile()) {
-    physW = kPdfPhysW, physH = kPdfPhysH, offX = kPdfLeft, offY = kPdfTop;
-    pageW = kPdfPhysW - kPdfLeft - kPdfRight, pageH = kPdfPhysH - kPdfTop - kPdfBottom;
-    dpiX = dpiY = kPdfDpi;
-  } else {
-    QPrinter& p = impl_->Setup();
-    if (printerIndex_ >= 0) p.setPrinterName(QStr(Printers()->Get(printerIndex_)));
-    QRectF paper = p.paperRect(QPrinter::DevicePixel), page = p.pageRect(QPrinter::DevicePixel);
-    physW = int(paper.width()), physH = int(paper.height());
-    offX = int(page.left()), offY = int(page.top());
-    pageW = int(page.width()), pageH = int(page.height());
-    dpiX = p.logicalDpiX(), dpiY = p.logicalDpiY();
+  // A job's own paper while it prints; outside a job, the paper it would print on.
+  double w = impl_->paperW, h = impl_->paperH;
+  if (!printing_) {
+    w = 210, h = 297;
+    if (!PrintsToFile())
+      if (const TPrinterEntry* e = JobPrinter()) w = e->PaperWidth, h = e->PaperHeight;
   }
+  const int physW = PaperDots(w, 210, kA4W), physH = PaperDots(h, 297, kA4H);
   switch (Index) {
-    case HORZRES: return pageW;
-    case VERTRES: return pageH;
-    case LOGPIXELSX: return dpiX;
-    case LOGPIXELSY: return dpiY;
+    case HORZRES: return std::max(1, physW - kEdgeLeft - kEdgeRight);
+    case VERTRES: return std::max(1, physH - kEdgeTop - kEdgeBottom);
+    case LOGPIXELSX:
+    case LOGPIXELSY: return kDpi;
     case PHYSICALWIDTH: return physW;
     case PHYSICALHEIGHT: return physH;
-    case PHYSICALOFFSETX: return offX;
-    case PHYSICALOFFSETY: return offY;
+    case PHYSICALOFFSETX: return kEdgeLeft;
+    case PHYSICALOFFSETY: return kEdgeTop;
     default: return 0;
   }
 }
@@ -143,7 +162,7 @@ int TPrinter::GetDeviceCaps(int Index) {
 TCanvas* TPrinter::Canvas() {
   if (printing_ && impl_->canvas) return impl_->canvas.get();
   if (!impl_->measure) impl_->measure = std::make_unique<TCanvas>(GetDC(nullptr), true);
-  impl_->measure->Font()->SetPixelsPerInch(GetDeviceCaps(LOGPIXELSY));
+  impl_->measure->Font()->SetPixelsPerInch(kDpi);
   return impl_->measure.get();
 }
 
@@ -152,61 +171,78 @@ void TPrinter::BeginDoc() {
   EnsureGuiApplication();
   aborted_ = false;
   jobFile_.clear();
-  int offX = 0, offY = 0, dpi = 0;
+  jobPrinter_.clear();
+  // The printers as they are now: once a job.
+  if (outputFileName_.empty()) Refresh();
+  double paperW = 210, paperH = 297;
+  QString part;
   if (PrintsToFile()) {
     AnsiString target = outputFileName_.empty() ? DefaultOutputFileName() : outputFileName_;
     QString path = QFileInfo(SystemPath(target)).absoluteFilePath();
     // Written under another name in the same folder, so that an aborted or failed job leaves
     // no half-written file and an earlier file of that name stays until the new one is whole.
-    QTemporaryFile part(QFileInfo(path).absolutePath() + "/.print-XXXXXX.pdf");
-    part.setAutoRemove(false);
-    if (!part.open())
-      throw EPrinter(Format("Cannot create file \"%s\". %s", {target, FromQStr(part.errorString())}));
-    part.close();
-    impl_->partFile = part.fileName();
+    QTemporaryFile file(QFileInfo(path).absolutePath() + "/.print-XXXXXX.pdf");
+    file.setAutoRemove(false);
+    if (!file.open())
+      throw EPrinter(Format("Cannot create file \"%s\". %s", {target, FromQStr(file.errorString())}));
+    file.close();
+    part = file.fileName();
     impl_->targetFile = path;
-    impl_->pdf = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    QPrinter& p = *impl_->pdf;
-    p.setOutputFormat(QPrinter::PdfFormat);
-    p.setResolution(kPdfDpi);
-    p.setPageSize(QPageSize(QPageSize::A4));
-    p.setFullPage(true);
-    p.setOutputFileName(impl_->partFile);
-    impl_->job = &p;
-    offX = kPdfLeft, offY = kPdfTop, dpi = kPdfDpi;
     jobFile_ = target;
   } else {
-    QPrinter& p = impl_->Setup();
-    if (printerIndex_ >= 0) p.setPrinterName(QStr(Printers()->Get(printerIndex_)));
-    p.setOutputFormat(QPrinter::NativeFormat);
-    p.setFullPage(false);
-    impl_->job = &p;
-    dpi = p.logicalDpiY();
+    // The printer must be there and take jobs before anything is printed for it.
+    const TPrinterEntry* e = JobPrinter();
+    if (!e) {
+      if (printerName_.empty())
+        throw EPrinter(W1251("Принтер по умолчанию не задан. Выберите принтер кнопкой «Принтер...»."));
+      throw EPrinter(Format(W1251("Принтер «%s» не найден на сервере печати."), {printerName_}));
+    }
+    if (!e->Accepting)
+      throw EPrinter(Format(W1251("Принтер «%s» не принимает задания: %s"),
+                            {e->Name, e->StateMessage.empty() ? W1251("причина не указана") : e->StateMessage}));
+    paperW = e->PaperWidth, paperH = e->PaperHeight;
+    QTemporaryFile file(QDir::tempPath() + "/vantry-tarn-print-XXXXXX.pdf");
+    file.setAutoRemove(false);
+    if (!file.open())
+      throw EPrinter(Format("Cannot create file \"%s\". %s", {FromQStr(file.fileName()), FromQStr(file.errorString())}));
+    file.close();
+    part = file.fileName();
+    impl_->targetFile.clear();
+    jobPrinter_ = e->Name;
   }
-  impl_->job->setDocName(QStr(title_));
-  impl_->job->setCreator(QStringLiteral("Vantry Tarn"));
+  impl_->partFile = part;
+  impl_->paperW = paperW, impl_->paperH = paperH;
+  impl_->pdf = std::make_unique<QPdfWriter>(part);
+  QPdfWriter& p = *impl_->pdf;
+  p.setResolution(kDpi);
+  p.setPageLayout(QPageLayout(std::fabs(paperW - 210) < 0.5 && std::fabs(paperH - 297) < 0.5
+                                  ? QPageSize(QPageSize::A4)
+                                  : QPageSize(QSizeF(paperW, paperH), QPageSize::Millimeter),
+                              QPageLayout::Portrait, QMarginsF()));
+  p.setTitle(QStr(title_));
+  p.setCreator(QStringLiteral("Vantry Tarn"));
   impl_->painter = std::make_unique<QPainter>();
-  if (!impl_->painter->begin(impl_->job)) {
+  if (!impl_->painter->begin(&p)) {
     impl_->painter.reset();
+    AnsiString file = jobFile_;
     FinishFile(false);
-    impl_->job = nullptr;
-    throw EPrinter(jobFile_.empty() ? AnsiString("Printer is not available")
-                                    : Format("Cannot create file \"%s\"", {jobFile_}));
+    jobFile_.clear();
+    throw EPrinter(file.empty() ? AnsiString("Printer is not available") : Format("Cannot create file \"%s\"", {file}));
   }
-  impl_->painter->translate(offX, offY);
+  impl_->painter->translate(kEdgeLeft, kEdgeTop);
+  printing_ = true;
   QRect clip(0, 0, GetDeviceCaps(HORZRES), GetDeviceCaps(VERTRES));
   impl_->canvas = CreateCanvasOnPainter(impl_->painter.get(), clip);
-  impl_->canvas->Font()->SetPixelsPerInch(dpi);
-  printing_ = true;
+  impl_->canvas->Font()->SetPixelsPerInch(kDpi);
   pageNumber_ = 1;
 }
 
 void TPrinter::NewPage() {
   if (!printing_) throw EPrinter("Printing not in progress");
   ReleasePainter(impl_->painter.get());
-  if (!impl_->job->newPage()) throw EPrinter("Cannot start a new page");
+  if (!impl_->pdf->newPage()) throw EPrinter("Cannot start a new page");
   impl_->painter->resetTransform();
-  if (!impl_->partFile.isEmpty()) impl_->painter->translate(kPdfLeft, kPdfTop);
+  impl_->painter->translate(kEdgeLeft, kEdgeTop);
   ++pageNumber_;
 }
 
@@ -215,7 +251,7 @@ void TPrinter::FinishFile(bool keep) {
   QString part = impl_->partFile, target = impl_->targetFile;
   impl_->partFile.clear();
   impl_->pdf.reset();
-  if (!keep) {
+  if (!keep || target.isEmpty()) {
     QFile::remove(part);
     return;
   }
@@ -241,12 +277,23 @@ void TPrinter::EndDoc() {
   ReleasePainter(impl_->painter.get());
   bool ok = impl_->painter->end();
   impl_->painter.reset();
-  impl_->job = nullptr;
   if (!ok) {
     FinishFile(false);
     throw EPrinter("Printing failed");
   }
-  FinishFile(true);
+  if (jobPrinter_.empty()) {
+    FinishFile(true);
+    return;
+  }
+  // The printer's job: its PDF goes to the print server, and is not kept whatever the answer.
+  impl_->pdf.reset();
+  try {
+    Server().Submit(jobPrinter_, SystemNameToAnsi(impl_->partFile.toStdString()), title_);
+  } catch (...) {
+    FinishFile(false);
+    throw;
+  }
+  FinishFile(false);
 }
 
 void TPrinter::Abort() {
@@ -254,11 +301,9 @@ void TPrinter::Abort() {
   printing_ = false;
   aborted_ = true;
   impl_->canvas.reset();
-  if (impl_->partFile.isEmpty()) impl_->job->abort();
   ReleasePainter(impl_->painter.get());
   impl_->painter->end();
   impl_->painter.reset();
-  impl_->job = nullptr;
   FinishFile(false);
 }
 
@@ -274,12 +319,17 @@ bool TPrinter::ExecuteSetupDialog() {
     }
   }
   if (!DialogsCanShow()) return false;
+  // The desktop's dialog asks the print server without a bound of its own: it is shown only
+  // when the server has just answered.
+  Refresh();
+  if (!serverProblem_.empty()) throw EPrinter(serverProblem_ + W1251(" Выбрать принтер сейчас нельзя."));
   QPrinter& p = impl_->Setup();
   if (!outputFileName_.empty() || Printers()->Count() == 0) {
     p.setOutputFormat(QPrinter::PdfFormat);
     p.setOutputFileName(SystemPath(outputFileName_.empty() ? DefaultOutputFileName() : outputFileName_));
-  } else if (printerIndex_ >= 0) {
-    p.setPrinterName(QStr(Printers()->Get(printerIndex_)));
+  } else {
+    p.setOutputFormat(QPrinter::NativeFormat);
+    if (const TPrinterEntry* e = JobPrinter()) p.setPrinterName(QStr(e->Name));
   }
   QPrintDialog dlg(&p, DialogOwnerWidget(nullptr));
   // Copies and page ranges are the program's own business.
@@ -290,7 +340,7 @@ bool TPrinter::ExecuteSetupDialog() {
     outputFileName_ = SystemNameToAnsi(p.outputFileName().toStdString());
   } else {
     outputFileName_.clear();
-    printerIndex_ = Printers()->IndexOf(FromQStr(p.printerName()));
+    printerName_ = FromQStr(p.printerName());
   }
   p.setCopyCount(1);
   return true;

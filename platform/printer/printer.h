@@ -1,7 +1,8 @@
 #pragma once
 // The printer object: the desktop's printers (through CUPS) or, when none is installed or a
-// file is asked for, a PDF file; a job of pages drawn on the printer's canvas in device pixels,
-// and the desktop's print dialog to choose and set up the printer.
+// file is asked for, a PDF file; a job of pages drawn on the printer's canvas in device pixels
+// (written as PDF and sent to the printer when it ends), and the desktop's print dialog to
+// choose and set up the printer.
 #include <memory>
 #include <vector>
 
@@ -10,22 +11,33 @@
 
 VT_DECLARE_EXCEPTION(EPrinter, Exception);
 
+// The print server took the connection but did not answer in time.
+VT_DECLARE_EXCEPTION(EPrintServerSilent, EPrinter);
+
 // One printer as the print server describes it.
 struct TPrinterEntry {
   AnsiString Name;
   bool IsDefault = false;
+  bool Accepting = true;    // the queue takes jobs
+  AnsiString StateMessage;  // why it does not, as the server words it
+  double PaperWidth = 210, PaperHeight = 297;  // its default paper, in millimetres
 };
 
-// The print server the printer object asks for its printers. The desktop's own is used unless
-// another is put in place (tests choose the printers they print on that way).
+// The print server the printer object asks for its printers and sends its jobs to. The desktop's
+// own (CUPS) is used unless another is put in place (tests choose their printers that way).
 class TPrintServer {
 public:
   virtual ~TPrintServer() = default;
-  // The installed printers; none when there is no print server.
+  // The installed printers; none when there is no print server. EPrintServerSilent when the
+  // server does not answer in time, EPrinter for other refusals.
   virtual std::vector<TPrinterEntry> Printers() = 0;
+  // Sends a PDF file to a printer as one job; EPrinter with the server's reason when refused.
+  virtual void Submit(const AnsiString& Printer, const AnsiString& PdfFile, const AnsiString& Title) = 0;
 };
 // Puts a print server in place (not owned); nullptr returns to the desktop's.
 void SetPrintServer(TPrintServer* Server);
+// How long the desktop's print server may stay silent before a request is given up.
+void SetPrintServerTimeout(int Milliseconds);
 
 // Device capabilities of GetDeviceCaps.
 enum : int {
@@ -38,10 +50,17 @@ public:
   TPrinter();
   ~TPrinter() override;
 
-  // Names of the installed printers; empty when there are none.
+  // Names of the installed printers (empty when there are none, or the print server does not
+  // answer), as the server gave them at the last job, set-up or Refresh.
   TStrings* Printers();
+  // Asks the print server for its printers now.
+  void Refresh();
+  // Why there is no printer to print on when the print server was there but did not answer
+  // (empty otherwise).
+  const AnsiString& ServerProblem() const { return serverProblem_; }
   // The printer a job goes to: an index into Printers (-1 for the desktop's default printer).
-  int PrinterIndex() const { return printerIndex_; }
+  // It is kept by name, so that it is found again when the list changes.
+  int PrinterIndex() const;
   void SetPrinterIndex(int Index);
   // A job writes this PDF file instead of printing. Empty: the chosen printer or, with none
   // installed, DefaultOutputFileName.
@@ -50,7 +69,8 @@ public:
   // Where a job without a printer goes: the job title (the characters a file name cannot
   // hold replaced) + ".pdf" in the user's documents folder.
   AnsiString DefaultOutputFileName() const;
-  // Whether a job goes to a PDF file, and which one (after BeginDoc: the file being written).
+  // Whether a job goes to a PDF file, and which one (after BeginDoc: the file being written;
+  // empty for a job sent to a printer).
   bool PrintsToFile();
   AnsiString FileOfJob() const { return jobFile_; }
 
@@ -58,8 +78,10 @@ public:
   const AnsiString& Title() const { return title_; }
   void SetTitle(const AnsiString& v) { title_ = v; }
 
-  // A job: BeginDoc opens the first page, NewPage the next, EndDoc finishes the job and Abort
-  // ends it unfinished (a PDF file is then not written at all). Errors raise EPrinter.
+  // A job: BeginDoc asks the print server for its printers once, checks that the printer is
+  // there and takes jobs, and opens the first page; NewPage the next; EndDoc finishes the job
+  // (a printer's job is sent to it then) and Abort ends it unfinished (nothing is written or
+  // sent). Errors raise EPrinter.
   void BeginDoc();
   void NewPage();
   void EndDoc();
@@ -68,10 +90,12 @@ public:
   bool Aborted() const { return aborted_; }
   int PageNumber() const { return pageNumber_; }
   // The canvas of the page being printed, in device pixels with the origin at the top left of
-  // the printable area; a measuring canvas of the printer's resolution outside a job.
+  // the printable area; a measuring canvas of the same resolution outside a job.
   TCanvas* Canvas();
 
-  // The printable area in device pixels, and GetDeviceCaps for the values above.
+  // The printable area in device pixels, and GetDeviceCaps for the values above. Every job is
+  // laid out at 300 pixels an inch, whatever the printer's own resolution, so that a page
+  // holds the same text on paper as in a PDF file.
   int PageWidth() { return GetDeviceCaps(HORZRES); }
   int PageHeight() { return GetDeviceCaps(VERTRES); }
   int GetDeviceCaps(int Index);
@@ -84,9 +108,16 @@ public:
 
 private:
   void FinishFile(bool keep);
+  // The entry of the printer a job goes to (the chosen one or the default); nullptr for none.
+  const TPrinterEntry* JobPrinter();
   std::unique_ptr<Impl> impl_;
   std::unique_ptr<TStringList> printers_;
-  int printerIndex_ = -1;
+  std::vector<TPrinterEntry> entries_;
+  bool queried_ = false;
+  int generation_ = 0;  // of the server the printers were asked of
+  AnsiString serverProblem_;
+  AnsiString printerName_;  // empty: the default printer
+  AnsiString jobPrinter_;   // the printer of the job being printed (empty: a file)
   AnsiString outputFileName_, title_, jobFile_;
   bool printing_ = false, aborted_ = false;
   int pageNumber_ = 0;

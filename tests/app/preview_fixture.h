@@ -39,6 +39,7 @@ inline bool WaitFor(F&& done, double seconds = 30) {
 struct TestPrintServer : TPrintServer {
   std::vector<TPrinterEntry> printers;
   std::vector<TPrinterEntry> Printers() override { return printers; }
+  void Submit(const AnsiString&, const AnsiString&, const AnsiString&) override {}
 };
 
 class PreviewTest : public AppTest {

@@ -1,6 +1,12 @@
 // The print options and the view in the default browser.
 #include "tests/app/preview_fixture.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
 namespace {
 
 // ------------------------------------------------------------------------------ print options
@@ -95,6 +101,48 @@ TEST_F(PreviewTest, PrintingWithoutAPrinterSaysWhereThePdfWent) {
   PrntOpt->OkBut->Click();
   EXPECT_TRUE(fs::exists(root / "named.pdf"));
   EXPECT_EQ(dialogs.Count(dkMessageBox), 1);
+}
+
+TEST_F(PreviewTest, APrintServerThatDoesNotAnswerIsSaidSoAndTheDocumentKept) {
+  // The desktop's print server, named to be a socket that takes connections and never
+  // answers, as a hung server does: the printer object gives up and says so.
+  fs::path silent = root / "silent.sock";
+  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  ASSERT_LT(silent.string().size(), sizeof addr.sun_path);
+  std::strcpy(addr.sun_path, silent.c_str());
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(listen(fd, 16), 0);
+  std::string home = getenv("HOME") ? getenv("HOME") : "";
+  const char* server = getenv("CUPS_SERVER");
+  std::string keptServer = server ? server : "";
+  setenv("HOME", root.c_str(), 1);
+  setenv("CUPS_SERVER", silent.c_str(), 1);
+  SetPrintServer(nullptr);
+  SetPrintServerTimeout(200);
+  Create({doc.string()});
+  Run("FilePrint");
+  PrntOpt->OkBut->Click();
+  AnsiString file = Printer()->FileOfJob();
+  EXPECT_TRUE(fs::exists(file));
+  ASSERT_EQ(dialogs.Count(dkMessageBox), 1);
+  EXPECT_EQ(dialogs.Last(dkMessageBox)->Text,
+            W1251("Сервер печати (") + silent.string() + W1251(") не отвечает. Документ сохранён в файл\r") + file);
+  // No server at all (nothing at the name): as without a printer.
+  fs::remove(file);
+  setenv("CUPS_SERVER", (root / "none.sock").c_str(), 1);
+  PrntOpt->Show();
+  PrntOpt->OkBut->Click();
+  EXPECT_TRUE(fs::exists(file));
+  ASSERT_EQ(dialogs.Count(dkMessageBox), 2);
+  EXPECT_EQ(dialogs.Last(dkMessageBox)->Text, W1251("Принтер не установлен. Документ сохранён в файл\r") + file);
+  setenv("HOME", home.c_str(), 1);
+  if (server) setenv("CUPS_SERVER", keptServer.c_str(), 1);
+  else unsetenv("CUPS_SERVER");
+  SetPrintServerTimeout(4000);
+  close(fd);
 }
 
 TEST_F(PreviewTest, ViewInTheDefaultBrowserLeavesItsFile) {

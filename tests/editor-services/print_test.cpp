@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,11 +23,36 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The print server the tests see: no printer of the machine's, only those a test defines.
+// The print server the tests see: no printer of the machine's, only those a test defines. It
+// keeps what is sent to it, or refuses it with the reason set.
 struct TestPrintServer : TPrintServer {
   std::vector<TPrinterEntry> printers;
-  std::vector<TPrinterEntry> Printers() override { return printers; }
+  int asked = 0;
+  AnsiString refuse;
+  struct Job {
+    AnsiString printer, title;
+    std::string pdf;
+  };
+  std::vector<Job> jobs;
+  std::vector<TPrinterEntry> Printers() override {
+    ++asked;
+    return printers;
+  }
+  void Submit(const AnsiString& printer, const AnsiString& file, const AnsiString& title) override {
+    if (!refuse.empty()) throw EPrinter(refuse);
+    std::ifstream f(file, std::ios::binary);
+    jobs.push_back({printer, title, std::string(std::istreambuf_iterator<char>(f), {})});
+  }
 };
+
+TPrinterEntry Entry(const char* name, bool isDefault, double width = 210, double height = 297) {
+  TPrinterEntry e;
+  e.Name = name;
+  e.IsDefault = isDefault;
+  e.PaperWidth = width;
+  e.PaperHeight = height;
+  return e;
+}
 
 // ------------------------------------------------------------------------------ layout routines
 
@@ -204,6 +230,7 @@ protected:
   }
   void TearDown() override {
     Printer()->SetOutputFileName("");
+    Printer()->SetPrinterIndex(-1);
     SetPrintServer(nullptr);
     fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
     std::error_code ec;
@@ -412,6 +439,64 @@ TEST_F(PrintJob, NothingToPrintIsRefusedAndNoFileWritten) {
   EXPECT_EQ(PdfPages(pdf), pages - 1);
   EXPECT_EQ(print.PagesPrinted(), pages - 1);
   EXPECT_EQ(log.events.back(), std::make_pair(int(psEnd), 99));
+}
+
+TEST_F(PrintJob, JobsGoToThePrinterTheServerNamesAtTheTimeOrFailClearly) {
+  for (int i = 1; i <= 150; ++i) text.Add("line " + std::to_string(i));
+  print.SetTitle(W1251("Проба"));
+  server.printers = {Entry("A", true), Entry("B", false, 215.9, 279.4)};
+  // The same text paginates alike in a file and on a printer of the same paper.
+  fs::path file = PrintTo("file.pdf");
+  const int pages = PdfPages(file);
+  ASSERT_GE(pages, 2);
+  Printer()->SetOutputFileName("");
+  server.asked = 0;
+  print.Print();
+  // The printers are asked for once a job, and the job goes to the default one.
+  EXPECT_EQ(server.asked, 1);
+  ASSERT_EQ(server.jobs.size(), 1u);
+  EXPECT_EQ(server.jobs[0].printer, "A");
+  EXPECT_EQ(server.jobs[0].title, W1251("Проба"));
+  auto sent = [&](size_t i) {
+    fs::path pdf = dir / ("sent" + std::to_string(i) + ".pdf");
+    std::ofstream(pdf, std::ios::binary) << server.jobs.at(i).pdf;
+    return pdf;
+  };
+  EXPECT_EQ(PdfPages(sent(0)), pages);
+  EXPECT_EQ(PdfText(sent(0)), PdfText(file));
+  EXPECT_EQ(print.PagesPrinted(), pages);
+  // Another printer becomes the default: the next job goes there, on its paper.
+  server.printers = {Entry("A", false), Entry("B", true, 215.9, 279.4)};
+  print.Print();
+  ASSERT_EQ(server.jobs.size(), 2u);
+  EXPECT_EQ(server.jobs[1].printer, "B");
+  EXPECT_NE(Shell("pdfinfo '" + sent(1).string() + "'").find("612 x 792"), std::string::npos);
+  auto fails = [&](const char* says) {
+    size_t before = server.jobs.size();
+    try {
+      print.Print();
+      ADD_FAILURE() << "printed";
+    } catch (const EPrinter& e) {
+      EXPECT_NE(e.Message().find(W1251(says)), std::string::npos) << e.Message();
+    }
+    EXPECT_EQ(server.jobs.size(), before);
+    EXPECT_EQ(print.PagesPrinted(), 0);
+    EXPECT_FALSE(Printer()->Printing());
+  };
+  // The default printer deleted, another left: nothing is sent anywhere.
+  server.printers = {Entry("A", false)};
+  fails("Принтер по умолчанию не задан");
+  // A chosen printer that refuses jobs: the server's reason; one deleted since it was chosen.
+  Printer()->SetPrinterIndex(0);
+  server.printers[0].Accepting = false;
+  server.printers[0].StateMessage = W1251("Бумага кончилась");
+  fails("Принтер «A» не принимает задания: Бумага кончилась");
+  server.printers = {Entry("B", true)};
+  fails("Принтер «A» не найден");
+  // A job the server refuses when it is sent is an error, not a job done.
+  Printer()->SetPrinterIndex(-1);
+  server.refuse = "server-error-not-accepting-jobs";
+  fails("server-error-not-accepting-jobs");
 }
 
 TEST_F(PrintJob, AbortAndFailuresLeaveNoHalfWrittenFile) {
