@@ -187,7 +187,7 @@ bool TUnzRun::Eligible(size_t i) const {
   const TPrep& pr = prep_[i];
   return pr.Chosen && !pr.Bad && !pr.Rel.empty() && !e.IsDirectory() && !e.IsSymlink() && !e.Encrypted() &&
          (e.Method == kMethodStore || e.Method == kMethodDeflate) && e.Size <= kBufferLimit &&
-         e.Size <= MaxInflated(e.CompressedSize);
+         e.CompressedSize <= kBufferLimit && e.Size <= MaxInflated(e.CompressedSize);
 }
 
 // Which entries a worker may create: new files (no freshen or update asks about the old one)
