@@ -1,6 +1,7 @@
 // The search-and-replace driver: walks the lines of a scope, asks the engine for the hits of
 // each line, selects the hits that lie inside the scope, and stops at the first one or replaces
 // them, asking the application first when told to.
+#include <algorithm>
 #include <utility>
 
 #include "editor/src_edit.h"
@@ -60,6 +61,20 @@ int TCustomSrcEdit::SearchReplace(const AnsiString& ASearch, const AnsiString& A
   int result = 0;
   bool undoBegun = false;
   DoOnPaintTransient(ttBefore);
+
+  // Trimming waits until the hits of a line are done: trimmed after its first replacement, the
+  // line would lose the later hits that stand in its trailing blanks and tabs, and their
+  // replacements would go in beyond its end. The lines a replacement touched are trimmed
+  // together, recorded with the last replacement made on them.
+  const bool trim = fOptions.Contains(eoTrimTrailingSpaces);
+  int trimFrom = 0, trimTo = -1;
+  auto trimReplaced = [&] {
+    if (trimTo < trimFrom) return;
+    for (int l = trimFrom; l <= std::min(trimTo, fLines->Count()); ++l) StoreLineTrimmed(l - 1, fLines->Get(l - 1));
+    trimFrom = 0;
+    trimTo = -1;
+    FlushTrimmed();
+  };
 
   // The walk; returns when the run is over, by its end or early.
   auto walk = [&] {
@@ -124,13 +139,20 @@ int TCustomSrcEdit::SearchReplace(const AnsiString& ASearch, const AnsiString& A
           AnsiString with = engine->Replace(SelText(), AReplace);
           TSrcSelectionMode keep = fSelectionMode;
           fSelectionMode = smNormal;
+          if (trim) fOptions.Exclude(eoTrimTrailingSpaces);
           try {
             SetSelText(with);
           } catch (...) {
             fSelectionMode = keep;
+            if (trim) fOptions.Include(eoTrimTrailingSpaces);
             throw;
           }
           fSelectionMode = keep;
+          if (trim) {
+            fOptions.Include(eoTrimTrailingSpaces);
+            if (trimTo < trimFrom) trimFrom = hitLine;
+            trimTo = std::max(trimTo, CaretY());
+          }
           replaceLen = CaretX() - pos;
           replaced = true;
         }
@@ -155,6 +177,7 @@ int TCustomSrcEdit::SearchReplace(const AnsiString& ASearch, const AnsiString& A
         }
         if (!replaceAll) return;
       }
+      trimReplaced();
       line = backwards ? line - 1 : hitLine + 1;
     }
   };
@@ -166,6 +189,7 @@ int TCustomSrcEdit::SearchReplace(const AnsiString& ASearch, const AnsiString& A
   };
   try {
     walk();
+    trimReplaced();
   } catch (...) {
     finish();
     throw;

@@ -442,11 +442,7 @@ TEST_F(SearchDriver, RandomReplaceAllsUndoAndRedoExactly) {
       lines.push_back(word(0, 7));
       doc += lines.back() + (i + 1 < count ? "\r\n" : "");
     }
-    // A search text that starts or ends with a blank would meet the blanks that trimming took
-    // after an earlier hit of its line, which the model does not follow: letters at its ends.
-    AnsiString find = word(0, 1), with = word(0, 2);
-    find = AnsiString(1, "ab"[rng() % 2]) + find;
-    if (find.size() > 1) find.back() = "ab"[rng() % 2];
+    AnsiString find = word(1, 2), with = word(0, 2);
     ed->Lines()->SetText(doc);
     ed->ClearUndo();
     lines.clear();
