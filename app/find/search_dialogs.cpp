@@ -81,7 +81,8 @@ void TTextSearchDialog::Build(bool WithReplace) {
   gbSearchOptions = new TGroupBox(this);
   gbSearchOptions->SetName("gbSearchOptions");
   gbSearchOptions->SetCaption(W1251("Параметры"));
-  gbSearchOptions->SetBounds(8, top, 210, 134);
+  // The options end left of the buttons, which sit beside their lower part.
+  gbSearchOptions->SetBounds(8, top, 202, 134);
   gbSearchOptions->SetParent(pnlBody);
   struct Box {
     TCheckBox** Field;
@@ -100,7 +101,7 @@ void TTextSearchDialog::Build(bool WithReplace) {
     TCheckBox* c = new TCheckBox(this);
     c->SetName(b.Name);
     c->SetCaption(W1251(b.Caption));
-    c->SetBounds(8, y, 194, 20);
+    c->SetBounds(8, y, 186, 20);
     c->SetParent(gbSearchOptions);
     *b.Field = c;
     y += 22;
@@ -120,7 +121,7 @@ void TTextSearchDialog::Build(bool WithReplace) {
   btnOK->SetCaption("OK");
   btnOK->SetDefault(true);
   btnOK->SetModalResult(mrOk);
-  btnOK->SetBounds(kWidth - 166, top + 109, 75, 25);
+  btnOK->SetBounds(kWidth - 164, top + 109, 75, 25);
   btnOK->SetParent(pnlBody);
   btnCancel = new TButton(this);
   btnCancel->SetName("btnCancel");
