@@ -647,6 +647,18 @@ int ActionImageIndex(const AnsiString& ActionName) {
   return -1;
 }
 
+namespace {
+
+// Paints a picture at a size: the first theme icon it names that the theme has, else its drawing.
+TActionImageSource MakePicture(const TPicture& p, int size, TBitmap& bmp) {
+  for (const char* name : p.ThemeNames)
+    if (LoadThemeIcon(name, size, bmp)) return aisTheme;
+  DrawIcon(size, bmp, p.Paint);
+  return aisDrawn;
+}
+
+}  // namespace
+
 std::vector<TActionImageSource> FillActionImages(TImageList* List) {
   std::vector<TActionImageSource> sources;
   if (!List) return sources;
@@ -654,12 +666,15 @@ std::vector<TActionImageSource> FillActionImages(TImageList* List) {
   const int size = List->Width();
   for (const TPicture& p : kPictures) {
     TBitmap bmp;
-    bool themed = false;
-    for (const char* name : p.ThemeNames)
-      if ((themed = LoadThemeIcon(name, size, bmp))) break;
-    if (!themed) DrawIcon(size, bmp, p.Paint);
+    sources.push_back(MakePicture(p, size, bmp));
     List->Add(&bmp);
-    sources.push_back(themed ? aisTheme : aisDrawn);
   }
   return sources;
+}
+
+void DeferActionImages(TImageList* List) {
+  if (!List) return;
+  List->Clear();
+  const int size = List->Width();
+  for (const TPicture& p : kPictures) List->AddDeferred([&p, size](TBitmap& bmp) { MakePicture(p, size, bmp); });
 }

@@ -19,3 +19,6 @@ const char* ActionImageKey(int Index);
 // Empties List and fills it with every picture at the list's size, in image-index order;
 // returns where each picture came from.
 std::vector<TActionImageSource> FillActionImages(TImageList* List);
+// The same pictures, each made when it is first drawn: the main window shows a few of them at
+// start (its tool bars), the rest only in menus.
+void DeferActionImages(TImageList* List);

@@ -132,7 +132,7 @@ void TMain::CreateComponents() {
 
   MainIconz = new TImageList(this);
   MainIconz->SetName("MainIconz");
-  FillActionImages(MainIconz);
+  DeferActionImages(MainIconz);
   ActionManager1 = new TActionManager(this);
   ActionManager1->SetName("ActionManager1");
   ActionManager1->SetImages(MainIconz);

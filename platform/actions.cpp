@@ -388,9 +388,9 @@ void FillActionMenu(QMenu* menu, TActionClientItem* item, TImageList* images) {
       if (!act->Visible()) continue;
     }
     if (it->Count() > 0) {
+      // Filled when it opens, as every drop-down is.
       QMenu* sub = menu->addMenu(QStr(it->DisplayCaption()));
       QObject::connect(sub, &QMenu::aboutToShow, sub, [sub, it, images] { FillActionMenu(sub, it, images); });
-      FillActionMenu(sub, it, images);
       continue;
     }
     QAction* qa = MakeQAction(menu, it, images, true);
@@ -504,9 +504,10 @@ void TActionMainMenuBar::Build() {
     AnsiString caption = it->DisplayCaption();
     QString text = menuEvents_ ? QStr(caption) : QStr(StripHotkey(caption));
     if (it->Count() > 0) {
+      // A drop-down is filled each time it opens (its entries' states and pictures as they
+      // are then); a window that shows its menu bar makes none of the entries before.
       QMenu* m = bar->addMenu(text);
       QObject::connect(m, &QMenu::aboutToShow, m, [m, it, images] { FillActionMenu(m, it, images); });
-      FillActionMenu(m, it, images);
     } else {
       QAction* qa = MakeQAction(bar, it, images, false);
       qa->setText(text);

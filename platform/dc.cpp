@@ -122,23 +122,20 @@ TFontData::TFontData(const LOGFONTA& l)
     : lf(l), font(MakeQFont(l)), metrics(font), raw(QRawFont::fromFont(font)),
       ascent(metrics.ascent()), descent(metrics.descent()) {}
 
-void TFontData::EnsureTables() const {
-  if (tablesReady) return;
-  for (int c = 0; c < 256; ++c) {
-    QChar ch = DecodeAnsiChar(static_cast<unsigned char>(c));
-    advanceOf[size_t(c)] = metrics.horizontalAdvance(ch);
-    QList<quint32> g = raw.isValid() ? raw.glyphIndexesForString(QString(ch)) : QList<quint32>();
-    glyphOf[size_t(c)] = g.size() == 1 ? g[0] : 0;
-    if (glyphOf[size_t(c)] == 0) continue;
-    // The box of the glyph's pixels: the face's box of the glyph as drawn, out to whole pixels.
-    QRectF b = raw.boundingRect(glyphOf[size_t(c)]);
-    if (b.isEmpty()) continue;
-    inkLeft[size_t(c)] = int16_t(std::floor(b.left()));
-    inkRight[size_t(c)] = int16_t(std::ceil(b.right()));
-    inkTop[size_t(c)] = int16_t(std::floor(b.top()));
-    inkBottom[size_t(c)] = int16_t(std::ceil(b.bottom()));
-  }
-  tablesReady = true;
+void TFontData::MakeChar(unsigned char c) const {
+  known[c] = true;
+  QChar ch = DecodeAnsiChar(c);
+  advanceOf[c] = metrics.horizontalAdvance(ch);
+  QList<quint32> g = raw.isValid() ? raw.glyphIndexesForString(QString(ch)) : QList<quint32>();
+  glyphOf[c] = g.size() == 1 ? g[0] : 0;
+  if (glyphOf[c] == 0) return;
+  // The box of the glyph's pixels: the face's box of the glyph as drawn, out to whole pixels.
+  QRectF b = raw.boundingRect(glyphOf[c]);
+  if (b.isEmpty()) return;
+  inkLeft[c] = int16_t(std::floor(b.left()));
+  inkRight[c] = int16_t(std::ceil(b.right()));
+  inkTop[c] = int16_t(std::floor(b.top()));
+  inkBottom[c] = int16_t(std::ceil(b.bottom()));
 }
 
 namespace {
@@ -655,8 +652,10 @@ bool GetCharABCWidthsA(HDC dc, unsigned first, unsigned last, ABC* out) {
 bool GetCharWidth32A(HDC dc, unsigned first, unsigned last, int* out) {
   if (!out || first > last || last > 255) return false;
   const TFontData& fd = dc->Font();
-  fd.EnsureTables();
-  for (unsigned c = first; c <= last; ++c) out[c - first] = fd.advanceOf[c];
+  for (unsigned c = first; c <= last; ++c) {
+    fd.EnsureChar(static_cast<unsigned char>(c));
+    out[c - first] = fd.advanceOf[c];
+  }
   return true;
 }
 
@@ -665,7 +664,7 @@ uint32_t GetFontLanguageInfo(HDC) { return 0; }
 bool GetTextExtentPoint32A(HDC dc, const char* text, int count, TSize* size) {
   if (!size) return false;
   const TFontData& fd = dc->Font();
-  fd.EnsureTables();
+  fd.EnsureChars(text, count);
   int w = 0;
   for (int i = 0; i < count; ++i) w += fd.advanceOf[(unsigned char)text[i]] + dc->state.charExtra;
   *size = TSize{w, fd.ascent + fd.descent};
@@ -688,7 +687,7 @@ namespace {
 void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, const int* dx,
                unsigned options, const TRect* rect) {
   const TFontData& fd = dc->Font();
-  fd.EnsureTables();
+  fd.EnsureChars(text, count);
   // Reused between runs, so that drawing allocates nothing once they have grown; the glyph run
   // reads them in place.
   static thread_local std::vector<int> xs;

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <utility>
 
 #include "platform/qt/graphics_qt.h"
 #include "platform/sysutils.h"
@@ -588,20 +589,29 @@ TImageList::TImageList(TComponent* AOwner, int width, int height)
 
 TImageList::~TImageList() = default;
 
+std::unique_ptr<TBitmap> TImageList::Cut(TBitmap* image, int x, TColor MaskColor) const {
+  auto bmp = std::make_unique<TBitmap>(width_, height_);
+  QImage part = BitmapImage(image).copy(x, 0, width_, height_);
+  // A picture with transparency keeps it (its edges blend with what it is drawn on).
+  bool alpha = MaskColor == clNone && part.hasAlphaChannel();
+  BitmapImage(bmp.get()) = part.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+  return bmp;
+}
+
 int TImageList::Add(TBitmap* image, TColor MaskColor) {
   if (!image || image->Empty()) return -1;
   int first = Count();
-  QImage& src = BitmapImage(image);
-  for (int x = 0; x + width_ <= src.width() || x == 0; x += width_) {
-    auto bmp = std::make_unique<TBitmap>(width_, height_);
-    QImage part = src.copy(x, 0, width_, height_);
-    // A picture with transparency keeps it (its edges blend with what it is drawn on).
-    bool alpha = MaskColor == clNone && part.hasAlphaChannel();
-    BitmapImage(bmp.get()) = part.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    images_.push_back(Image{std::move(bmp), MaskColor});
-    if (x + width_ >= src.width()) break;
+  int width = BitmapImage(image).width();
+  for (int x = 0; x + width_ <= width || x == 0; x += width_) {
+    images_.push_back(Image{Cut(image, x, MaskColor), MaskColor, nullptr});
+    if (x + width_ >= width) break;
   }
   return first;
+}
+
+int TImageList::AddDeferred(std::function<void(TBitmap& Image)> Make) {
+  images_.push_back(Image{nullptr, clNone, std::move(Make)});
+  return Count() - 1;
 }
 
 void TImageList::Clear() { images_.clear(); }
@@ -609,6 +619,17 @@ void TImageList::Clear() { images_.clear(); }
 void TImageList::Draw(TCanvas* canvas, int x, int y, int index) {
   if (!canvas || index < 0 || index >= Count()) return;
   auto& im = images_[size_t(index)];
+  if (!im.bmp) {
+    // Made once; an image that cannot be made stays empty (transparent).
+    TBitmap made;
+    if (im.make) std::exchange(im.make, nullptr)(made);
+    if (made.Empty()) {
+      QImage clear(width_, height_, QImage::Format_ARGB32);
+      clear.fill(Qt::transparent);
+      BitmapImage(&made) = clear;
+    }
+    im.bmp = Cut(&made, 0, clNone);
+  }
   canvas->BrushCopy(Bounds(x, y, width_, height_), im.bmp.get(), Rect(0, 0, width_, height_),
                     im.mask);
 }

@@ -232,6 +232,10 @@ public:
   int Count() const { return static_cast<int>(images_.size()); }
   // Adds the bitmap cut into images of the list's width; returns the index of the first.
   int Add(TBitmap* image, TColor MaskColor = clNone);
+  // Adds one image that Make paints into the bitmap (at the list's size) when the image is first
+  // drawn: pictures that cost to make and may never show (those of menu entries) cost nothing
+  // until they do. Returns its index.
+  int AddDeferred(std::function<void(TBitmap& Image)> Make);
   void Clear();
   void Draw(TCanvas* canvas, int x, int y, int index);
 
@@ -240,6 +244,8 @@ private:
   struct Image {
     std::unique_ptr<TBitmap> bmp;
     TColor mask;
+    std::function<void(TBitmap&)> make;  // a deferred image, until it is made
   };
   std::vector<Image> images_;
+  std::unique_ptr<TBitmap> Cut(TBitmap* image, int x, TColor MaskColor) const;
 };

@@ -76,7 +76,9 @@ void TSrcBaseCompletionProposalForm::SetImages(TImageList* Value) {
   if (images_) images_->FreeNotification(this);
 }
 
-void TSrcBaseCompletionProposalForm::RecalcFontHeights() {
+void TSrcBaseCompletionProposalForm::MeasureFontHeights() const {
+  if (heightsKnown_) return;
+  heightsKnown_ = true;
   TCanvas* c = measure_->Canvas();
   c->Font()->Assign(font_.get());
   fontHeight_ = c->TextHeight("CompletionProposal");
@@ -456,7 +458,7 @@ void TSrcBaseCompletionProposalForm::PaintTitle(TCanvas* Canvas) {
   int x = 2;
   if (Options & scoTitleIsCentered) x = std::max(2, (w - Canvas->TextWidth(title_)) / 2);
   Canvas->Brush()->SetStyle(bsClear);
-  Canvas->TextOut(x, (h - titleFontHeight_) / 2, title_);
+  Canvas->TextOut(x, (h - TitleFontHeight()) / 2, title_);
   Canvas->Brush()->SetStyle(bsSolid);
 }
 
@@ -481,7 +483,7 @@ void TSrcBaseCompletionProposalForm::PaintList(TCanvas* Canvas) {
     if (!custom) {
       const AnsiString& item = visibleList_->Get(i);
       if (Options & scoUsePrettyText)
-        FormattedTextOut(Canvas, TRect{margin_, row.Top + (rowHeight - fontHeight_) / 2, w, row.Bottom}, item,
+        FormattedTextOut(Canvas, TRect{margin_, row.Top + (rowHeight - FontHeight()) / 2, w, row.Bottom}, item,
                          selected, images_, columns_.get());
       else
         Canvas->TextOut(margin_, row.Top, item);

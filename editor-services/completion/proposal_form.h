@@ -68,12 +68,12 @@ public:
   void SetTitleFont(TFont* Value);
   const AnsiString& Title() const { return title_; }
   void SetTitle(const AnsiString& Value);
-  int FontHeight() const { return fontHeight_; }
-  int TitleFontHeight() const { return titleFontHeight_; }
-  int TitleHeight() const { return title_.empty() ? 0 : titleFontHeight_ + 4; }
+  int FontHeight() const { return MeasureFontHeights(), fontHeight_; }
+  int TitleFontHeight() const { return MeasureFontHeights(), titleFontHeight_; }
+  int TitleHeight() const { return title_.empty() ? 0 : TitleFontHeight() + 4; }
   int ItemHeight() const { return itemHeight_; }
   void SetItemHeight(int Value) { itemHeight_ = Value; }
-  int RowHeight() const { return itemHeight_ > 0 ? itemHeight_ : fontHeight_; }
+  int RowHeight() const { return itemHeight_ > 0 ? itemHeight_ : FontHeight(); }
   int Margin() const { return margin_; }
   void SetMargin(int Value) { margin_ = Value; }
   bool Resizeable() const { return resizeable_; }
@@ -135,7 +135,10 @@ private:
   void PaintList(TCanvas* Canvas);
   void PaintHint(TCanvas* Canvas);
   void PaintTitle(TCanvas* Canvas);
-  void RecalcFontHeights();
+  // The heights of the fonts are measured when first needed (not when the list is made at the
+  // editor's start) and again after a font changes.
+  void RecalcFontHeights() { heightsKnown_ = false; }
+  void MeasureFontHeights() const;
   bool Matches(const AnsiString& Item) const;
   void Narrow();
   void ScrollBarMoved();
@@ -154,7 +157,8 @@ private:
   int wheelRemainder_ = 0;
   std::unique_ptr<TFont> font_, titleFont_;
   std::unique_ptr<TBitmap> measure_;
-  int fontHeight_ = 0, titleFontHeight_ = 0;
+  mutable int fontHeight_ = 0, titleFontHeight_ = 0;
+  mutable bool heightsKnown_ = false;
   AnsiString title_;
   bool resizeable_ = true;
   int itemHeight_ = 0;

@@ -135,7 +135,6 @@ void TSrcEditStringList::InsertItem(int Index, std::string_view S) {
   TSrcEditStringRec r;
   SetOwnedText(r, S);
   r.fRange = -1;
-  r.fExpandedLength = -1;
   r.fFlags = sfExpandedLengthUnknown;
   // Appending builds the record in place; inserting moves the following records down.
   if (Index == Count()) {
@@ -149,6 +148,7 @@ void TSrcEditStringList::InsertItem(int Index, std::string_view S) {
     }
   }
   if (!fObjects.empty()) fObjects.insert(fObjects.begin() + Index, 0);
+  if (!fExpanded.empty()) fExpanded.insert(fExpanded.begin() + Index, 0);
   if (Index < Count() - 1) ShiftStaleRanges(Index, 1);
 }
 
@@ -178,9 +178,9 @@ void TSrcEditStringList::AddStrings(TStrings* Strings) {
     TSrcEditStringRec r;
     SetOwnedText(r, Strings->Get(i));
     r.fRange = -1;
-    r.fExpandedLength = -1;
     r.fFlags = sfExpandedLengthUnknown;
     fList.push_back(r);
+    if (!fExpanded.empty()) fExpanded.push_back(0);
     auto obj = reinterpret_cast<intptr_t>(Strings->GetObject(i));
     if (obj != 0 && fObjects.empty()) fObjects.assign(fList.size() - 1, 0);
     if (!fObjects.empty()) fObjects.push_back(obj);
@@ -286,10 +286,12 @@ void TSrcEditStringList::DeleteLines(int Index, int NumLines) {
   FreeTexts(static_cast<size_t>(Index), static_cast<size_t>(Index + n));
   fList.erase(fList.begin() + Index, fList.begin() + Index + n);
   if (!fObjects.empty()) fObjects.erase(fObjects.begin() + Index, fObjects.begin() + Index + n);
+  if (!fExpanded.empty()) fExpanded.erase(fExpanded.begin() + Index, fExpanded.begin() + Index + n);
   if (fList.empty()) {
     // No line refers to a loaded buffer any more.
     fBuffers.clear();
     fObjects.clear();
+    fExpanded.clear();
   }
   fIndexOfLongestLine = -1;
   ShiftStaleRanges(Index, -n);
@@ -303,6 +305,7 @@ void TSrcEditStringList::InsertLines(int Index, int NumLines) {
   SetCapacityRaw(Count() + NumLines);
   fList.insert(fList.begin() + Index, static_cast<size_t>(NumLines), TSrcEditStringRec{});
   if (!fObjects.empty()) fObjects.insert(fObjects.begin() + Index, static_cast<size_t>(NumLines), 0);
+  if (!fExpanded.empty()) fExpanded.insert(fExpanded.begin() + Index, static_cast<size_t>(NumLines), 0);
   fIndexOfLongestLine = -1;
   ShiftStaleRanges(Index, NumLines);
   if (OnInserted) OnInserted(this, Index, NumLines);
@@ -314,6 +317,7 @@ void TSrcEditStringList::Exchange(int Index1, int Index2) {
   UpdateScope u(this);
   std::swap(fList[static_cast<size_t>(Index1)], fList[static_cast<size_t>(Index2)]);
   if (!fObjects.empty()) std::swap(fObjects[static_cast<size_t>(Index1)], fObjects[static_cast<size_t>(Index2)]);
+  if (!fExpanded.empty()) std::swap(fExpanded[static_cast<size_t>(Index1)], fExpanded[static_cast<size_t>(Index2)]);
   if (fIndexOfLongestLine == Index1) fIndexOfLongestLine = Index2;
   else if (fIndexOfLongestLine == Index2) fIndexOfLongestLine = Index1;
 }
@@ -324,6 +328,7 @@ void TSrcEditStringList::Clear() {
     FreeTexts(0, fList.size());
     decltype(fList)().swap(fList);
     std::vector<intptr_t>().swap(fObjects);
+    std::vector<int32_t>().swap(fExpanded);
     fBuffers.clear();
     fCapacity = 0;
     fStaleFrom = fStaleTo = kNoStaleRange;
@@ -345,30 +350,37 @@ AnsiString TSrcEditStringList::Text() const {
   return s;
 }
 
-void TSrcEditStringList::ExpandLine(TSrcEditStringRec& r) {
+void TSrcEditStringList::SetExpandedLength(size_t I, int32_t Length, bool HasTabs) {
+  auto& r = fList[I];
+  r.fFlags = HasTabs ? sfHasTabs : sfHasNoTabs;
+  if (!HasTabs) return;
+  if (fExpanded.empty()) fExpanded.assign(fList.size(), 0);
+  fExpanded[I] = Length;
+}
+
+void TSrcEditStringList::ExpandLine(size_t I) {
+  auto& r = fList[I];
   // A line without a tab expands to itself: its length is known without building it.
   if (r.fLength == 0 || !std::memchr(r.fText, '\t', static_cast<size_t>(r.fLength))) {
-    r.fExpandedLength = r.fLength;
     r.fFlags = sfHasNoTabs;
     return;
   }
   bool hasTabs;
   AnsiString e = fConvertTabsProc(AnsiString(r.Text()), fTabWidth, hasTabs);
-  r.fExpandedLength = static_cast<int32_t>(e.size());
-  r.fFlags = hasTabs ? sfHasTabs : sfHasNoTabs;
+  SetExpandedLength(I, static_cast<int32_t>(e.size()), hasTabs);
 }
 
 std::string_view TSrcEditStringList::ExpandedView(int Index, AnsiString& Scratch) {
   if (Index < 0 || Index >= Count()) return std::string_view("", 0);
-  auto& r = fList[static_cast<size_t>(Index)];
+  auto i = static_cast<size_t>(Index);
+  auto& r = fList[i];
   if (!(r.fFlags & sfHasNoTabs)) {
     if (r.fLength == 0 || !std::memchr(r.fText, '\t', static_cast<size_t>(r.fLength))) {
-      ExpandLine(r);
+      ExpandLine(i);
     } else {
       bool hasTabs;
       Scratch = fConvertTabsProc(AnsiString(r.Text()), fTabWidth, hasTabs);
-      r.fExpandedLength = static_cast<int32_t>(Scratch.size());
-      r.fFlags = hasTabs ? sfHasTabs : sfHasNoTabs;
+      SetExpandedLength(i, static_cast<int32_t>(Scratch.size()), hasTabs);
       return Scratch;
     }
   }
@@ -384,25 +396,22 @@ AnsiString TSrcEditStringList::ExpandedStrings(int Index) {
 
 int TSrcEditStringList::ExpandedStringLengths(int Index) {
   if (Index < 0 || Index >= Count()) return 0;
-  auto& r = fList[static_cast<size_t>(Index)];
-  if (r.fFlags & sfExpandedLengthUnknown) ExpandLine(r);
-  return r.fExpandedLength;
+  return ExpandedLength(static_cast<size_t>(Index));
 }
 
 int TSrcEditStringList::LengthOfLongestLine() {
   if (fIndexOfLongestLine < 0) {
     int longest = 0;
-    for (int i = 0; i < Count(); ++i) {
-      auto& r = fList[static_cast<size_t>(i)];
-      if (r.fFlags & sfExpandedLengthUnknown) ExpandLine(r);
-      if (r.fExpandedLength > longest) {
-        longest = r.fExpandedLength;
-        fIndexOfLongestLine = i;
+    for (size_t i = 0; i < fList.size(); ++i) {
+      int32_t length = ExpandedLength(i);
+      if (length > longest) {
+        longest = length;
+        fIndexOfLongestLine = static_cast<int>(i);
       }
     }
   }
   if (fIndexOfLongestLine >= 0 && fIndexOfLongestLine < Count())
-    return fList[static_cast<size_t>(fIndexOfLongestLine)].fExpandedLength;
+    return ExpandedLength(static_cast<size_t>(fIndexOfLongestLine));
   return 0;
 }
 
@@ -411,10 +420,7 @@ void TSrcEditStringList::SetTabWidth(int Value) {
   fTabWidth = Value;
   fConvertTabsProc = PickTabConverterEx(Value);
   fIndexOfLongestLine = -1;
-  for (auto& r : fList) {
-    r.fExpandedLength = -1;
-    r.fFlags = static_cast<uint8_t>((r.fFlags & ~sfHasNoTabs) | sfExpandedLengthUnknown);
-  }
+  for (auto& r : fList) r.fFlags = static_cast<uint8_t>((r.fFlags & ~(sfHasTabs | sfHasNoTabs)) | sfExpandedLengthUnknown);
 }
 
 void TSrcEditStringList::LoadFromFile(const AnsiString& FileName) {
@@ -462,9 +468,10 @@ void TSrcEditStringList::ParseLoaded(char* Data, size_t Size) {
     r.fText = p;
     r.fLength = static_cast<int32_t>(brk - p);
     r.fRange = -1;
-    r.fExpandedLength = -1;
     r.fFlags = sfExpandedLengthUnknown;
     fList.push_back(r);
+    // The insertion event may have measured an earlier line with tabs.
+    if (!fExpanded.empty()) fExpanded.push_back(0);
     if (OnInserted) OnInserted(this, Count() - 1, 1);
     p = next;
   }

@@ -36,23 +36,21 @@ struct TLargeBlockAllocator {
   bool operator==(const TLargeBlockAllocator<U>&) const { return true; }
 };
 
-// One line, 20 bytes. Its text is followed by a #0 and lies either in a buffer the file was
+// One line, 16 bytes. Its text is followed by a #0 and lies either in a buffer the file was
 // loaded into (shared by every line not edited since) or, for a line stored since, in storage
-// of its own. Object slots live beside the records (most documents never set one). Ranges are
-// kept in 16 bits: every highlighter's state fits (the widest, CSS, puts two small states in
-// two bytes), and so does -1, the range of a line not scanned yet.
-#pragma pack(push, 4)
+// of its own. Object slots and the tab-expanded lengths of lines with tabs live beside the
+// records (most documents never set an object, and a line without a tab expands to its own
+// length). Ranges are kept in 16 bits: every highlighter's state fits (the widest, CSS, puts
+// two small states in two bytes), and so does -1, the range of a line not scanned yet.
 struct TSrcEditStringRec {
   const char* fText = "";
   int32_t fLength = 0;
-  int32_t fExpandedLength = 0;
   int16_t fRange = 0;
   uint8_t fFlags = 0;
   bool fOwned = false;  // fText was allocated for this line alone
   std::string_view Text() const { return {fText, static_cast<size_t>(fLength)}; }
 };
-#pragma pack(pop)
-static_assert(sizeof(TSrcEditStringRec) == 20);
+static_assert(sizeof(TSrcEditStringRec) == 16);
 
 // (Sender, Index, Count): lines Index .. Index+Count-1 were removed, inserted or replaced.
 using TStringListChangeEvent = TMethod<void(TObject* Sender, int Index, int Count)>;
@@ -146,7 +144,13 @@ private:
   void Grow();
   void InsertItem(int Index, std::string_view S);
   void SetCapacityRaw(int NewCapacity);
-  void ExpandLine(TSrcEditStringRec& r);
+  // Finds whether line I has tabs and, when it has, keeps its expanded length beside it.
+  void ExpandLine(size_t I);
+  void SetExpandedLength(size_t I, int32_t Length, bool HasTabs);
+  int32_t ExpandedLength(size_t I) {
+    if (fList[I].fFlags & sfExpandedLengthUnknown) ExpandLine(I);
+    return (fList[I].fFlags & sfHasTabs) ? fExpanded[I] : fList[I].fLength;
+  }
   // Gives the record its own copy of S (or the shared empty text), freeing what it owned.
   static void SetOwnedText(TSrcEditStringRec& r, std::string_view S);
   static void FreeText(TSrcEditStringRec& r) {
@@ -173,6 +177,8 @@ private:
   std::vector<TSrcEditStringRec, TLargeBlockAllocator<TSrcEditStringRec>> fList;
   // Object slots by line; empty until an object is set.
   std::vector<intptr_t> fObjects;
+  // Expanded lengths by line, read for lines with tabs only; empty until a line has one.
+  std::vector<int32_t> fExpanded;
   // The buffers loaded lines are slices of, kept until the list is cleared or emptied.
   std::vector<std::unique_ptr<char, FreeDeleter>> fBuffers;
   int fCapacity = 0;

@@ -24,13 +24,20 @@ struct TFontData {
   QRawFont raw;  // the face's glyphs, for drawing a row in one run
   int ascent = 0, descent = 0;
   // Per byte of the code page: its glyph in `raw` (0 when the face has none), its advance and
-  // the box of its pixels from its origin on the baseline (empty for a blank); filled on first
-  // use, so that drawing a run looks nothing up.
+  // the box of its pixels from its origin on the baseline (empty for a blank); each byte's
+  // filled when text first uses it (a face's glyphs cost to load, and a window shows few of
+  // them), so that drawing a run looks nothing up.
   mutable std::array<quint32, 256> glyphOf{};
   mutable std::array<int, 256> advanceOf{};
   mutable std::array<int16_t, 256> inkLeft{}, inkRight{}, inkTop{}, inkBottom{};
-  mutable bool tablesReady = false;
-  void EnsureTables() const;
+  mutable std::array<bool, 256> known{};
+  void EnsureChar(unsigned char c) const {
+    if (!known[c]) MakeChar(c);
+  }
+  void EnsureChars(const char* text, int count) const {
+    for (int i = 0; i < count; ++i) EnsureChar(static_cast<unsigned char>(text[i]));
+  }
+  void MakeChar(unsigned char c) const;
   explicit TFontData(const LOGFONTA& l);
 };
 

@@ -327,7 +327,8 @@ TEST(LineStore, LongestLineFollowsEveryKindOfChange) {
 
 // Random changes to a loaded text, compared after each with a plain model: lines that are still
 // slices of the loaded buffer, lines stored since (also from views of other lines and of
-// themselves), object slots moving with their lines, and a save byte for byte at the end.
+// themselves), object slots and expanded lengths moving with their lines, and a save byte for
+// byte at the end.
 TEST_F(LineStoreFiles, LoadedAndStoredLinesFollowAModelThroughRandomChanges) {
   std::mt19937 rng(7);
   auto randomText = [&](size_t most) {
@@ -440,6 +441,9 @@ TEST_F(LineStoreFiles, LoadedAndStoredLinesFollowAModelThroughRandomChanges) {
         ASSERT_EQ(l.Line(k), model[size_t(k)]) << step << " line " << k;
         ASSERT_EQ(l.Line(k).data()[model[size_t(k)].size()], '\0') << step << " line " << k;  // what the scanners stop at
         ASSERT_EQ(l.GetObjectValue(k), objects[size_t(k)]) << step << " line " << k;
+        // The expanded length kept beside a line with tabs moves with it (read before the
+        // expansion, which measures the line afresh).
+        ASSERT_EQ(l.ExpandedStringLengths(k), static_cast<int>(l.ExpandedStrings(k).size())) << step << " line " << k;
       }
     }
     std::string expected;
