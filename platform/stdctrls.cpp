@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -284,9 +285,32 @@ TMemo::TMemo(TComponent* AOwner) : TTextControl(AOwner) {
 
 TMemo::~TMemo() { lines_.OnChange = nullptr; }
 
+namespace {
+// A memo in a dialog leaves Tab to the dialog, which moves the focus on (Ctrl+Tab types one), so
+// that the keyboard reaches the dialog's other controls and buttons.
+class TMemoWidget : public QPlainTextEdit {
+public:
+  TMemoWidget(TMemo* control, QWidget* parent) : QPlainTextEdit(parent), control_(control) {}
+
+protected:
+  bool event(QEvent* e) override {
+    if (e->type() == QEvent::KeyPress) {
+      auto* k = static_cast<QKeyEvent*>(e);
+      bool tab = k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab;
+      if (tab && !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && DialogManagesKeys(control_))
+        return focusNextPrevChild(k->key() == Qt::Key_Tab && !(k->modifiers() & Qt::ShiftModifier));
+    }
+    return QPlainTextEdit::event(e);
+  }
+
+private:
+  TMemo* control_;
+};
+}  // namespace
+
 void TMemo::CreateWnd() {
   TTextControl::CreateWnd();
-  auto* e = new QPlainTextEdit(Host()->Frame());
+  auto* e = new TMemoWidget(this, Host()->Frame());
   e->setPlainText(LinesToWidget(lines_.Text()));
   QObject::connect(e, &QPlainTextEdit::textChanged, e, [this, e] {
     if (syncing_) return;

@@ -124,7 +124,8 @@ TEST(DialogControls, KeyboardVisitsTheTabStopsAndArrowsChooseInAGroup) {
   TEdit* off = add(new TEdit(&f), &f, 180);
   off->SetEnabled(false);
   TCheckBox* check = add(new TCheckBox(&f), &f, 206);
-  TButton* ok = add(new TButton(&f), &f, 232);
+  TMemo* memo = add(new TMemo(&f), &f, 230);
+  TButton* ok = add(new TButton(&f), &f, 256);
   ok->SetTabOrder(0);  // made first, but the last stop of Tab
   ok->SetTabOrder(99);
   EXPECT_EQ(ok->TabOrder(), f.ControlCount() - 1);
@@ -150,12 +151,17 @@ TEST(DialogControls, KeyboardVisitsTheTabStopsAndArrowsChooseInAGroup) {
   tab(r[2]);
   EXPECT_TRUE(check->Focused());
   tab(check);
+  EXPECT_TRUE(memo->Focused());
+  tab(memo);  // a memo of a dialog types no Tab
+  EXPECT_EQ(memo->Text(), "");
   EXPECT_TRUE(ok->Focused());
   tab(ok);
   EXPECT_TRUE(text->Focused());
   tab(text, true);
   EXPECT_TRUE(ok->Focused());
   tab(ok, true);
+  EXPECT_TRUE(memo->Focused());
+  tab(memo, true);
   tab(check, true);
   EXPECT_TRUE(r[2]->Focused());
   // A disabled group is passed over as a whole.
