@@ -22,8 +22,6 @@ void EnsureGuiApplication() {
   static int argc = 1;
   static char name[] = "vantry-tarn";
   static char* argv[] = {name, nullptr};
-  // The embeddable browser needs contexts shared from the start, should the program show it.
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   static QApplication* app = new QApplication(argc, argv);
   (void)app;
   LoadToolkitTranslations(QLocale::system().name().toStdString());
