@@ -521,6 +521,9 @@ private:
   void WalkChange(TSrcEditUndoList* From, TSrcEditUndoList* To, bool Undoing);
   void KeepCaretInLine();
   void PadLineTo(const TBufferCoord& P);
+  // Records the blanks an insertion at P, beyond the end of its line, brings the line out
+  // with; records nothing when P lies within the line.
+  void RecordPaddingTo(const TBufferCoord& P);
   void RedoItem();
   // Stores a line, without its trailing blanks when trimming is on.
   void StoreLineTrimmed(int Index, const AnsiString& S);

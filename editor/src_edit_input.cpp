@@ -643,6 +643,9 @@ void TCustomSrcEdit::DragDrop(TObject* Source, int X, int Y) {
   try {
     InternalSetCaretXY(d);
     SetBlockBegin(d);
+    // A drop point beyond the line end brings the line out to it: the blanks are undone and
+    // redone with the text.
+    RecordPaddingTo(d);
     ReplaceSelection(smNormal, text, false);
     TBufferCoord after = CaretXY();
     // What trimming took from the line the text went into follows this record.
