@@ -522,7 +522,7 @@ private:
   void KeepCaretInLine();
   void PadLineTo(const TBufferCoord& P);
   // Records the blanks an insertion at P, beyond the end of its line, brings the line out
-  // with; records nothing when P lies within the line.
+  // with; records nothing when P lies within the line. An empty text gets its first line.
   void RecordPaddingTo(const TBufferCoord& P);
   void RedoItem();
   // Stores a line, without its trailing blanks when trimming is on.

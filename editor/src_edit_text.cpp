@@ -636,8 +636,6 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
       bool atStart = fCaretX == 1;
       int added = 0;
       fCaretY = std::max(fCaretY, 1);
-      // An empty text gets its line first, so that the padding below is recorded with it.
-      if (Mode == smNormal && AddToUndo && fLines->Count() == 0) fLines->Add(AnsiString());
       // Blanks that bring the line out to a caret beyond its end are recorded, so that undo
       // takes them back with the text.
       if (Mode == smNormal && AddToUndo) RecordPaddingTo(CaretXY());
@@ -983,6 +981,8 @@ void TCustomSrcEdit::PadLineTo(const TBufferCoord& P) {
 }
 
 void TCustomSrcEdit::RecordPaddingTo(const TBufferCoord& P) {
+  // An empty text gets its line first, so that the padding is recorded with it.
+  if (fLines->Count() == 0) fLines->Add(AnsiString());
   if (P.Line < 1 || P.Line > fLines->Count()) return;
   int len = static_cast<int>(fLines->Line(P.Line - 1).size());
   if (P.Char > len + 1) fUndoList->AddChange(rcPadding, P, BufferCoord(len + 1, P.Line), AnsiString(), smNormal);

@@ -437,6 +437,19 @@ TEST(SrcEditDrag, BetweenTwoEditorsCopiesShiftMovesEscapeCancels) {
   EXPECT_EQ(a->Lines()->Text(), "source  here");
   a->Undo();
   EXPECT_EQ(a->Lines()->Text(), "source text here");
+  // Into an empty editor at a column to the right: the blanks before the text go with it.
+  b->Lines()->Clear();
+  b->ClearUndo();
+  a->SetBlockBegin(BufferCoord(8, 1));
+  a->SetBlockEnd(BufferCoord(12, 1));
+  DragText(a.get(), At(a.get(), 9, 1), inB(5, 1));
+  EXPECT_EQ(b->Lines()->Text(), "    text");
+  b->Undo();
+  EXPECT_EQ(b->Lines()->Text(), "");
+  EXPECT_FALSE(b->CanUndo());
+  b->Redo();
+  EXPECT_EQ(b->Lines()->Text(), "    text");
+  b->Lines()->SetText("targettext");
   // A read-only target refuses.
   b->SetReadOnly(true);
   a->SetBlockBegin(BufferCoord(1, 1));
