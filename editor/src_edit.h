@@ -650,6 +650,16 @@ private:
 };
 
 // The control as forms use it: publishes the properties, adds no behaviour.
+// Holds an editor's paint lock for the rest of a scope: the screen and the status reports
+// catch up once, when the scope ends.
+struct PaintLockScope {
+  explicit PaintLockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUpdate(); }
+  ~PaintLockScope() { e_->EndUpdate(); }
+  PaintLockScope(const PaintLockScope&) = delete;
+  PaintLockScope& operator=(const PaintLockScope&) = delete;
+  TCustomSrcEdit* e_;
+};
+
 class TSrcEdit : public TCustomSrcEdit {
 public:
   using TCustomSrcEdit::TCustomSrcEdit;

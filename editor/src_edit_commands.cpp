@@ -5,15 +5,6 @@
 #include "editor/core/text_utils.h"
 #include "editor/src_edit.h"
 
-namespace {
-struct PaintLockScope {
-  explicit PaintLockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUpdate(); }
-  ~PaintLockScope() { e_->EndUpdate(); }
-  TCustomSrcEdit* e_;
-};
-
-}  // namespace
-
 void TCustomSrcEdit::CommandProcessor(TSrcEditorCommand Command, char AChar, void* Data) {
   DoOnProcessCommand(Command, AChar, Data);
   if (Command != ecNone) {

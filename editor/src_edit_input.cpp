@@ -21,12 +21,6 @@ constexpr const char* kScrollHintTopLine = "Top Line: %d";
 constexpr int kScrollHintMaxWidth = 200;
 constexpr int kMaxScrollPos = 32767;
 
-struct PaintLockScope {
-  explicit PaintLockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUpdate(); }
-  ~PaintLockScope() { e_->EndUpdate(); }
-  TCustomSrcEdit* e_;
-};
-
 struct UndoBlockScope {
   explicit UndoBlockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUndoBlock(); }
   ~UndoBlockScope() { e_->EndUndoBlock(); }

@@ -8,12 +8,6 @@
 
 namespace {
 
-struct PaintLockScope {
-  explicit PaintLockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUpdate(); }
-  ~PaintLockScope() { e_->EndUpdate(); }
-  TCustomSrcEdit* e_;
-};
-
 // Lines of a text that ends its lines with CR, LF or CR LF; a text of n breaks has n+1 pieces.
 std::vector<AnsiString> SplitLines(const AnsiString& S) {
   std::vector<AnsiString> out;
