@@ -7,6 +7,7 @@
 #include "platform/application.h"
 #include "platform/form_storage.h"
 #include "platform/graphics.h"
+#include "platform/safe_file.h"
 #include "platform/shell.h"
 
 TMain* Main = nullptr;
@@ -335,6 +336,7 @@ void TMain::FormCreate(TObject*) {
   // error leaves it, so that a save asks for a name.
   docName_ = UntitledName();
   ReloadTitle();
+  ReportInterruptedSaves();
   DragAcceptFiles(true);
   ini_ = std::make_unique<TIniFile>(kSettingsFileName);
   myPath_ = ExcludeTrailingPathDelimiter(ini_->ReadString("General", "MyPath", AnsiString()));
@@ -348,6 +350,18 @@ void TMain::FormCreate(TObject*) {
   Panel1->SetVisible(false);
   ActionMainMenuBar1->SetMenuEvents(false);
   OpenStartupDocument();
+}
+
+void TMain::ReportInterruptedSaves() {
+  std::vector<TInterruptedSave> saves = InterruptedSaves();
+  if (saves.empty()) return;
+  AnsiString text = W1251("Сохранение этих документов было прервано, и они могут быть испорчены. Их прежнее "
+                          "содержимое сохранено в копиях в папке \"") +
+                    RecoveryFolder() + "\":";
+  for (const TInterruptedSave& s : saves)
+    text += "\r\n" + s.Document + W1251(" — копия ") + ExtractFileName(s.Copy);
+  text += "\r\n\r\n" + W1251("Копии не удаляются сами: удалите их, когда они станут не нужны.");
+  MessageBox(this, text, W1251("Внимание!"), MB_OK | MB_ICONWARNING);
 }
 
 void TMain::OpenStartupDocument() {

@@ -201,6 +201,8 @@ private:
   // Runs the colour dialog; true with the colour's digits "RRGGBB" on OK.
   bool PickColorDigits(AnsiString& Digits);
   void OpenStartupDocument();
+  // Tells, in one message, which documents have a copy left by a save that never finished.
+  void ReportInterruptedSaves();
   void CreateSearchComponents();
   void WriteNotes();
 

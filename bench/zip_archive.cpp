@@ -1,15 +1,21 @@
-// Adding, testing and extracting a corpus of about 300 MB in some 15,000 files (copies of
-// /usr/share/doc and /usr/include) through the zip component, beside Info-ZIP's zip -r -6,
-// unzip -t and unzip on the same files in the same run; then listing the directory of an
-// archive of 100,000 entries beside unzip -l; then writing a 200 MB archive out as a set of
-// 10 MB volumes and joining the set back, each beside copying the same bytes (read + write) in
-// the same run. "zip_archive [folder] span" runs the volume part alone.
+// Adding, testing and extracting two trees through the zip component, beside Info-ZIP's
+// zip -r -6, unzip -t and unzip on the same files in the same run: a corpus of about 300 MB in
+// some 15,000 files (copies of /usr/share/doc and /usr/include), and a made tree of 10,000 files
+// of mixed sizes. Each pair runs several times, ours and Info-ZIP's in turn; the rows give the
+// least and the median wall-clock time, and CPU seconds (user + system; the libraries work on
+// several threads), with the machine's load. Then listing the directory of an archive of
+// 100,000 entries beside unzip -l; then writing a 200 MB archive out as a set of 10 MB volumes
+// and joining the set back, each beside copying the same bytes (read + write), and the spanned
+// add beside Info-ZIP's zip -s. "zip_archive [folder] span" runs the volume part alone.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -37,10 +43,63 @@ double Run(const std::string& cmd) {
   return Now() - t;
 }
 
-void Row(const char* what, double ours, double ref, uint64_t bytes) {
-  double mb = bytes / 1e6;
-  printf("%-10s ours %7.2f s %8.1f MB/s   Info-ZIP %7.2f s %8.1f MB/s   ratio %5.2fx\n", what, ours, mb / ours, ref,
-         mb / ref, ref / ours);
+double CpuSeconds(int who) {
+  struct rusage u {};
+  getrusage(who, &u);
+  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// The machine's load, as uptime shows it.
+void PrintLoad(const char* when) {
+  double a = 0, b = 0, c = 0;
+  if (FILE* f = fopen("/proc/loadavg", "r")) {
+    if (fscanf(f, "%lf %lf %lf", &a, &b, &c) != 3) a = b = c = -1;
+    fclose(f);
+  }
+  printf("load average %s: %.2f, %.2f, %.2f\n", when, a, b, c);
+}
+
+// Wall-clock and CPU seconds of repeated runs.
+struct TSeries {
+  std::vector<double> wall, cpu;
+  static double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+  }
+  static double Min(const std::vector<double>& v) { return v.empty() ? 0 : *std::min_element(v.begin(), v.end()); }
+};
+
+// One run of our operation in this process, and one of an Info-ZIP command (a child).
+void Ours(TSeries& s, const std::function<void()>& op) {
+  double c = CpuSeconds(RUSAGE_SELF), t = Now();
+  op();
+  s.wall.push_back(Now() - t);
+  s.cpu.push_back(CpuSeconds(RUSAGE_SELF) - c);
+}
+void Theirs(TSeries& s, const std::string& cmd) {
+  double c = CpuSeconds(RUSAGE_CHILDREN);
+  s.wall.push_back(Run(cmd));
+  s.cpu.push_back(CpuSeconds(RUSAGE_CHILDREN) - c);
+}
+
+// Runs the pair `rounds` times, ours first in even rounds and Info-ZIP first in odd ones; before
+// runs the untimed preparation of each run (a fresh target).
+void Pairs(int rounds, TSeries& ours, TSeries& ref, const std::function<void()>& before,
+           const std::function<void()>& op, const std::string& cmd) {
+  for (int r = 0; r < rounds; ++r) {
+    before();
+    if (r % 2 == 0) Ours(ours, op), Theirs(ref, cmd);
+    else Theirs(ref, cmd), Ours(ours, op);
+  }
+}
+
+void PairRow(const char* what, const TSeries& ours, const TSeries& ref, uint64_t bytes) {
+  double mb = bytes / 1e6, o = TSeries::Min(ours.wall), r = TSeries::Min(ref.wall);
+  double oc = TSeries::Median(ours.cpu), rc = TSeries::Median(ref.cpu);
+  printf("%-12s wall ours min %6.2f s med %6.2f s %7.1f MB/s | Info-ZIP min %6.2f s med %6.2f s | ratio min %5.2fx med %5.2fx\n",
+         what, o, TSeries::Median(ours.wall), mb / o, r, TSeries::Median(ref.wall), r / o,
+         TSeries::Median(ref.wall) / TSeries::Median(ours.wall));
+  printf("%-12s cpu  ours med %6.2f s | Info-ZIP med %6.2f s | per CPU-second %5.2fx\n", "", oc, rc, oc > 0 ? rc / oc : 0);
 }
 
 // Appends the files to one target with read and write in 128 KB blocks, as cp does without
@@ -148,14 +207,25 @@ void BenchVolumes(const fs::path& work) {
   fs::create_directories(work / "set");
   fs::create_directories(work / "iz");
   zip.AddOptions = {AddDiskSpan};
-  zip.SetZipFileName((work / "set/set.zip").string());
-  zip.FSpecArgs()->Add("*.*");
-  t = Now();
-  zip.Add();
-  double add = Now() - t;
-  double addRef = Run("cd " + (work / "files").string() + " && zip -q -r -0 -s 10m " + (work / "iz/set.zip").string() + " .");
-  printf("add: %d entries (error %d); Info-ZIP zip -0 -s 10m %.3f s\n", zip.SuccessCnt(), zip.ErrCode(), addRef);
-  SpanRow("add set", add, copyFiles, bytes);
+  TSeries spanOurs, spanRef;
+  PrintLoad("before the spanned adds");
+  Pairs(
+      5, spanOurs, spanRef,
+      [&] {
+        fs::remove_all(work / "set");
+        fs::remove_all(work / "iz");
+        fs::create_directories(work / "set");
+        fs::create_directories(work / "iz");
+        zip.SetZipFileName((work / "set/set.zip").string());
+      },
+      [&] {
+        zip.FSpecArgs()->Add("*.*");
+        zip.Add();
+      },
+      "cd " + (work / "files").string() + " && zip -q -r -0 -s 10m " + (work / "iz/set.zip").string() + " .");
+  printf("add: %d entries (error %d), volumes of 10 MB\n", zip.SuccessCnt(), zip.ErrCode());
+  PairRow("add -s", spanOurs, spanRef, bytes);
+  SpanRow("add set", TSeries::Min(spanOurs.wall), copyFiles, bytes);
   std::vector<fs::path> parts;
   for (auto& e : fs::directory_iterator(work / "set")) parts.push_back(e.path());
   std::sort(parts.begin(), parts.end());
@@ -171,6 +241,93 @@ void BenchVolumes(const fs::path& work) {
   double extract = Now() - t;
   printf("extract: %d entries (error %d)\n", zip.SuccessCnt(), zip.ErrCode());
   SpanRow("extract", extract, copyParts, bytes);
+}
+
+// Add, test and extract of one tree, each beside Info-ZIP in the same run.
+void BenchTree(const fs::path& work, const fs::path& tree, const char* name) {
+  constexpr int kRounds = 3;
+  size_t files = 0;
+  uint64_t bytes = TreeBytes(tree, &files);
+  printf("%s: %zu files, %.1f MB, %d runs of each\n", name, files, bytes / 1e6, kRounds);
+  PrintLoad("before");
+  std::string ours = (work / "ours.zip").string(), ref = (work / "ref.zip").string();
+  TZipKeeper zip(nullptr);
+  zip.Unattended = true;
+  zip.SetDLLDirectory(VT_PROGRAM_DIR);
+  zip.AddCompLevel = 6;
+  TSeries addOurs, addRef;
+  Pairs(
+      kRounds, addOurs, addRef,
+      [&] {
+        fs::remove(ours);
+        fs::remove(ref);
+        zip.SetZipFileName(ours);
+      },
+      [&] {
+        zip.AddOptions = {AddDirNames, AddRecurseDirs, AddHiddenFiles};
+        zip.RootDir = tree.string();
+        zip.FSpecArgs()->Add("*.*");
+        zip.Add();
+      },
+      "cd " + tree.string() + " && zip -q -r -6 " + ref + " .");
+  printf("entries: ours %d (errors %d), compressed ours %.2f MB, Info-ZIP %.2f MB (%+.2f %%)\n", zip.SuccessCnt(),
+         zip.ErrCode(), fs::file_size(ours) / 1e6, fs::file_size(ref) / 1e6,
+         (double(fs::file_size(ours)) / double(fs::file_size(ref)) - 1) * 100);
+  PairRow("add", addOurs, addRef, bytes);
+
+  TSeries testOurs, testRef;
+  Pairs(
+      kRounds, testOurs, testRef, [] {},
+      [&] {
+        zip.ExtrOptions = {ExtrTest};
+        zip.Extract();
+      },
+      "unzip -tq " + ref + " >/dev/null");
+  PairRow("test", testOurs, testRef, bytes);
+
+  fs::path xo = work / "x-ours", xr = work / "x-ref";
+  TSeries extractOurs, extractRef;
+  int extracted = 0;
+  Pairs(
+      kRounds, extractOurs, extractRef,
+      [&] {
+        fs::remove_all(xo);
+        fs::remove_all(xr);
+        fs::create_directories(xo);
+      },
+      [&] {
+        zip.ExtrOptions = {ExtrDirNames, ExtrOverWrite};
+        zip.ExtrBaseDir = xo.string();
+        zip.Extract();
+        extracted = zip.SuccessCnt();
+      },
+      "unzip -qo " + ref + " -d " + xr.string());
+  printf("extracted: ours %d entries\n", extracted);
+  PairRow("extract", extractOurs, extractRef, bytes);
+  PrintLoad("after");
+  fs::remove_all(xo);
+  fs::remove_all(xr);
+  fs::remove(ours);
+  fs::remove(ref);
+}
+
+// 10,000 files of mixed sizes in 100 folders: most small, some tens of KB, a few of some
+// hundred KB; text that compresses about as source code does.
+void MakeMixedTree(const fs::path& root) {
+  std::mt19937_64 rng(11);
+  const char* words[] = {"int ", "return ", "value", "(", ")", ";\n", "{\n", "}\n", "const ", "std::string ",
+                         "for ", "if ", "else ", " = ", " + ", "count", "name", "index", "// note\n", "0x1F"};
+  std::string text;
+  while (text.size() < (1 << 20)) text += words[rng() % 20];
+  for (int i = 0; i < 10000; ++i) {
+    uint64_t r = rng() % 100, size = r < 70 ? 200 + rng() % 8000 : r < 95 ? 8000 + rng() % 56000 : 64000 + rng() % 400000;
+    fs::path p = root / ("d" + std::to_string(i % 100)) / ("f" + std::to_string(i) + ".txt");
+    fs::create_directories(p.parent_path());
+    FILE* f = fopen(p.c_str(), "wb");
+    size_t at = static_cast<size_t>(rng() % (text.size() - size));
+    fwrite(text.data() + at, 1, static_cast<size_t>(size), f);
+    fclose(f);
+  }
 }
 
 }  // namespace
@@ -189,51 +346,16 @@ int main(int argc, char** argv) {
   Run("cp -rL /usr/share/doc " + (work / "corpus/doc").string() + " 2>/dev/null");
   Run("cp -rL /usr/include " + (work / "corpus/include").string() + " 2>/dev/null");
   Run("find " + (work / "corpus").string() + " ! -type f ! -type d -delete");
-  size_t files = 0;
-  uint64_t bytes = TreeBytes(work / "corpus", &files);
-  printf("corpus: %zu files, %.1f MB\n", files, bytes / 1e6);
-
-  std::string ours = (work / "ours.zip").string(), ref = (work / "ref.zip").string();
-  TZipKeeper zip(nullptr);
-  zip.Unattended = true;
-  zip.SetDLLDirectory(VT_PROGRAM_DIR);
-  zip.AddCompLevel = 6;
-  zip.AddOptions = {AddDirNames, AddRecurseDirs, AddHiddenFiles};
-  zip.RootDir = (work / "corpus").string();
-  zip.SetZipFileName(ours);
-  zip.FSpecArgs()->Add("*.*");
-  double t = Now();
-  zip.Add();
-  double addOurs = Now() - t;
-  double addRef = Run("cd " + (work / "corpus").string() + " && zip -q -r -6 " + ref + " .");
-  printf("entries: ours %d (errors %d), compressed ours %.2f MB, Info-ZIP %.2f MB (%+.2f %%)\n", zip.SuccessCnt(),
-         zip.ErrCode(), fs::file_size(ours) / 1e6, fs::file_size(ref) / 1e6,
-         (double(fs::file_size(ours)) / double(fs::file_size(ref)) - 1) * 100);
-  Row("add", addOurs, addRef, bytes);
-
-  zip.ExtrOptions = {ExtrTest};
-  t = Now();
-  zip.Extract();
-  double testOurs = Now() - t;
-  double testRef = Run("unzip -tq " + ref + " >/dev/null");
-  Row("test", testOurs, testRef, bytes);
-
-  fs::create_directories(work / "x-ours");
-  zip.ExtrOptions = {ExtrDirNames, ExtrOverWrite};
-  zip.ExtrBaseDir = (work / "x-ours").string();
-  t = Now();
-  zip.Extract();
-  double extractOurs = Now() - t;
-  printf("extracted: ours %d entries\n", zip.SuccessCnt());
-  double extractRef = Run("unzip -qo " + ref + " -d " + (work / "x-ref").string());
-  Row("extract", extractOurs, extractRef, bytes);
+  BenchTree(work, work / "corpus", "corpus");
+  MakeMixedTree(work / "tree");
+  BenchTree(work, work / "tree", "tree");
 
   std::string many = (work / "many.zip").string();
   Run("python3 -c \"import zipfile; z = zipfile.ZipFile('" + many +
       "', 'w'); [z.writestr('folder/file%06d.txt' % i, b'') for i in range(100000)]; z.close()\"");
   TZipKeeper lister(nullptr);
   lister.Unattended = true;
-  t = Now();
+  double t = Now();
   lister.SetZipFileName(many);
   double listOurs = Now() - t;
   double listRef = Run("unzip -l " + many + " >/dev/null");

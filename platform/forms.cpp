@@ -1,5 +1,6 @@
 #include "platform/forms.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -766,6 +767,9 @@ bool TCustomForm::HandleFormKey(Word vk, TShiftState shift, const std::string& t
     bool cancel = vk == VK_ESCAPE;
     QWidget* focus = QApplication::focusWidget();
     if (!cancel && qobject_cast<QPlainTextEdit*>(focus)) return false;
+    // A grid's open cell editor takes them: Enter ends the edit, Esc gives it up.
+    for (QWidget* w = focus ? focus->parentWidget() : nullptr; w; w = w->parentWidget())
+      if (qobject_cast<QAbstractItemView*>(w)) return false;
     TWinControl* focused = ControlOfWidget(focus);
     if (focused && !focused->Host()->Native() && ControlWantsDialogKey(focused, vk)) return false;
     if (TButton* b = DialogButton(this, cancel)) {

@@ -1,6 +1,8 @@
 // Colours, fonts, canvases, bitmaps and image lists over Qt.
 #include "platform/graphics.h"
 
+#include <cstdlib>
+
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -22,11 +24,15 @@ void EnsureGuiApplication() {
   static int argc = 1;
   static char name[] = "vantry-tarn";
   static char* argv[] = {name, nullptr};
-  // The embeddable browser needs contexts shared from the start, should the program show it.
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   static QApplication* app = new QApplication(argc, argv);
   (void)app;
   LoadToolkitTranslations(QLocale::system().name().toStdString());
+}
+
+bool DesktopSessionAvailable() {
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+    if (const char* v = std::getenv(name); v && *v) return true;
+  return false;
 }
 
 bool LoadToolkitTranslations(const std::string& Locale) {

@@ -14,6 +14,10 @@
 // Creates the application object of the desktop toolkit when none exists yet; everything that
 // draws or measures calls it first, and the GUI code later reuses the same object.
 void EnsureGuiApplication();
+// Whether windows can be shown: a toolkit platform named by QT_QPA_PLATFORM (offscreen, for
+// tests and benchmarks) or a desktop session (DISPLAY or WAYLAND_DISPLAY). Without either the
+// toolkit would stop the program with an abort.
+bool DesktopSessionAvailable();
 // Shows the toolkit's own texts (standard dialogs, the buttons it supplies) in the language of a
 // locale ("ru_RU"), as the start of the application does for the user's locale; false when no
 // translation for it is installed (the texts stay English).

@@ -1,6 +1,8 @@
 #include "platform/safe_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -118,6 +120,34 @@ int LinkUnnamed(int fd, const std::string& path) {
   return errno;
 }
 
+// Copies of in-place saves are named after the document, with this mark and a unique suffix;
+// beside each, a record (the copy's name + kRecordSuffix) holds the document's full name.
+constexpr const char* kCopyMark = ".vt-copy-";
+constexpr const char* kRecordSuffix = ".document";
+
+// The document's file name, cut so that the copy's and the record's names stay within the
+// file system's limit (at a character boundary of UTF-8).
+std::string CopyBaseName(const std::string& target) {
+  std::string base = target.substr(target.rfind('/') + 1);
+  constexpr size_t kMost = 200;
+  if (base.size() > kMost) {
+    size_t n = kMost;
+    while (n > 0 && (static_cast<unsigned char>(base[n]) & 0xC0) == 0x80) --n;
+    base.resize(n);
+  }
+  return base;
+}
+
+int WriteRecord(const std::string& record, const std::string& document) {
+  int fd = ::open(record.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return errno;
+  std::string text = document + "\n";
+  int err = WriteAll(fd, text.data(), text.size(), -1);
+  if (err == 0 && ::fsync(fd) != 0) err = errno;
+  if (::close(fd) != 0 && err == 0) err = errno;
+  return err;
+}
+
 AnsiString ShownName(const std::string& systemName) {
   try {
     return SystemNameToAnsi(systemName);
@@ -134,6 +164,50 @@ AnsiString CannotCreate(const AnsiString& name, int err) { return CannotCreate(n
 }  // namespace
 
 void SetSafeSaveFault(std::function<int(TSafeSaveStep)> Hook) { FaultHook() = std::move(Hook); }
+
+AnsiString RecoveryFolder() { return SettingsDir() + "recovery"; }
+
+std::vector<TInterruptedSave> InterruptedSaves() {
+  std::vector<TInterruptedSave> found;
+  std::string folder;
+  try {
+    folder = AnsiToSystemName(RecoveryFolder());
+  } catch (...) {
+    return found;
+  }
+  DIR* d = ::opendir(folder.c_str());
+  if (!d) return found;
+  std::vector<std::string> names;
+  while (dirent* e = ::readdir(d)) names.push_back(e->d_name);
+  ::closedir(d);
+  std::sort(names.begin(), names.end());
+  const std::string suffix = kRecordSuffix;
+  for (const std::string& n : names) {
+    if (n.find(kCopyMark) == std::string::npos) continue;
+    bool isRecord = n.size() > suffix.size() && n.compare(n.size() - suffix.size(), suffix.size(), suffix) == 0;
+    std::string copy = folder + "/" + (isRecord ? n.substr(0, n.size() - suffix.size()) : n);
+    int fd = ::open(copy.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;  // a record whose copy is gone tells nothing
+    // A save still running (in this program or another) holds its copy.
+    bool running = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
+    ::close(fd);
+    if (running) continue;
+    std::string document;
+    std::string recordText;
+    if (ReadRegularFile(copy + kRecordSuffix, recordText)) document = recordText.substr(0, recordText.find('\n'));
+    if (isRecord) {
+      TInterruptedSave s;
+      s.Document = ShownName(document);
+      s.Copy = ShownName(copy);
+      found.push_back(s);
+    } else if (struct stat st; document.empty() && ::stat((copy + kRecordSuffix).c_str(), &st) != 0) {
+      // Stopped while the copy was being made, before the document was touched: the copy
+      // protects nothing.
+      ::unlink(copy.c_str());
+    }
+  }
+  return found;
+}
 
 TSafeFileStream::TSafeFileStream(const AnsiString& FileName, int64_t ExpectedSize, unsigned NewFileMode)
     : fileName_(FileName), expected_(ExpectedSize), newFileMode_(NewFileMode) {
@@ -164,6 +238,7 @@ TSafeFileStream::TSafeFileStream(const AnsiString& FileName, int64_t ExpectedSiz
 TSafeFileStream::~TSafeFileStream() {
   if (!committed_ && !failed_ && way_ != wyNone) Fail(ECANCELED);
   CloseFd();
+  ReleaseCopy();
 }
 
 void TSafeFileStream::CloseFd() {
@@ -232,35 +307,46 @@ void TSafeFileStream::OpenInPlace(int fd) {
 }
 
 void TSafeFileStream::KeepCopy() {
-  std::vector<std::string> folders;
-  const char* tmp = std::getenv("TMPDIR");
-  folders.push_back(tmp && *tmp ? tmp : "/tmp");
+  std::string folder;
+  int err = 0;
   try {
-    folders.push_back(AnsiToSystemName(ExcludeTrailingPathDelimiter(SettingsDir())));
+    folder = AnsiToSystemName(RecoveryFolder());
   } catch (...) {
+    err = EINVAL;
   }
-  std::string base = target_.substr(target_.rfind('/') + 1);
-  int from = ::open(target_.c_str(), O_RDONLY | O_CLOEXEC);
-  int err = from < 0 ? errno : 0;
-  for (const auto& folder : folders) {
-    if (from < 0) break;
-    std::string name = folder + "/" + base + ".vt-copy-XXXXXX";
+  if (err == 0 && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) err = errno;
+  int from = -1;
+  if (err == 0) {
+    from = ::open(target_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (from < 0) err = errno;
+  }
+  if (from >= 0) {
+    std::string name = folder + "/" + CopyBaseName(target_) + kCopyMark + "XXXXXX";
     int to = ::mkostemp(name.data(), O_CLOEXEC);
     if (to < 0) {
       err = errno;
-      continue;
+    } else {
+      // Locked while the save runs: a copy that nobody holds belongs to a save that never
+      // finished, which the next start reports.
+      ::flock(to, LOCK_EX);
+      err = Fault(TSafeSaveStep::KeepCopy);
+      if (err == 0) err = CopyContents(from, to, false);
+      if (err == 0 && ::fsync(to) != 0) err = errno;
+      // The record naming the document is written last, before the document is touched: a
+      // copy without one was never needed.
+      if (err == 0) err = WriteRecord(name + kRecordSuffix, target_);
+      if (err == 0) {
+        FlushFolder(folder);
+        copyName_ = name;
+        copyFd_ = to;
+      } else {
+        ::unlink((name + kRecordSuffix).c_str());
+        ::unlink(name.c_str());
+        ::close(to);
+      }
     }
-    err = Fault(TSafeSaveStep::KeepCopy);
-    if (err == 0) err = CopyContents(from, to, false);
-    if (err == 0 && ::fsync(to) != 0) err = errno;
-    if (::close(to) != 0 && err == 0) err = errno;
-    if (err == 0) {
-      copyName_ = name;
-      break;
-    }
-    ::unlink(name.c_str());
+    ::close(from);
   }
-  if (from >= 0) ::close(from);
   if (copyName_.empty()) {
     CloseFd();
     way_ = wyNone;
@@ -344,9 +430,22 @@ void TSafeFileStream::Commit() {
     throw EWriteError(message_);
   }
   CloseFd();
-  if (!copyName_.empty()) ::unlink(copyName_.c_str());
-  copyName_.clear();
+  RemoveCopy();
   committed_ = true;
+}
+
+void TSafeFileStream::RemoveCopy() {
+  if (!copyName_.empty()) {
+    ::unlink((copyName_ + kRecordSuffix).c_str());
+    ::unlink(copyName_.c_str());
+  }
+  copyName_.clear();
+  ReleaseCopy();
+}
+
+void TSafeFileStream::ReleaseCopy() {
+  if (copyFd_ >= 0) ::close(copyFd_);
+  copyFd_ = -1;
 }
 
 bool TSafeFileStream::PutBack() {
@@ -373,8 +472,7 @@ void TSafeFileStream::Fail(int err) {
       if (!touched_ || PutBack()) {
         // Gives back the room reserved beyond the old end, too.
         if (!touched_) (void)::ftruncate(fd_, old_.st_size);
-        ::unlink(copyName_.c_str());
-        copyName_.clear();
+        RemoveCopy();
         message_ += touched_ ? ". Its previous contents were put back." : ". The file keeps its previous contents.";
       } else {
         message_ += Format(". Its previous contents could not be put back; a copy of them is kept in \"%s\".",

@@ -9,14 +9,17 @@
 //   of the old file by a rename; the folder is flushed after it. Mode, owner and group are
 //   those of the old file.
 // - A file that must keep its identity (other hard links, another owner) or whose folder takes
-//   no new file is written in place, behind a copy of its old contents kept in the system's
-//   temporary folder or the settings folder. On any failure the old contents are put back and
-//   the message says so; when even that fails, the message names where the copy is.
+//   no new file is written in place, behind a copy of its old contents kept in the recovery
+//   folder of the settings folder. On any failure the old contents are put back and the
+//   message says so; when even that fails, the message names where the copy is. The copy is
+//   removed once the save is complete or the old contents are back; a save that was killed
+//   leaves it, and InterruptedSaves lists it at the next start.
 // - Every failure message names the file being saved, never a temporary file.
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 #include <sys/stat.h>
 
 #include "platform/streams.h"
@@ -53,6 +56,9 @@ private:
   void Fail(int err);
   bool PutBack();
   void CloseFd();
+  // Deletes the kept copy (and its record); ReleaseCopy only lets go of it.
+  void RemoveCopy();
+  void ReleaseCopy();
 
   AnsiString fileName_;
   std::string target_;  // the file system's name of the file saved, links followed
@@ -65,11 +71,24 @@ private:
   bool unnamed_ = false;    // the new file has no name yet
   std::string tempName_;    // the named new file, when the file system has no unnamed ones
   std::string copyName_;    // the kept copy of an in-place save
+  int copyFd_ = -1;         // held (and locked) while the save runs
   bool touched_ = false;    // an in-place save changed the file
   int64_t written_ = 0;
   bool failed_ = false, committed_ = false;
   AnsiString message_;
 };
+
+// The folder that keeps the copies of in-place saves: "recovery" in the settings folder.
+AnsiString RecoveryFolder();
+// A copy of a document's old contents left by an in-place save that never finished (the
+// program was killed or the machine stopped while it wrote).
+struct TInterruptedSave {
+  AnsiString Document;  // the document's full name
+  AnsiString Copy;      // the copy's full name, in the recovery folder
+};
+// The copies in the recovery folder from saves that never finished, in name order; copies of
+// saves still running in this or another program are not listed. Nothing listed is removed.
+std::vector<TInterruptedSave> InterruptedSaves();
 
 // Saves Data as the whole contents of FileName through TSafeFileStream.
 void SafeWriteFile(const AnsiString& FileName, std::string_view Data, unsigned NewFileMode = 0666);

@@ -297,8 +297,12 @@ protected:
     if (e->type() == QEvent::KeyPress) {
       auto* k = static_cast<QKeyEvent*>(e);
       bool tab = k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab;
-      if (tab && !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && DialogManagesKeys(control_))
-        return focusNextPrevChild(k->key() == Qt::Key_Tab && !(k->modifiers() & Qt::ShiftModifier));
+      if (tab && !(k->modifiers() & Qt::AltModifier) && DialogManagesKeys(control_)) {
+        if (!(k->modifiers() & Qt::ControlModifier))
+          return focusNextPrevChild(k->key() == Qt::Key_Tab && !(k->modifiers() & Qt::ShiftModifier));
+        if (k->key() == Qt::Key_Tab && !isReadOnly()) insertPlainText(QStringLiteral("\t"));
+        return true;
+      }
     }
     return QPlainTextEdit::event(e);
   }

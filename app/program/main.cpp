@@ -1,4 +1,5 @@
 // The program: the application object, the main window and the message loop.
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,12 @@
 #include "platform/graphics.h"
 
 int main(int argc, char** argv) {
+  if (!DesktopSessionAvailable()) {
+    std::fputs("quorbex: редактору нужен графический сеанс рабочего стола: не задана ни DISPLAY, ни "
+               "WAYLAND_DISPLAY.\n",
+               stderr);
+    return 1;
+  }
   RegisterStandardHighlighters();
   EnsureGuiApplication();
   SetSystemProgramArguments(std::vector<std::string>(argv + 1, argv + argc));

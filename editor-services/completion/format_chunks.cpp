@@ -188,8 +188,7 @@ int FormattedTextOut(TCanvas* Canvas, const TRect& Rect, const AnsiString& Text,
 int FormattedTextWidth(TCanvas* Canvas, const AnsiString& Text, TProposalColumns* Columns, TImageList* Images) {
   TFormatChunkList chunks;
   ParseFormatChunks(Text, chunks, ChunkKind(chunkColor));
-  // Room taken is never less than none, whatever spaces pull back.
-  return std::max(0, PaintChunks(Canvas, TRect{0, 0, INT_MAX, INT_MAX}, chunks, Columns, Images, true));
+  return PaintChunks(Canvas, TRect{0, 0, INT_MAX, INT_MAX}, chunks, Columns, Images, true);
 }
 
 AnsiString FormatParamList(const AnsiString& Params, int Index) {

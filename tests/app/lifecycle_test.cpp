@@ -1,6 +1,9 @@
 #include "tests/app/app_fixture.h"
 
+#include <algorithm>
+
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -38,6 +41,44 @@ TEST_F(AppTest, StartWithoutArgumentsLoadsTheTemplateWithTheCaretOnTheBodyLine) 
   EXPECT_EQ(Panel(1), W1251("ВСТ"));
   EXPECT_FALSE(main->Panel1->Visible());
   EXPECT_EQ(dialogs.asked.size(), 0u);
+}
+
+TEST(Program, WithoutADesktopSessionSaysSoAndExitsWithOne) {
+  // The program as run.sh starts it, with no display and no toolkit platform named.
+  std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") + VT_PROGRAM_FILE +
+                        " 2>&1";
+  FILE* p = popen(command.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::string out;
+  char buf[512];
+  while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+  int status = pclose(p);
+  ASSERT_TRUE(WIFEXITED(status)) << out;
+  EXPECT_EQ(WEXITSTATUS(status), 1) << out;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+  EXPECT_NE(out.find("графический сеанс"), std::string::npos) << out;
+  EXPECT_NE(out.find("DISPLAY"), std::string::npos) << out;
+  EXPECT_NE(out.find("WAYLAND_DISPLAY"), std::string::npos) << out;
+}
+
+TEST_F(AppTest, StartTellsWhichDocumentsHaveACopyFromAnInterruptedSave) {
+  // What an in-place save killed midway leaves in the recovery folder.
+  fs::path recovery = settings / "recovery";
+  fs::create_directories(recovery);
+  std::string doc = (root / "site" / "index.html").string();
+  WriteFile(recovery / "index.html.vt-copy-AbC123", "old text\n");
+  WriteFile(recovery / "index.html.vt-copy-AbC123.document", doc + "\n");
+  Create();
+  ASSERT_EQ(dialogs.Count(dkMessageBox), 1);
+  const TDialogRequest* m = dialogs.Last(dkMessageBox);
+  EXPECT_EQ(m->Caption, W1251("Внимание!"));
+  std::string text = AnsiToUtf8(m->Text);
+  EXPECT_NE(text.find(doc + " — копия index.html.vt-copy-AbC123"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"" + recovery.string() + "\""), std::string::npos) << text;
+  // The start goes on as usual, and the copy stays until the user removes it.
+  EXPECT_EQ(main->DocumentName(), kUntitled);
+  EXPECT_EQ(Ed()->Lines()->Get(0), "<html><head>");
+  EXPECT_EQ(ReadFile(recovery / "index.html.vt-copy-AbC123"), "old text\n");
 }
 
 TEST_F(AppTest, BodyLineComesFromTheSettingsAndGarbageGivesTheDefaults) {

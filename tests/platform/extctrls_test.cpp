@@ -152,8 +152,12 @@ TEST(DialogControls, KeyboardVisitsTheTabStopsAndArrowsChooseInAGroup) {
   EXPECT_TRUE(check->Focused());
   tab(check);
   EXPECT_TRUE(memo->Focused());
-  tab(memo);  // a memo of a dialog types no Tab
+  tab(memo);  // a memo of a dialog types a tab only with Ctrl
   EXPECT_EQ(memo->Text(), "");
+  memo->SetFocus();
+  SimulateKeyStroke(memo, VK_TAB, {ssCtrl});
+  EXPECT_EQ(memo->Text(), "\t\r\n");
+  tab(memo);
   EXPECT_TRUE(ok->Focused());
   tab(ok);
   EXPECT_TRUE(text->Focused());

@@ -8,6 +8,7 @@
 #include "platform/application.h"
 #include "platform/dialogs.h"
 #include "platform/forms.h"
+#include "platform/grids.h"
 #include "platform/input_simulation.h"
 #include "platform/menus.h"
 #include "platform/shell.h"
@@ -272,6 +273,34 @@ TEST(Forms, ModalFormAnsweredThroughTheHook) {
   rec.onModal = nullptr;
   rec.Answer(mrYes);
   EXPECT_EQ(dlg.ShowModal(), mrYes);
+}
+
+// Enter and Esc in a grid's open cell editor end the edit; they press no button of the dialog.
+TEST(Forms, KeysOfAnOpenCellEditorStayWithTheCell) {
+  Handlers h;
+  TForm f(nullptr);
+  f.SetFormBorderStyle(bsDialog);
+  auto* grid = new TValueListEditor(&f);
+  grid->SetParent(&f);
+  grid->SetBounds(0, 0, 300, 150);
+  grid->Strings()->Add("teh=the");
+  auto* cancel = new TButton(&f);
+  cancel->SetParent(&f);
+  cancel->SetBounds(0, 160, 75, 25);
+  cancel->SetCancel(true);
+  cancel->OnClick = TNotifyEvent(&h, &Handlers::Execute);
+  f.Show();
+  ProcessMessages();
+  grid->SetRow(1);
+  grid->SetFocus();
+  SimulateKeyStroke(grid, 'X', {}, "x");  // typing opens the cell's editor
+  SimulateKeyStroke(grid, VK_ESCAPE);
+  EXPECT_EQ(h.executed, 0);
+  EXPECT_TRUE(f.Visible());
+  // With no editor open, Esc presses the cancel button.
+  grid->SetFocus();
+  SimulateKeyStroke(grid, VK_ESCAPE);
+  EXPECT_EQ(h.executed, 1);
 }
 
 TEST(Dialogs, MessageBoxesAndFileDialogsAnsweredThroughTheHook) {

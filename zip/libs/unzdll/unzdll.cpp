@@ -1,6 +1,11 @@
 // The unzip library: extracts (or only tests) the entries of an archive that match the
 // specifications of a parameter record. Entries are inflated and checked by worker threads
-// while the calling thread decides, writes and sends every callback in entry order.
+// while the calling thread decides and sends every callback in entry order. A new file that no
+// other entry touches (no other entry of the same name, none in a folder of its name) is also
+// created and written by the worker; whatever the worker cannot do simply (the file exists, an
+// error) it leaves to the calling thread, which then writes the entry as it writes every other.
+// So the callbacks, messages, counts and files are those of an extraction on one thread: a
+// file a worker wrote ahead is removed again when its entry is refused or the run stops first.
 //
 // Nothing is written outside the base folder: names that climb out ("..", absolute names,
 // drive letters) and entries that are symbolic links are skipped and reported, backslashes count
@@ -18,8 +23,11 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "zip/libs/common/ordered_pool.h"
@@ -41,6 +49,7 @@ struct TInflated {
   int Error = 0;
   std::string Data;
   uint32_t Crc = 0;
+  bool Written = false;  // a worker created the file and wrote Data into it (Data is then gone)
 };
 
 // The entry's path below the base folder, or empty when the name is not safe to write.
@@ -96,6 +105,7 @@ public:
 private:
   struct TPrep {
     bool Chosen = false, Bad = false;
+    bool Ahead = false;  // a worker may create the entry's file
     uint64_t Data = 0;   // offset of the entry's data
     std::string Rel;     // path below the base folder
     std::string Shown;   // the name in the file system's form, for callbacks
@@ -103,11 +113,15 @@ private:
   bool Matches(const std::string& entryName) const;
   void Prepare();
   bool Eligible(size_t i) const;
+  void MarkAhead();
   TInflated Inflate(size_t i) const;
+  void WriteAhead(size_t i, TInflated& r);
+  bool Written(size_t i, TInflated& ready);
+  void Unwrite(size_t i);
   bool Extract(size_t i, TInflated* ready);
   bool Skip(size_t i, int32_t error, int type, const std::string& why);
-  bool MakeParents(const std::string& rel, std::string& error, std::vector<std::string>& made);
-  void Unmake(const std::vector<std::string>& made);
+  bool MakeParents(const std::string& rel, std::string& error);
+  void Unmake(const std::string& rel);
   void KeepParents(const std::string& rel);
   bool Password(size_t i, std::string& pw, bool& skip);
   bool Stream(size_t i, const std::string& pw, int out, uint32_t& crc, std::string& error);
@@ -119,8 +133,10 @@ private:
   std::vector<TPrep> prep_;
   std::string base_, password_;
   bool noMorePasswords_ = false;
-  std::set<std::string> dirsOk_;  // folders checked or made in this run
-  std::set<std::string> kept_;    // folders an extracted entry needs: never removed
+  // Folders checked or made in this run, those made, and those an extracted entry needs (never
+  // removed); shared with the workers under dirsMutex_.
+  std::mutex dirsMutex_;
+  std::unordered_set<std::string> dirsOk_, made_, kept_;
   mode_t umask_ = 022;
   int32_t done_ = 0;
 };
@@ -171,7 +187,30 @@ bool TUnzRun::Eligible(size_t i) const {
   const TPrep& pr = prep_[i];
   return pr.Chosen && !pr.Bad && !pr.Rel.empty() && !e.IsDirectory() && !e.IsSymlink() && !e.Encrypted() &&
          (e.Method == kMethodStore || e.Method == kMethodDeflate) && e.Size <= kBufferLimit &&
-         e.Size <= MaxInflated(e.CompressedSize);
+         e.CompressedSize <= kBufferLimit && e.Size <= MaxInflated(e.CompressedSize);
+}
+
+// Which entries a worker may create: new files (no freshen or update asks about the old one)
+// that no other chosen entry touches, so that writing them early changes nothing for the others.
+void TUnzRun::MarkAhead() {
+  if (p_->Test || p_->Freshen || p_->Update) return;
+  std::unordered_map<std::string, int> uses;
+  std::unordered_set<std::string> folders, files;
+  for (size_t i = 0; i < prep_.size(); ++i) {
+    const TPrep& pr = prep_[i];
+    if (!pr.Chosen || pr.Rel.empty()) continue;
+    ++uses[pr.Rel];
+    if (!dir_.Entries[i].IsDirectory()) files.insert(pr.Rel);
+    for (size_t b = pr.Rel.find('/'); b != std::string::npos; b = pr.Rel.find('/', b + 1)) folders.insert(pr.Rel.substr(0, b));
+  }
+  for (size_t i = 0; i < prep_.size(); ++i) {
+    TPrep& pr = prep_[i];
+    if (!Eligible(i) || uses[pr.Rel] != 1 || folders.count(pr.Rel)) continue;
+    bool clash = false;
+    for (size_t b = pr.Rel.find('/'); !clash && b != std::string::npos; b = pr.Rel.find('/', b + 1))
+      clash = files.count(pr.Rel.substr(0, b)) != 0;
+    pr.Ahead = !clash;
+  }
 }
 
 TInflated TUnzRun::Inflate(size_t i) const {
@@ -199,14 +238,80 @@ TInflated TUnzRun::Inflate(size_t i) const {
   return r;
 }
 
+// A worker creates a new file for the entry and writes it whole, with its mode and time. Any
+// trouble (the file exists, a folder is in the way, an error) undoes what it did and leaves the
+// entry to the calling thread.
+void TUnzRun::WriteAhead(size_t i, TInflated& r) {
+  const auto& e = dir_.Entries[i];
+  const TPrep& pr = prep_[i];
+  std::string dest = base_ + "/" + pr.Rel, error;
+  int out = -1;
+  // A folder that the calling thread removed meanwhile (for an entry that failed) is made again.
+  for (int tries = 0; out < 0 && tries < 4; ++tries) {
+    if (!MakeParents(pr.Rel, error)) return;
+    out = open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (out < 0 && errno != ENOENT) return;
+  }
+  if (out < 0) return;
+  bool ok = true;
+  for (size_t w = 0; ok && w < r.Data.size();) {
+    ssize_t k = write(out, r.Data.data() + w, r.Data.size() - w);
+    ok = k >= 0;
+    w += ok ? static_cast<size_t>(k) : 0;
+  }
+  mode_t mode = 0666;
+  if (e.HostSystem() == 3 && (e.ExternalAttr >> 16) != 0) mode = (e.ExternalAttr >> 16) & 0777;
+  int64_t t = DosToUnix(e.DosTime);
+  struct timespec ts[2] = {{t, 0}, {t, 0}};
+  ok = ok && fchmod(out, mode & ~umask_) == 0 && futimens(out, ts) == 0;
+  if (close(out) != 0 || !ok) {
+    unlink(dest.c_str());
+    return;
+  }
+  r.Written = true;
+  std::string().swap(r.Data);
+}
+
+// The entry a worker wrote ahead, taken in its turn: the same callbacks and messages as for an
+// entry written here; refused, its file goes again.
+bool TUnzRun::Written(size_t i, TInflated& ready) {
+  const auto& e = dir_.Entries[i];
+  const TPrep& pr = prep_[i];
+  auto refuse = [&] {
+    Unwrite(i);
+    return false;
+  };
+  if (!cb_.Send(kcbNewItem, 0, static_cast<int64_t>(e.Size), pr.Shown)) return refuse();
+  if (!cb_.Send(kcbProgress, 0, static_cast<int64_t>(e.Size), "")) return refuse();
+  if (ready.Crc != e.Crc) {
+    TZipCallbackRecord rec;
+    if (!cb_.Ask(rec, kcbCrcError, static_cast<int32_t>(ready.Crc), e.Crc, pr.Shown)) return refuse();
+    if (rec.Value1 != 1) {
+      Unwrite(i);
+      cb_.Message(kzeCrc, pr.Shown + ": checksum error");
+      return true;
+    }
+  }
+  KeepParents(pr.Rel);
+  if (p_->Verbose || p_->Trace) cb_.Message(0, "inflating: " + base_ + "/" + pr.Rel);
+  ++done_;
+  return true;
+}
+
+// Removes a file written ahead and the folders made for it.
+void TUnzRun::Unwrite(size_t i) {
+  unlink((base_ + "/" + prep_[i].Rel).c_str());
+  Unmake(prep_[i].Rel);
+}
+
 bool TUnzRun::Skip(size_t i, int32_t error, int type, const std::string& why) {
   if (!why.empty() && (error != 0 || p_->Verbose || p_->Trace)) cb_.Message(0, prep_[i].Shown + ": " + why);
   return cb_.Send(kcbSkipped, error, type, prep_[i].Shown);
 }
 
-// Creates the folders of a path below the base; a link or a file in the way refuses it. The
-// folders it made are added to made, so that they go again when the entry fails.
-bool TUnzRun::MakeParents(const std::string& rel, std::string& error, std::vector<std::string>& made) {
+// Creates the folders of a path below the base; a link or a file in the way refuses it.
+bool TUnzRun::MakeParents(const std::string& rel, std::string& error) {
+  std::lock_guard<std::mutex> lock(dirsMutex_);
   std::string path = base_;
   size_t a = 0;
   for (;;) {
@@ -223,20 +328,33 @@ bool TUnzRun::MakeParents(const std::string& rel, std::string& error, std::vecto
       error = "cannot create " + path + ": " + strerror(errno);
       return false;
     } else {
-      made.push_back(path);
+      made_.insert(path);
     }
     dirsOk_.insert(path);
   }
 }
 
-// Removes the folders made for an entry that failed, deepest first, unless an extracted entry
-// needs them or they are not empty.
-void TUnzRun::Unmake(const std::vector<std::string>& made) {
-  for (auto it = made.rbegin(); it != made.rend(); ++it)
-    if (!kept_.count(*it) && rmdir(it->c_str()) == 0) dirsOk_.erase(*it);
+// Removes the folders of a path that this run made for an entry that failed, deepest first, as
+// long as they are empty and no extracted entry needs them.
+void TUnzRun::Unmake(const std::string& rel) {
+  std::lock_guard<std::mutex> lock(dirsMutex_);
+  std::vector<std::string> folders;
+  std::string path = base_;
+  size_t a = 0;
+  for (size_t b; (b = rel.find('/', a)) != std::string::npos; a = b + 1) {
+    path += "/" + rel.substr(a, b - a);
+    folders.push_back(path);
+  }
+  for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+    if (!made_.count(*it)) continue;  // below the folder that could not be made, or older
+    if (kept_.count(*it) || rmdir(it->c_str()) != 0) break;
+    made_.erase(*it);
+    dirsOk_.erase(*it);
+  }
 }
 
 void TUnzRun::KeepParents(const std::string& rel) {
+  std::lock_guard<std::mutex> lock(dirsMutex_);
   std::string path = base_;
   size_t a = 0;
   for (size_t b; (b = rel.find('/', a)) != std::string::npos; a = b + 1) {
@@ -347,19 +465,20 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
   const auto& e = dir_.Entries[i];
   const TPrep& pr = prep_[i];
   bool test = p_->Test != 0;
+  if (ready && ready->Written) return Written(i, *ready);
   // Folders made for this entry stay only when the entry is extracted.
   struct TMade {
     TUnzRun* run;
-    std::vector<std::string> folders;
+    std::string rel;
     bool keep = false;
     ~TMade() {
-      if (!keep) run->Unmake(folders);
+      if (!keep && !rel.empty()) run->Unmake(rel);
     }
-  } made{this, {}};
+  } made{this, e.IsDirectory() && !pr.Rel.empty() ? pr.Rel + "/" : pr.Rel};
   if (e.IsDirectory()) {
     if (test || !p_->DirNames || pr.Rel.empty()) return true;
     std::string error;
-    if (!MakeParents(pr.Rel + "/", error, made.folders)) return Skip(i, kzeUnsafeName, kSkipGeneral, error);
+    if (!MakeParents(pr.Rel + "/", error)) return Skip(i, kzeUnsafeName, kSkipGeneral, error);
     made.keep = true;
     KeepParents(pr.Rel + "/");
     return true;
@@ -372,7 +491,7 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
   std::string dest = base_ + "/" + pr.Rel, error;
   bool exists = false;
   if (!test) {
-    if (!MakeParents(pr.Rel, error, made.folders)) return Skip(i, kzeUnsafeName, kSkipGeneral, error);
+    if (!MakeParents(pr.Rel, error)) return Skip(i, kzeUnsafeName, kSkipGeneral, error);
     struct stat st;
     exists = lstat(dest.c_str(), &st) == 0;
     bool newer = !exists || DosToUnix(e.DosTime) > st.st_mtime;
@@ -504,6 +623,7 @@ int32_t TUnzRun::Run() {
   umask_ = umask(0);
   umask(umask_);
   Prepare();
+  MarkAhead();
   size_t count = 0;
   uint64_t total = 0;
   for (size_t i = 0; i < prep_.size(); ++i)
@@ -516,7 +636,11 @@ int32_t TUnzRun::Run() {
         prep_.size(), threads, kPoolCap,
         TOrderedPool<TInflated>::TJobs{[this](size_t i) { return Eligible(i); },
                                        [this](size_t i) { return dir_.Entries[i].Size + dir_.Entries[i].CompressedSize; },
-                                       [this](size_t i) { return Inflate(i); }});
+                                       [this](size_t i) {
+                                         TInflated r = Inflate(i);
+                                         if (prep_[i].Ahead && !r.Error) WriteAhead(i, r);
+                                         return r;
+                                       }});
   for (size_t i = 0; go && i < prep_.size(); ++i) {
     if (!prep_[i].Chosen) continue;
     // An entry refused on the calling thread is taken from the pool all the same, to free it.
@@ -528,7 +652,13 @@ int32_t TUnzRun::Run() {
     }
     go = Extract(i, r ? &*r : nullptr);
   }
-  if (pool) pool->Stop();
+  if (pool) {
+    pool->Stop();
+    // Files written ahead for entries the run did not reach go again.
+    pool->ForEachLeft([this](size_t i, const TInflated& r) {
+      if (r.Written) Unwrite(i);
+    });
+  }
   if (cb_.Cancelled()) return done_;
   cb_.Send(kcbEndOfBatch, 0, 0, "");
   return done_;

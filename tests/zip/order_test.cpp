@@ -1,0 +1,108 @@
+// Extraction writes files on several threads; the callbacks still arrive in entry order and the
+// files, messages and counts are those of one thread.
+#include "tests/zip/zip_fixture.h"
+
+namespace {
+
+class ZipOrderTest : public ZipTest {
+protected:
+  std::vector<std::string> items, events;
+  int cancelAt = -1;
+  void Progress(TObject*, ProgressType type, const AnsiString& name, uint64_t) {
+    if (type != NewFile) return;
+    items.push_back(name);
+    events.push_back("new " + name);
+    if (static_cast<int>(items.size()) == cancelAt) zip->Cancel = true;
+  }
+  void Skipped(TObject*, const AnsiString& name, UnZipSkipTypes type, int) {
+    events.push_back("skip " + name + " " + std::to_string(type));
+  }
+  void Overwrite(TObject*, const AnsiString& name, bool, bool& overwrite, int) {
+    events.push_back("overwrite? " + name);
+    overwrite = false;
+  }
+  void Crc(TObject*, const AnsiString& name, uint32_t, uint32_t, bool& extract) {
+    events.push_back("crc " + name);
+    extract = false;
+  }
+  void SetUp() override {
+    ZipTest::SetUp();
+    zip->OnProgress = TZipProgressEvent(this, &ZipOrderTest::Progress);
+    zip->OnExtractSkipped = TZipExtractSkippedEvent(this, &ZipOrderTest::Skipped);
+    zip->OnExtractOverwrite = TZipExtractOverwriteEvent(this, &ZipOrderTest::Overwrite);
+    zip->OnCRC32Error = TZipCRC32ErrorEvent(this, &ZipOrderTest::Crc);
+    zip->ExtrOptions = {ExtrDirNames};
+    // 600 files in 12 folders, and among them entries that depend on each other or on what is
+    // on disk: the same name twice, a file where a later entry wants a folder, a damaged
+    // checksum in a folder of its own, a file that exists already.
+    ASSERT_EQ(Shell("python3 -c \"\nimport zipfile, zlib\n"
+                    "z = zipfile.ZipFile('" + P("many.zip") + "', 'w', zipfile.ZIP_DEFLATED)\n"
+                    "for i in range(600):\n"
+                    "    z.writestr('f%d/file%03d.txt' % (i % 12, i), ('line %d ' % i) * (i * 7 % 900))\n"
+                    "    if i == 100: z.writestr('dup.txt', b'first')\n"
+                    "    if i == 200: z.writestr('clash', b'a file')\n"
+                    "    if i == 300: z.writestr('clash/inner.txt', b'wants a folder')\n"
+                    "    if i == 400: z.writestr('dup.txt', b'second')\n"
+                    "    if i == 450: z.writestr('crc/bad.txt', b'checksum will be wrong')\n"
+                    "    if i == 500: z.writestr('exists.txt', b'new')\n"
+                    "z.close()\n"
+                    "raw = bytearray(open('" + P("many.zip") + "', 'rb').read())\n"
+                    "at = raw.rfind(b'crc/bad.txt')\n"
+                    "raw[at - 46 + 16] ^= 0xFF\n"
+                    "open('" + P("many.zip") + "', 'wb').write(raw)\n\""), 0);
+  }
+  std::vector<std::string> Tree(const fs::path& p) {
+    std::vector<std::string> r;
+    for (auto& e : fs::recursive_directory_iterator(p)) r.push_back(e.path().lexically_relative(p).string());
+    std::sort(r.begin(), r.end());
+    return r;
+  }
+};
+
+TEST_F(ZipOrderTest, CallbacksComeInEntryOrderAndTheFilesAreThoseOfOneThread) {
+  WriteAll(dir / "out/exists.txt", "old");
+  EXPECT_EQ(ExtractTo(P("many.zip"), P("out")), 602);
+  // Every file in archive order; the clash and the existing file are decided in their turn.
+  std::vector<std::string> expected;
+  for (int i = 0; i < 600; ++i) {
+    expected.push_back("new f" + std::to_string(i % 12) + "/file" + (i < 10 ? "00" : i < 100 ? "0" : "") +
+                       std::to_string(i) + ".txt");
+    if (i == 100 || i == 400) expected.push_back("new dup.txt");
+    if (i == 200) expected.push_back("new clash");
+    if (i == 300) expected.push_back("skip clash/inner.txt " + std::to_string(stGeneralExtractError));
+    if (i == 400) expected.insert(expected.end() - 1, "overwrite? dup.txt");
+    if (i == 400) expected.back() = "skip dup.txt " + std::to_string(stNoOverwrite);
+    if (i == 450) expected.push_back("new crc/bad.txt"), expected.push_back("crc crc/bad.txt");
+    if (i == 500) expected.push_back("overwrite? exists.txt"), expected.push_back("skip exists.txt " + std::to_string(stNoOverwrite));
+  }
+  EXPECT_EQ(events, expected);
+  EXPECT_EQ(ReadAll(dir / "out/dup.txt"), "first");
+  EXPECT_EQ(ReadAll(dir / "out/clash"), "a file");
+  EXPECT_EQ(ReadAll(dir / "out/exists.txt"), "old");
+  EXPECT_EQ(ReadAll(dir / "out/f5/file125.txt"), [] {
+    std::string s;
+    for (int k = 0; k < 125 * 7 % 900; ++k) s += "line 125 ";
+    return s;
+  }());
+  std::vector<std::string> tree = Tree(dir / "out");
+  EXPECT_EQ(tree.size(), 600u + 12 + 3);  // files, their folders, dup, clash, exists
+  EXPECT_FALSE(fs::exists(dir / "out/crc"));
+}
+
+TEST_F(ZipOrderTest, ACancelledExtractionLeavesNoFileOfTheEntriesAfterIt) {
+  cancelAt = 150;
+  ExtractTo(P("many.zip"), P("out"));
+  ASSERT_EQ(items.size(), 150u);
+  // The entry that was being extracted when the cancel came is not kept either.
+  std::vector<std::string> expected;
+  for (size_t k = 0; k + 1 < items.size(); ++k) expected.push_back(items[k]);
+  std::vector<std::string> files;
+  for (auto& f : Tree(dir / "out"))
+    if (fs::is_regular_file(dir / "out" / f)) files.push_back(f);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(files, expected);
+  for (auto& f : Tree(dir / "out"))
+    if (fs::is_directory(dir / "out" / f)) EXPECT_FALSE(fs::is_empty(dir / "out" / f)) << f;
+}
+
+}  // namespace
