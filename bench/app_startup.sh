@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Start-up of the whole program to its first painted window, beside the smallest editor window
-# of the toolkit (bench/reference/plain_editor_window.cpp, showing the same template), each
+# of the toolkit (platform/reference/plain_editor_window.cpp, showing the same template), each
 # measured from the moment this script starts the process. The pairs are interleaved RUNS times
 # (default 5) on the offscreen platform and, when DISPLAY names an X server (Xvfb, say), on it
 # too; min and median are printed with the machine's load. Then the 100 MB open. Uses the

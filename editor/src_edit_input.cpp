@@ -21,12 +21,6 @@ constexpr const char* kScrollHintTopLine = "Top Line: %d";
 constexpr int kScrollHintMaxWidth = 200;
 constexpr int kMaxScrollPos = 32767;
 
-struct PaintLockScope {
-  explicit PaintLockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUpdate(); }
-  ~PaintLockScope() { e_->EndUpdate(); }
-  TCustomSrcEdit* e_;
-};
-
 struct UndoBlockScope {
   explicit UndoBlockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUndoBlock(); }
   ~UndoBlockScope() { e_->EndUndoBlock(); }
@@ -643,6 +637,9 @@ void TCustomSrcEdit::DragDrop(TObject* Source, int X, int Y) {
   try {
     InternalSetCaretXY(d);
     SetBlockBegin(d);
+    // A drop point beyond the line end brings the line out to it: the blanks are undone and
+    // redone with the text.
+    RecordPaddingTo(d);
     ReplaceSelection(smNormal, text, false);
     TBufferCoord after = CaretXY();
     // What trimming took from the line the text went into follows this record.

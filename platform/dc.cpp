@@ -693,6 +693,17 @@ void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, c
   static thread_local std::vector<int> xs;
   static thread_local std::vector<quint32> glyphs;
   static thread_local std::vector<QPointF> positions;
+  // Every device is far smaller than the range of int: text whose positions reach beyond
+  // kFar lies off any of them, and adding its glyphs' extents would overflow. None of it is drawn;
+  // an opaque rectangle given is still filled, and the run's own place matters to nothing.
+  constexpr long long kFar = 1 << 29;
+  bool far = std::llabs(x) > kFar || std::llabs(y) > kFar;
+  long long reach = x;
+  for (int i = 0; i < count && !far; ++i) {
+    reach += dx ? dx[i] : fd.advanceOf[(unsigned char)text[i]] + dc->state.charExtra;
+    far = std::llabs(reach) > kFar;
+  }
+  if (far) count = 0, y = 0;
   // Character positions first: the opaque box spans them all. One glyph run for the whole text
   // when the face has every glyph; otherwise each character goes through the text engine,
   // which finds a face that has it.

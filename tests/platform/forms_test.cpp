@@ -713,6 +713,40 @@ TEST(Controls, NativeControlsKeepTheirState) {
   // Deleting the form frees children whose windows live in it.
 }
 
+TEST(Controls, AMemoKeepsAVeryLongLineWholeThroughEdits) {
+  TForm f(nullptr);
+  f.SetBounds(0, 0, 300, 200);
+  auto* memo = new TMemo(&f);
+  memo->SetWordWrap(false);
+  memo->SetParent(&f);
+  f.Show();
+  AnsiString line;
+  for (int i = 0; i < 200000; ++i) line += static_cast<char>('a' + i % 26);
+  memo->Lines()->SetText("short\r\n" + line + "\r\nend\r\n");
+  EXPECT_FALSE(memo->Modified());
+  memo->SetFocus();
+  SimulateTyping(memo, "X");
+  ASSERT_EQ(memo->Lines()->Count(), 3);
+  EXPECT_EQ(memo->Lines()->Get(0), "Xshort");
+  EXPECT_TRUE(memo->Lines()->Get(1) == line);
+  EXPECT_TRUE(memo->Modified());
+  memo->SelectAll();
+  EXPECT_TRUE(memo->SelText() == "Xshort\r\n" + line + "\r\nend");
+  // The second row of the long line (without wrapping) starts inside it: a line break typed
+  // there splits the line in two, nothing lost.
+  SimulateKeyStroke(memo, VK_HOME, {ssCtrl});
+  SimulateKeyStroke(memo, VK_DOWN);
+  SimulateKeyStroke(memo, VK_DOWN);
+  SimulateKeyStroke(memo, VK_HOME);
+  SimulateKeyStroke(memo, VK_RETURN, {}, "\r");
+  ASSERT_EQ(memo->Lines()->Count(), 4);
+  AnsiString head = memo->Lines()->Get(1), tail = memo->Lines()->Get(2);
+  EXPECT_FALSE(head.empty());
+  EXPECT_FALSE(tail.empty());
+  EXPECT_TRUE(head + tail == line);
+  EXPECT_EQ(memo->Lines()->Get(3), "end");
+}
+
 TEST(Shell, OpeningIsRecordedByTheHookWithLinksEncoded) {
   std::vector<std::pair<AnsiString, std::string>> opened;
   SetShellHook([&](const AnsiString& op, const AnsiString&, const std::string& launched) {

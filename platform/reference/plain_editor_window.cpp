@@ -1,7 +1,9 @@
-// The start-up benchmark's reference, not part of the program: the smallest editor window the
-// toolkit offers, a plain-text edit control in a fixed-pitch font holding a small page, shown at
-// the same size as the program's window. Prints the wall-clock time of its first paint in the
-// format of app_startup, so that the script measures both from the moment it starts them.
+// The start-up benchmark's reference window (bench/app_startup.sh), not part of the program: it
+// sits under platform/ only because it is written against the toolkit directly. The smallest
+// editor window the toolkit offers, a plain-text edit control in a fixed-pitch font holding a
+// small page, shown at the same size as the program's window. Prints the wall-clock time of its
+// first paint in the format of app_startup, so that the script measures both from the moment it
+// starts them.
 #include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
