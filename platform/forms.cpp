@@ -593,7 +593,7 @@ void TCustomForm::CloseModal() {
 }
 
 int TCustomForm::ShowModal() {
-  if (modal_ || Visible()) throw EInvalidOperation("Cannot make a visible window modal");
+  if (modal_ || Visible()) throw EInvalidOperation(W1251("Видимое окно нельзя сделать модальным."));
   modalResult_ = mrNone;
   HandleNeeded();
   QWidget* f = Host()->Frame();
