@@ -137,6 +137,12 @@ AnsiString TPrinter::DefaultOutputFileName() const {
   return IncludeTrailingPathDelimiter(FromQStr(dir)) + name + ".pdf";
 }
 
+AnsiString TPrinter::UnnamedFileNotice() const {
+  if (!unnamedFile_ || jobFile_.empty()) return AnsiString();
+  AnsiString why = serverProblem_.empty() ? W1251("Принтер не установлен.") : serverProblem_;
+  return Format(W1251("%s Документ сохранён в файл\r%s"), {why, jobFile_});
+}
+
 int TPrinter::GetDeviceCaps(int Index) {
   // A job's own paper while it prints; outside a job, the paper it would print on.
   double w = impl_->paperW, h = impl_->paperH;
@@ -166,10 +172,11 @@ TCanvas* TPrinter::Canvas() {
   return impl_->measure.get();
 }
 
-void TPrinter::BeginDoc() {
+void TPrinter::PlaceJob() {
   if (printing_) throw EPrinter(W1251("Печать уже идёт."));
   EnsureGuiApplication();
   aborted_ = false;
+  unnamedFile_ = false;
   jobFile_.clear();
   jobPrinter_.clear();
   // The printers as they are now: once a job.
@@ -189,6 +196,7 @@ void TPrinter::BeginDoc() {
     part = file.fileName();
     impl_->targetFile = path;
     jobFile_ = target;
+    unnamedFile_ = outputFileName_.empty();
   } else {
     // The printer must be there and take jobs before anything is printed for it.
     const TPrinterEntry* e = JobPrinter();
@@ -212,6 +220,19 @@ void TPrinter::BeginDoc() {
   }
   impl_->partFile = part;
   impl_->paperW = paperW, impl_->paperH = paperH;
+}
+
+AnsiString TPrinter::BeginPdfDoc() {
+  PlaceJob();
+  printing_ = true;
+  pageNumber_ = 1;
+  return SystemNameToAnsi(impl_->partFile.toStdString());
+}
+
+void TPrinter::BeginDoc() {
+  PlaceJob();
+  const double paperW = impl_->paperW, paperH = impl_->paperH;
+  const QString part = impl_->partFile;
   impl_->pdf = std::make_unique<QPdfWriter>(part);
   QPdfWriter& p = *impl_->pdf;
   p.setResolution(kDpi);
@@ -238,7 +259,7 @@ void TPrinter::BeginDoc() {
 }
 
 void TPrinter::NewPage() {
-  if (!printing_) throw EPrinter(W1251("Печать не начата."));
+  if (!printing_ || !impl_->painter) throw EPrinter(W1251("Печать не начата."));
   ReleasePainter(impl_->painter.get());
   if (!impl_->pdf->newPage()) throw EPrinter(W1251("Не удаётся начать новую страницу."));
   impl_->painter->resetTransform();
@@ -274,9 +295,13 @@ void TPrinter::EndDoc() {
   }
   printing_ = false;
   impl_->canvas.reset();
-  ReleasePainter(impl_->painter.get());
-  bool ok = impl_->painter->end();
-  impl_->painter.reset();
+  // A PDF written by another has no painter here.
+  bool ok = true;
+  if (impl_->painter) {
+    ReleasePainter(impl_->painter.get());
+    ok = impl_->painter->end();
+    impl_->painter.reset();
+  }
   if (!ok) {
     FinishFile(false);
     throw EPrinter(W1251("Печать не удалась."));
@@ -301,9 +326,11 @@ void TPrinter::Abort() {
   printing_ = false;
   aborted_ = true;
   impl_->canvas.reset();
-  ReleasePainter(impl_->painter.get());
-  impl_->painter->end();
-  impl_->painter.reset();
+  if (impl_->painter) {
+    ReleasePainter(impl_->painter.get());
+    impl_->painter->end();
+    impl_->painter.reset();
+  }
   FinishFile(false);
 }
 

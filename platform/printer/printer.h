@@ -62,6 +62,9 @@ public:
   // It is kept by name, so that it is found again when the list changes.
   int PrinterIndex() const;
   void SetPrinterIndex(int Index);
+  // The chosen printer by name (empty: the desktop's default), as SetPrinterIndex keeps it.
+  const AnsiString& PrinterName() const { return printerName_; }
+  void SetPrinterName(const AnsiString& Name) { printerName_ = Name; }
   // A job writes this PDF file instead of printing. Empty: the chosen printer or, with none
   // installed, DefaultOutputFileName.
   const AnsiString& OutputFileName() const { return outputFileName_; }
@@ -73,6 +76,9 @@ public:
   // empty for a job sent to a printer).
   bool PrintsToFile();
   AnsiString FileOfJob() const { return jobFile_; }
+  // After a job that went to a file nobody named (there is no printer, or the print server does
+  // not answer): why and where, as the user is told; empty after any other job.
+  AnsiString UnnamedFileNotice() const;
 
   // The job's name in the print queue (and the PDF's title).
   const AnsiString& Title() const { return title_; }
@@ -86,6 +92,11 @@ public:
   void NewPage();
   void EndDoc();
   void Abort();
+  // A job whose PDF another writer makes (the browser engine lays out its pages itself): checked
+  // and placed as BeginDoc does, without a canvas; the PDF is to be written into the file
+  // returned, on the job's paper (GetDeviceCaps). EndDoc then moves it into place or sends it to
+  // the printer, as for any job; Abort discards it.
+  AnsiString BeginPdfDoc();
   bool Printing() const { return printing_; }
   bool Aborted() const { return aborted_; }
   int PageNumber() const { return pageNumber_; }
@@ -107,6 +118,8 @@ public:
   struct Impl;
 
 private:
+  // The checks and the files of a job's start, common to BeginDoc and BeginPdfDoc.
+  void PlaceJob();
   void FinishFile(bool keep);
   // The entry of the printer a job goes to (the chosen one or the default); nullptr for none.
   const TPrinterEntry* JobPrinter();
@@ -120,6 +133,7 @@ private:
   AnsiString jobPrinter_;   // the printer of the job being printed (empty: a file)
   AnsiString outputFileName_, title_, jobFile_;
   bool printing_ = false, aborted_ = false;
+  bool unnamedFile_ = false;  // the job goes to a file of its own choosing
   int pageNumber_ = 0;
 };
 

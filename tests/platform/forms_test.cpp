@@ -387,6 +387,24 @@ TEST(Application, EscapedExceptionsShowInAMessageBoxAndAbortIsSilent) {
   EXPECT_EQ(rec.asked[0].Flags & 0xF0, unsigned(MB_ICONSTOP));
   SimulateKeyStroke(panel, 'Q', {ssCtrl});
   EXPECT_EQ(rec.asked.size(), 1u);
+  // A command that failed has used its key all the same: the key goes no further (a browser
+  // hands a key it did not use back to its window, which would run the command again).
+  struct KeySink : TCustomControl {
+    using TCustomControl::TCustomControl;
+    int keys = 0;
+    void WndProc(TMessage& m) override {
+      if (m.Msg == WM_KEYDOWN) ++keys;
+      TCustomControl::WndProc(m);
+    }
+  };
+  auto* sink = new KeySink(&f);
+  sink->SetParent(&f);
+  sink->SetBounds(0, 0, 50, 50);
+  SimulateKeyStroke(sink, 'B', {ssCtrl});
+  SimulateKeyStroke(sink, 'Q', {ssCtrl});
+  EXPECT_EQ(rec.asked.size(), 2u);
+  SimulateKeyStroke(sink, 'Z', {ssCtrl});
+  EXPECT_EQ(sink->keys, 1);
 }
 
 TEST(Actions, ShortcutsFireThroughTheActiveForm) {
