@@ -397,6 +397,16 @@ TEST(SrcEditDrag, CtrlCopiesAndAMultiLineMoveLandsAtTheDropPoint) {
   e->SetBlockEnd(BufferCoord(5, 1));  // "23"
   DragText(ed, At(ed, 4, 1), At(ed, 9, 1), TShiftState{ssCtrl});
   EXPECT_EQ(e->Lines()->Get(0), "012345672389");
+  // Undone and redone, a drop stays a step of its own: the next drop is undone alone.
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Get(0), "0123456789");
+  e->Redo();
+  e->SetBlockBegin(BufferCoord(1, 1));
+  e->SetBlockEnd(BufferCoord(2, 1));  // "0"
+  DragText(ed, At(ed, 1, 1), At(ed, 4, 1), TShiftState{ssCtrl});
+  EXPECT_EQ(e->Lines()->Get(0), "0120345672389");
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Get(0), "012345672389");
   e->Undo();
   EXPECT_EQ(e->Lines()->Get(0), "0123456789");
   // A block from the middle of line 1 to the middle of line 2, dropped after it on line 2:
