@@ -109,7 +109,7 @@ TStrings* TPrinter::Printers() {
 int TPrinter::PrinterIndex() const { return printerName_.empty() ? -1 : printers_->IndexOf(printerName_); }
 
 void TPrinter::SetPrinterIndex(int Index) {
-  if (Index < -1 || Index >= Printers()->Count()) throw EPrinter("Printer index out of range");
+  if (Index < -1 || Index >= Printers()->Count()) throw EPrinter(W1251("Номер принтера вне списка принтеров."));
   printerName_ = Index < 0 ? AnsiString() : printers_->Get(Index);
   outputFileName_.clear();
 }
@@ -173,7 +173,7 @@ TCanvas* TPrinter::Canvas() {
 }
 
 void TPrinter::PlaceJob() {
-  if (printing_) throw EPrinter("Printing in progress");
+  if (printing_) throw EPrinter(W1251("Печать уже идёт."));
   EnsureGuiApplication();
   aborted_ = false;
   unnamedFile_ = false;
@@ -191,7 +191,7 @@ void TPrinter::PlaceJob() {
     QTemporaryFile file(QFileInfo(path).absolutePath() + "/.print-XXXXXX.pdf");
     file.setAutoRemove(false);
     if (!file.open())
-      throw EPrinter(Format("Cannot create file \"%s\". %s", {target, FromQStr(file.errorString())}));
+      throw EPrinter(Format(W1251("Не удаётся создать файл \"%s\". %s"), {target, FromQStr(file.errorString())}));
     file.close();
     part = file.fileName();
     impl_->targetFile = path;
@@ -212,7 +212,7 @@ void TPrinter::PlaceJob() {
     QTemporaryFile file(QDir::tempPath() + "/vantry-tarn-print-XXXXXX.pdf");
     file.setAutoRemove(false);
     if (!file.open())
-      throw EPrinter(Format("Cannot create file \"%s\". %s", {FromQStr(file.fileName()), FromQStr(file.errorString())}));
+      throw EPrinter(Format(W1251("Не удаётся создать файл \"%s\". %s"), {FromQStr(file.fileName()), FromQStr(file.errorString())}));
     file.close();
     part = file.fileName();
     impl_->targetFile.clear();
@@ -248,7 +248,7 @@ void TPrinter::BeginDoc() {
     AnsiString file = jobFile_;
     FinishFile(false);
     jobFile_.clear();
-    throw EPrinter(file.empty() ? AnsiString("Printer is not available") : Format("Cannot create file \"%s\"", {file}));
+    throw EPrinter(file.empty() ? W1251("Принтер недоступен.") : Format(W1251("Не удаётся создать файл \"%s\"."), {file}));
   }
   impl_->painter->translate(kEdgeLeft, kEdgeTop);
   printing_ = true;
@@ -259,9 +259,9 @@ void TPrinter::BeginDoc() {
 }
 
 void TPrinter::NewPage() {
-  if (!printing_ || !impl_->painter) throw EPrinter("Printing not in progress");
+  if (!printing_ || !impl_->painter) throw EPrinter(W1251("Печать не начата."));
   ReleasePainter(impl_->painter.get());
-  if (!impl_->pdf->newPage()) throw EPrinter("Cannot start a new page");
+  if (!impl_->pdf->newPage()) throw EPrinter(W1251("Не удаётся начать новую страницу."));
   impl_->painter->resetTransform();
   impl_->painter->translate(kEdgeLeft, kEdgeTop);
   ++pageNumber_;
@@ -283,7 +283,7 @@ void TPrinter::FinishFile(bool keep) {
   if (std::rename(part.toLocal8Bit().constData(), target.toLocal8Bit().constData()) != 0) {
     int err = errno;
     QFile::remove(part);
-    throw EPrinter(Format("Cannot create file \"%s\". %s", {jobFile_, SysErrorMessage(err)}));
+    throw EPrinter(Format(W1251("Не удаётся создать файл \"%s\". %s"), {jobFile_, SysErrorMessage(err)}));
   }
 }
 
@@ -291,7 +291,7 @@ void TPrinter::EndDoc() {
   // A job already aborted has nothing left to end.
   if (!printing_) {
     if (aborted_) return;
-    throw EPrinter("Printing not in progress");
+    throw EPrinter(W1251("Печать не начата."));
   }
   printing_ = false;
   impl_->canvas.reset();
@@ -304,7 +304,7 @@ void TPrinter::EndDoc() {
   }
   if (!ok) {
     FinishFile(false);
-    throw EPrinter("Printing failed");
+    throw EPrinter(W1251("Печать не удалась."));
   }
   if (jobPrinter_.empty()) {
     FinishFile(true);
