@@ -30,12 +30,6 @@ namespace {
 // Registered when the module starts, so every editor of the program shares the number.
 const TClipboardFormat kRegisteredAtStart = SrcEditClipboardFormat();
 
-struct PaintLockScope {
-  explicit PaintLockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUpdate(); }
-  ~PaintLockScope() { e_->EndUpdate(); }
-  TCustomSrcEdit* e_;
-};
-
 TRect UnionOf(const TRect& a, const TRect& b) {
   if (a.IsEmpty()) return b;
   if (b.IsEmpty()) return a;

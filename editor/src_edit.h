@@ -521,6 +521,9 @@ private:
   void WalkChange(TSrcEditUndoList* From, TSrcEditUndoList* To, bool Undoing);
   void KeepCaretInLine();
   void PadLineTo(const TBufferCoord& P);
+  // Records the blanks an insertion at P, beyond the end of its line, brings the line out
+  // with; records nothing when P lies within the line. An empty text gets its first line.
+  void RecordPaddingTo(const TBufferCoord& P);
   void RedoItem();
   // Stores a line, without its trailing blanks when trimming is on.
   void StoreLineTrimmed(int Index, const AnsiString& S);
@@ -647,6 +650,16 @@ private:
 };
 
 // The control as forms use it: publishes the properties, adds no behaviour.
+// Holds an editor's paint lock for the rest of a scope: the screen and the status reports
+// catch up once, when the scope ends.
+struct PaintLockScope {
+  explicit PaintLockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUpdate(); }
+  ~PaintLockScope() { e_->EndUpdate(); }
+  PaintLockScope(const PaintLockScope&) = delete;
+  PaintLockScope& operator=(const PaintLockScope&) = delete;
+  TCustomSrcEdit* e_;
+};
+
 class TSrcEdit : public TCustomSrcEdit {
 public:
   using TCustomSrcEdit::TCustomSrcEdit;

@@ -9,12 +9,6 @@
 
 namespace {
 
-struct PaintLockScope {
-  explicit PaintLockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUpdate(); }
-  ~PaintLockScope() { e_->EndUpdate(); }
-  TCustomSrcEdit* e_;
-};
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 int Len(std::string_view s) { return static_cast<int>(s.size()); }

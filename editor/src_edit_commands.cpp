@@ -5,15 +5,6 @@
 #include "editor/core/text_utils.h"
 #include "editor/src_edit.h"
 
-namespace {
-struct PaintLockScope {
-  explicit PaintLockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUpdate(); }
-  ~PaintLockScope() { e_->EndUpdate(); }
-  TCustomSrcEdit* e_;
-};
-
-}  // namespace
-
 void TCustomSrcEdit::CommandProcessor(TSrcEditorCommand Command, char AChar, void* Data) {
   DoOnProcessCommand(Command, AChar, Data);
   if (Command != ecNone) {
@@ -230,9 +221,14 @@ void TCustomSrcEdit::DeleteInLineRecorded(int Line, std::string_view Orig, int F
     keep = t > 0 ? head.size() + t : TrimmedLength(head);
   }
   int from = From, to = To;
-  if (keep < restLen) {
+  if (keep < restLen && keep <= head.size()) {
+    // Trimming takes everything after the head's text: one range, from there to the end.
     from = std::min(From, static_cast<int>(keep) + 1);
     to = static_cast<int>(Orig.size()) + 1;
+  } else if (keep < restLen) {
+    // Text after the deletion stays, and trimming takes the blanks behind it: a range apart,
+    // recorded right after the deletion's record.
+    NoteTrimmed(BufferCoord(static_cast<int>(keep) + 1, Line), AnsiString(tail.substr(keep - head.size())));
   }
   AnsiString removed(Orig.substr(static_cast<size_t>(from - 1), static_cast<size_t>(to - from)));
   std::string_view stored = fLines->Line(Line - 1);

@@ -21,12 +21,6 @@ constexpr const char* kScrollHintTopLine = "Top Line: %d";
 constexpr int kScrollHintMaxWidth = 200;
 constexpr int kMaxScrollPos = 32767;
 
-struct PaintLockScope {
-  explicit PaintLockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUpdate(); }
-  ~PaintLockScope() { e_->EndUpdate(); }
-  TCustomSrcEdit* e_;
-};
-
 struct UndoBlockScope {
   explicit UndoBlockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUndoBlock(); }
   ~UndoBlockScope() { e_->EndUndoBlock(); }
@@ -617,38 +611,47 @@ void TCustomSrcEdit::DragDrop(TObject* Source, int X, int Y) {
   }
   if (!drop) return;  // inside the dragged selection
 
-  UndoBlockScope block(this);
-  AnsiString text = source->SelText();
-  if (move) {
-    if (same) {
-      TBufferCoord b = BlockBegin(), e = BlockEnd();
-      // The removal is recorded before it is made, so that what trimming takes from the line
-      // it leaves is recorded after it, tabs as tabs.
-      fUndoList->AddChange(rcDelete, b, e, text, smNormal);
-      fBlockBegin = b;
-      fBlockEnd = e;
-      ReplaceSelection(fSelectionMode, AnsiString(), false);
-      FlushTrimmed();
-      if (dropAfter) {
-        // The text after the removed block moved to its start.
-        if (d.Line == e.Line) d.Char -= e.Char - b.Char;
-        d.Line -= e.Line - b.Line;
-      }
-    } else {
-      source->SetSelText(AnsiString());
-    }
-  }
-  bool forcedPastEol = !fOptions.Contains(eoScrollPastEol);
-  if (forcedPastEol) fOptions.Include(eoScrollPastEol);
+  bool forcedPastEol = false;
   try {
-    InternalSetCaretXY(d);
-    SetBlockBegin(d);
-    ReplaceSelection(smNormal, text, false);
-    TBufferCoord after = CaretXY();
-    // What trimming took from the line the text went into follows this record.
-    fUndoList->AddChange(same ? rcDropInsert : rcInsert, d, after, AnsiString(), smNormal);
+    TBufferCoord after;
+    {
+      UndoBlockScope block(this);
+      AnsiString text = source->SelText();
+      if (move) {
+        if (same) {
+          TBufferCoord b = BlockBegin(), e = BlockEnd();
+          // The removal is recorded before it is made, so that what trimming takes from the
+          // line it leaves is recorded after it, tabs as tabs.
+          fUndoList->AddChange(rcDelete, b, e, text, smNormal);
+          fBlockBegin = b;
+          fBlockEnd = e;
+          ReplaceSelection(fSelectionMode, AnsiString(), false);
+          FlushTrimmed();
+          if (dropAfter) {
+            // The text after the removed block moved to its start.
+            if (d.Line == e.Line) d.Char -= e.Char - b.Char;
+            d.Line -= e.Line - b.Line;
+          }
+        } else {
+          source->SetSelText(AnsiString());
+        }
+      }
+      forcedPastEol = !fOptions.Contains(eoScrollPastEol);
+      if (forcedPastEol) fOptions.Include(eoScrollPastEol);
+      InternalSetCaretXY(d);
+      SetBlockBegin(d);
+      // A drop point beyond the line end brings the line out to it: the blanks are undone and
+      // redone with the text.
+      RecordPaddingTo(d);
+      ReplaceSelection(smNormal, text, false);
+      after = CaretXY();
+      // What trimming took from the line the text went into follows this record.
+      fUndoList->AddChange(same ? rcDropInsert : rcInsert, d, after, AnsiString(), smNormal);
+    }
     // The dropped text ends selected with the caret at the drop point: anchored at its end,
-    // the selecting move to the drop point keeps it selected.
+    // the selecting move to the drop point keeps it selected. The move comes after the drop's
+    // undo block, so the group break it leaves is not part of the drop's records: undo and
+    // redo keep it on top of them, and the next change of the same kind stays a step apart.
     SetBlockBegin(after);
     CommandProcessor(ecSelGotoXY, 0, &d);
   } catch (...) {

@@ -8,12 +8,6 @@
 
 namespace {
 
-struct PaintLockScope {
-  explicit PaintLockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUpdate(); }
-  ~PaintLockScope() { e_->EndUpdate(); }
-  TCustomSrcEdit* e_;
-};
-
 // Lines of a text that ends its lines with CR, LF or CR LF; a text of n breaks has n+1 pieces.
 std::vector<AnsiString> SplitLines(const AnsiString& S) {
   std::vector<AnsiString> out;
@@ -636,15 +630,9 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
       bool atStart = fCaretX == 1;
       int added = 0;
       fCaretY = std::max(fCaretY, 1);
-      // An empty text gets its line first, so that the padding below is recorded with it.
-      if (Mode == smNormal && AddToUndo && fLines->Count() == 0) fLines->Add(AnsiString());
-      if (Mode == smNormal && AddToUndo && fCaretY >= 1 && fCaretY <= fLines->Count()) {
-        // Blanks that bring the line out to a caret beyond its end are recorded, so that
-        // undo takes them back with the text.
-        int len = static_cast<int>(fLines->Line(fCaretY - 1).size());
-        if (fCaretX > len + 1)
-          fUndoList->AddChange(rcPadding, CaretXY(), BufferCoord(len + 1, fCaretY), AnsiString(), smNormal);
-      }
+      // Blanks that bring the line out to a caret beyond its end are recorded, so that undo
+      // takes them back with the text.
+      if (Mode == smNormal && AddToUndo) RecordPaddingTo(CaretXY());
       switch (Mode) {
         case smNormal: added = InsertTextNormal(Value); break;
         case smLine: added = InsertTextLine(Value); break;
@@ -984,6 +972,14 @@ void TCustomSrcEdit::PadLineTo(const TBufferCoord& P) {
   AnsiString s = fLines->Get(P.Line - 1);
   s.append(static_cast<size_t>(P.Char - 1) - s.size(), ' ');
   fLines->Put(P.Line - 1, s);
+}
+
+void TCustomSrcEdit::RecordPaddingTo(const TBufferCoord& P) {
+  // An empty text gets its line first, so that the padding is recorded with it.
+  if (fLines->Count() == 0) fLines->Add(AnsiString());
+  if (P.Line < 1 || P.Line > fLines->Count()) return;
+  int len = static_cast<int>(fLines->Line(P.Line - 1).size());
+  if (P.Char > len + 1) fUndoList->AddChange(rcPadding, P, BufferCoord(len + 1, P.Line), AnsiString(), smNormal);
 }
 
 void TCustomSrcEdit::UndoItem() {

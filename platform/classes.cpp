@@ -28,7 +28,7 @@ void TPersistent::AssignTo(TPersistent* Dest) { Dest->AssignError(this); }
 
 void TPersistent::AssignError(TPersistent* Source) {
   AnsiString src = Source ? Source->ClassName() : AnsiString("nil");
-  throw EConvertError(Format("Cannot assign a %s to a %s", {src, ClassName()}));
+  throw EConvertError(Format(W1251("Нельзя присвоить %s объекту %s."), {src, ClassName()}));
 }
 
 // ---------------------------------------------------------------------------- TComponent
@@ -111,7 +111,7 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
 void TList::Error(int i) const { throw EListError(Format("List index out of bounds (%d)", {i})); }
 
 void TList::SetCapacity(int n) {
-  if (n < Count()) throw EListError(Format("List capacity out of bounds (%d)", {n}));
+  if (n < Count()) throw EListError(Format(W1251("Недопустимая ёмкость списка (%d)."), {n}));
   items_.reserve(static_cast<size_t>(n));
 }
 
@@ -477,7 +477,7 @@ AnsiString TStringList::Get(int Index) const {
 }
 
 void TStringList::Put(int Index, const AnsiString& S) {
-  if (sorted_) throw EStringListError("Operation not allowed on sorted list");
+  if (sorted_) throw EStringListError(W1251("Операция недопустима для упорядоченного списка."));
   if (Index < 0 || Index >= Count()) Error(kListIndexError, Index);
   Changing();
   items_[static_cast<size_t>(Index)].s = S;
@@ -516,7 +516,7 @@ int TStringList::AddObject(const AnsiString& S, TObject* Obj) {
 void TStringList::Insert(int Index, const AnsiString& S) { InsertObject(Index, S, nullptr); }
 
 void TStringList::InsertObject(int Index, const AnsiString& S, TObject* Obj) {
-  if (sorted_) throw EStringListError("Operation not allowed on sorted list");
+  if (sorted_) throw EStringListError(W1251("Операция недопустима для упорядоченного списка."));
   if (Index < 0 || Index > Count()) Error(kListIndexError, Index);
   InsertItem(Index, S, Obj);
 }
@@ -561,7 +561,7 @@ int TStringList::IndexOf(const AnsiString& S) const {
 }
 
 void TStringList::SetCapacity(int n) {
-  if (n < Count()) Error("List capacity out of bounds (%d)", n);
+  if (n < Count()) Error(W1251("Недопустимая ёмкость списка (%d).").c_str(), n);
   items_.reserve(static_cast<size_t>(n));
 }
 

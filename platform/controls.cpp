@@ -1450,7 +1450,7 @@ void HandleException(TObject* Sender) {
     if (ExceptionSink()) ExceptionSink()(Sender, &wrapped);
     else fprintf(stderr, "%s\n", e.what());
   } catch (...) {
-    Exception unknown("Unknown error");
+    Exception unknown(W1251("Неизвестная ошибка."));
     if (ExceptionSink()) ExceptionSink()(Sender, &unknown);
   }
 }

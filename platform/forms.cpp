@@ -135,7 +135,9 @@ protected:
     if (k->modifiers() & Qt::ShiftModifier) shift.Include(ssShift);
     if (k->modifiers() & Qt::ControlModifier) shift.Include(ssCtrl);
     if (k->modifiers() & Qt::AltModifier) shift.Include(ssAlt);
-    bool used = false;
+    // A key whose command failed was used all the same: the failure is shown, and the key goes
+    // no further (the browser engine would hand it back and the command would run again).
+    bool used = true;
     GuardedCall(form, [&] { used = form->HandleFormKey(vk, shift, k->text().toStdString()); });
     return used;
   }
@@ -591,7 +593,7 @@ void TCustomForm::CloseModal() {
 }
 
 int TCustomForm::ShowModal() {
-  if (modal_ || Visible()) throw EInvalidOperation("Cannot make a visible window modal");
+  if (modal_ || Visible()) throw EInvalidOperation(W1251("Видимое окно нельзя сделать модальным."));
   modalResult_ = mrNone;
   HandleNeeded();
   QWidget* f = Host()->Frame();

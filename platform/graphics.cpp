@@ -563,7 +563,7 @@ void TBitmap::Assign(TPersistent* Source) {
 void TBitmap::SaveToFile(const AnsiString& fileName) const {
   data_->EndPaint();
   if (!data_->image.save(QString::fromUtf8(AnsiToUtf8(fileName).c_str()), "PNG"))
-    throw EFCreateError(Format("Cannot create file \"%s\"", {fileName}));
+    throw EFCreateError(Format(W1251("Не удаётся создать файл \"%s\"."), {fileName}));
 }
 
 namespace {

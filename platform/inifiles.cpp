@@ -138,7 +138,7 @@ void Store(const AnsiString& name, Parsed& p) {
     SafeWriteFile(name, out);
   } catch (const Exception& e) {
     Cache().erase(path);  // the parsed form no longer matches the file
-    throw EIniFileException(Format("Unable to write to %s", {name}) + ". " + e.Message());
+    throw EIniFileException(Format(W1251("Не удаётся записать файл настроек \"%s\". %s"), {name, e.Message()}));
   }
   if (!GetFileIdentity(ResolveSystemName(name), p.id)) Cache().erase(path);
 }

@@ -45,7 +45,7 @@ void* Open(const std::string& name) {
   void* h = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!h) {
     const char* e = dlerror();
-    g_lastError = e ? e : "cannot load " + name;
+    g_lastError = e ? e : "не удаётся загрузить " + name;
   }
   return h;
 }
@@ -55,7 +55,7 @@ void* Open(const std::string& name) {
 void* OpenByName(const std::string& name) {
   if (name.find('/') != std::string::npos) {
     if (access(name.c_str(), F_OK) != 0) {
-      g_lastError = name + ": no such file";
+      g_lastError = name + ": нет такого файла";
       return nullptr;
     }
     return Open(name);

@@ -294,7 +294,7 @@ void SaveStore(Store& st, const AnsiString& failedName) {
     SafeWriteFile(TRegistry::StoreFileName(), out, 0600);
   } catch (const Exception&) {
     StoreCache().erase(file);
-    throw ERegistryException(Format("Failed to set data for '%s'", {failedName}));
+    throw ERegistryException(Format(W1251("Не удаётся записать значение \"%s\" в реестр программы."), {failedName}));
   }
   if (!GetFileIdentity(file, st.id)) StoreCache().erase(file);
 }
@@ -443,8 +443,8 @@ TRegDataType TRegistry::GetDataType(const AnsiString& Name) const {
 int TRegistry::ReadInteger(const AnsiString& Name) const {
   Store& st = LoadStore();
   const StoreValue* v = open_ ? FindValue(st, rootKey_, currentPath_, Name) : nullptr;
-  if (!v) throw ERegistryException(Format("Failed to get data for '%s'", {Name}));
-  if (v->type != rdInteger) throw ERegistryException(Format("Invalid data type for '%s'", {Name}));
+  if (!v) throw ERegistryException(Format(W1251("Значения \"%s\" нет в реестре программы."), {Name}));
+  if (v->type != rdInteger) throw ERegistryException(Format(W1251("Значение \"%s\" в реестре программы другого типа."), {Name}));
   return v->integer;
 }
 
@@ -452,13 +452,13 @@ AnsiString TRegistry::ReadString(const AnsiString& Name) const {
   Store& st = LoadStore();
   const StoreValue* v = open_ ? FindValue(st, rootKey_, currentPath_, Name) : nullptr;
   if (!v) return open_ && IsSendToValue(rootKey_, currentPath_, Name) ? SendToFolder() : AnsiString();
-  if (v->type != rdString) throw ERegistryException(Format("Invalid data type for '%s'", {Name}));
+  if (v->type != rdString) throw ERegistryException(Format(W1251("Значение \"%s\" в реестре программы другого типа."), {Name}));
   return v->text;
 }
 
 void TRegistry::RequireWritable(const AnsiString& Name) const {
   if (!open_ || readOnly_ || currentPath_.empty())
-    throw ERegistryException(Format("Failed to set data for '%s'", {Name}));
+    throw ERegistryException(Format(W1251("Не удаётся записать значение \"%s\" в реестр программы."), {Name}));
 }
 
 namespace {

@@ -350,7 +350,8 @@ void TSafeFileStream::KeepCopy() {
   if (copyName_.empty()) {
     CloseFd();
     way_ = wyNone;
-    throw EFCreateError(Format("Cannot save file \"%s\": no copy of its contents could be kept to write it in place. %s",
+    throw EFCreateError(Format(W1251("Не удаётся сохранить файл \"%s\": копию его прежнего содержимого, без "
+                                     "которой его нельзя записать на месте, сохранить не удалось. %s"),
                                {fileName_, SysErrorMessage(err)}));
   }
 }
@@ -461,21 +462,22 @@ bool TSafeFileStream::PutBack() {
 
 void TSafeFileStream::Fail(int err) {
   failed_ = true;
-  message_ = Format("Stream write error on file \"%s\". %s", {fileName_, SysErrorMessage(err)});
+  message_ = Format(W1251("Ошибка записи в файл \"%s\". %s"), {fileName_, SysErrorMessage(err)});
   switch (way_) {
     case wyNewFile:
       if (!tempName_.empty()) ::unlink(tempName_.c_str());
       tempName_.clear();
-      if (existed_) message_ += ". The file keeps its previous contents.";
+      if (existed_) message_ += W1251(" Файл сохранил прежнее содержимое.");
       break;
     case wyInPlace:
       if (!touched_ || PutBack()) {
         // Gives back the room reserved beyond the old end, too.
         if (!touched_) (void)::ftruncate(fd_, old_.st_size);
         RemoveCopy();
-        message_ += touched_ ? ". Its previous contents were put back." : ". The file keeps its previous contents.";
+        message_ += W1251(touched_ ? " Его прежнее содержимое возвращено." : " Файл сохранил прежнее содержимое.");
       } else {
-        message_ += Format(". Its previous contents could not be put back; a copy of them is kept in \"%s\".",
+        message_ += Format(W1251(" Его прежнее содержимое вернуть не удалось; копия прежнего содержимого лежит "
+                                 "в \"%s\"."),
                            {ShownName(copyName_)});
       }
       break;

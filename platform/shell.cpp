@@ -154,7 +154,7 @@ void CreateShellLink(const AnsiString& Target, const AnsiString& LinkFile, const
   if (!ok) {
     int err = errno;
     unlink(tmp.c_str());
-    throw EInOutError(Format("Cannot create file \"%s\". %s", {file, SysErrorMessage(err)}));
+    throw EInOutError(Format(W1251("Не удаётся создать файл \"%s\". %s"), {file, SysErrorMessage(err)}));
   }
 }
 

@@ -5,7 +5,12 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <algorithm>
 
 #include "platform/forms.h"
@@ -21,18 +26,73 @@ W* NativeOf(const TWinControl* c) {
   return c->HandleAllocated() ? static_cast<W*>(c->Host()->Native()) : nullptr;
 }
 
-// The program's line breaks (CR LF) as the widget's (LF), without the final one.
-QString LinesToWidget(const AnsiString& text) {
-  AnsiString t = StringReplaceAll(text, "\r\n", "\n");
-  if (!t.empty() && t.back() == '\n') t.pop_back();
-  return QStr(t);
-}
-
 // The text typed into a combo box stays as typed: the list offers its items, but nothing
 // completes or replaces the typed text by one of them (an item that differs only in case would
 // take its place once the box is left).
 void NoCompletion(QComboBox* c) {
   if (c->lineEdit()) c->setCompleter(nullptr);
+}
+
+// A memo shows a line longer than kMemoPiece characters in pieces of that length, each piece
+// after the first marked as continuing the line before: the toolkit lays out a paragraph as a
+// whole (a line of megabytes takes seconds, wrapped minutes), pieces only when they are seen.
+// The text read back joins the pieces again, so the memo's text is the text it was given.
+constexpr int kMemoPiece = 1024;
+constexpr int kContinuesLine = QTextFormat::UserProperty;
+
+bool ContinuesLine(const QTextBlock& b) { return b.blockFormat().boolProperty(kContinuesLine); }
+
+// The memo's text from position `from` to `to` of its widget's document, pieces joined.
+QString MemoText(const QTextDocument* d, int from, int to) {
+  QString out;
+  for (QTextBlock b = d->findBlock(from); b.isValid() && b.position() <= to; b = b.next()) {
+    if (b.position() > from && !ContinuesLine(b)) out += QChar('\n');
+    int start = std::max(from, b.position()), end = std::min(to, b.position() + b.length() - 1);
+    if (end > start) out += b.text().mid(start - b.position(), end - start);
+  }
+  out.replace(QChar::LineSeparator, QChar('\n'));
+  return out;
+}
+QString MemoText(const QTextDocument* d) { return MemoText(d, 0, d->characterCount() - 1); }
+
+// Puts the lines into the memo's widget, long ones in pieces.
+void SetMemoText(QPlainTextEdit* e, TStrings& lines) {
+  QString shown;
+  std::vector<int> continued;  // block numbers of pieces after the first
+  int block = 0;
+  for (int i = 0; i < lines.Count(); ++i) {
+    QString line = QStr(lines.Get(i));
+    if (i > 0) {
+      shown += QChar('\n');
+      ++block;
+    }
+    for (qsizetype at = 0; at < line.size(); at += kMemoPiece) {
+      if (at > 0) {
+        shown += QChar('\n');
+        continued.push_back(++block);
+      }
+      shown += QStringView(line).mid(at, kMemoPiece);
+    }
+  }
+  e->setPlainText(shown);
+  if (continued.empty()) return;
+  QTextDocument* d = e->document();
+  // One edit without undo: the marks are part of what the memo was given.
+  d->setUndoRedoEnabled(false);
+  QTextCursor c(d);
+  c.beginEditBlock();
+  QTextBlockFormat mark;
+  mark.setProperty(kContinuesLine, true);
+  size_t next = 0;
+  int n = 0;
+  for (QTextBlock b = d->begin(); b.isValid() && next < continued.size(); b = b.next(), ++n) {
+    if (n != continued[next]) continue;
+    c.setPosition(b.position());
+    c.setBlockFormat(mark);
+    ++next;
+  }
+  c.endEditBlock();
+  d->setUndoRedoEnabled(true);
 }
 
 void DrawBevel(TCanvas* c, const TRect& r, TBevelCut cut) {
@@ -306,6 +366,26 @@ protected:
     }
     return QPlainTextEdit::event(e);
   }
+  // A line break typed inside a piece of a long line starts a line of its own.
+  void keyPressEvent(QKeyEvent* ev) override {
+    bool lineBreak = ev->key() == Qt::Key_Return || ev->key() == Qt::Key_Enter;
+    if (lineBreak && !isReadOnly() && !(ev->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+      QTextCursor c = textCursor();
+      c.insertBlock(QTextBlockFormat());
+      setTextCursor(c);
+      ensureCursorVisible();
+      ev->accept();
+      return;
+    }
+    QPlainTextEdit::keyPressEvent(ev);
+  }
+  // What is copied or dragged out has the pieces of long lines joined.
+  QMimeData* createMimeDataFromSelection() const override {
+    QTextCursor c = textCursor();
+    auto* m = new QMimeData;
+    m->setText(MemoText(document(), c.selectionStart(), c.selectionEnd()));
+    return m;
+  }
 
 private:
   TMemo* control_;
@@ -315,11 +395,13 @@ private:
 void TMemo::CreateWnd() {
   TTextControl::CreateWnd();
   auto* e = new TMemoWidget(this, Host()->Frame());
-  e->setPlainText(LinesToWidget(lines_.Text()));
+  syncing_ = true;
+  SetMemoText(e, lines_);
+  syncing_ = false;
   QObject::connect(e, &QPlainTextEdit::textChanged, e, [this, e] {
     if (syncing_) return;
     syncing_ = true;
-    lines_.SetText(FromQStr(e->toPlainText()));
+    lines_.SetText(FromQStr(MemoText(e->document())));
     syncing_ = false;
     modified_ = true;
     GuardedCall(this, [this] { CallEvent(OnChange, this); });
@@ -341,7 +423,7 @@ void TMemo::PushText() {
   auto* e = NativeOf<QPlainTextEdit>(this);
   if (!e) return;
   syncing_ = true;
-  e->setPlainText(LinesToWidget(lines_.Text()));
+  SetMemoText(e, lines_);
   syncing_ = false;
 }
 
@@ -375,8 +457,9 @@ void TMemo::SelectAll() {
 AnsiString TMemo::SelText() const {
   auto* e = NativeOf<QPlainTextEdit>(this);
   if (!e) return AnsiString();
-  QString s = e->textCursor().selectedText();
-  s.replace(QChar(0x2029), QStringLiteral("\r\n"));
+  QTextCursor c = e->textCursor();
+  QString s = MemoText(e->document(), c.selectionStart(), c.selectionEnd());
+  s.replace(QChar('\n'), QStringLiteral("\r\n"));
   return FromQStr(s);
 }
 

@@ -17,11 +17,11 @@ int64_t TStream::Size() {
 void TStream::SetSize(int64_t) {}
 
 void TStream::ReadBuffer(void* Buffer, int64_t Count) {
-  if (Count != 0 && Read(Buffer, Count) != Count) throw EReadError("Stream read error");
+  if (Count != 0 && Read(Buffer, Count) != Count) throw EReadError(W1251("Ошибка чтения из потока."));
 }
 
 void TStream::WriteBuffer(const void* Buffer, int64_t Count) {
-  if (Count != 0 && Write(Buffer, Count) != Count) throw EWriteError("Stream write error");
+  if (Count != 0 && Write(Buffer, Count) != Count) throw EWriteError(W1251("Ошибка записи в поток."));
 }
 
 int64_t TStream::CopyFrom(TStream* Source, int64_t Count) {
@@ -80,7 +80,7 @@ int64_t THandleStream::Seek(int64_t Offset, TSeekOrigin Origin) {
 
 void THandleStream::SetSize(int64_t NewSize) {
   if (::ftruncate(handle_, static_cast<off_t>(NewSize)) != 0)
-    throw EWriteError(Format("Stream write error. %s", {SysErrorMessage(errno)}));
+    throw EWriteError(W1251("Ошибка записи в поток. ") + SysErrorMessage(errno));
   if (Position() > NewSize) Seek(NewSize, soBeginning);
 }
 
@@ -167,14 +167,15 @@ TFileStream::~TFileStream() {
 void TFileStream::ReadBuffer(void* Buffer, int64_t Count) {
   lastError_ = 0;
   if (Count != 0 && Read(Buffer, Count) != Count)
-    throw EReadError(Format("Stream read error on file \"%s\". %s",
-                            {fileName_, lastError_ ? SysErrorMessage(lastError_) : AnsiString("Unexpected end of file")}));
+    throw EReadError(Format(W1251("Ошибка чтения файла \"%s\". %s"),
+                            {fileName_, lastError_ ? SysErrorMessage(lastError_)
+                                                   : W1251("Файл кончился раньше, чем ожидалось.")}));
 }
 
 void TFileStream::WriteBuffer(const void* Buffer, int64_t Count) {
   lastError_ = 0;
   if (Count != 0 && Write(Buffer, Count) != Count)
-    throw EWriteError(Format("Stream write error on file \"%s\". %s",
+    throw EWriteError(Format(W1251("Ошибка записи в файл \"%s\". %s"),
                              {fileName_, SysErrorMessage(lastError_ ? lastError_ : EIO)}));
 }
 

@@ -14,7 +14,7 @@ void Abort() { throw EAbort(); }
 namespace {
 
 [[noreturn]] void FormatError(std::string_view fmt) {
-  throw EConvertError(AnsiString("Format '") + AnsiString(fmt) + "' invalid or incompatible with argument");
+  throw EConvertError(W1251("Формат \"") + AnsiString(fmt) + W1251("\" неверен или не подходит к аргументам."));
 }
 
 }  // namespace
@@ -156,7 +156,7 @@ bool TryStrToInt(std::string_view s, int& out) {
 
 int StrToInt(std::string_view s) {
   int v;
-  if (!TryStrToInt(s, v)) throw EConvertError(Format("'%s' is not a valid integer value", {AnsiString(s)}));
+  if (!TryStrToInt(s, v)) throw EConvertError(Format(W1251("\"%s\" не является целым числом."), {AnsiString(s)}));
   return v;
 }
 
@@ -207,7 +207,58 @@ AnsiString StringReplaceAll(std::string_view s, std::string_view from, std::stri
   return out;
 }
 
-AnsiString SysErrorMessage(int err) { return Utf8ToAnsi(strerror(err)); }
+AnsiString SysErrorMessage(int err) {
+  // The reasons in the user's language: the C library's texts are English in the C locale.
+  static const struct {
+    int err;
+    const char* text;
+  } kReasons[] = {
+      {EPERM, "Операция не разрешена."},
+      {ENOENT, "Нет такого файла или папки."},
+      {EINTR, "Операция прервана."},
+      {EIO, "Ошибка ввода-вывода."},
+      {ENXIO, "Нет такого устройства или адреса."},
+      {E2BIG, "Слишком длинный список аргументов."},
+      {ENOEXEC, "Это не исполняемый файл."},
+      {EBADF, "Неверный дескриптор файла."},
+      {EAGAIN, "Ресурс временно недоступен."},
+      {ENOMEM, "Недостаточно памяти."},
+      {EACCES, "Отказано в доступе."},
+      {EFAULT, "Неверный адрес."},
+      {EBUSY, "Устройство или ресурс занято."},
+      {EEXIST, "Файл уже существует."},
+      {EXDEV, "Нельзя переместить файл на другое устройство."},
+      {ENODEV, "Нет такого устройства."},
+      {ENOTDIR, "Часть пути не является папкой."},
+      {EISDIR, "Это папка."},
+      {EINVAL, "Недопустимый аргумент."},
+      {ENFILE, "Открыто слишком много файлов в системе."},
+      {EMFILE, "Открыто слишком много файлов."},
+      {ETXTBSY, "Файл занят."},
+      {EFBIG, "Файл слишком велик."},
+      {ENOSPC, "На устройстве не осталось места."},
+      {ESPIPE, "Файл не допускает перемещения по нему."},
+      {EROFS, "Файловая система доступна только для чтения."},
+      {EMLINK, "Слишком много ссылок."},
+      {EPIPE, "Канал закрыт."},
+      {ENAMETOOLONG, "Слишком длинное имя файла."},
+      {ENOLCK, "Нет свободных блокировок."},
+      {ENOSYS, "Функция не поддерживается."},
+      {ENOTEMPTY, "Папка не пуста."},
+      {ELOOP, "Слишком много уровней символьных ссылок."},
+      {EOVERFLOW, "Значение слишком велико."},
+      {EOPNOTSUPP, "Операция не поддерживается."},
+      {ETIMEDOUT, "Время ожидания истекло."},
+      {ECONNREFUSED, "В соединении отказано."},
+      {EHOSTUNREACH, "Узел недоступен."},
+      {ESTALE, "Файл на сетевом диске больше недоступен."},
+      {EDQUOT, "Превышена дисковая квота."},
+      {ECANCELED, "Операция отменена."},
+  };
+  for (const auto& r : kReasons)
+    if (r.err == err) return W1251(r.text);
+  return Format(W1251("Системная ошибка %d."), {err});
+}
 
 AnsiString ExtractFilePath(std::string_view name) {
   size_t p = name.rfind(PathDelim);
@@ -256,7 +307,8 @@ AnsiString SystemNameToAnsi(std::string_view name) {
   bool lost = false;
   AnsiString r = Utf8ToAnsi(name, '?', &lost);
   if (lost)
-    throw EConvertError(AnsiString("The file name \"") + r + "\" has characters the code page cannot hold");
+    throw EConvertError(W1251("В имени файла \"") + r +
+                        W1251("\" есть символы, которых нет в кодовой странице Windows-1251."));
   return r;
 }
 

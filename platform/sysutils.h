@@ -75,7 +75,7 @@ AnsiString Format(std::string_view fmt, std::initializer_list<TVarRec> args);
 
 AnsiString IntToStr(int64_t v);
 AnsiString IntToHex(int64_t v, int digits);
-int StrToInt(std::string_view s);  // EConvertError "'%s' is not a valid integer value"
+int StrToInt(std::string_view s);  // EConvertError naming the text that is no integer
 int StrToIntDef(std::string_view s, int def);
 bool TryStrToInt(std::string_view s, int& out);
 AnsiString Trim(std::string_view s);

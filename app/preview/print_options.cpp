@@ -114,12 +114,9 @@ void TPrntOpt::OkButClick(TObject*) {
   Close();
   // With no printer (none installed, or a print server that does not answer) and no file named
   // by the user, the job goes to a PDF file of its own choosing: the user is told why and where.
-  bool unnamed = Printer()->OutputFileName().empty();
   SrcEditPrint1->Print();
-  if (unnamed && SrcEditPrint1->PagesPrinted() > 0 && !Printer()->FileOfJob().empty()) {
-    AnsiString why = Printer()->ServerProblem().empty() ? W1251("Принтер не установлен.") : Printer()->ServerProblem();
-    MessageDlg(Format(W1251("%s Документ сохранён в файл\r%s"), {why, Printer()->FileOfJob()}), mtInformation, mbOK);
-  }
+  if (SrcEditPrint1->PagesPrinted() > 0)
+    if (AnsiString notice = Printer()->UnnamedFileNotice(); !notice.empty()) MessageDlg(notice, mtInformation, mbOK);
 }
 
 void TPrntOpt::CancelButClick(TObject*) { Close(); }

@@ -20,11 +20,11 @@ namespace {
 
 // The calls of the CUPS library this server makes.
 #define VT_CUPS_CALLS(F)                                                                               \
-  F(cupsDoRequest) F(cupsEncryption) F(cupsLastError) F(cupsLastErrorString) F(cupsPrintFile2)        \
-  F(cupsServer) F(cupsSetServer) F(httpClose) F(httpConnect2) F(httpSetTimeout) F(ippAddStrings)      \
-  F(ippDelete) F(ippFindAttribute) F(ippFirstAttribute) F(ippGetBoolean) F(ippGetCount)               \
-  F(ippGetGroupTag) F(ippGetName) F(ippGetString) F(ippNewRequest) F(ippNextAttribute) F(ippPort)     \
-  F(pwgMediaForLegacy) F(pwgMediaForPPD) F(pwgMediaForPWG)
+  F(cupsAddOption) F(cupsDoRequest) F(cupsEncryption) F(cupsFreeOptions) F(cupsLastError)             \
+  F(cupsLastErrorString) F(cupsPrintFile2) F(cupsServer) F(cupsSetServer) F(httpClose) F(httpConnect2) \
+  F(httpSetTimeout) F(ippAddStrings) F(ippDelete) F(ippFindAttribute) F(ippFirstAttribute)            \
+  F(ippGetBoolean) F(ippGetCount) F(ippGetGroupTag) F(ippGetName) F(ippGetString) F(ippNewRequest)    \
+  F(ippNextAttribute) F(ippPort) F(pwgMediaForLegacy) F(pwgMediaForPPD) F(pwgMediaForPWG)
 
 struct TCupsLibrary {
 #define VT_CUPS_POINTER(name) decltype(&::name) name = nullptr;
@@ -196,13 +196,17 @@ public:
     return list;
   }
 
-  void Submit(const AnsiString& Printer, const AnsiString& PdfFile, const AnsiString& Title) override {
+  void Submit(const AnsiString& Printer, const AnsiString& PdfFile, const AnsiString& Title, int Copies) override {
     TConnection c = Connect();
     if (!c.http) throw EPrinter(Format(W1251("Сервер печати (%s) недоступен: документ не напечатан."), {ServerName()}));
     std::string printer = AnsiToUtf8(Printer), title = AnsiToUtf8(Title);
     const TCupsLibrary& cups = Cups();
-    int job = cups.cupsPrintFile2(c.http.get(), printer.c_str(), AnsiToSystemName(PdfFile).c_str(), title.c_str(), 0,
-                                  nullptr);
+    int nOptions = 0;
+    cups_option_t* options = nullptr;
+    if (Copies > 1) nOptions = cups.cupsAddOption("copies", std::to_string(Copies).c_str(), nOptions, &options);
+    int job = cups.cupsPrintFile2(c.http.get(), printer.c_str(), AnsiToSystemName(PdfFile).c_str(), title.c_str(),
+                                  nOptions, options);
+    cups.cupsFreeOptions(nOptions, options);
     if (c.silent)
       throw EPrintServerSilent(NotAnswering() + W1251(" Документ не напечатан."));
     if (job == 0)

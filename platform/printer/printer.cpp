@@ -109,7 +109,7 @@ TStrings* TPrinter::Printers() {
 int TPrinter::PrinterIndex() const { return printerName_.empty() ? -1 : printers_->IndexOf(printerName_); }
 
 void TPrinter::SetPrinterIndex(int Index) {
-  if (Index < -1 || Index >= Printers()->Count()) throw EPrinter("Printer index out of range");
+  if (Index < -1 || Index >= Printers()->Count()) throw EPrinter(W1251("Номер принтера вне списка принтеров."));
   printerName_ = Index < 0 ? AnsiString() : printers_->Get(Index);
   outputFileName_.clear();
 }
@@ -135,6 +135,12 @@ AnsiString TPrinter::DefaultOutputFileName() const {
   name = Trim(name);
   if (name.empty() || name == "." || name == "..") name = "document";
   return IncludeTrailingPathDelimiter(FromQStr(dir)) + name + ".pdf";
+}
+
+AnsiString TPrinter::UnnamedFileNotice() const {
+  if (!unnamedFile_ || jobFile_.empty()) return AnsiString();
+  AnsiString why = serverProblem_.empty() ? W1251("Принтер не установлен.") : serverProblem_;
+  return Format(W1251("%s Документ сохранён в файл\r%s"), {why, jobFile_});
 }
 
 int TPrinter::GetDeviceCaps(int Index) {
@@ -166,10 +172,11 @@ TCanvas* TPrinter::Canvas() {
   return impl_->measure.get();
 }
 
-void TPrinter::BeginDoc() {
-  if (printing_) throw EPrinter("Printing in progress");
+void TPrinter::PlaceJob() {
+  if (printing_) throw EPrinter(W1251("Печать уже идёт."));
   EnsureGuiApplication();
   aborted_ = false;
+  unnamedFile_ = false;
   jobFile_.clear();
   jobPrinter_.clear();
   // The printers as they are now: once a job.
@@ -184,11 +191,12 @@ void TPrinter::BeginDoc() {
     QTemporaryFile file(QFileInfo(path).absolutePath() + "/.print-XXXXXX.pdf");
     file.setAutoRemove(false);
     if (!file.open())
-      throw EPrinter(Format("Cannot create file \"%s\". %s", {target, FromQStr(file.errorString())}));
+      throw EPrinter(Format(W1251("Не удаётся создать файл \"%s\". %s"), {target, FromQStr(file.errorString())}));
     file.close();
     part = file.fileName();
     impl_->targetFile = path;
     jobFile_ = target;
+    unnamedFile_ = outputFileName_.empty();
   } else {
     // The printer must be there and take jobs before anything is printed for it.
     const TPrinterEntry* e = JobPrinter();
@@ -204,7 +212,7 @@ void TPrinter::BeginDoc() {
     QTemporaryFile file(QDir::tempPath() + "/vantry-tarn-print-XXXXXX.pdf");
     file.setAutoRemove(false);
     if (!file.open())
-      throw EPrinter(Format("Cannot create file \"%s\". %s", {FromQStr(file.fileName()), FromQStr(file.errorString())}));
+      throw EPrinter(Format(W1251("Не удаётся создать файл \"%s\". %s"), {FromQStr(file.fileName()), FromQStr(file.errorString())}));
     file.close();
     part = file.fileName();
     impl_->targetFile.clear();
@@ -212,6 +220,19 @@ void TPrinter::BeginDoc() {
   }
   impl_->partFile = part;
   impl_->paperW = paperW, impl_->paperH = paperH;
+}
+
+AnsiString TPrinter::BeginPdfDoc() {
+  PlaceJob();
+  printing_ = true;
+  pageNumber_ = 1;
+  return SystemNameToAnsi(impl_->partFile.toStdString());
+}
+
+void TPrinter::BeginDoc() {
+  PlaceJob();
+  const double paperW = impl_->paperW, paperH = impl_->paperH;
+  const QString part = impl_->partFile;
   impl_->pdf = std::make_unique<QPdfWriter>(part);
   QPdfWriter& p = *impl_->pdf;
   p.setResolution(kDpi);
@@ -227,7 +248,7 @@ void TPrinter::BeginDoc() {
     AnsiString file = jobFile_;
     FinishFile(false);
     jobFile_.clear();
-    throw EPrinter(file.empty() ? AnsiString("Printer is not available") : Format("Cannot create file \"%s\"", {file}));
+    throw EPrinter(file.empty() ? W1251("Принтер недоступен.") : Format(W1251("Не удаётся создать файл \"%s\"."), {file}));
   }
   impl_->painter->translate(kEdgeLeft, kEdgeTop);
   printing_ = true;
@@ -238,9 +259,9 @@ void TPrinter::BeginDoc() {
 }
 
 void TPrinter::NewPage() {
-  if (!printing_) throw EPrinter("Printing not in progress");
+  if (!printing_ || !impl_->painter) throw EPrinter(W1251("Печать не начата."));
   ReleasePainter(impl_->painter.get());
-  if (!impl_->pdf->newPage()) throw EPrinter("Cannot start a new page");
+  if (!impl_->pdf->newPage()) throw EPrinter(W1251("Не удаётся начать новую страницу."));
   impl_->painter->resetTransform();
   impl_->painter->translate(kEdgeLeft, kEdgeTop);
   ++pageNumber_;
@@ -262,7 +283,7 @@ void TPrinter::FinishFile(bool keep) {
   if (std::rename(part.toLocal8Bit().constData(), target.toLocal8Bit().constData()) != 0) {
     int err = errno;
     QFile::remove(part);
-    throw EPrinter(Format("Cannot create file \"%s\". %s", {jobFile_, SysErrorMessage(err)}));
+    throw EPrinter(Format(W1251("Не удаётся создать файл \"%s\". %s"), {jobFile_, SysErrorMessage(err)}));
   }
 }
 
@@ -270,16 +291,20 @@ void TPrinter::EndDoc() {
   // A job already aborted has nothing left to end.
   if (!printing_) {
     if (aborted_) return;
-    throw EPrinter("Printing not in progress");
+    throw EPrinter(W1251("Печать не начата."));
   }
   printing_ = false;
   impl_->canvas.reset();
-  ReleasePainter(impl_->painter.get());
-  bool ok = impl_->painter->end();
-  impl_->painter.reset();
+  // A PDF written by another has no painter here.
+  bool ok = true;
+  if (impl_->painter) {
+    ReleasePainter(impl_->painter.get());
+    ok = impl_->painter->end();
+    impl_->painter.reset();
+  }
   if (!ok) {
     FinishFile(false);
-    throw EPrinter("Printing failed");
+    throw EPrinter(W1251("Печать не удалась."));
   }
   if (jobPrinter_.empty()) {
     FinishFile(true);
@@ -288,7 +313,7 @@ void TPrinter::EndDoc() {
   // The printer's job: its PDF goes to the print server, and is not kept whatever the answer.
   impl_->pdf.reset();
   try {
-    Server().Submit(jobPrinter_, SystemNameToAnsi(impl_->partFile.toStdString()), title_);
+    Server().Submit(jobPrinter_, SystemNameToAnsi(impl_->partFile.toStdString()), title_, copies_);
   } catch (...) {
     FinishFile(false);
     throw;
@@ -301,9 +326,11 @@ void TPrinter::Abort() {
   printing_ = false;
   aborted_ = true;
   impl_->canvas.reset();
-  ReleasePainter(impl_->painter.get());
-  impl_->painter->end();
-  impl_->painter.reset();
+  if (impl_->painter) {
+    ReleasePainter(impl_->painter.get());
+    impl_->painter->end();
+    impl_->painter.reset();
+  }
   FinishFile(false);
 }
 
@@ -315,6 +342,7 @@ bool TPrinter::ExecuteSetupDialog() {
     if (auto a = hook(r)) {
       if (a->Result != IDOK) return false;
       outputFileName_ = a->FileName;
+      if (a->Copies > 0) SetCopies(a->Copies);
       return true;
     }
   }
@@ -331,8 +359,9 @@ bool TPrinter::ExecuteSetupDialog() {
     p.setOutputFormat(QPrinter::NativeFormat);
     if (const TPrinterEntry* e = JobPrinter()) p.setPrinterName(QStr(e->Name));
   }
+  p.setCopyCount(copies_);
   QPrintDialog dlg(&p, DialogOwnerWidget(nullptr));
-  // Copies and page ranges are the program's own business.
+  // Page ranges are the program's own business; the copies asked here are the printer's.
   dlg.setOption(QAbstractPrintDialog::PrintToFile, true);
   dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
   if (dlg.exec() != QDialog::Accepted) return false;
@@ -342,7 +371,7 @@ bool TPrinter::ExecuteSetupDialog() {
     outputFileName_.clear();
     printerName_ = FromQStr(p.printerName());
   }
-  p.setCopyCount(1);
+  SetCopies(p.copyCount());
   return true;
 }
 

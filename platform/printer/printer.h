@@ -31,8 +31,10 @@ public:
   // The installed printers; none when there is no print server. EPrintServerSilent when the
   // server does not answer in time, EPrinter for other refusals.
   virtual std::vector<TPrinterEntry> Printers() = 0;
-  // Sends a PDF file to a printer as one job; EPrinter with the server's reason when refused.
-  virtual void Submit(const AnsiString& Printer, const AnsiString& PdfFile, const AnsiString& Title) = 0;
+  // Sends a PDF file to a printer as one job, to be printed Copies times; EPrinter with the
+  // server's reason when refused.
+  virtual void Submit(const AnsiString& Printer, const AnsiString& PdfFile, const AnsiString& Title,
+                      int Copies) = 0;
 };
 // Puts a print server in place (not owned); nullptr returns to the desktop's.
 void SetPrintServer(TPrintServer* Server);
@@ -62,6 +64,9 @@ public:
   // It is kept by name, so that it is found again when the list changes.
   int PrinterIndex() const;
   void SetPrinterIndex(int Index);
+  // The chosen printer by name (empty: the desktop's default), as SetPrinterIndex keeps it.
+  const AnsiString& PrinterName() const { return printerName_; }
+  void SetPrinterName(const AnsiString& Name) { printerName_ = Name; }
   // A job writes this PDF file instead of printing. Empty: the chosen printer or, with none
   // installed, DefaultOutputFileName.
   const AnsiString& OutputFileName() const { return outputFileName_; }
@@ -73,6 +78,14 @@ public:
   // empty for a job sent to a printer).
   bool PrintsToFile();
   AnsiString FileOfJob() const { return jobFile_; }
+  // After a job that went to a file nobody named (there is no printer, or the print server does
+  // not answer): why and where, as the user is told; empty after any other job.
+  AnsiString UnnamedFileNotice() const;
+
+  // How many times the printer prints each job, as chosen in the print dialog (1 at first). A
+  // PDF file holds the job once; copies the program lays out itself are pages of the job.
+  int Copies() const { return copies_; }
+  void SetCopies(int v) { copies_ = v < 1 ? 1 : v; }
 
   // The job's name in the print queue (and the PDF's title).
   const AnsiString& Title() const { return title_; }
@@ -86,6 +99,11 @@ public:
   void NewPage();
   void EndDoc();
   void Abort();
+  // A job whose PDF another writer makes (the browser engine lays out its pages itself): checked
+  // and placed as BeginDoc does, without a canvas; the PDF is to be written into the file
+  // returned, on the job's paper (GetDeviceCaps). EndDoc then moves it into place or sends it to
+  // the printer, as for any job; Abort discards it.
+  AnsiString BeginPdfDoc();
   bool Printing() const { return printing_; }
   bool Aborted() const { return aborted_; }
   int PageNumber() const { return pageNumber_; }
@@ -100,13 +118,15 @@ public:
   int PageHeight() { return GetDeviceCaps(VERTRES); }
   int GetDeviceCaps(int Index);
 
-  // The desktop's print dialog for this printer (printer, file output, paper); false when the
-  // user cancels. Asks the dialog hook first.
+  // The desktop's print dialog for this printer (printer, file output, paper, copies); false
+  // when the user cancels. Asks the dialog hook first.
   bool ExecuteSetupDialog();
 
   struct Impl;
 
 private:
+  // The checks and the files of a job's start, common to BeginDoc and BeginPdfDoc.
+  void PlaceJob();
   void FinishFile(bool keep);
   // The entry of the printer a job goes to (the chosen one or the default); nullptr for none.
   const TPrinterEntry* JobPrinter();
@@ -120,7 +140,9 @@ private:
   AnsiString jobPrinter_;   // the printer of the job being printed (empty: a file)
   AnsiString outputFileName_, title_, jobFile_;
   bool printing_ = false, aborted_ = false;
+  bool unnamedFile_ = false;  // the job goes to a file of its own choosing
   int pageNumber_ = 0;
+  int copies_ = 1;
 };
 
 // The program's printer object.

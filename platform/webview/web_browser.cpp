@@ -2,17 +2,9 @@
 // browser gets its window; history, printing and the page's picture go through it.
 #include "platform/webview/web_browser.h"
 
-#include <optional>
-
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QPrintDialog>
-#include <QPrinter>
-#include <QPrinterInfo>
-#include <QTemporaryFile>
+#include <QPageLayout>
 #include <QUrl>
 #include <QWidget>
 
@@ -43,28 +35,14 @@ TNewWebEngineView EngineModule() {
   return make;
 }
 
-// A PDF file of the engine's handed to a CUPS printer, through the print library the desktop's
-// printing uses (opened at run time, as Qt's own printing does). Empty when the job is queued,
-// otherwise why it is not.
-AnsiString SendToPrinter(const QString& printer, const QString& file, const QString& title, int copies) {
-  struct Option {
-    char* name;
-    char* value;
-  };
-  using PrintFile = int (*)(const char*, const char*, const char*, int, Option*);
-  using LastError = const char* (*)();
-  static HMODULE cups = LoadLibrary("libcups.so.2");
-  if (!cups) return W1251("нет библиотеки печати CUPS (libcups.so.2)");
-  auto printFile = reinterpret_cast<PrintFile>(GetProcAddress(cups, "cupsPrintFile"));
-  auto lastError = reinterpret_cast<LastError>(GetProcAddress(cups, "cupsLastErrorString"));
-  if (!printFile) return W1251("в библиотеке печати CUPS нет cupsPrintFile");
-  std::string copiesText = std::to_string(copies < 1 ? 1 : copies);
-  Option option{const_cast<char*>("copies"), copiesText.data()};
-  if (printFile(printer.toUtf8().constData(), file.toLocal8Bit().constData(), title.toUtf8().constData(),
-                copies > 1 ? 1 : 0, &option) != 0)
-    return AnsiString();
-  const char* why = lastError ? lastError() : nullptr;
-  return Utf8ToAnsiDropping(why && *why ? why : "CUPS");
+// The page as a print job lays it out: the job's paper, with the edges a printer cannot print on.
+QPageLayout JobLayout(TPrinter& job) {
+  const double mm = 25.4 / job.GetDeviceCaps(LOGPIXELSX);
+  const int width = job.GetDeviceCaps(PHYSICALWIDTH), height = job.GetDeviceCaps(PHYSICALHEIGHT);
+  const int left = job.GetDeviceCaps(PHYSICALOFFSETX), top = job.GetDeviceCaps(PHYSICALOFFSETY);
+  const int right = width - left - job.GetDeviceCaps(HORZRES), bottom = height - top - job.GetDeviceCaps(VERTRES);
+  return QPageLayout(QPageSize(QSizeF(width * mm, height * mm), QPageSize::Millimeter), QPageLayout::Portrait,
+                     QMarginsF(left * mm, top * mm, right * mm, bottom * mm), QPageLayout::Millimeter);
 }
 
 }  // namespace
@@ -73,14 +51,11 @@ struct TWebBrowser::Impl {
   std::unique_ptr<TWebEngineView> view;
   bool loading = false;
   bool writingPdf = false;  // a PDF of the page is being written
-  // A job for a printer: the engine's PDF goes to this temporary file, then to the printer.
-  QString printerName, jobTitle, partFile;
-  int copies = 1;
+  // The print job the engine writes its PDF for; it goes where the job's printer object sends it
+  // when the PDF is whole.
+  std::unique_ptr<TPrinter> job;
 
-  // Has the engine print the page as the job describes: into the job's PDF file, or for a
-  // printer into a file that goes to the printer when it is whole.
-  void Print(const QPrinter& job);
-  void PdfWritten(const QString& file, bool ok);
+  void PdfWritten(bool ok);
 
   // Lets the engine finish the PDF it is writing: it fails when the view goes meanwhile, and
   // writes one PDF at a time.
@@ -93,6 +68,8 @@ struct TWebBrowser::Impl {
     if (!view) return;
     WaitForPdf();
     view.reset();
+    writingPdf = false;
+    job.reset();
   }
 };
 
@@ -113,8 +90,8 @@ void TWebBrowser::CreateWnd() {
     impl_->loading = false;
     GuardedCall(this, [this] { CallEvent(OnDocumentComplete, this, LocationURL()); });
   };
-  events.PdfWritten = [this](const QString& file, bool ok) {
-    GuardedCall(this, [&] { impl_->PdfWritten(file, ok); });
+  events.PdfWritten = [this](const QString&, bool ok) {
+    GuardedCall(this, [&] { impl_->PdfWritten(ok); });
   };
   // The program's documents are Windows-1251 text: a page that names no charset is read as
   // such when the engine cannot tell its encoding.
@@ -153,86 +130,35 @@ void TWebBrowser::ExecWB(int CmdID, int CmdExecOpt) {
   if (CmdID != OLECMDID_PRINT || !impl_->view || !impl_->view->Widget()) return;
   impl_->WaitForPdf();
   if (impl_->writingPdf) return;
-  // The job as a printer describes it: its page layout, and a PDF file or a printer.
-  QPrinter job(QPrinter::HighResolution);
-  AnsiString title = LocationName();
-  job.setDocName(QStr(title));
-  // Where the program's print jobs go unless the user chooses: the file asked for, or with no
-  // printer installed the default file; otherwise the chosen (or the desktop's default) printer.
-  TPrinter* programPrinter = Printer();
-  auto toFile = [&](const AnsiString& name) {
-    TPrinter named;
-    named.SetTitle(title);
-    job.setOutputFormat(QPrinter::PdfFormat);
-    job.setOutputFileName(QString::fromStdString(AnsiToSystemName(name.empty() ? named.DefaultOutputFileName() : name)));
-  };
-  auto toPrinter = [&](int index) {
-    job.setOutputFormat(QPrinter::NativeFormat);
-    if (index >= 0) job.setPrinterName(QStr(programPrinter->Printers()->Get(index)));
-  };
-  auto toWhereJobsGo = [&](const AnsiString& file) {
-    if (!file.empty() || programPrinter->Printers()->Count() == 0) toFile(file);
-    else toPrinter(programPrinter->PrinterIndex());
-  };
-  if (CmdExecOpt == OLECMDEXECOPT_PROMPTUSER) {
-    const TDialogHook& hook = DialogHook();
-    std::optional<TDialogAnswer> answer;
-    if (hook) {
-      TDialogRequest r;
-      r.Kind = dkPrinterSetup;
-      r.FileName = programPrinter->OutputFileName();
-      answer = hook(r);
-    }
-    if (answer) {
-      if (answer->Result != IDOK) return;
-      toWhereJobsGo(answer->FileName);
-    } else {
-      if (!DialogsCanShow()) return;
-      toWhereJobsGo(programPrinter->OutputFileName());
-      QPrintDialog dlg(&job, impl_->view->Widget()->window());
-      dlg.setOption(QAbstractPrintDialog::PrintToFile, true);
-      dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
-      if (dlg.exec() != QDialog::Accepted) return;
-    }
-  } else {
-    toWhereJobsGo(programPrinter->OutputFileName());
-  }
-  impl_->Print(job);
+  // A job of its own, starting where and as the program's print jobs go (the file asked for,
+  // else the chosen or the desktop's default printer, else with no printer the default file; the
+  // printer's copies); the print dialog changes it for this page alone.
+  auto job = std::make_unique<TPrinter>();
+  job->SetTitle(LocationName());
+  job->SetOutputFileName(Printer()->OutputFileName());
+  job->SetPrinterName(Printer()->PrinterName());
+  job->SetCopies(Printer()->Copies());
+  if (CmdExecOpt == OLECMDEXECOPT_PROMPTUSER && !job->ExecuteSetupDialog()) return;
+  const AnsiString file = job->BeginPdfDoc();
+  const QPageLayout layout = JobLayout(*job);
+  impl_->job = std::move(job);
+  impl_->writingPdf = true;
+  impl_->view->PrintToPdf(QString::fromStdString(AnsiToSystemName(file)), layout);
 }
 
-void TWebBrowser::Impl::Print(const QPrinter& job) {
-  QString file;
-  printerName.clear();
-  if (job.outputFormat() == QPrinter::PdfFormat && !job.outputFileName().isEmpty()) {
-    file = QFileInfo(job.outputFileName()).absoluteFilePath();
-  } else {
-    // For a printer the engine writes its PDF aside; the printer gets it when it is whole.
-    QTemporaryFile part(QDir::tempPath() + "/vantry-tarn-print-XXXXXX.pdf");
-    part.setAutoRemove(false);
-    if (!part.open()) throw Exception(W1251("Не удалось создать временный файл для печати"));
-    file = part.fileName();
-    partFile = file;
-    printerName = job.printerName();
-    jobTitle = job.docName();
-    copies = job.copyCount();
-  }
-  writingPdf = true;
-  view->PrintToPdf(file, job.pageLayout());
-}
-
-void TWebBrowser::Impl::PdfWritten(const QString& file, bool ok) {
+void TWebBrowser::Impl::PdfWritten(bool ok) {
   writingPdf = false;
-  QString part = partFile;
-  partFile.clear();
-  if (!part.isEmpty()) {
-    AnsiString why = ok ? SendToPrinter(printerName, part, jobTitle, copies)
-                        : W1251("браузер не подготовил страницу к печати");
-    QFile::remove(part);
-    if (!why.empty())
-      throw EPrinter(Format(W1251("Страница не напечатана на принтере «%s»: %s"), {FromQStr(printerName), why}));
-    return;
+  std::unique_ptr<TPrinter> done = std::move(job);
+  if (!done) return;
+  if (!ok) {
+    done->Abort();
+    if (!done->FileOfJob().empty())
+      throw EPrinter(Format(W1251("Не удалось записать файл \"%s\""), {done->FileOfJob()}));
+    throw EPrinter(W1251("Страница не напечатана: браузер не подготовил её к печати."));
   }
-  if (!ok) throw EPrinter(Format(W1251("Не удалось записать файл \"%s\""), {SystemNameToAnsi(file.toStdString())}));
+  // A printer's job is sent now, with the print server's checks and answers.
+  done->EndDoc();
+  if (AnsiString notice = done->UnnamedFileNotice(); !notice.empty()) MessageDlg(notice, mtInformation, mbOK);
 }
 
 AnsiString TWebBrowser::LocationURL() const {

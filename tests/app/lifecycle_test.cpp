@@ -499,7 +499,7 @@ TEST_F(AppTest, CommandLineNameTheCodePageCannotHoldLeavesTheNewPage) {
     const TDialogRequest* e = dialogs.Last(dkMessageBox);
     ASSERT_NE(e, nullptr) << name;
     EXPECT_EQ(e->Caption, W1251("Ошибка"));
-    EXPECT_NE(e->Text.find("code page"), AnsiString::npos) << e->Text;
+    EXPECT_NE(AnsiToUtf8(e->Text).find("нет в кодовой странице"), std::string::npos) << AnsiToUtf8(e->Text);
     EXPECT_EQ(main->DocumentName(), kUntitled);
     EXPECT_EQ(Ed()->Lines()->Get(0), "<html><head>");
     Destroy();

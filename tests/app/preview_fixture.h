@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 #include "app/preview/main_preview.h"
 #include "app/preview/print_options.h"
@@ -35,11 +37,28 @@ inline bool WaitFor(F&& done, double seconds = 30) {
   return true;
 }
 
-// The print server the tests see: no printer of the machine's, only those a test defines.
+// The print server the tests see: no printer of the machine's, only those a test defines. It
+// keeps what is sent to it, refuses it with the reason set, or is silent as a hung server is.
 struct TestPrintServer : TPrintServer {
   std::vector<TPrinterEntry> printers;
-  std::vector<TPrinterEntry> Printers() override { return printers; }
-  void Submit(const AnsiString&, const AnsiString&, const AnsiString&) override {}
+  AnsiString refuse;
+  bool silent = false;
+  struct Job {
+    AnsiString printer, title;
+    std::string pdf;
+    int copies = 0;
+  };
+  std::vector<Job> jobs;
+  std::vector<TPrinterEntry> Printers() override {
+    if (silent) throw EPrintServerSilent(W1251("Сервер печати (test) не отвечает."));
+    return printers;
+  }
+  void Submit(const AnsiString& printer, const AnsiString& file, const AnsiString& title, int copies) override {
+    if (silent) throw EPrintServerSilent(W1251("Сервер печати (test) не отвечает. Документ не напечатан."));
+    if (!refuse.empty()) throw EPrinter(refuse);
+    std::ifstream f(file, std::ios::binary);
+    jobs.push_back({printer, title, std::string(std::istreambuf_iterator<char>(f), {}), copies});
+  }
 };
 
 class PreviewTest : public AppTest {

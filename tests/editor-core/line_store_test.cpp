@@ -158,7 +158,7 @@ TEST_F(LineStoreFiles, AFullDiskDuringASaveInPlaceGivesTheOldTextBack) {
     ADD_FAILURE() << "no error";
   } catch (const EWriteError& e) {
     EXPECT_NE(e.Message().find(p), std::string::npos) << e.Message();
-    EXPECT_NE(e.Message().find("put back"), std::string::npos) << e.Message();
+    EXPECT_NE(e.Message().find(W1251("прежнее содержимое возвращено")), std::string::npos) << e.Message();
   }
   SetSafeSaveFault(nullptr);
   EXPECT_GT(writes, 2);

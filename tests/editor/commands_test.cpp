@@ -240,6 +240,25 @@ TEST(SrcEditBackspace, TrimmedTabsComeBackWithUndo) {
   EXPECT_EQ(e->Lines()->Get(0), "a");
 }
 
+// A loaded line may end in blanks and tabs; a character deleted before text that stays lets
+// trimming take them: undo gives back the character in its place and the blanks behind the
+// text, whichever key deleted it.
+TEST(SrcEditDelete, TrimmedTailBehindTextThatStaysComesBackWithUndo) {
+  for (TSrcEditorCommand c : {ecDeleteChar, ecDeleteLastChar}) {
+    auto e = MakeEdit("x ab \t\r\nnext", Opts({eoTrimTrailingSpaces}), 4);
+    e->SetCaretXY(BufferCoord(c == ecDeleteChar ? 3 : 4, 1));
+    Cmd(e.get(), c);
+    EXPECT_EQ(e->Lines()->Get(0), "x b");
+    e->Undo();
+    EXPECT_EQ(e->Lines()->Text(), "x ab \t\r\nnext");
+    EXPECT_FALSE(e->CanUndo());
+    e->Redo();
+    EXPECT_EQ(e->Lines()->Text(), "x b\r\nnext");
+    e->Undo();
+    EXPECT_EQ(e->Lines()->Text(), "x ab \t\r\nnext");
+  }
+}
+
 TEST(SrcEditDelete, WordLineAndLineEnds) {
   auto e = MakeEdit("alpha  beta.gamma\r\nnext", Opts({eoScrollPastEol}));
   e->SetCaretXY(BufferCoord(3, 1));

@@ -364,6 +364,30 @@ TEST(SrcEditDrag, MovingTextWithinTheEditorIsOneUndoStep) {
   EXPECT_EQ(e->Lines()->Text(), "ab\tcdefghij\r\nxy");
   e->Redo();
   EXPECT_EQ(e->Lines()->Text(), "ab\r\ncdefghijxy");
+  // Dropped past the end of a line, the text lands at the drop column after blanks that
+  // reach it: one undo step takes the blanks away with the text, redo brings both back.
+  e->ClearUndo();
+  e->Lines()->SetText("alpha beta\r\nxy");
+  e->SetBlockBegin(BufferCoord(7, 1));
+  e->SetBlockEnd(BufferCoord(11, 1));  // "beta"
+  DragText(ed, At(ed, 8, 1), At(ed, 7, 2));
+  EXPECT_EQ(e->Lines()->Text(), "alpha\r\nxy    beta");
+  EXPECT_EQ(e->SelText(), "beta");
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), "alpha beta\r\nxy");
+  EXPECT_FALSE(e->CanUndo());
+  e->Redo();
+  EXPECT_EQ(e->Lines()->Text(), "alpha\r\nxy    beta");
+  EXPECT_FALSE(e->CanRedo());
+  // The same with Ctrl: the copy is one step too.
+  e->SetBlockBegin(BufferCoord(1, 1));
+  e->SetBlockEnd(BufferCoord(6, 1));  // "alpha"
+  DragText(ed, At(ed, 2, 1), At(ed, 10, 1), TShiftState{ssCtrl});
+  EXPECT_EQ(e->Lines()->Text(), "alpha    alpha\r\nxy    beta");
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), "alpha\r\nxy    beta");
+  e->Redo();
+  EXPECT_EQ(e->Lines()->Text(), "alpha    alpha\r\nxy    beta");
 }
 
 TEST(SrcEditDrag, CtrlCopiesAndAMultiLineMoveLandsAtTheDropPoint) {
@@ -372,6 +396,16 @@ TEST(SrcEditDrag, CtrlCopiesAndAMultiLineMoveLandsAtTheDropPoint) {
   e->SetBlockBegin(BufferCoord(3, 1));
   e->SetBlockEnd(BufferCoord(5, 1));  // "23"
   DragText(ed, At(ed, 4, 1), At(ed, 9, 1), TShiftState{ssCtrl});
+  EXPECT_EQ(e->Lines()->Get(0), "012345672389");
+  // Undone and redone, a drop stays a step of its own: the next drop is undone alone.
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Get(0), "0123456789");
+  e->Redo();
+  e->SetBlockBegin(BufferCoord(1, 1));
+  e->SetBlockEnd(BufferCoord(2, 1));  // "0"
+  DragText(ed, At(ed, 1, 1), At(ed, 4, 1), TShiftState{ssCtrl});
+  EXPECT_EQ(e->Lines()->Get(0), "0120345672389");
+  e->Undo();
   EXPECT_EQ(e->Lines()->Get(0), "012345672389");
   e->Undo();
   EXPECT_EQ(e->Lines()->Get(0), "0123456789");
@@ -413,6 +447,19 @@ TEST(SrcEditDrag, BetweenTwoEditorsCopiesShiftMovesEscapeCancels) {
   EXPECT_EQ(a->Lines()->Text(), "source  here");
   a->Undo();
   EXPECT_EQ(a->Lines()->Text(), "source text here");
+  // Into an empty editor at a column to the right: the blanks before the text go with it.
+  b->Lines()->Clear();
+  b->ClearUndo();
+  a->SetBlockBegin(BufferCoord(8, 1));
+  a->SetBlockEnd(BufferCoord(12, 1));
+  DragText(a.get(), At(a.get(), 9, 1), inB(5, 1));
+  EXPECT_EQ(b->Lines()->Text(), "    text");
+  b->Undo();
+  EXPECT_EQ(b->Lines()->Text(), "");
+  EXPECT_FALSE(b->CanUndo());
+  b->Redo();
+  EXPECT_EQ(b->Lines()->Text(), "    text");
+  b->Lines()->SetText("targettext");
   // A read-only target refuses.
   b->SetReadOnly(true);
   a->SetBlockBegin(BufferCoord(1, 1));

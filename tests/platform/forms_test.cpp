@@ -387,6 +387,24 @@ TEST(Application, EscapedExceptionsShowInAMessageBoxAndAbortIsSilent) {
   EXPECT_EQ(rec.asked[0].Flags & 0xF0, unsigned(MB_ICONSTOP));
   SimulateKeyStroke(panel, 'Q', {ssCtrl});
   EXPECT_EQ(rec.asked.size(), 1u);
+  // A command that failed has used its key all the same: the key goes no further (a browser
+  // hands a key it did not use back to its window, which would run the command again).
+  struct KeySink : TCustomControl {
+    using TCustomControl::TCustomControl;
+    int keys = 0;
+    void WndProc(TMessage& m) override {
+      if (m.Msg == WM_KEYDOWN) ++keys;
+      TCustomControl::WndProc(m);
+    }
+  };
+  auto* sink = new KeySink(&f);
+  sink->SetParent(&f);
+  sink->SetBounds(0, 0, 50, 50);
+  SimulateKeyStroke(sink, 'B', {ssCtrl});
+  SimulateKeyStroke(sink, 'Q', {ssCtrl});
+  EXPECT_EQ(rec.asked.size(), 2u);
+  SimulateKeyStroke(sink, 'Z', {ssCtrl});
+  EXPECT_EQ(sink->keys, 1);
 }
 
 TEST(Actions, ShortcutsFireThroughTheActiveForm) {
@@ -693,6 +711,40 @@ TEST(Controls, NativeControlsKeepTheirState) {
   late->SetParent(&f);
   EXPECT_TRUE(late->HandleAllocated());
   // Deleting the form frees children whose windows live in it.
+}
+
+TEST(Controls, AMemoKeepsAVeryLongLineWholeThroughEdits) {
+  TForm f(nullptr);
+  f.SetBounds(0, 0, 300, 200);
+  auto* memo = new TMemo(&f);
+  memo->SetWordWrap(false);
+  memo->SetParent(&f);
+  f.Show();
+  AnsiString line;
+  for (int i = 0; i < 200000; ++i) line += static_cast<char>('a' + i % 26);
+  memo->Lines()->SetText("short\r\n" + line + "\r\nend\r\n");
+  EXPECT_FALSE(memo->Modified());
+  memo->SetFocus();
+  SimulateTyping(memo, "X");
+  ASSERT_EQ(memo->Lines()->Count(), 3);
+  EXPECT_EQ(memo->Lines()->Get(0), "Xshort");
+  EXPECT_TRUE(memo->Lines()->Get(1) == line);
+  EXPECT_TRUE(memo->Modified());
+  memo->SelectAll();
+  EXPECT_TRUE(memo->SelText() == "Xshort\r\n" + line + "\r\nend");
+  // The second row of the long line (without wrapping) starts inside it: a line break typed
+  // there splits the line in two, nothing lost.
+  SimulateKeyStroke(memo, VK_HOME, {ssCtrl});
+  SimulateKeyStroke(memo, VK_DOWN);
+  SimulateKeyStroke(memo, VK_DOWN);
+  SimulateKeyStroke(memo, VK_HOME);
+  SimulateKeyStroke(memo, VK_RETURN, {}, "\r");
+  ASSERT_EQ(memo->Lines()->Count(), 4);
+  AnsiString head = memo->Lines()->Get(1), tail = memo->Lines()->Get(2);
+  EXPECT_FALSE(head.empty());
+  EXPECT_FALSE(tail.empty());
+  EXPECT_TRUE(head + tail == line);
+  EXPECT_EQ(memo->Lines()->Get(3), "end");
 }
 
 TEST(Shell, OpeningIsRecordedByTheHookWithLinksEncoded) {

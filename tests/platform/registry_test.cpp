@@ -102,7 +102,7 @@ TEST_F(Registry, Errors) {
     reg.WriteInteger("X", 1);  // no key open
     FAIL();
   } catch (const ERegistryException& e) {
-    EXPECT_EQ(e.Message(), "Failed to set data for 'X'");
+    EXPECT_EQ(AnsiToUtf8(e.Message()), "Не удаётся записать значение \"X\" в реестр программы.");
   }
   ASSERT_TRUE(reg.OpenKey("\\K", true));
   reg.WriteString("S", "text");
@@ -110,13 +110,13 @@ TEST_F(Registry, Errors) {
     reg.ReadInteger("S");
     FAIL();
   } catch (const ERegistryException& e) {
-    EXPECT_EQ(e.Message(), "Invalid data type for 'S'");
+    EXPECT_EQ(AnsiToUtf8(e.Message()), "Значение \"S\" в реестре программы другого типа.");
   }
   try {
     reg.ReadInteger("Missing");
     FAIL();
   } catch (const ERegistryException& e) {
-    EXPECT_EQ(e.Message(), "Failed to get data for 'Missing'");
+    EXPECT_EQ(AnsiToUtf8(e.Message()), "Значения \"Missing\" нет в реестре программы.");
   }
   EXPECT_EQ(reg.ReadString("Missing"), "");
   reg.WriteInteger("I", 3);

@@ -168,7 +168,7 @@ TEST_F(SafeSave, AFailedSaveLeavesTheOldContentsAndSaysSo) {
     } catch (const EWriteError& e) {
       EXPECT_NE(e.Message().find("\"" + P(name) + "\""), std::string::npos) << e.Message();
       EXPECT_NE(e.Message().find(SysErrorMessage(ENOSPC)), std::string::npos) << e.Message();
-      EXPECT_NE(e.Message().find(said), std::string::npos) << e.Message();
+      EXPECT_NE(e.Message().find(W1251(said)), std::string::npos) << e.Message();
       EXPECT_EQ(e.Message().find(".vt-"), std::string::npos) << e.Message();
     }
     EXPECT_TRUE(ReadAll(P(name)) == old) << name;
@@ -177,7 +177,7 @@ TEST_F(SafeSave, AFailedSaveLeavesTheOldContentsAndSaysSo) {
   // A replacing save: the new file is dropped.
   WriteAll(P("doc.html"), old);
   FailWriteFrom(3, ENOSPC);
-  expectFailure("doc.html", "keeps its previous contents");
+  expectFailure("doc.html", "Файл сохранил прежнее содержимое.");
 
   // No new file can be made beside it (no free inode): written in place behind a copy, and a
   // disk that fills up midway gets the old contents back.
@@ -185,13 +185,13 @@ TEST_F(SafeSave, AFailedSaveLeavesTheOldContentsAndSaysSo) {
     if (s == TSafeSaveStep::NewFile) return ENOSPC;
     return s == TSafeSaveStep::Write && ++n >= 3 ? ENOSPC : 0;
   });
-  expectFailure("doc.html", "were put back");
+  expectFailure("doc.html", "Его прежнее содержимое возвращено.");
 
   // The same for a file that keeps its identity (hard links), failing at the final flush.
   WriteAll(P("linked.html"), old);
   ASSERT_EQ(link(P("linked.html").c_str(), P("linked2.html").c_str()), 0);
   SetSafeSaveFault([](TSafeSaveStep s) { return s == TSafeSaveStep::Flush ? ENOSPC : 0; });
-  expectFailure("linked.html", "were put back");
+  expectFailure("linked.html", "Его прежнее содержимое возвращено.");
   EXPECT_TRUE(ReadAll(P("linked2.html")) == old);
 
   // No copy can be kept: the save is refused before the file is touched.

@@ -58,7 +58,7 @@ TEST_F(SpecialFiles, PipesSocketsAndFoldersAreRefusedAndDevicesOpen) {
 
   struct Case {
     std::string name, reason;
-  } cases[] = {{fifo, "именованный канал"}, {sock, "сокет"}};
+  } cases[] = {{fifo, "именованный канал"}, {sock, "сокет"}, {dir.string(), "Это папка."}};
   for (const Case& c : cases) {
     TStringList lines;
     std::string m = MessageOf([&] { lines.LoadFromFile(c.name); });

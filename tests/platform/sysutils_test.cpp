@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+
 #include <cstdlib>
 #include <fstream>
 #include <unistd.h>
@@ -28,7 +32,7 @@ TEST(Conversions, IntegersAndTrimming) {
   try {
     StrToInt("abc");
   } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message(), "'abc' is not a valid integer value");
+    EXPECT_EQ(AnsiToUtf8(e.Message()), "\"abc\" не является целым числом.");
   }
   EXPECT_EQ(StrToIntDef("", 6), 6);
   EXPECT_EQ(Trim("  a b \t"), "a b");
@@ -108,6 +112,19 @@ TEST(SettingsDir, FollowsTheEnvironment) {
   if (old.empty()) unsetenv("VANTRY_TARN_CONFIG_DIR");
   else setenv("VANTRY_TARN_CONFIG_DIR", old.c_str(), 1);
   std::system(("rm -rf " + d).c_str());
+}
+
+TEST(SysUtils, SystemErrorsAreGivenInRussian) {
+  EXPECT_EQ(AnsiToUtf8(SysErrorMessage(EACCES)), "Отказано в доступе.");
+  EXPECT_EQ(AnsiToUtf8(SysErrorMessage(EISDIR)), "Это папка.");
+  EXPECT_EQ(AnsiToUtf8(SysErrorMessage(ENOSPC)), "На устройстве не осталось места.");
+  // Every reason the system can give reads in Russian: no Latin letter in any of them.
+  for (int err = 1; err < 140; ++err) {
+    std::string text = AnsiToUtf8(SysErrorMessage(err));
+    EXPECT_FALSE(text.empty()) << err;
+    EXPECT_EQ(std::count_if(text.begin(), text.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); }), 0)
+        << err << ": " << text;
+  }
 }
 
 }  // namespace

@@ -162,6 +162,55 @@ TEST_F(SpanTest, AMovingAddWhoseVolumesFailKeepsTheMovedFiles) {
   for (auto& n : names) EXPECT_TRUE(fs::exists(dir / "back" / n)) << n;
 }
 
+TEST_F(SpanTest, TheTargetsOwnVolumesAreNeverAddedNorMoved) {
+  // The folder holds earlier sets of the target under both kinds of volume names, beside files
+  // whose names only look like volumes of it.
+  std::vector<std::string> files = {"a.txt", "b.txt", "set01.zip", "set0001.zip", "set.z1", "set.z001"};
+  auto writeFiles = [&] {
+    for (size_t i = 0; i < files.size(); ++i) WriteAll(dir / "f" / files[i], Data(i < 2 ? 30000 : 100, static_cast<unsigned>(i)));
+  };
+  writeFiles();
+  zip->RootDir = P("f");
+  zip->MaxVolumeSize = 25000;
+  zip->MinFreeVolumeSize = 1000;
+  zip->AddCompLevel = 0;
+  for (SpanOpts span : {SpanOpts{}, SpanOpts{spCompatName}}) {
+    zip->SpanOptions = span;
+    zip->AddOptions = {AddDiskSpan};
+    ASSERT_EQ(AddFiles(P("f/set.zip"), {"a.txt", "b.txt"}), 2);
+  }
+  std::vector<std::string> volumes = {"set001.zip", "set002.zip", "set003.zip", "set.z01", "set.z02", "set.zip"};
+  ASSERT_EQ(Files(dir / "f").size(), files.size() + volumes.size());
+
+  // A moving add of the whole folder in either naming, earlier volumes overwritten when asked.
+  zip->Unattended = false;
+  WatchStatus();
+  for (SpanOpts span : {SpanOpts{spCompatName}, SpanOpts{}}) {
+    std::vector<std::string> before;
+    for (auto& v : volumes) before.push_back(ReadAll(dir / "f" / v));
+    zip->SpanOptions = span;
+    zip->AddOptions = {AddDiskSpan, AddMove};
+    EXPECT_EQ(AddFiles(P("f/set.zip"), {"*.*"}), static_cast<int>(files.size()));
+    EXPECT_EQ(zip->ErrCode(), 0) << zip->Message();
+    for (auto& n : files) EXPECT_FALSE(fs::exists(dir / "f" / n)) << n;
+    // The volumes are the set just written and, untouched, the set of the other naming.
+    EXPECT_EQ(Files(dir / "f").size(), volumes.size());
+    for (size_t i = 0; i < volumes.size(); ++i) {
+      bool compat = volumes[i].rfind("set.z", 0) == 0;
+      if (compat != span.Contains(spCompatName)) EXPECT_TRUE(ReadAll(dir / "f" / volumes[i]) == before[i]) << volumes[i];
+    }
+    if (span.Contains(spCompatName)) {
+      std::vector<std::string> entries;
+      for (int i = 0; i < zip->Count(); ++i) entries.push_back(zip->DirEntry(i).FileName);
+      std::sort(entries.begin(), entries.end());
+      std::vector<std::string> want = files;
+      std::sort(want.begin(), want.end());
+      EXPECT_EQ(entries, want);
+    }
+    writeFiles();
+  }
+}
+
 TEST_F(SpanTest, ExistingVolumesAreOverwrittenOnlyWhenConfirmed) {
   fs::create_directories(dir / "out");
   ASSERT_EQ(WriteSet(P("out/set.zip"), 60000), 5);

@@ -224,6 +224,10 @@ void TZipKeeper::RunAdd(const AnsiString& Archive) {
     }
     std::vector<const char*> excludes;
     for (int i = 0; i < fSpecArgsExcl_.Count(); ++i) excludes.push_back(keep.Keep(AnsiToSystemName(fSpecArgsExcl_[i])));
+    // A spanned add leaves out the target and its earlier volumes, named by their full paths, as
+    // an ordinary add leaves out its archive.
+    if (!cleanup.temporary.empty())
+      for (auto& v : OwnVolumes(zipFileName_)) excludes.push_back(keep.Keep(v));
     rec.SpecCount = fSpecArgs_.Count();
     rec.Specs = specs.data();
     rec.ExcludeCount = static_cast<int32_t>(excludes.size());

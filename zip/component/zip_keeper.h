@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/classes.h"
@@ -199,6 +200,9 @@ private:
   void FinishVolume();
   void WriteSplit(const void* Data, int64_t Length, int64_t KeepTogether);
   void MoveLastVolume();
+  // The full system names of the files, in the folder of the set FileName names, that the
+  // writer gives or has given that set in either naming: its own name and its volumes.
+  static std::vector<std::string> OwnVolumes(const AnsiString& FileName);
   int GetLastVolume(const AnsiString& FileName, bool MayBeMissing, AnsiString& Found);
   void GetNewDisk(int Disk);
   void ReadInput(void* Buffer, size_t Length, int Id);

@@ -5,10 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "platform/application.h"
 #include "platform/controls.h"
@@ -29,6 +32,37 @@ constexpr size_t kCopyBlock = 1 << 20;
 
 void Set16(uint8_t* p, uint32_t v) { p[0] = v & 0xFF, p[1] = v >> 8 & 0xFF; }
 void Set32(uint8_t* p, uint32_t v) { Set16(p, v & 0xFFFF), Set16(p + 2, v >> 16); }
+
+// The name the writer gives volume Disk (0-based) of the set FileName names, save the last one
+// of Info-ZIP's naming; StripDigits first removes the three characters before the extension.
+AnsiString NumberedVolume(const AnsiString& FileName, int Disk, bool Compat, bool StripDigits) {
+  char num[16];
+  if (Compat) {
+    snprintf(num, sizeof num, ".z%.2d", Disk + 1);
+    return ChangeFileExt(FileName, num);
+  }
+  AnsiString ext = ExtractFileExt(FileName);
+  AnsiString stem = FileName.substr(0, FileName.size() - ext.size());
+  if (StripDigits) stem.resize(stem.size() >= 3 ? stem.size() - 3 : 0);
+  snprintf(num, sizeof num, "%.3d", Disk + 1);
+  return stem + num + ext;
+}
+
+// Whether Name is one the writer gives a volume of the set FileName names, in either naming.
+bool IsNumberedVolume(const AnsiString& FileName, const AnsiString& Name) {
+  size_t extLength = ExtractFileExt(FileName).size();
+  for (bool compat : {false, true}) {
+    if (!compat && Name.size() < extLength) continue;
+    size_t end = Name.size() - (compat ? 0 : extLength);
+    // Volume numbers run from 1 to 65535: five digits at most.
+    for (size_t digits = 1; digits <= 5 && digits <= end; ++digits) {
+      if (!isdigit(static_cast<unsigned char>(Name[end - digits]))) break;
+      int disk = std::stoi(Name.substr(end - digits, digits)) - 1;
+      if (disk >= 0 && disk <= 0xFFFE && NumberedVolume(FileName, disk, compat, false) == Name) return true;
+    }
+  }
+  return false;
+}
 
 bool WriteAll(int fd, const char* p, size_t n) {
   while (n > 0) {
@@ -52,17 +86,30 @@ AnsiString TZipKeeper::DiskText(int Id, const char* Fallback) {
 void TZipKeeper::SpanMessage(const AnsiString& Text) { Dispatch(kcbMessage, 0, 0, Text); }
 
 AnsiString TZipKeeper::VolumeName(const AnsiString& FileName, int Disk, int LastDisk, bool StripDigits) const {
-  char num[16];
-  if (SpanOptions.Contains(spCompatName)) {
-    if (Disk == LastDisk) return ChangeFileExt(FileName, ".zip");
-    snprintf(num, sizeof num, ".z%.2d", Disk + 1);
-    return ChangeFileExt(FileName, num);
+  bool compat = SpanOptions.Contains(spCompatName);
+  if (compat && Disk == LastDisk) return ChangeFileExt(FileName, ".zip");
+  return NumberedVolume(FileName, Disk, compat, StripDigits);
+}
+
+std::vector<std::string> TZipKeeper::OwnVolumes(const AnsiString& FileName) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> found;
+  AnsiString folder = ExtractFilePath(FileName);
+  std::error_code ec;
+  fs::directory_iterator it(AnsiToSystemName(folder.empty() ? AnsiString(".") : folder), ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    if (!it->is_regular_file(ec)) continue;
+    AnsiString name;
+    try {
+      name = folder + SystemNameToAnsi(it->path().filename().string());
+    } catch (const EConvertError&) {
+      continue;
+    }
+    if (name != FileName && !IsNumberedVolume(FileName, name)) continue;
+    fs::path full = fs::absolute(it->path(), ec);
+    if (!ec) found.push_back(full.string());
   }
-  AnsiString ext = ExtractFileExt(FileName);
-  AnsiString stem = FileName.substr(0, FileName.size() - ext.size());
-  if (StripDigits) stem.resize(stem.size() >= 3 ? stem.size() - 3 : 0);
-  snprintf(num, sizeof num, "%.3d", Disk + 1);
-  return stem + num + ext;
+  return found;
 }
 
 void TZipKeeper::CheckDrive(const AnsiString& FileName) {

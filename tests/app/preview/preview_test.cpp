@@ -130,6 +130,59 @@ TEST_F(PreviewTest, PrintWritesTheEnginesPdfWithTextOnPagesWhereThePrintJobsGo) 
   MainPreview->Action1->Execute();
   expectPrintedPage(chosen);
   EXPECT_EQ(dialogs.Count(dkPrinterSetup), 1);
+
+  // To a printer: the print server gets the engine's PDF as one job named by the page, once
+  // the server has said the printer is there and takes jobs.
+  Printer()->SetOutputFileName("");
+  TPrinterEntry office;
+  office.Name = "Office";
+  office.IsDefault = true;
+  printServer.printers = {office};
+  web->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_DONTPROMPTUSER);
+  ASSERT_TRUE(WaitFor([&] { return printServer.jobs.size() == 1 || dialogs.Count(dkMessageBox) > 0; }));
+  ASSERT_EQ(printServer.jobs.size(), 1u) << (dialogs.Count(dkMessageBox) ? dialogs.Last(dkMessageBox)->Text : "");
+  EXPECT_EQ(printServer.jobs[0].printer, "Office");
+  EXPECT_EQ(printServer.jobs[0].title, "Long");
+  fs::path sent = root / "sent.pdf";
+  WriteFile(sent, printServer.jobs[0].pdf);
+  expectPrintedPage(sent);
+  EXPECT_EQ(printServer.jobs[0].copies, 1);
+  EXPECT_EQ(dialogs.Count(dkMessageBox), 0);
+  // The copies chosen in the print dialog reach the printer, for this page alone.
+  dialogs.Answer(IDOK, "");
+  dialogs.answers.back()->Copies = 3;
+  MainPreview->Action1->Execute();
+  ASSERT_TRUE(WaitFor([&] { return printServer.jobs.size() == 2 || dialogs.Count(dkMessageBox) > 0; }));
+  ASSERT_EQ(printServer.jobs.size(), 2u) << (dialogs.Count(dkMessageBox) ? dialogs.Last(dkMessageBox)->Text : "");
+  EXPECT_EQ(printServer.jobs[1].printer, "Office");
+  EXPECT_EQ(printServer.jobs[1].copies, 3);
+  EXPECT_EQ(Printer()->Copies(), 1);
+  // A queue that takes no jobs: said with the server's reason before the page is laid out.
+  printServer.printers[0].Accepting = false;
+  printServer.printers[0].StateMessage = W1251("Бумага кончилась");
+  dialogs.Answer(IDOK, "");
+  SimulateKeyStroke(web, 'P', {ssCtrl});
+  ASSERT_TRUE(WaitFor([&] { return dialogs.Count(dkMessageBox) == 1; }));
+  EXPECT_EQ(dialogs.Last(dkMessageBox)->Text, W1251("Принтер «Office» не принимает задания: Бумага кончилась."));
+  // A job the server refuses: its reason, and no word of success.
+  printServer.printers[0].Accepting = true;
+  printServer.refuse = W1251("Принтер «Office» не принял документ: очередь переполнена");
+  web->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_DONTPROMPTUSER);
+  ASSERT_TRUE(WaitFor([&] { return dialogs.Count(dkMessageBox) == 2; }));
+  EXPECT_EQ(dialogs.Last(dkMessageBox)->Text, printServer.refuse + ".");
+  // A server that does not answer: said so, and the page kept in the default file.
+  printServer.silent = true;
+  std::string home = getenv("HOME") ? getenv("HOME") : "";
+  setenv("HOME", root.c_str(), 1);
+  web->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_DONTPROMPTUSER);
+  ASSERT_TRUE(WaitFor([&] { return dialogs.Count(dkMessageBox) == 3; }));
+  setenv("HOME", home.c_str(), 1);
+  fs::path kept = root / "Long.pdf";
+  EXPECT_EQ(dialogs.Last(dkMessageBox)->Text,
+            W1251("Сервер печати (test) не отвечает. Документ сохранён в файл\r") + kept.string());
+  expectPrintedPage(kept);
+  EXPECT_EQ(printServer.jobs.size(), 2u);
+  EXPECT_EQ(dialogs.Count(dkMessageBox), 3);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -113,10 +114,9 @@ private:
   int64_t fromDate_ = 0;
   std::string askedPassword_;
   std::vector<std::string> suffixes_;
-  // The archive being written, when it exists: never taken into itself.
-  bool haveSelf_ = false;
-  dev_t selfDev_ = 0;
-  ino_t selfIno_ = 0;
+  // Files never taken, whatever name reaches them: the archive being written, when it exists,
+  // and the files an exclusion names by their full path.
+  std::set<std::pair<dev_t, ino_t>> leftOut_;
   int32_t added_ = 0;
   bool failed_ = false;
 };
@@ -160,7 +160,7 @@ void TZipRun::AddFile(const std::string& path, const struct stat& st, const std:
   std::string base = BaseName(path);
   if (!p_->HiddenFiles && !base.empty() && base[0] == '.') return;
   if (p_->FromDate && st.st_mtime < fromDate_) return;
-  if (haveSelf_ && st.st_dev == selfDev_ && st.st_ino == selfIno_) return;
+  if (leftOut_.count({st.st_dev, st.st_ino})) return;
   TNewEntry e;
   e.Path = path;
   e.St = st;
@@ -251,11 +251,11 @@ void TZipRun::Collect() {
       a = b + 1;
     }
   }
-  struct stat self;
-  if (stat(archive_.c_str(), &self) == 0) {
-    haveSelf_ = true;
-    selfDev_ = self.st_dev;
-    selfIno_ = self.st_ino;
+  struct stat st;
+  if (stat(archive_.c_str(), &st) == 0) leftOut_.insert({st.st_dev, st.st_ino});
+  for (int i = 0; i < p_->ExcludeCount && p_->Excludes; ++i) {
+    const char* x = p_->Excludes[i];
+    if (x && x[0] == '/' && stat(x, &st) == 0 && S_ISREG(st.st_mode)) leftOut_.insert({st.st_dev, st.st_ino});
   }
   for (int i = 0; i < p_->SpecCount && p_->Specs; ++i) CollectSpec(p_->Specs[i]);
 }
