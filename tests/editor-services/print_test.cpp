@@ -32,16 +32,17 @@ struct TestPrintServer : TPrintServer {
   struct Job {
     AnsiString printer, title;
     std::string pdf;
+    int copies = 0;
   };
   std::vector<Job> jobs;
   std::vector<TPrinterEntry> Printers() override {
     ++asked;
     return printers;
   }
-  void Submit(const AnsiString& printer, const AnsiString& file, const AnsiString& title) override {
+  void Submit(const AnsiString& printer, const AnsiString& file, const AnsiString& title, int copies) override {
     if (!refuse.empty()) throw EPrinter(refuse);
     std::ifstream f(file, std::ios::binary);
-    jobs.push_back({printer, title, std::string(std::istreambuf_iterator<char>(f), {})});
+    jobs.push_back({printer, title, std::string(std::istreambuf_iterator<char>(f), {}), copies});
   }
 };
 
