@@ -64,7 +64,7 @@ struct BannerServer : TPrintServer {
     e.PaperWidth = 5000;
     return {e};
   }
-  void Submit(const AnsiString&, const AnsiString&, const AnsiString&) override {}
+  void Submit(const AnsiString&, const AnsiString&, const AnsiString&, int) override {}
 };
 
 void WidePage() {

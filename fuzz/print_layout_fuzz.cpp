@@ -26,7 +26,7 @@ constexpr int kMaxPages = 8;
 // No printer of the machine's: the A4 page at 300 dots per inch, and jobs go to a PDF file.
 struct NoPrinters : TPrintServer {
   std::vector<TPrinterEntry> Printers() override { return {}; }
-  void Submit(const AnsiString&, const AnsiString&, const AnsiString&) override {}
+  void Submit(const AnsiString&, const AnsiString&, const AnsiString&, int) override {}
 };
 
 double Distance(const uint8_t* o) { return std::ldexp(static_cast<int8_t>(o[0]), (o[1] % 48) - 8); }

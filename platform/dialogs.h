@@ -58,6 +58,7 @@ struct TDialogAnswer {
   int Result = 0;         // message box: IDxxx; modal form: its modal result; file/colour/folder: IDOK or IDCANCEL
   AnsiString FileName;    // file dialogs: the chosen file; folder browser: the folder (program text)
   TColor Color = clBlack; // colour dialog: the chosen colour
+  int Copies = 0;         // printer set-up dialog: the copies chosen (0: as they were)
 };
 // Asked before any dialog shows; an answer replaces the dialog, no answer shows it.
 using TDialogHook = std::function<std::optional<TDialogAnswer>(const TDialogRequest&)>;

@@ -157,11 +157,16 @@ public:
     return list;
   }
 
-  void Submit(const AnsiString& Printer, const AnsiString& PdfFile, const AnsiString& Title) override {
+  void Submit(const AnsiString& Printer, const AnsiString& PdfFile, const AnsiString& Title, int Copies) override {
     TConnection c = Connect();
     if (!c.http) throw EPrinter(Format(W1251("Сервер печати (%s) недоступен: документ не напечатан."), {ServerName()}));
     std::string printer = AnsiToUtf8(Printer), title = AnsiToUtf8(Title);
-    int job = cupsPrintFile2(c.http.get(), printer.c_str(), AnsiToSystemName(PdfFile).c_str(), title.c_str(), 0, nullptr);
+    int nOptions = 0;
+    cups_option_t* options = nullptr;
+    if (Copies > 1) nOptions = cupsAddOption("copies", std::to_string(Copies).c_str(), nOptions, &options);
+    int job = cupsPrintFile2(c.http.get(), printer.c_str(), AnsiToSystemName(PdfFile).c_str(), title.c_str(),
+                             nOptions, options);
+    cupsFreeOptions(nOptions, options);
     if (c.silent)
       throw EPrintServerSilent(NotAnswering() + W1251(" Документ не напечатан."));
     if (job == 0)

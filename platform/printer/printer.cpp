@@ -313,7 +313,7 @@ void TPrinter::EndDoc() {
   // The printer's job: its PDF goes to the print server, and is not kept whatever the answer.
   impl_->pdf.reset();
   try {
-    Server().Submit(jobPrinter_, SystemNameToAnsi(impl_->partFile.toStdString()), title_);
+    Server().Submit(jobPrinter_, SystemNameToAnsi(impl_->partFile.toStdString()), title_, copies_);
   } catch (...) {
     FinishFile(false);
     throw;
@@ -342,6 +342,7 @@ bool TPrinter::ExecuteSetupDialog() {
     if (auto a = hook(r)) {
       if (a->Result != IDOK) return false;
       outputFileName_ = a->FileName;
+      if (a->Copies > 0) SetCopies(a->Copies);
       return true;
     }
   }
@@ -358,8 +359,9 @@ bool TPrinter::ExecuteSetupDialog() {
     p.setOutputFormat(QPrinter::NativeFormat);
     if (const TPrinterEntry* e = JobPrinter()) p.setPrinterName(QStr(e->Name));
   }
+  p.setCopyCount(copies_);
   QPrintDialog dlg(&p, DialogOwnerWidget(nullptr));
-  // Copies and page ranges are the program's own business.
+  // Page ranges are the program's own business; the copies asked here are the printer's.
   dlg.setOption(QAbstractPrintDialog::PrintToFile, true);
   dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
   if (dlg.exec() != QDialog::Accepted) return false;
@@ -369,7 +371,7 @@ bool TPrinter::ExecuteSetupDialog() {
     outputFileName_.clear();
     printerName_ = FromQStr(p.printerName());
   }
-  p.setCopyCount(1);
+  SetCopies(p.copyCount());
   return true;
 }
 

@@ -31,8 +31,10 @@ public:
   // The installed printers; none when there is no print server. EPrintServerSilent when the
   // server does not answer in time, EPrinter for other refusals.
   virtual std::vector<TPrinterEntry> Printers() = 0;
-  // Sends a PDF file to a printer as one job; EPrinter with the server's reason when refused.
-  virtual void Submit(const AnsiString& Printer, const AnsiString& PdfFile, const AnsiString& Title) = 0;
+  // Sends a PDF file to a printer as one job, to be printed Copies times; EPrinter with the
+  // server's reason when refused.
+  virtual void Submit(const AnsiString& Printer, const AnsiString& PdfFile, const AnsiString& Title,
+                      int Copies) = 0;
 };
 // Puts a print server in place (not owned); nullptr returns to the desktop's.
 void SetPrintServer(TPrintServer* Server);
@@ -80,6 +82,11 @@ public:
   // not answer): why and where, as the user is told; empty after any other job.
   AnsiString UnnamedFileNotice() const;
 
+  // How many times the printer prints each job, as chosen in the print dialog (1 at first). A
+  // PDF file holds the job once; copies the program lays out itself are pages of the job.
+  int Copies() const { return copies_; }
+  void SetCopies(int v) { copies_ = v < 1 ? 1 : v; }
+
   // The job's name in the print queue (and the PDF's title).
   const AnsiString& Title() const { return title_; }
   void SetTitle(const AnsiString& v) { title_ = v; }
@@ -111,8 +118,8 @@ public:
   int PageHeight() { return GetDeviceCaps(VERTRES); }
   int GetDeviceCaps(int Index);
 
-  // The desktop's print dialog for this printer (printer, file output, paper); false when the
-  // user cancels. Asks the dialog hook first.
+  // The desktop's print dialog for this printer (printer, file output, paper, copies); false
+  // when the user cancels. Asks the dialog hook first.
   bool ExecuteSetupDialog();
 
   struct Impl;
@@ -135,6 +142,7 @@ private:
   bool printing_ = false, aborted_ = false;
   bool unnamedFile_ = false;  // the job goes to a file of its own choosing
   int pageNumber_ = 0;
+  int copies_ = 1;
 };
 
 // The program's printer object.

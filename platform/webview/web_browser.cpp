@@ -130,13 +130,14 @@ void TWebBrowser::ExecWB(int CmdID, int CmdExecOpt) {
   if (CmdID != OLECMDID_PRINT || !impl_->view || !impl_->view->Widget()) return;
   impl_->WaitForPdf();
   if (impl_->writingPdf) return;
-  // A job of its own, starting where the program's print jobs go (the file asked for, else the
-  // chosen or the desktop's default printer, else with no printer the default file); the print
-  // dialog changes it for this page alone.
+  // A job of its own, starting where and as the program's print jobs go (the file asked for,
+  // else the chosen or the desktop's default printer, else with no printer the default file; the
+  // printer's copies); the print dialog changes it for this page alone.
   auto job = std::make_unique<TPrinter>();
   job->SetTitle(LocationName());
   job->SetOutputFileName(Printer()->OutputFileName());
   job->SetPrinterName(Printer()->PrinterName());
+  job->SetCopies(Printer()->Copies());
   if (CmdExecOpt == OLECMDEXECOPT_PROMPTUSER && !job->ExecuteSetupDialog()) return;
   const AnsiString file = job->BeginPdfDoc();
   const QPageLayout layout = JobLayout(*job);

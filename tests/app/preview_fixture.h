@@ -13,6 +13,7 @@
 #include "platform/input_simulation.h"
 #include "platform/printer/printer.h"
 #include "tests/app/app_fixture.h"
+#include "tests/platform/test_print_server.h"
 
 // The output of a shell command.
 inline std::string Shell(const std::string& cmd) {
@@ -36,29 +37,6 @@ inline bool WaitFor(F&& done, double seconds = 30) {
   }
   return true;
 }
-
-// The print server the tests see: no printer of the machine's, only those a test defines. It
-// keeps what is sent to it, refuses it with the reason set, or is silent as a hung server is.
-struct TestPrintServer : TPrintServer {
-  std::vector<TPrinterEntry> printers;
-  AnsiString refuse;
-  bool silent = false;
-  struct Job {
-    AnsiString printer, title;
-    std::string pdf;
-  };
-  std::vector<Job> jobs;
-  std::vector<TPrinterEntry> Printers() override {
-    if (silent) throw EPrintServerSilent(W1251("Сервер печати (test) не отвечает."));
-    return printers;
-  }
-  void Submit(const AnsiString& printer, const AnsiString& file, const AnsiString& title) override {
-    if (silent) throw EPrintServerSilent(W1251("Сервер печати (test) не отвечает. Документ не напечатан."));
-    if (!refuse.empty()) throw EPrinter(refuse);
-    std::ifstream f(file, std::ios::binary);
-    jobs.push_back({printer, title, std::string(std::istreambuf_iterator<char>(f), {})});
-  }
-};
 
 class PreviewTest : public AppTest {
 protected:

@@ -18,32 +18,11 @@
 #include "highlighters/html.h"
 #include "platform/printer/printer.h"
 #include "platform/sysutils.h"
+#include "tests/platform/test_print_server.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// The print server the tests see: no printer of the machine's, only those a test defines. It
-// keeps what is sent to it, or refuses it with the reason set.
-struct TestPrintServer : TPrintServer {
-  std::vector<TPrinterEntry> printers;
-  int asked = 0;
-  AnsiString refuse;
-  struct Job {
-    AnsiString printer, title;
-    std::string pdf;
-  };
-  std::vector<Job> jobs;
-  std::vector<TPrinterEntry> Printers() override {
-    ++asked;
-    return printers;
-  }
-  void Submit(const AnsiString& printer, const AnsiString& file, const AnsiString& title) override {
-    if (!refuse.empty()) throw EPrinter(refuse);
-    std::ifstream f(file, std::ios::binary);
-    jobs.push_back({printer, title, std::string(std::istreambuf_iterator<char>(f), {})});
-  }
-};
 
 TPrinterEntry Entry(const char* name, bool isDefault, double width = 210, double height = 297) {
   TPrinterEntry e;

@@ -1,5 +1,6 @@
 // Adds that move files, adds of the folder that holds the archive, and adds that leave a file
 // out: nothing is lost and the failure stays reported.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -87,6 +88,31 @@ TEST_F(ZipAddTest, TheArchiveIsNeverAddedIntoItself) {
   EXPECT_FALSE(fs::exists(dir / "f/a.txt"));
   EXPECT_FALSE(fs::exists(dir / "f/b.txt"));
   EXPECT_EQ(Shell("unzip -tq " + P("f/self.zip")), 0);
+}
+
+TEST_F(ZipAddTest, ANamedPipeIsNeverReadAsTheArchiveNorAddedNorMoved) {
+  WriteAll(dir / "f/one.txt", "one");
+  ASSERT_EQ(mkfifo(P("f/pipe").c_str(), 0644), 0);
+  ASSERT_EQ(mkfifo(P("out.zip").c_str(), 0644), 0);
+  // The pipe's other end is held open, so that an add that opened it would not wait for ever.
+  int other = open(P("out.zip").c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(other, 0);
+  zip->AddOptions = {AddMove};
+  zip->RootDir = P("f");
+  EXPECT_EQ(AddFiles(P("out.zip"), {"*.*"}), 0);
+  close(other);
+  bool told = false;
+  for (auto& m : messages) told |= m.first == kzeOpen && m.second == "cannot open " + P("out.zip") + ": not a regular file";
+  EXPECT_TRUE(told);
+  EXPECT_TRUE(fs::is_fifo(dir / "out.zip"));
+  EXPECT_EQ(ReadAll(dir / "f/one.txt"), "one");
+  // Into an archive beside: the pipe among the files is left out and stays.
+  zip->AddOptions = {AddMove};
+  zip->RootDir = P("f");
+  EXPECT_EQ(AddFiles(P("out2.zip"), {"*.*"}), 1);
+  EXPECT_TRUE(fs::is_fifo(dir / "f/pipe"));
+  EXPECT_FALSE(fs::exists(dir / "f/one.txt"));
+  EXPECT_EQ(Shell("unzip -tq " + P("out2.zip")), 0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -42,6 +43,18 @@ bool ReadAt(int fd, int64_t pos, void* buf, size_t n) {
 }
 
 }  // namespace
+
+int OpenZipFile(const AnsiString& FileName, int Flags, unsigned Perm) {
+  AnsiString refusal;
+  int fd = OpenFileDescriptor(AnsiToSystemName(FileName), Flags, Perm, refusal);
+  struct stat st;
+  if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    close(fd);
+    errno = EINVAL;
+    fd = -1;
+  }
+  return fd;
+}
 
 AnsiString TZipKeeper::SetSlash(const AnsiString& Text, bool ToForward) {
   AnsiString r = Text;
@@ -82,9 +95,8 @@ bool TZipKeeper::OpenEOC(const AnsiString& FileName, bool RaiseErrors) {
   zipComment_.clear();
   eocPosition_ = 0;
   if (eocFile_ >= 0) close(eocFile_);
-  // Never waits on a named pipe: only a regular file (or a device) is read as an archive.
-  AnsiString refusal;
-  eocFile_ = OpenFileDescriptor(AnsiToSystemName(FileName), O_RDONLY, 0, refusal);
+  // Never waits on a named pipe: only a regular file is read as an archive.
+  eocFile_ = OpenZipFile(FileName, O_RDONLY);
   if (eocFile_ < 0) {
     if (RaiseErrors) throw EZipKeeper(11001, FileName);
     ShowZipMessage(11002, AnsiString());

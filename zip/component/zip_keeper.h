@@ -20,6 +20,10 @@
 
 class TCustomZipSFX;
 
+// Opens a file the user named (an archive, a volume, a stub) without ever waiting on a named
+// pipe: the descriptor, in blocking mode, or -1 when it cannot be opened or is not a regular file.
+int OpenZipFile(const AnsiString& FileName, int Flags, unsigned Perm = 0);
+
 class TZipKeeper : public TComponent {
 public:
   explicit TZipKeeper(TComponent* AOwner);

@@ -1,5 +1,6 @@
 #include "zip/component/zip_sfx.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,8 +23,12 @@ constexpr uint32_t kEndSig = 0x06054B50, kCentralSig = 0x02014B50;
 
 std::string ReadFileBytes(const AnsiString& name) {
   std::string s;
-  FILE* f = fopen(AnsiToSystemName(name).c_str(), "rb");
-  if (!f) return s;
+  int fd = OpenZipFile(name, O_RDONLY);
+  FILE* f = fd < 0 ? nullptr : fdopen(fd, "rb");
+  if (!f) {
+    if (fd >= 0) close(fd);
+    return s;
+  }
   char buf[65536];
   size_t n;
   while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
@@ -213,8 +218,12 @@ void TCustomZipSFX::AppendArchive(FILE* Target, const AnsiString& Source) {
     Write(Target, end, 22, 11030);
     return;
   }
-  FILE* src = fopen(AnsiToSystemName(Source).c_str(), "rb");
-  if (!src) throw EZipLibError(11011);
+  int fd = OpenZipFile(Source, O_RDONLY);
+  FILE* src = fd < 0 ? nullptr : fdopen(fd, "rb");
+  if (!src) {
+    if (fd >= 0) close(fd);
+    throw EZipLibError(11011);
+  }
   struct Closer {
     FILE* f;
     ~Closer() { fclose(f); }

@@ -94,8 +94,7 @@ void TZipKeeper::GetNewDisk(int Disk) {
   // On a fixed disk the volumes are numbered files beside the last one.
   AnsiString name = VolumeName(spanName_, Disk, totalDisks_, true);
   if (Verbose) CallEvent(OnMessage, this, 0, "Trace : GetNewDisk Opening " + name);
-  AnsiString refusal;
-  inFile_ = OpenFileDescriptor(AnsiToSystemName(name), O_RDONLY, 0, refusal);
+  inFile_ = OpenZipFile(name, O_RDONLY);
   if (inFile_ < 0) throw EZipKeeper(11001, name);
 }
 
@@ -160,7 +159,7 @@ int TZipKeeper::ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath) 
     if (r < 0) {
       result = -9;
     } else {
-      joinedFd = open(AnsiToSystemName(OutFilePath).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+      joinedFd = OpenZipFile(OutFilePath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
       if (joinedFd < 0) throw EZipKeeper(11009, OutFilePath);
       created = true;
       TJoinedFile joined(joinedFd);

@@ -167,7 +167,7 @@ void TZipKeeper::OpenVolume() {
       if (r != IDYES) throw EZipKeeper(11007, false);
     }
     std::string sysName = AnsiToSystemName(outFileName_);
-    outFile_ = open(sysName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    outFile_ = OpenZipFile(outFileName_, O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (outFile_ < 0) throw EZipKeeper(11009, outFileName_);
     volumePos_ = 0;
     int64_t free = GetFreeSpace();

@@ -146,7 +146,17 @@ TEST_F(PreviewTest, PrintWritesTheEnginesPdfWithTextOnPagesWhereThePrintJobsGo) 
   fs::path sent = root / "sent.pdf";
   WriteFile(sent, printServer.jobs[0].pdf);
   expectPrintedPage(sent);
+  EXPECT_EQ(printServer.jobs[0].copies, 1);
   EXPECT_EQ(dialogs.Count(dkMessageBox), 0);
+  // The copies chosen in the print dialog reach the printer, for this page alone.
+  dialogs.Answer(IDOK, "");
+  dialogs.answers.back()->Copies = 3;
+  MainPreview->Action1->Execute();
+  ASSERT_TRUE(WaitFor([&] { return printServer.jobs.size() == 2 || dialogs.Count(dkMessageBox) > 0; }));
+  ASSERT_EQ(printServer.jobs.size(), 2u) << (dialogs.Count(dkMessageBox) ? dialogs.Last(dkMessageBox)->Text : "");
+  EXPECT_EQ(printServer.jobs[1].printer, "Office");
+  EXPECT_EQ(printServer.jobs[1].copies, 3);
+  EXPECT_EQ(Printer()->Copies(), 1);
   // A queue that takes no jobs: said with the server's reason before the page is laid out.
   printServer.printers[0].Accepting = false;
   printServer.printers[0].StateMessage = W1251("Бумага кончилась");
@@ -171,7 +181,7 @@ TEST_F(PreviewTest, PrintWritesTheEnginesPdfWithTextOnPagesWhereThePrintJobsGo) 
   EXPECT_EQ(dialogs.Last(dkMessageBox)->Text,
             W1251("Сервер печати (test) не отвечает. Документ сохранён в файл\r") + kept.string());
   expectPrintedPage(kept);
-  EXPECT_EQ(printServer.jobs.size(), 1u);
+  EXPECT_EQ(printServer.jobs.size(), 2u);
   EXPECT_EQ(dialogs.Count(dkMessageBox), 3);
 }
 

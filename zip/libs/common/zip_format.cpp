@@ -1,9 +1,13 @@
 #include "zip/libs/common/zip_format.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 
@@ -159,6 +163,40 @@ private:
 };
 
 }  // namespace
+
+int OpenRegular(const std::string& path, std::string& Reason) {
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0) {
+    int err = errno;
+    if (fd >= 0) close(fd);
+    Reason = strerror(err);
+    errno = err;
+    return -1;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(fd);
+    Reason = S_ISDIR(st.st_mode) ? strerror(EISDIR) : "not a regular file";
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return -1;
+  }
+  int fl = fcntl(fd, F_GETFL);
+  if (fl >= 0) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+  return fd;
+}
+
+FILE* OpenRegularFile(const std::string& path, std::string& Reason) {
+  int fd = OpenRegular(path, Reason);
+  if (fd < 0) return nullptr;
+  FILE* f = fdopen(fd, "rb");
+  if (!f) {
+    int err = errno;
+    close(fd);
+    Reason = strerror(err);
+    errno = err;
+  }
+  return f;
+}
 
 bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error) {
   dir = TCentralDirectory();

@@ -81,6 +81,12 @@ struct TCentralDirectory {
 // front of the archive is allowed (offsets are then shifted).
 bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error);
 
+// Opens a file for reading without ever waiting (a named pipe would wait for a writer): -1 when
+// it cannot be opened or is not a regular file, with Reason set and errno kept (ENOENT when
+// there is no such file). OpenRegularFile gives it as a stream.
+int OpenRegular(const std::string& path, std::string& Reason);
+FILE* OpenRegularFile(const std::string& path, std::string& Reason);
+
 // Wildcard match of '*' and '?' without regard to ASCII case; '/' and '\' count as one.
 bool WildMatch(const std::string& pattern, const std::string& name);
 

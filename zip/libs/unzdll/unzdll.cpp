@@ -604,12 +604,12 @@ int32_t TUnzRun::Run() {
     return -1;
   }
   std::string archive = p_->ArchiveName;
-  FILE* f = fopen(archive.c_str(), "rb");
+  std::string err;
+  FILE* f = OpenRegularFile(archive, err);
   if (!f) {
-    cb_.Message(kzeOpen, "cannot open " + archive + ": " + strerror(errno));
+    cb_.Message(kzeOpen, "cannot open " + archive + ": " + err);
     return -1;
   }
-  std::string err;
   bool ok = ReadCentralDirectory(f, dir_, err);
   fd_ = dup(fileno(f));
   fclose(f);

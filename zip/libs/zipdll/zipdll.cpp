@@ -44,7 +44,7 @@ struct TNewEntry {
 
 struct TPacked {
   int Error = 0;         // kze... when the file could not be read
-  int SysError = 0;      // and the system's reason
+  std::string Reason;    // and why
   std::string Data;      // what follows the local header (encryption header included)
   uint32_t Crc = 0;
   uint64_t Size = 0;
@@ -261,9 +261,9 @@ void TZipRun::Collect() {
 }
 
 bool TZipRun::ReadOld() {
-  FILE* f = fopen(archive_.c_str(), "rb");
-  if (!f) return errno == ENOENT ? true : Fail(kzeOpen, "cannot open " + archive_ + ": " + strerror(errno));
   std::string err;
+  FILE* f = OpenRegularFile(archive_, err);
+  if (!f) return errno == ENOENT ? true : Fail(kzeOpen, "cannot open " + archive_ + ": " + err);
   bool ok = ReadCentralDirectory(f, old_, err);
   fclose(f);
   if (!ok) return Fail(kzeFormat, "damaged archive " + archive_ + ": " + err);
@@ -302,10 +302,9 @@ bool TZipRun::EnsurePasswords() {
 TPacked TZipRun::Pack(size_t i) const {
   const TNewEntry& n = entries_[i];
   TPacked r;
-  int fd = open(n.Path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenRegular(n.Path, r.Reason);
   if (fd < 0) {
     r.Error = kzeOpen;
-    r.SysError = errno;
     return r;
   }
   std::string data(static_cast<size_t>(n.St.st_size), '\0');
@@ -313,7 +312,7 @@ TPacked TZipRun::Pack(size_t i) const {
   while (got < data.size()) {
     ssize_t k = read(fd, data.data() + got, data.size() - got);
     if (k < 0) {
-      r.SysError = errno;
+      r.Reason = strerror(errno);
       close(fd);
       r.Error = kzeRead;
       return r;
@@ -430,7 +429,7 @@ bool TZipRun::WriteNew(size_t i, TPacked* packed) {
     if (r == TStream::Unreadable) return cb_.Send(kcbProgress, 0, static_cast<int64_t>(n.St.st_size), "");
   } else {
     if (packed->Error) {
-      cb_.Message(packed->Error, "cannot read " + n.Path + ": " + strerror(packed->SysError));
+      cb_.Message(packed->Error, "cannot read " + n.Path + ": " + packed->Reason);
       return cb_.Send(kcbProgress, 0, static_cast<int64_t>(n.St.st_size), "");
     }
     w.E.Method = packed->Method;
@@ -452,9 +451,10 @@ bool TZipRun::WriteNew(size_t i, TPacked* packed) {
 
 // An entry too large for one buffer: compressed here in chunks and its header patched after.
 TZipRun::TStream TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
-  int fd = open(n.Path.c_str(), O_RDONLY | O_CLOEXEC);
+  std::string why;
+  int fd = OpenRegular(n.Path, why);
   if (fd < 0) {
-    cb_.Message(kzeOpen, "cannot open " + n.Path + ": " + strerror(errno));
+    cb_.Message(kzeOpen, "cannot open " + n.Path + ": " + why);
     return TStream::Unreadable;
   }
   std::vector<uint8_t> in(kChunk), out(kChunk + 1024);
@@ -543,8 +543,9 @@ TZipRun::TStream TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
 }
 
 bool TZipRun::CopyOld(const TCentralEntry& e, uint64_t end) {
-  FILE* f = fopen(archive_.c_str(), "rb");
-  if (!f) return Fail(kzeOpen, "cannot open " + archive_);
+  std::string why;
+  FILE* f = OpenRegularFile(archive_, why);
+  if (!f) return Fail(kzeOpen, "cannot open " + archive_ + ": " + why);
   TWritten w;
   w.E = e;
   w.E.LocalOffset = offset_;
@@ -683,7 +684,8 @@ int32_t TZipRun::Run() {
     std::sort(starts.begin(), starts.end());
     if (old_.DataStart > 0) {
       // The stub is copied in blocks, whatever length the old archive gives it.
-      FILE* f = fopen(archive_.c_str(), "rb");
+      std::string why;
+      FILE* f = OpenRegularFile(archive_, why);
       std::vector<char> buf(kChunk);
       ok = f != nullptr;
       for (uint64_t left = old_.DataStart; ok && left > 0;) {
