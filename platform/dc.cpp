@@ -125,10 +125,17 @@ TFontData::TFontData(const LOGFONTA& l)
 void TFontData::MakeChar(unsigned char c) const {
   known[c] = true;
   QChar ch = DecodeAnsiChar(c);
-  advanceOf[c] = metrics.horizontalAdvance(ch);
   QList<quint32> g = raw.isValid() ? raw.glyphIndexesForString(QString(ch)) : QList<quint32>();
   glyphOf[c] = g.size() == 1 ? g[0] : 0;
-  if (glyphOf[c] == 0) return;
+  if (glyphOf[c] == 0) {
+    // Drawn from another face (see DrawChars): its advance is that face's.
+    advanceOf[c] = metrics.horizontalAdvance(ch);
+    return;
+  }
+  // The face's own advance, as the font's metrics give it for a character of the face: asking the
+  // metrics would set the font up anew for the character's script (Cyrillic, say), with a search
+  // of the desktop's fonts for each.
+  advanceOf[c] = qRound(raw.advancesForGlyphIndexes(QList<quint32>{glyphOf[c]}).value(0).x());
   // The box of the glyph's pixels: the face's box of the glyph as drawn, out to whole pixels.
   QRectF b = raw.boundingRect(glyphOf[c]);
   if (b.isEmpty()) return;

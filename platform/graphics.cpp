@@ -595,47 +595,59 @@ TImageList::TImageList(TComponent* AOwner, int width, int height)
 
 TImageList::~TImageList() = default;
 
-std::unique_ptr<TBitmap> TImageList::Cut(TBitmap* image, int x, TColor MaskColor) const {
-  auto bmp = std::make_unique<TBitmap>(width_, height_);
-  QImage part = BitmapImage(image).copy(x, 0, width_, height_);
+namespace {
+
+std::unique_ptr<TBitmap> CutImage(TBitmap* image, int x, int width, int height, TColor MaskColor) {
+  auto bmp = std::make_unique<TBitmap>(width, height);
+  QImage part = BitmapImage(image).copy(x, 0, width, height);
   // A picture with transparency keeps it (its edges blend with what it is drawn on).
   bool alpha = MaskColor == clNone && part.hasAlphaChannel();
   BitmapImage(bmp.get()) = part.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
   return bmp;
 }
 
+}  // namespace
+
 int TImageList::Add(TBitmap* image, TColor MaskColor) {
   if (!image || image->Empty()) return -1;
   int first = Count();
   int width = BitmapImage(image).width();
   for (int x = 0; x + width_ <= width || x == 0; x += width_) {
-    images_.push_back(Image{Cut(image, x, MaskColor), MaskColor, nullptr});
+    images_.push_back(std::make_shared<TEntry>(
+        TEntry{width_, height_, CutImage(image, x, width_, height_, MaskColor), MaskColor, nullptr}));
     if (x + width_ >= width) break;
   }
   return first;
 }
 
 int TImageList::AddDeferred(std::function<void(TBitmap& Image)> Make) {
-  images_.push_back(Image{nullptr, clNone, std::move(Make)});
+  images_.push_back(std::make_shared<TEntry>(TEntry{width_, height_, nullptr, clNone, std::move(Make)}));
   return Count() - 1;
 }
 
 void TImageList::Clear() { images_.clear(); }
 
+std::shared_ptr<TImageList::TEntry> TImageList::Image(int index) const {
+  return index >= 0 && index < Count() ? images_[size_t(index)] : nullptr;
+}
+
 void TImageList::Draw(TCanvas* canvas, int x, int y, int index) {
-  if (!canvas || index < 0 || index >= Count()) return;
-  auto& im = images_[size_t(index)];
-  if (!im.bmp) {
+  if (canvas && index >= 0 && index < Count()) Draw(canvas, x, y, *images_[size_t(index)]);
+}
+
+void TImageList::Draw(TCanvas* canvas, int x, int y, TEntry& im) {
+  if (!canvas) return;
+  if (!im.Bitmap) {
     // Made once; an image that cannot be made stays empty (transparent).
     TBitmap made;
-    if (im.make) std::exchange(im.make, nullptr)(made);
+    if (im.Make) std::exchange(im.Make, nullptr)(made);
     if (made.Empty()) {
-      QImage clear(width_, height_, QImage::Format_ARGB32);
+      QImage clear(im.Width, im.Height, QImage::Format_ARGB32);
       clear.fill(Qt::transparent);
       BitmapImage(&made) = clear;
     }
-    im.bmp = Cut(&made, 0, clNone);
+    im.Bitmap = CutImage(&made, 0, im.Width, im.Height, clNone);
   }
-  canvas->BrushCopy(Bounds(x, y, width_, height_), im.bmp.get(), Rect(0, 0, width_, height_),
-                    im.mask);
+  canvas->BrushCopy(Bounds(x, y, im.Width, im.Height), im.Bitmap.get(), Rect(0, 0, im.Width, im.Height),
+                    im.Mask);
 }

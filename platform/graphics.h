@@ -242,14 +242,21 @@ public:
   int AddDeferred(std::function<void(TBitmap& Image)> Make);
   void Clear();
   void Draw(TCanvas* canvas, int x, int y, int index);
+  // One image of a list, as Image hands it out.
+  struct TEntry;
+  // The image at index, for drawing later (null when there is none): it stays what the list
+  // holds there now (a deferred one made when first drawn), whatever becomes of the list.
+  std::shared_ptr<TEntry> Image(int index) const;
+  static void Draw(TCanvas* canvas, int x, int y, TEntry& image);
 
 private:
   int width_, height_;
-  struct Image {
-    std::unique_ptr<TBitmap> bmp;
-    TColor mask;
-    std::function<void(TBitmap&)> make;  // a deferred image, until it is made
-  };
-  std::vector<Image> images_;
-  std::unique_ptr<TBitmap> Cut(TBitmap* image, int x, TColor MaskColor) const;
+  std::vector<std::shared_ptr<TEntry>> images_;
+};
+
+struct TImageList::TEntry {
+  int Width, Height;
+  std::unique_ptr<TBitmap> Bitmap;
+  TColor Mask;
+  std::function<void(TBitmap&)> Make;  // a deferred image, until it is made
 };

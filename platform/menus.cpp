@@ -2,6 +2,7 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QIconEngine>
 #include <QMenu>
 #include <QPointer>
 #include <algorithm>
@@ -14,18 +15,71 @@
 
 // ------------------------------------------------------------------------------ helpers
 
-QIcon ImageListIcon(TImageList* images, int index) {
-  if (!images || index < 0 || index >= images->Count()) return QIcon();
-  // Drawn onto a transparent picture: the list leaves its mask colour out and blends pictures
-  // that carry their own transparency.
-  QImage img(images->Width(), images->Height(), QImage::Format_ARGB32_Premultiplied);
-  img.fill(Qt::transparent);
-  {
-    QPainter p(&img);
-    auto canvas = CreateCanvasOnPainter(&p, img.rect());
-    images->Draw(canvas.get(), 0, 0, index);
+namespace {
+
+// An image of a list as the icon of a button or menu entry, drawn when first shown: bars built
+// at start make only the pictures they show (those of a hidden bar, none), and a picture taken
+// from the desktop's icon theme is looked up only then. Everything but the size is asked of the
+// icon the picture makes, so that it looks and scales as that icon does.
+class TImageListIconEngine : public QIconEngine {
+public:
+  explicit TImageListIconEngine(std::shared_ptr<TImageList::TEntry> image) : image_(std::move(image)) {}
+  QIconEngine* clone() const override { return new TImageListIconEngine(*this); }
+  QString key() const override { return QStringLiteral("TImageListIconEngine"); }
+  bool isNull() override { return false; }
+  // The icon's one picture, made smaller to fit when it does not.
+  QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+    QSize s(image_->Width, image_->Height);
+    if (s.width() > size.width() || s.height() > size.height()) s.scale(size, Qt::KeepAspectRatio);
+    return s;
   }
-  return QIcon(QPixmap::fromImage(img));
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    Icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+  }
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return Icon().pixmap(size, 1.0, mode, state);
+  }
+  QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override {
+    // The icon scales the size back up by the same factor.
+    return scale > 1.0 ? Icon().pixmap(size / scale, scale, mode, state) : pixmap(size, mode, state);
+  }
+  QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+    return Icon().availableSizes(mode, state);
+  }
+  void addPixmap(const QPixmap& pixmap, QIcon::Mode mode, QIcon::State state) override {
+    Icon().addPixmap(pixmap, mode, state);
+  }
+  void addFile(const QString& fileName, const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    Icon().addFile(fileName, size, mode, state);
+  }
+
+private:
+  QIcon& Icon() {
+    if (made_) return icon_;
+    made_ = true;
+    // Drawn onto a transparent picture: the list leaves its mask colour out and blends pictures
+    // that carry their own transparency.
+    QImage img(image_->Width, image_->Height, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    GuardedCall(nullptr, [&] {
+      QPainter p(&img);
+      auto canvas = CreateCanvasOnPainter(&p, img.rect());
+      TImageList::Draw(canvas.get(), 0, 0, *image_);
+    });
+    icon_ = QIcon(QPixmap::fromImage(img));
+    return icon_;
+  }
+  std::shared_ptr<TImageList::TEntry> image_;
+  bool made_ = false;
+  QIcon icon_;
+};
+
+}  // namespace
+
+QIcon ImageListIcon(TImageList* images, int index) {
+  std::shared_ptr<TImageList::TEntry> image = images ? images->Image(index) : nullptr;
+  if (!image || image->Width <= 0 || image->Height <= 0) return QIcon();
+  return QIcon(new TImageListIconEngine(std::move(image)));
 }
 
 QString MenuText(const AnsiString& caption, TShortCut shortCut) {
