@@ -2,10 +2,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QKeyEvent>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTextBlock>
@@ -54,6 +54,30 @@ QString MemoText(const QTextDocument* d, int from, int to) {
   return out;
 }
 QString MemoText(const QTextDocument* d) { return MemoText(d, 0, d->characterCount() - 1); }
+
+bool IsLineBreak(QChar ch) {
+  return ch == QChar('\n') || ch == QChar('\r') || ch == QChar::ParagraphSeparator ||
+         ch == QChar(0xFDD0) || ch == QChar(0xFDD1);  // the toolkit breaks blocks at these too
+}
+bool HasLineBreak(const QString& s) { return std::any_of(s.begin(), s.end(), IsLineBreak); }
+
+// Puts text from the user in place of the cursor's selection, as one edit: each line break in it
+// (CR LF counted once) starts a line of its own. The toolkit would give the new block the format
+// of the block it breaks, so a break inside a piece of a long line would read back as no break.
+void InsertUserText(QTextCursor& c, const QString& text) {
+  c.beginEditBlock();
+  c.removeSelectedText();
+  qsizetype from = 0;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (!IsLineBreak(text[i])) continue;
+    if (i > from) c.insertText(text.mid(from, i - from));
+    if (text[i] == QChar('\r') && i + 1 < text.size() && text[i + 1] == QChar('\n')) ++i;
+    c.insertBlock(QTextBlockFormat());
+    from = i + 1;
+  }
+  if (from < text.size()) c.insertText(text.mid(from));
+  c.endEditBlock();
+}
 
 // Puts the lines into the memo's widget, long ones in pieces.
 void SetMemoText(QPlainTextEdit* e, TStrings& lines) {
@@ -377,7 +401,50 @@ protected:
       ev->accept();
       return;
     }
+    // A key that types text with line breaks in it (which the toolkit would type as it types text).
+    QString text = ev->text();
+    bool typed = !text.isEmpty() && (text[0].isPrint() || text[0] == QChar('\t'));
+    if (typed && HasLineBreak(text) && !isReadOnly() &&
+        !(ev->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+      QTextCursor c = textCursor();
+      InsertUserText(c, text);
+      setTextCursor(c);
+      ensureCursorVisible();
+      ev->accept();
+      return;
+    }
     QPlainTextEdit::keyPressEvent(ev);
+  }
+  // Text committed by an input method with line breaks in it: the toolkit ends what was being
+  // composed, the memo puts in the text, the toolkit shows what is composed next.
+  void inputMethodEvent(QInputMethodEvent* ev) override {
+    if (isReadOnly() || !HasLineBreak(ev->commitString())) return QPlainTextEdit::inputMethodEvent(ev);
+    QTextCursor edit(document());  // one edit for undo
+    edit.beginEditBlock();
+    QInputMethodEvent end;
+    QPlainTextEdit::inputMethodEvent(&end);
+    QTextCursor c = textCursor();
+    c.removeSelectedText();
+    c.setPosition(c.position() + ev->replacementStart());
+    c.setPosition(c.position() + ev->replacementLength(), QTextCursor::KeepAnchor);
+    InsertUserText(c, ev->commitString());
+    setTextCursor(c);
+    QInputMethodEvent next(ev->preeditString(), ev->attributes());
+    QPlainTextEdit::inputMethodEvent(&next);
+    edit.endEditBlock();
+    ev->accept();
+  }
+  // Pasted or dropped text goes in as plain text, its line breaks as typed ones.
+  void insertFromMimeData(const QMimeData* source) override {
+    if (isReadOnly() || !source) return;
+    QString text = source->text();
+    if (text.isNull() && source->hasFormat(QStringLiteral("text/markdown")))
+      text = QString::fromUtf8(source->data(QStringLiteral("text/markdown")));
+    if (text.isEmpty()) return;
+    QTextCursor c = textCursor();
+    InsertUserText(c, text);
+    setTextCursor(c);
+    ensureCursorVisible();
   }
   // What is copied or dragged out has the pieces of long lines joined.
   QMimeData* createMimeDataFromSelection() const override {

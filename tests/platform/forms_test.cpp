@@ -6,6 +6,7 @@
 
 #include "platform/actions.h"
 #include "platform/application.h"
+#include "platform/clipboard.h"
 #include "platform/dialogs.h"
 #include "platform/forms.h"
 #include "platform/grids.h"
@@ -745,6 +746,34 @@ TEST(Controls, AMemoKeepsAVeryLongLineWholeThroughEdits) {
   EXPECT_FALSE(tail.empty());
   EXPECT_TRUE(head + tail == line);
   EXPECT_EQ(memo->Lines()->Get(3), "end");
+  // Line breaks pasted or committed by the input method inside the second row (a row that
+  // continues the line above it) split the line there, and so do undo and redo.
+  memo->Lines()->SetText(line);
+  SimulateKeyStroke(memo, VK_HOME, {ssCtrl});
+  SimulateKeyStroke(memo, VK_DOWN);
+  SimulateKeyStroke(memo, VK_HOME);
+  for (int i = 0; i < 3; ++i) SimulateKeyStroke(memo, VK_RIGHT);
+  Clipboard()->SetAsText("x\r\ny");
+  memo->PasteFromClipboard();
+  ASSERT_EQ(memo->Lines()->Count(), 2);
+  const size_t at = memo->Lines()->Get(0).size() - 1;  // where the caret was
+  ASSERT_TRUE(at > 3 && at < line.size());
+  EXPECT_TRUE(memo->Lines()->Get(0) == line.substr(0, at) + "x");
+  EXPECT_TRUE(memo->Lines()->Get(1) == "y" + line.substr(at));
+  SimulateKeyStroke(memo, 'Z', {ssCtrl});
+  ASSERT_EQ(memo->Lines()->Count(), 1);
+  EXPECT_TRUE(memo->Lines()->Get(0) == line);
+  SimulateKeyStroke(memo, 'Z', {ssCtrl, ssShift});
+  ASSERT_EQ(memo->Lines()->Count(), 2);
+  EXPECT_TRUE(memo->Lines()->Get(1) == "y" + line.substr(at));
+  SimulateKeyStroke(memo, VK_END, {ssCtrl});
+  SimulateKeyStroke(memo, VK_HOME);
+  SimulateKeyStroke(memo, VK_RIGHT);
+  SimulateInputMethodCommit(memo, "p\nq");
+  ASSERT_EQ(memo->Lines()->Count(), 3);
+  AnsiString upTo = memo->Lines()->Get(1), from = memo->Lines()->Get(2);
+  ASSERT_TRUE(upTo.size() > 1 && upTo.back() == 'p' && from.size() > 1 && from[0] == 'q');
+  EXPECT_TRUE(upTo.substr(0, upTo.size() - 1) + from.substr(1) == "y" + line.substr(at));
 }
 
 TEST(Shell, OpeningIsRecordedByTheHookWithLinksEncoded) {
