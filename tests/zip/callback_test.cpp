@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 #include "platform/input_simulation.h"
 #include "zip/component/password_dlg.h"
+#include "zip/libs/common/zip_format.h"
 #include "tests/zip/zip_fixture.h"
 
 namespace {
@@ -142,6 +143,40 @@ TEST_F(ZipCallbackTest, CancelAbortAndEventExceptions) {
   EXPECT_EQ(Call(kcbTick, 0, 0), -1);
 }
 
+// Whether a password passes the one-byte check in the encryption header of an entry, the way the
+// unzip library tries an answer before extracting. The header starts with random bytes, so a
+// wrong password passes for about one header in 256 and the entry then fails its checksum.
+bool PassesHeaderCheck(const std::string& archive, size_t index, const std::string& password) {
+  FILE* f = std::fopen(archive.c_str(), "rb");
+  if (!f) return false;
+  zipfmt::TCentralDirectory cd;
+  std::string error;
+  bool ok = zipfmt::ReadCentralDirectory(f, cd, error) && index < cd.Entries.size();
+  uint8_t local[30], head[12];
+  if (ok) {
+    const auto& e = cd.Entries[index];
+    ok = std::fseek(f, static_cast<long>(e.LocalOffset), SEEK_SET) == 0 && std::fread(local, 1, 30, f) == 30 &&
+         std::fseek(f, zipfmt::Get16(local + 26) + zipfmt::Get16(local + 28), SEEK_CUR) == 0 &&
+         std::fread(head, 1, 12, f) == 12;
+  }
+  std::fclose(f);
+  if (!ok) return false;
+  const auto& e = cd.Entries[index];
+  uint8_t check = e.Flags & zipfmt::kFlagDescriptor ? static_cast<uint8_t>(e.DosTime >> 8) : static_cast<uint8_t>(e.Crc >> 24);
+  zipfmt::TZipCrypt z(password);
+  z.Decrypt(head, 12);
+  return head[11] == check;
+}
+
+// A wrong password the header check turns away, so that the dialog is asked again.
+std::string WrongPasswordFor(const std::string& archive) {
+  for (int i = 0; i < 64; ++i) {
+    std::string pw = "wrong" + std::to_string(i);
+    if (!PassesHeaderCheck(archive, 0, pw)) return pw;
+  }
+  return "";
+}
+
 // Answers the password dialog through its controls.
 struct PasswordTyping {
   std::vector<std::string> typed;
@@ -175,10 +210,16 @@ TEST_F(ZipCallbackTest, EncryptedRoundTripThroughThePasswordDialog) {
   EXPECT_EQ(typing.shown, 2) << "the zip library asks twice to confirm";
   EXPECT_TRUE(zip->DirEntry(0).Encrypted);
   EXPECT_EQ(Shell("unzip -t -P s3cret " + P("locked.zip")), 0);
-  // A wrong password first, then the right one.
+  // A wrong password first, then the right one. The wrong one is chosen among those the header
+  // check turns away (a few pass it by chance, and decrypt to garbage that fails the checksum).
+  ASSERT_TRUE(PassesHeaderCheck(P("locked.zip"), 0, "s3cret"));
+  std::string wrong = WrongPasswordFor(P("locked.zip"));
+  ASSERT_FALSE(wrong.empty());
   zip->SetPasswordReqCount(3);
-  typing.typed = {"wrong", "s3cret"};
+  int shownBefore = typing.shown;
+  typing.typed = {wrong, "s3cret"};
   EXPECT_EQ(ExtractTo(P("locked.zip"), P("out")), 1);
+  EXPECT_EQ(typing.shown - shownBefore, 2) << "the dialog is asked again after the wrong password";
   EXPECT_EQ(ReadAll(dir / "out/secret.txt"), std::string(5000, 's'));
   // Two different answers are refused with 10104; nothing is written.
   typing.typed = {"one", "two"};
@@ -204,14 +245,18 @@ TEST_F(ZipCallbackTest, AHandlerThatKeepsAnsweringIsAskedAtMostTheRepeatCount) {
   ASSERT_EQ(AddFiles(P("locked.zip"), {P("secret.txt")}), 1);
   zip->Password.clear();
   zip->AddOptions = {};
-  // A wrong password every time, with more tries than it was given: after 50 asks it gives up.
+  // A wrong password every time (one the header check turns away), with more tries than it was
+  // given: after 50 asks it gives up.
   struct TAsked {
     int count = 0;
+    std::string wrong;
   } asked;
+  asked.wrong = WrongPasswordFor(P("locked.zip"));
+  ASSERT_FALSE(asked.wrong.empty());
   zip->OnPasswordError = TZipPasswordErrorEvent(
       +[](void* v, TObject*, bool, AnsiString& pw, const AnsiString&, uint32_t& repeat, TPasswordButton& a) {
         auto* asked = static_cast<TAsked*>(v);
-        pw = "wrong";
+        pw = asked->wrong;
         repeat = 15;
         if (++asked->count >= 50) a = pwbCancelAll;
       },
