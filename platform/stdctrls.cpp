@@ -413,7 +413,50 @@ protected:
       ev->accept();
       return;
     }
+    if (!isReadOnly() && !textCursor().hasSelection() && DeleteAcrossPieces(ev)) {
+      ev->accept();
+      return;
+    }
     QPlainTextEdit::keyPressEvent(ev);
+  }
+  // Delete at the end of a piece of a long line, Backspace at the start of one (and the same
+  // keys for words) delete what the caret meets in the line, past the boundaries between the
+  // pieces, which are no characters: the toolkit would delete only the boundary.
+  bool DeleteAcrossPieces(QKeyEvent* ev) {
+    bool forward = ev == QKeySequence::Delete || ev == QKeySequence::DeleteEndOfWord;
+    bool word = ev == QKeySequence::DeleteEndOfWord || ev == QKeySequence::DeleteStartOfWord;
+    bool back = ev == QKeySequence::DeleteStartOfWord ||
+                (ev->key() == Qt::Key_Backspace && !(ev->modifiers() & ~Qt::ShiftModifier));
+    if (!forward && !back) return false;
+    QTextCursor c = textCursor();
+    const int from = c.position();
+    int at = from;
+    for (;;) {
+      QTextBlock b = document()->findBlock(at);
+      if (forward && at == b.position() + b.length() - 1 && b.next().isValid() && ContinuesLine(b.next()))
+        at = b.next().position();
+      else if (back && at == b.position() && ContinuesLine(b) && b.previous().isValid())
+        at = b.previous().position() + b.previous().length() - 1;
+      else
+        break;
+    }
+    if (at == from) return false;
+    const int count = document()->characterCount();
+    c.beginEditBlock();
+    c.setPosition(at);
+    if (word) {  // the word and the boundaries before it
+      c.movePosition(forward ? QTextCursor::NextWord : QTextCursor::PreviousWord);
+      c.setPosition(from, QTextCursor::KeepAnchor);
+      c.removeSelectedText();
+    } else {  // the character only: the caret stays where it was in the line
+      if (forward) c.deleteChar();
+      else c.deletePreviousChar();
+      c.setPosition(forward ? from : from - (count - document()->characterCount()));
+    }
+    c.endEditBlock();
+    setTextCursor(c);
+    ensureCursorVisible();
+    return true;
   }
   // Text committed by an input method with line breaks in it: the toolkit ends what was being
   // composed, the memo puts in the text, the toolkit shows what is composed next.

@@ -774,6 +774,41 @@ TEST(Controls, AMemoKeepsAVeryLongLineWholeThroughEdits) {
   AnsiString upTo = memo->Lines()->Get(1), from = memo->Lines()->Get(2);
   ASSERT_TRUE(upTo.size() > 1 && upTo.back() == 'p' && from.size() > 1 && from[0] == 'q');
   EXPECT_TRUE(upTo.substr(0, upTo.size() - 1) + from.substr(1) == "y" + line.substr(at));
+  // Delete where the first row of a long line ends and Backspace where the second starts delete
+  // the character after and before that place, each one step undone by Ctrl+Z.
+  AnsiString longLine;
+  for (int i = 0; i < 3000; ++i) longLine += static_cast<char>('a' + i % 26);
+  memo->Lines()->SetText(longLine);
+  memo->SetModified(false);
+  SimulateKeyStroke(memo, VK_HOME, {ssCtrl});
+  SimulateKeyStroke(memo, VK_END);
+  SimulateKeyStroke(memo, VK_DELETE);
+  ASSERT_EQ(memo->Lines()->Count(), 1);
+  EXPECT_TRUE(memo->Lines()->Get(0) == longLine.substr(0, 1024) + longLine.substr(1025));
+  EXPECT_TRUE(memo->Modified());
+  SimulateKeyStroke(memo, VK_DELETE);
+  EXPECT_TRUE(memo->Lines()->Get(0) == longLine.substr(0, 1024) + longLine.substr(1026));
+  SimulateKeyStroke(memo, 'Z', {ssCtrl});
+  EXPECT_TRUE(memo->Lines()->Get(0) == longLine.substr(0, 1024) + longLine.substr(1025));
+  SimulateKeyStroke(memo, 'Z', {ssCtrl});
+  EXPECT_TRUE(memo->Lines()->Get(0) == longLine);
+  SimulateKeyStroke(memo, VK_HOME, {ssCtrl});
+  SimulateKeyStroke(memo, VK_DOWN);
+  SimulateKeyStroke(memo, VK_HOME);
+  SimulateKeyStroke(memo, VK_BACK);
+  ASSERT_EQ(memo->Lines()->Count(), 1);
+  EXPECT_TRUE(memo->Lines()->Get(0) == longLine.substr(0, 1023) + longLine.substr(1024));
+  SimulateKeyStroke(memo, VK_BACK);
+  EXPECT_TRUE(memo->Lines()->Get(0) == longLine.substr(0, 1022) + longLine.substr(1024));
+  SimulateKeyStroke(memo, 'Z', {ssCtrl});
+  SimulateKeyStroke(memo, 'Z', {ssCtrl});
+  EXPECT_TRUE(memo->Lines()->Get(0) == longLine);
+  // Ctrl+Delete at the same place deletes the word after it.
+  memo->Lines()->SetText(longLine.substr(0, 1024) + "word rest");
+  SimulateKeyStroke(memo, VK_HOME, {ssCtrl});
+  SimulateKeyStroke(memo, VK_END);
+  SimulateKeyStroke(memo, VK_DELETE, {ssCtrl});
+  EXPECT_EQ(memo->Lines()->Get(0).substr(1024), "rest");
 }
 
 TEST(Shell, OpeningIsRecordedByTheHookWithLinksEncoded) {
