@@ -37,8 +37,6 @@ QWidget* DialogOwnerWidget(TWinControl* owner) {
 
 namespace {
 
-QWidget* OwnerWidget(TWinControl* owner) { return DialogOwnerWidget(owner); }
-
 std::optional<TDialogAnswer> AskHook(const TDialogRequest& r) {
   if (Hook()) return Hook()(r);
   return std::nullopt;
@@ -72,7 +70,7 @@ int MessageBox(TWinControl* Owner, const AnsiString& Text, const AnsiString& Cap
     fprintf(stderr, "%s: %s\n", AnsiToUtf8(Caption).c_str(), AnsiToUtf8(Text).c_str());
     return fallback;
   }
-  QMessageBox box(OwnerWidget(Owner));
+  QMessageBox box(DialogOwnerWidget(Owner));
   box.setWindowTitle(QStr(Caption));
   // A lone CR breaks the line, as the system's message boxes show it.
   box.setText(QStr(Text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n')));
@@ -212,7 +210,7 @@ bool TOpenDialog::Execute() {
     return true;
   }
   if (!DialogsCanShow()) return false;
-  QFileDialog dlg(OwnerWidget(nullptr), QStr(Title));
+  QFileDialog dlg(DialogOwnerWidget(nullptr), QStr(Title));
   dlg.setAcceptMode(IsSave() ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dlg.setFileMode(IsSave() ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   QStringList filters;
@@ -246,7 +244,7 @@ bool BrowseForFolder(TWinControl* Owner, const AnsiString& Title, AnsiString& Fo
     return true;
   }
   if (!DialogsCanShow()) return false;
-  QString dir = QFileDialog::getExistingDirectory(OwnerWidget(Owner), QStr(Title), QStr(Folder), QFileDialog::ShowDirsOnly);
+  QString dir = QFileDialog::getExistingDirectory(DialogOwnerWidget(Owner), QStr(Title), QStr(Folder), QFileDialog::ShowDirsOnly);
   if (dir.isEmpty()) return false;
   Folder = FromQStr(dir);
   return true;
@@ -262,7 +260,7 @@ bool TColorDialog::Execute() {
     return true;
   }
   if (!DialogsCanShow()) return false;
-  QColor c = QColorDialog::getColor(ToQColor(Color), OwnerWidget(nullptr));
+  QColor c = QColorDialog::getColor(ToQColor(Color), DialogOwnerWidget(nullptr));
   if (!c.isValid()) return false;
   Color = FromQColor(c);
   return true;

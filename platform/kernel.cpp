@@ -30,7 +30,8 @@ std::string ProgramFolder() {
 // The folders the dynamic loader searches for a library the program itself asks for.
 std::vector<std::string> ProgramSearchFolders() {
   std::vector<std::string> folders;
-  void* self = dlopen(nullptr, RTLD_LAZY);
+  // The program's own handle, opened once: it is never closed, so it is not opened again per call.
+  static void* const self = dlopen(nullptr, RTLD_LAZY);
   Dl_serinfo size;
   if (!self || dlinfo(self, RTLD_DI_SERINFOSIZE, &size) != 0) return folders;
   std::vector<unsigned char> buf(size.dls_size);

@@ -77,8 +77,10 @@ AnsiString NotAnswering() {
 
 // A connection to the server, bounded in time; empty when no server is there at all.
 struct TConnection {
+  // Set by GiveUp when the server took too long; on the heap so that the address CUPS keeps stays
+  // valid when the connection is moved, and declared first so that it outlives the http handle.
+  std::unique_ptr<bool> silent = std::make_unique<bool>(false);
   THttp http;
-  bool silent = false;  // the server took too long
 };
 
 TConnection Connect() {
@@ -95,7 +97,7 @@ TConnection Connect() {
     if (errno == ETIMEDOUT || errno == EINPROGRESS) throw EPrintServerSilent(NotAnswering());
     return c;
   }
-  cups.httpSetTimeout(c.http.get(), ms / 1000.0, GiveUp, &c.silent);
+  cups.httpSetTimeout(c.http.get(), ms / 1000.0, GiveUp, c.silent.get());
   return c;
 }
 
@@ -150,7 +152,7 @@ public:
     cups.ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                        static_cast<int>(sizeof attrs / sizeof *attrs), nullptr, attrs);
     TIpp response(cups.cupsDoRequest(c.http.get(), request, "/"));
-    if (c.silent) throw EPrintServerSilent(NotAnswering());
+    if (*c.silent) throw EPrintServerSilent(NotAnswering());
     std::vector<TPrinterEntry> list;
     if (!response) {
       // The server answers "not found" when it has no printers.
@@ -191,7 +193,7 @@ public:
     }
     flush();
     std::string def = UsersDefault();
-    if (def.empty() && !list.empty()) def = ServersDefault(c.http.get(), c.silent);
+    if (def.empty() && !list.empty()) def = ServersDefault(c.http.get(), *c.silent);
     for (TPrinterEntry& e : list) e.IsDefault = !def.empty() && e.Name == FromUtf8(def.c_str());
     return list;
   }
@@ -207,7 +209,7 @@ public:
     int job = cups.cupsPrintFile2(c.http.get(), printer.c_str(), AnsiToSystemName(PdfFile).c_str(), title.c_str(),
                                   nOptions, options);
     cups.cupsFreeOptions(nOptions, options);
-    if (c.silent)
+    if (*c.silent)
       throw EPrintServerSilent(NotAnswering() + W1251(" Документ не напечатан."));
     if (job == 0)
       throw EPrinter(Format(W1251("Принтер «%s» не принял документ: %s"), {Printer, FromUtf8(cups.cupsLastErrorString())}));

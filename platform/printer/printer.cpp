@@ -90,13 +90,14 @@ void TPrinter::Refresh() {
   queried_ = true;
   generation_ = serverGeneration;
   serverProblem_.clear();
+  // Both lists are emptied before asking, so that a failed query leaves no names of an earlier one.
   entries_.clear();
+  printers_->Clear();
   try {
     entries_ = Server().Printers();
   } catch (const EPrintServerSilent& e) {
     serverProblem_ = e.Message();
   }
-  printers_->Clear();
   for (const TPrinterEntry& e : entries_) printers_->Add(e.Name);
 }
 

@@ -350,3 +350,12 @@ TEST_F(SpanTest, BrokenSetsAreReportedAndLeaveNothingBehind) {
   EXPECT_EQ(zip->ErrCode(), 10303);
   EXPECT_TRUE(zip->SpanOptions.Contains(spWipeFiles));
 }
+
+TEST_F(SpanTest, AnEarlierErrorIsNotReportedAfterASpannedAddSucceeds) {
+  zip->AddOptions = {AddDiskSpan};
+  EXPECT_EQ(AddFiles(P("s.exe"), {P("in/a.txt")}), 0);
+  ASSERT_EQ(zip->ErrCode(), 11041);
+  fs::create_directories(dir / "out");
+  EXPECT_EQ(WriteSet(P("out/n.zip"), 60000), static_cast<int>(names.size()));
+  EXPECT_EQ(zip->ErrCode(), 0) << zip->Message();
+}

@@ -159,7 +159,6 @@ int TZipKeeper::RunDispatch(int Action, int32_t& v1, int64_t& v2, TZipCallbackRe
       message_ = text;
       if (v1 != 0) {
         errCode_ = v1 & 0xFF;
-        ++errorReports_;
         if (errCode_ == 9 && !eventError_.empty()) message_ = "Exception in Event " + eventError_;
         fullErrCode_ = v1;
       }
@@ -211,7 +210,6 @@ int TZipKeeper::RunDispatch(int Action, int32_t& v1, int64_t& v2, TZipCallbackRe
       if (v1 != 0) {
         errCode_ = v1 & 0xFF;
         fullErrCode_ = v1;
-        ++errorReports_;
       }
       CallEvent(OnExtractSkipped, this, text, static_cast<UnZipSkipTypes>((v2 & 0xFF) - 1), static_cast<int>(v1));
       break;

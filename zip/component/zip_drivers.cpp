@@ -78,6 +78,8 @@ int TZipKeeper::Extract() {
 
 void TZipKeeper::ExtAdd() {
   successCnt_ = 0;
+  errCode_ = 0;
+  message_.clear();
   if (fSpecArgs_.Count() == 0) {
     if (AddOptions.Contains(AddUpdate)) {
       AddOptions.Exclude(AddUpdate);
@@ -125,13 +127,11 @@ void TZipKeeper::ExtAdd() {
   if (target == zipFileName_ && AnsiUpperCase(ExtractFileExt(zipFileName_)) == ".EXE" && !FileExists(zipFileName_) &&
       dataStart_ == 0)
     CreateEmptySFX();
-  unsigned reportsBefore = errorReports_;
   RunAdd(target);
   // The listing is re-read only when entries were added: a failed add keeps the old one. A file
   // the run left out stays reported: the re-read does not clear the run's error.
   if (successCnt_ > 0) {
-    TRunError runError;
-    if (errorReports_ != reportsBefore) runError = SaveRunError();
+    TRunError runError = SaveRunError();
     ReadDirectory();
     KeepRunError(runError);
   }

@@ -129,14 +129,12 @@ void TZipKeeper::ShowZipMessage(int Id, const AnsiString& Extra) {
   text += Extra;
   message_ = text;
   errCode_ = Id;
-  ++errorReports_;
   if (!Unattended) ShowMessage(text);
   CallEvent(OnMessage, this, 0, text);
 }
 
 void TZipKeeper::ShowExceptionError(const EZipKeeper& E) {
   errCode_ = E.ResId;
-  ++errorReports_;
   AnsiString text = ZipLoadStr(E.ResId);
   if (!text.empty()) {
     try {

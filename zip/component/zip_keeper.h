@@ -224,8 +224,6 @@ private:
 
   int errCode_ = 0, fullErrCode_ = 0, successCnt_ = 0;
   AnsiString message_;
-  // Errors reported so far; a run's own error is one reported after the run began.
-  unsigned errorReports_ = 0;
   // An error of a run, kept over the directory read (and the volume writer) that clear it after
   // the run when they themselves succeed.
   struct TRunError {
