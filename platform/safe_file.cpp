@@ -184,8 +184,12 @@ std::vector<TInterruptedSave> InterruptedSaves() {
   const std::string suffix = kRecordSuffix;
   for (const std::string& n : names) {
     if (n.find(kCopyMark) == std::string::npos) continue;
+    // Only copies with a record are listed. A copy without one is left alone: it may belong to a
+    // save in another program that has made it but not yet locked it or written its record, and
+    // nothing is deleted that the user has not seen.
     bool isRecord = n.size() > suffix.size() && n.compare(n.size() - suffix.size(), suffix.size(), suffix) == 0;
-    std::string copy = folder + "/" + (isRecord ? n.substr(0, n.size() - suffix.size()) : n);
+    if (!isRecord) continue;
+    std::string copy = folder + "/" + n.substr(0, n.size() - suffix.size());
     int fd = ::open(copy.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;  // a record whose copy is gone tells nothing
     // A save still running (in this program or another) holds its copy.
@@ -195,16 +199,10 @@ std::vector<TInterruptedSave> InterruptedSaves() {
     std::string document;
     std::string recordText;
     if (ReadRegularFile(copy + kRecordSuffix, recordText)) document = recordText.substr(0, recordText.find('\n'));
-    if (isRecord) {
-      TInterruptedSave s;
-      s.Document = ShownName(document);
-      s.Copy = ShownName(copy);
-      found.push_back(s);
-    } else if (struct stat st; document.empty() && ::stat((copy + kRecordSuffix).c_str(), &st) != 0) {
-      // Stopped while the copy was being made, before the document was touched: the copy
-      // protects nothing.
-      ::unlink(copy.c_str());
-    }
+    TInterruptedSave s;
+    s.Document = ShownName(document);
+    s.Copy = ShownName(copy);
+    found.push_back(s);
   }
   return found;
 }
@@ -451,10 +449,11 @@ void TSafeFileStream::ReleaseCopy() {
 
 bool TSafeFileStream::PutBack() {
   if (Fault(TSafeSaveStep::PutBack) != 0) return false;
-  int from = ::open(copyName_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (from < 0) return false;
-  int err = CopyContents(from, fd_, true);
-  ::close(from);
+  // Read from the copy kept open since it was made, not reopened by name: the name may be gone
+  // (removed by someone else) while the contents are still there. CopyContents reads by position
+  // from the start, whatever the descriptor's offset.
+  if (copyFd_ < 0) return false;
+  int err = CopyContents(copyFd_, fd_, true);
   if (err == 0 && ::ftruncate(fd_, old_.st_size) != 0) err = errno;
   if (err == 0 && ::fsync(fd_) != 0) err = errno;
   return err == 0;

@@ -239,6 +239,41 @@ TEST_F(SafeSave, AFailedSaveLeavesTheOldContentsAndSaysSo) {
   EXPECT_TRUE(ReadAll(P("linked2.html")) == std::string(6 * 16384, 'n'));
 }
 
+TEST_F(SafeSave, AFailedSaveRestoresEvenWhenTheCopysNameWasRemoved) {
+  const std::string old(70000, 'o');
+  WriteAll(P("linked.html"), old);
+  ASSERT_EQ(link(P("linked.html").c_str(), P("linked2.html").c_str()), 0);
+  // Once the document is being written, the copy and its record lose their names (as another
+  // program could remove them); then the disk fills up.
+  std::string copies = copies_;
+  SetSafeSaveFault([n = 0, copies](TSafeSaveStep s) mutable {
+    if (s != TSafeSaveStep::Write || ++n < 2) return 0;
+    for (const std::string& e : Entries(copies)) ::unlink((copies + "/" + e).c_str());
+    return ENOSPC;
+  });
+  try {
+    TSafeFileStream f(P("linked.html"), 90000);
+    std::string piece(16384, 'n');
+    for (int i = 0; i < 6; ++i) f.WriteBuffer(piece.data(), static_cast<int64_t>(piece.size()));
+    f.Commit();
+    ADD_FAILURE() << "no error";
+  } catch (const EWriteError& e) {
+    EXPECT_NE(e.Message().find(W1251("Его прежнее содержимое возвращено.")), std::string::npos) << e.Message();
+  }
+  EXPECT_TRUE(ReadAll(P("linked.html")) == old);
+  EXPECT_TRUE(ReadAll(P("linked2.html")) == old);
+}
+
+TEST_F(SafeSave, ACopyWithoutARecordIsNeitherListedNorRemoved) {
+  // What another program's save holds between making its copy and writing its record.
+  mkdir(copies_.c_str(), 0700);
+  const std::string copy = copies_ + "/doc.html.vt-copy-AbC123";
+  WriteAll(copy, "old");
+  EXPECT_TRUE(InterruptedSaves().empty());
+  EXPECT_EQ(Entries(copies_), (std::set<std::string>{"doc.html.vt-copy-AbC123"}));
+  EXPECT_EQ(ReadAll(copy), "old");
+}
+
 TEST_F(SafeSave, AKilledInPlaceSaveLeavesACopyThatTheNextStartFinds) {
   const std::string old(600000, 'o');
   WriteAll(P("linked.html"), old);
