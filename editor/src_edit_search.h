@@ -55,7 +55,10 @@ public:
   // Finds every occurrence in one line of text, which is followed by a #0 (as an AnsiString's
   // text and the line store's views are); returns how many.
   virtual int FindAll(std::string_view NewText) = 0;
-  // The text to put in place of a found occurrence.
+  // The text to put in place of a found occurrence. An engine may fill the template from the
+  // occurrence whose position GetResult returned last (of the last FindAll) when aOccurrence
+  // is that occurrence's text: a caller replaces an occurrence right after reading its
+  // position, with no other GetResult in between.
   virtual AnsiString Replace(const AnsiString& aOccurrence, const AnsiString& aReplacement) = 0;
 
   AnsiString Pattern() const { return GetPattern(); }

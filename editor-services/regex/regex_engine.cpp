@@ -12,6 +12,12 @@ using namespace regex_program;
 
 inline unsigned char UC(char c) { return static_cast<unsigned char>(c); }
 
+// The next place of ch from from on, end when there is none before end.
+inline const char* FindChar(const char* from, const char* end, char ch) {
+  const void* hit = std::memchr(from, ch, static_cast<size_t>(end - from));
+  return hit ? static_cast<const char*>(hit) : end;
+}
+
 unsigned char DefaultCaseInverter(unsigned char c) {
   unsigned char u = AnsiUpperChar(c);
   return u != c ? u : AnsiLowerChar(c);
@@ -210,7 +216,7 @@ void TRegexEngine::ClearGroups() {
 
 void TRegexEngine::PrepareProgram() {
   // Every search starts here: when nothing changed since the last one, nothing is done.
-  if (program_ && modifiers_ == progModifiers_ && lineSepSetBuilt_) [[likely]] {
+  if (ProgramCurrent()) [[likely]] {
     if (program_[0] != kRegexSignature) RaiseError(reeCorruptedProgram);
     return;
   }
@@ -248,10 +254,7 @@ void TRegexEngine::BoundInput() {
 const char* TRegexEngine::FirstStart(const char* s, const char* end, const char*& nextA,
                                      const char*& nextB) const {
   if (anchored_) return s;
-  auto find = [end](const char* from, char ch) {
-    const void* hit = std::memchr(from, ch, static_cast<size_t>(end - from));
-    return hit ? static_cast<const char*>(hit) : end;
-  };
+  auto find = [end](const char* from, char ch) { return FindChar(from, end, ch); };
   if (firstLiteral_ != 0) {
     const char* at = find(s, static_cast<char>(firstLiteral_));
     return at == end ? nullptr : at;
@@ -316,9 +319,7 @@ bool TRegexEngine::ExecPrim(int offset) {
     ClearGroups();
     groupsTouched_ = false;
   }
-  if (!program_ || modifiers_ != progModifiers_ || !lineSepSetBuilt_ ||
-      program_[0] != kRegexSignature) [[unlikely]]
-    PrepareProgram();
+  if (!ProgramCurrent() || program_[0] != kRegexSignature) [[unlikely]] PrepareProgram();
   if (!inputBase_) RaiseError(reeNoInputStringSpecified);
   if (offset < 1) RaiseError(reeOffsetMustBeGreaterThen0);
   if (static_cast<size_t>(offset) > inputSize_ + 1) return false;
@@ -343,10 +344,7 @@ bool TRegexEngine::ExecPrim(int offset) {
     if (!first) return false;
   }
   // The required literal lies inside every match: it is looked for from the first start on.
-  auto find = [end](const char* from, char ch) {
-    const void* hit = std::memchr(from, ch, static_cast<size_t>(end - from));
-    return hit ? static_cast<const char*>(hit) : end;
-  };
+  auto find = [end](const char* from, char ch) { return FindChar(from, end, ch); };
   if (regMust_ && !FindRequiredLiteral(first, end)) return false;
 
   inputStart_ = input;

@@ -241,6 +241,9 @@ private:
   int32_t ErrorPosNow() const;
 
   // Matching (regex_matcher.cpp).
+  // The program is compiled for the present modifiers and the separator set is built: a
+  // search needs nothing prepared.
+  bool ProgramCurrent() const { return program_ && modifiers_ == progModifiers_ && lineSepSetBuilt_; }
   void PrepareProgram();
   bool MatchAt(const char* at);
   [[noreturn]] void MatchFailure(int32_t code);

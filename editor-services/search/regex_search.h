@@ -37,5 +37,7 @@ private:
   // no part) and its length; fLine is a copy of the line, kept only when it had matches.
   std::vector<int> fGroups;
   AnsiString fLine;
-  mutable int fCurrent = -1;  // the hit whose position was read last
+  // The hit whose position GetResult returned last: a read that Replace relies on (see the
+  // interface), hence set by the const getter.
+  mutable int fCurrent = -1;
 };
