@@ -55,6 +55,13 @@ int OpenZipFile(const AnsiString& FileName, int Flags, unsigned Perm) {
   return fd;
 }
 
+FILE* OpenZipFileForReading(const AnsiString& FileName) {
+  int fd = OpenZipFile(FileName, O_RDONLY);
+  FILE* f = fd < 0 ? nullptr : fdopen(fd, "rb");
+  if (!f && fd >= 0) close(fd);
+  return f;
+}
+
 AnsiString TZipKeeper::SetSlash(const AnsiString& Text, bool ToForward) {
   AnsiString r = Text;
   for (auto& c : r) {

@@ -6,6 +6,7 @@
 #include <time.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +24,8 @@ class TCustomZipSFX;
 // Opens a file the user named (an archive, a volume, a stub) without ever waiting on a named
 // pipe: the descriptor, in blocking mode, or -1 when it cannot be opened or is not a regular file.
 int OpenZipFile(const AnsiString& FileName, int Flags, unsigned Perm = 0);
+// The same file opened for reading as a stream, or null.
+FILE* OpenZipFileForReading(const AnsiString& FileName);
 
 class TZipKeeper : public TComponent {
 public:

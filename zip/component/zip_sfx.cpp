@@ -23,12 +23,8 @@ constexpr uint32_t kEndSig = 0x06054B50, kCentralSig = 0x02014B50;
 
 std::string ReadFileBytes(const AnsiString& name) {
   std::string s;
-  int fd = OpenZipFile(name, O_RDONLY);
-  FILE* f = fd < 0 ? nullptr : fdopen(fd, "rb");
-  if (!f) {
-    if (fd >= 0) close(fd);
-    return s;
-  }
+  FILE* f = OpenZipFileForReading(name);
+  if (!f) return s;
   char buf[65536];
   size_t n;
   while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
@@ -218,12 +214,8 @@ void TCustomZipSFX::AppendArchive(FILE* Target, const AnsiString& Source) {
     Write(Target, end, 22, 11030);
     return;
   }
-  int fd = OpenZipFile(Source, O_RDONLY);
-  FILE* src = fd < 0 ? nullptr : fdopen(fd, "rb");
-  if (!src) {
-    if (fd >= 0) close(fd);
-    throw EZipLibError(11011);
-  }
+  FILE* src = OpenZipFileForReading(Source);
+  if (!src) throw EZipLibError(11011);
   struct Closer {
     FILE* f;
     ~Closer() { fclose(f); }
