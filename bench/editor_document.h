@@ -50,14 +50,4 @@ inline double Median(std::vector<double> v) {
 
 inline double Min(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
-// The machine's load average over the last minute, as uptime prints it first.
-inline double Load() {
-  double load = -1;
-  if (FILE* f = std::fopen("/proc/loadavg", "r")) {
-    if (std::fscanf(f, "%lf", &load) != 1) load = -1;
-    std::fclose(f);
-  }
-  return load;
-}
-
 }  // namespace bench_doc

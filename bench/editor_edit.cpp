@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/editor_document.h"
+#include "bench/load_average.h"
 #include "editor/src_edit.h"
 #include "highlighters/html.h"
 #include "platform/graphics.h"
@@ -71,12 +72,12 @@ void TypeCommentOpeners(TSrcEdit& edit, const char* what, std::initializer_list<
       edit.Update();
     }
     std::printf(
-        "\"<!--\" typed at line %6d, %s (7 rounds, load %.2f):\n"
+        "\"<!--\" typed at line %6d, %s (7 rounds, %s):\n"
         "  worst keystroke to the invalidated rectangle  min %7.3f ms, median %7.3f ms\n"
         "  worst keystroke with the paint that follows   min %7.3f ms, median %7.3f ms (character %d of 4)\n"
         "  reference, full repaint of the window          min %7.3f ms, median %7.3f ms\n"
         "  the later ranges then take %.0f ms\n",
-        at, what, bench_doc::Load(), Ms(bench_doc::Min(worstKey)), Ms(Median(worstKey)), Ms(bench_doc::Min(worstWithPaint)), Ms(Median(worstWithPaint)),
+        at, what, bench_load::LoadAverage().c_str(), Ms(bench_doc::Min(worstKey)), Ms(Median(worstKey)), Ms(bench_doc::Min(worstWithPaint)), Ms(Median(worstWithPaint)),
         worstChar[worstChar.size() / 2] + 1, Ms(bench_doc::Min(fullPaint)), Ms(Median(fullPaint)), Ms(rest));
   }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/editor_document.h"
+#include "bench/load_average.h"
 #include "editor/core/text_drawer.h"
 #include "editor/src_edit.h"
 #include "editor/word_wrap.h"
@@ -123,15 +124,15 @@ int main(int argc, char** argv) {
   using bench_doc::Min;
   for (int round = 0; round < 2; ++round) {
     const char* name = round == 0 ? "dense" : "sparse";
-    double loadBefore = bench_doc::Load();
+    const std::string loadBefore = bench_load::LoadAverage();
     PaintFigures f = MeasurePage(e, hl, round == 0 ? bench_doc::DensePage(400) : SparsePage(400), reps);
     std::printf(
         "full paint, %s page, %d x %d cells (%d x %d px, %d tokens visible): min %.3f ms, median %.3f ms\n"
-        "  (%d rounds of %d paints, load %.2f before, %.2f after)\n"
+        "  (%d rounds of %d paints, %s before, %s after)\n"
         "  same rounds, min / median: text batching off %.3f / %.3f ms; same page without highlighter %.3f / %.3f "
         "ms;\n  one cell run per row %.3f / %.3f ms; fill of the image %.3f / %.3f ms\n",
         name, e.CharsInWindow(), e.LinesInWindow(), e.ClientWidth(), e.ClientHeight(), f.tokens, Min(f.paint),
-        Median(f.paint), kRounds, std::max(1, reps / kRounds), loadBefore, bench_doc::Load(), Min(f.unbatched),
+        Median(f.paint), kRounds, std::max(1, reps / kRounds), loadBefore.c_str(), bench_load::LoadAverage().c_str(), Min(f.unbatched),
         Median(f.unbatched), Min(f.plain), Median(f.plain), Min(f.rows), Median(f.rows), Min(f.fill), Median(f.fill));
   }
   if (paintOnly) return 0;

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/load_average.h"
 #include "zip/component/zip_keeper.h"
 
 namespace fs = std::filesystem;
@@ -50,14 +51,7 @@ double CpuSeconds(int who) {
 }
 
 // The machine's load, as uptime shows it.
-void PrintLoad(const char* when) {
-  double a = 0, b = 0, c = 0;
-  if (FILE* f = fopen("/proc/loadavg", "r")) {
-    if (fscanf(f, "%lf %lf %lf", &a, &b, &c) != 3) a = b = c = -1;
-    fclose(f);
-  }
-  printf("load average %s: %.2f, %.2f, %.2f\n", when, a, b, c);
-}
+void PrintLoad(const char* when) { printf("%s: %s\n", when, bench_load::LoadAverage().c_str()); }
 
 // Wall-clock and CPU seconds of repeated runs.
 struct TSeries {
