@@ -705,23 +705,24 @@ void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, c
   // an opaque rectangle given is still filled, and the run's own place matters to nothing.
   constexpr long long kFar = 1 << 29;
   bool far = std::llabs(x) > kFar || std::llabs(y) > kFar;
-  long long reach = x;
-  for (int i = 0; i < count && !far; ++i) {
-    reach += dx ? dx[i] : fd.advanceOf[(unsigned char)text[i]] + dc->state.charExtra;
-    far = std::llabs(reach) > kFar;
-  }
-  if (far) count = 0, y = 0;
   // Character positions first: the opaque box spans them all. One glyph run for the whole text
   // when the face has every glyph; otherwise each character goes through the text engine,
-  // which finds a face that has it.
+  // which finds a face that has it. Each next position is summed wide and checked against kFar
+  // before it is kept, so no int sum overflows; the first one beyond it leaves the whole text
+  // undrawn, as if it had been seen before the loop.
   int total = 0;
   int inkLeft = INT_MAX, inkRight = INT_MIN, inkTop = INT_MAX, inkBottom = INT_MIN;
   bool complete = fd.raw.isValid() && count > 0;
   xs.resize(size_t(std::max(count, 0)));
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < count && !far; ++i) {
     unsigned char c = (unsigned char)text[i];
     xs[size_t(i)] = x + total;
-    total += dx ? dx[i] : fd.advanceOf[c] + dc->state.charExtra;
+    const long long next = (long long)x + total + (dx ? dx[i] : fd.advanceOf[c] + dc->state.charExtra);
+    if (std::llabs(next) > kFar) {
+      far = true;
+      break;
+    }
+    total = int(next - x);
     if (fd.glyphOf[c] == 0) {
       complete = false;
     } else if (fd.inkRight[c] > fd.inkLeft[c]) {
@@ -730,6 +731,11 @@ void DrawChars(HDC dc, QPainter* p, int x, int y, const char* text, int count, c
       inkTop = std::min<int>(inkTop, fd.inkTop[c]);
       inkBottom = std::max<int>(inkBottom, fd.inkBottom[c]);
     }
+  }
+  if (far) {
+    count = 0, y = 0, total = 0;
+    inkLeft = INT_MAX, inkRight = INT_MIN, inkTop = INT_MAX, inkBottom = INT_MIN;
+    complete = false;
   }
   const int height = fd.ascent + fd.descent, baseline = y + fd.ascent;
   QRect r;
