@@ -359,3 +359,16 @@ TEST_F(SpanTest, AnEarlierErrorIsNotReportedAfterASpannedAddSucceeds) {
   EXPECT_EQ(WriteSet(P("out/n.zip"), 60000), static_cast<int>(names.size()));
   EXPECT_EQ(zip->ErrCode(), 0) << zip->Message();
 }
+
+TEST_F(SpanTest, AVolumeInAFolderNamedWithAWildcardLeavesOutOnlyItself) {
+  WriteAll(dir / "q?/set001.zip", "an earlier volume");
+  WriteAll(dir / "qx/set001.zip", Data(3000, 7));
+  zip->SpanOptions = {spCompatName};
+  zip->AddOptions = {AddDiskSpan};
+  zip->MaxVolumeSize = 25000;
+  zip->MinFreeVolumeSize = 1000;
+  zip->RootDir = P("qx");
+  EXPECT_EQ(AddFiles(P("q?/set.zip"), {P("qx/set001.zip"), P("q?/set001.zip")}), 1);
+  EXPECT_EQ(zip->ErrCode(), 0) << zip->Message();
+  EXPECT_EQ(ReadAll(dir / "q?/set001.zip"), "an earlier volume");
+}

@@ -13,15 +13,14 @@
 #include "platform/kernel.h"
 #include "platform/streams.h"
 #include "zip/component/zip_keeper.h"
+#include "zip/libs/common/zip_format.h"
 
 namespace {
 
 constexpr uint32_t kCentralSig = 0x02014B50, kEndSig = 0x06054B50, kSpanSig = 0x08074B50, kLocalSig = 0x04034B50;
-constexpr uint32_t kEnd64LocatorSig = 0x07064B50, kEnd64Sig = 0x06064B50;
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t Le32(const uint8_t* p) { return Le16(p) | static_cast<uint32_t>(Le16(p + 2)) << 16; }
-uint64_t Le64(const uint8_t* p) { return Le32(p) | static_cast<uint64_t>(Le32(p + 4)) << 32; }
 
 // Whether a name holds UTF-8 beyond ASCII (the form Unix hosts store their names in).
 bool IsUtf8(const std::string& s) {
@@ -188,23 +187,11 @@ void TZipKeeper::ReadDirectory() {
       // before the end record points at one that agrees with the values the end record holds in
       // full, its values hold. A stub in front moves the record from where the locator says;
       // then it is looked for right before the locator.
-      uint8_t loc[20];
-      int64_t locPos = eocPosition_ - 20;
-      if (locPos >= 56 && ReadAt(eocFile_, locPos, loc, 20) && Le32(loc) == kEnd64LocatorSig) {
-        uint8_t e64[56];
-        auto recordAt = [&](int64_t pos) {
-          return pos >= 0 && pos + 56 <= locPos && ReadAt(eocFile_, pos, e64, 56) && Le32(e64) == kEnd64Sig;
-        };
-        int64_t pos64 = Le64(loc + 8) > static_cast<uint64_t>(locPos) ? -1 : static_cast<int64_t>(Le64(loc + 8));
-        if (!recordAt(pos64)) pos64 = recordAt(locPos - 56) ? locPos - 56 : -1;
-        if (pos64 >= 0 && (count == 0xFFFF || count == Le64(e64 + 32)) &&
-            (dirSize == 0xFFFFFFFF || dirSize == Le64(e64 + 40)) && (stored == 0xFFFFFFFF || stored == Le64(e64 + 48))) {
-          count = Le64(e64 + 32);
-          dirSize = Le64(e64 + 40);
-          stored = Le64(e64 + 48);
-          before += eocPosition_ - pos64;
-        }
-      }
+      uint64_t pos64 = 0;
+      auto read = [this](uint64_t pos, void* buf, size_t n) { return ReadAt(eocFile_, static_cast<int64_t>(pos), buf, n); };
+      if (eocPosition_ >= 0 && zipfmt::FindZip64End(read, static_cast<uint64_t>(eocPosition_), count, dirSize, stored,
+                                                    pos64) == zipfmt::TZip64End::Taken)
+        before += eocPosition_ - static_cast<int64_t>(pos64);
       // The directory is read from the volume it starts on, across the following ones.
       spanName_ = zipFileName_;
       totalDisks_ = diskNr_ = lastDisk_;

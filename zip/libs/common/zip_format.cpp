@@ -223,28 +223,14 @@ bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error) {
   // writes both for piped input). A stub in front moves the record from where the locator says;
   // then it is looked for right before the locator.
   bool saturated = count == 0xFFFF || dirSize == 0xFFFFFFFF || dirOffset == 0xFFFFFFFF;
-  uint8_t loc[20];
-  if (endPos >= 20 + 56 && ReadAt(f, endPos - 20, loc, 20) && Get32(loc) == kEnd64LocatorSig) {
-    uint64_t locPos = endPos - 20;
-    uint8_t e64[56];
-    auto recordAt = [&](uint64_t pos) {
-      return pos + 56 <= locPos && ReadAt(f, pos, e64, 56) && Get32(e64) == kEnd64Sig;
-    };
-    uint64_t pos64 = Get64(loc + 8);
-    if (!recordAt(pos64)) pos64 = recordAt(locPos - 56) ? locPos - 56 : UINT64_MAX;
-    // Values the end record holds in full must agree with the Zip64 record's.
-    bool consistent = pos64 != UINT64_MAX && (count == 0xFFFF || count == Get64(e64 + 32)) &&
-                      (dirSize == 0xFFFFFFFF || dirSize == Get64(e64 + 40)) &&
-                      (dirOffset == 0xFFFFFFFF || dirOffset == Get64(e64 + 48));
-    if (consistent) {
-      count = Get64(e64 + 32);
-      dirSize = Get64(e64 + 40);
-      dirOffset = Get64(e64 + 48);
-      dirEnd = pos64;
-    } else if (saturated) {
-      Error = "damaged Zip64 end record";
-      return false;
-    }
+  auto read = [f](uint64_t pos, void* buf, size_t n) { return ReadAt(f, pos, buf, n); };
+  switch (FindZip64End(read, endPos, count, dirSize, dirOffset, dirEnd)) {
+    case TZip64End::Refused:
+      if (saturated) { Error = "damaged Zip64 end record"; return false; }
+      break;
+    case TZip64End::None:
+    case TZip64End::Taken:
+      break;
   }
   if (dirSize > dirEnd) { Error = "central directory outside the file"; return false; }
   uint64_t actualOffset = dirEnd - dirSize;

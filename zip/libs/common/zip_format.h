@@ -76,6 +76,36 @@ struct TCentralDirectory {
   std::string Comment;
 };
 
+// The Zip64 end record of an archive whose end record starts at EndPos, read through
+// Read(pos, buffer, size) -> bool. The locator stands right before the end record and points at
+// the Zip64 end record; a stub in front moves the record from where the locator says, then it is
+// looked for right before the locator. Its values hold only when those the end record holds in
+// full (not saturated) agree with them: then Count, DirSize and DirOffset take them and Pos is
+// where the record starts.
+enum class TZip64End { None, Taken, Refused };  // no locator; values taken; record missing or disagreeing
+template <class TRead>
+TZip64End FindZip64End(TRead&& Read, uint64_t EndPos, uint64_t& Count, uint64_t& DirSize, uint64_t& DirOffset,
+                       uint64_t& Pos) {
+  uint8_t loc[20];
+  if (EndPos < 20 + 56 || !Read(EndPos - 20, loc, 20) || Get32(loc) != kEnd64LocatorSig) return TZip64End::None;
+  uint64_t locPos = EndPos - 20;
+  uint8_t e64[56];
+  auto recordAt = [&](uint64_t pos) { return pos <= locPos - 56 && Read(pos, e64, 56) && Get32(e64) == kEnd64Sig; };
+  uint64_t pos64 = Get64(loc + 8);
+  if (!recordAt(pos64)) {
+    if (!recordAt(locPos - 56)) return TZip64End::Refused;
+    pos64 = locPos - 56;
+  }
+  if ((Count != 0xFFFF && Count != Get64(e64 + 32)) || (DirSize != 0xFFFFFFFF && DirSize != Get64(e64 + 40)) ||
+      (DirOffset != 0xFFFFFFFF && DirOffset != Get64(e64 + 48)))
+    return TZip64End::Refused;
+  Count = Get64(e64 + 32);
+  DirSize = Get64(e64 + 40);
+  DirOffset = Get64(e64 + 48);
+  Pos = pos64;
+  return TZip64End::Taken;
+}
+
 // Reads the central directory of an open archive. False with Error set when the archive is
 // damaged: no end record, a directory outside the file, short or malformed headers. A stub in
 // front of the archive is allowed (offsets are then shifted).
