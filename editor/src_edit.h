@@ -528,6 +528,9 @@ private:
   // Stores a line, without its trailing blanks when trimming is on.
   void StoreLineTrimmed(int Index, const AnsiString& S);
   AnsiString TrimForStore(int Index, const AnsiString& S);
+  // Whether an edit stores its lines trimmed: trimming is on and not put off by the edit's
+  // caller (replace-all trims the lines it touched once their hits are done).
+  bool TrimsOnStore() const { return fOptions.Contains(eoTrimTrailingSpaces) && !fDeferTrim; }
   // Blanks trimming took from a line end, waiting to be recorded after the change's record.
   void NoteTrimmed(const TBufferCoord& At, const AnsiString& Text);
   void FlushTrimmed();
@@ -606,6 +609,8 @@ private:
   };
   std::vector<TTrimmedTail> fTrimmed;
   bool fFlushingTrimmed = false;
+  // Edits leave their lines untrimmed for now, whatever the options say.
+  bool fDeferTrim = false;
 
   // ---- mouse, keyboard, scrolling, window messages
 public:

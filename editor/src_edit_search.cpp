@@ -6,6 +6,24 @@
 
 #include "editor/src_edit.h"
 
+namespace {
+// Puts trimming off for the edits made within it (when on is set) and gives the flag back its
+// value when it ends, by any path.
+class DeferTrimScope {
+public:
+  DeferTrimScope(bool& flag, bool on) : flag_(flag), saved_(flag) {
+    if (on) flag_ = true;
+  }
+  ~DeferTrimScope() { flag_ = saved_; }
+  DeferTrimScope(const DeferTrimScope&) = delete;
+  DeferTrimScope& operator=(const DeferTrimScope&) = delete;
+
+private:
+  bool& flag_;
+  bool saved_;
+};
+}  // namespace
+
 void TCustomSrcEdit::SetSearchEngine(TSrcEditSearchCustom* Value) {
   if (Value == fSearchEngine) return;
   fSearchEngine = Value;
@@ -139,17 +157,15 @@ int TCustomSrcEdit::SearchReplace(const AnsiString& ASearch, const AnsiString& A
           AnsiString with = engine->Replace(SelText(), AReplace);
           TSrcSelectionMode keep = fSelectionMode;
           fSelectionMode = smNormal;
-          if (trim) fOptions.Exclude(eoTrimTrailingSpaces);
           try {
+            DeferTrimScope defer(fDeferTrim, trim);
             SetSelText(with);
           } catch (...) {
             fSelectionMode = keep;
-            if (trim) fOptions.Include(eoTrimTrailingSpaces);
             throw;
           }
           fSelectionMode = keep;
           if (trim) {
-            fOptions.Include(eoTrimTrailingSpaces);
             if (trimTo < trimFrom) trimFrom = hitLine;
             trimTo = std::max(trimTo, CaretY());
           }

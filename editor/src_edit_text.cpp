@@ -351,7 +351,7 @@ void TCustomSrcEdit::StoreLineTrimmed(int Index, const AnsiString& S) {
 // kept for a record of its own, so that undo can give it back exactly (a tab taken from in
 // front of a deleted block would otherwise come back as blanks).
 AnsiString TCustomSrcEdit::TrimForStore(int Index, const AnsiString& S) {
-  if (!fOptions.Contains(eoTrimTrailingSpaces)) return S;
+  if (!TrimsOnStore()) return S;
   AnsiString v = TrimTrailingSpaces(S);
   if (v.size() < S.size()) NoteTrimmed(BufferCoord(static_cast<int>(v.size()) + 1, Index + 1), S.substr(v.size()));
   return v;
@@ -412,7 +412,7 @@ void TCustomSrcEdit::DeleteSelectionText(bool Trim) {
         int len = static_cast<int>(s.size());
         int from = b.Char - 1, to = std::min(e.Char - 1, len);
         char last = to < len ? s.back() : from > 0 && from <= len ? s[static_cast<size_t>(from - 1)] : 0;
-        if (from <= len && !(Trim && fOptions.Contains(eoScrollPastEol) && fOptions.Contains(eoTrimTrailingSpaces) &&
+        if (from <= len && !(Trim && fOptions.Contains(eoScrollPastEol) && TrimsOnStore() &&
                              (last == ' ' || last == '\t'))) {
           if (to > from) fLines->DeleteText(b.Line - 1, static_cast<size_t>(from), static_cast<size_t>(to - from));
           InternalSetCaretXY(b);
@@ -470,7 +470,7 @@ void TCustomSrcEdit::DeleteSelectionText(bool Trim) {
 int TCustomSrcEdit::InsertTextNormal(const AnsiString& Value) {
   std::vector<AnsiString> pieces = SplitLines(Value);
   while (fCaretY > fLines->Count()) fLines->Add(AnsiString());
-  bool trim = fOptions.Contains(eoTrimTrailingSpaces);
+  bool trim = TrimsOnStore();
   if (pieces.size() == 1 && fCaretX >= 1) {
     // One piece within the line, where trimming would take nothing: it goes into the stored
     // line without the line being copied.
@@ -529,7 +529,7 @@ int TCustomSrcEdit::InsertTextLine(const AnsiString& Value) {
   if (fLines->Count() == 0) fLines->Add(AnsiString());
   fCaretX = 1;
   int complete = static_cast<int>(pieces.size()) - 1;
-  bool trim = fOptions.Contains(eoTrimTrailingSpaces);
+  bool trim = TrimsOnStore();
   for (int i = 0; i < complete; ++i) {
     const AnsiString& p = pieces[static_cast<size_t>(i)];
     AnsiString v = trim ? TrimTrailingSpaces(p) : p;
