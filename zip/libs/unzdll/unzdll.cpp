@@ -125,6 +125,11 @@ private:
   void KeepParents(const std::string& rel);
   bool Password(size_t i, std::string& pw, bool& skip);
   bool Stream(size_t i, const std::string& pw, int out, uint32_t& crc, std::string& error);
+  // Writes an inflated entry whole: false with errno set when a write fails.
+  static bool WriteData(int out, const std::string& data);
+  // Gives an extracted file the entry's mode and time; a file system that refuses them keeps
+  // the file as written.
+  void SetModeAndTime(int out, const TCentralEntry& e) const;
 
   TUnzParams* p_;
   TCaller cb_;
@@ -238,6 +243,24 @@ TInflated TUnzRun::Inflate(size_t i) const {
   return r;
 }
 
+bool TUnzRun::WriteData(int out, const std::string& data) {
+  for (size_t w = 0; w < data.size();) {
+    ssize_t k = write(out, data.data() + w, data.size() - w);
+    if (k < 0) return false;
+    w += static_cast<size_t>(k);
+  }
+  return true;
+}
+
+void TUnzRun::SetModeAndTime(int out, const TCentralEntry& e) const {
+  mode_t mode = 0666;
+  if (e.HostSystem() == 3 && (e.ExternalAttr >> 16) != 0) mode = (e.ExternalAttr >> 16) & 0777;
+  (void)fchmod(out, mode & ~umask_);
+  int64_t t = DosToUnix(e.DosTime);
+  struct timespec ts[2] = {{t, 0}, {t, 0}};
+  (void)futimens(out, ts);
+}
+
 // A worker creates a new file for the entry and writes it whole, with its mode and time. Any
 // trouble (the file exists, a folder is in the way, an error) undoes what it did and leaves the
 // entry to the calling thread.
@@ -253,17 +276,8 @@ void TUnzRun::WriteAhead(size_t i, TInflated& r) {
     if (out < 0 && errno != ENOENT) return;
   }
   if (out < 0) return;
-  bool ok = true;
-  for (size_t w = 0; ok && w < r.Data.size();) {
-    ssize_t k = write(out, r.Data.data() + w, r.Data.size() - w);
-    ok = k >= 0;
-    w += ok ? static_cast<size_t>(k) : 0;
-  }
-  mode_t mode = 0666;
-  if (e.HostSystem() == 3 && (e.ExternalAttr >> 16) != 0) mode = (e.ExternalAttr >> 16) & 0777;
-  int64_t t = DosToUnix(e.DosTime);
-  struct timespec ts[2] = {{t, 0}, {t, 0}};
-  ok = ok && fchmod(out, mode & ~umask_) == 0 && futimens(out, ts) == 0;
+  bool ok = WriteData(out, r.Data);
+  if (ok) SetModeAndTime(out, e);
   if (close(out) != 0 || !ok) {
     unlink(dest.c_str());
     return;
@@ -542,11 +556,7 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
       error = ready->Error == kzeSize ? "entry larger than its declared size" : "damaged compressed data";
     } else {
       crc = ready->Crc;
-      for (size_t w = 0; out >= 0 && w < ready->Data.size();) {
-        ssize_t r = write(out, ready->Data.data() + w, ready->Data.size() - w);
-        if (r < 0) { error = std::string("cannot write: ") + strerror(errno); break; }
-        w += static_cast<size_t>(r);
-      }
+      if (out >= 0 && !WriteData(out, ready->Data)) error = std::string("cannot write: ") + strerror(errno);
     }
     go = cb_.Send(kcbProgress, 0, static_cast<int64_t>(e.Size), "");
   } else {
@@ -578,12 +588,7 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
     ++done_;
     return true;
   }
-  mode_t mode = 0666;
-  if (e.HostSystem() == 3 && (e.ExternalAttr >> 16) != 0) mode = (e.ExternalAttr >> 16) & 0777;
-  fchmod(out, mode & ~umask_);
-  int64_t t = DosToUnix(e.DosTime);
-  struct timespec ts[2] = {{t, 0}, {t, 0}};
-  futimens(out, ts);
+  SetModeAndTime(out, e);
   int closed = close(out);
   out = -1;
   if (closed != 0 || (!direct && rename(written.c_str(), dest.c_str()) != 0)) {
