@@ -75,8 +75,14 @@ public:
   // The line's text without a copy, for reading: valid until the line is stored again or
   // removed; the character after the text is always #0. Empty outside the list.
   std::string_view Line(int Index) const {
-    if (Index < 0 || Index >= Count()) return std::string_view("", 0);
-    auto& r = fList[static_cast<size_t>(Index)];
+    // Bounds compared in bytes: the count would cost a division by the record's size. A
+    // negative index becomes a huge one.
+    auto i = static_cast<size_t>(static_cast<ptrdiff_t>(Index));
+    const auto* first = fList.data();
+    if (i * sizeof(TSrcEditStringRec) >= static_cast<size_t>(reinterpret_cast<const char*>(std::to_address(fList.cend())) -
+                                                            reinterpret_cast<const char*>(first)))
+      return std::string_view("", 0);
+    auto& r = first[i];
     return {TextOf(r), static_cast<size_t>(r.fLength)};
   }
   TObject* GetObject(int Index) const override;
