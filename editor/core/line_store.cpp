@@ -568,8 +568,9 @@ void TSrcEditStringList::SaveToStream(TStream* Stream) {
   AnsiString s;
   s.reserve(total);
   const char* brk = fFileFormat == lbCRLF ? "\r\n" : fFileFormat == lbLF ? "\n" : "\r";
-  for (auto& r : fList) {
-    s += Text(r);
+  for (size_t i = 0, n = fList.size(); i < n; ++i) {
+    PrefetchAhead(i, n);
+    s += Text(fList[i]);
     s.append(brk, breakLen);
   }
   Stream->WriteBuffer(s.data(), static_cast<int64_t>(s.size()));
@@ -582,7 +583,10 @@ void TSrcEditStringList::SaveToFile(const AnsiString& FileName) {
   for (auto& r : fList) total += static_cast<int64_t>(r.fLength) + breakLen;
   TSrcEditFileWriter writer(FileName, total);
   writer.SetFileFormat(fFileFormat);
-  for (auto& r : fList) writer.WriteLine(Text(r));
+  for (size_t i = 0, n = fList.size(); i < n; ++i) {
+    PrefetchAhead(i, n);
+    writer.WriteLine(Text(fList[i]));
+  }
   writer.Close();
 }
 

@@ -78,10 +78,11 @@ public:
     // Bounds compared in bytes: the count would cost a division by the record's size. A
     // negative index becomes a huge one.
     auto i = static_cast<size_t>(static_cast<ptrdiff_t>(Index));
-    const auto* first = fList.data();
-    if (i * sizeof(TSrcEditStringRec) >= static_cast<size_t>(reinterpret_cast<const char*>(std::to_address(fList.cend())) -
-                                                            reinterpret_cast<const char*>(first)))
-      return std::string_view("", 0);
+    const TSrcEditStringRec* first = fList.data();
+    const size_t bytes = static_cast<size_t>(reinterpret_cast<const char*>(std::to_address(fList.cend())) -
+                                             reinterpret_cast<const char*>(first));
+    if (i * sizeof(TSrcEditStringRec) >= bytes) return std::string_view("", 0);
+    if ((i + kLookAhead) * sizeof(TSrcEditStringRec) < bytes) __builtin_prefetch(TextOf(first[i + kLookAhead]));
     auto& r = first[i];
     return {TextOf(r), static_cast<size_t>(r.fLength)};
   }
@@ -165,6 +166,14 @@ private:
   int32_t ExpandedLength(size_t I) {
     if (fList[I].fFlags & sfExpandedLengthUnknown) ExpandLine(I);
     return (fList[I].fFlags & sfHasTabs) ? fExpanded[I] : fList[I].fLength;
+  }
+  // Scanning, searching, highlighting and saving walk the lines in order: the text of the line
+  // this far on is fetched into the cache as a line is read. Some processors do so by themselves
+  // for a list of pointers, but not for the offsets the records hold; elsewhere it costs next
+  // to nothing.
+  static constexpr size_t kLookAhead = 16;
+  void PrefetchAhead(size_t I, size_t Count) const {
+    if (I + kLookAhead < Count) __builtin_prefetch(TextOf(fList[I + kLookAhead]));
   }
   const char* TextOf(const TSrcEditStringRec& r) const {
     return r.Loaded() ? fLoaded.get() + r.Offset() : fTexts[r.fRef].fText;
