@@ -75,12 +75,10 @@ public:
   // The line's text without a copy, for reading: valid until the line is stored again or
   // removed; the character after the text is always #0. Empty outside the list.
   std::string_view Line(int Index) const {
-    // Bounds compared in bytes: the count would cost a division by the record's size. A
-    // negative index becomes a huge one.
+    // A negative index becomes a huge one.
     auto i = static_cast<size_t>(static_cast<ptrdiff_t>(Index));
     const TSrcEditStringRec* first = fList.data();
-    const size_t bytes = static_cast<size_t>(reinterpret_cast<const char*>(std::to_address(fList.cend())) -
-                                             reinterpret_cast<const char*>(first));
+    const size_t bytes = ListBytes();
     if (i * sizeof(TSrcEditStringRec) >= bytes) return std::string_view("", 0);
     if ((i + kLookAhead) * sizeof(TSrcEditStringRec) < bytes) __builtin_prefetch(TextOf(first[i + kLookAhead]));
     auto& r = first[i];
@@ -175,6 +173,12 @@ private:
   void PrefetchAhead(size_t I, size_t Count) const {
     if (I + kLookAhead < Count) __builtin_prefetch(TextOf(fList[I + kLookAhead]));
   }
+  // The records' size in bytes: compared with an index times the record's size, it bounds the
+  // index without the division that the count costs.
+  size_t ListBytes() const {
+    return static_cast<size_t>(reinterpret_cast<const char*>(std::to_address(fList.cend())) -
+                               reinterpret_cast<const char*>(fList.data()));
+  }
   const char* TextOf(const TSrcEditStringRec& r) const {
     return r.Loaded() ? fLoaded.get() + r.Offset() : fTexts[r.fRef].fText;
   }
@@ -195,6 +199,9 @@ private:
   }
   // Forgets every text: for a list that has no line left.
   void ResetTexts() noexcept;
+  // The lengths of all lines added up.
+  size_t TotalLength() const;
+  // Frees the texts of lines From..To-1, which are about to go.
   void FreeTexts(size_t From, size_t To);
   // Splits a loaded buffer (one spare byte after Size) into lines that stay in it.
   void ParseLoaded(char* Data, size_t Size);
