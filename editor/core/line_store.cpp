@@ -416,13 +416,13 @@ void TSrcEditStringList::ExpandLine(size_t I) {
 
 std::string_view TSrcEditStringList::ExpandedView(int Index, AnsiString& Scratch) {
   auto i = static_cast<size_t>(static_cast<ptrdiff_t>(Index));
-  size_t n = fList.size();
-  if (i >= n) return std::string_view("", 0);
-  PrefetchAhead(i, n);
+  const size_t bytes = ListBytes();
+  if (i * sizeof(TSrcEditStringRec) >= bytes) return std::string_view("", 0);
+  PrefetchAhead(i, bytes);
   auto& r = fList[i];
   if (!(r.fFlags & sfHasNoTabs)) {
     if (r.fLength == 0 || !std::memchr(TextOf(r), '\t', static_cast<size_t>(r.fLength))) {
-      ExpandLine(i);
+      r.fFlags = sfHasNoTabs;  // as measuring it would find
     } else {
       bool hasTabs;
       Scratch = fConvertTabsProc(AnsiString(Text(r)), fTabWidth, hasTabs);
@@ -448,9 +448,9 @@ int TSrcEditStringList::ExpandedStringLengths(int Index) {
 int TSrcEditStringList::LengthOfLongestLine() {
   if (fIndexOfLongestLine < 0) {
     int longest = 0;
-    for (size_t i = 0, n = fList.size(); i < n; ++i) {
+    for (size_t i = 0, n = fList.size(), bytes = ListBytes(); i < n; ++i) {
       // Only a line not measured yet is read.
-      if (i + kLookAhead < n && (fList[i + kLookAhead].fFlags & sfExpandedLengthUnknown)) PrefetchAhead(i, n);
+      if (i + kLookAhead < n && (fList[i + kLookAhead].fFlags & sfExpandedLengthUnknown)) PrefetchAhead(i, bytes);
       int32_t length = ExpandedLength(i);
       if (length > longest) {
         longest = length;
@@ -585,8 +585,8 @@ void TSrcEditStringList::SaveToStream(TStream* Stream) {
   AnsiString s;
   s.reserve(total);
   const char* brk = fFileFormat == lbCRLF ? "\r\n" : fFileFormat == lbLF ? "\n" : "\r";
-  for (size_t i = 0, n = fList.size(); i < n; ++i) {
-    PrefetchAhead(i, n);
+  for (size_t i = 0, n = fList.size(), bytes = ListBytes(); i < n; ++i) {
+    PrefetchAhead(i, bytes);
     s += Text(fList[i]);
     s.append(brk, breakLen);
   }
@@ -599,8 +599,8 @@ void TSrcEditStringList::SaveToFile(const AnsiString& FileName) {
   auto total = static_cast<int64_t>(TotalLength()) + breakLen * static_cast<int64_t>(fList.size());
   TSrcEditFileWriter writer(FileName, total);
   writer.SetFileFormat(fFileFormat);
-  for (size_t i = 0, n = fList.size(); i < n; ++i) {
-    PrefetchAhead(i, n);
+  for (size_t i = 0, n = fList.size(), bytes = ListBytes(); i < n; ++i) {
+    PrefetchAhead(i, bytes);
     writer.WriteLine(Text(fList[i]));
   }
   writer.Close();

@@ -80,7 +80,7 @@ public:
     const TSrcEditStringRec* first = fList.data();
     const size_t bytes = ListBytes();
     if (i * sizeof(TSrcEditStringRec) >= bytes) return std::string_view("", 0);
-    if ((i + kLookAhead) * sizeof(TSrcEditStringRec) < bytes) __builtin_prefetch(TextOf(first[i + kLookAhead]));
+    PrefetchAhead(i, bytes);
     auto& r = first[i];
     return {TextOf(r), static_cast<size_t>(r.fLength)};
   }
@@ -170,8 +170,9 @@ private:
   // for a list of pointers, but not for the offsets the records hold; elsewhere it costs next
   // to nothing.
   static constexpr size_t kLookAhead = 16;
-  void PrefetchAhead(size_t I, size_t Count) const {
-    if (I + kLookAhead < Count) __builtin_prefetch(TextOf(fList[I + kLookAhead]));
+  // Bytes is ListBytes().
+  void PrefetchAhead(size_t I, size_t Bytes) const {
+    if ((I + kLookAhead) * sizeof(TSrcEditStringRec) < Bytes) __builtin_prefetch(TextOf(fList[I + kLookAhead]));
   }
   // The records' size in bytes: compared with an index times the record's size, it bounds the
   // index without the division that the count costs.
