@@ -170,8 +170,9 @@ private:
   // for a list of pointers, but not for the offsets the records hold; elsewhere it costs next
   // to nothing.
   static constexpr size_t kLookAhead = 16;
-  // Bytes is ListBytes().
-  void PrefetchAhead(size_t I, size_t Bytes) const {
+  // Bytes is ListBytes(). Always inlined: as a call of its own the compiler would find it
+  // without effect and drop it.
+  [[gnu::always_inline]] void PrefetchAhead(size_t I, size_t Bytes) const {
     if ((I + kLookAhead) * sizeof(TSrcEditStringRec) < Bytes) __builtin_prefetch(TextOf(fList[I + kLookAhead]));
   }
   // The records' size in bytes: compared with an index times the record's size, it bounds the
