@@ -14,6 +14,7 @@
 #include <map>
 #include <utility>
 
+#include "platform/qt/bar_style.h"
 #include "platform/qt/graphics_qt.h"
 #include "platform/sysutils.h"
 
@@ -26,6 +27,7 @@ void EnsureGuiApplication() {
   static char* argv[] = {name, nullptr};
   static QApplication* app = new QApplication(argc, argv);
   (void)app;
+  InstallActionBarStyle();
   LoadToolkitTranslations(QLocale::system().name().toStdString());
 }
 
