@@ -203,6 +203,10 @@ TColor ClientPixel(TWinControl* control, int x, int y) {
   return RGB(qRed(p), qGreen(p), qBlue(p));
 }
 
+bool HoldsPixelCopy(TWinControl* control) {
+  return control->HandleAllocated() && control->Host()->Retained();
+}
+
 bool SaveWindowImage(TWinControl* control, const std::string& path) {
   if (!control->HandleAllocated()) return false;
   QApplication::processEvents();

@@ -31,3 +31,5 @@ bool SaveWindowImage(TWinControl* control, const std::string& path);
 bool SavePopupImage(const std::string& path);
 // The colour (as $00BBGGRR) of a client pixel after painting.
 TColor ClientPixel(TWinControl* control, int x, int y);
+// Whether the window of a control holds a copy of its pixels besides the window's own.
+bool HoldsPixelCopy(TWinControl* control);
