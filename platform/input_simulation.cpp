@@ -217,6 +217,10 @@ QImage PopupImage() {
 }
 }  // namespace
 
+bool HoldsPixelCopy(TWinControl* control) {
+  return control->HandleAllocated() && control->Host()->Retained();
+}
+
 bool SaveWindowImage(TWinControl* control, const std::string& path) {
   if (!control->HandleAllocated()) return false;
   return WindowImage(control).save(QString::fromStdString(path), "PNG");

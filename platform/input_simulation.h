@@ -35,3 +35,5 @@ bool GrabWindowImage(TWinControl* control, TBitmap& image);
 bool GrabPopupImage(TBitmap& image);
 // The colour (as $00BBGGRR) of a client pixel after painting.
 TColor ClientPixel(TWinControl* control, int x, int y);
+// Whether the window of a control holds a copy of its pixels besides the window's own.
+bool HoldsPixelCopy(TWinControl* control);

@@ -12,6 +12,9 @@
 namespace {
 constexpr const char* kIndexError = "Invalid stringlist index %d";
 
+// The text of every empty line that has none of its own; never written to.
+char gEmptyText[1] = {0};
+
 }  // namespace
 
 void* AllocateLargeBlock(void* Old, size_t Size) {
@@ -27,7 +30,7 @@ void* AllocateLargeBlock(void* Old, size_t Size) {
   return p;
 }
 
-TSrcEditStringList::TSrcEditStringList() : fConvertTabsProc(PickTabConverterEx(8)) {}
+TSrcEditStringList::TSrcEditStringList() : fTexts(1, TTextSlot{gEmptyText}), fConvertTabsProc(PickTabConverterEx(8)) {}
 
 TSrcEditStringList::~TSrcEditStringList() {
   // No events while going away.
@@ -47,19 +50,43 @@ void TSrcEditStringList::SetUpdateState(bool Updating) {
 
 void TSrcEditStringList::SetOwnedText(TSrcEditStringRec& r, std::string_view S) {
   // The copy is made before the old text goes: S may be a view of it.
-  const char* text = "";
-  bool owned = false;
-  if (!S.empty()) {
+  if (S.empty()) {
+    FreeText(r);
+  } else {
     char* p = static_cast<char*>(AllocateLargeBlock(nullptr, S.size() + 1));
     std::memcpy(p, S.data(), S.size());
     p[S.size()] = 0;
-    text = p;
-    owned = true;
+    TakeText(r, p);
+  }
+  r.fLength = static_cast<int32_t>(S.size());
+}
+
+void TSrcEditStringList::TakeText(TSrcEditStringRec& r, char* P) {
+  uint32_t slot = fFreeText;
+  if (slot != 0) {
+    fFreeText = fTexts[slot].fNextFree;
+  } else {
+    try {
+      if (fTexts.size() > UINT32_MAX) throw std::bad_alloc();
+      fTexts.push_back(TTextSlot{nullptr});
+    } catch (...) {
+      std::free(P);
+      throw;
+    }
+    slot = static_cast<uint32_t>(fTexts.size() - 1);
   }
   FreeText(r);
-  r.fText = text;
-  r.fOwned = owned;
-  r.fLength = static_cast<int32_t>(S.size());
+  fTexts[slot].fText = P;
+  r.fRef = slot;
+  r.fRefHigh = TSrcEditStringRec::kOwnedText;
+}
+
+void TSrcEditStringList::ResetTexts() noexcept {
+  // Every entry is free by now; the table goes back to the empty text alone.
+  fTexts.resize(1);
+  fTexts.shrink_to_fit();
+  fFreeText = 0;
+  fLoaded.reset();
 }
 
 void TSrcEditStringList::FreeTexts(size_t From, size_t To) {
@@ -87,7 +114,7 @@ void TSrcEditStringList::Grow() {
 
 AnsiString TSrcEditStringList::Get(int Index) const {
   if (Index < 0 || Index >= Count()) return AnsiString();
-  return AnsiString(fList[static_cast<size_t>(Index)].Text());
+  return AnsiString(Text(fList[static_cast<size_t>(Index)]));
 }
 
 TObject* TSrcEditStringList::GetObject(int Index) const {
@@ -219,7 +246,7 @@ void TSrcEditStringList::DeleteText(int Index, size_t Start, size_t Length, size
   if (len > 0) {
     // A non-empty text lies in storage of this store's own: its own, or its part of a loaded
     // buffer, which no other line shares.
-    char* p = const_cast<char*>(r.fText);
+    char* p = const_cast<char*>(TextOf(r));
     Start = std::min(Start, len);
     Length = std::min(Length, len - Start);
     std::memmove(p + Start, p + Start + Length, len - Start - Length);
@@ -239,18 +266,19 @@ void TSrcEditStringList::InsertText(int Index, size_t Start, std::string_view S)
   auto len = static_cast<size_t>(r.fLength);
   Start = std::min(Start, len);
   char* p;
-  if (r.fOwned) {
-    p = static_cast<char*>(AllocateLargeBlock(const_cast<char*>(r.fText), len + S.size() + 1));
+  if (r.HasOwnText()) {
+    p = static_cast<char*>(AllocateLargeBlock(fTexts[r.fRef].fText, len + S.size() + 1));
+    fTexts[r.fRef].fText = p;
     std::memmove(p + Start + S.size(), p + Start, len - Start);
   } else {
+    const char* old = TextOf(r);
     p = static_cast<char*>(AllocateLargeBlock(nullptr, len + S.size() + 1));
-    std::memcpy(p, r.fText, Start);
-    std::memcpy(p + Start + S.size(), r.fText + Start, len - Start);
+    std::memcpy(p, old, Start);
+    std::memcpy(p + Start + S.size(), old + Start, len - Start);
   }
   if (!S.empty()) std::memcpy(p + Start, S.data(), S.size());
   p[len + S.size()] = 0;
-  r.fText = p;
-  r.fOwned = true;
+  if (!r.HasOwnText()) TakeText(r, p);
   r.fLength = static_cast<int32_t>(len + S.size());
   r.fFlags = static_cast<uint8_t>((r.fFlags & ~(sfHasTabs | sfHasNoTabs)) | sfExpandedLengthUnknown);
   if (OnPutted) OnPutted(this, Index, 1);
@@ -288,8 +316,8 @@ void TSrcEditStringList::DeleteLines(int Index, int NumLines) {
   if (!fObjects.empty()) fObjects.erase(fObjects.begin() + Index, fObjects.begin() + Index + n);
   if (!fExpanded.empty()) fExpanded.erase(fExpanded.begin() + Index, fExpanded.begin() + Index + n);
   if (fList.empty()) {
-    // No line refers to a loaded buffer any more.
-    fBuffers.clear();
+    // No line refers to a loaded buffer or an owned text any more.
+    ResetTexts();
     fObjects.clear();
     fExpanded.clear();
   }
@@ -329,10 +357,12 @@ void TSrcEditStringList::Clear() {
     decltype(fList)().swap(fList);
     std::vector<intptr_t>().swap(fObjects);
     std::vector<int32_t>().swap(fExpanded);
-    fBuffers.clear();
+    ResetTexts();
     fCapacity = 0;
     fStaleFrom = fStaleTo = kNoStaleRange;
     CallEvent(OnCleared, this);
+  } else {
+    ResetTexts();  // a load that failed part-way may have left its buffer behind
   }
   fIndexOfLongestLine = -1;
 }
@@ -345,7 +375,7 @@ AnsiString TSrcEditStringList::Text() const {
   s.reserve(total - 2);
   for (size_t i = 0; i < fList.size(); ++i) {
     if (i) s += "\r\n";
-    s += fList[i].Text();
+    s += Text(fList[i]);
   }
   return s;
 }
@@ -361,12 +391,12 @@ void TSrcEditStringList::SetExpandedLength(size_t I, int32_t Length, bool HasTab
 void TSrcEditStringList::ExpandLine(size_t I) {
   auto& r = fList[I];
   // A line without a tab expands to itself: its length is known without building it.
-  if (r.fLength == 0 || !std::memchr(r.fText, '\t', static_cast<size_t>(r.fLength))) {
+  if (r.fLength == 0 || !std::memchr(TextOf(r), '\t', static_cast<size_t>(r.fLength))) {
     r.fFlags = sfHasNoTabs;
     return;
   }
   bool hasTabs;
-  AnsiString e = fConvertTabsProc(AnsiString(r.Text()), fTabWidth, hasTabs);
+  AnsiString e = fConvertTabsProc(AnsiString(Text(r)), fTabWidth, hasTabs);
   SetExpandedLength(I, static_cast<int32_t>(e.size()), hasTabs);
 }
 
@@ -375,16 +405,16 @@ std::string_view TSrcEditStringList::ExpandedView(int Index, AnsiString& Scratch
   auto i = static_cast<size_t>(Index);
   auto& r = fList[i];
   if (!(r.fFlags & sfHasNoTabs)) {
-    if (r.fLength == 0 || !std::memchr(r.fText, '\t', static_cast<size_t>(r.fLength))) {
+    if (r.fLength == 0 || !std::memchr(TextOf(r), '\t', static_cast<size_t>(r.fLength))) {
       ExpandLine(i);
     } else {
       bool hasTabs;
-      Scratch = fConvertTabsProc(AnsiString(r.Text()), fTabWidth, hasTabs);
+      Scratch = fConvertTabsProc(AnsiString(Text(r)), fTabWidth, hasTabs);
       SetExpandedLength(i, static_cast<int32_t>(Scratch.size()), hasTabs);
       return Scratch;
     }
   }
-  return r.Text();
+  return Text(r);
 }
 
 AnsiString TSrcEditStringList::ExpandedStrings(int Index) {
@@ -465,7 +495,9 @@ void TSrcEditStringList::ParseLoaded(char* Data, size_t Size) {
     // Each line fires its own insertion event, as Add does.
     if (Count() == fCapacity) Grow();
     TSrcEditStringRec r;
-    r.fText = p;
+    auto offset = static_cast<uint64_t>(p - Data);
+    r.fRef = static_cast<uint32_t>(offset);
+    r.fRefHigh = static_cast<uint8_t>(offset >> 32);
     r.fLength = static_cast<int32_t>(brk - p);
     r.fRange = -1;
     r.fFlags = sfExpandedLengthUnknown;
@@ -494,6 +526,9 @@ void TSrcEditStringList::LoadFromStream(TStream* Stream) {
   int64_t read = 0;
   for (int64_t size = std::max<int64_t>(Stream->Size(), 0); read < size;
        size = std::max<int64_t>(Stream->Size(), size)) {
+    // A loaded line is found by its 40-bit offset, short of the mark of an owned text: nearly
+    // a terabyte, more than any memory that could hold the text.
+    if (static_cast<uint64_t>(size) >= uint64_t(TSrcEditStringRec::kOwnedText) << 32) throw std::bad_alloc();
     // One spare byte for the #0 after the last line.
     size_t need = static_cast<size_t>(size) + 1;
     if (need > room) {
@@ -522,7 +557,7 @@ void TSrcEditStringList::LoadFromStream(TStream* Stream) {
   size_t breaks = count('\n');
   if (breaks == 0) breaks = count('\r');
   if (breaks + 1 > static_cast<size_t>(fCapacity)) SetCapacityRaw(static_cast<int>(breaks + 1));
-  fBuffers.push_back(std::move(buffer));
+  fLoaded = std::move(buffer);
   ParseLoaded(data, size);
 }
 
@@ -534,7 +569,7 @@ void TSrcEditStringList::SaveToStream(TStream* Stream) {
   s.reserve(total);
   const char* brk = fFileFormat == lbCRLF ? "\r\n" : fFileFormat == lbLF ? "\n" : "\r";
   for (auto& r : fList) {
-    s += r.Text();
+    s += Text(r);
     s.append(brk, breakLen);
   }
   Stream->WriteBuffer(s.data(), static_cast<int64_t>(s.size()));
@@ -547,7 +582,7 @@ void TSrcEditStringList::SaveToFile(const AnsiString& FileName) {
   for (auto& r : fList) total += static_cast<int64_t>(r.fLength) + breakLen;
   TSrcEditFileWriter writer(FileName, total);
   writer.SetFileFormat(fFileFormat);
-  for (auto& r : fList) writer.WriteLine(r.Text());
+  for (auto& r : fList) writer.WriteLine(Text(r));
   writer.Close();
 }
 

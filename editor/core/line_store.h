@@ -36,21 +36,28 @@ struct TLargeBlockAllocator {
   bool operator==(const TLargeBlockAllocator<U>&) const { return true; }
 };
 
-// One line, 16 bytes. Its text is followed by a #0 and lies either in a buffer the file was
+// One line, 12 bytes. Its text is followed by a #0 and lies either in the buffer the file was
 // loaded into (shared by every line not edited since) or, for a line stored since, in storage
-// of its own. Object slots and the tab-expanded lengths of lines with tabs live beside the
+// of its own. The record names its text by a 40-bit reference: for a loaded line its offset in
+// the loaded buffer, for any other line (fRefHigh == kOwnedText) an index into the store's
+// table of texts, where index 0 is the shared empty text and every other entry belongs to one
+// record alone. Object slots and the tab-expanded lengths of lines with tabs live beside the
 // records (most documents never set an object, and a line without a tab expands to its own
 // length). Ranges are kept in 16 bits: every highlighter's state fits (the widest, CSS, puts
 // two small states in two bytes), and so does -1, the range of a line not scanned yet.
 struct TSrcEditStringRec {
-  const char* fText = "";
+  static constexpr uint8_t kOwnedText = 0xFF;
+  uint32_t fRef = 0;  // the low 32 bits of the reference
   int32_t fLength = 0;
   int16_t fRange = 0;
   uint8_t fFlags = 0;
-  bool fOwned = false;  // fText was allocated for this line alone
-  std::string_view Text() const { return {fText, static_cast<size_t>(fLength)}; }
+  uint8_t fRefHigh = kOwnedText;  // the high 8 bits of a loaded line's offset, or kOwnedText
+  bool Loaded() const { return fRefHigh != kOwnedText; }
+  uint64_t Offset() const { return (uint64_t(fRefHigh) << 32) | fRef; }
+  // The line has storage of its own, freed with it.
+  bool HasOwnText() const { return !Loaded() && fRef != 0; }
 };
-static_assert(sizeof(TSrcEditStringRec) == 16);
+static_assert(sizeof(TSrcEditStringRec) == 12);
 
 // (Sender, Index, Count): lines Index .. Index+Count-1 were removed, inserted or replaced.
 using TStringListChangeEvent = TMethod<void(TObject* Sender, int Index, int Count)>;
@@ -68,7 +75,15 @@ public:
   // The line's text without a copy, for reading: valid until the line is stored again or
   // removed; the character after the text is always #0. Empty outside the list.
   std::string_view Line(int Index) const {
-    return Index >= 0 && Index < Count() ? fList[static_cast<size_t>(Index)].Text() : std::string_view("", 0);
+    // Bounds compared in bytes: the count would cost a division by the record's size. A
+    // negative index becomes a huge one.
+    auto i = static_cast<size_t>(static_cast<ptrdiff_t>(Index));
+    const auto* first = fList.data();
+    if (i * sizeof(TSrcEditStringRec) >= static_cast<size_t>(reinterpret_cast<const char*>(std::to_address(fList.cend())) -
+                                                            reinterpret_cast<const char*>(first)))
+      return std::string_view("", 0);
+    auto& r = first[i];
+    return {TextOf(r), static_cast<size_t>(r.fLength)};
   }
   TObject* GetObject(int Index) const override;
   intptr_t GetObjectValue(int Index) const;
@@ -151,13 +166,26 @@ private:
     if (fList[I].fFlags & sfExpandedLengthUnknown) ExpandLine(I);
     return (fList[I].fFlags & sfHasTabs) ? fExpanded[I] : fList[I].fLength;
   }
-  // Gives the record its own copy of S (or the shared empty text), freeing what it owned.
-  static void SetOwnedText(TSrcEditStringRec& r, std::string_view S);
-  static void FreeText(TSrcEditStringRec& r) {
-    if (r.fOwned) std::free(const_cast<char*>(r.fText));
-    r.fText = "";
-    r.fOwned = false;
+  const char* TextOf(const TSrcEditStringRec& r) const {
+    return r.Loaded() ? fLoaded.get() + r.Offset() : fTexts[r.fRef].fText;
   }
+  std::string_view Text(const TSrcEditStringRec& r) const { return {TextOf(r), static_cast<size_t>(r.fLength)}; }
+  // Gives the record its own copy of S (or the shared empty text), freeing what it owned.
+  void SetOwnedText(TSrcEditStringRec& r, std::string_view S);
+  // Gives the record the text P, allocated for it alone; frees P when that fails.
+  void TakeText(TSrcEditStringRec& r, char* P);
+  // Frees the record's own text; it is left with the shared empty one. Never fails.
+  void FreeText(TSrcEditStringRec& r) noexcept {
+    if (r.HasOwnText()) {
+      std::free(fTexts[r.fRef].fText);
+      fTexts[r.fRef].fNextFree = fFreeText;
+      fFreeText = r.fRef;
+    }
+    r.fRef = 0;
+    r.fRefHigh = TSrcEditStringRec::kOwnedText;
+  }
+  // Forgets every text: for a list that has no line left.
+  void ResetTexts() noexcept;
   void FreeTexts(size_t From, size_t To);
   // Splits a loaded buffer (one spare byte after Size) into lines that stay in it.
   void ParseLoaded(char* Data, size_t Size);
@@ -179,8 +207,17 @@ private:
   std::vector<intptr_t> fObjects;
   // Expanded lengths by line, read for lines with tabs only; empty until a line has one.
   std::vector<int32_t> fExpanded;
-  // The buffers loaded lines are slices of, kept until the list is cleared or emptied.
-  std::vector<std::unique_ptr<char, FreeDeleter>> fBuffers;
+  // The buffer loaded lines are slices of, kept until the list is cleared or emptied.
+  std::unique_ptr<char, FreeDeleter> fLoaded;
+  // The texts of lines stored since the load, by index: entry 0 is the shared empty text, a
+  // free entry holds the index of the next free one (0 ends the chain), so that edits reuse
+  // entries instead of growing the table.
+  union TTextSlot {
+    char* fText;
+    uint32_t fNextFree;
+  };
+  std::vector<TTextSlot> fTexts;
+  uint32_t fFreeText = 0;
   int fCapacity = 0;
   int fStaleFrom = kNoStaleRange, fStaleTo = kNoStaleRange;
   TLineBreakFormat fFileFormat = lbCRLF;
