@@ -155,6 +155,8 @@ public:
           if (auto* mi = qstyleoption_cast<const QStyleOptionMenuItem*>(opt)) return MenuItemSize(*l, mi, size);
         break;
       case CT_ToolButton:
+        // Border and padding, and 3 pixels of air around the picture (a 16-pixel picture makes
+        // a 25-pixel button).
         if (ButtonLook(w)) return size + QSize(3 + 2 * kButtonInset, 3 + 2 * kButtonInset);
         break;
       default:
