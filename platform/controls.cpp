@@ -335,13 +335,17 @@ protected:
     TControlHost* h = host_;
     QRegion shown = e->region();
     h->EndSurfacePaint();
-    if (!h->Retained() && !h->Control()->KeepsPixels()) {
-      // The control paints straight into the window.
+    if (!h->Retained()) {
+      // The control paints straight into the window; one that keeps its pixels makes its copy
+      // once this paint is shown.
       h->Painted(shown);
-      QPainter p(this);
-      p.setClipRegion(shown);
-      h->PaintControl(p, shown);
-      PaintCaret(this, p, shown);
+      {
+        QPainter p(this);
+        p.setClipRegion(shown);
+        h->PaintControl(p, shown);
+        PaintCaret(this, p, shown);
+      }
+      if (h->Control()->KeepsPixels()) h->KeepPixelsSoon();
       return;
     }
     h->FitSurface();
@@ -629,19 +633,28 @@ void TControlHost::PaintControl(QPainter& painter, const QRegion& region) {
   gPaintingClient = outer;
 }
 
+void TControlHost::MakeSurface() {
+  if (Retained()) return;
+  // The copy holds what the window shows; parts the control invalidated are still painted at
+  // the next paint.
+  FitSurface();
+  QRegion all(client_->rect());
+  QPainter painter(&surface);
+  painter.setClipRegion(all);
+  PaintControl(painter, all);
+  valid = all;
+}
+
+void TControlHost::KeepPixelsSoon() {
+  if (surfaceDue_) return;
+  surfaceDue_ = true;
+  QTimer::singleShot(0, client_, [this] { MakeSurface(); });
+}
+
 QPainter* TControlHost::BeginSurfacePaint() {
   if (!surfacePainter_) {
-    if (!Retained()) {
-      // A window painted straight into itself gets its copy now, holding what it shows, so that
-      // what the canvas draws stays until the control paints those parts again. Parts it
-      // invalidated are still painted at the next paint.
-      FitSurface();
-      QRegion all(client_->rect());
-      QPainter painter(&surface);
-      painter.setClipRegion(all);
-      PaintControl(painter, all);
-      valid = all;
-    }
+    // What the canvas draws stays until the control paints those parts again.
+    MakeSurface();
     FitSurface();
     surfacePainter_ = std::make_unique<QPainter>(&surface);
   }

@@ -34,8 +34,9 @@ public:
   void Painted(const QRegion& r) { dirty_ -= r; }
 
   // The client area's pixels, as a window system keeps a window's, for a control that keeps
-  // them (TWinControl::KeepsPixels) or that a canvas drew on outside a paint; any other window
-  // keeps no copy: its paint events have the control paint straight into it. Once made, a paint
+  // them (TWinControl::KeepsPixels: made once its first paint is shown) or that a canvas drew on
+  // outside a paint; any other window keeps no copy: its paint events have the control paint
+  // straight into it. Once made, a paint
   // event shows them, asking the control to paint only the parts it invalidated and the parts
   // never painted (after a resize, all of them), and a canvas on the control outside a paint
   // draws here.
@@ -47,6 +48,10 @@ public:
   void FitSurface();
   // Has the control paint the region on the painter, which has its own state back after.
   void PaintControl(QPainter& painter, const QRegion& region);
+  // Makes the copy of the pixels, the control painting all of them into it, unless it is made.
+  void MakeSurface();
+  // Makes it once the events waiting now are handled (after the first paint is shown).
+  void KeepPixelsSoon();
   // The painter of a control canvas, open until the next paint or EndSurfacePaint.
   QPainter* BeginSurfacePaint();
   void EndSurfacePaint();
@@ -75,6 +80,7 @@ private:
   QWidget* native_ = nullptr;
   QRegion dirty_;
   std::unique_ptr<QPainter> surfacePainter_;
+  bool surfaceDue_ = false;
   bool border_;
 };
 
