@@ -388,6 +388,9 @@ public:
   void RemoveFocusControl(TWinControl* AControl);
   void SetFocus() override;
   bool CanFocus() const override;
+  // Its caret blinks over the text and transient marks are drawn between paints: the window
+  // keeps its pixels, so neither has the text painted again.
+  bool KeepsPixels() const override { return true; }
 
   // ---- search and replace (src_edit_search.cpp)
   // The engine is only referenced; the editor forgets it when it is freed.

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "platform/graphics.h"
+#include "platform/qt/bar_style.h"
 #include "platform/qt/control_host.h"
 #include "platform/qt/widgets_qt.h"
 
@@ -267,50 +268,6 @@ void TActionManager::Notification(TComponent* AComponent, TOperation Operation) 
 
 namespace {
 
-QString StyleSheetFor(bool xp, bool menu, bool shadows) {
-  QString s;
-  if (xp) {
-    if (menu) {
-      s = "QMenuBar { background: #f3f2ec; }"
-          "QMenuBar::item { padding: 3px 7px; background: transparent; }"
-          "QMenuBar::item:selected { background: #c1d2ee; border: 1px solid #316ac5; }"
-          "QMenu { background: #fcfcf9; border: 1px solid #8a867a; }"
-          "QMenu::item { padding: 3px 24px 3px 28px; color: black; }"
-          "QMenu::item:selected { background: #c1d2ee; border: 1px solid #316ac5; }"
-          "QMenu::item:disabled { color: #aca899; }"
-          "QMenu::icon { left: 6px; }"
-          "QMenu::separator { height: 1px; background: #c5c2b8; margin: 2px 4px 2px 28px; }";
-    } else {
-      s = "QToolBar { border: none; spacing: 1px; padding: 1px;"
-          " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #fbfbf8, stop:1 #dedbd0); }"
-          "QToolButton { border: 1px solid transparent; padding: 2px; }"
-          "QToolButton:hover { background: #c1d2ee; border: 1px solid #316ac5; }"
-          "QToolButton:checked { background: #e1e6ee; border: 1px solid #316ac5; }";
-    }
-  } else {
-    if (menu) {
-      s = "QMenuBar { background: palette(button); }"
-          "QMenuBar::item { padding: 3px 7px; background: transparent; }"
-          "QMenuBar::item:selected { background: palette(highlight); color: palette(highlighted-text); }"
-          "QMenu { background: palette(button); border: 1px outset palette(mid); }"
-          "QMenu::item { padding: 3px 24px 3px 24px; }"
-          "QMenu::icon { left: 4px; }"
-          "QMenu::item:selected { background: palette(highlight); color: palette(highlighted-text); }"
-          "QMenu::separator { height: 2px; border-top: 1px solid palette(mid);"
-          " border-bottom: 1px solid palette(light); margin: 3px 2px; }";
-    } else {
-      s = "QToolBar { border: none; spacing: 1px; padding: 1px; background: palette(button); }"
-          "QToolButton { border: 1px solid transparent; padding: 2px; }"
-          "QToolButton:hover { border: 1px outset palette(mid); }"
-          "QToolButton:checked { border: 1px inset palette(mid); }";
-    }
-  }
-  // Shadows: a darker band on the right and bottom edge of every drop-down menu.
-  if (menu && shadows)
-    s += "QMenu { border-right: 3px solid #9a9a9a; border-bottom: 3px solid #9a9a9a; }";
-  return s;
-}
-
 std::vector<TActionClientItem*> ShownItems(TActionClientItem* root) {
   std::vector<TActionClientItem*> v;
   if (!root) return v;
@@ -532,7 +489,7 @@ void TActionMainMenuBar::ActionChanged(TAction* a) {
 void TActionMainMenuBar::ApplyStyle() {
   if (!HandleAllocated()) return;
   bool xp = !ActionManager() || ActionManager()->Style() == XPStyle();
-  Host()->Native()->setStyleSheet(StyleSheetFor(xp, true, shadows_));
+  SetActionBarLook(Host()->Native(), xp, shadows_);
 }
 
 void TActionMainMenuBar::SetShadows(bool v) {
@@ -674,7 +631,7 @@ void TActionToolBar::ActionChanged(TAction* a) {
 void TActionToolBar::ApplyStyle() {
   if (!HandleAllocated()) return;
   bool xp = !ActionManager() || ActionManager()->Style() == XPStyle();
-  Host()->Native()->setStyleSheet(StyleSheetFor(xp, false, false));
+  SetActionBarLook(Host()->Native(), xp, false);
 }
 
 int TActionToolBar::ContentLength() {

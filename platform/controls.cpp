@@ -333,24 +333,28 @@ public:
 protected:
   void paintEvent(QPaintEvent* e) override {
     TControlHost* h = host_;
-    h->EndSurfacePaint();
-    h->FitSurface();
     QRegion shown = e->region();
+    h->EndSurfacePaint();
+    if (!h->Retained()) {
+      // The control paints straight into the window; one that keeps its pixels makes its copy
+      // once this paint is shown.
+      h->Painted(shown);
+      {
+        QPainter p(this);
+        p.setClipRegion(shown);
+        h->PaintControl(p, shown);
+        PaintCaret(this, p, shown);
+      }
+      if (h->Control()->KeepsPixels()) h->KeepPixelsSoon();
+      return;
+    }
+    h->FitSurface();
     QRegion fresh = shown & (h->Dirty() + (QRegion(rect()) - h->valid));
     h->Painted(shown);
     if (!fresh.isEmpty()) {
       QPainter painter(&h->surface);
       painter.setClipRegion(fresh);
-      QRect br = fresh.boundingRect();
-      auto canvas = CreateCanvasOnPainter(&painter, br);
-      TRect clip{br.left(), br.top(), br.right() + 1, br.bottom() + 1};
-      QWidget* outer = std::exchange(gPaintingClient, this);
-      try {
-        h->Control()->PaintWindow(canvas.get(), clip);
-      } catch (...) {
-        HandleException(h->Control());
-      }
-      gPaintingClient = outer;
+      h->PaintControl(painter, fresh);
       h->valid += fresh;
     }
     QPainter p(this);
@@ -616,8 +620,41 @@ void TControlHost::FitSurface() {
   valid &= client_->rect();
 }
 
+void TControlHost::PaintControl(QPainter& painter, const QRegion& region) {
+  QRect br = region.boundingRect();
+  auto canvas = CreateCanvasOnPainter(&painter, br);
+  TRect clip{br.left(), br.top(), br.right() + 1, br.bottom() + 1};
+  QWidget* outer = std::exchange(gPaintingClient, client_);
+  try {
+    control_->PaintWindow(canvas.get(), clip);
+  } catch (...) {
+    HandleException(control_);
+  }
+  gPaintingClient = outer;
+}
+
+void TControlHost::MakeSurface() {
+  if (Retained()) return;
+  // The copy holds what the window shows; parts the control invalidated are still painted at
+  // the next paint.
+  FitSurface();
+  QRegion all(client_->rect());
+  QPainter painter(&surface);
+  painter.setClipRegion(all);
+  PaintControl(painter, all);
+  valid = all;
+}
+
+void TControlHost::KeepPixelsSoon() {
+  if (surfaceDue_) return;
+  surfaceDue_ = true;
+  QTimer::singleShot(0, client_, [this] { MakeSurface(); });
+}
+
 QPainter* TControlHost::BeginSurfacePaint() {
   if (!surfacePainter_) {
+    // What the canvas draws stays until the control paints those parts again.
+    MakeSurface();
     FitSurface();
     surfacePainter_ = std::make_unique<QPainter>(&surface);
   }
@@ -631,11 +668,11 @@ void TControlHost::EndSurfacePaint() {
 
 void TControlHost::ScrollSurface(int dx, int dy, const QRect& area) {
   EndSurfacePaint();
-  FitSurface();
+  if (Retained()) FitSurface();
   QRect r = area & client_->rect();
   if (r.isEmpty()) return;
   QRect from = r & r.translated(-dx, -dy);
-  if (!from.isEmpty()) {
+  if (Retained() && !from.isEmpty()) {
     qreal dpr = surface.devicePixelRatio();
     QImage moved = surface.copy(QRect((from.topLeft() * dpr), from.size() * dpr));
     moved.setDevicePixelRatio(dpr);

@@ -246,6 +246,11 @@ public:
   void WndProc(TMessage& Message) override;
   // Called by the window with the rectangle being painted and a canvas on it.
   void PaintWindow(TCanvas* Canvas, const TRect& ClipRect);
+  // Whether the window keeps a copy of its pixels, made as soon as its first paint is shown: a
+  // control with a caret blinking over it, or one that draws on itself between paints, is then
+  // shown again from the copy instead of being asked to paint. Others paint straight into the
+  // window and get a copy only when a canvas on them first draws outside a paint.
+  virtual bool KeepsPixels() const { return false; }
 
   // Key and mouse events of the class library, fired by the default message handling.
   TKeyEvent OnKeyDown, OnKeyUp;

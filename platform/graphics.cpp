@@ -7,6 +7,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPalette>
+#include <QThreadPool>
 #include <QTranslator>
 #include <algorithm>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include <map>
 #include <utility>
 
+#include "platform/qt/bar_style.h"
 #include "platform/qt/graphics_qt.h"
 #include "platform/sysutils.h"
 
@@ -26,6 +28,12 @@ void EnsureGuiApplication() {
   static char* argv[] = {name, nullptr};
   static QApplication* app = new QApplication(argc, argv);
   (void)app;
+  InstallActionBarStyle();
+  // Qt's raster engine hands a fill of many short spans (the long edge of a scroll bar is one
+  // span per pixel row) to the global thread pool in pieces, and the pool starts a thread for
+  // every core the first time: eight threads made, and waited for, to draw a few hundred pixels
+  // of the first paint. Nothing else here uses that pool; one worker does such fills as fast.
+  QThreadPool::globalInstance()->setMaxThreadCount(1);
   LoadToolkitTranslations(QLocale::system().name().toStdString());
 }
 

@@ -14,6 +14,7 @@
 
 #include "platform/graphics.h"
 #include "platform/qt/control_host.h"
+#include "platform/qt/graphics_qt.h"
 
 namespace {
 
@@ -203,15 +204,42 @@ TColor ClientPixel(TWinControl* control, int x, int y) {
   return RGB(qRed(p), qGreen(p), qBlue(p));
 }
 
+namespace {
+QImage WindowImage(TWinControl* control) {
+  QApplication::processEvents();
+  return control->Host()->Frame()->grab().toImage();
+}
+
+QImage PopupImage() {
+  QApplication::processEvents();
+  QWidget* popup = QApplication::activePopupWidget();
+  return popup ? popup->grab().toImage() : QImage();
+}
+}  // namespace
+
+bool HoldsPixelCopy(TWinControl* control) {
+  return control->HandleAllocated() && control->Host()->Retained();
+}
+
 bool SaveWindowImage(TWinControl* control, const std::string& path) {
   if (!control->HandleAllocated()) return false;
-  QApplication::processEvents();
-  QWidget* frame = control->Host()->Frame();
-  return frame->grab().save(QString::fromStdString(path), "PNG");
+  return WindowImage(control).save(QString::fromStdString(path), "PNG");
 }
 
 bool SavePopupImage(const std::string& path) {
-  QApplication::processEvents();
-  QWidget* popup = QApplication::activePopupWidget();
-  return popup && popup->grab().save(QString::fromStdString(path), "PNG");
+  QImage image = PopupImage();
+  return !image.isNull() && image.save(QString::fromStdString(path), "PNG");
+}
+
+bool GrabWindowImage(TWinControl* control, TBitmap& image) {
+  if (!control->HandleAllocated()) return false;
+  BitmapImage(&image) = WindowImage(control).convertToFormat(QImage::Format_RGB32);
+  return true;
+}
+
+bool GrabPopupImage(TBitmap& image) {
+  QImage popup = PopupImage();
+  if (popup.isNull()) return false;
+  BitmapImage(&image) = popup.convertToFormat(QImage::Format_RGB32);
+  return true;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/controls.h"
+#include "platform/graphics.h"
 
 // A key pressed and released. `text` is what the keyboard layout types (UTF-8); with
 // `russianLayout` a letter key reports the Cyrillic letter of the ЙЦУКЕН layout, as the desktop
@@ -29,5 +30,10 @@ bool SaveWindowImage(TWinControl* control, const std::string& path);
 // The open popup (a drop-down or context menu) as painted now, saved as a PNG file; false when
 // no popup is open.
 bool SavePopupImage(const std::string& path);
+// The same pictures copied into a bitmap; false when there is no window or no popup.
+bool GrabWindowImage(TWinControl* control, TBitmap& image);
+bool GrabPopupImage(TBitmap& image);
 // The colour (as $00BBGGRR) of a client pixel after painting.
 TColor ClientPixel(TWinControl* control, int x, int y);
+// Whether the window of a control holds a copy of its pixels besides the window's own.
+bool HoldsPixelCopy(TWinControl* control);

@@ -33,18 +33,31 @@ public:
   const QRegion& Dirty() const { return dirty_; }
   void Painted(const QRegion& r) { dirty_ -= r; }
 
-  // The client area's pixels, as a window system keeps a window's: a paint event shows them,
-  // asking the control to paint only the parts it invalidated and the parts never painted
-  // (after a resize, all of them). A canvas on the control outside a paint draws here too.
+  // The client area's pixels, as a window system keeps a window's, for a control that keeps
+  // them (TWinControl::KeepsPixels: made once its first paint is shown) or that a canvas drew on
+  // outside a paint; any other window keeps no copy: its paint events have the control paint
+  // straight into it. Once made, a paint
+  // event shows them, asking the control to paint only the parts it invalidated and the parts
+  // never painted (after a resize, all of them), and a canvas on the control outside a paint
+  // draws here.
   QImage surface;
   QRegion valid;  // the parts of the surface the control has painted
-  // Fits the surface to the client area (content kept, new parts invalid).
+  bool Retained() const { return !surface.isNull(); }
+  // Fits the surface to the client area (content kept, new parts invalid), making it when
+  // there is none.
   void FitSurface();
+  // Has the control paint the region on the painter, which has its own state back after.
+  void PaintControl(QPainter& painter, const QRegion& region);
+  // Makes the copy of the pixels, the control painting all of them into it, unless it is made.
+  void MakeSurface();
+  // Makes it once the events waiting now are handled (after the first paint is shown).
+  void KeepPixelsSoon();
   // The painter of a control canvas, open until the next paint or EndSurfacePaint.
   QPainter* BeginSurfacePaint();
   void EndSurfacePaint();
-  // Moves the pixels of area by dx, dy as ScrollWindow does; the uncovered strip becomes
-  // invalid.
+  // Moves the kept pixels of area by dx, dy as ScrollWindow does (the window's own pixels are
+  // moved by the caller); the uncovered strip becomes invalid and what was still to be painted
+  // moves with the pixels.
   void ScrollSurface(int dx, int dy, const QRect& area);
   // Scroll information as the control last set it; the bars never move on their own.
   TScrollInfo info[2];
@@ -67,6 +80,7 @@ private:
   QWidget* native_ = nullptr;
   QRegion dirty_;
   std::unique_ptr<QPainter> surfacePainter_;
+  bool surfaceDue_ = false;
   bool border_;
 };
 

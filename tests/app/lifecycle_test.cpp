@@ -1,6 +1,7 @@
 #include "tests/app/app_fixture.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "platform/forms.h"
+#include "platform/icons.h"
 #include "platform/input_simulation.h"
 
 namespace {
@@ -273,6 +275,30 @@ TEST_F(AppTest, TheShownMainWindowHasNotLoadedTheBrowserEngine) {
     for (const char* lib : {"libQt6WebEngine", "libQt6Quick", "libQt6Qml", "libwebview.so"})
       if (line.find(lib) != std::string::npos) engine += line + "\n";
   EXPECT_EQ(engine, "");
+}
+
+// Nor any image-format or icon-engine plugin of the toolkit: the window's own pictures are drawn,
+// and the bars' overflow buttons make their pictures only when they show. Checked in a process of
+// its own, as the program starts, since other tests load pictures; without the desktop's icon
+// theme, whose pictures are files that only some machines have.
+TEST_F(AppTest, TheShownMainWindowHasNotLoadedImagePlugins) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  auto showAndList = [this] {
+    SetThemeIconsEnabled(false);
+    Create();
+    main->Show();
+    for (int i = 0; i < 5; ++i) ProcessMessages();
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    std::string plugins;
+    while (std::getline(maps, line))
+      if (line.find("/imageformats/") != std::string::npos || line.find("/iconengines/") != std::string::npos)
+        plugins += line + "\n";
+    std::fputs(plugins.c_str(), stderr);
+    std::fflush(stderr);
+    _exit(plugins.empty() ? 0 : 1);
+  };
+  EXPECT_EXIT(showAndList(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(AppTest, TheGutterWidensForLongDocumentsAndNarrowsAgain) {

@@ -295,6 +295,29 @@ TEST(SrcEditPaint, IdleEditorWithItsCaretShownPaintsNothing) {
   e->OnPaint = nullptr;
 }
 
+// The first paint of an editor goes straight into its window, so that it shows at once; the
+// copy of its pixels that its caret blinks over is made after it.
+TEST(SrcEditPaint, TheFirstPaintShowsBeforeTheCopyOfThePixelsIsMade) {
+  struct FirstPaint {
+    TSrcEdit* editor = nullptr;
+    int paints = 0;
+    bool copyDuringFirst = true;
+    void Paint(TObject*, TCanvas*) {
+      if (paints++ == 0) copyDuringFirst = HoldsPixelCopy(editor);
+    }
+  } watch;
+  auto e = std::make_unique<TSrcEdit>(nullptr);
+  e->Lines()->SetText(NumberedLines(10));
+  watch.editor = e.get();
+  e->OnPaint = TPaintEvent(&watch, &FirstPaint::Paint);
+  ShowForTest(e.get(), 400, 300);
+  for (int i = 0; i < 10 && !HoldsPixelCopy(e.get()); ++i) ProcessMessages();
+  ASSERT_GE(watch.paints, 1);
+  EXPECT_FALSE(watch.copyDuringFirst);
+  EXPECT_TRUE(HoldsPixelCopy(e.get()));
+  e->OnPaint = nullptr;
+}
+
 TEST(SrcEditPaint, FreedBookmarkImagesAreForgotten) {
   auto e = Shown(NumberedLines(5));
   auto images = std::make_unique<TImageList>(nullptr, 12, 12);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <dirent.h>
 #include <unistd.h>
 #include <fstream>
 #include <vector>
@@ -121,6 +122,55 @@ TEST(Controls, PaintsWhatIsInvalidAndScrollsPixels) {
   p.Invalidate();
   p.Update();
   EXPECT_EQ(ClientPixel(&p, p.ClientWidth() - 1, p.ClientHeight() - 1), clLime);
+}
+
+// A window paints straight into itself: it holds no second image of its pixels until a canvas
+// draws on it between paints. What that canvas draws then shows, and stays until the control
+// paints the part again.
+TEST(Controls, OnlyAWindowDrawnOnBetweenPaintsHoldsACopyOfItsPixels) {
+  Probe p;
+  ShowForTest(&p, 120, 60);
+  EXPECT_EQ(ClientPixel(&p, 5, 5), clRed);
+  EXPECT_EQ(ClientPixel(&p, 60, 30), clRed);
+  EXPECT_FALSE(HoldsPixelCopy(&p));
+  {
+    auto canvas = CreateControlCanvas(&p);
+    canvas->Brush()->SetColor(clLime);
+    canvas->FillRect(TRect{0, 0, 10, 10});
+  }
+  ProcessMessages();
+  EXPECT_TRUE(HoldsPixelCopy(&p));
+  EXPECT_EQ(ClientPixel(&p, 5, 5), clLime);
+  EXPECT_EQ(ClientPixel(&p, 60, 30), clRed);
+  p.Invalidate();
+  p.Update();
+  EXPECT_EQ(ClientPixel(&p, 5, 5), clRed);
+}
+
+// The toolkit draws a fill of many short spans (the long edge of a scroll bar) with its thread
+// pool, which would start a thread per core for it.
+TEST(Controls, PaintingATallScrollBarStartsAtMostOneDrawingThread) {
+  auto pooled = [] {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/task")) {
+      while (dirent* e = readdir(d)) {
+        if (e->d_name[0] == '.') continue;
+        std::ifstream comm(std::string("/proc/self/task/") + e->d_name + "/comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name.find("pooled") != std::string::npos) ++n;
+      }
+      closedir(d);
+    }
+    return n;
+  };
+  Probe p;
+  ShowForTest(&p, 200, 900);
+  p.ShowScrollBar(SB_BOTH, true);
+  p.Invalidate();
+  p.Update();
+  ProcessMessages();
+  EXPECT_LE(pooled(), 1);
 }
 
 TEST(Controls, ScrollBarsKeepTheControlsPositionAndTakeClientSpace) {

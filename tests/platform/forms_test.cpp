@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <vector>
@@ -579,6 +580,76 @@ TEST(ActionBars, BuiltFromTheItemTreeWithMenuKeysOnlyOnTheMainBar) {
   delete exitA;
   EXPECT_EQ(file->Items(3)->Action(), nullptr);
   ProcessMessages();
+}
+
+// The bars draw their look themselves: the tool bar's gradient and a checked button's frame, the
+// menu bar's open item, and the drop-down's frame, shadow band, background and indented separator.
+TEST(ActionBars, DrawTheXpLook) {
+  TForm f(nullptr);
+  f.SetBounds(0, 0, 420, 260);
+  auto* mgr = new TActionManager(&f);
+  auto* images = new TImageList(&f);
+  TBitmap picture(16, 16);
+  picture.Canvas()->Brush()->SetColor(clNavy);
+  picture.Canvas()->FillRect(Rect(2, 2, 14, 14));
+  images->Add(&picture, clWhite);
+  mgr->SetImages(images);
+  TAction* open = mgr->NewAction("Open", W1251("Файл"), W1251("&Открыть"));
+  open->SetImageIndex(0);
+  TAction* wrap = mgr->NewAction("Wrap", W1251("Правка"), W1251("Перенос"));
+  wrap->SetImageIndex(0);
+  wrap->SetAutoCheck(true);
+  wrap->SetChecked(true);
+  auto* menu = new TActionMainMenuBar(&f);
+  menu->SetParent(&f);
+  auto* tools = new TActionToolBar(&f);
+  tools->SetParent(&f);
+  TActionClientItem* file = mgr->AddActionBar(menu)->AddSubmenu(W1251("&Файл"));
+  file->AddAction(open);
+  file->AddSeparator();
+  file->AddAction(open);
+  TActionClientItem* buttons = mgr->AddActionBar(tools);
+  buttons->AddAction(wrap);
+  buttons->AddAction(open);
+  f.Show();
+  menu->RecreateControls();
+  tools->RecreateControls();
+  ProcessMessages();
+  auto near = [](TColor c, int r, int g, int b) {
+    return std::abs(int(c & 0xff) - r) <= 3 && std::abs(int((c >> 8) & 0xff) - g) <= 3 &&
+           std::abs(int((c >> 16) & 0xff) - b) <= 3;
+  };
+  const TColor selectedFill = RGB(0xc1, 0xd2, 0xee), selectedBorder = RGB(0x31, 0x6a, 0xc5);
+
+  TBitmap bar;
+  ASSERT_TRUE(GrabWindowImage(tools, bar));
+  EXPECT_TRUE(near(bar.Pixel(bar.Width() - 2, 0), 0xfb, 0xfb, 0xf8)) << std::hex << bar.Pixel(bar.Width() - 2, 0);
+  EXPECT_TRUE(near(bar.Pixel(bar.Width() - 2, bar.Height() - 1), 0xde, 0xdb, 0xd0));
+  EXPECT_EQ(bar.Pixel(1, 1), selectedBorder);  // the checked first button
+  EXPECT_EQ(bar.Pixel(2, 2), RGB(0xe1, 0xe6, 0xee));
+
+  menu->ClickItem(0);
+  ASSERT_TRUE(GrabWindowImage(menu, bar));
+  int item = 0;
+  while (item < bar.Width() && bar.Pixel(item, 0) != selectedBorder) ++item;
+  EXPECT_EQ(bar.Pixel(item + 1, 1), selectedFill);
+  EXPECT_EQ(bar.Pixel(bar.Width() - 2, 2), RGB(0xf3, 0xf2, 0xec));
+  TBitmap drop;
+  ASSERT_TRUE(GrabPopupImage(drop));
+  const TColor background = RGB(0xfc, 0xfc, 0xf9), shadow = RGB(0x9a, 0x9a, 0x9a);
+  EXPECT_EQ(drop.Pixel(0, 0), RGB(0x8a, 0x86, 0x7a));
+  EXPECT_EQ(drop.Pixel(2, 2), background);
+  for (int x : {1, 2, 3}) EXPECT_EQ(drop.Pixel(drop.Width() - x, drop.Height() / 2), shadow);
+  EXPECT_EQ(drop.Pixel(drop.Width() / 2, drop.Height() - 3), shadow);
+  // Two entries of one height, a picture's and 3 pixels above and below, around a separator of
+  // 1 + 2 + 2 pixels indented by 28.
+  int entry = (drop.Height() - 2 - 5) / 2;
+  EXPECT_GE(entry, 16 + 6);
+  int separator = 1 + entry + 2;
+  EXPECT_EQ(drop.Pixel(1 + 28, separator), RGB(0xc5, 0xc2, 0xb8));
+  EXPECT_EQ(drop.Pixel(1 + 27, separator), background);
+  EXPECT_EQ(drop.Pixel(1 + 28, separator - 1), background);
+  menu->CloseMenus();
 }
 
 TEST(Controls, StatusBarPanelsPopupMenuAndScreenshot) {
