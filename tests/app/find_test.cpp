@@ -50,7 +50,9 @@ protected:
       SimulateTyping(r->cbReplaceText, replace);
     }
     for (auto t : ticks) SimulateKeyStroke(d->*t, VK_SPACE, {}, " ");
-    if (shot) EXPECT_TRUE(Shot(d, shot));
+    if (shot) {
+      EXPECT_TRUE(Shot(d, shot));
+    }
     SimulateKeyStroke(d->cbSearchText, VK_RETURN, {}, "\r");
   }
   // The window as it looks now, once it has painted.

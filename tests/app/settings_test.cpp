@@ -10,8 +10,6 @@
 
 namespace {
 
-AnsiString W(const char* utf8) { return Utf8ToAnsi(utf8); }
-
 class SettingsTest : public AppTest {
 protected:
   TTarnSetup* setup = nullptr;

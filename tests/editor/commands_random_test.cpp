@@ -71,8 +71,9 @@ void CheckLimits(TCustomSrcEdit* e, const std::string& what) {
   ASSERT_GE(e->CaretX(), 1) << what;
   ASSERT_LE(e->CaretX(), e->MaxScrollWidth() + 64) << what;
   // Without eoScrollPastEol the caret never stands beyond the end of its line.
-  if (!e->Options().Contains(eoScrollPastEol) && e->CaretY() <= e->Lines()->Count())
+  if (!e->Options().Contains(eoScrollPastEol) && e->CaretY() <= e->Lines()->Count()) {
     ASSERT_LE(e->CaretX(), static_cast<int>(e->Lines()->Get(e->CaretY() - 1).size()) + 1) << what;
+  }
   for (TBufferCoord p : {e->RawBlockBegin(), e->RawBlockEnd()}) {
     ASSERT_GE(p.Line, 1) << what;
     ASSERT_LE(p.Line, lines) << what;

@@ -102,7 +102,9 @@ TEST_F(ZipOrderTest, ACancelledExtractionLeavesNoFileOfTheEntriesAfterIt) {
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(files, expected);
   for (auto& f : Tree(dir / "out"))
-    if (fs::is_directory(dir / "out" / f)) EXPECT_FALSE(fs::is_empty(dir / "out" / f)) << f;
+    if (fs::is_directory(dir / "out" / f)) {
+      EXPECT_FALSE(fs::is_empty(dir / "out" / f)) << f;
+    }
 }
 
 }  // namespace

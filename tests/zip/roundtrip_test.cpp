@@ -31,8 +31,12 @@ TEST_F(ZipTest, ArchivesWeWriteAreAcceptedByInfoZipAndPython) {
   // The png is stored as it is, the html compressed.
   for (int i = 0; i < zip->Count(); ++i) {
     const ZipDirEntry& e = zip->DirEntry(i);
-    if (e.FileName == "pic.png") EXPECT_EQ(e.Method, 0);
-    if (e.FileName == "sub/b.html") EXPECT_EQ(e.Method, 8);
+    if (e.FileName == "pic.png") {
+      EXPECT_EQ(e.Method, 0);
+    }
+    if (e.FileName == "sub/b.html") {
+      EXPECT_EQ(e.Method, 8);
+    }
   }
   zip->ExtrOptions = {ExtrDirNames};
   EXPECT_EQ(ExtractTo(P("out.zip"), P("back")), 4);

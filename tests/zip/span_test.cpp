@@ -197,7 +197,9 @@ TEST_F(SpanTest, TheTargetsOwnVolumesAreNeverAddedNorMoved) {
     EXPECT_EQ(Files(dir / "f").size(), volumes.size());
     for (size_t i = 0; i < volumes.size(); ++i) {
       bool compat = volumes[i].rfind("set.z", 0) == 0;
-      if (compat != span.Contains(spCompatName)) EXPECT_TRUE(ReadAll(dir / "f" / volumes[i]) == before[i]) << volumes[i];
+      if (compat != span.Contains(spCompatName)) {
+        EXPECT_TRUE(ReadAll(dir / "f" / volumes[i]) == before[i]) << volumes[i];
+      }
     }
     if (span.Contains(spCompatName)) {
       std::vector<std::string> entries;
@@ -239,7 +241,9 @@ TEST_F(SpanTest, ExistingVolumesAreOverwrittenOnlyWhenConfirmed) {
   int reply = IDNO;
   SetDialogHook([&](const TDialogRequest& r) -> std::optional<TDialogAnswer> {
     asked.push_back(r);
-    return TDialogAnswer{reply};
+    TDialogAnswer a;
+    a.Result = reply;
+    return a;
   });
   EXPECT_EQ(WriteSet(P("out/set.zip"), 60000), 0);
   ASSERT_EQ(asked.size(), 1u);
