@@ -30,9 +30,9 @@ void EnsureGuiApplication() {
   (void)app;
   InstallActionBarStyle();
   // Qt's raster engine hands a fill of many short spans (the long edge of a scroll bar is one
-  // span per pixel row) to the global thread pool in pieces, and the pool starts a thread for
-  // every core the first time: eight threads made, and waited for, to draw a few hundred pixels
-  // of the first paint. Nothing else here uses that pool; one worker does such fills as fast.
+  // span per pixel row) to the global thread pool in pieces, and the pool starts as many threads
+  // as there are cores the first time: all made, and waited for, to draw a few hundred pixels of
+  // the first paint. Nothing else here uses that pool; one worker does such fills as fast.
   QThreadPool::globalInstance()->setMaxThreadCount(1);
   LoadToolkitTranslations(QLocale::system().name().toStdString());
 }
