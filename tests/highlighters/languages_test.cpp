@@ -302,7 +302,9 @@ TEST(CssHashList, ChainsEnumerationAndDuplicates) {
   for (int i = 0; i < h.Keywords().Count(); ++i)
     for (const TSrcHashEntry* e = h.Keywords().Get(i); e; e = e->NextEntry()) {
       ++entries;
-      if (e->NextEntry()) EXPECT_LE(e->KeywordLength(), e->NextEntry()->KeywordLength());
+      if (e->NextEntry()) {
+        EXPECT_LE(e->KeywordLength(), e->NextEntry()->KeywordLength());
+      }
     }
   EXPECT_EQ(entries, 122);
   EXPECT_EQ(std::strlen(CssPropertyNames), 1473u);

@@ -380,8 +380,12 @@ TEST(DeviceContext, BatchedTextKeepsItsPlaceAmongLaterDrawing) {
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 240; ++x) {
       TColor p = bmp.Pixel(x, y);
-      if (x >= 60 && x < 120) ASSERT_EQ(p, clLime) << x << "," << y;
-      if (x == 180) ASSERT_EQ(p, clYellow) << y;
+      if (x >= 60 && x < 120) {
+        ASSERT_EQ(p, clLime) << x << "," << y;
+      }
+      if (x == 180) {
+        ASSERT_EQ(p, clYellow) << y;
+      }
       // Each run in its own colour: red on white blends to reds, blue on white to blues.
       if (x < 60 && p != clWhite) {
         ++red;
