@@ -1,16 +1,19 @@
-// The program's start as a user sees it: the application object, the main window from its
-// description (settings, notes, the template or the file named on the command line) and the
-// message loop up to the first paint of the editor. Prints the wall-clock time of that paint
-// (nanoseconds since the epoch), so that a script can measure from the moment it started the
-// process, and the time spent inside main.
+// The program's start as a user sees it, in the steps of the program's own main: the
+// highlighters registered, the application object, the main window from its description
+// (settings, notes, the template or the file named on the command line), the replace
+// confirmation dialog, and the message loop up to the first paint of the editor. Prints the
+// wall-clock time of that paint (nanoseconds since the epoch), so that a script can measure from
+// the moment it started the process, and the time spent inside main.
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <vector>
 
+#include "app/find/confirm_replace_dialog.h"
 #include "app/main_window.h"
 #include "app/program_args.h"
+#include "highlighters/standard.h"
 #include "platform/application.h"
 #include "platform/graphics.h"
 
@@ -23,6 +26,7 @@ struct PaintWatch : TObject {
 
 int main(int argc, char** argv) {
   auto inMain = std::chrono::steady_clock::now();
+  RegisterStandardHighlighters();
   EnsureGuiApplication();
   std::vector<AnsiString> args;
   for (int i = 1; i < argc; ++i) args.push_back(SystemNameToAnsi(argv[i]));
@@ -31,6 +35,7 @@ int main(int argc, char** argv) {
   Application->SetTitle(ProgramTitle());
   TMain* form = nullptr;
   Application->CreateForm(form);
+  Application->CreateForm(ConfirmReplaceDialog);
   PaintWatch watch;
   form->SrcEdit1->OnPaint = TPaintEvent(&watch, &PaintWatch::Paint);
   form->Show();

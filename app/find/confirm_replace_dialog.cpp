@@ -11,24 +11,29 @@ TConfirmReplaceDialog* ConfirmReplaceDialog = nullptr;
 
 namespace {
 
-// The question picture of the header: the theme's icon, or a drawn one.
+// The question picture of the header: the theme's icon, or a drawn one. It is made when the
+// dialog first shows: the dialog is made at the program's start, and looking the icon up reads
+// the desktop's icon themes, which the main window's first paint has no need of.
 class TQuestionImage : public TCustomControl {
 public:
   explicit TQuestionImage(TComponent* AOwner) : TCustomControl(AOwner) {
     SetTabStop(false);
-    if (!LoadThemeIcon("dialog-question", 32, picture_))
-      DrawIcon(32, picture_, [](TIconCanvas& c) {
-        c.SetPen(clNavy, 1);
-        c.SetFill(static_cast<TColor>(0x00F0C060));
-        c.Ellipse(1.5, 1.5, 13, 13);
-        c.SetPen(clWhite, 1);
-        c.Text(1.5, 1.5, 13, 13, "?", 10, {fsBold});
-      });
     SetColor(clWhite);
   }
 
 protected:
   void Paint(TCanvas* Canvas, const TRect&) override {
+    if (!made_) {
+      made_ = true;
+      if (!LoadThemeIcon("dialog-question", 32, picture_))
+        DrawIcon(32, picture_, [](TIconCanvas& c) {
+          c.SetPen(clNavy, 1);
+          c.SetFill(static_cast<TColor>(0x00F0C060));
+          c.Ellipse(1.5, 1.5, 13, 13);
+          c.SetPen(clWhite, 1);
+          c.Text(1.5, 1.5, 13, 13, "?", 10, {fsBold});
+        });
+    }
     Canvas->Brush()->SetColor(clWhite);
     Canvas->FillRect(TRect{0, 0, Width(), Height()});
     Canvas->Draw(0, 0, &picture_);
@@ -36,6 +41,7 @@ protected:
 
 private:
   TBitmap picture_;
+  bool made_ = false;
 };
 
 }  // namespace

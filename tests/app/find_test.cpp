@@ -6,6 +6,7 @@
 #include "app/find/search_dialogs.h"
 #include "app/find/search_memory.h"
 #include "platform/graphics.h"
+#include "platform/icons.h"
 #include "platform/input_simulation.h"
 
 namespace {
@@ -231,6 +232,22 @@ TEST_F(FindTest, QuestionIsPlacedBesideTheHit) {
   TRect narrow{100, 100, 100 + w - 40, 700};
   d.PrepareShow(narrow, 120, "x", 140, 126);
   EXPECT_EQ(d.Left(), 100 - 20);
+}
+
+// The dialog is made at the program's start; its question picture is made when it first shows.
+TEST_F(FindTest, TheQuestionPictureShowsWithTheDialog) {
+  SetThemeIconsEnabled(false);  // the drawn picture: the desktop's themes differ between machines
+  {
+    TConfirmReplaceDialog d(nullptr);
+    auto* image = dynamic_cast<TWinControl*>(d.imgQuestion);
+    ASSERT_NE(image, nullptr);
+    ShowForTest(&d, d.Width(), d.Height());
+    int coloured = 0;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) coloured += ClientPixel(image, x, y) != clWhite;
+    EXPECT_GT(coloured, 200);
+  }
+  SetThemeIconsEnabled(true);
 }
 
 TEST_F(FindTest, MalformedExpressionShowsTheErrorAndTouchesNothing) {
