@@ -117,6 +117,9 @@ void TCustomSrcEdit::SetCaretXYEx(bool CallEnsureCursorPos, TBufferCoord Value) 
     if (!pastEol) maxX = 1;
   } else if (!pastEol) {
     maxX = static_cast<int>(fLines->Line(Value.Line - 1).size()) + 1;
+  } else {
+    // Within the text of a line longer than the widest scrolling column the caret stays.
+    maxX = std::max(maxX, static_cast<int>(fLines->Line(Value.Line - 1).size()) + 1);
   }
   if (Value.Char > maxX && !(pastEol && fOptions.Contains(eoAutoSizeMaxScrollWidth))) Value.Char = maxX;
   if (Value.Char < 1) Value.Char = 1;
@@ -151,13 +154,13 @@ TBufferCoord TCustomSrcEdit::BlockEnd() const { return MaxPoint(fBlockBegin, fBl
 namespace {
 TBufferCoord ClampBlockPoint(TBufferCoord v, bool pastEol, bool wrap, int maxScroll, TSrcSelectionMode mode,
                              TSrcEditStringList* lines) {
-  int maxX = pastEol && !wrap ? maxScroll + 1 : INT_MAX;
-  v.Char = std::clamp(v.Char, 1, maxX);
   v.Line = std::clamp(v.Line, 1, std::max(1, lines->Count()));
-  if (mode == smNormal) {
-    int limit = v.Line <= lines->Count() ? static_cast<int>(lines->Line(v.Line - 1).size()) + 1 : 1;
-    v.Char = std::min(v.Char, limit);
-  }
+  int lineEnd = v.Line <= lines->Count() ? static_cast<int>(lines->Line(v.Line - 1).size()) + 1 : 1;
+  // Beyond the line's end a point goes no further than the widest scrolling column; within
+  // the text of a long line it stays where it is.
+  int maxX = pastEol && !wrap ? std::max(maxScroll + 1, lineEnd) : INT_MAX;
+  v.Char = std::clamp(v.Char, 1, maxX);
+  if (mode == smNormal) v.Char = std::min(v.Char, lineEnd);
   return v;
 }
 }  // namespace

@@ -33,11 +33,28 @@ void TMain::Koding(TCodePage Source, TCodePage Target) {
   cpcon->SetOutputCodePage(Target);
   SrcEdit1->SetEnabled(false);
   TSrcEditStringList* lines = SrcEdit1->Lines();
+  const int n = lines->Count();
+  // The text before the conversion, kept for undo: the conversion maps byte to byte, so the
+  // converted text fills the same range, and the undo list holds it as a replacement of the
+  // whole text (the old text deleted, the new one inserted), one step that undo takes back
+  // byte for byte and redo makes again.
+  AnsiString before;
+  TBufferCoord end = BufferCoord(1, 1);
+  if (n > 0) {
+    size_t size = 0;
+    for (int i = 0; i < n; ++i) size += lines->Get(i).size() + 2;
+    before.reserve(size);
+    for (int i = 0; i < n; ++i) {
+      if (i > 0) before += "\r\n";
+      before += lines->Get(i);
+    }
+    end = BufferCoord(static_cast<int>(lines->Get(n - 1).size()) + 1, n);
+  }
   // One update of the line store and one repaint for the whole document, not one per line.
   SrcEdit1->BeginUpdate();
   lines->BeginUpdate();
   try {
-    for (int i = 0, n = lines->Count(); i < n; ++i) {
+    for (int i = 0; i < n; ++i) {
       cpcon->SetInputString(lines->Get(i));
       lines->Put(i, cpcon->OutputString());
     }
@@ -50,9 +67,17 @@ void TMain::Koding(TCodePage Source, TCodePage Target) {
   lines->EndUpdate();
   SrcEdit1->EndUpdate();
   SrcEdit1->SetEnabled(true);
-  // The conversion is not undoable, and the records already held describe the text in the old
-  // code page: applied now they would change the wrong text or bring old-page bytes back.
-  SrcEdit1->ClearUndo();
+  if (n > 0) {
+    // A step of its own: no edit before or after it joins it in one undo.
+    TSrcEditUndoList* undo = SrcEdit1->UndoList();
+    undo->AddGroupBreak();
+    SrcEdit1->BeginUndoBlock();
+    undo->AddChange(rcDelete, BufferCoord(1, 1), end, before, smNormal);
+    before = AnsiString();
+    undo->AddChange(rcInsert, BufferCoord(1, 1), end, AnsiString(), smNormal);
+    SrcEdit1->EndUndoBlock();
+    undo->AddGroupBreak();
+  }
   SrcEdit1->SetModified(true);
 }
 

@@ -188,6 +188,16 @@ TEST(SrcEditReplace, UndoRedoRestoresTextCaretAndSelectionInEveryMode) {
     EXPECT_EQ(Take(e.get()), before);
     EXPECT_EQ(e->SelectionMode(), c.mode);
   }
+  // Far beyond the widest scrolling column, within a long line's text.
+  auto e = MakeEdit(AnsiString(3000, 'a') + "\r\n" + AnsiString(3000, 'b'));
+  Select(e.get(), BufferCoord(1500, 1), BufferCoord(2500, 2));
+  Snapshot before = Take(e.get());
+  e->SetSelText("new");
+  const AnsiString after = e->Lines()->Text();
+  e->Undo();
+  EXPECT_EQ(Take(e.get()), before);
+  e->Redo();
+  EXPECT_EQ(e->Lines()->Text(), after);
 }
 
 TEST(SrcEditReplace, ColumnInsertBeyondTheLastLineAddsLines) {
