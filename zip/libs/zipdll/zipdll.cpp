@@ -40,6 +40,7 @@ struct TNewEntry {
   std::string Password;  // empty: not encrypted
   bool Encrypt = false;
   bool Stored = false;   // its data is in the new archive (only such files may be moved)
+  size_t Old = SIZE_MAX; // the entry of the same name in the old archive, replaced by this one
 };
 
 struct TPacked {
@@ -68,6 +69,22 @@ std::string BaseName(const std::string& p) {
   return k == std::string::npos ? p : p.substr(k + 1);
 }
 
+// The file a name leads to through symbolic links (also a link's missing target): the archive
+// is written there, so that a link stays a link.
+std::string LinkTarget(std::string path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::string target(4096, '\0');
+    ssize_t k = readlink(path.c_str(), target.data(), target.size());
+    if (k <= 0 || static_cast<size_t>(k) >= target.size()) return path;
+    target.resize(static_cast<size_t>(k));
+    size_t slash = path.find_last_of('/');
+    path = target[0] == '/' || slash == std::string::npos ? target : path.substr(0, slash + 1) + target;
+  }
+  return path;
+}
+
 class TZipRun {
 public:
   explicit TZipRun(TZipParams* p) : p_(p), cb_(p->Callback, p->Caller, true) {}
@@ -93,7 +110,9 @@ private:
   bool WriteNew(size_t i, TPacked* packed);
   enum class TStream { Written, Unreadable, Failed };
   TStream StreamEntry(TNewEntry& n, TWritten& w);
-  bool CopyOld(const TCentralEntry& e, uint64_t end);
+  bool CopyOld(size_t i);
+  // A new entry whose file could not be read whole: the entry it was to replace stays.
+  bool KeepOld(const TNewEntry& n);
   bool Out(const void* data, size_t n);
   bool WriteCentral();
   bool Fail(int code, const std::string& text);
@@ -108,6 +127,7 @@ private:
   TCentralDirectory old_;
   bool haveOld_ = false;
   std::vector<bool> keepOld_;
+  std::vector<uint64_t> oldEnds_;  // where each old entry's data ends (the next one starts)
   std::vector<TWritten> written_;
   FILE* out_ = nullptr;
   uint64_t offset_ = 0;
@@ -277,10 +297,18 @@ bool TZipRun::ReadOld() {
     bool inOld = it != oldIndex_.end();
     if ((p_->Update || p_->Freshen) && inOld && UnixToDos(e.St.st_mtime) <= old_.Entries[it->second].DosTime) continue;
     if (p_->Freshen && !p_->Update && !inOld) continue;
-    if (inOld) keepOld_[it->second] = false;
+    if (inOld) {
+      keepOld_[it->second] = false;
+      e.Old = it->second;
+    }
     chosen.push_back(std::move(e));
   }
   entries_ = std::move(chosen);
+  std::vector<uint64_t> starts;
+  for (auto& e : old_.Entries) starts.push_back(e.LocalOffset);
+  starts.push_back(old_.DirOffset);
+  std::sort(starts.begin(), starts.end());
+  for (auto& e : old_.Entries) oldEnds_.push_back(*std::upper_bound(starts.begin(), starts.end(), e.LocalOffset));
   return true;
 }
 
@@ -425,12 +453,12 @@ bool TZipRun::WriteNew(size_t i, TPacked* packed) {
   } else if (!packed) {
     TStream r = StreamEntry(n, w);
     if (r == TStream::Failed) return false;
-    // A file that cannot be opened gets no entry: the run goes on without it.
-    if (r == TStream::Unreadable) return cb_.Send(kcbProgress, 0, static_cast<int64_t>(n.St.st_size), "");
+    // A file that cannot be read whole gets no new entry: the run goes on without it.
+    if (r == TStream::Unreadable) return KeepOld(n) && cb_.Send(kcbProgress, 0, static_cast<int64_t>(n.St.st_size), "");
   } else {
     if (packed->Error) {
       cb_.Message(packed->Error, "cannot read " + n.Path + ": " + packed->Reason);
-      return cb_.Send(kcbProgress, 0, static_cast<int64_t>(n.St.st_size), "");
+      return KeepOld(n) && cb_.Send(kcbProgress, 0, static_cast<int64_t>(n.St.st_size), "");
     }
     w.E.Method = packed->Method;
     w.E.Crc = packed->Crc;
@@ -458,11 +486,18 @@ TZipRun::TStream TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
     return TStream::Unreadable;
   }
   std::vector<uint8_t> in(kChunk), out(kChunk + 1024);
+  // A read that fails is reported and leaves the file out (unreadable); the archive is cut back
+  // to where the entry began.
+  bool unreadable = false;
   auto readAll = [&](auto&& each) -> bool {
     lseek(fd, 0, SEEK_SET);
     for (;;) {
       ssize_t k = read(fd, in.data(), in.size());
-      if (k < 0) return Fail(kzeRead, "cannot read " + n.Path + ": " + strerror(errno));
+      if (k < 0) {
+        cb_.Message(kzeRead, "cannot read " + n.Path + ": " + strerror(errno));
+        unreadable = true;
+        return false;
+      }
       if (!each(static_cast<size_t>(k))) return false;
       if (k == 0) return true;
     }
@@ -473,7 +508,7 @@ TZipRun::TStream TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
     uint32_t crc = 0;
     if (!readAll([&](size_t k) { crc = Crc32(crc, in.data(), k); return cb_.Send(kcbTick, 0, 0, ""); })) {
       close(fd);
-      return TStream::Failed;
+      return unreadable ? TStream::Unreadable : TStream::Failed;
     }
     w.E.Crc = crc;
     crypt = std::make_unique<TZipCrypt>(n.Password);
@@ -521,10 +556,19 @@ TZipRun::TStream TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
   });
   if (w.E.Method == kMethodDeflate) deflateEnd(&zs);
   close(fd);
-  if (!ok) return TStream::Failed;
-  if (crypt && crc != w.E.Crc) {
-    Fail(kzeRead, n.Path + " changed while it was added");
-    return TStream::Failed;
+  if (!ok && !unreadable) return TStream::Failed;
+  if (crypt && crc != w.E.Crc && !unreadable) {
+    cb_.Message(kzeRead, n.Path + " changed while it was added");
+    unreadable = true;
+  }
+  if (unreadable) {
+    if (fflush(out_) != 0 || ftruncate(fileno(out_), static_cast<off_t>(headerPos)) != 0 ||
+        fseeko(out_, static_cast<off_t>(headerPos), SEEK_SET) != 0) {
+      Fail(kzeWrite, "cannot write " + archive_ + ": " + strerror(errno));
+      return TStream::Failed;
+    }
+    offset_ = headerPos;
+    return TStream::Unreadable;
   }
   w.E.Crc = crc;
   w.E.Size = size;
@@ -542,7 +586,13 @@ TZipRun::TStream TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
   return TStream::Written;
 }
 
-bool TZipRun::CopyOld(const TCentralEntry& e, uint64_t end) {
+bool TZipRun::KeepOld(const TNewEntry& n) {
+  return n.Old == SIZE_MAX || CopyOld(n.Old);
+}
+
+bool TZipRun::CopyOld(size_t i) {
+  const TCentralEntry& e = old_.Entries[i];
+  uint64_t end = oldEnds_[i];
   std::string why;
   FILE* f = OpenRegularFile(archive_, why);
   if (!f) return Fail(kzeOpen, "cannot open " + archive_ + ": " + why);
@@ -652,7 +702,7 @@ int32_t TZipRun::Run() {
     Fail(kzeFormat, "bad parameter record");
     return -1;
   }
-  archive_ = p_->ArchiveName;
+  archive_ = LinkTarget(p_->ArchiveName);
   Collect();
   if (!ReadOld()) return -1;
   if (entries_.empty()) {
@@ -678,10 +728,6 @@ int32_t TZipRun::Run() {
             cb_.Send(kcbTotalSize, 0, static_cast<int64_t>(total), "");
   // Entries kept from the old archive first (a stub in front of it too), in their order.
   if (ok && haveOld_) {
-    std::vector<uint64_t> starts;
-    for (auto& e : old_.Entries) starts.push_back(e.LocalOffset);
-    starts.push_back(old_.DirOffset);
-    std::sort(starts.begin(), starts.end());
     if (old_.DataStart > 0) {
       // The stub is copied in blocks, whatever length the old archive gives it.
       std::string why;
@@ -698,8 +744,7 @@ int32_t TZipRun::Run() {
     }
     for (size_t i = 0; ok && i < old_.Entries.size(); ++i) {
       if (!keepOld_[i]) continue;
-      uint64_t end = *std::upper_bound(starts.begin(), starts.end(), old_.Entries[i].LocalOffset);
-      ok = CopyOld(old_.Entries[i], end) && cb_.Send(kcbTick, 0, 0, "");
+      ok = CopyOld(i) && cb_.Send(kcbTick, 0, 0, "");
     }
   }
   if (ok) {
