@@ -73,6 +73,19 @@ TEST_F(ZipAddTest, AnAddThatLeftAFileOutReportsItsError) {
   EXPECT_EQ(r.ErrCode, kzeOpen);
 }
 
+TEST_F(ZipAddTest, AFolderTheAddCannotEnterAndNamesTheExtractCannotMatchAreReported) {
+  WriteAll(dir / "f/one.txt", "one");
+  WriteAll(dir / "f/sub/inside.txt", "inside");
+  chmod((dir / "f/sub").c_str(), 0);
+  TResult r = AddWithUnreadableFile(P("out.zip"), P("f"), {AddDirNames, AddRecurseDirs});
+  chmod((dir / "f/sub").c_str(), 0755);
+  EXPECT_EQ(r.SuccessCnt, 1);
+  EXPECT_EQ(r.ErrCode, kzeOpen);
+  EXPECT_EQ(ExtractTo(P("out.zip"), P("back"), {"one.txt", "nothing.txt"}), 1);
+  EXPECT_EQ(zip->ErrCode(), kzeNothing);
+  EXPECT_EQ(ReadAll(dir / "back/one.txt"), "one");
+}
+
 TEST_F(ZipAddTest, AnUpdateKeepsTheEarlierEntryOfAFileItCouldNotRead) {
   MakeFolder();
   zip->RootDir = P("f");
