@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/data_folder.h"
 #include "app/settings/settings_window.h"
 
 #include "app/dialogs/tag_dialog.h"
@@ -340,8 +341,12 @@ void TMain::FormCreate(TObject*) {
   DragAcceptFiles(true);
   ini_ = std::make_unique<TIniFile>(kSettingsFileName);
   myPath_ = ExcludeTrailingPathDelimiter(ini_->ReadString("General", "MyPath", AnsiString()));
-  // Without a remembered program folder the data files lie beside the running program.
-  if (myPath_.empty()) myPath_ = ExcludeTrailingPathDelimiter(ExtractFilePath(Application->ExeName()));
+  // Without a remembered program folder the data files lie in the user's data folder, which
+  // takes the shipped ones it lacks; the folder of the executable is only read.
+  if (myPath_.empty()) {
+    myPath_ = UserDataFolder();
+    CopyMissingDataFiles(myPath_);
+  }
   ReStyle();
   RestoreFormPosition(this, kSettingsFileName);
   placementRestored_ = true;
@@ -530,10 +535,10 @@ void TMain::FileExitExecute(TObject*) { Close(); }
 
 void TMain::NewWndExecute(TObject*) {
   SaveFormPosition(this, kSettingsFileName);
-  ShellOpen(ProgramFile("quorbex"));
+  ShellOpen(ProgramExecutable());
 }
 
-void TMain::HelpMeExecute(TObject*) { ShellOpen(ProgramFile("help/index.htm")); }
+void TMain::HelpMeExecute(TObject*) { ShellOpen(InstalledFile("help/index.htm")); }
 void TMain::HelpLetterExecute(TObject*) { ShellOpen(kSupportMail); }
 void TMain::GoToSiteExecute(TObject*) { ShellOpen(kProductSite); }
 

@@ -2,6 +2,7 @@
 
 #include <type_traits>
 
+#include "app/data_folder.h"
 #include "app/main_window.h"
 #include "platform/application.h"
 #include "platform/registry.h"
@@ -169,7 +170,7 @@ void TTarnSetup::CreateComponents() {
 
 AnsiString TTarnSetup::Folder() const { return Main ? Main->ProgramFolder() : AnsiString(); }
 AnsiString TTarnSetup::FolderFile(const AnsiString& Name) const { return Folder() + PathDelim + Name; }
-AnsiString TTarnSetup::ProgramExe() const { return FolderFile("quorbex"); }
+AnsiString TTarnSetup::ProgramExe() const { return ProgramExecutable(); }
 
 // ------------------------------------------------------------------------------ show, apply
 

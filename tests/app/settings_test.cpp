@@ -178,7 +178,7 @@ TEST_F(SettingsTest, IntegrationWritesTheRegistryAndADesktopEntry) {
   TRegistry reg;
   reg.SetRootKey(HKEY_LOCAL_MACHINE);
   ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\MICROSOFT\\Internet Explorer\\View Source Editor\\Editor Name", false));
-  EXPECT_EQ(reg.ReadString(""), main->ProgramFolder() + "/quorbex");
+  EXPECT_EQ(reg.ReadString(""), Application->ExeName());
   EXPECT_EQ(LastMessage(), "Tarn сделан редактором по умолчанию\rв браузере Internet Explorer");
   // No Opera folder: the settings file cannot be written and the error is shown instead.
   EXPECT_THROW(setup->Button6->Click(), EIniFileException);
@@ -187,7 +187,7 @@ TEST_F(SettingsTest, IntegrationWritesTheRegistryAndADesktopEntry) {
   setenv("XDG_DATA_HOME", data.c_str(), 1);
   setup->Button7->Click();
   std::string entry = ReadFile(data / "applications/Vantry Tarn.desktop");
-  EXPECT_NE(entry.find("Exec=\"" + program.string() + "/quorbex\" %f"), std::string::npos);
+  EXPECT_NE(entry.find("Exec=\"" + Application->ExeName() + "\" %f"), std::string::npos);
   EXPECT_NE(entry.find("MimeType=text/html;"), std::string::npos);
   EXPECT_EQ(LastMessage(), "Tarn добавлен\rв меню \"Отправить в...\"");
   unsetenv("XDG_DATA_HOME");

@@ -142,7 +142,7 @@ TEST_F(WizardAboutTest, AboutBoxShowsTheProgramWithoutCaptionAndOpensTheMakersPa
   SimulateMouse(a->Version, smPress, mbLeft, 3, 3);
   SimulateMouse(a->Version, smRelease, mbLeft, 3, 3);
   ASSERT_EQ(shellOpened.size(), 1u);
-  EXPECT_EQ(shellOpened[0], (program / "help" / "update.htm").string());
+  EXPECT_EQ(shellOpened[0], (fs::path(Application->ExeName()).parent_path() / "help" / "update.htm").string());
   SimulateMouse(a->MailLabel, smPress, mbLeft, 3, 3);
   SimulateMouse(a->MailLabel, smRelease, mbLeft, 3, 3);
   SimulateMouse(a->WebLabel, smPress, mbLeft, 3, 3);
