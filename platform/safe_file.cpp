@@ -281,10 +281,12 @@ void SetSafeSaveFault(std::function<int(TSafeSaveStep)> Hook) { FaultHook() = st
 AnsiString RecoveryFolder() { return SettingsDir() + "recovery"; }
 
 AnsiString FittedFileName(const AnsiString& Folder, const AnsiString& Name, const AnsiString& Suffix) {
-  std::string folder = AnsiToSystemName(ExcludeTrailingPathDelimiter(Folder));
+  std::string folder = AnsiToSystemName(Folder);
   std::string suffix = AnsiToSystemName(Suffix);
-  std::string name = FitName(AnsiToSystemName(Name), suffix.size(), NameMax(folder.empty() ? "/" : folder));
-  return SystemNameToAnsi(folder + "/" + name + suffix);
+  std::string name = FitName(AnsiToSystemName(Name), suffix.size(), NameMax(folder.empty() ? "." : folder));
+  // No folder: a name relative to the current folder, as the file's own name was.
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return SystemNameToAnsi(folder + name + suffix);
 }
 
 std::vector<TInterruptedSave> InterruptedSaves() {

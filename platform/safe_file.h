@@ -105,9 +105,10 @@ struct TInterruptedSave {
 // are left alone.
 std::vector<TInterruptedSave> InterruptedSaves();
 
-// Folder + Name + Suffix, for a file the program makes from another file's name: where the
-// whole name passes the file system's limit in Folder, Name is cut at a character boundary and
-// marked with a digest of all of it, so that two long names that begin alike stay different.
+// Folder + Name + Suffix (Name + Suffix with no folder), for a file the program makes from
+// another file's name: where the whole name passes the file system's limit in Folder, Name is
+// cut at a character boundary and marked with a digest of all of it, so that two long names
+// that begin alike stay different.
 AnsiString FittedFileName(const AnsiString& Folder, const AnsiString& Name, const AnsiString& Suffix);
 
 // Saves Data as the whole contents of FileName through TSafeFileStream.

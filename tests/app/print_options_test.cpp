@@ -128,6 +128,9 @@ TEST_F(PreviewTest, ADocumentWithALongNameIsViewedAndPrintedWithoutAPrinter) {
   for (const auto& e : fs::directory_iterator(site)) names.insert(e.path().filename().string());
   EXPECT_EQ(names.size(), 5u);  // a.htm, b.htm, the document, its page and the PDF file
   for (const std::string& n : names) EXPECT_LE(n.size(), 255u) << n;
+  // A short name stays whole, and a name relative to the current folder stays relative.
+  EXPECT_EQ(PreviewFileName("a.htm", "/x"), "a.htm-preview.htm");
+  EXPECT_EQ(PreviewFileName("/site/a.htm", "/x"), "/site/a.htm-preview.htm");
 }
 
 TEST_F(PreviewTest, APrintServerThatDoesNotAnswerIsSaidSoAndTheDocumentKept) {
