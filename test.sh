@@ -25,6 +25,7 @@ unset DISPLAY WAYLAND_DISPLAY
 export VANTRY_TARN_CONFIG_DIR
 VANTRY_TARN_CONFIG_DIR=$(mktemp -d)
 trap 'rm -rf "$VANTRY_TARN_CONFIG_DIR"' EXIT
+export VANTRY_TARN_DATA_DIR="$VANTRY_TARN_CONFIG_DIR/data"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

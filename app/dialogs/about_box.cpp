@@ -1,5 +1,6 @@
 #include "app/dialogs/about_box.h"
 
+#include "app/data_folder.h"
 #include "app/dialogs/tag_dialog.h"
 #include "app/main_window.h"
 #include "platform/icons.h"
@@ -135,7 +136,7 @@ void TAboutBox::DoHide() {
 }
 
 void TAboutBox::VersionClick(TObject*) {
-  ShellOpen(Main ? Main->ProgramFile("help/update.htm") : AnsiString("help/update.htm"));
+  ShellOpen(InstalledFile("help/update.htm"));
 }
 void TAboutBox::WebClick(TObject*) { ShellOpen(kWebAddress); }
 void TAboutBox::MailClick(TObject*) { ShellOpen(MailLink()); }

@@ -1,6 +1,4 @@
 // The main window's print, preview and view-in-browser actions.
-#include <filesystem>
-
 #include "app/main_window.h"
 #include "app/preview/main_preview.h"
 #include "app/preview/print_options.h"
@@ -20,8 +18,7 @@ void TMain::FilePreViewExecute(TObject*) {
 }
 
 void TMain::Action1Execute(TObject*) {
-  AnsiString folder = SystemNameToAnsi(std::filesystem::current_path().string());
-  AnsiString name = PreviewFileName(docName_, ExcludeTrailingPathDelimiter(folder));
+  AnsiString name = PreviewFileName(docName_, myPath_);
   SrcEdit1->Lines()->SaveToFile(name);
   ShellOpen(name);
 }

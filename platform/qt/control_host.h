@@ -3,6 +3,7 @@
 // widget (painting, mouse, keys) and the two scroll bars; Qt events become window messages.
 #include <QImage>
 #include <QPainter>
+#include <QPointer>
 #include <QRegion>
 #include <QScrollBar>
 #include <QKeyEvent>
@@ -12,15 +13,13 @@
 
 #include "platform/controls.h"
 
-class TClientWidget;
-
 class TControlHost {
 public:
   TControlHost(TWinControl* control, const TCreateParams& params, QWidget* parent);
   ~TControlHost();
 
   QWidget* Frame() const { return frame_; }
-  TClientWidget* Client() const { return client_; }
+  QWidget* Client() const { return client_; }
   QScrollBar* Bar(int bar) const { return bar == SB_HORZ ? hbar_ : vbar_; }
   TWinControl* Control() const { return control_; }
 
@@ -70,11 +69,14 @@ public:
   void SliderMoved(int bar, int pos);
   void SliderReleased(int bar);
   AnsiString lastComposition;
+  // The widget that had the focus when the control went off, and where the focus went then.
+  QPointer<QWidget> focusBeforeDisabled;
+  QPointer<QWidget> focusWhileDisabled;
 
 private:
   TWinControl* control_;
   QWidget* frame_;
-  TClientWidget* client_;
+  QWidget* client_;
   QScrollBar* hbar_;
   QScrollBar* vbar_;
   QWidget* native_ = nullptr;
@@ -106,6 +108,8 @@ bool DialogManagesKeys(TWinControl* control);
 // window, else the modal one, else the main form's (nullptr when none shows). A dialog without
 // one could go behind the program's windows.
 QWidget* DialogOwnerWidget(TWinControl* owner);
+// The shape Qt shows for a cursor of the controls.
+Qt::CursorShape CursorShapeOf(TCursor c);
 // Runs code called from Qt, handing an escaping exception to the application's handler.
 template <class F>
 void GuardedCall(TObject* sender, F&& f) {

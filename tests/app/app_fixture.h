@@ -1,6 +1,7 @@
 #pragma once
 // A main window in a temporary settings folder with a temporary program folder copied from
-// data/, and a dialog hook that records every request and answers from a queue.
+// data/ (named by the settings), an empty user data folder, and a dialog hook that records every
+// request and answers from a queue.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/data_folder.h"
 #include "app/main_window.h"
 #include "app/program_args.h"
 #include "platform/application.h"
@@ -69,7 +71,7 @@ inline void WriteFile(const fs::path& p, const std::string& s) {
 
 class AppTest : public ::testing::Test {
 protected:
-  fs::path root, settings, program;
+  fs::path root, settings, program, userData;
   TMain* main = nullptr;
   DialogRecorder dialogs;
   std::vector<std::string> shellOpened;
@@ -79,9 +81,11 @@ protected:
     root = mkdtemp(tmpl);
     settings = root / "settings";
     program = root / "program";
+    userData = root / "userdata";
     fs::create_directories(settings);
     fs::copy(VT_TEST_DATA_DIR, program, fs::copy_options::recursive);
     setenv("VANTRY_TARN_CONFIG_DIR", settings.c_str(), 1);
+    setenv("VANTRY_TARN_DATA_DIR", userData.c_str(), 1);
     WriteIni("[General]\nMyPath=" + program.string() + "\n");
     SetProgramArguments({});
     SetShellHook([this](const AnsiString&, const AnsiString& target, const std::string&) {
@@ -92,6 +96,7 @@ protected:
   void TearDown() override {
     Destroy();
     SetShellHook(nullptr);
+    SetInstallFolder(AnsiString());
     fs::permissions(root, fs::perms::owner_all, fs::perm_options::add);
     std::error_code ec;
     fs::remove_all(root, ec);

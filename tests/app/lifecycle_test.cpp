@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <map>
 #include <string>
 
+#include "app/settings/settings_window.h"
 #include "platform/forms.h"
 #include "platform/icons.h"
 #include "platform/input_simulation.h"
@@ -97,10 +99,66 @@ TEST_F(AppTest, BodyLineComesFromTheSettingsAndGarbageGivesTheDefaults) {
   EXPECT_EQ(dialogs.asked.size(), 0u);
 }
 
-TEST_F(AppTest, MissingProgramFolderSettingUsesTheProgramsOwnFolder) {
+TEST_F(AppTest, WithoutAProgramFolderSettingWhatTheProgramWritesLivesInTheUsersDataFolder) {
+  // The program as installed: the shipped data beside the executable, in a folder only read.
+  fs::path install = root / "install";
+  fs::copy(VT_TEST_DATA_DIR, install, fs::copy_options::recursive);
+  SetInstallFolder(install.string());
+  auto contents = [](const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+      files[fs::relative(e.path(), folder).string()] = e.is_regular_file() ? ReadFile(e.path()) : "";
+    return files;
+  };
+  const auto shipped = contents(install);
+  fs::permissions(install, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const char* written[] = {"Template.html", "autoreplace.lst", "insert.lst", "notes.not"};
   WriteIni("");
   Create();
-  EXPECT_EQ(main->ProgramFolder(), ExcludeTrailingPathDelimiter(ExtractFilePath(Application->ExeName())));
+  EXPECT_EQ(main->ProgramFolder(), userData.string());
+  for (const char* name : written) EXPECT_EQ(ReadFile(userData / name), shipped.at(name)) << name;
+
+  // Notes, both lists and the settings are written; a new page is viewed in the browser.
+  main->Memo1->SetText("my notes");
+  main->Memo1->SetModified(true);
+  Run("noteSave");
+  Run("Setuuup");
+  TTarnSetup* setup = nullptr;
+  for (int i = Application->ComponentCount() - 1; i >= 0 && !setup; --i)
+    setup = dynamic_cast<TTarnSetup*>(Application->Components(i));
+  ASSERT_NE(setup, nullptr);
+  setup->WordFrom->SetText("teh");
+  setup->WordTo->SetText("the");
+  setup->Button1->Click();
+  setup->Edit1->SetText("<hr>");
+  setup->Button4->Click();
+  setup->wordwrap->SetChecked(true);
+  setup->OKButton->Click();
+  delete setup;
+  Run("Action1");
+  EXPECT_TRUE(fs::exists(userData / "\xD0\x9D\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9-preview.htm"));
+  Run("HelpMe");
+  Run("NewWnd");
+  ASSERT_EQ(shellOpened.size(), 3u);
+  EXPECT_EQ(shellOpened[1], (install / "help" / "index.htm").string());
+  EXPECT_EQ(shellOpened[2], (install / fs::path(Application->ExeName()).filename()).string());
+  EXPECT_EQ(dialogs.Count(dkMessageBox), 0);
+  std::map<std::string, std::string> mine;
+  for (const char* name : written) mine[name] = ReadFile(userData / name);
+  EXPECT_EQ(mine["notes.not"], "my notes\r\n");
+  EXPECT_NE(mine["autoreplace.lst"].find("teh=the"), std::string::npos);
+  EXPECT_NE(mine["insert.lst"].find("<hr>"), std::string::npos);
+
+  // A rebuild lays the shipped data out again; the next start finds the user's files as they were.
+  Destroy();
+  EXPECT_EQ(contents(install), shipped);
+  fs::permissions(install, fs::perms::owner_all, fs::perm_options::add);
+  fs::copy(VT_TEST_DATA_DIR, install, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  Create();
+  EXPECT_EQ(main->Memo1->Text(), "my notes\r\n");
+  EXPECT_TRUE(Ed()->WordWrap());
+  for (const char* name : written) EXPECT_EQ(ReadFile(userData / name), mine[name]) << name;
 }
 
 TEST_F(AppTest, CommandLineArgumentsAreJoinedWithBlanks) {
@@ -481,10 +539,14 @@ TEST_F(AppTest, HelpAndNewWindowOpenProgramFolderFiles) {
   Run("HelpMe");
   Run("NewWnd");
   ASSERT_EQ(shellOpened.size(), 2u);
-  EXPECT_EQ(shellOpened[0], (program / "help" / "index.htm").string());
-  EXPECT_EQ(shellOpened[1], (program / "quorbex").string());
+  // Both lie beside the executable, not among the data files.
+  fs::path exe = Application->ExeName();
+  EXPECT_EQ(shellOpened[0], (exe.parent_path() / "help" / "index.htm").string());
+  EXPECT_EQ(shellOpened[1], exe.string());
   TIniFile ini((settings / "quorbex.ini").string());
-  EXPECT_EQ(ini.ReadInteger("TMainWindow", "Left", 0), main->Left());
+  // The new window opens offset down and to the right, not exactly over this one.
+  EXPECT_GT(ini.ReadInteger("TMainWindow", "Left", 0), main->Left());
+  EXPECT_GT(ini.ReadInteger("TMainWindow", "Top", 0), main->Top());
   EXPECT_EQ(ini.ReadInteger("TMainWindow", "Width", 0), 640);
 }
 

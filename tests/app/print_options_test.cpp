@@ -153,16 +153,13 @@ TEST_F(PreviewTest, ViewInTheDefaultBrowserLeavesItsFile) {
   ASSERT_EQ(launched.size(), 1u);
   EXPECT_EQ(launched[0], "file://" + file.string());
   EXPECT_EQ(MainPreview, nullptr);
-  // Untitled: the file goes to the current folder.
+  // Untitled: the file goes to the program folder, wherever the current folder is.
   Run("FileNewActin");
-  fs::path cwd = fs::current_path();
-  fs::current_path(site);
   Run("Action1");
-  fs::current_path(cwd);
-  fs::path untitled = site / "\xD0\x9D\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9-preview.htm";
+  fs::path untitled = program / "\xD0\x9D\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9-preview.htm";
   EXPECT_TRUE(fs::exists(untitled));
   ASSERT_EQ(launched.size(), 2u);
-  EXPECT_EQ(launched[1], "file://" + site.string() + "/%D0%9D%D0%BE%D0%B2%D1%8B%D0%B9-preview.htm");
+  EXPECT_EQ(launched[1], "file://" + program.string() + "/%D0%9D%D0%BE%D0%B2%D1%8B%D0%B9-preview.htm");
 }
 
 }  // namespace

@@ -41,8 +41,19 @@ protected:
 
 TEST_F(SettingsTest, ShowsTheSettingsAndApplyWritesThemBack) {
   EXPECT_FALSE(main->Enabled());
-  // Without a "Style" key the window shows the standard style, and applying writes it.
-  EXPECT_TRUE(setup->StyleStd->Checked());
+  // On a fresh settings folder the window shows the settings in force, and applying them
+  // unchanged changes nothing.
+  EXPECT_TRUE(setup->StyleXP->Checked());
+  EXPECT_TRUE(setup->arpls->Checked());
+  EXPECT_FALSE(setup->CheckBox1->Checked());
+  EXPECT_FALSE(setup->wordwrap->Checked());
+  EXPECT_EQ(main->ActionManager1->Style(), XPStyle());
+  EXPECT_TRUE(main->SrcAutoCorrect1->Enabled());
+  setup->ApplyChanges->Click();
+  EXPECT_EQ(main->ActionManager1->Style(), XPStyle());
+  EXPECT_TRUE(main->SrcAutoCorrect1->Enabled());
+  EXPECT_FALSE(Ed()->WordWrap());
+  setup->StyleStd->SetChecked(true);
   EXPECT_EQ(setup->NewFileNmbBody->Text(), "6");
   EXPECT_EQ(setup->TarnPath->Text(), main->ProgramFolder());
   TStringList insert;
@@ -144,6 +155,17 @@ TEST_F(SettingsTest, RestoreFromAPipeIsRefusedWithoutWaiting) {
   EXPECT_EQ(ReadFile(program / "notes.not"), notes);
 }
 
+TEST_F(SettingsTest, ARestoreFromAFileThatIsNotAnArchiveIsReportedOnceInRussian) {
+  std::string notArchive = (root / "notes.txt").string();
+  WriteFile(notArchive, "just some text, not an archive\r\n");
+  setup->Setelements(true, true, true, true, true);
+  int before = dialogs.Count(dkMessageBox);
+  dialogs.Answer(IDOK, notArchive);
+  setup->Restore->Click();
+  EXPECT_EQ(dialogs.Count(dkMessageBox) - before, 1);
+  EXPECT_EQ(LastMessage(), "Файл не является zip-архивом или повреждён.");
+}
+
 TEST_F(SettingsTest, RestoreOfTheSettingsFileRecordsTheProgramFolder) {
   std::string archive = Backup();
   WriteIni("[General]\nMyPath=/nowhere\nStyle=XP\n");
@@ -167,7 +189,7 @@ TEST_F(SettingsTest, IntegrationWritesTheRegistryAndADesktopEntry) {
   TRegistry reg;
   reg.SetRootKey(HKEY_LOCAL_MACHINE);
   ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\MICROSOFT\\Internet Explorer\\View Source Editor\\Editor Name", false));
-  EXPECT_EQ(reg.ReadString(""), main->ProgramFolder() + "/quorbex");
+  EXPECT_EQ(reg.ReadString(""), Application->ExeName());
   EXPECT_EQ(LastMessage(), "Tarn сделан редактором по умолчанию\rв браузере Internet Explorer");
   // No Opera folder: the settings file cannot be written and the error is shown instead.
   EXPECT_THROW(setup->Button6->Click(), EIniFileException);
@@ -176,7 +198,7 @@ TEST_F(SettingsTest, IntegrationWritesTheRegistryAndADesktopEntry) {
   setenv("XDG_DATA_HOME", data.c_str(), 1);
   setup->Button7->Click();
   std::string entry = ReadFile(data / "applications/Vantry Tarn.desktop");
-  EXPECT_NE(entry.find("Exec=\"" + program.string() + "/quorbex\" %f"), std::string::npos);
+  EXPECT_NE(entry.find("Exec=\"" + Application->ExeName() + "\" %f"), std::string::npos);
   EXPECT_NE(entry.find("MimeType=text/html;"), std::string::npos);
   EXPECT_EQ(LastMessage(), "Tarn добавлен\rв меню \"Отправить в...\"");
   unsetenv("XDG_DATA_HOME");

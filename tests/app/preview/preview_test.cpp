@@ -61,10 +61,19 @@ TEST_F(PreviewTest, PreviewShowsTheFileBesideTheDocumentAndDeletesItOnClose) {
 }
 
 TEST_F(PreviewTest, UntitledPreviewUnwritableFileAndFileAlreadyGone) {
+  // The executable in a folder nobody may write, no program folder set: an untitled page is
+  // previewed from the user's data folder.
+  fs::path install = root / "install";
+  fs::copy(VT_TEST_DATA_DIR, install, fs::copy_options::recursive);
+  fs::permissions(install, fs::perms::all, fs::perm_options::remove);
+  fs::permissions(install, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::add);
+  SetInstallFolder(install.string());
+  WriteIni("");
   Create();
   // Untitled: the file lies in the program folder; gone before the window closes, nothing fails.
   Run("FilePreView");
-  fs::path file = program / "\xD0\x9D\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9-preview.htm";
+  EXPECT_EQ(dialogs.Count(dkMessageBox), 0);
+  fs::path file = userData / "\xD0\x9D\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9-preview.htm";
   EXPECT_TRUE(fs::exists(file));
   fs::remove(file);
   MainPreview->BrvExit->Execute();
