@@ -1,5 +1,6 @@
 #include "app/settings/settings_window.h"
 
+#include <limits>
 #include <type_traits>
 
 #include "app/data_folder.h"
@@ -72,7 +73,7 @@ void TTarnSetup::CreateComponents() {
   NewFileNmbBody = Make<TEdit>(editorGroup, 12, 58, 60, 22);
   UpDown1 = Make<TUpDown>(editorGroup, 72, 58, 16, 22);
   UpDown1->SetMin(1);
-  UpDown1->SetMax(1000);
+  UpDown1->SetMax(std::numeric_limits<int>::max());  // any line the main window can go to
   UpDown1->SetAssociate(NewFileNmbBody);
   wordwrap = Make<TCheckBox>(editorGroup, 12, 90, 300, 20, "Переносить строки");
   auto* styleGroup = Make<TGroupBox>(GeneralPage, 8, 136, 486, 100, "Стиль");
@@ -177,12 +178,14 @@ AnsiString TTarnSetup::ProgramExe() const { return ProgramExecutable(); }
 void TTarnSetup::FormShow(TObject*) {
   if (Main) Main->SetEnabled(false);
   TIniFile* ini = Main->Settings();
-  if (ini->ReadString("General", "Style", AnsiString()) == "XP") StyleXP->SetChecked(true);
-  else StyleStd->SetChecked(true);
+  // The settings in force, as the main window reads them: Ok without a change changes nothing.
+  TWindowSettings set = ReadWindowSettings(ini);
+  if (set.StandardStyle) StyleStd->SetChecked(true);
+  else StyleXP->SetChecked(true);
   NewFileNmbBody->SetText(ini->ReadString("Editor", "BodyNmb", "6"));
-  arpls->SetChecked(ini->ReadInteger("Orfo", "AutoReplace", 0) != 0);
-  CheckBox1->SetChecked(ini->ReadInteger("General", "Shadows", 0) == 1);
-  wordwrap->SetChecked(ini->ReadInteger("Editor", "WordWrap", 0) == 1);
+  arpls->SetChecked(set.AutoReplace);
+  CheckBox1->SetChecked(set.Shadows);
+  wordwrap->SetChecked(set.WordWrap);
   wordsLoaded_ = insertLoaded_ = false;
   wordslist->Strings()->LoadFromFile(FolderFile("autoreplace.lst"));
   wordsLoaded_ = true;

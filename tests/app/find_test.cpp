@@ -206,7 +206,8 @@ TEST_F(FindTest, ReplaceAllOnALineLongerThanTheScrollWidthSavesTheHitReplaced) {
 
 // What the user types is what is searched for and put in: a remembered text that differs only
 // in case never takes its place, whether the box is left with Tab or the dialog with Enter. Tab
-// goes from the search text straight to the replacement.
+// goes from the search text straight to the replacement. A text box that the dialog gives the
+// focus (on opening, by Tab) has its text selected: typing replaces it.
 TEST_F(FindTest, TypedTextsStayAsTypedBesideRememberedOnesOfAnotherCase) {
   SearchMemory().SearchText = SearchMemory().SearchTextHistory = "hello";
   SearchMemory().ReplaceText = SearchMemory().ReplaceTextHistory = "world";
@@ -221,12 +222,12 @@ TEST_F(FindTest, TypedTextsStayAsTypedBesideRememberedOnesOfAnotherCase) {
     ASSERT_NE(d, nullptr);
     ProcessMessages();
     EXPECT_TRUE(d->cbSearchText->Focused());
-    d->cbSearchText->SetText("");
+    EXPECT_EQ(d->cbSearchText->Text(), "hello");
     SimulateTyping(d->cbSearchText, "HELLO");
     SimulateKeyStroke(d->cbSearchText, VK_TAB);
     EXPECT_TRUE(d->cbReplaceText->Focused());
     EXPECT_EQ(d->cbSearchText->Text(), "HELLO");
-    d->cbReplaceText->SetText("");
+    EXPECT_EQ(d->cbReplaceText->Text(), "world");
     SimulateTyping(d->cbReplaceText, "WORLD");
     SimulateKeyStroke(d->cbSearchCaseSensitive, VK_SPACE, {}, " ");
     SimulateKeyStroke(d->cbReplaceText, VK_RETURN, {}, "\r");

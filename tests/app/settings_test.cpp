@@ -41,8 +41,19 @@ protected:
 
 TEST_F(SettingsTest, ShowsTheSettingsAndApplyWritesThemBack) {
   EXPECT_FALSE(main->Enabled());
-  // Without a "Style" key the window shows the standard style, and applying writes it.
-  EXPECT_TRUE(setup->StyleStd->Checked());
+  // On a fresh settings folder the window shows the settings in force, and applying them
+  // unchanged changes nothing.
+  EXPECT_TRUE(setup->StyleXP->Checked());
+  EXPECT_TRUE(setup->arpls->Checked());
+  EXPECT_FALSE(setup->CheckBox1->Checked());
+  EXPECT_FALSE(setup->wordwrap->Checked());
+  EXPECT_EQ(main->ActionManager1->Style(), XPStyle());
+  EXPECT_TRUE(main->SrcAutoCorrect1->Enabled());
+  setup->ApplyChanges->Click();
+  EXPECT_EQ(main->ActionManager1->Style(), XPStyle());
+  EXPECT_TRUE(main->SrcAutoCorrect1->Enabled());
+  EXPECT_FALSE(Ed()->WordWrap());
+  setup->StyleStd->SetChecked(true);
   EXPECT_EQ(setup->NewFileNmbBody->Text(), "6");
   EXPECT_EQ(setup->TarnPath->Text(), main->ProgramFolder());
   TStringList insert;
