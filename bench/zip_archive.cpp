@@ -6,7 +6,8 @@
 // several threads), with the machine's load. Then listing the directory of an archive of
 // 100,000 entries beside unzip -l; then writing a 200 MB archive out as a set of 10 MB volumes
 // and joining the set back, each beside copying the same bytes (read + write), and the spanned
-// add beside Info-ZIP's zip -s. "zip_archive [folder] span" runs the volume part alone.
+// add beside Info-ZIP's zip -s. "zip_archive [folder] span" runs the volume part alone,
+// "zip_archive [folder] tree" the made tree alone.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/load_average.h"
@@ -242,11 +244,11 @@ void BenchVolumes(const fs::path& work) {
 }
 
 // Add, test and extract of one tree, each beside Info-ZIP in the same run.
-void BenchTree(const fs::path& work, const fs::path& tree, const char* name) {
-  const int kRounds = bench_quick::Pick(3, 1);
+void BenchTree(const fs::path& work, const fs::path& tree, const char* name, int rounds = 3) {
+  rounds = bench_quick::Pick(rounds, 1);
   size_t files = 0;
   uint64_t bytes = TreeBytes(tree, &files);
-  printf("%s: %zu files, %.1f MB, %d runs of each\n", name, files, bytes / 1e6, kRounds);
+  printf("%s: %zu files, %.1f MB, %d runs of each\n", name, files, bytes / 1e6, rounds);
   PrintLoad("before");
   std::string ours = (work / "ours.zip").string(), ref = (work / "ref.zip").string();
   TZipKeeper zip(nullptr);
@@ -255,7 +257,7 @@ void BenchTree(const fs::path& work, const fs::path& tree, const char* name) {
   zip.AddCompLevel = 6;
   TSeries addOurs, addRef;
   Pairs(
-      kRounds, addOurs, addRef,
+      rounds, addOurs, addRef,
       [&] {
         fs::remove(ours);
         fs::remove(ref);
@@ -275,7 +277,7 @@ void BenchTree(const fs::path& work, const fs::path& tree, const char* name) {
 
   TSeries testOurs, testRef;
   Pairs(
-      kRounds, testOurs, testRef, [] {},
+      rounds, testOurs, testRef, [] {},
       [&] {
         zip.ExtrOptions = {ExtrTest};
         zip.Extract();
@@ -287,7 +289,7 @@ void BenchTree(const fs::path& work, const fs::path& tree, const char* name) {
   TSeries extractOurs, extractRef;
   int extracted = 0;
   Pairs(
-      kRounds, extractOurs, extractRef,
+      rounds, extractOurs, extractRef,
       [&] {
         fs::remove_all(xo);
         fs::remove_all(xr);
@@ -338,6 +340,13 @@ int main(int argc, char** argv) {
   fs::remove_all(work);
   if (argc > 2 && std::string(argv[2]) == "span") {
     BenchVolumes(work);
+    fs::remove_all(work);
+    return bench_quick::Status();
+  }
+  printf("cores: %u\n", std::thread::hardware_concurrency());
+  if (argc > 2 && std::string(argv[2]) == "tree") {
+    MakeMixedTree(work / "tree");
+    BenchTree(work, work / "tree", "tree", 7);
     fs::remove_all(work);
     return bench_quick::Status();
   }
