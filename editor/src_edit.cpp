@@ -54,6 +54,8 @@ TCustomSrcEdit::TCustomSrcEdit(TComponent* AOwner) : TCustomControl(AOwner) {
   fUndoList->OnAddedUndo = TNotifyEvent(this, &TCustomSrcEdit::UndoRedoAdded);
   fRedoList = std::make_unique<TSrcEditUndoList>();
   fRedoList->OnAddedUndo = TNotifyEvent(this, &TCustomSrcEdit::UndoRedoAdded);
+  fUndoList->SetGroupUndo(fOptions.Contains(eoGroupUndo));
+  fRedoList->SetGroupUndo(fOptions.Contains(eoGroupUndo));
   fActiveLineColor = clNone;
   fSelectedColor = std::make_unique<TSrcSelectedColor>();
   fSelectedColor->OnChange = TNotifyEvent(this, &TCustomSrcEdit::SelectedColorsChanged);
@@ -331,6 +333,9 @@ void TCustomSrcEdit::SetOptions(TSrcEditorOptions Value) {
   bool bUpdateScroll = ((fOptions.Bits() ^ Value.Bits()) & kScrollMask) != 0;
   bool dropChanged = fOptions.Contains(eoDropFiles) != Value.Contains(eoDropFiles);
   fOptions = Value;
+  // The undo lists count their steps as Undo takes them.
+  fUndoList->SetGroupUndo(fOptions.Contains(eoGroupUndo));
+  fRedoList->SetGroupUndo(fOptions.Contains(eoGroupUndo));
   InternalSetCaretXY(CaretXY());
   if (fOptions.Contains(eoScrollPastEol)) {
     TBufferCoord anchor = fBlockBegin, end = fBlockEnd;
