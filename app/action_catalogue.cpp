@@ -317,6 +317,19 @@ void TMain::CreateActionBars() {
              "Action2", "Action3", "]", "]"});
   FillItems(this, ActionManager1->AddActionBar(ActionToolBar2),
             {"NCut", "NCopy", "NPaste", "noteSave", "Xport", "MailSend"});
+  // The editing commands are the editor's own keys: the menu shows them beside the commands.
+  const std::pair<const char*, TShortCut> editorKeys[] = {
+      {"EditUndo", ShortCut('Z', {ssCtrl})},         {"EditRedo", ShortCut('Z', {ssCtrl, ssShift})},
+      {"EditCuuut", ShortCut('X', {ssCtrl})},        {"EditCopy", ShortCut('C', {ssCtrl})},
+      {"EditPaaaste", ShortCut('V', {ssCtrl})},      {"EdEl", ShortCut(VK_DELETE, {})},
+      {"EditSelectAll", ShortCut('A', {ssCtrl})}};
+  TActionClientItem* menu = ActionManager1->ItemsOf(MainWNDMenu);
+  for (int i = 0; i < menu->Count(); ++i)
+    for (int j = 0; j < menu->Items(i)->Count(); ++j) {
+      TActionClientItem* it = menu->Items(i)->Items(j);
+      for (auto& [name, key] : editorKeys)
+        if (it->Action() && it->Action()->Name() == name) it->SetShownShortCut(key);
+    }
   for (TCustomActionBar* b : {static_cast<TCustomActionBar*>(MainWNDMenu),
                               static_cast<TCustomActionBar*>(ActionToolBar1),
                               static_cast<TCustomActionBar*>(ActionMainMenuBar1),

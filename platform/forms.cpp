@@ -752,7 +752,7 @@ bool TCustomForm::IsShortCut(TShortCut sc) {
 bool TCustomForm::HandleMenuKey() {
   TActionMainMenuBar* bar = MenuEventsBar(this);
   if (!bar || bar->ItemCount() == 0) return false;
-  bar->EnterMenuLoop();
+  bar->ToggleMenuMode();
   return true;
 }
 

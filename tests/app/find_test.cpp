@@ -202,9 +202,35 @@ TEST_F(FindTest, ReplaceAllOfManyHitsIsOneUndoStepAfterTheCaretMoves) {
   EXPECT_FALSE(Ed()->Modified());
 }
 
+// A page another program wrote, whose second line runs past the editor's scroll width: Replace
+// with the question answered «Все» replaces the hit where it stands, and Save writes exactly that.
+TEST_F(FindTest, ReplaceAllOnALineLongerThanTheScrollWidthSavesTheHitReplaced) {
+  fs::path page = root / "generated.htm";
+  const std::string head = "<html><body>\r\n<p>" + std::string(1100, 'x');
+  WriteFile(page, head + "<br>tail</p>\r\n</body></html>\r\n");
+  Destroy();
+  Create({page.string()});
+  int asked = 0;
+  onForm = [&](TCustomForm* f) {
+    if (auto* c = dynamic_cast<TConfirmReplaceDialog*>(f)) {
+      ++asked;
+      c->btnReplaceAll->Click();
+      return;
+    }
+    FillDialog(f, "<br>", {}, "<br />");
+  };
+  Run("Action21");
+  EXPECT_EQ(asked, 1);
+  Run("FileSave");
+  EXPECT_EQ(ReadFile(page), head + "<br />tail</p>\r\n</body></html>\r\n");
+  Ed()->Undo();
+  EXPECT_EQ(Ed()->Lines()->Get(1), "<p>" + std::string(1100, 'x') + "<br>tail</p>");
+}
+
 // What the user types is what is searched for and put in: a remembered text that differs only
 // in case never takes its place, whether the box is left with Tab or the dialog with Enter. Tab
-// goes from the search text straight to the replacement.
+// goes from the search text straight to the replacement. A text box that the dialog gives the
+// focus (on opening, by Tab) has its text selected: typing replaces it.
 TEST_F(FindTest, TypedTextsStayAsTypedBesideRememberedOnesOfAnotherCase) {
   SearchMemory().SearchText = SearchMemory().SearchTextHistory = "hello";
   SearchMemory().ReplaceText = SearchMemory().ReplaceTextHistory = "world";
@@ -219,12 +245,12 @@ TEST_F(FindTest, TypedTextsStayAsTypedBesideRememberedOnesOfAnotherCase) {
     ASSERT_NE(d, nullptr);
     ProcessMessages();
     EXPECT_TRUE(d->cbSearchText->Focused());
-    d->cbSearchText->SetText("");
+    EXPECT_EQ(d->cbSearchText->Text(), "hello");
     SimulateTyping(d->cbSearchText, "HELLO");
     SimulateKeyStroke(d->cbSearchText, VK_TAB);
     EXPECT_TRUE(d->cbReplaceText->Focused());
     EXPECT_EQ(d->cbSearchText->Text(), "HELLO");
-    d->cbReplaceText->SetText("");
+    EXPECT_EQ(d->cbReplaceText->Text(), "world");
     SimulateTyping(d->cbReplaceText, "WORLD");
     SimulateKeyStroke(d->cbSearchCaseSensitive, VK_SPACE, {}, " ");
     SimulateKeyStroke(d->cbReplaceText, VK_RETURN, {}, "\r");
