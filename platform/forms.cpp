@@ -285,7 +285,9 @@ void TCustomForm::SetFormBorderStyle(int s) {
   bool shown = f->isVisible();
   Qt::WindowFlags flags = Qt::Window;
   switch (s) {
-    case fbsNone: flags |= Qt::FramelessWindowHint; break;
+    // An owned window without a frame is still the owner's: the window system keeps (and
+    // minimises) only a dialog's window with its owner.
+    case fbsNone: flags = (OwnerForm() ? Qt::Dialog : Qt::Window) | Qt::FramelessWindowHint; break;
     // A dialog's frame offers closing only, neither minimising nor maximising.
     case bsDialog:
       flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
