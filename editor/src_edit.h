@@ -545,6 +545,15 @@ private:
   int InsertTextColumn(const AnsiString& Value, bool AddToUndo);
   void DeleteSelectionText(bool Trim);
   int ClampLeftChar(int Value) const;
+  // The columns the view scrolls over horizontally: with eoScrollPastEol MaxScrollWidth, or the
+  // longest line when that is longer; without it the longest line.
+  int ScrollWidth() const;
+  // The last character index a caret or block end may take on line Line (1-based, within the
+  // text) with eoScrollPastEol and without word wrap: MaxScrollWidth + 1, but never short of
+  // the line's own end, so that every character of a long line can be reached.
+  int PastEolLimit(int Line) const;
+  // A block end as it may be set: within the text's lines, and within the line in smNormal.
+  TBufferCoord ClampBlockPoint(TBufferCoord P) const;
 
   std::unique_ptr<TSrcEditStringList> fLines;
   std::unique_ptr<TFont> fFontDummy;  // the template font: initial font and fixed-pitch copies

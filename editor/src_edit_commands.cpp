@@ -354,7 +354,10 @@ void TCustomSrcEdit::DoTypeChar(char AChar) {
   }
   PastEolScope pastEol(fOptions);
   if (fLines->Count() == 0) fLines->Add(AnsiString());
-  if (!fWordWrapPlugin && !fOptions.Contains(eoAutoSizeMaxScrollWidth) && fInserting && fCaretX > fMaxScrollWidth)
+  // Typing beyond MaxScrollWidth is refused on a line that does not reach that far; within a
+  // longer line every column takes text.
+  if (!fWordWrapPlugin && !fOptions.Contains(eoAutoSizeMaxScrollWidth) && fInserting && fCaretX > fMaxScrollWidth &&
+      fCaretY <= fLines->Count() && static_cast<int>(fLines->Line(fCaretY - 1).size()) <= fMaxScrollWidth)
     return;
   {
     // Inserting within the line, where trimming would take nothing: the character goes into

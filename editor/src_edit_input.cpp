@@ -382,11 +382,11 @@ void TCustomSrcEdit::DblClick() {
 
 void TCustomSrcEdit::SelectWordAt(const TBufferCoord& P) {
   TBufferCoord p = P;
+  p.Line = std::clamp(p.Line, 1, std::max(1, fLines->Count()));
   if (fOptions.Contains(eoScrollPastEol) && !WordWrap())
-    p.Char = std::clamp(p.Char, 1, fMaxScrollWidth + 1);
+    p.Char = std::clamp(p.Char, 1, PastEolLimit(p.Line));
   else
     p.Char = std::max(p.Char, 1);
-  p.Line = std::clamp(p.Line, 1, std::max(1, fLines->Count()));
   AnsiString text = p.Line <= fLines->Count() ? fLines->Get(p.Line - 1) : AnsiString();
   int lineLength = static_cast<int>(text.size());
   text.push_back('\0');
@@ -472,7 +472,7 @@ void TCustomSrcEdit::WMHScroll(TMessage& Message) {
   switch (LoWord(Message.WParam)) {
     case SB_TOP: SetLeftChar(1); break;
     case SB_BOTTOM:
-      SetLeftChar(pastEol ? fMaxScrollWidth - fCharsInWindow + 1 : fLines->LengthOfLongestLine());
+      SetLeftChar(pastEol ? ScrollWidth() - fCharsInWindow + 1 : fLines->LengthOfLongestLine());
       break;
     case SB_LINEDOWN: SetLeftChar(fLeftChar + 1); break;
     case SB_LINEUP: SetLeftChar(fLeftChar - 1); break;
@@ -482,7 +482,7 @@ void TCustomSrcEdit::WMHScroll(TMessage& Message) {
     case SB_THUMBTRACK: {
       fIsScrolling = true;
       int pos = static_cast<int>(HiWord(Message.WParam));
-      int range = pastEol ? fMaxScrollWidth : std::max(fLines->LengthOfLongestLine(), 1);
+      int range = ScrollWidth();
       SetLeftChar(range <= kMaxScrollPos ? pos : MulDiv(range, pos, kMaxScrollPos));
       break;
     }

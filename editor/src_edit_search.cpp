@@ -48,6 +48,9 @@ int TCustomSrcEdit::SearchReplace(const AnsiString& ASearch, const AnsiString& A
     return Line >= 1 && Line <= fLines->Count() ? static_cast<int>(fLines->Line(Line - 1).size()) : 0;
   };
   const TSrcSelectionMode mode = fSelectionMode;
+  // Only a search in a column selection looks at columns; any other scope is whole lines
+  // between its ends, whatever the selection mode.
+  const bool columnScope = mode == smColumn && AOptions.Contains(soSelectedOnly);
   TBufferCoord start, end;
   if (AOptions.Contains(soSelectedOnly)) {
     start = BlockBegin();
@@ -116,7 +119,7 @@ int TCustomSrcEdit::SearchReplace(const AnsiString& ASearch, const AnsiString& A
         --left;
         int first = pos, last = pos + len;
         bool inside;
-        if (mode == smColumn)
+        if (columnScope)
           inside = (first >= start.Char && last <= end.Char) || end.Char - start.Char < 1;
         else  // whole lines: the scope's ends are line ends or the caret
           inside = !((hitLine == start.Line && first < start.Char) || (hitLine == end.Line && last > end.Char));
@@ -181,7 +184,7 @@ int TCustomSrcEdit::SearchReplace(const AnsiString& ASearch, const AnsiString& A
             int shift = CaretX() - last;
             int added = CaretY() - hitLine;
             offset += shift;
-            if (mode != smColumn && hitLine == end.Line) {
+            if (!columnScope && hitLine == end.Line) {
               end.Char += shift;
               end.Line += added;
               SetBlockEnd(end);

@@ -117,6 +117,8 @@ void TCustomSrcEdit::SetCaretXYEx(bool CallEnsureCursorPos, TBufferCoord Value) 
     if (!pastEol) maxX = 1;
   } else if (!pastEol) {
     maxX = static_cast<int>(fLines->Line(Value.Line - 1).size()) + 1;
+  } else if (!fWordWrapPlugin) {
+    maxX = PastEolLimit(Value.Line);
   }
   if (Value.Char > maxX && !(pastEol && fOptions.Contains(eoAutoSizeMaxScrollWidth))) Value.Char = maxX;
   if (Value.Char < 1) Value.Char = 1;
@@ -148,23 +150,27 @@ void TCustomSrcEdit::SetCaretXYEx(bool CallEnsureCursorPos, TBufferCoord Value) 
 TBufferCoord TCustomSrcEdit::BlockBegin() const { return MinPoint(fBlockBegin, fBlockEnd); }
 TBufferCoord TCustomSrcEdit::BlockEnd() const { return MaxPoint(fBlockBegin, fBlockEnd); }
 
-namespace {
-TBufferCoord ClampBlockPoint(TBufferCoord v, bool pastEol, bool wrap, int maxScroll, TSrcSelectionMode mode,
-                             TSrcEditStringList* lines) {
-  int maxX = pastEol && !wrap ? maxScroll + 1 : INT_MAX;
+int TCustomSrcEdit::PastEolLimit(int Line) const {
+  int length = Line >= 1 && Line <= fLines->Count() ? static_cast<int>(fLines->Line(Line - 1).size()) : 0;
+  return std::max(fMaxScrollWidth, length) + 1;
+}
+
+TBufferCoord TCustomSrcEdit::ClampBlockPoint(TBufferCoord v) const {
+  v.Line = std::clamp(v.Line, 1, std::max(1, fLines->Count()));
+  // A column block's ends keep their columns on any line the block crosses.
+  int maxX = INT_MAX;
+  if (fOptions.Contains(eoScrollPastEol) && !WordWrap())
+    maxX = fSelectionMode == smColumn ? ScrollWidth() + 1 : PastEolLimit(v.Line);
   v.Char = std::clamp(v.Char, 1, maxX);
-  v.Line = std::clamp(v.Line, 1, std::max(1, lines->Count()));
-  if (mode == smNormal) {
-    int limit = v.Line <= lines->Count() ? static_cast<int>(lines->Line(v.Line - 1).size()) + 1 : 1;
+  if (fSelectionMode == smNormal) {
+    int limit = v.Line <= fLines->Count() ? static_cast<int>(fLines->Line(v.Line - 1).size()) + 1 : 1;
     v.Char = std::min(v.Char, limit);
   }
   return v;
 }
-}  // namespace
 
 void TCustomSrcEdit::SetBlockBegin(TBufferCoord Value) {
-  Value = ClampBlockPoint(Value, fOptions.Contains(eoScrollPastEol), WordWrap(), fMaxScrollWidth, fSelectionMode,
-                          fLines.get());
+  Value = ClampBlockPoint(Value);
   if (SelAvail()) {
     int first = std::min({Value.Line, fBlockBegin.Line, fBlockEnd.Line});
     int last = std::max({Value.Line, fBlockBegin.Line, fBlockEnd.Line});
@@ -180,8 +186,7 @@ void TCustomSrcEdit::SetBlockBegin(TBufferCoord Value) {
 
 void TCustomSrcEdit::SetBlockEnd(TBufferCoord Value) {
   if (fOptions.Contains(eoNoSelection)) return;
-  Value = ClampBlockPoint(Value, fOptions.Contains(eoScrollPastEol), WordWrap(), fMaxScrollWidth, fSelectionMode,
-                          fLines.get());
+  Value = ClampBlockPoint(Value);
   if (Value == fBlockEnd) return;
   if (Value.Line <= fLines->Count()) {
     std::string_view s = fLines->Line(Value.Line - 1);

@@ -10,11 +10,16 @@ namespace {
 constexpr int kMaxScrollPos = 0x7FFF;
 }
 
+int TCustomSrcEdit::ScrollWidth() const {
+  int longest = fLines->LengthOfLongestLine();
+  return fOptions.Contains(eoScrollPastEol) ? std::max(fMaxScrollWidth, longest) : std::max(longest, 1);
+}
+
 void TCustomSrcEdit::SetLeftChar(int Value) {
   int maxVal;
   if (fOptions.Contains(eoScrollPastEol)) {
     maxVal = fOptions.Contains(eoAutoSizeMaxScrollWidth) ? INT_MAX - fCharsInWindow
-                                                         : fMaxScrollWidth - fCharsInWindow + 1;
+                                                         : ScrollWidth() - fCharsInWindow + 1;
   } else {
     int longest = fLines->LengthOfLongestLine();
     maxVal = longest > fCharsInWindow ? longest - fCharsInWindow + 1 : 1;
@@ -76,7 +81,7 @@ void TCustomSrcEdit::UpdateScrollBars() {
 
   // Horizontal bar.
   if ((fScrollBars == ssBoth || fScrollBars == ssHorizontal) && !fWordWrapPlugin) {
-    int extent = fOptions.Contains(eoScrollPastEol) ? fMaxScrollWidth : std::max(fLines->LengthOfLongestLine(), 1);
+    int extent = ScrollWidth();
     bool scaled = extent > kMaxScrollPos;
     if (scaled) {
       si.nMin = 0;

@@ -1,6 +1,9 @@
 #include "editor/word_wrap.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 TSrcWordWrapPlugin::TSrcWordWrapPlugin(TSrcWordWrapHost* Editor) : fEditor(Editor) {
@@ -12,21 +15,128 @@ void TSrcWordWrapPlugin::Check(bool Condition, int Where) const {
   if (!Condition) throw EAssertionFailed(Format("Assertion failed (SrcEditWordWrap, check %d)", {Where}));
 }
 
+namespace {
+
+int ReadLength(const uint8_t* Data, int Width, size_t I) {
+  const uint8_t* p = Data + I * static_cast<size_t>(Width);
+  if (Width == 1) return *p;
+  if (Width == 2) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+  }
+  int32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+void WriteLength(uint8_t* Data, int Width, size_t I, int Value) {
+  uint8_t* p = Data + I * static_cast<size_t>(Width);
+  if (Width == 1) {
+    *p = static_cast<uint8_t>(Value);
+  } else if (Width == 2) {
+    auto v = static_cast<uint16_t>(Value);
+    std::memcpy(p, &v, 2);
+  } else {
+    auto v = static_cast<int32_t>(Value);
+    std::memcpy(p, &v, 4);
+  }
+}
+
+int LargestLength(int Width) { return Width == 1 ? 0xFF : Width == 2 ? 0xFFFF : INT32_MAX; }
+
+}  // namespace
+
+int TSrcWrapRowLengths::Read(size_t I) const { return ReadLength(fData.data(), fWidth, I); }
+
+void TSrcWrapRowLengths::Write(size_t I, int Value) { WriteLength(fData.data(), fWidth, I, Value); }
+
+void TSrcWrapRowLengths::Clear() {
+  fData.clear();
+  fData.shrink_to_fit();
+  fWidth = 1;
+  fCount = fGapStart = fGapSize = 0;
+}
+
+void TSrcWrapRowLengths::MoveGap(int To) {
+  if (To != fGapStart && fGapSize > 0) {
+    const auto w = static_cast<size_t>(fWidth);
+    uint8_t* d = fData.data();
+    if (To < fGapStart)
+      std::memmove(d + static_cast<size_t>(To + fGapSize) * w, d + static_cast<size_t>(To) * w,
+                   static_cast<size_t>(fGapStart - To) * w);
+    else
+      std::memmove(d + static_cast<size_t>(fGapStart) * w, d + static_cast<size_t>(fGapStart + fGapSize) * w,
+                   static_cast<size_t>(To - fGapStart) * w);
+    fMoved += std::abs(To - fGapStart);
+  }
+  fGapStart = To;
+}
+
+void TSrcWrapRowLengths::Relayout(size_t Rows, int Width) {
+  std::vector<uint8_t> data(Rows * static_cast<size_t>(Width));
+  const int gap = static_cast<int>(Rows) - fCount;
+  if (Width == fWidth) {
+    const auto w = static_cast<size_t>(fWidth);
+    if (fGapStart > 0) std::memcpy(data.data(), fData.data(), static_cast<size_t>(fGapStart) * w);
+    if (fCount > fGapStart)
+      std::memcpy(data.data() + static_cast<size_t>(fGapStart + gap) * w,
+                  fData.data() + static_cast<size_t>(fGapStart + fGapSize) * w,
+                  static_cast<size_t>(fCount - fGapStart) * w);
+  } else {
+    for (int r = 0; r < fCount; ++r)
+      WriteLength(data.data(), Width, static_cast<size_t>(r < fGapStart ? r : r + gap), Get(r));
+  }
+  fMoved += fCount;
+  fData.swap(data);
+  fWidth = Width;
+  fGapSize = gap;
+}
+
+void TSrcWrapRowLengths::Replace(int First, int End, const std::vector<int>& New) {
+  const int n = static_cast<int>(New.size()), old = End - First;
+  int width = fWidth;
+  for (int v : New)
+    while (v > LargestLength(width)) width *= 2;
+  MoveGap(End);  // the rows after End lie behind the gap, the rows replaced right before it
+  if (width != fWidth || n > old + fGapSize) {
+    size_t capacity = Capacity();
+    size_t need = static_cast<size_t>(fCount - old + n);
+    // Grown by half at a time, so that a run of growing edits copies each row a few times only.
+    if (need > capacity) capacity = std::max(need, capacity + capacity / 2) + 512;
+    Relayout(capacity, width);
+  }
+  for (int k = 0; k < n; ++k) Write(static_cast<size_t>(First + k), New[static_cast<size_t>(k)]);
+  fMoved += n;
+  fGapSize += old - n;
+  fGapStart = First + n;
+  fCount += n - old;
+}
+
 void TSrcWordWrapPlugin::GrowLines(int Needed) {
   if (Needed <= fLineCapacity) return;
   fLineCapacity = Needed - Needed % 256 + 256;
   fLineOffsets.resize(static_cast<size_t>(fLineCapacity));
 }
 
-void TSrcWordWrapPlugin::GrowRows(int Needed) {
-  if (Needed <= fRowCapacity) return;
-  fRowCapacity = Needed + 512 - Needed % 512;
-  fRowLengths.resize(static_cast<size_t>(fRowCapacity));
+void TSrcWordWrapPlugin::MoveShiftTo(int Index) {
+  if (fShiftFrom >= fLineCount) fShift = 0;  // no line carries it
+  if (fShift != 0) {
+    for (int i = fShiftFrom; i < Index; ++i) fLineOffsets[static_cast<size_t>(i)] += fShift;
+    for (int i = Index; i < fShiftFrom; ++i) fLineOffsets[static_cast<size_t>(i)] -= fShift;
+    fShifted += std::abs(Index - fShiftFrom);
+  }
+  fShiftFrom = Index;
+}
+
+void TSrcWordWrapPlugin::ShiftFrom(int Index, int Delta) {
+  if (Delta == 0) return;
+  MoveShiftTo(Index);
+  fShift += Delta;
 }
 
 void TSrcWordWrapPlugin::Reset() {
-  int w = std::min(fEditor->WrapCharsInWindow(), 255);
-  if (w < 0) w = 0;
+  int w = std::max(fEditor->WrapCharsInWindow(), 0);
   fMaxRowLength = w;
   fMinRowLength = std::max(w - w / 3, 1);
   TSysCharSet ident;
@@ -36,13 +146,15 @@ void TSrcWordWrapPlugin::Reset() {
 }
 
 void TSrcWordWrapPlugin::DisplayChanged() {
-  if (std::min(fEditor->WrapCharsInWindow(), 255) != fMaxRowLength) Reset();
+  if (std::max(fEditor->WrapCharsInWindow(), 0) != fMaxRowLength) Reset();
 }
 
-void TSrcWordWrapPlugin::WrapLine(std::string_view s, std::vector<uint8_t>& out) const {
+void TSrcWordWrapPlugin::WrapLine(std::string_view s, std::vector<int>& out) const {
   ++fWrapped;
   const int n = static_cast<int>(s.size());
   const int tabWidth = std::max(fEditor->WrapTabWidth(), 1);
+  // Blanks at a break may take a row past the window's width, up to this many characters.
+  const int longest = std::max(fMaxRowLength, 255);
   int start = 0;
   int end = start + fMaxRowLength;
   while (end < n) {
@@ -61,68 +173,59 @@ void TSrcWordWrapPlugin::WrapLine(std::string_view s, std::vector<uint8_t>& out)
         }
       }
     }
-    if (p - start >= 256) {
-      p = start + 255;
-      while (p < n && s[static_cast<size_t>(p)] == '\t' && p > start + 255 - (255 % tabWidth)) --p;
+    if (p - start > longest) {
+      p = start + longest;
+      while (p < n && s[static_cast<size_t>(p)] == '\t' && p > start + longest - (longest % tabWidth)) --p;
     }
     if (p < n && p > start && ByteType(s, static_cast<size_t>(p)) == mbTrailByte) --p;
-    out.push_back(static_cast<uint8_t>(p - start));
+    out.push_back(p - start);
     start = p;
     end = p + fMaxRowLength;
   }
-  out.push_back(static_cast<uint8_t>(n - start));
+  out.push_back(n - start);
 }
 
 void TSrcWordWrapPlugin::WrapLines() {
   TSrcEditStringList* lines = fEditor->WrapLines();
   int count = lines ? lines->Count() : 0;
+  fRows.Clear();
+  fShiftFrom = fShift = 0;
   if (count == 0 || fMaxRowLength == 0) {
     fLineCount = 0;
     fLineOffsets.clear();
     fLineOffsets.shrink_to_fit();
-    fRowLengths.clear();
-    fRowLengths.shrink_to_fit();
-    fLineCapacity = fRowCapacity = 0;
+    fLineCapacity = 0;
     return;
   }
   GrowLines(count);
   int rows = 0;
   AnsiString expanded;
   for (int i = 0; i < count; ++i) {
-    std::string_view e = lines->ExpandedView(i, expanded);
-    int maxRows = (static_cast<int>(e.size()) - 1) / fMinRowLength + 1;
-    GrowRows(rows + std::max(maxRows, 1) + 1);
     fScratch.clear();
-    WrapLine(e, fScratch);
-    std::memcpy(fRowLengths.data() + rows, fScratch.data(), fScratch.size());
+    WrapLine(lines->ExpandedView(i, expanded), fScratch);
+    fRows.Replace(rows, rows, fScratch);
     rows += static_cast<int>(fScratch.size());
     fLineOffsets[static_cast<size_t>(i)] = rows;
   }
   fLineCount = count;
+  fShiftFrom = count;
 }
 
-int TSrcWordWrapPlugin::ReWrapLine(int Index) {
+int TSrcWordWrapPlugin::ReWrapLines(int Index, int Count, bool Inserted) {
+  MoveShiftTo(Index + Count);  // the lines rewrapped hold their offsets as they are
+  const int first = StartOf(Index);
+  const int oldEnd = Inserted ? first : fLineOffsets[static_cast<size_t>(Index + Count - 1)];
   fScratch.clear();
   AnsiString expanded;
-  WrapLine(fEditor->WrapLines()->ExpandedView(Index, expanded), fScratch);
-  int newRows = static_cast<int>(fScratch.size());
-  int first = StartOf(Index);
-  int oldEnd = fLineOffsets[static_cast<size_t>(Index)];
-  int delta = newRows - (oldEnd - first);
-  int rowCount = RowCount();
-  if (delta < 0) {
-    if (oldEnd < rowCount)
-      std::memmove(fRowLengths.data() + oldEnd + delta, fRowLengths.data() + oldEnd,
-                   static_cast<size_t>(rowCount - oldEnd));
-    for (int i = Index; i < fLineCount; ++i) fLineOffsets[static_cast<size_t>(i)] += delta;
-  } else if (delta > 0) {
-    GrowRows(rowCount + delta);
-    for (int i = Index; i < fLineCount; ++i) fLineOffsets[static_cast<size_t>(i)] += delta;
-    if (oldEnd < rowCount)
-      std::memmove(fRowLengths.data() + oldEnd + delta, fRowLengths.data() + oldEnd,
-                   static_cast<size_t>(rowCount - oldEnd));
+  TSrcEditStringList* lines = fEditor->WrapLines();
+  for (int i = Index; i < Index + Count; ++i) {
+    WrapLine(lines->ExpandedView(i, expanded), fScratch);
+    fLineOffsets[static_cast<size_t>(i)] = first + static_cast<int>(fScratch.size());
   }
-  std::memcpy(fRowLengths.data() + first, fScratch.data(), fScratch.size());
+  fShifted += Count;
+  const int delta = static_cast<int>(fScratch.size()) - (oldEnd - first);
+  fRows.Replace(first, oldEnd, fScratch);
+  ShiftFrom(Index + Count, delta);
   return delta;
 }
 
@@ -130,52 +233,54 @@ int TSrcWordWrapPlugin::LinesInserted(int Index, int Count) {
   if (fMaxRowLength == 0) return 0;
   Check(Index >= 0 && Index <= fLineCount && Count > 0, 1);
   GrowLines(fLineCount + Count);
-  if (Index < fLineCount)
+  MoveShiftTo(Index);  // the lines that move carry the pending shift with them
+  if (Index < fLineCount) {
     std::memmove(fLineOffsets.data() + Index + Count, fLineOffsets.data() + Index,
                  static_cast<size_t>(fLineCount - Index) * sizeof(int));
+    fShifted += fLineCount - Index;
+  }
   fLineCount += Count;
-  int before = StartOf(Index);
-  for (int i = Index; i < Index + Count; ++i) fLineOffsets[static_cast<size_t>(i)] = before;
-  int sum = 0;
-  for (int i = Index; i < Index + Count; ++i) sum += ReWrapLine(i);
-  return sum;
+  fShiftFrom = Index + Count;
+  return ReWrapLines(Index, Count, true);
 }
 
 int TSrcWordWrapPlugin::LinesDeleted(int Index, int Count) {
   if (fMaxRowLength == 0) return 0;
   Check(Index >= 0 && Count >= 0 && Index + Count <= fLineCount, 2);
   if (Count == 0) return 0;
-  int first = StartOf(Index);
-  int last = fLineOffsets[static_cast<size_t>(Index + Count - 1)];
-  int rowCount = RowCount();
-  if (last < rowCount)
-    std::memmove(fRowLengths.data() + first, fRowLengths.data() + last, static_cast<size_t>(rowCount - last));
-  if (Index + Count < fLineCount)
+  const int first = StartOf(Index);
+  const int last = Offset(Index + Count - 1);
+  fScratch.clear();
+  fRows.Replace(first, last, fScratch);
+  MoveShiftTo(Index + Count);  // the lines that move carry the pending shift with them
+  if (Index + Count < fLineCount) {
     std::memmove(fLineOffsets.data() + Index, fLineOffsets.data() + Index + Count,
                  static_cast<size_t>(fLineCount - Index - Count) * sizeof(int));
+    fShifted += fLineCount - Index - Count;
+  }
   fLineCount -= Count;
-  for (int i = Index; i < fLineCount; ++i) fLineOffsets[static_cast<size_t>(i)] -= last - first;
+  fShiftFrom = Index;
+  fShift -= last - first;
   return last - first;
 }
 
 int TSrcWordWrapPlugin::LinesPutted(int Index, int Count) {
   if (fMaxRowLength == 0) return 0;
   Check(Index >= 0 && Count >= 0 && Index + Count <= fLineCount, 3);
-  int sum = 0;
-  for (int i = Index; i < Index + Count; ++i) sum += ReWrapLine(i);
-  return sum;
+  if (Count == 0) return 0;
+  return ReWrapLines(Index, Count, false);
 }
 
 TDisplayCoord TSrcWordWrapPlugin::BufferToDisplayPos(const TBufferCoord& Pos) {
   Check(Pos.Char >= 1 && Pos.Line >= 1, 4);
   if (Pos.Line > fLineCount) return TDisplayCoord{Pos.Char, RowCount() + Pos.Line - fLineCount};
   int first = StartOf(Pos.Line - 1);
-  int last = fLineOffsets[static_cast<size_t>(Pos.Line - 1)];
+  int last = Offset(Pos.Line - 1);
   int sum = 0;
   for (int r = first; r < last; ++r) {
-    sum += fRowLengths[static_cast<size_t>(r)];
-    if (sum >= Pos.Char || r == last - 1)
-      return TDisplayCoord{fRowLengths[static_cast<size_t>(r)] + Pos.Char - sum, r + 1};
+    int len = fRows.Get(r);
+    sum += len;
+    if (sum >= Pos.Char || r == last - 1) return TDisplayCoord{len + Pos.Char - sum, r + 1};
   }
   return TDisplayCoord{Pos.Char, first + 1};
 }
@@ -186,17 +291,23 @@ TBufferCoord TSrcWordWrapPlugin::DisplayToBufferPos(const TDisplayCoord& Pos) {
   if (Pos.Row > rows) return TBufferCoord{Pos.Column, Pos.Row + fLineCount - rows};
   int row = Pos.Row - 1;  // 0-based
   // The line whose rows hold the row: the first line whose offset passes it.
-  int line = static_cast<int>(std::upper_bound(fLineOffsets.begin(), fLineOffsets.begin() + fLineCount, row) -
-                              fLineOffsets.begin());
+  int line = 0, past = fLineCount;
+  while (line < past) {
+    int mid = line + (past - line) / 2;
+    if (Offset(mid) > row)
+      past = mid;
+    else
+      line = mid + 1;
+  }
   int first = StartOf(line);
-  int lastRow = fLineOffsets[static_cast<size_t>(line)] - 1;
-  int len = fRowLengths[static_cast<size_t>(row)];
+  int lastRow = Offset(line) - 1;
+  int len = fRows.Get(row);
   int column = std::min(Pos.Column, row == lastRow ? fMaxRowLength + 1 : len + 1);
-  for (int r = first; r < row; ++r) column += fRowLengths[static_cast<size_t>(r)];
+  for (int r = first; r < row; ++r) column += fRows.Get(r);
   return TBufferCoord{column, line + 1};
 }
 
 int TSrcWordWrapPlugin::GetRowLength(int Row) {
   if (Row < 1 || Row > RowCount()) throw EListError(Format("List index out of bounds (%d)", {Row}));
-  return fRowLengths[static_cast<size_t>(Row - 1)];
+  return fRows.Get(Row - 1);
 }

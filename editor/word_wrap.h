@@ -22,13 +22,43 @@ public:
   virtual bool WrapIdentChars(TSysCharSet& Chars) const = 0;
 };
 
+// The lengths of all display rows in row order, kept as a gap buffer: rows before the gap lie at
+// the front of the storage, rows after it at the back, so that a run of edits moving through the
+// text (the lines of a paste, one after the other) moves only the rows it passes. Each length
+// takes one byte until a row longer than 255 characters is stored (a window that wide), then two
+// bytes, and four for rows beyond 65,535.
+class TSrcWrapRowLengths {
+public:
+  int Count() const { return fCount; }
+  int Get(int Row) const { return Read(static_cast<size_t>(Row < fGapStart ? Row : Row + fGapSize)); }
+  // Rows [First, End) become the rows of New.
+  void Replace(int First, int End, const std::vector<int>& New);
+  void Clear();
+  int ElementBytes() const { return fWidth; }
+  size_t Capacity() const { return fData.size() / static_cast<size_t>(fWidth); }
+  // Lengths moved or rewritten since construction.
+  long long Moved() const { return fMoved; }
+
+private:
+  int Read(size_t I) const;
+  void Write(size_t I, int Value);
+  void MoveGap(int To);
+  // Storage for Rows rows with elements of Width bytes, the gap kept where it is.
+  void Relayout(size_t Rows, int Width);
+
+  std::vector<uint8_t> fData;
+  int fWidth = 1;
+  int fCount = 0, fGapStart = 0, fGapSize = 0;
+  long long fMoved = 0;
+};
+
 class TSrcWordWrapPlugin : public ISrcEditBufferPlugin {
 public:
   explicit TSrcWordWrapPlugin(TSrcWordWrapHost* Editor);
 
   TDisplayCoord BufferToDisplayPos(const TBufferCoord& Pos) override;
   TBufferCoord DisplayToBufferPos(const TDisplayCoord& Pos) override;
-  int RowCount() override { return fLineCount < 1 ? 0 : fLineOffsets[static_cast<size_t>(fLineCount - 1)]; }
+  int RowCount() override { return fLineCount < 1 ? 0 : Offset(fLineCount - 1); }
   int GetRowLength(int Row) override;
   int LinesInserted(int Index, int Count) override;
   int LinesDeleted(int Index, int Count) override;
@@ -40,30 +70,50 @@ public:
 
   int LineCount() const { return fLineCount; }
   int LineCapacity() const { return fLineCapacity; }
-  int RowCapacity() const { return fRowCapacity; }
   int MinRowLength() const { return fMinRowLength; }
   int MaxRowLength() const { return fMaxRowLength; }
-  // Rows after line i (0-based), for tests and painting.
+  // Bytes that one row length takes at present.
+  int RowLengthBytes() const { return fRows.ElementBytes(); }
   // Lines wrapped since construction: a full rewrap counts every line, an edit only its own.
   long long WrappedLines() const { return fWrapped; }
-  int LineOffset(int Index) const { return fLineOffsets.at(static_cast<size_t>(Index)); }
+  // Line offsets and row lengths an edit moved or adjusted since construction; an edit moves
+  // those between it and the previous edit, and those of the lines it changes.
+  long long ShiftedEntries() const { return fShifted + fRows.Moved(); }
+  // Rows after line i (0-based), for tests and painting.
+  int LineOffset(int Index) const {
+    Check(Index >= 0 && Index < fLineCount, 6);
+    return Offset(Index);
+  }
 
 private:
   void WrapLines();
-  int ReWrapLine(int Index);
+  // Wraps lines Index .. Index + Count - 1 anew (Inserted: they had no rows yet); returns the
+  // change in rows.
+  int ReWrapLines(int Index, int Count, bool Inserted);
   // Appends the rows of one expanded line to Out.
-  void WrapLine(std::string_view Expanded, std::vector<uint8_t>& Out) const;
+  void WrapLine(std::string_view Expanded, std::vector<int>& Out) const;
   void GrowLines(int Needed);
-  void GrowRows(int Needed);
   void Check(bool Condition, int Where) const;
-  int StartOf(int Index) const { return Index == 0 ? 0 : fLineOffsets[static_cast<size_t>(Index - 1)]; }
+  // Offsets are stored as they were before the changes still to be added to the lines from
+  // fShiftFrom on: a change of rows in one line is added to every later line only when an
+  // edit elsewhere needs it, by the lines in between.
+  int Offset(int Index) const {
+    return fLineOffsets[static_cast<size_t>(Index)] + (Index >= fShiftFrom ? fShift : 0);
+  }
+  int StartOf(int Index) const { return Index == 0 ? 0 : Offset(Index - 1); }
+  // Moves the start of the pending shift to Index, the offsets staying what they are.
+  void MoveShiftTo(int Index);
+  // Every line from Index on gets Delta more rows before it.
+  void ShiftFrom(int Index, int Delta);
 
   TSrcWordWrapHost* fEditor;
   std::vector<int> fLineOffsets;
-  std::vector<uint8_t> fRowLengths;
-  int fLineCapacity = 0, fRowCapacity = 0, fLineCount = 0;
+  int fShiftFrom = 0, fShift = 0;
+  TSrcWrapRowLengths fRows;
+  int fLineCapacity = 0, fLineCount = 0;
   int fMinRowLength = 0, fMaxRowLength = 0;
   TSysCharSet fBreakChars;
-  std::vector<uint8_t> fScratch;
+  std::vector<int> fScratch;
   mutable long long fWrapped = 0;
+  long long fShifted = 0;
 };

@@ -161,7 +161,6 @@ void TSrcEditStringList::ShiftStaleRanges(int Index, int Delta) {
 
 void TSrcEditStringList::InsertItem(int Index, std::string_view S) {
   if (Count() == fCapacity) Grow();
-  fIndexOfLongestLine = -1;
   TSrcEditStringRec r;
   SetOwnedText(r, S);
   r.fRange = -1;
@@ -179,6 +178,8 @@ void TSrcEditStringList::InsertItem(int Index, std::string_view S) {
   }
   if (!fObjects.empty()) fObjects.insert(fObjects.begin() + Index, 0);
   if (!fExpanded.empty()) fExpanded.insert(fExpanded.begin() + Index, 0);
+  if (fIndexOfLongestLine >= Index) ++fIndexOfLongestLine;
+  LineStored(static_cast<size_t>(Index));
   if (Index < Count() - 1) ShiftStaleRanges(Index, 1);
 }
 
@@ -233,17 +234,16 @@ void TSrcEditStringList::PutText(int Index, std::string_view S) {
   }
   if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
   UpdateScope u(this);
-  fIndexOfLongestLine = -1;
   auto& r = fList[static_cast<size_t>(Index)];
   SetOwnedText(r, S);
   r.fFlags = static_cast<uint8_t>((r.fFlags & ~(sfHasTabs | sfHasNoTabs)) | sfExpandedLengthUnknown);
+  LineStored(static_cast<size_t>(Index));
   if (OnPutted) OnPutted(this, Index, 1);
 }
 
 void TSrcEditStringList::DeleteText(int Index, size_t Start, size_t Length, size_t Keep) {
   if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
   UpdateScope u(this);
-  fIndexOfLongestLine = -1;
   auto& r = fList[static_cast<size_t>(Index)];
   auto len = static_cast<size_t>(r.fLength);
   if (len > 0) {
@@ -258,13 +258,13 @@ void TSrcEditStringList::DeleteText(int Index, size_t Start, size_t Length, size
     r.fLength = static_cast<int32_t>(len);
   }
   r.fFlags = static_cast<uint8_t>((r.fFlags & ~(sfHasTabs | sfHasNoTabs)) | sfExpandedLengthUnknown);
+  LineStored(static_cast<size_t>(Index));
   if (OnPutted) OnPutted(this, Index, 1);
 }
 
 void TSrcEditStringList::InsertText(int Index, size_t Start, std::string_view S) {
   if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
   UpdateScope u(this);
-  fIndexOfLongestLine = -1;
   auto& r = fList[static_cast<size_t>(Index)];
   auto len = static_cast<size_t>(r.fLength);
   Start = std::min(Start, len);
@@ -284,6 +284,7 @@ void TSrcEditStringList::InsertText(int Index, size_t Start, std::string_view S)
   if (!r.HasOwnText()) TakeText(r, p);
   r.fLength = static_cast<int32_t>(len + S.size());
   r.fFlags = static_cast<uint8_t>((r.fFlags & ~(sfHasTabs | sfHasNoTabs)) | sfExpandedLengthUnknown);
+  LineStored(static_cast<size_t>(Index));
   if (OnPutted) OnPutted(this, Index, 1);
 }
 
@@ -324,7 +325,8 @@ void TSrcEditStringList::DeleteLines(int Index, int NumLines) {
     fObjects.clear();
     fExpanded.clear();
   }
-  fIndexOfLongestLine = -1;
+  if (fIndexOfLongestLine >= Index + n) fIndexOfLongestLine -= n;
+  else if (fIndexOfLongestLine >= Index) fIndexOfLongestLine = -1;
   ShiftStaleRanges(Index, -n);
   if (OnDeleted) OnDeleted(this, Index, n);
 }
@@ -337,7 +339,8 @@ void TSrcEditStringList::InsertLines(int Index, int NumLines) {
   fList.insert(fList.begin() + Index, static_cast<size_t>(NumLines), TSrcEditStringRec{});
   if (!fObjects.empty()) fObjects.insert(fObjects.begin() + Index, static_cast<size_t>(NumLines), 0);
   if (!fExpanded.empty()) fExpanded.insert(fExpanded.begin() + Index, static_cast<size_t>(NumLines), 0);
-  fIndexOfLongestLine = -1;
+  // The new lines are empty: the longest line stays the longest.
+  if (fIndexOfLongestLine >= Index) fIndexOfLongestLine += NumLines;
   ShiftStaleRanges(Index, NumLines);
   if (OnInserted) OnInserted(this, Index, NumLines);
 }
@@ -447,7 +450,7 @@ int TSrcEditStringList::ExpandedStringLengths(int Index) {
 
 int TSrcEditStringList::LengthOfLongestLine() {
   if (fIndexOfLongestLine < 0) {
-    int longest = 0;
+    int32_t longest = -1;
     for (size_t i = 0, n = fList.size(), bytes = ListBytes(); i < n; ++i) {
       // Only a line not measured yet is read.
       if (i + kLookAhead < n && (fList[i + kLookAhead].fFlags & sfExpandedLengthUnknown)) PrefetchAhead(i, bytes);
@@ -457,10 +460,22 @@ int TSrcEditStringList::LengthOfLongestLine() {
         fIndexOfLongestLine = static_cast<int>(i);
       }
     }
+    fLongestLength = std::max(longest, 0);
   }
-  if (fIndexOfLongestLine >= 0 && fIndexOfLongestLine < Count())
-    return ExpandedLength(static_cast<size_t>(fIndexOfLongestLine));
-  return 0;
+  return fIndexOfLongestLine >= 0 ? fLongestLength : 0;
+}
+
+void TSrcEditStringList::LineStored(size_t I) {
+  // Kept up to date only once it is known: a store that is never asked measures nothing.
+  if (fIndexOfLongestLine < 0) return;
+  int32_t length = ExpandedLength(I);
+  if (static_cast<int>(I) == fIndexOfLongestLine) {
+    if (length >= fLongestLength) fLongestLength = length;
+    else fIndexOfLongestLine = -1;  // it shrank: another line may be the longest now
+  } else if (length > fLongestLength) {
+    fIndexOfLongestLine = static_cast<int>(I);
+    fLongestLength = length;
+  }
 }
 
 void TSrcEditStringList::SetTabWidth(int Value) {

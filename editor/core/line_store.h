@@ -161,6 +161,8 @@ private:
   // Finds whether line I has tabs and, when it has, keeps its expanded length beside it.
   void ExpandLine(size_t I);
   void SetExpandedLength(size_t I, int32_t Length, bool HasTabs);
+  // Line I got a new text: keeps the longest line known.
+  void LineStored(size_t I);
   int32_t ExpandedLength(size_t I) {
     if (fList[I].fFlags & sfExpandedLengthUnknown) ExpandLine(I);
     return (fList[I].fFlags & sfHasTabs) ? fExpanded[I] : fList[I].fLength;
@@ -240,7 +242,9 @@ private:
   int fStaleFrom = kNoStaleRange, fStaleTo = kNoStaleRange;
   TLineBreakFormat fFileFormat = lbCRLF;
   TConvertTabsProcEx fConvertTabsProc;
+  // The longest line (expanded) and its length; -1 while not known.
   int fIndexOfLongestLine = -1;
+  int32_t fLongestLength = 0;
   int fTabWidth = 8;
 };
 

@@ -179,6 +179,31 @@ TEST_F(FindTest, ReplaceAsksBesideEachHitAndFreesTheQuestion) {
   EXPECT_EQ(Ed()->UndoList()->ItemCount(), hitsBefore);
 }
 
+// A page another program wrote, whose second line runs past the editor's scroll width: Replace
+// with the question answered «Все» replaces the hit where it stands, and Save writes exactly that.
+TEST_F(FindTest, ReplaceAllOnALineLongerThanTheScrollWidthSavesTheHitReplaced) {
+  fs::path page = root / "generated.htm";
+  const std::string head = "<html><body>\r\n<p>" + std::string(1100, 'x');
+  WriteFile(page, head + "<br>tail</p>\r\n</body></html>\r\n");
+  Destroy();
+  Create({page.string()});
+  int asked = 0;
+  onForm = [&](TCustomForm* f) {
+    if (auto* c = dynamic_cast<TConfirmReplaceDialog*>(f)) {
+      ++asked;
+      c->btnReplaceAll->Click();
+      return;
+    }
+    FillDialog(f, "<br>", {}, "<br />");
+  };
+  Run("Action21");
+  EXPECT_EQ(asked, 1);
+  Run("FileSave");
+  EXPECT_EQ(ReadFile(page), head + "<br />tail</p>\r\n</body></html>\r\n");
+  Ed()->Undo();
+  EXPECT_EQ(Ed()->Lines()->Get(1), "<p>" + std::string(1100, 'x') + "<br>tail</p>");
+}
+
 // What the user types is what is searched for and put in: a remembered text that differs only
 // in case never takes its place, whether the box is left with Tab or the dialog with Enter. Tab
 // goes from the search text straight to the replacement. A text box that the dialog gives the

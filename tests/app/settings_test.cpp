@@ -155,6 +155,17 @@ TEST_F(SettingsTest, RestoreFromAPipeIsRefusedWithoutWaiting) {
   EXPECT_EQ(ReadFile(program / "notes.not"), notes);
 }
 
+TEST_F(SettingsTest, ARestoreFromAFileThatIsNotAnArchiveIsReportedOnceInRussian) {
+  std::string notArchive = (root / "notes.txt").string();
+  WriteFile(notArchive, "just some text, not an archive\r\n");
+  setup->Setelements(true, true, true, true, true);
+  int before = dialogs.Count(dkMessageBox);
+  dialogs.Answer(IDOK, notArchive);
+  setup->Restore->Click();
+  EXPECT_EQ(dialogs.Count(dkMessageBox) - before, 1);
+  EXPECT_EQ(LastMessage(), "Файл не является zip-архивом или повреждён.");
+}
+
 TEST_F(SettingsTest, RestoreOfTheSettingsFileRecordsTheProgramFolder) {
   std::string archive = Backup();
   WriteIni("[General]\nMyPath=/nowhere\nStyle=XP\n");

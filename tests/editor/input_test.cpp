@@ -573,6 +573,78 @@ TEST(SrcEditScrolling, ScrollBarMessagesAndTheThumbScaling) {
   v(SB_ENDSCROLL);
 }
 
+// A generated page whose last line runs to 3,000 characters, far beyond the scroll width (1,024
+// by default, with past-end scrolling): every column of that line is reached by the caret, the
+// keys, the mouse, a selection in each mode, Select All and the view, with word wrap off and on;
+// the caret still stops at the scroll width past the end of a short line.
+TEST(SrcEditScrolling, EveryColumnOfALineLongerThanTheScrollWidthIsReached) {
+  AnsiString longLine = "<p>" + AnsiString(1996, 'x') + "WORD" + AnsiString(993, 'y') + "</p>";
+  ASSERT_EQ(longLine.size(), 3000u);
+  AnsiString text = "<html>\r\n" + longLine;
+  auto e = Shown(text, 400, 300);
+  TSrcEdit* ed = e.get();
+  ASSERT_EQ(e->MaxScrollWidth(), 1024);
+  int C = e->CharsInWindow();
+  auto shownAt = [&](int col) { return e->LeftChar() <= col && col < e->LeftChar() + C; };
+
+  e->SetCaretXY(BufferCoord(2001, 2));
+  EXPECT_EQ(e->CaretXY(), BufferCoord(2001, 2));
+  EXPECT_TRUE(shownAt(2001)) << e->LeftChar();
+  e->SetBlockBegin(BufferCoord(2000, 2));
+  e->SetBlockEnd(BufferCoord(2004, 2));
+  EXPECT_EQ(e->SelText(), "WORD");
+  SimulateKeyStroke(ed, VK_END);
+  EXPECT_EQ(e->CaretXY(), BufferCoord(3001, 2));
+  SimulateKeyStroke(ed, VK_RIGHT);
+  EXPECT_EQ(e->CaretXY(), BufferCoord(3001, 2));
+  e->SetCaretXY(BufferCoord(1000, 2));
+  for (int i = 0; i < 50; ++i) SimulateKeyStroke(ed, VK_RIGHT);
+  EXPECT_EQ(e->CaretXY(), BufferCoord(1050, 2));
+  // A short line keeps its limit past the end.
+  e->SetCaretXY(BufferCoord(5000, 1));
+  EXPECT_EQ(e->CaretXY(), BufferCoord(1025, 1));
+
+  // The view and its scroll bar reach the line's end.
+  e->Perform(WM_HSCROLL, SB_BOTTOM, 0);
+  EXPECT_EQ(e->LeftChar(), 3000 - C + 1);
+  EXPECT_EQ(e->GetScrollInfo(SB_HORZ).nMax, 3000);
+  e->SetLeftChar(1990);
+  EXPECT_EQ(e->LeftChar(), 1990);
+  // The mouse: a click and a Shift+click select the word by its columns.
+  Click(ed, At(ed, 2000, 2));
+  EXPECT_EQ(e->CaretXY(), BufferCoord(2000, 2));
+  Click(ed, At(ed, 2004, 2), TShiftState{ssShift});
+  EXPECT_EQ(e->SelText(), "WORD");
+  DoubleClick(ed, At(ed, 2010, 2));
+  EXPECT_EQ(e->BlockEnd(), BufferCoord(2997, 2));
+  // Typing within the long line beyond the scroll width, and its undo.
+  e->SetCaretXY(BufferCoord(2001, 2));
+  SimulateTyping(ed, "z");
+  EXPECT_EQ(e->Lines()->Get(1).substr(1999, 5), "WzORD");
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), text);
+  e->SelectAll();
+  EXPECT_EQ(e->SelText(), text);
+  EXPECT_EQ(e->CaretXY(), BufferCoord(3001, 2));
+  // A column selection beyond the scroll width.
+  e->SetSelectionMode(smColumn);
+  e->SetBlockBegin(BufferCoord(2000, 1));
+  e->SetBlockEnd(BufferCoord(2004, 2));
+  EXPECT_EQ(e->BlockBegin(), BufferCoord(2000, 1));
+  EXPECT_EQ(e->SelText(), "\r\nWORD");  // the short line gives nothing, trimmed
+  e->SetSelectionMode(smNormal);
+
+  // With word wrap on, and after it is turned off again, the same positions hold.
+  e->SetWordWrap(true);
+  e->SetCaretXY(BufferCoord(2001, 2));
+  e->SetBlockBegin(BufferCoord(2000, 2));
+  e->SetBlockEnd(BufferCoord(2004, 2));
+  EXPECT_EQ(e->SelText(), "WORD");
+  e->SetWordWrap(false);
+  EXPECT_EQ(e->SelText(), "WORD");
+  EXPECT_TRUE(shownAt(2001)) << e->LeftChar();
+}
+
 TEST(SrcEditScrolling, ScrollHintShowsTheLinesAndFollowsTheThumb) {
   auto e = Shown(NumberedLines(500), 400, 300);
   int L = e->LinesInWindow();

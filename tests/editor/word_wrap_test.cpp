@@ -72,12 +72,21 @@ TEST(WordWrap, BreaksAfterWordsOrHardAtTheWidth) {
   EXPECT_EQ(Rows(p), (std::vector<int>{0}));
 }
 
-TEST(WordWrap, WidthAboveTheByteLimitWrapsAt255) {
-  Host h(400);
-  h.lines.Add(std::string(600, 'y'));
+TEST(WordWrap, RowsFillAWindowWiderThan255Columns) {
+  Host h(306);
+  h.lines.Add("short");
   TSrcWordWrapPlugin p(&h);
-  EXPECT_EQ(p.MaxRowLength(), 255);
-  EXPECT_EQ(Rows(p), (std::vector<int>{255, 255, 90}));
+  h.plugin = &p;
+  EXPECT_EQ(p.MaxRowLength(), 306);
+  EXPECT_EQ(p.RowLengthBytes(), 1);  // short rows take a byte each
+  h.lines.Add(std::string(1000, 'y'));
+  EXPECT_EQ(Rows(p), (std::vector<int>{5, 306, 306, 306, 82}));
+  EXPECT_EQ(p.RowLengthBytes(), 2);
+  EXPECT_EQ(p.BufferToDisplayPos({400, 2}), (TDisplayCoord{94, 3}));
+  EXPECT_EQ(p.DisplayToBufferPos({94, 3}), (TBufferCoord{400, 2}));
+  // Blanks at a break take a row up to the window's width, no further.
+  h.lines.Put(1, std::string(300, 'a') + std::string(20, ' ') + "b");
+  EXPECT_EQ(Rows(p), (std::vector<int>{5, 306, 15}));
 }
 
 TEST(WordWrap, NarrowWindowLeavesNoRowsAndTabsExpand) {
@@ -111,6 +120,25 @@ TEST(WordWrap, DeletingLinesReturnsTheirRows) {
   EXPECT_EQ(p.LinesDeleted(1, 3), 6);  // rows of lines 1..3: 2 + 3 + 1
   EXPECT_EQ(p.LineOffset(1), before - 6);
   EXPECT_EQ(p.LineCount(), 2);
+}
+
+TEST(WordWrap, PasteOfManyLinesMovesTheRowMapAFewTimesOnly) {
+  // A paste as the control makes it, into the middle of a page as long: empty lines inserted,
+  // then stored one after the other; a third of the lines wrap into several rows.
+  Host h(10);
+  for (int i = 0; i < 4000; ++i) h.lines.Add(i % 3 ? "line" : "a line that wraps into rows");
+  TSrcWordWrapPlugin p(&h);
+  h.plugin = &p;
+  long long before = p.ShiftedEntries();
+  h.lines.InsertLines(2000, 4000);
+  for (int i = 0; i < 4000; ++i) h.lines.Put(2000 + i, i % 3 ? "pasted" : "a pasted line that wraps into rows");
+  int entries = h.lines.Count() + p.RowCount();
+  EXPECT_LT(p.ShiftedEntries() - before, 4LL * entries);
+  Host fresh(10);
+  for (int i = 0; i < h.lines.Count(); ++i) fresh.lines.Add(h.lines.Get(i));
+  TSrcWordWrapPlugin rebuilt(&fresh);
+  EXPECT_EQ(Rows(p), Rows(rebuilt));
+  for (int i = 0; i < h.lines.Count(); ++i) ASSERT_EQ(p.LineOffset(i), rebuilt.LineOffset(i)) << i;
 }
 
 TEST(WordWrap, CoordinatesMapBothWays) {

@@ -243,12 +243,21 @@ TEST_F(SearchDriver, ScopesFollowTheSelectionMode) {
   Select(BufferCoord(2, 1), BufferCoord(5, 2));
   EXPECT_EQ(Run("ab", "X", {soReplace, soReplaceAll, soSelectedOnly}), 2);
   EXPECT_EQ(All(), "abX\r\nabX\r\nabab\r\n");
-  // ... and from the caret, between the caret's column and the end of the last line.
-  Text("ab\r\nxab\r\nxxab\r\nabxxx");
+  // Outside the selection the mode has no columns: from the caret every later hit is found,
+  // also beyond the length of the last line, and replace-all takes every hit of the page.
+  Text("ab\r\nxab\r\nxxxxab\r\nab");
   ed->SetCaretXY(BufferCoord(2, 1));
   EXPECT_EQ(Run("ab", "", {}), 1);
   EXPECT_EQ(ed->BlockBegin(), BufferCoord(2, 2));
+  EXPECT_EQ(Run("ab", "", {}), 1);
+  EXPECT_EQ(ed->BlockBegin(), BufferCoord(5, 3));
+  EXPECT_EQ(Run("ab", "", {}), 1);
   EXPECT_EQ(Run("ab", "", {}), 0);
+  Text("ab ab ab\r\nxxxxab ab\r\nab");
+  Select(BufferCoord(1, 1), BufferCoord(3, 1));
+  EXPECT_EQ(Run("ab", "X", {soReplace, soReplaceAll, soEntireScope}), 6);
+  EXPECT_EQ(All(), "X X X\r\nxxxxX X\r\nX\r\n");
+  ed->SetSelectionMode(smNormal);
   // Line mode: the selected lines whole; a replacement takes the hit, not its line.
   ed->SetSelectionMode(smLine);
   Text("one ab\r\nab two\r\nab");
@@ -262,6 +271,29 @@ TEST_F(SearchDriver, ScopesFollowTheSelectionMode) {
   EXPECT_EQ(Run("ab", "", {}), 1);
   EXPECT_EQ(ed->CaretXY(), BufferCoord(6, 1));
   EXPECT_EQ(Run("ab", "", {}), 0);
+}
+
+// Generated pages have lines of thousands of characters: a hit far beyond the scroll width is
+// selected where it is, replaced there, and its replacement undone and redone exactly.
+TEST_F(SearchDriver, HitsBeyondTheScrollWidthAreSelectedReplacedAndUndone) {
+  AnsiString longLine = "<p>" + AnsiString(1996, 'x') + "WORD" + AnsiString(993, 'y') + "</p>";
+  AnsiString text = "<html>\r\n" + longLine + "\r\n" + longLine + "WORD\r\n";
+  AnsiString replaced = text;
+  for (size_t at; (at = replaced.find("WORD")) != AnsiString::npos;) replaced.replace(at, 4, "XY");
+  for (bool wrap : {false, true}) {
+    SCOPED_TRACE(wrap ? "word wrap" : "no word wrap");
+    ed->SetWordWrap(wrap);
+    Text(text);
+    EXPECT_EQ(Run("WORD", "", {}), 1);
+    EXPECT_EQ(ed->BlockBegin(), BufferCoord(2000, 2));
+    EXPECT_EQ(ed->SelText(), "WORD");
+    EXPECT_EQ(Run("WORD", "XY", kAll), 3);
+    EXPECT_EQ(All(), replaced);
+    ed->Undo();
+    EXPECT_EQ(All(), text);
+    ed->Redo();
+    EXPECT_EQ(All(), replaced);
+  }
 }
 
 TEST_F(SearchDriver, ErrorsAndReadOnlyLeaveEverythingBalanced) {

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <exception>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -30,7 +32,8 @@ public:
   ~TOrderedPool() { Stop(); }
 
   // The result of item i (eligible items only). Tick runs about ten times a second while the
-  // caller waits; when it answers false the pool stops and nullopt comes back.
+  // caller waits; when it answers false the pool stops and nullopt comes back. A job that threw
+  // throws here, on the caller's thread: a worker never ends the process.
   std::optional<R> Take(size_t i, const std::function<bool()>& tick) {
     std::unique_lock<std::mutex> lock(mutex_);
     waiting_ = i;
@@ -51,6 +54,11 @@ public:
     results_[i].reset();
     held_ -= jobs_.Cost(i);
     space_.notify_all();
+    if (failures_.count(i)) {
+      std::exception_ptr e = failures_[i];
+      failures_.erase(i);
+      std::rethrow_exception(e);
+    }
     return r;
   }
 
@@ -88,15 +96,27 @@ private:
       ++next_;
       held_ += cost;
       lock.unlock();
-      R r = jobs_.Work(i);
+      std::optional<R> r;
+      std::exception_ptr failure;
+      try {
+        r = jobs_.Work(i);
+      } catch (...) {
+        failure = std::current_exception();
+      }
       lock.lock();
-      results_[i] = std::move(r);
+      if (failure) {
+        results_[i].emplace();
+        failures_[i] = failure;
+      } else {
+        results_[i] = std::move(r);
+      }
       done_.notify_all();
     }
   }
 
   TJobs jobs_;
   std::vector<std::optional<R>> results_;
+  std::map<size_t, std::exception_ptr> failures_;
   std::vector<std::thread> workers_;
   std::mutex mutex_;
   std::condition_variable space_, done_;

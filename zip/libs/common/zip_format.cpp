@@ -1,6 +1,7 @@
 #include "zip/libs/common/zip_format.h"
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -279,6 +280,54 @@ bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error) {
   }
   if (count == 0) dir.DataStart = actualOffset;
   return true;
+}
+
+bool IsValidUtf8(const std::string& s) {
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t n = c < 0x80 ? 0 : (c >> 5) == 6 && c >= 0xC2 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 && c <= 0xF4 ? 3 : 9;
+    if (n == 9 || i + n >= s.size() + (n == 0)) return false;
+    for (size_t k = 1; k <= n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
+    i += n + 1;
+  }
+  return true;
+}
+
+namespace {
+
+std::string Convert(const std::string& in, const char* from) {
+  iconv_t cd = iconv_open("UTF-8", from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return in;
+  std::string src = in, out(in.size() * 3 + 4, '\0');
+  char* ip = src.data();
+  char* op = out.data();
+  size_t il = src.size(), ol = out.size();
+  bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1);
+  iconv_close(cd);
+  if (!ok) return in;
+  out.resize(out.size() - ol);
+  return out;
+}
+
+}  // namespace
+
+std::string EntryDiskName(const TCentralEntry& e, TNameCodePage codePage, std::string* Alias) {
+  if (Alias) Alias->clear();
+  bool high = false;
+  for (unsigned char c : e.Name) high |= c >= 0x80;
+  if (!high || (e.Flags & kFlagUtf8)) return e.Name;
+  int host = e.HostSystem();
+  bool utf8 = IsValidUtf8(e.Name);
+  if (host == 3 && utf8) return e.Name;
+  bool oem = (codePage == kNamesAuto && host == 0) || host == 6 || (host == 11 && (e.MadeBy & 0xFF) == 50) ||
+             codePage == kNamesOem;
+  if (oem) return Convert(e.Name, "CP866");
+  if (host == 3) {
+    if (Alias) *Alias = Convert(e.Name, "CP1251");
+    return e.Name;
+  }
+  return Convert(e.Name, "CP1251");
 }
 
 bool WildMatch(const std::string& pattern, const std::string& name) {

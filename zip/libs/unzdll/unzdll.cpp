@@ -14,7 +14,6 @@
 // beyond its declared size stops there; entries that overlap each other or the directory are
 // refused. Files are written under a temporary name and renamed into place when complete.
 #include <fcntl.h>
-#include <iconv.h>
 #include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,25 +74,6 @@ std::string SafeRelative(std::string name, bool keepDirs) {
   return r;
 }
 
-// The entry's name as the file system holds names (UTF-8): names stored by MS-DOS hosts without
-// the UTF-8 flag are in the OEM code page (866).
-std::string DiskName(const TCentralEntry& e) {
-  bool high = false;
-  for (unsigned char c : e.Name) high |= c >= 0x80;
-  if (!high || (e.Flags & kFlagUtf8) || e.HostSystem() != 0) return e.Name;
-  iconv_t cd = iconv_open("UTF-8", "CP866");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return e.Name;
-  std::string in = e.Name, out(in.size() * 3 + 4, '\0');
-  char* ip = in.data();
-  char* op = out.data();
-  size_t il = in.size(), ol = out.size();
-  bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1);
-  iconv_close(cd);
-  if (!ok) return e.Name;
-  out.resize(out.size() - ol);
-  return out;
-}
-
 class TUnzRun {
 public:
   explicit TUnzRun(TUnzParams* p) : p_(p), cb_(p->Callback, p->Caller, false) {}
@@ -109,17 +89,25 @@ private:
     uint64_t Data = 0;   // offset of the entry's data
     std::string Rel;     // path below the base folder
     std::string Shown;   // the name in the file system's form, for callbacks
+    std::string Alias;   // another name that matches the entry (see EntryDiskName)
   };
   bool Matches(const std::string& entryName) const;
   void Prepare();
   bool Eligible(size_t i) const;
   void MarkAhead();
   TInflated Inflate(size_t i) const;
+  // The same, a failure to get memory for the entry given as the entry's error.
+  TInflated InflateGuarded(size_t i) const;
   void WriteAhead(size_t i, TInflated& r);
   bool Written(size_t i, TInflated& ready);
   void Unwrite(size_t i);
   bool Extract(size_t i, TInflated* ready);
   bool Skip(size_t i, int32_t error, int type, const std::string& why);
+  // Progress of the entry in hand: it starts with its size and reaches it exactly, whatever
+  // becomes of the entry (extracted, skipped, failed).
+  bool StartItem(size_t i);
+  bool Progress(size_t i, uint64_t bytes);
+  bool FinishItem(size_t i);
   bool MakeParents(const std::string& rel, std::string& error);
   void Unmake(const std::string& rel);
   void KeepParents(const std::string& rel);
@@ -144,20 +132,39 @@ private:
   std::unordered_set<std::string> dirsOk_, made_, kept_;
   mode_t umask_ = 022;
   int32_t done_ = 0;
+  uint64_t itemSent_ = 0;
 };
+
+bool TUnzRun::StartItem(size_t i) {
+  itemSent_ = 0;
+  return cb_.Send(kcbNewItem, 0, static_cast<int64_t>(dir_.Entries[i].Size), prep_[i].Shown);
+}
+
+bool TUnzRun::Progress(size_t i, uint64_t bytes) {
+  bytes = std::min(bytes, dir_.Entries[i].Size - itemSent_);
+  if (bytes == 0) return !cb_.Cancelled();
+  itemSent_ += bytes;
+  return cb_.Send(kcbProgress, 0, static_cast<int64_t>(bytes), "");
+}
+
+bool TUnzRun::FinishItem(size_t i) {
+  return dir_.Entries[i].IsDirectory() || Progress(i, dir_.Entries[i].Size);
+}
+
+// Whether a specification names an entry: its whole name, or a bare pattern its last part.
+bool MatchesSpec(std::string pat, std::string name) {
+  if (pat == "*.*") pat = "*";
+  std::replace(name.begin(), name.end(), '\\', '/');
+  size_t slash = name.find_last_of('/');
+  bool bare = pat.find_first_of("/\\") == std::string::npos;
+  return WildMatch(pat, name) || (bare && slash != std::string::npos && WildMatch(pat, name.substr(slash + 1)));
+}
 
 bool TUnzRun::Matches(const std::string& entryName) const {
   if (p_->SpecCount <= 0 || !p_->Specs) return true;
   for (int i = 0; i < p_->SpecCount; ++i) {
     const char* s = p_->Specs[i].Spec;
-    if (!s || !*s) continue;
-    std::string pat = s;
-    if (pat == "*.*") pat = "*";
-    std::string name = entryName;
-    std::replace(name.begin(), name.end(), '\\', '/');
-    size_t slash = name.find_last_of('/');
-    bool bare = pat.find_first_of("/\\") == std::string::npos;
-    if (WildMatch(pat, name) || (bare && slash != std::string::npos && WildMatch(pat, name.substr(slash + 1)))) return true;
+    if (s && *s && MatchesSpec(s, entryName)) return true;
   }
   return false;
 }
@@ -173,8 +180,8 @@ void TUnzRun::Prepare() {
     size_t i = order[k];
     const auto& e = dir_.Entries[i];
     TPrep& pr = prep_[i];
-    pr.Shown = DiskName(e);
-    pr.Chosen = Matches(pr.Shown);
+    pr.Shown = EntryDiskName(e, static_cast<TNameCodePage>(p_->CodePage), &pr.Alias);
+    pr.Chosen = Matches(pr.Shown) || (!pr.Alias.empty() && Matches(pr.Alias));
     uint8_t h[30];
     if (pread(fd_, h, 30, static_cast<off_t>(e.LocalOffset)) != 30 || Get32(h) != kLocalSig) {
       pr.Bad = true;
@@ -243,6 +250,16 @@ TInflated TUnzRun::Inflate(size_t i) const {
   return r;
 }
 
+TInflated TUnzRun::InflateGuarded(size_t i) const {
+  try {
+    return Inflate(i);
+  } catch (const std::bad_alloc&) {
+    TInflated r;
+    r.Error = kzeMemory;
+    return r;
+  }
+}
+
 bool TUnzRun::WriteData(int out, const std::string& data) {
   for (size_t w = 0; w < data.size();) {
     ssize_t k = write(out, data.data() + w, data.size() - w);
@@ -268,17 +285,17 @@ void TUnzRun::WriteAhead(size_t i, TInflated& r) {
   const auto& e = dir_.Entries[i];
   const TPrep& pr = prep_[i];
   std::string dest = base_ + "/" + pr.Rel, error;
-  int out = -1;
+  TFd out;
   // A folder that the calling thread removed meanwhile (for an entry that failed) is made again.
-  for (int tries = 0; out < 0 && tries < 4; ++tries) {
+  for (int tries = 0; !out.Open() && tries < 4; ++tries) {
     if (!MakeParents(pr.Rel, error)) return;
-    out = open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (out < 0 && errno != ENOENT) return;
+    out.Reset(open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!out.Open() && errno != ENOENT) return;
   }
-  if (out < 0) return;
-  bool ok = WriteData(out, r.Data);
-  if (ok) SetModeAndTime(out, e);
-  if (close(out) != 0 || !ok) {
+  if (!out.Open()) return;
+  bool ok = WriteData(out.Get(), r.Data);
+  if (ok) SetModeAndTime(out.Get(), e);
+  if (out.Close() != 0 || !ok) {
     unlink(dest.c_str());
     return;
   }
@@ -295,8 +312,7 @@ bool TUnzRun::Written(size_t i, TInflated& ready) {
     Unwrite(i);
     return false;
   };
-  if (!cb_.Send(kcbNewItem, 0, static_cast<int64_t>(e.Size), pr.Shown)) return refuse();
-  if (!cb_.Send(kcbProgress, 0, static_cast<int64_t>(e.Size), "")) return refuse();
+  if (!Progress(i, e.Size)) return refuse();
   if (ready.Crc != e.Crc) {
     TZipCallbackRecord rec;
     if (!cb_.Ask(rec, kcbCrcError, static_cast<int32_t>(ready.Crc), e.Crc, pr.Shown)) return refuse();
@@ -443,7 +459,7 @@ bool TUnzRun::Stream(size_t i, const std::string& pw, int out, uint32_t& crc, st
       if (r < 0) { error = std::string("cannot write: ") + strerror(errno); return false; }
       w += static_cast<size_t>(r);
     }
-    return true;
+    return Progress(i, k);
   };
   bool ok = true;
   while (ok && left > 0 && error.empty()) {
@@ -467,7 +483,7 @@ bool TUnzRun::Stream(size_t i, const std::string& pw, int out, uint32_t& crc, st
         if (rc == Z_STREAM_END) ended = true;
       }
     }
-    if (ok && !cb_.Send(kcbProgress, 0, got, "")) { ok = false; }
+    if (ok && !cb_.Send(kcbTick, 0, 0, "")) ok = false;
   }
   if (deflated) inflateEnd(&zs);
   if (cb_.Cancelled()) return false;
@@ -524,43 +540,43 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
     if (!Password(i, pw, skip)) return false;
     if (skip) return true;
   }
-  if (!cb_.Send(kcbNewItem, 0, static_cast<int64_t>(e.Size), pr.Shown)) return false;
   // A new file is made in place (never through a link); one that exists is replaced by a
   // finished temporary file, so a failure leaves the old one.
   std::string written;
   bool direct = false;
-  int out = -1;
+  TFd out;
   if (!test) {
     if (!exists) {
-      out = open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-      if (out >= 0) written = dest, direct = true;
+      out.Reset(open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+      if (out.Open()) written = dest, direct = true;
     }
-    if (out < 0) {
+    if (!out.Open()) {
       written = dest.substr(0, dest.find_last_of('/') + 1) + ".unz-XXXXXX";
-      out = mkstemp(written.data());
+      out.Reset(mkstemp(written.data()));
     }
-    if (out < 0) {
+    if (!out.Open()) {
       cb_.Message(kzeWrite, "cannot create " + dest + ": " + strerror(errno));
-      return cb_.Send(kcbProgress, 0, static_cast<int64_t>(e.Size), "");
+      return true;
     }
   }
   auto discard = [&] {
-    if (out >= 0) close(out);
-    out = -1;
+    out.Close();
     if (!written.empty()) unlink(written.c_str());
   };
   uint32_t crc = 0;
   bool go = true;
   if (ready) {
     if (ready->Error) {
-      error = ready->Error == kzeSize ? "entry larger than its declared size" : "damaged compressed data";
+      error = ready->Error == kzeSize     ? "entry larger than its declared size"
+              : ready->Error == kzeMemory ? "out of memory"
+                                          : "damaged compressed data";
     } else {
       crc = ready->Crc;
-      if (out >= 0 && !WriteData(out, ready->Data)) error = std::string("cannot write: ") + strerror(errno);
+      if (out.Open() && !WriteData(out.Get(), ready->Data)) error = std::string("cannot write: ") + strerror(errno);
     }
-    go = cb_.Send(kcbProgress, 0, static_cast<int64_t>(e.Size), "");
+    go = Progress(i, e.Size);
   } else {
-    go = Stream(i, pw, out, crc, error);
+    go = Stream(i, pw, out.Get(), crc, error);
   }
   if (!go) {
     discard();
@@ -568,7 +584,8 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
   }
   if (!error.empty()) {
     discard();
-    cb_.Message(error.find("write") != std::string::npos ? kzeWrite : kzeFormat, pr.Shown + ": " + error);
+    int code = error.find("write") != std::string::npos ? kzeWrite : error == "out of memory" ? kzeMemory : kzeFormat;
+    cb_.Message(code, pr.Shown + ": " + error);
     return true;
   }
   if (crc != e.Crc) {
@@ -588,9 +605,8 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
     ++done_;
     return true;
   }
-  SetModeAndTime(out, e);
-  int closed = close(out);
-  out = -1;
+  SetModeAndTime(out.Get(), e);
+  int closed = out.Close();
   if (closed != 0 || (!direct && rename(written.c_str(), dest.c_str()) != 0)) {
     cb_.Message(kzeWrite, pr.Shown + ": cannot write " + dest + ": " + strerror(errno));
     unlink(written.c_str());
@@ -642,7 +658,7 @@ int32_t TUnzRun::Run() {
         TOrderedPool<TInflated>::TJobs{[this](size_t i) { return Eligible(i); },
                                        [this](size_t i) { return dir_.Entries[i].Size + dir_.Entries[i].CompressedSize; },
                                        [this](size_t i) {
-                                         TInflated r = Inflate(i);
+                                         TInflated r = InflateGuarded(i);
                                          if (prep_[i].Ahead && !r.Error) WriteAhead(i, r);
                                          return r;
                                        }});
@@ -652,10 +668,15 @@ int32_t TUnzRun::Run() {
     std::optional<TInflated> r;
     if (Eligible(i)) {
       if (pool) r = pool->Take(i, [this] { return cb_.Send(kcbTick, 0, 0, ""); });
-      else r = Inflate(i);
+      else r = InflateGuarded(i);
       if (!r) break;
     }
-    go = Extract(i, r ? &*r : nullptr);
+    // Every file's item starts before anything is decided about it.
+    if (!dir_.Entries[i].IsDirectory() && !StartItem(i)) {
+      if (r && r->Written) Unwrite(i);
+      break;
+    }
+    go = Extract(i, r ? &*r : nullptr) && FinishItem(i);
   }
   if (pool) {
     pool->Stop();
@@ -663,6 +684,16 @@ int32_t TUnzRun::Run() {
     pool->ForEachLeft([this](size_t i, const TInflated& r) {
       if (r.Written) Unwrite(i);
     });
+  }
+  if (cb_.Cancelled()) return done_;
+  // A name that matched no entry is reported, as the zip library reports one that matched no file.
+  for (int k = 0; go && p_->Specs && k < p_->SpecCount; ++k) {
+    const char* spec = p_->Specs[k].Spec;
+    if (!spec || !*spec) continue;
+    bool matched = false;
+    for (size_t i = 0; !matched && i < prep_.size(); ++i)
+      matched = MatchesSpec(spec, prep_[i].Shown) || (!prep_[i].Alias.empty() && MatchesSpec(spec, prep_[i].Alias));
+    if (!matched) go = cb_.Message(kzeNothing, std::string("name not matched: ") + spec);
   }
   if (cb_.Cancelled()) return done_;
   cb_.Send(kcbEndOfBatch, 0, 0, "");
