@@ -6,7 +6,8 @@
 // several threads), with the machine's load. Then listing the directory of an archive of
 // 100,000 entries beside unzip -l; then writing a 200 MB archive out as a set of 10 MB volumes
 // and joining the set back, each beside copying the same bytes (read + write), and the spanned
-// add beside Info-ZIP's zip -s. "zip_archive [folder] span" runs the volume part alone.
+// add beside Info-ZIP's zip -s. "zip_archive [folder] span" runs the volume part alone,
+// "zip_archive [folder] tree" the made tree alone.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/load_average.h"
@@ -238,8 +240,7 @@ void BenchVolumes(const fs::path& work) {
 }
 
 // Add, test and extract of one tree, each beside Info-ZIP in the same run.
-void BenchTree(const fs::path& work, const fs::path& tree, const char* name) {
-  constexpr int kRounds = 3;
+void BenchTree(const fs::path& work, const fs::path& tree, const char* name, int kRounds = 3) {
   size_t files = 0;
   uint64_t bytes = TreeBytes(tree, &files);
   printf("%s: %zu files, %.1f MB, %d runs of each\n", name, files, bytes / 1e6, kRounds);
@@ -332,6 +333,13 @@ int main(int argc, char** argv) {
   fs::remove_all(work);
   if (argc > 2 && std::string(argv[2]) == "span") {
     BenchVolumes(work);
+    fs::remove_all(work);
+    return 0;
+  }
+  printf("cores: %u\n", std::thread::hardware_concurrency());
+  if (argc > 2 && std::string(argv[2]) == "tree") {
+    MakeMixedTree(work / "tree");
+    BenchTree(work, work / "tree", "tree", 7);
     fs::remove_all(work);
     return 0;
   }
