@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "editor/core/text_utils.h"
+#include "platform/clipboard.h"
 #include "platform/dc.h"
 
 int MulDiv(int Number, int Numerator, int Denominator) {
@@ -116,6 +117,7 @@ TCustomSrcEdit::TCustomSrcEdit(TComponent* AOwner) : TCustomControl(AOwner) {
 
 TCustomSrcEdit::~TCustomSrcEdit() {
   BeginDestroy();
+  WithdrawPrimarySelection(this);
   SetHighlighter(nullptr);
   // The window goes first: its messages must not reach half-destroyed members.
   if (HandleAllocated()) DestroyHandle();
@@ -730,6 +732,7 @@ void TCustomSrcEdit::StatusChanged(TSrcStatusChanges Changes) {
 }
 
 void TCustomSrcEdit::DoOnStatusChange(TSrcStatusChanges Changes) {
+  if (Changes & scSelection) OfferSelection();
   if (OnStatusChange.Assigned()) {
     OnStatusChange(this, Changes);
     fStatusChanges = 0;
