@@ -119,6 +119,7 @@ TMain::~TMain() {
   OnClose = nullptr;
   OnCreate = nullptr;
   if (Timer1) Timer1->SetEnabled(false);
+  StopWatchingLockKeys(lockKeysWatch_);
   if (Main == this) Main = nullptr;
 }
 
@@ -270,6 +271,10 @@ void TMain::CreateComponents() {
   Timer1->SetName("Timer1");
   Timer1->SetInterval(100);
   Timer1->OnTimer = TNotifyEvent(this, &TMain::Timer1Timer);
+  // The lock keys are not read every tick: the window system tells of each change (made in any
+  // window), and the indicators follow then, so that an idle window asks nothing of it.
+  Timer1->SetEnabled(false);
+  lockKeysWatch_ = WatchLockKeys([this] { Timer1Timer(nullptr); });
 
   PopupMenu1 = new TPopupMenu(this);
   PopupMenu1->SetName("PopupMenu1");
@@ -338,6 +343,7 @@ void TMain::FormCreate(TObject*) {
   // error leaves it, so that a save asks for a name.
   docName_ = UntitledName();
   ReloadTitle();
+  Timer1Timer(nullptr);  // the lock keys as they are at start
   ReportInterruptedSaves();
   DragAcceptFiles(true);
   ini_ = std::make_unique<TIniFile>(kSettingsFileName);
@@ -432,8 +438,6 @@ void TMain::FormClose(TObject*, TCloseAction& Action) {
     Action = caNone;
   }
 }
-
-void TMain::FormCloseQuery(TObject*, bool& CanClose) { CanClose = true; }
 
 void TMain::SetuuupExecute(TObject*) {
   // Created anew each time; an earlier window stays, hidden, with the application.

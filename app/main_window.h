@@ -104,7 +104,6 @@ public:
   // ---- operations
   void FormCreate(TObject* Sender);
   void FormClose(TObject* Sender, TCloseAction& Action);
-  void FormCloseQuery(TObject* Sender, bool& CanClose);
   void opennn(const AnsiString& Name);
   void ReloadTitle();
   void CheckFileSave();
@@ -219,6 +218,7 @@ private:
 
   AnsiString docName_;
   AnsiString myPath_;
+  int lockKeysWatch_ = 0;  // the lock keys' watch (WatchLockKeys)
   std::unique_ptr<TIniFile> ini_;
   bool notesFailureShown_ = false;
   // What start-up got to: a step it skipped is not written back at the end.

@@ -365,7 +365,11 @@ std::unique_ptr<TCanvas> CreateControlCanvas(TWinControl* Control) {
 namespace {
 // A single-line text field (an edit or a combo box's) that the program or the keyboard moves the
 // focus to has all of its text selected, so that typing replaces it; a click places the caret.
-void SelectWholeField(QWidget* target) {
+void ShowFocusIn(QWidget* target) {
+  // The control given the focus shows it (its focus frame), as a dialog's controls do once the
+  // keyboard is in use; the toolkit would show it only after a Tab.
+  target->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+  target->update();
   QLineEdit* edit = qobject_cast<QLineEdit*>(target);
   if (auto* combo = qobject_cast<QComboBox*>(target)) edit = combo->lineEdit();
   if (edit) edit->selectAll();
@@ -377,7 +381,7 @@ void TWinControl::SetFocus() {
   bool had = Focused();
   QWidget* target = host_->Native() ? host_->Native() : host_->Client();
   target->setFocus(Qt::OtherFocusReason);
-  if (!had) SelectWholeField(target);
+  if (!had) ShowFocusIn(target);
 }
 
 bool TWinControl::Focused() const {
@@ -452,7 +456,7 @@ void TWinControl::FocusByKeyboard(bool Backwards) {
   target->setFocus(reason);
   // Also in a window that becomes active only later (a dialog opening), whose focus arrives for
   // another reason.
-  SelectWholeField(target);
+  ShowFocusIn(target);
 }
 
 void TWinControl::SetMouseCapture(bool capture) {

@@ -179,6 +179,29 @@ TEST_F(FindTest, ReplaceAsksBesideEachHitAndFreesTheQuestion) {
   EXPECT_EQ(Ed()->UndoList()->ItemCount(), hitsBefore);
 }
 
+// A replace-all of more hits than the undo list once held records for stays one undo step when
+// the caret moves on, and undoing it gives back the saved text.
+TEST_F(FindTest, ReplaceAllOfManyHitsIsOneUndoStepAfterTheCaretMoves) {
+  AnsiString page;
+  for (int i = 0; i < 600; ++i) page += "one two\r\n";
+  Ed()->SetText(page);
+  Ed()->SetModified(false);
+  const AnsiString saved = Ed()->Text();
+  Ed()->SetCaretXY(BufferCoord(1, 1));
+  onForm = [&](TCustomForm* f) {
+    if (auto* c = dynamic_cast<TConfirmReplaceDialog*>(f))
+      c->btnReplaceAll->Click();
+    else
+      FillDialog(f, "one", {}, "1");
+  };
+  Run("Action21");
+  ASSERT_EQ(Ed()->Lines()->Get(599), "1 two");
+  SimulateKeyStroke(Ed(), VK_DOWN);
+  SimulateKeyStroke(Ed(), 'Z', TShiftState{ssCtrl});
+  EXPECT_EQ(Ed()->Text(), saved);
+  EXPECT_FALSE(Ed()->Modified());
+}
+
 // A page another program wrote, whose second line runs past the editor's scroll width: Replace
 // with the question answered «Все» replaces the hit where it stands, and Save writes exactly that.
 TEST_F(FindTest, ReplaceAllOnALineLongerThanTheScrollWidthSavesTheHitReplaced) {

@@ -3,6 +3,8 @@
 // strictly in item order. Items that are not eligible are left to the caller. The bytes held by
 // finished and running items are capped, so memory stays bounded however far the workers run
 // ahead; the item the caller waits for may always start.
+#include <sched.h>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -125,10 +127,18 @@ private:
   bool stop_ = false;
 };
 
-// Worker threads for a run: the machine's cores, at most eight, none for tiny runs.
+// The cores this process may run on (its affinity, as taskset or a container sets it).
+inline unsigned UsableCores() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// Worker threads for a run: one per usable core, at most eight; none for tiny runs, nor on one
+// core, where threads would only take turns with the calling thread.
 inline unsigned WorkerCount(size_t items) {
-  unsigned hw = std::max(1u, std::thread::hardware_concurrency());
-  return items < 2 ? 0 : std::min<unsigned>({hw, 8u, static_cast<unsigned>(items)});
+  unsigned cores = UsableCores();
+  return items < 2 || cores < 2 ? 0 : std::min<unsigned>({cores, 8u, static_cast<unsigned>(items)});
 }
 
 }  // namespace zipfmt

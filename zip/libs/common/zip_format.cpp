@@ -77,16 +77,37 @@ uint32_t UnixToDos(int64_t t) {
   return date << 16 | tim;
 }
 
+// Local time to Unix time without mktime, which reads the time zone afresh on every call (a
+// file-system check under a process-wide lock): the fields are counted as if they were UTC and
+// the zone's offset at that moment, looked up once per hour of local time and thread, is taken off.
 int64_t DosToUnix(uint32_t dos) {
-  struct tm tmv {};
-  tmv.tm_year = static_cast<int>((dos >> 25) & 0x7F) + 80;
-  tmv.tm_mon = static_cast<int>((dos >> 21) & 0xF) - 1;
-  tmv.tm_mday = static_cast<int>((dos >> 16) & 0x1F);
-  tmv.tm_hour = static_cast<int>((dos >> 11) & 0x1F);
-  tmv.tm_min = static_cast<int>((dos >> 5) & 0x3F);
-  tmv.tm_sec = static_cast<int>(dos & 0x1F) * 2;
-  tmv.tm_isdst = -1;
-  return static_cast<int64_t>(mktime(&tmv));
+  int64_t year = static_cast<int64_t>((dos >> 25) & 0x7F) + 1980;
+  int64_t month = static_cast<int64_t>((dos >> 21) & 0xF) - 1;  // 0-based; out-of-range values carry over
+  year += month >= 0 ? month / 12 : -((11 - month) / 12);
+  month = ((month % 12) + 12) % 12;
+  // Days from 1970-01-01 to the first of the month (proleptic Gregorian calendar).
+  int64_t y = year - (month < 2);
+  int64_t era = (y >= 0 ? y : y - 399) / 400;
+  int64_t yoe = y - era * 400;
+  int64_t mp = (month + 10) % 12;  // months from March
+  int64_t doy = (153 * mp + 2) / 5;
+  int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  int64_t days = era * 146097 + doe - 719468 + static_cast<int64_t>((dos >> 16) & 0x1F) - 1;
+  int64_t local = days * 86400 + static_cast<int64_t>((dos >> 11) & 0x1F) * 3600 +
+                  static_cast<int64_t>((dos >> 5) & 0x3F) * 60 + static_cast<int64_t>(dos & 0x1F) * 2;
+  thread_local int64_t cachedHour = INT64_MIN, cachedOffset = 0;
+  int64_t hour = local >= 0 ? local / 3600 : (local - 3599) / 3600;
+  if (hour != cachedHour) {
+    auto offsetAt = [](int64_t t) {
+      time_t tt = static_cast<time_t>(t);
+      struct tm l {};
+      localtime_r(&tt, &l);
+      return static_cast<int64_t>(l.tm_gmtoff);
+    };
+    cachedOffset = offsetAt(local - offsetAt(hour * 3600));
+    cachedHour = hour;
+  }
+  return local - cachedOffset;
 }
 
 namespace {

@@ -25,6 +25,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -39,10 +40,31 @@ namespace {
 constexpr uint64_t kBufferLimit = 64ull << 20;
 constexpr uint64_t kPoolCap = 256ull << 20;
 constexpr size_t kChunk = 1 << 20;
+constexpr size_t kKeepBuffer = 4 << 20;  // a worker's buffers kept from one entry to the next
 
 // Skip types as the component numbers them, plus one.
 enum { kSkipFreshen = 1, kSkipNoOverwrite = 2, kSkipExists = 3, kSkipPassword = 4, kSkipMethod = 6,
        kSkipFormat = 8, kSkipGeneral = 9 };
+
+// A buffer that grows as needed and is never cleared (what it holds is always overwritten).
+class TBuffer {
+public:
+  char* Get(size_t n) {
+    if (n > size_) {
+      data_.reset(new char[n]);
+      size_ = n;
+    }
+    return data_.get();
+  }
+  // Gives back a buffer grown beyond `keep` bytes.
+  void Trim(size_t keep) {
+    if (size_ > keep) data_.reset(), size_ = 0;
+  }
+
+private:
+  std::unique_ptr<char[]> data_;
+  size_t size_ = 0;
+};
 
 struct TInflated {
   int Error = 0;
@@ -95,10 +117,17 @@ private:
   void Prepare();
   bool Eligible(size_t i) const;
   void MarkAhead();
+  // Reads and inflates an entry into the given buffers: its bytes (in one of them), its checksum
+  // in r, or r's error.
+  std::string_view InflateInto(size_t i, TBuffer& in, TBuffer& out, TInflated& r) const;
+  // The entry's bytes in the result (the calling thread's way).
   TInflated Inflate(size_t i) const;
-  // The same, a failure to get memory for the entry given as the entry's error.
+  // A worker's job: the entry inflated in the thread's own buffers and, when it may, written
+  // ahead; otherwise its bytes in the result. A failure to get memory is the entry's error.
+  TInflated Work(size_t i);
+  // The same as Inflate, a failure to get memory given as the entry's error.
   TInflated InflateGuarded(size_t i) const;
-  void WriteAhead(size_t i, TInflated& r);
+  bool WriteAhead(size_t i, std::string_view data);
   bool Written(size_t i, TInflated& ready);
   void Unwrite(size_t i);
   bool Extract(size_t i, TInflated* ready);
@@ -114,10 +143,12 @@ private:
   bool Password(size_t i, std::string& pw, bool& skip);
   bool Stream(size_t i, const std::string& pw, int out, uint32_t& crc, std::string& error);
   // Writes an inflated entry whole: false with errno set when a write fails.
-  static bool WriteData(int out, const std::string& data);
-  // Gives an extracted file the entry's mode and time; a file system that refuses them keeps
-  // the file as written.
-  void SetModeAndTime(int out, const TCentralEntry& e) const;
+  static bool WriteData(int out, std::string_view data);
+  // The mode an extracted file gets (before the umask); a file created with it needs no change.
+  static mode_t EntryMode(const TCentralEntry& e);
+  // Gives an extracted file the entry's mode (unless it was created with it) and time; a file
+  // system that refuses them keeps the file as written.
+  void SetModeAndTime(int out, const TCentralEntry& e, bool modeSet = false) const;
 
   TUnzParams* p_;
   TCaller cb_;
@@ -225,28 +256,66 @@ void TUnzRun::MarkAhead() {
   }
 }
 
-TInflated TUnzRun::Inflate(size_t i) const {
+std::string_view TUnzRun::InflateInto(size_t i, TBuffer& in, TBuffer& out, TInflated& r) const {
   const auto& e = dir_.Entries[i];
-  TInflated r;
-  std::string in(static_cast<size_t>(e.CompressedSize), '\0');
-  if (!in.empty() && pread(fd_, in.data(), in.size(), static_cast<off_t>(prep_[i].Data)) != static_cast<ssize_t>(in.size())) {
+  size_t csize = static_cast<size_t>(e.CompressedSize), size = static_cast<size_t>(e.Size);
+  char* src = in.Get(csize);
+  if (csize > 0 && pread(fd_, src, csize, static_cast<off_t>(prep_[i].Data)) != static_cast<ssize_t>(csize)) {
     r.Error = kzeRead;
-    return r;
+    return {};
   }
+  std::string_view data;
   if (e.Method == kMethodStore) {
-    if (e.CompressedSize != e.Size) { r.Error = kzeSize; return r; }
-    r.Data = std::move(in);
+    if (e.CompressedSize != e.Size) { r.Error = kzeSize; return {}; }
+    data = std::string_view(src, csize);
   } else {
     thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> d(
         libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
-    if (!d) { r.Error = kzeMemory; return r; }
-    r.Data.assign(static_cast<size_t>(e.Size), '\0');
+    if (!d) { r.Error = kzeMemory; return {}; }
+    char* dst = out.Get(size);
     size_t got = 0;
-    auto rc = libdeflate_deflate_decompress(d.get(), in.data(), in.size(), r.Data.data(), r.Data.size(), &got);
-    if (rc == LIBDEFLATE_INSUFFICIENT_SPACE || (rc == LIBDEFLATE_SUCCESS && got != e.Size)) { r.Error = kzeSize; return r; }
-    if (rc != LIBDEFLATE_SUCCESS) { r.Error = kzeFormat; return r; }
+    auto rc = libdeflate_deflate_decompress(d.get(), src, csize, dst, size, &got);
+    if (rc == LIBDEFLATE_INSUFFICIENT_SPACE || (rc == LIBDEFLATE_SUCCESS && got != e.Size)) { r.Error = kzeSize; return {}; }
+    if (rc != LIBDEFLATE_SUCCESS) { r.Error = kzeFormat; return {}; }
+    data = std::string_view(dst, size);
   }
-  r.Crc = libdeflate_crc32(0, r.Data.data(), r.Data.size());
+  r.Crc = libdeflate_crc32(0, data.data(), data.size());
+  return data;
+}
+
+TInflated TUnzRun::Inflate(size_t i) const {
+  TBuffer in, out;
+  TInflated r;
+  std::string_view data = InflateInto(i, in, out, r);
+  if (!r.Error) r.Data.assign(data);
+  return r;
+}
+
+TInflated TUnzRun::Work(size_t i) {
+  // The thread's buffers are used again for every entry: no memory is taken from and given back
+  // to the system per entry. Those a large entry grew are given back after it, so that what the
+  // workers hold stays within the pool's bound.
+  thread_local TBuffer in, out;
+  struct TTrim {
+    ~TTrim() {
+      in.Trim(kKeepBuffer);
+      out.Trim(kKeepBuffer);
+    }
+  } trim;
+  TInflated r;
+  try {
+    std::string_view data = InflateInto(i, in, out, r);
+    // A test needs only the checksum.
+    if (r.Error || p_->Test) return r;
+    if (prep_[i].Ahead && WriteAhead(i, data)) {
+      r.Written = true;
+      return r;
+    }
+    r.Data.assign(data);
+  } catch (const std::bad_alloc&) {
+    r = TInflated();
+    r.Error = kzeMemory;
+  }
   return r;
 }
 
@@ -260,7 +329,7 @@ TInflated TUnzRun::InflateGuarded(size_t i) const {
   }
 }
 
-bool TUnzRun::WriteData(int out, const std::string& data) {
+bool TUnzRun::WriteData(int out, std::string_view data) {
   for (size_t w = 0; w < data.size();) {
     ssize_t k = write(out, data.data() + w, data.size() - w);
     if (k < 0) return false;
@@ -269,10 +338,12 @@ bool TUnzRun::WriteData(int out, const std::string& data) {
   return true;
 }
 
-void TUnzRun::SetModeAndTime(int out, const TCentralEntry& e) const {
-  mode_t mode = 0666;
-  if (e.HostSystem() == 3 && (e.ExternalAttr >> 16) != 0) mode = (e.ExternalAttr >> 16) & 0777;
-  (void)fchmod(out, mode & ~umask_);
+mode_t TUnzRun::EntryMode(const TCentralEntry& e) {
+  return e.HostSystem() == 3 && (e.ExternalAttr >> 16) != 0 ? (e.ExternalAttr >> 16) & 0777 : 0666;
+}
+
+void TUnzRun::SetModeAndTime(int out, const TCentralEntry& e, bool modeSet) const {
+  if (!modeSet) (void)fchmod(out, EntryMode(e) & ~umask_);
   int64_t t = DosToUnix(e.DosTime);
   struct timespec ts[2] = {{t, 0}, {t, 0}};
   (void)futimens(out, ts);
@@ -281,26 +352,25 @@ void TUnzRun::SetModeAndTime(int out, const TCentralEntry& e) const {
 // A worker creates a new file for the entry and writes it whole, with its mode and time. Any
 // trouble (the file exists, a folder is in the way, an error) undoes what it did and leaves the
 // entry to the calling thread.
-void TUnzRun::WriteAhead(size_t i, TInflated& r) {
+bool TUnzRun::WriteAhead(size_t i, std::string_view data) {
   const auto& e = dir_.Entries[i];
   const TPrep& pr = prep_[i];
   std::string dest = base_ + "/" + pr.Rel, error;
   TFd out;
   // A folder that the calling thread removed meanwhile (for an entry that failed) is made again.
   for (int tries = 0; !out.Open() && tries < 4; ++tries) {
-    if (!MakeParents(pr.Rel, error)) return;
-    out.Reset(open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!out.Open() && errno != ENOENT) return;
+    if (!MakeParents(pr.Rel, error)) return false;
+    out.Reset(open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, EntryMode(e)));
+    if (!out.Open() && errno != ENOENT) return false;
   }
-  if (!out.Open()) return;
-  bool ok = WriteData(out.Get(), r.Data);
-  if (ok) SetModeAndTime(out.Get(), e);
+  if (!out.Open()) return false;
+  bool ok = WriteData(out.Get(), data);
+  if (ok) SetModeAndTime(out.Get(), e, true);
   if (out.Close() != 0 || !ok) {
     unlink(dest.c_str());
-    return;
+    return false;
   }
-  r.Written = true;
-  std::string().swap(r.Data);
+  return true;
 }
 
 // The entry a worker wrote ahead, taken in its turn: the same callbacks and messages as for an
@@ -657,11 +727,7 @@ int32_t TUnzRun::Run() {
         prep_.size(), threads, kPoolCap,
         TOrderedPool<TInflated>::TJobs{[this](size_t i) { return Eligible(i); },
                                        [this](size_t i) { return dir_.Entries[i].Size + dir_.Entries[i].CompressedSize; },
-                                       [this](size_t i) {
-                                         TInflated r = InflateGuarded(i);
-                                         if (prep_[i].Ahead && !r.Error) WriteAhead(i, r);
-                                         return r;
-                                       }});
+                                       [this](size_t i) { return Work(i); }});
   for (size_t i = 0; go && i < prep_.size(); ++i) {
     if (!prep_[i].Chosen) continue;
     // An entry refused on the calling thread is taken from the pool all the same, to free it.
@@ -693,7 +759,7 @@ int32_t TUnzRun::Run() {
     bool matched = false;
     for (size_t i = 0; !matched && i < prep_.size(); ++i)
       matched = MatchesSpec(spec, prep_[i].Shown) || (!prep_[i].Alias.empty() && MatchesSpec(spec, prep_[i].Alias));
-    if (!matched) go = cb_.Message(kzeNothing, std::string("name not matched: ") + spec);
+    if (!matched) go = cb_.Message(kzeNothing, "name not matched: " + std::string(spec));
   }
   if (cb_.Cancelled()) return done_;
   cb_.Send(kcbEndOfBatch, 0, 0, "");
