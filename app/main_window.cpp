@@ -429,8 +429,6 @@ void TMain::FormClose(TObject*, TCloseAction& Action) {
   }
 }
 
-void TMain::FormCloseQuery(TObject*, bool& CanClose) { CanClose = true; }
-
 void TMain::SetuuupExecute(TObject*) {
   // Created anew each time; an earlier window stays, hidden, with the application.
   auto* setup = new TTarnSetup(Application);

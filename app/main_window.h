@@ -104,7 +104,6 @@ public:
   // ---- operations
   void FormCreate(TObject* Sender);
   void FormClose(TObject* Sender, TCloseAction& Action);
-  void FormCloseQuery(TObject* Sender, bool& CanClose);
   void opennn(const AnsiString& Name);
   void ReloadTitle();
   void CheckFileSave();
