@@ -171,8 +171,11 @@ TEST_F(Registry, WritesAreAtomicAndLeaveNoTemporaryFiles) {
   // The store alone, beside the folder where saves keep their records (empty once they end).
   int files = 0;
   for (auto& e : std::filesystem::directory_iterator(dir_)) {
-    if (e.path().filename() == "recovery") EXPECT_TRUE(std::filesystem::is_empty(e.path()));
-    else ++files;
+    if (e.path().filename() == "recovery") {
+      EXPECT_TRUE(std::filesystem::is_empty(e.path()));
+    } else {
+      ++files;
+    }
   }
   EXPECT_EQ(files, 1);
   // A write that cannot be made is reported, and the store keeps what it had.

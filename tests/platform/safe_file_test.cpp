@@ -327,7 +327,9 @@ TEST_F(SafeSave, NamesAsLongAsTheFileSystemTakesAreSavedAgainAndAgain) {
         if (e != "settings") std::remove(P(e).c_str());
       SetSafeSaveFault([way](TSafeSaveStep s) { return s == TSafeSaveStep::Unnamed && way == 1 ? EOPNOTSUPP : 0; });
       SafeWriteFile(saved, "first");
-      if (way == 2) ASSERT_EQ(link(doc.c_str(), P("link").c_str()), 0);
+      if (way == 2) {
+        ASSERT_EQ(link(doc.c_str(), P("link").c_str()), 0);
+      }
       SafeWriteFile(saved, "second");
       SafeWriteFile(saved, "third");
       EXPECT_EQ(ReadAll(doc), "third");
@@ -377,7 +379,9 @@ TEST_F(SafeSave, ASaveKilledAtAnyStepLeavesNothingTheNextStartNeitherRemovesNorL
       SCOPED_TRACE(std::string(way.name) + ", killed at step " + std::to_string(step));
       std::system(("rm -rf " + copies_ + " " + doc + "* " + other).c_str());
       WriteAll(doc, old);
-      if (way.linked) ASSERT_EQ(link(doc.c_str(), other.c_str()), 0);
+      if (way.linked) {
+        ASSERT_EQ(link(doc.c_str(), other.c_str()), 0);
+      }
       pid_t pid = fork();
       ASSERT_GE(pid, 0);
       if (pid == 0) {
@@ -393,7 +397,9 @@ TEST_F(SafeSave, ASaveKilledAtAnyStepLeavesNothingTheNextStartNeitherRemovesNorL
       bool finished = WIFEXITED(status);
       ASSERT_TRUE(finished || WIFSIGNALED(status));
       const std::string text = ReadAll(doc);
-      if (!way.linked) EXPECT_TRUE(text == old || text == now);
+      if (!way.linked) {
+        EXPECT_TRUE(text == old || text == now);
+      }
 
       // What the next start finds: each file left holds text the document lacks; everything
       // else the save made is gone.
