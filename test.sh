@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the test build (AddressSanitizer + UBSan) and runs every test
-# headless. Exit status is non-zero on any failure.
+# Installs what is missing, builds the test build (AddressSanitizer + UBSan) and the Release build
+# with the benchmarks, runs every test headless, then every benchmark once in quick mode
+# (VT_BENCH_QUICK=1: small generated data, a few rounds, each benchmark's own checks). Warnings
+# are errors in both builds. Exit status is non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/setup.sh
 vt_install_missing
 
 build=build/test
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVT_SANITIZE=ON -DVT_BENCH=OFF >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVT_SANITIZE=ON -DVT_BENCH=OFF -DVT_WERROR=ON >/dev/null
 cmake --build "$build" -j "$(nproc)"
+# The Release tree that ./run.sh builds the program in, with the benchmarks.
+release=build/release
+cmake -S . -B "$release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVT_TESTS=OFF -DVT_BENCH=ON -DVT_WERROR=ON \
+  >/dev/null
+cmake --build "$release" -j "$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
 # Headless whatever the desktop: no test reaches the user's display.
@@ -22,5 +29,5 @@ export VANTRY_TARN_DATA_DIR="$VANTRY_TARN_CONFIG_DIR/data"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-cd "$build"
-ctest --output-on-failure -j "$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+ctest --test-dir "$release" -L bench --no-tests=error --output-on-failure -j "$(nproc)"

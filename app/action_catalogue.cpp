@@ -14,8 +14,7 @@ constexpr TShortCut Ctrl(int k) { return static_cast<TShortCut>(scCtrl | k); }
 constexpr TShortCut Alt(int k) { return static_cast<TShortCut>(scAlt | k); }
 constexpr TShortCut Shift(int k) { return static_cast<TShortCut>(scShift | k); }
 
-// An action whose handler is nullptr belongs to a window or a conversion that the program
-// does not offer yet: it has its place, caption and shortcut, and stays disabled.
+// An action: its name, category, caption, shortcut and the handler it runs.
 struct TActionRow {
   const char* Name;
   const char* Category;
@@ -224,8 +223,7 @@ const TTagInsertion* TMain::TagInsertionOf(const AnsiString& ActionName) {
 void TMain::CreateActions() {
   for (const TActionRow& r : kActions) {
     TAction* a = ActionManager1->NewAction(r.Name, W1251(r.Category), W1251(r.Caption), r.ShortCut);
-    if (r.Handler) a->OnExecute = TNotifyEvent(this, r.Handler);
-    else a->SetEnabled(false);
+    a->OnExecute = TNotifyEvent(this, r.Handler);
     a->SetImageIndex(ActionImageIndex(a->Name()));
   }
   for (const THintRow& h : kHints) FindAction(h.Name)->SetHint(W1251(h.Hint));
@@ -317,6 +315,19 @@ void TMain::CreateActionBars() {
              "Action2", "Action3", "]", "]"});
   FillItems(this, ActionManager1->AddActionBar(ActionToolBar2),
             {"NCut", "NCopy", "NPaste", "noteSave", "Xport", "MailSend"});
+  // The editing commands are the editor's own keys: the menu shows them beside the commands.
+  const std::pair<const char*, TShortCut> editorKeys[] = {
+      {"EditUndo", ShortCut('Z', {ssCtrl})},         {"EditRedo", ShortCut('Z', {ssCtrl, ssShift})},
+      {"EditCuuut", ShortCut('X', {ssCtrl})},        {"EditCopy", ShortCut('C', {ssCtrl})},
+      {"EditPaaaste", ShortCut('V', {ssCtrl})},      {"EdEl", ShortCut(VK_DELETE, {})},
+      {"EditSelectAll", ShortCut('A', {ssCtrl})}};
+  TActionClientItem* menu = ActionManager1->ItemsOf(MainWNDMenu);
+  for (int i = 0; i < menu->Count(); ++i)
+    for (int j = 0; j < menu->Items(i)->Count(); ++j) {
+      TActionClientItem* it = menu->Items(i)->Items(j);
+      for (auto& [name, key] : editorKeys)
+        if (it->Action() && it->Action()->Name() == name) it->SetShownShortCut(key);
+    }
   for (TCustomActionBar* b : {static_cast<TCustomActionBar*>(MainWNDMenu),
                               static_cast<TCustomActionBar*>(ActionToolBar1),
                               static_cast<TCustomActionBar*>(ActionMainMenuBar1),

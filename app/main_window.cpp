@@ -10,6 +10,7 @@
 #include "platform/graphics.h"
 #include "platform/safe_file.h"
 #include "platform/shell.h"
+#include "platform/system_metrics.h"
 
 TMain* Main = nullptr;
 
@@ -118,6 +119,7 @@ TMain::~TMain() {
   OnClose = nullptr;
   OnCreate = nullptr;
   if (Timer1) Timer1->SetEnabled(false);
+  StopWatchingLockKeys(lockKeysWatch_);
   if (Main == this) Main = nullptr;
 }
 
@@ -269,6 +271,10 @@ void TMain::CreateComponents() {
   Timer1->SetName("Timer1");
   Timer1->SetInterval(100);
   Timer1->OnTimer = TNotifyEvent(this, &TMain::Timer1Timer);
+  // The lock keys are not read every tick: the window system tells of each change (made in any
+  // window), and the indicators follow then, so that an idle window asks nothing of it.
+  Timer1->SetEnabled(false);
+  lockKeysWatch_ = WatchLockKeys([this] { Timer1Timer(nullptr); });
 
   PopupMenu1 = new TPopupMenu(this);
   PopupMenu1->SetName("PopupMenu1");
@@ -337,6 +343,7 @@ void TMain::FormCreate(TObject*) {
   // error leaves it, so that a save asks for a name.
   docName_ = UntitledName();
   ReloadTitle();
+  Timer1Timer(nullptr);  // the lock keys as they are at start
   ReportInterruptedSaves();
   DragAcceptFiles(true);
   ini_ = std::make_unique<TIniFile>(kSettingsFileName);
@@ -382,21 +389,29 @@ void TMain::OpenStartupDocument() {
   opennn(name);
 }
 
+TWindowSettings ReadWindowSettings(TIniFile* Ini) {
+  TWindowSettings s;
+  s.StandardStyle = Ini->ReadString("General", "Style", "XP") == "Standard";
+  s.Shadows = Ini->ReadInteger("General", "Shadows", 0) != 0;
+  s.AutoReplace = Ini->ReadInteger("Orfo", "AutoReplace", 1) == 1;
+  s.WordWrap = Ini->ReadInteger("Editor", "WordWrap", 0) == 1;
+  return s;
+}
+
 void TMain::ReStyle() {
   if (!ini_) ini_ = std::make_unique<TIniFile>(kSettingsFileName);
-  if (ini_->ReadString("General", "Style", "XP") == "Standard") ActionManager1->SetStyle(StandardStyle());
-  else ActionManager1->SetStyle(XPStyle());
-  bool shadows = ini_->ReadInteger("General", "Shadows", 0) != 0;
-  ActionMainMenuBar1->SetShadows(shadows);
-  MainWNDMenu->SetShadows(shadows);
+  TWindowSettings set = ReadWindowSettings(ini_.get());
+  ActionManager1->SetStyle(set.StandardStyle ? StandardStyle() : XPStyle());
+  ActionMainMenuBar1->SetShadows(set.Shadows);
+  MainWNDMenu->SetShadows(set.Shadows);
   SrcAutoCorrect1->Items()->LoadFromFile(ProgramFile("autoreplace.lst"));
-  SrcAutoCorrect1->SetEnabled(ini_->ReadInteger("Orfo", "AutoReplace", 1) == 1);
+  SrcAutoCorrect1->SetEnabled(set.AutoReplace);
   {
     TStringList items;
     items.LoadFromFile(ProgramFile("insert.lst"));
     Inns->SetItemList(&items);
   }
-  SrcEdit1->SetWordWrap(ini_->ReadInteger("Editor", "WordWrap", 0) == 1);
+  SrcEdit1->SetWordWrap(set.WordWrap);
 }
 
 void TMain::FormClose(TObject*, TCloseAction& Action) {
@@ -413,8 +428,6 @@ void TMain::FormClose(TObject*, TCloseAction& Action) {
     Action = caNone;
   }
 }
-
-void TMain::FormCloseQuery(TObject*, bool& CanClose) { CanClose = true; }
 
 void TMain::SetuuupExecute(TObject*) {
   // Created anew each time; an earlier window stays, hidden, with the application.
@@ -535,6 +548,15 @@ void TMain::FileExitExecute(TObject*) { Close(); }
 
 void TMain::NewWndExecute(TObject*) {
   SaveFormPosition(this, kSettingsFileName);
+  // The new window opens a caption's height down and to the right of this one, as the desktop
+  // cascades its windows, not exactly over it where it would look like this one.
+  if (WindowState() == wsNormal) {
+    TIniFile ini(kSettingsFileName);
+    const AnsiString section = ClassName() + "Window";
+    const int step = GetSystemMetrics(SM_CYCAPTION) + 4;
+    ini.WriteInteger(section, "Left", Left() + step);
+    ini.WriteInteger(section, "Top", Top() + step);
+  }
   ShellOpen(ProgramExecutable());
 }
 

@@ -32,6 +32,17 @@ AnsiString ExtractFileNameEx(const AnsiString& Path, int Mode);
 // Window placement of any form in the section "<class name>Window" of a settings file.
 void SaveFormPosition(TCustomForm* Form, const AnsiString& IniName);
 void RestoreFormPosition(TCustomForm* Form, const AnsiString& IniName);
+// The settings of the window's look and editing as the settings file gives them, with the
+// defaults in force when a key is missing or holds something else: the main window applies them
+// and the settings window shows them, so that the two never disagree.
+struct TWindowSettings {
+  bool StandardStyle;  // "General"/"Style" is "Standard"; any other value is the XP style
+  bool Shadows;        // "General"/"Shadows" non-zero
+  bool AutoReplace;    // "Orfo"/"AutoReplace" 1 (the default)
+  bool WordWrap;       // "Editor"/"WordWrap" 1
+};
+class TIniFile;
+TWindowSettings ReadWindowSettings(TIniFile* Ini);
 // Opens a file or link with its default handler; an empty verb means "open".
 void ShellOpenFile(const AnsiString& Verb, const AnsiString& Target);
 void ShellOpen(const AnsiString& Target);
@@ -93,7 +104,6 @@ public:
   // ---- operations
   void FormCreate(TObject* Sender);
   void FormClose(TObject* Sender, TCloseAction& Action);
-  void FormCloseQuery(TObject* Sender, bool& CanClose);
   void opennn(const AnsiString& Name);
   void ReloadTitle();
   void CheckFileSave();
@@ -208,6 +218,7 @@ private:
 
   AnsiString docName_;
   AnsiString myPath_;
+  int lockKeysWatch_ = 0;  // the lock keys' watch (WatchLockKeys)
   std::unique_ptr<TIniFile> ini_;
   bool notesFailureShown_ = false;
   // What start-up got to: a step it skipped is not written back at the end.

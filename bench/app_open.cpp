@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "bench/load_average.h"
 #include "bench/program_folder.h"
+#include "bench/quick.h"
 #include "platform/application.h"
 #include "platform/graphics.h"
 
@@ -46,7 +47,8 @@ double PlainRead(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  long long bytes = argc > 1 ? std::atoll(argv[1]) : 100LL * 1000 * 1000;
+  long long bytes = argc > 1 ? std::atoll(argv[1]) : bench_quick::Pick(100LL * 1000 * 1000, 1000LL * 1000);
+  int lines = 0;
   char tmpl[] = "/tmp/vt-bench-open-XXXXXX";
   std::filesystem::path dir = mkdtemp(tmpl);
   bench_program::Prepare(dir);
@@ -55,7 +57,7 @@ int main(int argc, char** argv) {
     std::ofstream f(doc, std::ios::binary);
     std::string line;
     long long written = 0;
-    for (int i = 0; written < bytes; ++i) {
+    for (int& i = lines; written < bytes; ++i) {
       line = "  <p class=\"c" + std::to_string(i % 7) + "\">Line " + std::to_string(i) +
              " of the document, some text &amp; words</p>\r\n";
       f << line;
@@ -72,23 +74,26 @@ int main(int argc, char** argv) {
   ProcessMessages();
 
   std::vector<double> reads, opens;
-  for (int r = 0; r < 5; ++r) {
+  const int rounds = bench_quick::Pick(5, 2);
+  for (int r = 0; r < rounds; ++r) {
     reads.push_back(PlainRead(doc));
     double t = Now();
     form->opennn(doc);
     form->SrcEdit1->Update();
     opens.push_back(Now() - t);
+    bench_quick::Check(form->SrcEdit1->Lines()->Count() == lines, "every line of the document opened");
     form->SrcEdit1->Lines()->Clear();
   }
   double mb = static_cast<double>(std::filesystem::file_size(doc)) / 1e6;
   double openMin = *std::min_element(opens.begin(), opens.end());
   double readMin = *std::min_element(reads.begin(), reads.end());
-  std::printf("document: %.1f MB, 5 interleaved pairs, %s\n", mb, bench_load::LoadAverage().c_str());
+  std::printf("document: %.1f MB, %d lines, %d interleaved pairs, %s\n", mb, lines, rounds,
+              bench_load::LoadAverage().c_str());
   std::printf("open in the main window: min %.3f s, median %.3f s (%.0f MB/s at the median)\n", openMin,
               Median(opens), mb / Median(opens));
   std::printf("reference plain read:    min %.3f s, median %.3f s (%.0f MB/s at the median)\n", readMin,
               Median(reads), mb / Median(reads));
   std::fflush(stdout);
   std::filesystem::remove_all(dir);
-  _exit(0);
+  _exit(bench_quick::Status());
 }

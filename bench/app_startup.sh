@@ -4,14 +4,15 @@
 # measured from the moment this script starts the process. The pairs are interleaved RUNS times
 # (default 5) on the offscreen platform and, when DISPLAY names an X server (Xvfb, say), on it
 # too; min and median are printed with the machine's load. Then the 100 MB open. Uses the
-# benchmark build:
-#   cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVT_TESTS=OFF
-#   cmake --build build/bench
+# Release build that ./test.sh makes (build/release), or the build folder VT_BENCH_BUILD names.
+# With VT_BENCH_QUICK=1 one pair on the offscreen platform and a small open, as ./test.sh runs it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bin=build/bench/bench
-program=$PWD/build/bench/program
-runs=${RUNS:-5}
+build=${VT_BENCH_BUILD:-$PWD/build/release}
+bin=$build/bench
+program=$build/program
+quick=${VT_BENCH_QUICK:-0}
+[ "$quick" = 0 ] && runs=${RUNS:-5} || runs=1
 export VANTRY_TARN_CONFIG_DIR
 VANTRY_TARN_CONFIG_DIR=$(mktemp -d)
 trap 'rm -rf "$VANTRY_TARN_CONFIG_DIR"' EXIT
@@ -34,6 +35,10 @@ pass() {  # one platform: interleaved pairs, then the figures
   for i in $(seq "$runs"); do
     ours+=("$(measure "$bin/app_startup")")
     ref+=("$(measure "$bin/plain_editor_window" "$program/Template.html")")
+    if [ -z "${ours[-1]}" ] || [ -z "${ref[-1]}" ]; then
+      echo "check failed: a window did not paint" >&2
+      exit 1
+    fi
   done
   local om rm
   om=$(printf '%s\n' "${ours[@]}" | median)
@@ -45,6 +50,6 @@ pass() {  # one platform: interleaved pairs, then the figures
 }
 
 pass offscreen
-if [ -n "${DISPLAY:-}" ]; then pass xcb; fi
+if [ -n "${DISPLAY:-}" ] && [ "$quick" = 0 ]; then pass xcb; fi
 unset QT_QPA_PLATFORM
 QT_QPA_PLATFORM=offscreen "$bin/app_open"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bench/editor_document.h"
+#include "bench/quick.h"
 #include "editor-services/autocorrect/auto_correct.h"
 #include "highlighters/html.h"
 #include "platform/graphics.h"
@@ -17,8 +18,8 @@ using bench_doc::MakeDocument;
 using bench_doc::Median;
 using bench_doc::Now;
 
-constexpr int kItems = 10000;
-constexpr int kReps = 20000;
+const int kItems = bench_quick::Pick(10000, 6000);
+const int kReps = bench_quick::Pick(20000, 200);
 
 }  // namespace
 
@@ -75,13 +76,13 @@ int main() {
   // The whole list walked for one word, as a lookup without the index would.
   std::vector<double> walk;
   AnsiString word = W1251("незнакомое");
-  for (int i = 0; i < 200; ++i) {
+  for (int i = 0; i < bench_quick::Pick(200, 5); ++i) {
     double a = Now();
     int hits = 0;
     for (int k = 0; k < ac.Items()->Count(); ++k)
       hits += TSrcAutoCorrect::FindWord(word, ac.SplitItem(ac.Items()->Get(k), true), true, false, 0) >= 0;
     walk.push_back(Now() - a);
-    if (hits) std::printf("unexpected hit\n");
+    bench_quick::Check(hits == 0, "no list item for an unlisted word");
   }
 
   std::printf("list: %d items; correction made: %s\n", kItems, corrected ? "yes" : "NO");
@@ -94,5 +95,6 @@ int main() {
   std::printf("blank after a listed word, corrected:         median %8.2f us  (%.2fx)\n", Median(correction) * 1e6,
               Median(correction) / Median(plainBlankAfterWord));
   std::printf("walk of the whole list for one word:          median %8.2f us\n", Median(walk) * 1e6);
-  return 0;
+  bench_quick::Check(corrected, "the listed word corrected");
+  return bench_quick::Status();
 }

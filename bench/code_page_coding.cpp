@@ -16,6 +16,7 @@
 #include "bench/editor_document.h"
 #include "bench/load_average.h"
 #include "bench/program_folder.h"
+#include "bench/quick.h"
 #include "platform/application.h"
 #include "platform/graphics.h"
 
@@ -44,7 +45,7 @@ double IconvPass(const std::string& text, std::string& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  long long bytes = argc > 1 ? std::atoll(argv[1]) : 100LL * 1000 * 1000;
+  long long bytes = argc > 1 ? std::atoll(argv[1]) : bench_quick::Pick(100LL * 1000 * 1000, 1000LL * 1000);
   char tmpl[] = "/tmp/vt-bench-coding-XXXXXX";
   std::filesystem::path dir = mkdtemp(tmpl);
   bench_program::Prepare(dir);
@@ -78,7 +79,8 @@ int main(int argc, char** argv) {
   std::vector<double> koding, scanned, iconvs;
   std::string converted;
   TSrcEditStringList* store = form->SrcEdit1->Lines();
-  for (int r = 0; r < 5; ++r) {
+  const int rounds = bench_quick::Pick(5, 2);
+  for (int r = 0; r < rounds; ++r) {
     double t = bench_doc::Now();
     form->Koding(cpWIN, cpKOI);
     koding.push_back(bench_doc::Now() - t);
@@ -96,14 +98,15 @@ int main(int argc, char** argv) {
   bool same = got == converted.substr(eol + 2, eol2 - eol - 2) && first != got;
 
   double k = bench_doc::Median(koding), ks = bench_doc::Median(scanned), i = bench_doc::Median(iconvs);
-  std::printf("document: %.1f MB, %d lines (medians of 5 interleaved rounds; min %.1f ms Koding, %.1f ms iconv), "
+  std::printf("document: %.1f MB, %d lines (medians of %d interleaved rounds; min %.1f ms Koding, %.1f ms iconv), "
               "%s\n",
-              mb, lines, bench_doc::Min(koding) * 1e3, bench_doc::Min(iconvs) * 1e3, bench_load::LoadAverage().c_str());
+              mb, lines, rounds, bench_doc::Min(koding) * 1e3, bench_doc::Min(iconvs) * 1e3, bench_load::LoadAverage().c_str());
   std::printf("Koding 1251 -> KOI8-R  %8.1f ms  %8.1f MB/s\n", k * 1e3, mb / k);
   std::printf("  with every range     %8.1f ms  %8.1f MB/s  (ratio to iconv %.2fx)\n", ks * 1e3, mb / ks, i / ks);
   std::printf("iconv  1251 -> KOI8-R  %8.1f ms  %8.1f MB/s\n", i * 1e3, mb / i);
   std::printf("throughput ratio (Koding / iconv): %.2fx   results agree: %s\n", i / k, same ? "yes" : "NO");
   delete form;
   std::filesystem::remove_all(dir);
-  return same ? 0 : 1;
+  bench_quick::Check(same, "results agree");
+  return bench_quick::Status();
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench/editor_document.h"
+#include "bench/quick.h"
 #include "editor/src_edit.h"
 #include "highlighters/html.h"
 #include "platform/graphics.h"
@@ -36,8 +37,8 @@ void Report(const char* what, const std::vector<double>& v) {
 
 int main() {
   EnsureGuiApplication();
-  const int kLines = 1000000;
-  const int kOps = 10000;
+  const int kLines = bench_quick::Pick(1000000, 20000);
+  const int kOps = bench_quick::Pick(10000, 400);
   const AnsiString document = MakeDocument(kLines);
   TSrcEdit edit(nullptr);
   TSrcHTMLSrc html(nullptr);
@@ -126,6 +127,7 @@ int main() {
   std::printf("%-44s %9.1f ms in %d steps\n", "undo of the typing:", undoTyping * 1e3, steps - 1);
   std::printf("text restored by undo: %s; typed character target 1000 us: %s\n", restored ? "yes" : "NO",
               Median(typed) <= 1e-3 ? "met" : "MISSED");
+  bench_quick::Check(restored, "text restored by undo");
   edit.SetHighlighter(nullptr);
-  return 0;
+  return bench_quick::Status();
 }

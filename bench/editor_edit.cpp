@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/editor_document.h"
+#include "bench/quick.h"
 #include "bench/load_average.h"
 #include "editor/src_edit.h"
 #include "highlighters/html.h"
@@ -38,7 +39,7 @@ void TypeCommentOpeners(TSrcEdit& edit, const char* what, std::initializer_list<
     std::vector<double> worstKey, worstWithPaint, fullPaint;
     std::vector<int> worstChar;
     double rest = 0;
-    for (int round = 0; round < 7; ++round) {
+    for (int round = 0; round < bench_quick::Pick(7, 2); ++round) {
       edit.Lines()->GetRange(edit.Lines()->Count() - 1);
       edit.SetTopLine(at - 5);
       edit.SetCaretXY(BufferCoord(1, at));
@@ -72,12 +73,12 @@ void TypeCommentOpeners(TSrcEdit& edit, const char* what, std::initializer_list<
       edit.Update();
     }
     std::printf(
-        "\"<!--\" typed at line %6d, %s (7 rounds, %s):\n"
+        "\"<!--\" typed at line %6d, %s (%d rounds, %s):\n"
         "  worst keystroke to the invalidated rectangle  min %7.3f ms, median %7.3f ms\n"
         "  worst keystroke with the paint that follows   min %7.3f ms, median %7.3f ms (character %d of 4)\n"
         "  reference, full repaint of the window          min %7.3f ms, median %7.3f ms\n"
         "  the later ranges then take %.0f ms\n",
-        at, what, bench_load::LoadAverage().c_str(), Ms(bench_doc::Min(worstKey)), Ms(Median(worstKey)), Ms(bench_doc::Min(worstWithPaint)), Ms(Median(worstWithPaint)),
+        at, what, int(worstKey.size()), bench_load::LoadAverage().c_str(), Ms(bench_doc::Min(worstKey)), Ms(Median(worstKey)), Ms(bench_doc::Min(worstWithPaint)), Ms(Median(worstWithPaint)),
         worstChar[worstChar.size() / 2] + 1, Ms(bench_doc::Min(fullPaint)), Ms(Median(fullPaint)), Ms(rest));
   }
 }
@@ -86,7 +87,7 @@ void TypeCommentOpeners(TSrcEdit& edit, const char* what, std::initializer_list<
 
 int main() {
   EnsureGuiApplication();
-  const int kLines = 1000000;
+  const int kLines = bench_quick::Pick(1000000, 20000);
   TSrcEdit edit(nullptr);
   TSrcHTMLSrc html(nullptr);
   double t0 = Now();
@@ -101,24 +102,25 @@ int main() {
   std::printf("document: %d lines; load %.0f ms, highlighter attached %.1f ms, every range scanned %.0f ms\n",
               edit.Lines()->Count(), tLoad * 1e3, tAttach * 1e3, tScan * 1e3);
 
-  TypeCommentOpeners(edit, "generated document, 800 x 600 px", {101, 500000});
+  TypeCommentOpeners(edit, "generated document, 800 x 600 px", {101, kLines / 2});
   {
     // The dense page of the paint benchmark, in its window of 143 x 58 cells with line numbers.
     TSrcEdit dense(nullptr);
     TSrcHTMLSrc denseHtml(nullptr);
-    dense.Lines()->SetText(bench_doc::DensePage(100000));
+    const int denseLines = bench_quick::Pick(100000, 2000);
+    dense.Lines()->SetText(bench_doc::DensePage(denseLines));
     dense.SetHighlighter(&denseHtml);
     dense.Gutter()->SetShowLineNumbers(true);
     ShowForTest(&dense, 100, 100);
     int w = dense.GutterWidth() + 2 + 143 * dense.CharWidth(), h = 58 * dense.LineHeight();
     dense.SetBounds(0, 0, w + (dense.Width() - dense.ClientWidth()), h + (dense.Height() - dense.ClientHeight()));
     ProcessMessages();
-    TypeCommentOpeners(dense, "dense page, 143 x 58 cells", {101, 50000});
+    TypeCommentOpeners(dense, "dense page, 143 x 58 cells", {101, denseLines / 2});
     dense.SetHighlighter(nullptr);
   }
 
   // One typed character in the middle, through the command processor.
-  const int kReps = 2000;
+  const int kReps = bench_quick::Pick(2000, 200);
   std::vector<double> typed, replaced, reference;
   int mid = kLines / 2;
   for (int i = 0; i < kReps; ++i) {
@@ -156,7 +158,8 @@ int main() {
   for (int i = 0; i < 1000; ++i) block += MakeLine(i) + "\r\n";
   Clipboard()->SetAsText(block);
   std::vector<double> paste, undo, bareInsert;
-  for (int i = 0; i < 10; ++i) {
+  const int pastes = bench_quick::Pick(10, 2);
+  for (int i = 0; i < pastes; ++i) {
     edit.SetCaretXY(BufferCoord(1, mid + 10));
     double a = Now();
     edit.PasteFromClipboard();
@@ -165,7 +168,7 @@ int main() {
     edit.Undo();
     undo.push_back(Now() - a);
   }
-  for (int i = 0; i < 10; ++i) {
+  for (int i = 0; i < pastes; ++i) {
     double a = Now();
     bare.InsertLines(mid + 10, 1000);
     for (int k = 0; k < 1000; ++k) bare.Put(mid + 10 + k, MakeLine(k));
@@ -177,6 +180,7 @@ int main() {
   std::printf("undo of that paste:                median %9.2f us/op\n", Median(undo) * 1e6);
   std::printf("reference, line-store insert+put:  median %9.2f us/op\n", Median(bareInsert) * 1e6);
   std::printf("lines after the runs: %d\n", edit.Lines()->Count());
+  bench_quick::Check(edit.Lines()->Count() == kLines, "every paste undone");
   edit.SetHighlighter(nullptr);
-  return 0;
+  return bench_quick::Status();
 }

@@ -21,6 +21,7 @@
 #include "bench/editor_document.h"
 #include "bench/large_page_read.h"
 #include "bench/memory_use.h"
+#include "bench/quick.h"
 #include "editor/src_edit.h"
 #include "highlighters/html.h"
 #include "platform/input_simulation.h"
@@ -69,6 +70,7 @@ double PlainWrite(const std::string& from, const std::string& to) {
 
 // vim opening and leaving the file, in a process of its own: wall time and peak memory.
 void Vim(const std::string& path, double mb) {
+  if (bench_quick::On()) return;
   if (access("/usr/bin/vim", X_OK) != 0 || access("/usr/bin/time", X_OK) != 0) {
     std::printf("  vim: not installed\n");
     return;
@@ -118,6 +120,7 @@ void OpenDocument(const std::string& path, int lines) {
     edit.Lines()->GetRange(edit.Lines()->Count() - 1);
     double tAll = Now() - t0;
     long peak = PeakKb();
+    bench_quick::Check(edit.Lines()->Count() == lines, "every line of the document loaded");
     std::printf("document: %.1f MB, %d lines\n", mb, lines);
     // The whole process's peak, as /usr/bin/time reports vim's below; what the process held
     // before the load is shown for reference only.
@@ -141,6 +144,7 @@ void OpenDocument(const std::string& path, int lines) {
     }
     std::printf("  every range alone: %.0f ms; the same by every token %.0f ms (%s)\n", tRanges * 1e3, tTokens * 1e3,
                 sum[0] == sum[1] ? "same ranges" : "RANGES DIFFER");
+    bench_quick::Check(sum[0] == sum[1], "the same ranges by either scan");
     edit.SetHighlighter(nullptr);
   }
   std::printf("  plain read of the file: %.0f ms; into large pages %.0f ms\n", PlainRead(path) * 1e3,
@@ -153,7 +157,8 @@ void SingleLine(const std::string& dir) {
   {
     std::string l = MakeLine(1);
     FILE* f = fopen(one.c_str(), "wb");
-    for (long size = 0; size < 50000000; size += static_cast<long>(l.size())) fwrite(l.data(), 1, l.size(), f);
+    for (long size = 0; size < bench_quick::Pick(50000000L, 1000000L); size += static_cast<long>(l.size()))
+      fwrite(l.data(), 1, l.size(), f);
     fclose(f);
   }
   sync();
@@ -165,6 +170,7 @@ void SingleLine(const std::string& dir) {
   edit.Lines()->LoadFromFile(one);
   edit.Update();
   double tOpen = Now() - t0;
+  bench_quick::Check(edit.Lines()->Count() == 1, "the single line loaded as one line");
   // The range at the end of the line, which no other line needs, is left to idle time.
   t0 = Now();
   edit.Lines()->GetRange(0);
@@ -190,13 +196,14 @@ void SingleLine(const std::string& dir) {
   t0 = Now();
   edit.Lines()->SaveToFile(one);
   double tSave = Now() - t0;
-  std::printf("50 MB single line:\n  ours: open %.0f ms (then %.0f ms of idle range scanning), Backspace near its start "
+  const double mb = static_cast<double>(FileSize(one)) / 1e6;
+  std::printf("%.0f MB single line:\n  ours: open %.0f ms (then %.0f ms of idle range scanning), Backspace near its start "
               "%.0f ms (then %.0f ms of idle range scanning), a character typed there %.0f ms, its undo %.0f ms, save %.0f ms\n",
-              tOpen * 1e3, tOpenScan * 1e3, tBack * 1e3, tScan * 1e3, tType * 1e3, tUndo * 1e3, tSave * 1e3);
+              mb, tOpen * 1e3, tOpenScan * 1e3, tBack * 1e3, tScan * 1e3, tType * 1e3, tUndo * 1e3, tSave * 1e3);
   std::printf("  plain read %.0f ms (into large pages %.0f ms), plain write + fsync %.0f ms\n", PlainRead(one) * 1e3,
               LargePageRead(one) * 1e3, PlainWrite(one, dir + "/copy.html") * 1e3);
   edit.SetHighlighter(nullptr);
-  Vim(one, 50.0);
+  Vim(one, mb);
 }
 
 }  // namespace
@@ -211,13 +218,13 @@ int main(int argc, char** argv) {
     std::string path = WriteDocument(dir + "/big.html", 400000000, false, lines);
     OpenDocument(path, lines);
   } else if (mode == "empty") {
-    std::string path = WriteDocument(dir + "/empty.html", 20000000, true, lines);
+    std::string path = WriteDocument(dir + "/empty.html", bench_quick::Pick(20000000L, 200000L), true, lines);
     OpenDocument(path, lines);
   } else {
-    std::string path = WriteDocument(dir + "/big.html", 100000000, false, lines);
+    std::string path = WriteDocument(dir + "/big.html", bench_quick::Pick(100000000L, 1000000L), false, lines);
     OpenDocument(path, lines);
     SingleLine(dir);
   }
   std::system(("rm -rf " + dir).c_str());
-  return 0;
+  return bench_quick::Status();
 }

@@ -10,6 +10,7 @@
 
 #include "bench/editor_document.h"
 #include "bench/load_average.h"
+#include "bench/quick.h"
 #include "editor/src_edit.h"
 #include "platform/graphics.h"
 #include "platform/input_simulation.h"
@@ -28,7 +29,7 @@ Figures Measure(TSrcEdit& edit, const AnsiString& page, bool wrap) {
   Figures f;
   f.cutAndPaste = f.pasteMiddle = 1e30;
   edit.SetWordWrap(wrap);
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < bench_quick::Pick(3, 1); ++round) {
     edit.Lines()->SetText(page);
     edit.SelectAll();
     edit.CutToClipboard();
@@ -51,7 +52,7 @@ Figures Measure(TSrcEdit& edit, const AnsiString& page, bool wrap) {
 
 int main(int argc, char** argv) {
   EnsureGuiApplication();
-  int largest = argc > 1 ? std::max(1000, std::atoi(argv[1])) : 100000;
+  int largest = argc > 1 ? std::max(1000, std::atoi(argv[1])) : bench_quick::Pick(100000, 1000);
   TSrcEdit edit(nullptr);
   ShowForTest(&edit, 800, 600);
   std::printf("window: %d columns; %s\n", edit.CharsInWindow(), bench_load::LoadAverage().c_str());
@@ -67,8 +68,9 @@ int main(int argc, char** argv) {
           "  pasted into the middle:     wrap on %8.1f ms, wrap off %7.1f ms, ratio %5.1f\n",
           kind, lines, on.rows, on.cutAndPaste * 1e3, off.cutAndPaste * 1e3, on.cutAndPaste / off.cutAndPaste,
           on.pasteMiddle * 1e3, off.pasteMiddle * 1e3, on.pasteMiddle / off.pasteMiddle);
+      bench_quick::Check(on.rows >= lines && off.rows >= lines, "every pasted line shown");
     }
   }
   std::printf("%s\n", bench_load::LoadAverage().c_str());
-  return 0;
+  return bench_quick::Status();
 }

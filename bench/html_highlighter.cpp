@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench/generated_html.h"
+#include "bench/quick.h"
 #include "highlighters/html.h"
 
 namespace {
@@ -21,7 +22,7 @@ double Seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_cloc
 }  // namespace
 
 int main(int argc, char** argv) {
-  size_t mb = argc > 1 ? static_cast<size_t>(atoi(argv[1])) : 100;
+  size_t mb = argc > 1 ? static_cast<size_t>(atoi(argv[1])) : bench_quick::Pick(100, 1);
   std::vector<std::string> lines = bench_html::MakeDocument(mb * 1000 * 1000);
   size_t bytes = 0;
   for (const auto& l : lines) bytes += l.size();
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
 
   TSrcHTMLSrc hl(nullptr);
   std::vector<TSrcRange> ranges(lines.size());  // one per line, as the line store keeps them
-  const int rounds = 3;
+  const int rounds = bench_quick::Pick(3, 2);
   double best = 1e9, bestMemchr = 1e9, bestSum = 1e9;
   size_t tokens = 0, lt = 0;
   unsigned sum = 0;

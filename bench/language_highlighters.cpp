@@ -17,6 +17,7 @@
 #include "bench/editor_document.h"
 #include "bench/generated_html.h"
 #include "bench/load_average.h"
+#include "bench/quick.h"
 #include "highlighters/css.h"
 #include "highlighters/html.h"
 #include "highlighters/java.h"
@@ -76,7 +77,7 @@ double Megabytes(const Lines& lines) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const size_t mb = argc > 1 ? static_cast<size_t>(atoi(argv[1])) : 50;
+  const size_t mb = argc > 1 ? static_cast<size_t>(atoi(argv[1])) : bench_quick::Pick(50, 1);
   const size_t bytes = mb * 1000 * 1000;
   struct Case {
     const char* name;
@@ -111,7 +112,7 @@ int main(int argc, char** argv) {
                              "  font-family: Tahoma, Verdana, sans-serif;", "}", "/* @ */", "  made-up-@: #;",
                              "  background: url(\"@.png\") no-repeat;", "p.@ { padding: # # # #; border: 1px solid; }"},
                             4)});
-  constexpr int kRounds = 5;
+  const int kRounds = bench_quick::Pick(5, 2);
   std::vector<std::vector<double>> seconds(cases.size());
   std::vector<size_t> tokens(cases.size());
   const std::string loadBefore = bench_load::LoadAverage();

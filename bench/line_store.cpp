@@ -12,6 +12,7 @@
 
 #include "bench/large_page_read.h"
 #include "bench/memory_use.h"
+#include "bench/quick.h"
 #include "editor/core/line_store.h"
 
 namespace {
@@ -39,7 +40,7 @@ int main() {
   char tmpl[] = "/tmp/vt-bench-lines-XXXXXX";
   std::string dir = mkdtemp(tmpl);
   std::string path = dir + "/big.html";
-  const int lines = 1000000;
+  const int lines = bench_quick::Pick(1000000, 10000);
   {
     FILE* f = fopen(path.c_str(), "wb");
     for (int i = 0; i < lines; ++i) {
@@ -58,6 +59,7 @@ int main() {
   store->LoadFromFile(path);
   double tLoad = Now() - t0;
   long afterLoad = ResidentKb(), peak = PeakKb();
+  bench_quick::Check(store->Count() == lines, "every line loaded");
   for (int k = 0; k < 2; ++k) {
     t0 = Now();
     store->LoadFromFile(path);
@@ -70,6 +72,7 @@ int main() {
     tSave = std::min(tSave, Now() - t0);
   }
   delete store;
+  bench_quick::Check(FileSize(dir + "/saved.html") == FileSize(path), "the saved file as long as the loaded one");
 
   // The plain references: one read of the whole file, one write of the same bytes.
   double tRead = 1e9, tWrite = 1e9;
@@ -124,5 +127,5 @@ int main() {
          (afterLoad - before) / 1024.0, (afterLoad - before) / 1024.0 / mb, (peak - before) / 1024.0,
          (peak - before) / 1024.0 / mb);
   std::system(("rm -rf " + dir).c_str());
-  return 0;
+  return bench_quick::Status();
 }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/load_average.h"
+#include "bench/quick.h"
 #include "editor-services/regex/regex_engine.h"
 
 namespace {
@@ -193,6 +194,7 @@ void LongLines(const std::string& text) {
               "PCRE2", "engine outcome", "PCRE2 outcome");
   for (const LineCase& c : cases) {
     for (size_t size : {size_t{10} << 10, size_t{100} << 10, size_t{1} << 20}) {
+      if (bench_quick::On() && size > (size_t{10} << 10)) break;
       std::string line;
       const std::string kind = c.line;
       if (kind == "ab") {
@@ -211,10 +213,11 @@ void LongLines(const std::string& text) {
     }
   }
   // Ten megabytes, the engine alone (PCRE2's interpreter takes minutes here).
+  const size_t longest = bench_quick::Pick(size_t{10} << 20, size_t{100} << 10);
   std::string ab;
-  for (size_t i = 0; i + 1 < (size_t{10} << 20); ++i) ab += "ab"[i % 2];
+  for (size_t i = 0; i + 1 < longest; ++i) ab += "ab"[i % 2];
   ab += 'c';
-  const std::string words = WordLine(text, size_t{10} << 20);
+  const std::string words = WordLine(text, longest);
   for (const auto& [expr, line] : {std::pair<const char*, const std::string*>{"(.)*", &words},
                                    {"(a|b)*c", &ab}}) {
     Result e = OnSmallStack([&] { return RunEngine(*line, expr, false); });
@@ -226,8 +229,8 @@ void LongLines(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  size_t mb = argc > 1 ? std::stoul(argv[1]) : 50;
-  size_t stdMb = argc > 2 ? std::stoul(argv[2]) : 2;
+  size_t mb = argc > 1 ? std::stoul(argv[1]) : bench_quick::Pick<size_t>(50, 1);
+  size_t stdMb = argc > 2 ? std::stoul(argv[2]) : bench_quick::Pick<size_t>(2, 1);
   // Optional third argument: run only the case of that index (for profiling).
   int only = argc > 3 ? std::stoi(argv[3]) : -1;
   const std::string text = MakeText(mb * 1000 * 1000);
@@ -255,7 +258,7 @@ int main(int argc, char** argv) {
       {"[a-z]+ing", "[a-z]+ing", false, "[a-z]+ing"},
   };
 
-  constexpr int kRounds = 3;
+  const int kRounds = bench_quick::Pick(3, 2);
   std::printf("text: %.1f MB Windows-1251 (1 MB = 10^6 bytes); std::regex on the first %.1f MB, "
               "once;\nthe engine and PCRE2 interleaved, best / median of %d rounds (%s)\n",
               size, sliceSize, kRounds, bench_load::LoadAverage().c_str());
@@ -284,7 +287,8 @@ int main(int argc, char** argv) {
     std::printf("%-32s %7.0f / %7.0f %7.0f / %7.0f %10.1f %5.2fx/%5.2fx %8.1fx  %zu / %zu / %zu vs %zu\n",
                 c.name, eb, em, pb, pm, sm, eb / pb, em / pm, em / sm, e.matches, p.matches, s.matches,
                 es.matches);
+    bench_quick::Check(e.error == 0 && e.matches == p.matches && s.matches == es.matches, "match counts agree");
   }
   if (only < 0) LongLines(text);
-  return 0;
+  return bench_quick::Status();
 }

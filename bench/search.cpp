@@ -16,6 +16,7 @@
 
 #include "bench/editor_document.h"
 #include "bench/load_average.h"
+#include "bench/quick.h"
 #include "editor-services/search/plain_search.h"
 #include "editor-services/search/regex_search.h"
 #include "editor/src_edit.h"
@@ -73,7 +74,7 @@ int main() {
   EnsureGuiApplication();
   AnsiString doc;
   int lines = 0;
-  while (doc.size() < 100u * 1000 * 1000) {
+  while (doc.size() < bench_quick::Pick(100u, 1u) * 1000 * 1000) {
     doc += Line(lines++);
     doc += "\r\n";
   }
@@ -97,13 +98,14 @@ int main() {
     int n = edit.SearchReplace(what, "", o);
     double t = Now() - a;
     if (n != 1 || edit.CaretY() != lines) std::printf("  (not found where expected: %d, line %d)\n", n, edit.CaretY());
+    bench_quick::Check(n == 1 && edit.CaretY() == lines, "the editor finds the one hit on the last line");
     return t;
   };
   auto whole = [&](Pcre& p) {
     double a = Now();
     bool found = p.Match(doc);
     double t = Now() - a;
-    if (!found) std::printf("  (PCRE2 found nothing)\n");
+    bench_quick::Check(found, "PCRE2 finds the hit");
     return t;
   };
   // PCRE2 the way the driver searches: one match call per line of the editor's line store.
@@ -114,6 +116,7 @@ int main() {
     for (int i = 0; i < store->Count(); ++i) found += p.Match(store->Line(i));
     double t = Now() - a;
     if (found != 1) std::printf("  (PCRE2 line by line found %d)\n", found);
+    bench_quick::Check(found == 1, "PCRE2 line by line finds the one hit");
     return t;
   };
   Pcre lit("Zqxneedle", false), litCI("zqxneedle", true), cls("Z[p-r]xneedle", false);
@@ -121,14 +124,14 @@ int main() {
          kPcreClass, kPcreLineClass, kCount };
   Times t[kCount];
   const std::string loadBefore = bench_load::LoadAverage();
-  constexpr int kRounds = 5;
+  const int kRounds = bench_quick::Pick(5, 2);
   for (int r = 0; r < kRounds; ++r) {
     // Each figure right after its reference, round after round.
     t[kMemmem].t.push_back([&] {
       double a = Now();
       const void* p = memmem(doc.data(), doc.size(), "Zqxneedle", 9);
       double s = Now() - a;
-      if (!p) std::printf("  memmem found nothing\n");
+      bench_quick::Check(p != nullptr, "memmem finds the hit");
       return s;
     }());
     t[kPlain].t.push_back(find(&plain, "Zqxneedle", {soMatchCase}));
@@ -189,5 +192,6 @@ int main() {
   double tRef = Now() - a;
   std::printf("replace-all of %d hits: %.3f s, undo %.3f s, redo %.3f s; std::string loop (%d hits) %.3f s (%s)\n",
               hits, tReplace, tUndo, tRedo, refHits, tRef, bench_load::LoadAverage().c_str());
-  return 0;
+  bench_quick::Check(hits == refHits, "replace-all replaces every hit");
+  return bench_quick::Status();
 }

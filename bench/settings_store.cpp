@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/quick.h"
 #include "platform/inifiles.h"
 #include "platform/registry.h"
 
@@ -72,7 +73,7 @@ int main() {
   // 3 MB: the program's own sections first, then many remembered windows and lists.
   std::string text = "[General]\r\nMyPath=/opt/vantry-tarn\r\nStyle=XP\r\nShadows=0\r\n\r\n[Editor]\r\nWordWrap=0\r\n"
                      "BodyNmb=6\r\n\r\n";
-  for (int s = 0; text.size() < 3000000; ++s) {
+  for (int s = 0; text.size() < bench_quick::Pick<size_t>(3000000, 300000); ++s) {
     text += "[Remembered" + std::to_string(s) + "Window]\r\n";
     for (int k = 0; k < 40; ++k) text += "Entry" + std::to_string(k) + "=value number " + std::to_string(s * 40 + k) + "\r\n";
     text += "\r\n";
@@ -82,7 +83,7 @@ int main() {
   sync();  // reads of freshly written pages are slow here while they are written back
   std::printf("settings file: %.1f MB\n", static_cast<double>(text.size()) / 1e6);
 
-  const int starts = 20;
+  const int starts = bench_quick::Pick(20, 2);
   double plainRead = Mean(starts, [&](int) { ReadPlain(ini); });
 
   long sink = 0;
@@ -110,25 +111,28 @@ int main() {
 
   // A registry store of 16,000 keys, written as the store writes it.
   std::string reg = "; Vantry Tarn registry\n";
-  for (int k = 0; k < 16000; ++k)
+  const int keys = bench_quick::Pick(16000, 1000);
+  for (int k = 0; k < keys; ++k)
     reg += "\n[HKEY_CURRENT_USER\\Software\\Bench\\Key" + std::to_string(k) + "]\n\"Value\"=dword:0000002A\n";
   std::string store = TRegistry::StoreFileName();
   WritePlain(store, reg);
   sync();
-  std::printf("registry store: %d keys, %.1f MB\n", 16000, static_cast<double>(reg.size()) / 1e6);
+  std::printf("registry store: %d keys, %.1f MB\n", keys, static_cast<double>(reg.size()) / 1e6);
 
-  const int lookups = 200;
+  const int lookups = bench_quick::Pick(200, 10);
   double plainStore = Mean(lookups, [&](int) { ReadPlain(store); });
   TRegistry r;
   r.SetRootKey(HKEY_CURRENT_USER);
   int found = 0, asked = 0;
   double exists = Mean(lookups, [&](int i) {
     ++asked;
-    found += r.KeyExists("\\Software\\Bench\\Key" + std::to_string((i * 7919) % 16000));
+    found += r.KeyExists("\\Software\\Bench\\Key" + std::to_string((i * 7919) % keys));
   });
   std::printf("KeyExists (mean of %d)    %9.3f ms   reference: plain read of the store %7.3f ms   (%d found)\n",
               asked, exists * 1e3, plainStore * 1e3, found);
 
   std::system(("rm -rf " + dir).c_str());
-  return sink == 0 ? 1 : 0;
+  bench_quick::Check(sink != 0, "the start reads its keys");
+  bench_quick::Check(found == asked, "every key of the store found");
+  return bench_quick::Status();
 }

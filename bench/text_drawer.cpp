@@ -2,6 +2,11 @@
 // text drawer into an image, beside the reference of filling the same row rectangles alone.
 #include <benchmark/benchmark.h>
 
+#include <string>
+#include <vector>
+
+#include "bench/quick.h"
+
 #include "editor/core/text_drawer.h"
 
 namespace {
@@ -55,4 +60,14 @@ BENCHMARK(BM_ReferenceFillRowsOnly)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// In quick mode each benchmark runs for a hundredth of a second.
+int main(int argc, char** argv) {
+  std::vector<char*> args(argv, argv + argc);
+  std::string quick = "--benchmark_min_time=0.01";
+  if (bench_quick::On()) args.push_back(quick.data());
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

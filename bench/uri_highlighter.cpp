@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/quick.h"
 #include "highlighters/uri.h"
 
 namespace {
@@ -44,7 +45,7 @@ double Seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_cloc
 }  // namespace
 
 int main(int argc, char** argv) {
-  size_t mb = argc > 1 ? static_cast<size_t>(atoi(argv[1])) : 50;
+  size_t mb = argc > 1 ? static_cast<size_t>(atoi(argv[1])) : bench_quick::Pick(50, 1);
   std::vector<std::string> lines = MakeText(mb * 1000 * 1000);
   size_t bytes = 0;
   for (const auto& l : lines) bytes += l.size();
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
   double best = 1e9, bestMemchr = 1e9, bestSum = 1e9;
   size_t tokens = 0, links = 0, colons = 0;
   unsigned sum = 0;
-  for (int r = 0; r < 3; ++r) {
+  for (int r = 0; r < bench_quick::Pick(3, 2); ++r) {
     auto t0 = std::chrono::steady_clock::now();
     size_t n = 0, l = 0;
     for (size_t i = 0; i < lines.size(); ++i) {

@@ -6,7 +6,8 @@
 // several threads), with the machine's load. Then listing the directory of an archive of
 // 100,000 entries beside unzip -l; then writing a 200 MB archive out as a set of 10 MB volumes
 // and joining the set back, each beside copying the same bytes (read + write), and the spanned
-// add beside Info-ZIP's zip -s. "zip_archive [folder] span" runs the volume part alone.
+// add beside Info-ZIP's zip -s. "zip_archive [folder] span" runs the volume part alone,
+// "zip_archive [folder] tree" the made tree alone.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -20,9 +21,11 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/load_average.h"
+#include "bench/quick.h"
 #include "zip/component/zip_keeper.h"
 
 namespace fs = std::filesystem;
@@ -126,9 +129,9 @@ void BenchVolumes(const fs::path& work) {
   fs::create_directories(work / "files");
   std::mt19937_64 rng(7);
   std::vector<uint64_t> block(1 << 17);
-  for (int i = 0; i < 20; ++i) {
+  for (int i = 0; i < bench_quick::Pick(20, 4); ++i) {
     FILE* f = fopen((work / "files" / ("part" + std::to_string(i) + ".bin")).c_str(), "wb");
-    for (int k = 0; k < 10; ++k) {
+    for (int k = 0; k < bench_quick::Pick(10, 1); ++k) {
       for (auto& w : block) w = rng();
       fwrite(block.data(), sizeof(uint64_t), block.size(), f);
     }
@@ -145,14 +148,14 @@ void BenchVolumes(const fs::path& work) {
   zip.Add();
   uint64_t bytes = fs::file_size(archive);
   printf("volumes: archive of %d stored entries, %.1f MB, volumes of 10 MB\n", zip.SuccessCnt(), bytes / 1e6);
-  zip.MaxVolumeSize = 10000000;
+  zip.MaxVolumeSize = bench_quick::Pick(10000000, 1000000);
   zip.MinFreeVolumeSize = 65536;
   zip.TempDir = work.string();
 
   double bestWrite = 1e9, bestCopyWrite = 1e9, bestJoin = 1e9, bestCopyJoin = 1e9;
   size_t volumes = 0;
   bool same = true;
-  for (int run = 0; run < 5; ++run) {
+  for (int run = 0; run < bench_quick::Pick(5, 1); ++run) {
     fs::remove_all(work / "set");
     fs::create_directories(work / "set");
     fs::remove(work / "copy.zip");
@@ -182,6 +185,7 @@ void BenchVolumes(const fs::path& work) {
     fs::remove(joined);
   }
   printf("volumes: %zu written, joined archive identical to the original: %s\n", volumes, same ? "yes" : "NO");
+  bench_quick::Check(same && volumes > 1, "the joined set identical to the archive it was written from");
   SpanRow("write set", bestWrite, bestCopyWrite, bytes);
   SpanRow("join set", bestJoin, bestCopyJoin, bytes);
   double both = bestWrite + bestJoin, bothCopy = bestCopyWrite + bestCopyJoin;
@@ -204,7 +208,7 @@ void BenchVolumes(const fs::path& work) {
   TSeries spanOurs, spanRef;
   PrintLoad("before the spanned adds");
   Pairs(
-      5, spanOurs, spanRef,
+      bench_quick::Pick(5, 1), spanOurs, spanRef,
       [&] {
         fs::remove_all(work / "set");
         fs::remove_all(work / "iz");
@@ -216,7 +220,8 @@ void BenchVolumes(const fs::path& work) {
         zip.FSpecArgs()->Add("*.*");
         zip.Add();
       },
-      "cd " + (work / "files").string() + " && zip -q -r -0 -s 10m " + (work / "iz/set.zip").string() + " .");
+      "cd " + (work / "files").string() + " && zip -q -r -0 -s " + bench_quick::Pick<std::string>("10m", "1m") + " " +
+          (work / "iz/set.zip").string() + " .");
   printf("add: %d entries (error %d), volumes of 10 MB\n", zip.SuccessCnt(), zip.ErrCode());
   PairRow("add -s", spanOurs, spanRef, bytes);
   SpanRow("add set", TSeries::Min(spanOurs.wall), copyFiles, bytes);
@@ -234,15 +239,16 @@ void BenchVolumes(const fs::path& work) {
   zip.Extract();
   double extract = Now() - t;
   printf("extract: %d entries (error %d)\n", zip.SuccessCnt(), zip.ErrCode());
+  bench_quick::Check(zip.SuccessCnt() == static_cast<int>(inputs.size()), "every file extracted from the set");
   SpanRow("extract", extract, copyParts, bytes);
 }
 
 // Add, test and extract of one tree, each beside Info-ZIP in the same run.
-void BenchTree(const fs::path& work, const fs::path& tree, const char* name) {
-  constexpr int kRounds = 3;
+void BenchTree(const fs::path& work, const fs::path& tree, const char* name, int rounds = 3) {
+  rounds = bench_quick::Pick(rounds, 1);
   size_t files = 0;
   uint64_t bytes = TreeBytes(tree, &files);
-  printf("%s: %zu files, %.1f MB, %d runs of each\n", name, files, bytes / 1e6, kRounds);
+  printf("%s: %zu files, %.1f MB, %d runs of each\n", name, files, bytes / 1e6, rounds);
   PrintLoad("before");
   std::string ours = (work / "ours.zip").string(), ref = (work / "ref.zip").string();
   TZipKeeper zip(nullptr);
@@ -251,7 +257,7 @@ void BenchTree(const fs::path& work, const fs::path& tree, const char* name) {
   zip.AddCompLevel = 6;
   TSeries addOurs, addRef;
   Pairs(
-      kRounds, addOurs, addRef,
+      rounds, addOurs, addRef,
       [&] {
         fs::remove(ours);
         fs::remove(ref);
@@ -271,7 +277,7 @@ void BenchTree(const fs::path& work, const fs::path& tree, const char* name) {
 
   TSeries testOurs, testRef;
   Pairs(
-      kRounds, testOurs, testRef, [] {},
+      rounds, testOurs, testRef, [] {},
       [&] {
         zip.ExtrOptions = {ExtrTest};
         zip.Extract();
@@ -283,7 +289,7 @@ void BenchTree(const fs::path& work, const fs::path& tree, const char* name) {
   TSeries extractOurs, extractRef;
   int extracted = 0;
   Pairs(
-      kRounds, extractOurs, extractRef,
+      rounds, extractOurs, extractRef,
       [&] {
         fs::remove_all(xo);
         fs::remove_all(xr);
@@ -297,6 +303,7 @@ void BenchTree(const fs::path& work, const fs::path& tree, const char* name) {
       },
       "unzip -qo " + ref + " -d " + xr.string());
   printf("extracted: ours %d entries\n", extracted);
+  bench_quick::Check(extracted >= static_cast<int>(files), "every file of the tree extracted");
   PairRow("extract", extractOurs, extractRef, bytes);
   PrintLoad("after");
   fs::remove_all(xo);
@@ -313,7 +320,7 @@ void MakeMixedTree(const fs::path& root) {
                          "for ", "if ", "else ", " = ", " + ", "count", "name", "index", "// note\n", "0x1F"};
   std::string text;
   while (text.size() < (1 << 20)) text += words[rng() % 20];
-  for (int i = 0; i < 10000; ++i) {
+  for (int i = 0; i < bench_quick::Pick(10000, 200); ++i) {
     uint64_t r = rng() % 100, size = r < 70 ? 200 + rng() % 8000 : r < 95 ? 8000 + rng() % 56000 : 64000 + rng() % 400000;
     fs::path p = root / ("d" + std::to_string(i % 100)) / ("f" + std::to_string(i) + ".txt");
     fs::create_directories(p.parent_path());
@@ -328,25 +335,37 @@ void MakeMixedTree(const fs::path& root) {
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  fs::path work = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "vt-zip-bench";
+  fs::path work = argc > 1 ? fs::path(argv[1])
+                           : fs::temp_directory_path() / ("vt-zip-bench-" + std::to_string(getpid()));
   fs::remove_all(work);
   if (argc > 2 && std::string(argv[2]) == "span") {
     BenchVolumes(work);
     fs::remove_all(work);
-    return 0;
+    return bench_quick::Status();
   }
-  fs::create_directories(work / "corpus");
-  // The corpus: real files, links resolved, so that both tools see the same regular files.
-  Run("cp -rL /usr/share/doc " + (work / "corpus/doc").string() + " 2>/dev/null");
-  Run("cp -rL /usr/include " + (work / "corpus/include").string() + " 2>/dev/null");
-  Run("find " + (work / "corpus").string() + " ! -type f ! -type d -delete");
-  BenchTree(work, work / "corpus", "corpus");
+  printf("cores: %u\n", std::thread::hardware_concurrency());
+  if (argc > 2 && std::string(argv[2]) == "tree") {
+    MakeMixedTree(work / "tree");
+    BenchTree(work, work / "tree", "tree", 7);
+    fs::remove_all(work);
+    return bench_quick::Status();
+  }
+  if (!bench_quick::On()) {
+    fs::create_directories(work / "corpus");
+    // The corpus: real files, links resolved, so that both tools see the same regular files.
+    Run("cp -rL /usr/share/doc " + (work / "corpus/doc").string() + " 2>/dev/null");
+    Run("cp -rL /usr/include " + (work / "corpus/include").string() + " 2>/dev/null");
+    Run("find " + (work / "corpus").string() + " ! -type f ! -type d -delete");
+    BenchTree(work, work / "corpus", "corpus");
+  }
   MakeMixedTree(work / "tree");
   BenchTree(work, work / "tree", "tree");
 
   std::string many = (work / "many.zip").string();
+  const int entries = bench_quick::Pick(100000, 1000);
   Run("python3 -c \"import zipfile; z = zipfile.ZipFile('" + many +
-      "', 'w'); [z.writestr('folder/file%06d.txt' % i, b'') for i in range(100000)]; z.close()\"");
+      "', 'w'); [z.writestr('folder/file%06d.txt' % i, b'') for i in range(" +
+      std::to_string(entries) + ")]; z.close()\"");
   TZipKeeper lister(nullptr);
   lister.Unattended = true;
   double t = Now();
@@ -355,7 +374,8 @@ int main(int argc, char** argv) {
   double listRef = Run("unzip -l " + many + " >/dev/null");
   printf("list       ours %7.0f ms (%d entries)   unzip -l %7.0f ms   ratio %5.2fx\n", listOurs * 1000, lister.Count(),
          listRef * 1000, listRef / listOurs);
+  bench_quick::Check(lister.Count() == entries, "every entry of the directory listed");
   BenchVolumes(work / "volumes");
   fs::remove_all(work);
-  return 0;
+  return bench_quick::Status();
 }

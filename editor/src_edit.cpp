@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "editor/core/text_utils.h"
+#include "platform/clipboard.h"
 #include "platform/dc.h"
 
 int MulDiv(int Number, int Numerator, int Denominator) {
@@ -54,6 +55,8 @@ TCustomSrcEdit::TCustomSrcEdit(TComponent* AOwner) : TCustomControl(AOwner) {
   fUndoList->OnAddedUndo = TNotifyEvent(this, &TCustomSrcEdit::UndoRedoAdded);
   fRedoList = std::make_unique<TSrcEditUndoList>();
   fRedoList->OnAddedUndo = TNotifyEvent(this, &TCustomSrcEdit::UndoRedoAdded);
+  fUndoList->SetGroupUndo(fOptions.Contains(eoGroupUndo));
+  fRedoList->SetGroupUndo(fOptions.Contains(eoGroupUndo));
   fActiveLineColor = clNone;
   fSelectedColor = std::make_unique<TSrcSelectedColor>();
   fSelectedColor->OnChange = TNotifyEvent(this, &TCustomSrcEdit::SelectedColorsChanged);
@@ -114,6 +117,7 @@ TCustomSrcEdit::TCustomSrcEdit(TComponent* AOwner) : TCustomControl(AOwner) {
 
 TCustomSrcEdit::~TCustomSrcEdit() {
   BeginDestroy();
+  WithdrawPrimarySelection(this);
   SetHighlighter(nullptr);
   // The window goes first: its messages must not reach half-destroyed members.
   if (HandleAllocated()) DestroyHandle();
@@ -331,6 +335,9 @@ void TCustomSrcEdit::SetOptions(TSrcEditorOptions Value) {
   bool bUpdateScroll = ((fOptions.Bits() ^ Value.Bits()) & kScrollMask) != 0;
   bool dropChanged = fOptions.Contains(eoDropFiles) != Value.Contains(eoDropFiles);
   fOptions = Value;
+  // The undo lists count their steps as Undo takes them.
+  fUndoList->SetGroupUndo(fOptions.Contains(eoGroupUndo));
+  fRedoList->SetGroupUndo(fOptions.Contains(eoGroupUndo));
   InternalSetCaretXY(CaretXY());
   if (fOptions.Contains(eoScrollPastEol)) {
     TBufferCoord anchor = fBlockBegin, end = fBlockEnd;
@@ -725,6 +732,7 @@ void TCustomSrcEdit::StatusChanged(TSrcStatusChanges Changes) {
 }
 
 void TCustomSrcEdit::DoOnStatusChange(TSrcStatusChanges Changes) {
+  if (Changes & scSelection) OfferSelection();
   if (OnStatusChange.Assigned()) {
     OnStatusChange(this, Changes);
     fStatusChanges = 0;

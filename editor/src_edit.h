@@ -519,6 +519,9 @@ private:
   void DeleteInLineRecorded(int Line, std::string_view Orig, int From, int To, TSrcChangeReason Reason);
   void ScrollRightAfterTyping();
   void SetClipboardText(const AnsiString& Text);
+  // Offers the selected text as the desktop's primary selection, or withdraws it when nothing is
+  // selected.
+  void OfferSelection();
   void UndoItem();
   void MoveGroupBreak(TSrcEditUndoList* From, TSrcEditUndoList* To);
   void WalkChange(TSrcEditUndoList* From, TSrcEditUndoList* To, bool Undoing);

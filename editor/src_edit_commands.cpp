@@ -4,6 +4,7 @@
 
 #include "editor/core/text_utils.h"
 #include "editor/src_edit.h"
+#include "editor/undo_block_scope.h"
 
 void TCustomSrcEdit::CommandProcessor(TSrcEditorCommand Command, char AChar, void* Data) {
   DoOnProcessCommand(Command, AChar, Data);
@@ -331,17 +332,6 @@ struct PastEolScope {
   }
   TSrcEditorOptions& o_;
   bool forced_;
-};
-
-struct UndoBlockScope {
-  UndoBlockScope(TCustomSrcEdit* e, bool open) : e_(e), open_(open) {
-    if (open_) e_->BeginUndoBlock();
-  }
-  ~UndoBlockScope() {
-    if (open_) e_->EndUndoBlock();
-  }
-  TCustomSrcEdit* e_;
-  bool open_;
 };
 }  // namespace
 

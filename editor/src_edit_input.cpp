@@ -9,6 +9,7 @@
 
 #include "editor/core/text_utils.h"
 #include "editor/src_edit.h"
+#include "editor/undo_block_scope.h"
 #include "platform/application.h"
 #include "platform/drag.h"
 #include "platform/system_metrics.h"
@@ -20,12 +21,6 @@ constexpr const char* kScrollHintTopToBottom = "%d - %d";
 constexpr const char* kScrollHintTopLine = "Top Line: %d";
 constexpr int kScrollHintMaxWidth = 200;
 constexpr int kMaxScrollPos = 32767;
-
-struct UndoBlockScope {
-  explicit UndoBlockScope(TCustomSrcEdit* e) : e_(e) { e_->BeginUndoBlock(); }
-  ~UndoBlockScope() { e_->EndUndoBlock(); }
-  TCustomSrcEdit* e_;
-};
 
 bool KeyHeld(int vk) { return GetKeyState(vk) < 0; }
 

@@ -800,6 +800,11 @@ void TCustomSrcEdit::SetClipboardText(const AnsiString& Text) {
   cb->Close();
 }
 
+void TCustomSrcEdit::OfferSelection() {
+  if (SelAvail()) OfferPrimarySelection(this, [this] { return SelText(); });
+  else WithdrawPrimarySelection(this);
+}
+
 void TCustomSrcEdit::CopyToClipboard() {
   if (!SelAvail()) return;
   bool switchTrim = fSelectionMode == smColumn && fOptions.Contains(eoTrimTrailingSpaces);

@@ -1,6 +1,9 @@
 #include "platform/actions.h"
 
 #include <QActionGroup>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -296,11 +299,11 @@ void ObserveTree(TActionClientItem* item, TCustomActionBar* bar, std::vector<TAc
 QAction* MakeQAction(QObject* parent, TActionClientItem* it, TImageList* images, bool withShortcut) {
   TAction* act = it->Action();
   auto* qa = new QAction(parent);
-  qa->setText(withShortcut ? MenuText(it->DisplayCaption(), act ? act->ShortCut() : 0)
-                           : QStr(it->DisplayCaption()));
+  TShortCut key = act && act->ShortCut() ? act->ShortCut() : it->ShownShortCut();
+  qa->setText(withShortcut ? MenuText(it->DisplayCaption(), key) : QStr(it->DisplayCaption()));
   if (act) {
     qa->setEnabled(act->Enabled());
-    qa->setToolTip(QStr(act->Hint().empty() ? StripHotkey(act->Caption()) : act->Hint()));
+    qa->setToolTip(PlainToolTip(act->Hint().empty() ? StripHotkey(act->Caption()) : act->Hint()));
     qa->setIcon(ImageListIcon(images, act->ImageIndex()));
     if (act->AutoCheck() || act->GroupIndex() > 0 || act->Checked()) {
       qa->setCheckable(true);
@@ -444,9 +447,71 @@ TActionMainMenuBar::TActionMainMenuBar(TComponent* AOwner) : TCustomActionBar(AO
   SetHeight(24);
 }
 
+namespace {
+
+// The menu bar of an action bar. The bar that takes the window's menu keys (Alt, F10) works as
+// the desktop's menu bar does: the key marks its first entry without opening it and takes the
+// keys, the arrows move the mark, Enter or Down opens the marked menu, and Escape or a chosen
+// command gives the keys back to the control that had them.
+class TMenuBarWidget : public QMenuBar {
+public:
+  explicit TMenuBarWidget(QWidget* parent) : QMenuBar(parent) {
+    QObject::connect(this, &QMenuBar::triggered, this, [this] { GiveKeysBack(); });
+  }
+
+  bool Marked() const { return hasFocus() && activeAction(); }
+  void Mark() {
+    QAction* first = nullptr;
+    for (QAction* a : actions())
+      if (a->isVisible() && !actionGeometry(a).isEmpty()) {
+        first = a;
+        break;
+      }
+    if (!first || Marked()) return;
+    QWidget* had = window()->focusWidget();
+    if (had && had != this) keysOwner_ = had;
+    // The entry the pointer rests on is marked without opening its menu.
+    QPoint at = actionGeometry(first).center();
+    QMouseEvent rest(QEvent::MouseMove, at, mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(this, &rest);
+    setFocus(Qt::MenuBarFocusReason);
+  }
+  void Unmark() {
+    setActiveAction(nullptr);
+    GiveKeysBack();
+  }
+
+protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    QMenuBar::keyPressEvent(e);
+    if (e->key() == Qt::Key_Escape && !activeAction()) GiveKeysBack();
+  }
+  void focusOutEvent(QFocusEvent* e) override {
+    QMenuBar::focusOutEvent(e);
+    // Left for another control of the window (not for an open menu): that one has the keys now.
+    if (e->reason() != Qt::PopupFocusReason && window()->focusWidget() != this) keysOwner_ = nullptr;
+  }
+
+private:
+  // The control that had the keys before the bar took them gets them back; the bar keeps them
+  // only while it is worked from the keyboard.
+  void GiveKeysBack() {
+    QPointer<QWidget> owner = keysOwner_;
+    keysOwner_ = nullptr;
+    if (window()->focusWidget() != this) return;
+    if (owner && owner->isVisible() && owner->isEnabled()) owner->setFocus(Qt::MenuBarFocusReason);
+    else clearFocus();
+  }
+
+  QPointer<QWidget> keysOwner_;
+};
+
+}  // namespace
+
 void TActionMainMenuBar::CreateWnd() {
   TCustomActionBar::CreateWnd();
-  auto* bar = new QMenuBar(Host()->Frame());
+  auto* bar = new TMenuBarWidget(Host()->Frame());
+  bar->setProperty(kMenuKeysProperty, menuEvents_);
   bar->setNativeMenuBar(false);
   Host()->SetNative(bar);
   RecreateControls();
@@ -501,7 +566,9 @@ void TActionMainMenuBar::SetShadows(bool v) {
 void TActionMainMenuBar::SetMenuEvents(bool v) {
   if (v == menuEvents_) return;
   menuEvents_ = v;
-  if (HandleAllocated()) Build();
+  if (!HandleAllocated()) return;
+  Host()->Native()->setProperty(kMenuKeysProperty, v);
+  Build();
 }
 
 void TActionMainMenuBar::EnterMenuLoop() {
@@ -509,8 +576,15 @@ void TActionMainMenuBar::EnterMenuLoop() {
   auto* bar = static_cast<QMenuBar*>(Host()->Native());
   auto acts = bar->actions();
   if (acts.isEmpty()) return;
-  bar->setFocus(Qt::MenuBarFocusReason);
+  // The open menu takes the keys; once it closes they are where they were.
   bar->setActiveAction(acts.first());
+}
+
+void TActionMainMenuBar::ToggleMenuMode() {
+  HandleNeeded();
+  auto* bar = static_cast<TMenuBarWidget*>(Host()->Native());
+  if (bar->Marked()) bar->Unmark();
+  else bar->Mark();
 }
 
 int TActionMainMenuBar::ActiveItem() const {
@@ -522,10 +596,11 @@ int TActionMainMenuBar::ActiveItem() const {
 
 void TActionMainMenuBar::CloseMenus() {
   if (!HandleAllocated()) return;
-  auto* bar = static_cast<QMenuBar*>(Host()->Native());
+  auto* bar = static_cast<TMenuBarWidget*>(Host()->Native());
   if (QAction* a = bar->activeAction())
     if (a->menu()) a->menu()->close();
   bar->setActiveAction(nullptr);
+  bar->Unmark();
 }
 
 bool TActionMainMenuBar::OpenByAccessKey(const std::string& typedUtf8) {
@@ -623,7 +698,7 @@ void TActionToolBar::ActionChanged(TAction* a) {
     q->setEnabled(a->Enabled());
     q->setChecked(a->Checked());
     q->setIcon(ImageListIcon(images, a->ImageIndex()));
-    if (showHint_) q->setToolTip(QStr(a->Hint().empty() ? StripHotkey(a->Caption()) : a->Hint()));
+    if (showHint_) q->setToolTip(PlainToolTip(a->Hint().empty() ? StripHotkey(a->Caption()) : a->Hint()));
   }
   if (!found && a->Visible()) ScheduleRebuild();  // a hidden button shows again
 }

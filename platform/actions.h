@@ -149,6 +149,11 @@ public:
   void SetCaption(const AnsiString& c) { caption_ = c; }
   AnsiString DisplayCaption() const;
   bool IsSeparator() const { return !action_ && caption_ == "-"; }
+  // A key shown beside the item when its action has no shortcut of its own: a key that the
+  // focused control handles itself (the editor's Ctrl+C for Copy), which the action must not
+  // take from the other controls.
+  TShortCut ShownShortCut() const { return shownShortCut_; }
+  void SetShownShortCut(TShortCut sc) { shownShortCut_ = sc; }
   bool Visible() const { return visible_; }
   void SetVisible(bool v) { visible_ = v; }
   int Count() const { return static_cast<int>(items_.size()); }
@@ -167,6 +172,7 @@ private:
   TActionClientItem* parent_;
   TAction* action_ = nullptr;
   AnsiString caption_;
+  TShortCut shownShortCut_ = 0;
   bool visible_ = true;
   std::vector<std::unique_ptr<TActionClientItem>> items_;
 };
@@ -249,6 +255,10 @@ public:
   void SetMenuEvents(bool v);
   // Selects the first item and opens its menu for keyboard navigation.
   void EnterMenuLoop();
+  // The window's menu key (Alt alone, F10) on the bar with menu events: marks the first item
+  // without opening it and takes the keys, or, when marked, gives them back to the control that
+  // had them.
+  void ToggleMenuMode();
   // Index of the open (or selected) top-level item, -1 when none.
   int ActiveItem() const;
   void CloseMenus();

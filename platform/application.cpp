@@ -1,6 +1,7 @@
 #include "platform/application.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QEventLoop>
 #include <QTimer>
 #include <unistd.h>
@@ -43,19 +44,60 @@ void TApplication::FormCreated(TCustomForm* f) {
   }
 }
 
+namespace {
+
+// Brings the actions' states up to date once the events of the moment are handled, after
+// anything that can change them happened (input, a window shown, hidden or activated, the
+// clipboard changed), as the window system's idle processing does, not on a clock: an idle
+// program wakes for nothing.
+class TIdleUpdates : public QObject {
+public:
+  explicit TIdleUpdates(TApplication* app) : app_(app) {
+    qApp->installEventFilter(this);
+    QObject::connect(QApplication::clipboard(), &QClipboard::dataChanged, this, [this] { Schedule(); });
+    Schedule();
+  }
+  ~TIdleUpdates() override { qApp->removeEventFilter(this); }
+
+protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    switch (e->type()) {
+      case QEvent::KeyPress: case QEvent::KeyRelease: case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease: case QEvent::MouseButtonDblClick: case QEvent::Wheel:
+      case QEvent::Drop: case QEvent::Show: case QEvent::Hide: case QEvent::WindowActivate:
+      case QEvent::FocusIn: case QEvent::InputMethod:
+        Schedule();
+        break;
+      default:
+        break;
+    }
+    return false;
+  }
+
+private:
+  void Schedule() {
+    if (due_) return;
+    due_ = true;
+    QTimer::singleShot(0, this, [this] {
+      due_ = false;
+      try {
+        app_->UpdateActions();
+      } catch (...) {
+        ::HandleException(app_);
+      }
+    });
+  }
+  TApplication* app_;
+  bool due_ = false;
+};
+
+}  // namespace
+
 void TApplication::Run() {
   Initialize();
   terminated_ = false;
   if (mainForm_) mainForm_->Show();
-  QTimer idle;
-  QObject::connect(&idle, &QTimer::timeout, [this] {
-    try {
-      UpdateActions();
-    } catch (...) {
-      ::HandleException(this);
-    }
-  });
-  idle.start(200);
+  TIdleUpdates idle(this);
   while (!terminated_) {
     QEventLoop loop;
     loop_ = &loop;

@@ -41,6 +41,7 @@ void SyncCaret() {
   if (c.hideCount <= 0) {
     // A caret that moves or shows starts its blink shown.
     c.on = true;
+    c.blinks = 0;
     if (c.timer) c.timer->start();
   } else if (c.timer) {
     c.timer->stop();
@@ -83,7 +84,15 @@ void CreateCaret(TWinControl* Owner, int Width, int Height) {
   auto* timer = new QTimer(client);
   timer->setInterval(CaretBlinkTime());
   QObject::connect(timer, &QTimer::timeout, timer, [] {
-    Caret().on = !Caret().on;
+    CaretState& c = Caret();
+    // A caret left alone for a while stops blinking, shown, as the desktop's carets do: an idle
+    // window draws nothing.
+    const int blinksBeforeRest = std::max(2, 10000 / std::max(CaretBlinkTime(), 1));  // about ten seconds
+    if (++c.blinks >= blinksBeforeRest && c.on) {
+      c.timer->stop();
+      return;
+    }
+    c.on = !c.on;
     RefreshCaret();
   });
   c.timer = timer;

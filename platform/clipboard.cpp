@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -35,6 +36,48 @@ const QMimeData* Current() {
   return QApplication::clipboard()->mimeData();
 }
 
+// The desktop's text has LF line breaks; the code page's text (and the editor) has CR LF.
+QString DesktopText(const AnsiString& Text) {
+  return QString::fromStdString(AnsiToUtf8(Text)).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
+}
+AnsiString CodePageText(QString Text) {
+  Text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
+  return Utf8ToAnsi(Text.replace(QChar('\n'), QStringLiteral("\r\n")).toStdString());
+}
+
+// The primary selection of an owner that has text selected: the text is asked for only when
+// another program pastes it, and is what the owner has selected then.
+class TOfferedSelection : public QMimeData {
+public:
+  TOfferedSelection(const void* owner, std::function<AnsiString()> text) : owner_(owner), text_(std::move(text)) {}
+  const void* Owner() const { return owner_; }
+  void Withdraw() { text_ = nullptr; }
+  QStringList formats() const override { return {QStringLiteral("text/plain")}; }
+  bool hasFormat(const QString& mime) const override { return text_ && mime == QLatin1String("text/plain"); }
+
+protected:
+  QVariant retrieveData(const QString& mime, QMetaType) const override {
+    if (!text_ || mime != QLatin1String("text/plain")) return QVariant();
+    AnsiString text;
+    try {
+      text = text_();
+    } catch (...) {
+      return QVariant();
+    }
+    return DesktopText(text);
+  }
+
+private:
+  const void* owner_;
+  std::function<AnsiString()> text_;
+};
+
+TOfferedSelection* OfferedSelection() {
+  QClipboard* c = QApplication::clipboard();
+  if (!c->supportsSelection() || !c->ownsSelection()) return nullptr;
+  return const_cast<TOfferedSelection*>(dynamic_cast<const TOfferedSelection*>(c->mimeData(QClipboard::Selection)));
+}
+
 }  // namespace
 
 TClipboardFormat RegisterClipboardFormat(const AnsiString& Name) {
@@ -57,7 +100,7 @@ bool TClipboard::HasFormat(TClipboardFormat Format) const {
 AnsiString TClipboard::AsText() const {
   const QMimeData* d = Current();
   if (!d || !d->hasText()) return AnsiString();
-  return Utf8ToAnsi(d->text().toStdString());
+  return CodePageText(d->text());
 }
 
 void TClipboard::Open() {
@@ -74,7 +117,7 @@ void TClipboard::Close() {
 
 void TClipboard::SetAsText(const AnsiString& Text) {
   Open();
-  Pending()->setText(QString::fromStdString(AnsiToUtf8(Text)));
+  Pending()->setText(DesktopText(Text));
   Close();
 }
 
@@ -97,6 +140,24 @@ void TClipboard::SetBuffer(TClipboardFormat Format, const std::string& Data) {
 void TClipboard::Clear() {
   EnsureGuiApplication();
   QApplication::clipboard()->clear();
+}
+
+void OfferPrimarySelection(const void* Owner, std::function<AnsiString()> Text) {
+  EnsureGuiApplication();
+  QClipboard* c = QApplication::clipboard();
+  if (!c->supportsSelection()) return;
+  // Claimed once: while the owner keeps it, a growing selection costs nothing.
+  if (TOfferedSelection* s = OfferedSelection(); s && s->Owner() == Owner && s->hasFormat(QStringLiteral("text/plain")))
+    return;
+  c->setMimeData(new TOfferedSelection(Owner, std::move(Text)), QClipboard::Selection);
+}
+
+void WithdrawPrimarySelection(const void* Owner) {
+  if (!QCoreApplication::instance()) return;
+  TOfferedSelection* s = OfferedSelection();
+  if (!s || s->Owner() != Owner) return;
+  s->Withdraw();
+  QApplication::clipboard()->clear(QClipboard::Selection);
 }
 
 TClipboard* Clipboard() {

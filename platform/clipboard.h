@@ -1,6 +1,8 @@
 #pragma once
-// The desktop clipboard: plain text (converted between the code page and Unicode) and private
+// The desktop clipboard: plain text (converted between the code page and Unicode, and between
+// the code page's CR LF line breaks and the desktop's LF) and private
 // formats of the program, carried as MIME types of its own so that two running editors share them.
+#include <functional>
 #include <string>
 
 #include "platform/ansi.h"
@@ -29,3 +31,9 @@ private:
 };
 
 TClipboard* Clipboard();
+
+// The X primary selection, which a middle click in another window pastes: an owner with text
+// selected offers it, and is asked for the text only when another program pastes it; an owner
+// whose selection goes, or that goes away, withdraws it. Nothing where the desktop has none.
+void OfferPrimarySelection(const void* Owner, std::function<AnsiString()> Text);
+void WithdrawPrimarySelection(const void* Owner);

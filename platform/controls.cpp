@@ -178,7 +178,7 @@ void TWinControl::CreateWnd() {
   // Every client area takes drags: a window without the files style hands them to its parent.
   host_->Client()->setAcceptDrops(true);
   f->setEnabled(enabled_);
-  if (!hint_.empty()) f->setToolTip(QStr(hint_));
+  if (!hint_.empty()) f->setToolTip(PlainToolTip(hint_));
   // Explicitly hidden when invisible: Qt would show a child created under a parent not yet shown
   // together with that parent.
   if (parentWidget) f->setVisible(visible_);
@@ -247,12 +247,30 @@ void TWinControl::SetVisible(bool v) {
 
 void TWinControl::SetEnabled(bool v) {
   TControl::SetEnabled(v);
-  if (host_) host_->Frame()->setEnabled(v);
+  if (!host_) return;
+  QWidget* frame = host_->Frame();
+  QWidget* window = frame->window();
+  // The toolkit takes the focus from a window that goes off, the window system leaves it there:
+  // a control that had the focus gets it back when it comes on again (a conversion switches the
+  // editor off while it runs), unless the focus went elsewhere meanwhile.
+  if (!v) {
+    QWidget* focus = window->focusWidget();
+    bool inside = focus && (focus == frame || frame->isAncestorOf(focus));
+    frame->setEnabled(false);
+    host_->focusBeforeDisabled = inside ? focus : nullptr;
+    host_->focusWhileDisabled = window->focusWidget();
+    return;
+  }
+  frame->setEnabled(true);
+  QPointer<QWidget> back = host_->focusBeforeDisabled;
+  host_->focusBeforeDisabled = nullptr;
+  if (back && back->isEnabled() && window->focusWidget() == host_->focusWhileDisabled.data())
+    back->setFocus(Qt::OtherFocusReason);
 }
 
 void TWinControl::SetHint(const AnsiString& v) {
   hint_ = v;
-  if (host_) host_->Frame()->setToolTip(QStr(v));
+  if (host_) host_->Frame()->setToolTip(PlainToolTip(v));
 }
 
 void TWinControl::SetCursor(TCursor c) {
@@ -344,10 +362,26 @@ std::unique_ptr<TCanvas> CreateControlCanvas(TWinControl* Control) {
   return std::make_unique<TCanvas>(dc, true);
 }
 
+namespace {
+// A single-line text field (an edit or a combo box's) that the program or the keyboard moves the
+// focus to has all of its text selected, so that typing replaces it; a click places the caret.
+void ShowFocusIn(QWidget* target) {
+  // The control given the focus shows it (its focus frame), as a dialog's controls do once the
+  // keyboard is in use; the toolkit would show it only after a Tab.
+  target->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+  target->update();
+  QLineEdit* edit = qobject_cast<QLineEdit*>(target);
+  if (auto* combo = qobject_cast<QComboBox*>(target)) edit = combo->lineEdit();
+  if (edit) edit->selectAll();
+}
+}  // namespace
+
 void TWinControl::SetFocus() {
   HandleNeeded();
-  if (host_->Native()) host_->Native()->setFocus(Qt::OtherFocusReason);
-  else host_->Client()->setFocus(Qt::OtherFocusReason);
+  bool had = Focused();
+  QWidget* target = host_->Native() ? host_->Native() : host_->Client();
+  target->setFocus(Qt::OtherFocusReason);
+  if (!had) ShowFocusIn(target);
 }
 
 bool TWinControl::Focused() const {
@@ -422,9 +456,7 @@ void TWinControl::FocusByKeyboard(bool Backwards) {
   target->setFocus(reason);
   // Also in a window that becomes active only later (a dialog opening), whose focus arrives for
   // another reason.
-  QLineEdit* edit = qobject_cast<QLineEdit*>(target);
-  if (auto* combo = qobject_cast<QComboBox*>(target)) edit = combo->lineEdit();
-  if (edit) edit->selectAll();
+  ShowFocusIn(target);
 }
 
 void TWinControl::SetMouseCapture(bool capture) {

@@ -312,6 +312,11 @@ TControl* GetCaptureControl();
 // the X keyboard indicators under X11; always off where the window system offers nothing
 // (offscreen, Wayland). A held key that is not toggled cannot be seen.
 bool LockKeyToggled(int VirtualKey);
+// Calls Changed whenever one of the three lock keys changes, in whichever window it was
+// pressed, as the window system tells it: nothing is asked of the window system meanwhile.
+// Returns a number for StopWatchingLockKeys. Never called where the keys cannot be read.
+int WatchLockKeys(std::function<void()> Changed);
+void StopWatchingLockKeys(int Watch);
 
 // A canvas that paints on a control's window outside its paint: what it draws shows once the
 // canvas goes, and stays until the control repaints those parts. On a control without a window

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -55,6 +56,28 @@ bool DialogsCanShow() {
 
 // ------------------------------------------------------------------------------ message boxes
 
+void FillMessageBox(QMessageBox& box, const AnsiString& Text, const AnsiString& Caption, unsigned Flags) {
+  box.setWindowTitle(QStr(Caption));
+  // The text as it is, never read as mark-up: an HTML editor's messages quote tags all the time.
+  box.setTextFormat(Qt::PlainText);
+  // A lone CR breaks the line, as the system's message boxes show it.
+  box.setText(QStr(Text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n')));
+  switch (Flags & 0xF0) {
+    case MB_ICONSTOP: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
+    default: break;
+  }
+  // The box (laid out by now) is wide enough for its caption and the frame's buttons: a short
+  // text would leave the caption cut off.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    int wanted = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 120;
+    grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+  }
+}
+
 int MessageBox(TWinControl* Owner, const AnsiString& Text, const AnsiString& Caption, unsigned Flags) {
   TDialogRequest req;
   req.Kind = dkMessageBox;
@@ -71,16 +94,7 @@ int MessageBox(TWinControl* Owner, const AnsiString& Text, const AnsiString& Cap
     return fallback;
   }
   QMessageBox box(DialogOwnerWidget(Owner));
-  box.setWindowTitle(QStr(Caption));
-  // A lone CR breaks the line, as the system's message boxes show it.
-  box.setText(QStr(Text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n')));
-  switch (Flags & 0xF0) {
-    case MB_ICONSTOP: box.setIcon(QMessageBox::Critical); break;
-    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-    default: break;
-  }
+  FillMessageBox(box, Text, Caption, Flags);
   std::vector<std::pair<QPushButton*, int>> map;
   auto add = [&](const char* text, QMessageBox::ButtonRole role, int id) {
     QPushButton* b = box.addButton(QStr(W1251(text)), role);
@@ -197,7 +211,8 @@ TOpenDialog::TOpenDialog(TComponent* AOwner) : TComponent(AOwner) {}
 bool TOpenDialog::Execute() {
   TDialogRequest req;
   req.Kind = IsSave() ? dkSaveFile : dkOpenFile;
-  req.Caption = Title;
+  // Without a title of its own the dialog is called what it does, as the system's dialogs are.
+  req.Caption = !Title.empty() ? Title : W1251(IsSave() ? "Сохранить как" : "Открыть");
   req.Filter = Filter;
   req.FilterIndex = FilterIndex;
   req.DefaultExt = DefaultExt;
@@ -210,7 +225,7 @@ bool TOpenDialog::Execute() {
     return true;
   }
   if (!DialogsCanShow()) return false;
-  QFileDialog dlg(DialogOwnerWidget(nullptr), QStr(Title));
+  QFileDialog dlg(DialogOwnerWidget(nullptr), QStr(req.Caption));
   dlg.setAcceptMode(IsSave() ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dlg.setFileMode(IsSave() ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   QStringList filters;

@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <algorithm>
+#include <climits>
 
 #include "platform/qt/control_host.h"
 #include "platform/qt/widgets_qt.h"
@@ -279,7 +280,8 @@ void TUpDown::SetPosition(int v) {
 }
 
 void TUpDown::Step(bool up) {
-  SetPosition(Position() + (up ? 1 : -1));
+  long long next = static_cast<long long>(Position()) + (up ? 1 : -1);
+  SetPosition(static_cast<int>(std::clamp<long long>(next, INT_MIN, INT_MAX)));
   CallEvent(OnClick, this);
 }
 

@@ -119,10 +119,12 @@ protected:
     if (!form) return false;
     Word vk = VirtualKeyOfEvent(k);
     if (e->type() == QEvent::KeyRelease) {
-      // Alt pressed and released alone opens the main menu.
+      // Alt pressed and released alone marks the main menu, or leaves it. Where the toolkit's
+      // menu bar does that itself (the keys moved to or from it meanwhile), it is done.
       bool lone = vk == VK_MENU && altAlone_;
       altAlone_ = false;
-      if (lone && !k->isAutoRepeat()) {
+      bool taken = QApplication::focusWidget() != focusAtAlt_.data();
+      if (lone && !taken && !k->isAutoRepeat()) {
         bool used = false;
         GuardedCall(form, [&] { used = form->HandleMenuKey(); });
         return used;
@@ -130,6 +132,7 @@ protected:
       return false;
     }
     altAlone_ = vk == VK_MENU;
+    if (altAlone_) focusAtAlt_ = QApplication::focusWidget();
     if (!vk || vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU) return false;
     TShiftState shift;
     if (k->modifiers() & Qt::ShiftModifier) shift.Include(ssShift);
@@ -146,6 +149,7 @@ private:
   QEvent* last_ = nullptr;
   QPointer<QWidget> lastReceiver_;
   bool altAlone_ = false;
+  QPointer<QWidget> focusAtAlt_;
 };
 
 }  // namespace
@@ -281,7 +285,9 @@ void TCustomForm::SetFormBorderStyle(int s) {
   bool shown = f->isVisible();
   Qt::WindowFlags flags = Qt::Window;
   switch (s) {
-    case fbsNone: flags |= Qt::FramelessWindowHint; break;
+    // An owned window without a frame is still the owner's: the window system keeps (and
+    // minimises) only a dialog's window with its owner.
+    case fbsNone: flags = (OwnerForm() ? Qt::Dialog : Qt::Window) | Qt::FramelessWindowHint; break;
     // A dialog's frame offers closing only, neither minimising nor maximising.
     case bsDialog:
       flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
@@ -752,7 +758,7 @@ bool TCustomForm::IsShortCut(TShortCut sc) {
 bool TCustomForm::HandleMenuKey() {
   TActionMainMenuBar* bar = MenuEventsBar(this);
   if (!bar || bar->ItemCount() == 0) return false;
-  bar->EnterMenuLoop();
+  bar->ToggleMenuMode();
   return true;
 }
 

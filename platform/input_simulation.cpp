@@ -7,14 +7,19 @@
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTextDocument>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
 #include <QWheelEvent>
 
+#include "platform/dialogs.h"
 #include "platform/graphics.h"
 #include "platform/qt/control_host.h"
 #include "platform/qt/graphics_qt.h"
+#include "platform/qt/widgets_qt.h"
 
 namespace {
 
@@ -31,8 +36,10 @@ QWidget* InputTargetOf(TWinControl* c) {
   return reinterpret_cast<QWidget*>(c->Host()->Client());
 }
 
-// Keys land there too, except that an editable combo box types into its text field.
+// Keys land there too, except that an editable combo box types into its text field; without a
+// control they go where the keyboard's are going now (an open menu, the focused widget).
 QWidget* KeyTargetOf(TWinControl* c) {
+  if (!c) return QApplication::activePopupWidget() ? QApplication::activePopupWidget() : QApplication::focusWidget();
   QWidget* w = InputTargetOf(c);
   if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->lineEdit()) return combo->lineEdit();
   return w;
@@ -108,6 +115,7 @@ int RussianLetterOf(Word vk) {
 void SimulateKeyStroke(TWinControl* control, Word vk, TShiftState shift, const std::string& text,
                        bool russianLayout) {
   QWidget* w = KeyTargetOf(control);
+  if (!w) return;
   bool keypad;
   int key = QtKeyOf(vk, keypad);
   if (russianLayout)
@@ -242,4 +250,21 @@ bool GrabPopupImage(TBitmap& image) {
   if (popup.isNull()) return false;
   BitmapImage(&image) = popup.convertToFormat(QImage::Format_RGB32);
   return true;
+}
+
+std::string ShownMessageText(const AnsiString& Text) {
+  EnsureGuiApplication();
+  QMessageBox box;
+  FillMessageBox(box, Text, AnsiString(), MB_OK);
+  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  if (!label) return std::string();
+  QString shown = label->text();
+  bool rich = label->textFormat() == Qt::RichText ||
+              (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(shown));
+  if (rich) {
+    QTextDocument d;
+    d.setHtml(shown);
+    shown = d.toPlainText();
+  }
+  return shown.toStdString();
 }

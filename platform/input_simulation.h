@@ -9,7 +9,8 @@
 
 // A key pressed and released. `text` is what the keyboard layout types (UTF-8); with
 // `russianLayout` a letter key reports the Cyrillic letter of the ЙЦУКЕН layout, as the desktop
-// does under a Russian layout.
+// does under a Russian layout. Without a control the key goes where the keyboard's go now: to an
+// open menu, else to the focused widget.
 void SimulateKeyStroke(TWinControl* control, Word vk, TShiftState shift = {},
                        const std::string& text = std::string(), bool russianLayout = false);
 // Typing text (UTF-8), one key event per character.
@@ -37,3 +38,5 @@ bool GrabPopupImage(TBitmap& image);
 TColor ClientPixel(TWinControl* control, int x, int y);
 // Whether the window of a control holds a copy of its pixels besides the window's own.
 bool HoldsPixelCopy(TWinControl* control);
+// The text a message box of the given text shows a person, as its label displays it (UTF-8).
+std::string ShownMessageText(const AnsiString& Text);

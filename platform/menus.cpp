@@ -5,6 +5,7 @@
 #include <QIconEngine>
 #include <QMenu>
 #include <QPointer>
+#include <QTextDocument>
 #include <algorithm>
 
 #include "platform/actions.h"
@@ -80,6 +81,11 @@ QIcon ImageListIcon(TImageList* images, int index) {
   std::shared_ptr<TImageList::TEntry> image = images ? images->Image(index) : nullptr;
   if (!image || image->Width <= 0 || image->Height <= 0) return QIcon();
   return QIcon(new TImageListIconEngine(std::move(image)));
+}
+
+QString PlainToolTip(const AnsiString& s) {
+  QString t = QStr(s);
+  return Qt::mightBeRichText(t) ? Qt::convertFromPlainText(t, Qt::WhiteSpacePre) : t;
 }
 
 QString MenuText(const AnsiString& caption, TShortCut shortCut) {

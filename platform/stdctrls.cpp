@@ -12,6 +12,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <limits>
 
 #include "platform/forms.h"
 #include "platform/menus.h"
@@ -26,11 +27,17 @@ W* NativeOf(const TWinControl* c) {
   return c->HandleAllocated() ? static_cast<W*>(c->Host()->Native()) : nullptr;
 }
 
+// A single-line field without a length of its own takes text of any length: the toolkit's
+// fields stop at 32,767 characters unless told otherwise.
+constexpr int kNoLengthLimit = std::numeric_limits<int>::max();
+
 // The text typed into a combo box stays as typed: the list offers its items, but nothing
 // completes or replaces the typed text by one of them (an item that differs only in case would
-// take its place once the box is left).
+// take its place once the box is left); and it may be as long as a field's.
 void NoCompletion(QComboBox* c) {
-  if (c->lineEdit()) c->setCompleter(nullptr);
+  if (!c->lineEdit()) return;
+  c->setCompleter(nullptr);
+  c->lineEdit()->setMaxLength(kNoLengthLimit);
 }
 
 // A memo shows a line longer than kMemoPiece characters in pieces of that length, each piece
@@ -322,7 +329,7 @@ void TEdit::CreateWnd() {
   auto* e = new QLineEdit(QStr(text_), Host()->Frame());
   e->setReadOnly(readOnly_);
   if (passwordChar_) e->setEchoMode(QLineEdit::Password);
-  if (maxLength_ > 0) e->setMaxLength(maxLength_);
+  e->setMaxLength(maxLength_ > 0 ? maxLength_ : kNoLengthLimit);
   QObject::connect(e, &QLineEdit::textChanged, e, [this](const QString& t) {
     text_ = FromQStr(t);
     GuardedCall(this, [this] { CallEvent(OnChange, this); });
@@ -350,7 +357,7 @@ void TEdit::SetPasswordChar(char c) {
 void TEdit::SetMaxLength(int n) {
   maxLength_ = n;
   if (n > 0 && static_cast<int>(text_.size()) > n) SetText(text_.substr(0, static_cast<size_t>(n)));
-  if (auto* e = NativeOf<QLineEdit>(this)) e->setMaxLength(n > 0 ? n : 32767);
+  if (auto* e = NativeOf<QLineEdit>(this)) e->setMaxLength(n > 0 ? n : kNoLengthLimit);
 }
 
 void TEdit::SetReadOnly(bool v) {

@@ -1,6 +1,7 @@
 #include "app/dialogs/tag_dialog.h"
 
 #include <cstdio>
+#include <limits>
 
 #include "app/main_window.h"
 #include "platform/graphics.h"
@@ -245,6 +246,9 @@ TComboBox* TTagDialog::AddCombo(TWinControl* Parent, int X, int Y, int W, std::i
 
 TUpDown* TTagDialog::AddUpDown(TWinControl* Parent, TEdit* Edit) {
   auto* u = new TUpDown(this);
+  // The fields take any number: the arrows step from any of them.
+  u->SetMin(0);
+  u->SetMax(std::numeric_limits<int>::max());
   u->SetBounds(0, 0, 17, Edit->Height());
   u->SetParent(Parent);
   u->SetAssociate(Edit);

@@ -1,5 +1,6 @@
 #include "app/settings/settings_window.h"
 
+#include <limits>
 #include <type_traits>
 
 #include "app/data_folder.h"
@@ -72,7 +73,7 @@ void TTarnSetup::CreateComponents() {
   NewFileNmbBody = Make<TEdit>(editorGroup, 12, 58, 60, 22);
   UpDown1 = Make<TUpDown>(editorGroup, 72, 58, 16, 22);
   UpDown1->SetMin(1);
-  UpDown1->SetMax(1000);
+  UpDown1->SetMax(std::numeric_limits<int>::max());  // any line the main window can go to
   UpDown1->SetAssociate(NewFileNmbBody);
   wordwrap = Make<TCheckBox>(editorGroup, 12, 90, 300, 20, "Переносить строки");
   auto* styleGroup = Make<TGroupBox>(GeneralPage, 8, 136, 486, 100, "Стиль");
@@ -177,12 +178,14 @@ AnsiString TTarnSetup::ProgramExe() const { return ProgramExecutable(); }
 void TTarnSetup::FormShow(TObject*) {
   if (Main) Main->SetEnabled(false);
   TIniFile* ini = Main->Settings();
-  if (ini->ReadString("General", "Style", AnsiString()) == "XP") StyleXP->SetChecked(true);
-  else StyleStd->SetChecked(true);
+  // The settings in force, as the main window reads them: Ok without a change changes nothing.
+  TWindowSettings set = ReadWindowSettings(ini);
+  if (set.StandardStyle) StyleStd->SetChecked(true);
+  else StyleXP->SetChecked(true);
   NewFileNmbBody->SetText(ini->ReadString("Editor", "BodyNmb", "6"));
-  arpls->SetChecked(ini->ReadInteger("Orfo", "AutoReplace", 0) != 0);
-  CheckBox1->SetChecked(ini->ReadInteger("General", "Shadows", 0) == 1);
-  wordwrap->SetChecked(ini->ReadInteger("Editor", "WordWrap", 0) == 1);
+  arpls->SetChecked(set.AutoReplace);
+  CheckBox1->SetChecked(set.Shadows);
+  wordwrap->SetChecked(set.WordWrap);
   wordsLoaded_ = insertLoaded_ = false;
   wordslist->Strings()->LoadFromFile(FolderFile("autoreplace.lst"));
   wordsLoaded_ = true;
@@ -284,12 +287,22 @@ void TTarnSetup::Setelements(bool Settings, bool Replacements, bool Template, bo
   BUInsert->SetChecked(Insertion);
 }
 
+namespace {
+
+// Whether the last run's failure is one the library reported (the component shows no box for it),
+// and its text: the string table's, then the library's own words.
+bool LibraryError(TZipKeeper* Zip) { return Zip->ErrCode() > 0 && Zip->ErrCode() < 256; }
+AnsiString LibraryReport(TZipKeeper* Zip) { return Zip->ZipLoadStr(Zip->ErrCode()) + " " + Zip->Message(); }
+
+}  // namespace
+
 void TTarnSetup::BackUpClick(TObject*) {
   AnsiString windows = WindowsFolder();
   if (!SaveDialog1->Execute()) return;
   ZipKeeper1->SetZipFileName(SaveDialog1->FileName);
   ZipKeeper1->SetDLLDirectory(Folder());
-  ZipKeeper1->LoadZipLibrary();
+  // Every failure is reported once: the component shows its own; the library's are shown here.
+  if (ZipKeeper1->LoadZipLibrary() == 0) return;
   ZipKeeper1->FSpecArgs()->Clear();
   if (BUIniFile->Checked()) ZipKeeper1->FSpecArgs()->Add(windows + PathDelim + kSettingsFileName);
   if (BUAutoreplace->Checked()) ZipKeeper1->FSpecArgs()->Add(FolderFile("autoreplace.lst"));
@@ -301,6 +314,7 @@ void TTarnSetup::BackUpClick(TObject*) {
   // The component has reported a failure itself, a file left out too; success is announced only
   // when it was one.
   if (ZipKeeper1->SuccessCnt() > 0 && ZipKeeper1->ErrCode() == 0) ShowMessage(U("Настройки сохранены"));
+  else if (LibraryError(ZipKeeper1)) ShowMessage(U("Настройки не сохранены полностью.\n") + LibraryReport(ZipKeeper1));
 }
 
 void TTarnSetup::RestoreClick(TObject*) {
@@ -308,15 +322,26 @@ void TTarnSetup::RestoreClick(TObject*) {
   if (!OpenDialog1->Execute()) return;
   AnsiString folder = ExcludeTrailingPathDelimiter(TarnPath->Text());
   Main->SetProgramFolder(folder);
-  bool failed = false;
+  // Every failure is reported once: the component shows its own (and nothing more is tried after
+  // one); what the library reports for single files is shown together at the end.
+  bool failed = false, stopped = false;
+  AnsiString report;
   auto extract = [&] {
+    if (stopped) return;
     ZipKeeper1->Extract();
     if (ZipKeeper1->ErrCode() != 0 || ZipKeeper1->SuccessCnt() == 0) failed = true;
+    if (LibraryError(ZipKeeper1)) report += LibraryReport(ZipKeeper1) + "\n";
+    else if (ZipKeeper1->ErrCode() != 0) stopped = true;
   };
   ZipKeeper1->ExtrOptions.Include(ExtrOverWrite);
   ZipKeeper1->SetDLLDirectory(folder);
-  ZipKeeper1->LoadUnzipLibrary();
+  if (ZipKeeper1->LoadUnzipLibrary() == 0) return;
   ZipKeeper1->SetZipFileName(OpenDialog1->FileName);
+  if (ZipKeeper1->Count() == 0) {
+    if (ZipKeeper1->ErrCode() == 0) ZipKeeper1->ShowZipMessage(11002, AnsiString());
+    ZipKeeper1->UnloadUnzipLibrary();
+    return;
+  }
   ZipKeeper1->ExtrBaseDir = windows;
   ZipKeeper1->FSpecArgs()->Clear();
   ZipKeeper1->FSpecArgs()->Add(kSettingsFileName);
@@ -337,4 +362,5 @@ void TTarnSetup::RestoreClick(TObject*) {
   Main->Memo1->Lines()->LoadFromFile(FolderFile("notes.not"));
   ZipKeeper1->UnloadUnzipLibrary();
   if (!failed) ShowMessage(U("Настройки восстановлены"));
+  else if (!report.empty()) ShowMessage(U("Настройки восстановлены не полностью.\n") + report);
 }

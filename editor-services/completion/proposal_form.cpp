@@ -20,6 +20,19 @@ bool StartsWith(const AnsiString& Item, const AnsiString& Prefix, bool FoldAscii
   return true;
 }
 
+// A scroll bar position travels in 16 bits of its message: a list with more rows to scroll
+// than that has its bar scaled to this range, as the editor's bars are.
+constexpr int kMaxScrollPos = 0x7FFF;
+
+// The bar position of a scroll position and back, for a list that scrolls Range rows.
+int BarOfScroll(int Position, int Range) {
+  return Range <= kMaxScrollPos ? Position
+                                : static_cast<int>(static_cast<long long>(Position) * kMaxScrollPos / Range);
+}
+int ScrollOfBar(int Bar, int Range) {
+  return Range <= kMaxScrollPos ? Bar : static_cast<int>(static_cast<long long>(Bar) * Range / kMaxScrollPos);
+}
+
 }  // namespace
 
 TSrcBaseCompletionProposalForm::TSrcBaseCompletionProposalForm(TComponent* AOwner, TComponent* Proposal)
@@ -194,10 +207,11 @@ void TSrcBaseCompletionProposalForm::AdjustScrollBar() {
     SetScrollInfo(SB_VERT, info);
     EnableScrollBar(SB_VERT, ESB_DISABLE_BOTH);
   } else {
-    scrollPos_ = std::clamp(scrollPos_, 0, count - linesInWindow_);
-    info.nMax = count - linesInWindow_;
+    const int range = count - linesInWindow_;
+    scrollPos_ = std::clamp(scrollPos_, 0, range);
+    info.nMax = BarOfScroll(range, range);
     info.nPage = 1;
-    info.nPos = scrollPos_;
+    info.nPos = BarOfScroll(scrollPos_, range);
     EnableScrollBar(SB_VERT, ESB_ENABLE_BOTH);
     SetScrollInfo(SB_VERT, info);
   }
@@ -208,7 +222,7 @@ void TSrcBaseCompletionProposalForm::ScrollTo(int Position) {
   scrollPos_ = std::clamp(Position, 0, top);
   TScrollInfo info = GetScrollInfo(SB_VERT);
   info.fMask = SIF_POS;
-  info.nPos = scrollPos_;
+  info.nPos = BarOfScroll(scrollPos_, top);
   SetScrollInfo(SB_VERT, info);
   Invalidate();
 }
@@ -374,7 +388,10 @@ void TSrcBaseCompletionProposalForm::WndProc(TMessage& Message) {
         case SB_PAGEDOWN: pos += linesInWindow_; break;
         case SB_TOP: pos = 0; break;
         case SB_BOTTOM: pos = visibleList_->Count(); break;
-        case SB_THUMBTRACK: case SB_THUMBPOSITION: pos = static_cast<int>(HiWord(Message.WParam)); break;
+        case SB_THUMBTRACK: case SB_THUMBPOSITION:
+          pos = ScrollOfBar(static_cast<int>(HiWord(Message.WParam)),
+                            std::max(0, visibleList_->Count() - linesInWindow_));
+          break;
         default: return;
       }
       ScrollTo(pos);

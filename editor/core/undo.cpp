@@ -51,13 +51,19 @@ void TSrcEditUndoList::PushItem(TSrcEditUndoItem* Item) {
   std::unique_ptr<TSrcEditUndoItem> owned(Item);
   // Trimming may free the item itself (a maximum of 0): take what is needed from it first.
   bool groupBreak = Item->fChangeReason == rcGroupBreak;
+  // Room first, so that the mark cannot fail to follow the item.
+  if (fStarts.size() == fStarts.capacity()) fStarts.reserve(fStarts.size() * 2 + 16);
   fItems.push_back(std::move(owned));
+  fStarts.push_back(1);
+  StepsAfterPush();
   EnsureMaxEntries();
   if (!groupBreak) CallEvent(OnAddedUndo, this);
 }
 
 TSrcEditUndoItem* TSrcEditUndoList::PopItem() {
   if (fItems.empty()) return nullptr;
+  StepsBeforePop();
+  fStarts.pop_back();
   TSrcEditUndoItem* item = fItems.back().release();
   fItems.pop_back();
   return item;
@@ -94,28 +100,135 @@ void TSrcEditUndoList::AddGroupBreak() {
 
 void TSrcEditUndoList::Clear() {
   fItems.clear();
+  fStarts.clear();
+  fSteps = 0;
   fFullUndoImposible = false;
 }
 
+// As Undo walks: on while the record has the step's change number, or, with grouped undo, the
+// reason of the record undone just before it, other than an indent or an unindent.
+bool TSrcEditUndoList::GoesOn(size_t Below, uint32_t Number) const {
+  const TSrcEditUndoItem& lower = *fItems[Below];
+  const TSrcEditUndoItem& upper = *fItems[Below + 1];
+  if (lower.fChangeNumber == Number) return true;
+  return fGroupUndo && lower.fChangeReason == upper.fChangeReason && upper.fChangeReason != rcIndent &&
+         upper.fChangeReason != rcUnindent;
+}
+
+void TSrcEditUndoList::Recount() {
+  fStarts.assign(fItems.size(), 0);
+  fSteps = 0;
+  size_t i = fItems.size();
+  while (i > 0) {
+    size_t top = i - 1;
+    fStarts[top] = 1;
+    i = top;
+    if (IsBreak(top)) continue;
+    ++fSteps;
+    const uint32_t number = fItems[top]->fChangeNumber;
+    while (i > 0 && GoesOn(i - 1, number)) --i;
+  }
+}
+
+// A record pushed on top begins a step; the step it joins from below, if any, is worked out
+// again only over the records of that step's first change: below them both walks go on alike.
+void TSrcEditUndoList::StepsAfterPush() {
+  const size_t top = fItems.size() - 1;
+  if (IsBreak(top)) return;
+  ++fSteps;
+  if (top == 0) return;
+  const size_t below = top - 1;
+  const uint32_t number = fItems[top]->fChangeNumber;
+  if (!GoesOn(below, number)) return;
+  if (IsBreak(below)) {
+    Recount();
+    return;
+  }
+  fStarts[below] = 0;
+  --fSteps;
+  const uint32_t belowNumber = fItems[below]->fChangeNumber;
+  if (belowNumber == number) return;
+  // Joined by the reason alone: the records of the change below go on only while they repeat
+  // the reason; where one does not, an Undo of its own begins.
+  for (size_t k = below; k > 0 && fItems[k - 1]->fChangeNumber == belowNumber; --k) {
+    if (GoesOn(k - 1, number)) continue;
+    if (IsBreak(k - 1)) {
+      Recount();
+      return;
+    }
+    fStarts[k - 1] = 1;
+    ++fSteps;
+    return;
+  }
+}
+
+// Before the top record goes: the record below it begins a step of its own from now on.
+void TSrcEditUndoList::StepsBeforePop() {
+  const size_t top = fItems.size() - 1;
+  if (!IsBreak(top)) --fSteps;
+  if (top == 0 || fStarts[top - 1]) return;
+  const size_t below = top - 1;
+  if (IsBreak(below)) {
+    // Rare (a group break inside a block): worked out whole without the top record.
+    std::unique_ptr<TSrcEditUndoItem> last = std::move(fItems.back());
+    fItems.pop_back();
+    Recount();
+    fItems.push_back(std::move(last));
+    fStarts.push_back(1);
+    return;
+  }
+  fStarts[below] = 1;
+  ++fSteps;
+  const uint32_t belowNumber = fItems[below]->fChangeNumber;
+  if (belowNumber == fItems[top]->fChangeNumber) return;
+  // Its own change number now carries the walk through all its records: steps that began
+  // inside them join it.
+  for (size_t k = below; k > 0 && fItems[k - 1]->fChangeNumber == belowNumber; --k) {
+    if (!fStarts[k - 1]) continue;
+    fStarts[k - 1] = 0;
+    if (!IsBreak(k - 1)) --fSteps;
+  }
+}
+
+void TSrcEditUndoList::SetGroupUndo(bool Value) {
+  if (Value == fGroupUndo) return;
+  fGroupUndo = Value;
+  Recount();
+  EnsureMaxEntries();
+}
+
 void TSrcEditUndoList::EnsureMaxEntries() {
-  size_t n = fItems.size();
-  if (static_cast<int>(n) <= fMaxUndoActions) return;
+  if (fSteps <= fMaxUndoActions || fItems.empty()) return;
+  const size_t n = fItems.size();
   size_t cut = n;
+  int steps = 0;
   if (fMaxUndoActions > 0) {
-    // Whole actions go from the bottom, never a part of one: an action undone in part would
-    // leave its text half changed. The newest action stays whole even when it alone holds
-    // more records than the maximum (a replace-all of many hits).
-    const size_t max = static_cast<size_t>(fMaxUndoActions);
-    const uint32_t newest = fItems.back()->fChangeNumber;
+    // Whole steps go from the bottom, never a part of one: a step undone in part would leave
+    // its text half changed. The newest step stays whole even when it alone holds more records
+    // than any maximum (a replace-all of many hits).
     cut = 0;
-    while (n - cut > max && fItems[cut]->fChangeNumber != newest) {
-      uint32_t action = fItems[cut]->fChangeNumber;
-      while (cut < n && fItems[cut]->fChangeNumber == action) ++cut;
+    steps = fSteps;
+    while (steps > fMaxUndoActions) {
+      size_t top = cut;  // the top record of the oldest step left
+      while (top < n && !fStarts[top]) ++top;
+      if (top >= n - 1) break;
+      if (!IsBreak(top)) --steps;
+      cut = top + 1;
     }
     if (cut == 0) return;
   }
+  // The text that was saved stays reachable only while the record on top at the save does.
+  const bool atSave = InitialState();
+  bool saveCut = fInitialChangeNumber == 0;
+  for (size_t i = 0; i < cut && !saveCut; ++i) saveCut = fItems[i]->fChangeNumber == fInitialChangeNumber;
   fFullUndoImposible = true;
   fItems.erase(fItems.begin(), fItems.begin() + static_cast<std::ptrdiff_t>(cut));
+  fStarts.erase(fStarts.begin(), fStarts.begin() + static_cast<std::ptrdiff_t>(cut));
+  fSteps = steps;
+  if (atSave)
+    SetInitialState(true);
+  else if (saveCut)
+    fInitialChangeNumber = 0xFFFFFFFFu;
 }
 
 void TSrcEditUndoList::SetMaxUndoActions(int Value) {
@@ -153,6 +266,8 @@ void TSrcEditUndoList::Assign(TPersistent* Source) {
     fLockCount = s->fLockCount;
     fMaxUndoActions = s->fMaxUndoActions;
     fNextChangeNumber = s->fNextChangeNumber;
+    fGroupUndo = s->fGroupUndo;
+    Recount();
     return;
   }
   TPersistent::Assign(Source);

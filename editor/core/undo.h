@@ -55,8 +55,16 @@ public:
   bool IsLocked() const { return fLockCount > 0; }
   void Clear();
 
+  // The most undo steps kept: the records that one Undo takes back together (a block, a group
+  // of records of one reason, a single record) are one step, a group break none. The oldest
+  // steps go whole; the newest are kept whole whatever their records.
   int MaxUndoActions() const { return fMaxUndoActions; }
   void SetMaxUndoActions(int Value);
+  // Whether records of one reason that follow each other undo together (the editor's grouped
+  // undo), so that steps are counted as Undo takes them.
+  bool GroupUndo() const { return fGroupUndo; }
+  void SetGroupUndo(bool Value);
+  int StepCount() const { return fSteps; }
   bool InitialState() const;
   void SetInitialState(bool Value);
   bool FullUndoImpossible() const { return fFullUndoImposible; }
@@ -70,6 +78,14 @@ public:
   TNotifyEvent OnAddedUndo;
 
 private:
+  // Whether an Undo that began with change number Number goes on from the record above Below
+  // to Below.
+  bool GoesOn(size_t Below, uint32_t Number) const;
+  bool IsBreak(size_t Index) const { return fItems[Index]->fChangeReason == rcGroupBreak; }
+  // The steps as Undo takes them, worked out from the top.
+  void Recount();
+  void StepsAfterPush();
+  void StepsBeforePop();
   void EnsureMaxEntries();
   void IncNextChangeNumber();
 
@@ -77,6 +93,11 @@ private:
   int fBlockCount = 0;
   bool fFullUndoImposible = false;
   std::vector<std::unique_ptr<TSrcEditUndoItem>> fItems;
+  // For each item: an Undo begins there (the top of a step). A group break that begins one is
+  // moved aside alone and is no step.
+  std::vector<uint8_t> fStarts;
+  int fSteps = 0;
+  bool fGroupUndo = false;
   int fLockCount = 0;
   int fMaxUndoActions = 1024;
   int fNextChangeNumber = 1;

@@ -119,6 +119,11 @@ class TActionBarStyle : public QProxyStyle {
 public:
   TActionBarStyle() = default;
 
+  int styleHint(StyleHint h, const QStyleOption* opt, const QWidget* w, QStyleHintReturn* r) const override {
+    if (h == SH_MenuBar_AltKeyNavigation) return w && w->property(kMenuKeysProperty).toBool();
+    return QProxyStyle::styleHint(h, opt, w, r);
+  }
+
   int pixelMetric(PixelMetric m, const QStyleOption* opt, const QWidget* w) const override {
     switch (m) {
       case PM_MenuPanelWidth:

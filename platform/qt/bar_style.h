@@ -11,3 +11,7 @@ void InstallActionBarStyle();
 // Gives a menu bar or tool bar its look; shadows put a darker band on the right and bottom edge
 // of a menu bar's drop-down menus.
 void SetActionBarLook(QWidget* bar, bool xp, bool shadows);
+
+// The property of the menu bar that takes the window's menu keys (Alt, F10): the style lets it
+// be worked from the keyboard as the desktop's menu bar is (a marked entry, arrows, Enter).
+inline constexpr const char* kMenuKeysProperty = "menuKeys";

@@ -18,6 +18,7 @@ struct CaretState {
   int width = 0, height = 0, x = 0, y = 0;
   int hideCount = 1;  // a new caret is hidden
   bool on = true;     // the blink phase
+  int blinks = 0;     // since the caret last moved or showed
   QRect shown;        // where the screen shows it (empty: nowhere)
 };
 

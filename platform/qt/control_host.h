@@ -3,6 +3,7 @@
 // widget (painting, mouse, keys) and the two scroll bars; Qt events become window messages.
 #include <QImage>
 #include <QPainter>
+#include <QPointer>
 #include <QRegion>
 #include <QScrollBar>
 #include <QKeyEvent>
@@ -68,6 +69,9 @@ public:
   void SliderMoved(int bar, int pos);
   void SliderReleased(int bar);
   AnsiString lastComposition;
+  // The widget that had the focus when the control went off, and where the focus went then.
+  QPointer<QWidget> focusBeforeDisabled;
+  QPointer<QWidget> focusWhileDisabled;
 
 private:
   TWinControl* control_;

@@ -179,6 +179,29 @@ TEST_F(FindTest, ReplaceAsksBesideEachHitAndFreesTheQuestion) {
   EXPECT_EQ(Ed()->UndoList()->ItemCount(), hitsBefore);
 }
 
+// A replace-all of more hits than the undo list once held records for stays one undo step when
+// the caret moves on, and undoing it gives back the saved text.
+TEST_F(FindTest, ReplaceAllOfManyHitsIsOneUndoStepAfterTheCaretMoves) {
+  AnsiString page;
+  for (int i = 0; i < 600; ++i) page += "one two\r\n";
+  Ed()->SetText(page);
+  Ed()->SetModified(false);
+  const AnsiString saved = Ed()->Text();
+  Ed()->SetCaretXY(BufferCoord(1, 1));
+  onForm = [&](TCustomForm* f) {
+    if (auto* c = dynamic_cast<TConfirmReplaceDialog*>(f))
+      c->btnReplaceAll->Click();
+    else
+      FillDialog(f, "one", {}, "1");
+  };
+  Run("Action21");
+  ASSERT_EQ(Ed()->Lines()->Get(599), "1 two");
+  SimulateKeyStroke(Ed(), VK_DOWN);
+  SimulateKeyStroke(Ed(), 'Z', TShiftState{ssCtrl});
+  EXPECT_EQ(Ed()->Text(), saved);
+  EXPECT_FALSE(Ed()->Modified());
+}
+
 // A page another program wrote, whose second line runs past the editor's scroll width: Replace
 // with the question answered «Все» replaces the hit where it stands, and Save writes exactly that.
 TEST_F(FindTest, ReplaceAllOnALineLongerThanTheScrollWidthSavesTheHitReplaced) {
@@ -206,7 +229,8 @@ TEST_F(FindTest, ReplaceAllOnALineLongerThanTheScrollWidthSavesTheHitReplaced) {
 
 // What the user types is what is searched for and put in: a remembered text that differs only
 // in case never takes its place, whether the box is left with Tab or the dialog with Enter. Tab
-// goes from the search text straight to the replacement.
+// goes from the search text straight to the replacement. A text box that the dialog gives the
+// focus (on opening, by Tab) has its text selected: typing replaces it.
 TEST_F(FindTest, TypedTextsStayAsTypedBesideRememberedOnesOfAnotherCase) {
   SearchMemory().SearchText = SearchMemory().SearchTextHistory = "hello";
   SearchMemory().ReplaceText = SearchMemory().ReplaceTextHistory = "world";
@@ -221,12 +245,12 @@ TEST_F(FindTest, TypedTextsStayAsTypedBesideRememberedOnesOfAnotherCase) {
     ASSERT_NE(d, nullptr);
     ProcessMessages();
     EXPECT_TRUE(d->cbSearchText->Focused());
-    d->cbSearchText->SetText("");
+    EXPECT_EQ(d->cbSearchText->Text(), "hello");
     SimulateTyping(d->cbSearchText, "HELLO");
     SimulateKeyStroke(d->cbSearchText, VK_TAB);
     EXPECT_TRUE(d->cbReplaceText->Focused());
     EXPECT_EQ(d->cbSearchText->Text(), "HELLO");
-    d->cbReplaceText->SetText("");
+    EXPECT_EQ(d->cbReplaceText->Text(), "world");
     SimulateTyping(d->cbReplaceText, "WORLD");
     SimulateKeyStroke(d->cbSearchCaseSensitive, VK_SPACE, {}, " ");
     SimulateKeyStroke(d->cbReplaceText, VK_RETURN, {}, "\r");

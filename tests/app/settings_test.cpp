@@ -41,8 +41,19 @@ protected:
 
 TEST_F(SettingsTest, ShowsTheSettingsAndApplyWritesThemBack) {
   EXPECT_FALSE(main->Enabled());
-  // Without a "Style" key the window shows the standard style, and applying writes it.
-  EXPECT_TRUE(setup->StyleStd->Checked());
+  // On a fresh settings folder the window shows the settings in force, and applying them
+  // unchanged changes nothing.
+  EXPECT_TRUE(setup->StyleXP->Checked());
+  EXPECT_TRUE(setup->arpls->Checked());
+  EXPECT_FALSE(setup->CheckBox1->Checked());
+  EXPECT_FALSE(setup->wordwrap->Checked());
+  EXPECT_EQ(main->ActionManager1->Style(), XPStyle());
+  EXPECT_TRUE(main->SrcAutoCorrect1->Enabled());
+  setup->ApplyChanges->Click();
+  EXPECT_EQ(main->ActionManager1->Style(), XPStyle());
+  EXPECT_TRUE(main->SrcAutoCorrect1->Enabled());
+  EXPECT_FALSE(Ed()->WordWrap());
+  setup->StyleStd->SetChecked(true);
   EXPECT_EQ(setup->NewFileNmbBody->Text(), "6");
   EXPECT_EQ(setup->TarnPath->Text(), main->ProgramFolder());
   TStringList insert;
@@ -142,6 +153,17 @@ TEST_F(SettingsTest, RestoreFromAPipeIsRefusedWithoutWaiting) {
   setup->Restore->Click();
   EXPECT_NE(LastMessage(), "Настройки восстановлены");
   EXPECT_EQ(ReadFile(program / "notes.not"), notes);
+}
+
+TEST_F(SettingsTest, ARestoreFromAFileThatIsNotAnArchiveIsReportedOnceInRussian) {
+  std::string notArchive = (root / "notes.txt").string();
+  WriteFile(notArchive, "just some text, not an archive\r\n");
+  setup->Setelements(true, true, true, true, true);
+  int before = dialogs.Count(dkMessageBox);
+  dialogs.Answer(IDOK, notArchive);
+  setup->Restore->Click();
+  EXPECT_EQ(dialogs.Count(dkMessageBox) - before, 1);
+  EXPECT_EQ(LastMessage(), "Файл не является zip-архивом или повреждён.");
 }
 
 TEST_F(SettingsTest, RestoreOfTheSettingsFileRecordsTheProgramFolder) {

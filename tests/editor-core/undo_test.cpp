@@ -94,6 +94,34 @@ TEST(UndoList, TrimsAtTheMaximumAndRemembersIt) {
   u.SetMaxUndoActions(10);
   u.Clear();
   EXPECT_FALSE(u.FullUndoImpossible());
+
+  // The maximum counts undo steps as Undo takes them, whatever their records: grouped typing
+  // is one, a block is one, a group break none.
+  TSrcEditUndoList g;
+  g.SetGroupUndo(true);
+  g.SetMaxUndoActions(3);
+  for (int i = 0; i < 3000; ++i) Change(g);
+  g.AddGroupBreak();
+  g.BeginBlock();
+  for (int i = 0; i < 3000; ++i) {
+    Change(g, rcDelete);
+    Change(g);
+  }
+  g.EndBlock();
+  g.AddGroupBreak();
+  EXPECT_EQ(g.StepCount(), 2);
+  EXPECT_FALSE(g.FullUndoImpossible());
+  // Typing on after padding: the insert joins the typing before it, the padding is undone alone.
+  g.BeginBlock();
+  Change(g, rcPadding);
+  Change(g);
+  g.EndBlock();
+  Change(g);
+  EXPECT_EQ(g.StepCount(), 3);  // the oldest step went whole
+  EXPECT_TRUE(g.FullUndoImpossible());
+  EXPECT_EQ(g.ItemCount(), 1 + 6000 + 1 + 3);
+  delete g.PopItem();
+  EXPECT_EQ(g.StepCount(), 2);  // the padding and its insert undo together again
 }
 
 TEST(UndoList, InitialStateTracksTheSavePoint) {

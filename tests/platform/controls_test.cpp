@@ -8,8 +8,10 @@
 
 #include "platform/clipboard.h"
 #include "platform/controls.h"
+#include "platform/forms.h"
 #include "platform/graphics.h"
 #include "platform/input_simulation.h"
+#include "platform/stdctrls.h"
 
 namespace {
 
@@ -308,6 +310,18 @@ TEST(ClipboardTest, TextAndPrivateBlocksTravelTogether) {
   c->SetAsText("plain");  // another program's text: no block any more
   EXPECT_FALSE(c->HasFormat(block));
   EXPECT_EQ(c->GetBuffer(block), "");
+  // The desktop's text has LF line breaks: another program (here a memo pasting through the
+  // toolkit) gets no CR, and what it puts there reads back with the code page's CR LF.
+  TForm f(nullptr);
+  auto* memo = new TMemo(&f);
+  memo->SetParent(&f);
+  f.Show();
+  c->SetAsText("one\r\ntwo\rthree");
+  memo->PasteFromClipboard();
+  EXPECT_EQ(memo->Lines()->Text(), "one\r\ntwo\r\nthree\r\n");
+  memo->SelectAll();
+  memo->CopyToClipboard();
+  EXPECT_EQ(c->AsText(), "one\r\ntwo\r\nthree");
   c->Clear();
   EXPECT_EQ(c->AsText(), "");
 }

@@ -324,6 +324,10 @@ TEST(Dialogs, MessageBoxesAndFileDialogsAnsweredThroughTheHook) {
   ShowMessage("done");
   EXPECT_EQ(rec.asked.back().Caption, "Vantry Tarn 1.2");
   EXPECT_EQ(rec.asked.back().Flags & 0xF, unsigned(MB_OK));
+  // A box shows its text as it is, mark-up included; a lone CR breaks the line.
+  for (const char* text : {"\"<html>\" не является целым числом.", "<b>bold</b>", "<p>a & b</p>"})
+    EXPECT_EQ(ShownMessageText(W1251(text)), text);
+  EXPECT_EQ(ShownMessageText("<i>one\rtwo</i>"), "<i>one\ntwo</i>");
 
   TSaveDialog save(nullptr);
   save.Filter = W1251("Веб-страницы|*.htm; *.html|Все файлы|*.*");
@@ -541,17 +545,38 @@ TEST(ActionBars, BuiltFromTheItemTreeWithMenuKeysOnlyOnTheMainBar) {
 
   tools->ClickItem(0);
   EXPECT_EQ(h.executed, 1);
-  // F10 opens the first menu of the main menu bar only.
-  SimulateKeyStroke(panel, VK_F10);
+  // Alt alone marks the first menu of the main menu bar only, without opening it; Down opens
+  // it, Escape closes it, and Escape on the marked bar gives the keys back to the field.
+  auto* field = new TEdit(&f);
+  field->SetParent(panel);
+  field->SetFocus();
+  TBitmap popup;
+  SimulateKeyStroke(field, VK_MENU);
   EXPECT_EQ(menu->ActiveItem(), 0);
   EXPECT_EQ(tags->ActiveItem(), -1);
-  menu->CloseMenus();
+  EXPECT_FALSE(GrabPopupImage(popup));
+  EXPECT_FALSE(field->Focused());
+  SimulateKeyStroke(nullptr, VK_DOWN);
+  EXPECT_TRUE(GrabPopupImage(popup));
+  SimulateKeyStroke(nullptr, VK_ESCAPE);
+  EXPECT_FALSE(GrabPopupImage(popup));
+  EXPECT_EQ(menu->ActiveItem(), 0);
+  SimulateKeyStroke(nullptr, VK_ESCAPE);
+  EXPECT_EQ(menu->ActiveItem(), -1);
+  EXPECT_TRUE(field->Focused());
+  // F10 does the same, and again leaves the bar.
+  SimulateKeyStroke(field, VK_F10);
+  EXPECT_EQ(menu->ActiveItem(), 0);
+  SimulateKeyStroke(nullptr, VK_F10);
+  EXPECT_EQ(menu->ActiveItem(), -1);
+  EXPECT_TRUE(field->Focused());
   // Alt with an access key (the Cyrillic letter typed) opens that menu.
   SimulateKeyStroke(panel, 'G', {ssAlt}, "п", true);
   EXPECT_EQ(menu->ActiveItem(), 1);
   menu->CloseMenus();
   // A drop-down menu stays open while the update handlers of its actions change them.
   SimulateKeyStroke(panel, VK_F10);
+  SimulateKeyStroke(nullptr, VK_DOWN);
   ProcessMessages();
   std::string dir = VT_TEST_OUTPUT_DIR;
   ForceDirectories(dir);
@@ -563,10 +588,13 @@ TEST(ActionBars, BuiltFromTheItemTreeWithMenuKeysOnlyOnTheMainBar) {
   menu->CloseMenus();
   bold->SetEnabled(true);
 
-  // The tag bar opens by its own command.
+  // The tag bar opens by its own command; the keys are the field's again once it closes.
+  field->SetFocus();
   tags->EnterMenuLoop();
   EXPECT_EQ(tags->ActiveItem(), 0);
-  tags->CloseMenus();
+  SimulateKeyStroke(nullptr, VK_ESCAPE);
+  EXPECT_EQ(tags->ActiveItem(), -1);
+  EXPECT_TRUE(field->Focused());
 
   // Looks switch without losing the items.
   mgr->SetStyle(StandardStyle());
@@ -773,6 +801,16 @@ TEST(Controls, NativeControlsKeepTheirState) {
   combo->SetText("mailto:");
   EXPECT_EQ(combo->ItemIndex(), -1);
   EXPECT_EQ(combo->Text(), "mailto:");
+  // A field without a length of its own takes a pasted text of any length (a data: address).
+  const AnsiString pasted = "data:," + AnsiString(40000, 'a');
+  Clipboard()->SetAsText(pasted);
+  for (TWinControl* field : {static_cast<TWinControl*>(edit), static_cast<TWinControl*>(combo)}) {
+    field->SetFocus();
+    SimulateKeyStroke(field, VK_END);
+    SimulateKeyStroke(field, 'V', {ssCtrl});
+  }
+  EXPECT_EQ(edit->Text(), W1251("после") + pasted);
+  EXPECT_EQ(combo->Text(), "mailto:" + pasted);
   memo->Lines()->SetText("one\r\ntwo\r\n");
   EXPECT_EQ(memo->Lines()->Count(), 2);
   memo->SetFocus();

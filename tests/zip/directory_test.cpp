@@ -52,6 +52,11 @@ TEST_F(ZipDirectoryTest, DosNamesCommentsPaddingStubsAndZip64) {
   // The dos name is written to disk in the file system's form.
   EXPECT_EQ(ExtractTo(P("a/dos.zip"), P("dos")), 1);
   EXPECT_TRUE(fs::exists(dir / "dos/тест.txt"));
+  // An NTFS host's name in the ANSI code page: listed, matched and written as one name.
+  zip->SetZipFileName(P("a/ntfs.zip"));
+  ASSERT_EQ(Names(), std::vector<std::string>{"привет.txt"});
+  EXPECT_EQ(ExtractTo(P("a/ntfs.zip"), P("ntfs"), {zip->DirEntry(0).FileName}), 1);
+  EXPECT_EQ(ReadAll(dir / "ntfs/привет.txt"), "ntfs");
 
   zip->SetZipFileName(P("a/comment.zip"));
   EXPECT_EQ(zip->ZipComment(), "0123456789");
@@ -73,6 +78,12 @@ TEST_F(ZipDirectoryTest, DosNamesCommentsPaddingStubsAndZip64) {
   zip->SetZipFileName(P("a/many.zip"));
   EXPECT_EQ(zip->Count(), 65540);
   EXPECT_EQ(AnsiToUtf8(zip->DirEntry(65539).FileName), "f65539");
+
+  // Sizes beyond 32 bits, as the Zip64 extra field gives them.
+  zip->SetZipFileName(P("a/big.zip"));
+  ASSERT_EQ(zip->Count(), 1);
+  EXPECT_EQ(zip->DirEntry(0).UncompressedSize, 5000000000u);
+  EXPECT_EQ(zip->DirEntry(0).CompressedSize, 4999999999u);
 }
 
 TEST_F(ZipDirectoryTest, DamagedDirectoriesAreReported) {

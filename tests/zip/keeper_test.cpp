@@ -61,17 +61,24 @@ TEST_F(ZipTest, RefusalsReportTheirMessages) {
   EXPECT_GE(messages.size(), 8u);
 }
 
-TEST_F(ZipTest, MessagesWithoutTextsShowTheFallbackLine) {
+TEST_F(ZipTest, MessagesShowTheirRussianTextsAndTheFallbackLineOnlyWithoutOne) {
   zip->ShowZipMessage(10101, "fatal Dll error");
-  EXPECT_EQ(zip->Message(),
-            "ZipMsgXX.res is probably not linked to the executable\nMissing String ID is: 10101 fatal Dll error");
+  EXPECT_EQ(AnsiToUtf8(zip->Message()), "Ошибка библиотеки архивации. fatal Dll error");
   EXPECT_EQ(zip->ErrCode(), 10101);
   EXPECT_EQ(messages.back(), std::make_pair(0, std::string(zip->Message())));
+  zip->ShowZipMessage(12345, "extra");
+  EXPECT_EQ(zip->Message(), "ZipMsgXX.res is probably not linked to the executable\nMissing String ID is: 12345 extra");
   EZipKeeper e(10650, AnsiString("/x/ZIPDLL.DLL"));
-  EXPECT_EQ(e.Message(), "ZipKeeper [ 10650 ], /x/ZIPDLL.DLL");
-  EXPECT_EQ(EZipKeeper(11038, 3).Message(), "ZipKeeper [ 11038 ] ,3");
-  EXPECT_EQ(EZipKeeper(11007, true).Message(), "ZipKeeper [ 11007 ]");
-  // A text supplied through OnZipStr is formatted with the argument.
+  EXPECT_EQ(AnsiToUtf8(e.Message()), "Не удаётся загрузить библиотеку архивации: /x/ZIPDLL.DLL");
+  EXPECT_EQ(AnsiToUtf8(EZipKeeper(11038, 3).Message()), "Это том 3 многотомного архива; откройте последний том.");
+  EXPECT_EQ(AnsiToUtf8(EZipKeeper(11001, AnsiString("/x/a.zip")).Message()), "Архив не найден: /x/a.zip");
+  EXPECT_EQ(EZipKeeper(12345, true).Message(), "ZipKeeper [ 12345 ]");
+  // An archive that is not one, as the settings restore meets it: the reader's text, in Russian.
+  WriteAll(dir / "text.zip", std::string(300, 't'));
+  zip->SetZipFileName(P("text.zip"));
+  EXPECT_EQ(zip->ErrCode(), 11036);
+  EXPECT_EQ(AnsiToUtf8(zip->Message()), "Файл не является zip-архивом или повреждён.");
+  // A text supplied through OnZipStr replaces the table's and is formatted with the argument.
   zip->OnZipStr = TZipStrEvent(
       +[](void*, TObject*, int id, AnsiString& s) {
         if (id == 10650) s = "Cannot load %s";

@@ -21,6 +21,14 @@ with zipfile.ZipFile(path("dos.zip"), "w") as z:
 raw = open(path("dos.zip"), "rb").read().replace(b"XXXX.txt", "тест.txt".encode("cp866"))
 open(path("dos.zip"), "wb").write(raw)
 
+# A name stored by an NTFS host in code page 1251, without the UTF-8 flag.
+with zipfile.ZipFile(path("ntfs.zip"), "w") as z:
+    info = zipfile.ZipInfo("XXXXXX.txt")
+    info.create_system = 11
+    z.writestr(info, b"ntfs")
+raw = open(path("ntfs.zip"), "rb").read().replace(b"XXXXXX.txt", "привет.txt".encode("cp1251"))
+open(path("ntfs.zip"), "wb").write(raw)
+
 # A comment of ten characters; then padded with zeros to a multiple of 512, and with other bytes.
 with zipfile.ZipFile(path("comment.zip"), "w") as z:
     z.writestr("a.txt", b"a")
@@ -35,3 +43,14 @@ open(path("stub.zip"), "wb").write(b"MZ" + b"s" * 998 + raw)
 with zipfile.ZipFile(path("many.zip"), "w") as z:
     for i in range(65540):
         z.writestr("f%05d" % i, b"")
+
+# An entry declared beyond 4 GB (its data is not there: only the listing reads it): the header's
+# sizes saturated, the true ones in the Zip64 extra field.
+name = b"big.bin"
+local = struct.pack("<IHHHIIIIHH", 0x04034B50, 45, 0, 0, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF, len(name), 20)
+local += name + struct.pack("<HHQQ", 1, 16, 5000000000, 4999999999)
+extra = struct.pack("<HHQQ", 1, 16, 5000000000, 4999999999)
+central = struct.pack("<IHHHHIIIIHHHHHII", 0x02014B50, 0x031E, 45, 0, 0, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF,
+                      len(name), len(extra), 0, 0, 0, 0, 0) + name + extra
+end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 1, 1, len(central), len(local), 0)
+open(path("big.zip"), "wb").write(local + central + end)

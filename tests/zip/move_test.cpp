@@ -73,6 +73,47 @@ TEST_F(ZipAddTest, AnAddThatLeftAFileOutReportsItsError) {
   EXPECT_EQ(r.ErrCode, kzeOpen);
 }
 
+TEST_F(ZipAddTest, AFolderTheAddCannotEnterAndNamesTheExtractCannotMatchAreReported) {
+  WriteAll(dir / "f/one.txt", "one");
+  WriteAll(dir / "f/sub/inside.txt", "inside");
+  chmod((dir / "f/sub").c_str(), 0);
+  TResult r = AddWithUnreadableFile(P("out.zip"), P("f"), {AddDirNames, AddRecurseDirs});
+  chmod((dir / "f/sub").c_str(), 0755);
+  EXPECT_EQ(r.SuccessCnt, 1);
+  EXPECT_EQ(r.ErrCode, kzeOpen);
+  EXPECT_EQ(ExtractTo(P("out.zip"), P("back"), {"one.txt", "nothing.txt"}), 1);
+  EXPECT_EQ(zip->ErrCode(), kzeNothing);
+  EXPECT_EQ(ReadAll(dir / "back/one.txt"), "one");
+}
+
+TEST_F(ZipAddTest, AnUpdateKeepsTheEarlierEntryOfAFileItCouldNotRead) {
+  MakeFolder();
+  zip->RootDir = P("f");
+  ASSERT_EQ(AddFiles(P("out.zip"), {"*.*"}), 3);
+  WriteAll(dir / "f/one.txt", "one, again");
+  TResult r = AddWithUnreadableFile(P("out.zip"), P("f"), {});
+  EXPECT_EQ(r.SuccessCnt, 2);
+  EXPECT_EQ(r.ErrCode, kzeOpen);
+  ExtractTo(P("out.zip"), P("back"));
+  EXPECT_EQ(ReadAll(dir / "back/one.txt"), "one, again");
+  EXPECT_EQ(ReadAll(dir / "back/locked.txt"), "locked");
+  EXPECT_EQ(Shell("unzip -tq " + P("out.zip")), 0);
+}
+
+TEST_F(ZipAddTest, AnAddThroughALinkedArchiveNameUpdatesTheLinksTarget) {
+  WriteAll(dir / "f/a.txt", "a");
+  WriteAll(dir / "f/b.txt", "b");
+  fs::create_directories(dir / "real");
+  zip->RootDir = P("f");
+  ASSERT_EQ(AddFiles(P("real/arch.zip"), {"a.txt"}), 1);
+  fs::create_symlink("real/arch.zip", dir / "link.zip");
+  zip->RootDir = P("f");
+  EXPECT_EQ(AddFiles(P("link.zip"), {"b.txt"}), 1);
+  EXPECT_TRUE(fs::is_symlink(dir / "link.zip"));
+  EXPECT_EQ(Shell("unzip -l " + P("real/arch.zip") + " | grep -q b.txt && unzip -tq " + P("real/arch.zip")), 0);
+  EXPECT_EQ(zip->Count(), 2);
+}
+
 TEST_F(ZipAddTest, TheArchiveIsNeverAddedIntoItself) {
   WriteAll(dir / "f/a.txt", "a");
   WriteAll(dir / "f/b.txt", "b");

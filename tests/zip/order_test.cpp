@@ -1,6 +1,7 @@
 // Extraction writes files on several threads; the callbacks still arrive in entry order and the
 // files, messages and counts are those of one thread.
 #include "tests/zip/zip_fixture.h"
+#include "zip/libs/common/ordered_pool.h"
 
 namespace {
 
@@ -69,11 +70,12 @@ TEST_F(ZipOrderTest, CallbacksComeInEntryOrderAndTheFilesAreThoseOfOneThread) {
                        std::to_string(i) + ".txt");
     if (i == 100 || i == 400) expected.push_back("new dup.txt");
     if (i == 200) expected.push_back("new clash");
-    if (i == 300) expected.push_back("skip clash/inner.txt " + std::to_string(stGeneralExtractError));
-    if (i == 400) expected.insert(expected.end() - 1, "overwrite? dup.txt");
-    if (i == 400) expected.back() = "skip dup.txt " + std::to_string(stNoOverwrite);
+    // A file's item starts before it is asked about or skipped.
+    if (i == 300) expected.push_back("new clash/inner.txt"), expected.push_back("skip clash/inner.txt " + std::to_string(stGeneralExtractError));
+    if (i == 400) expected.push_back("overwrite? dup.txt"), expected.push_back("skip dup.txt " + std::to_string(stNoOverwrite));
     if (i == 450) expected.push_back("new crc/bad.txt"), expected.push_back("crc crc/bad.txt");
-    if (i == 500) expected.push_back("overwrite? exists.txt"), expected.push_back("skip exists.txt " + std::to_string(stNoOverwrite));
+    if (i == 500) expected.push_back("new exists.txt"), expected.push_back("overwrite? exists.txt"),
+                  expected.push_back("skip exists.txt " + std::to_string(stNoOverwrite));
   }
   EXPECT_EQ(events, expected);
   EXPECT_EQ(ReadAll(dir / "out/dup.txt"), "first");
@@ -105,6 +107,22 @@ TEST_F(ZipOrderTest, ACancelledExtractionLeavesNoFileOfTheEntriesAfterIt) {
     if (fs::is_directory(dir / "out" / f)) {
       EXPECT_FALSE(fs::is_empty(dir / "out" / f)) << f;
     }
+}
+
+// A job that throws (an allocation of a size an archive declares) reaches the caller as the
+// item's failure; the other items' results still come in order.
+TEST(ZipOrderedPool, AJobThatThrowsIsReportedToTheCallerNotTheProcess) {
+  zipfmt::TOrderedPool<int> pool(6, 3, 1 << 20,
+                                 {[](size_t) { return true; }, [](size_t) { return uint64_t(1); },
+                                  [](size_t i) -> int {
+                                    if (i == 2) throw std::bad_alloc();
+                                    return static_cast<int>(i) * 10;
+                                  }});
+  auto tick = [] { return true; };
+  EXPECT_EQ(pool.Take(0, tick), 0);
+  EXPECT_EQ(pool.Take(1, tick), 10);
+  EXPECT_THROW(pool.Take(2, tick), std::bad_alloc);
+  EXPECT_EQ(pool.Take(5, tick), 50);
 }
 
 }  // namespace

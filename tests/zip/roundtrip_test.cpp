@@ -20,13 +20,20 @@ TEST_F(ZipTest, ArchivesWeWriteAreAcceptedByInfoZipAndPython) {
   WriteAll(dir / "in/sub/b.html", Pseudo(300000, 1));
   WriteAll(dir / "in/empty.txt", "");
   WriteAll(dir / "in/pic.png", Pseudo(5000, 2));
-  zip->AddOptions = {AddDirNames, AddRecurseDirs};
+  // A name that is not UTF-8, as Unix file systems allow.
+  WriteAll(dir / "in/bad\xFF.txt", "bad");
+  zip->AddOptions = {AddDirNames, AddRecurseDirs, AddSeparateDirs};
   zip->RootDir = P("in");
-  EXPECT_EQ(AddFiles(P("out.zip"), {"*.*"}), 4);
+  EXPECT_EQ(AddFiles(P("out.zip"), {"*.*"}), 6);
   EXPECT_EQ(Shell("unzip -t " + P("out.zip")), 0);
-  EXPECT_EQ(Shell("python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); assert z.testzip() is None; "
-                  "assert sorted(z.namelist())==['a.txt','empty.txt','pic.png','sub/b.html']\" " + P("out.zip")), 0);
-  EXPECT_EQ(zip->Count(), 4);
+  // Python reads every name (the UTF-8 flag only on valid UTF-8), and each entry's local header
+  // asks for the version its central header asks for.
+  EXPECT_EQ(Shell("python3 -c \"import zipfile,sys,struct; z=zipfile.ZipFile(sys.argv[1]); assert z.testzip() is None; "
+                  "assert sorted(z.namelist())==['a.txt','bad\u00a0.txt','empty.txt','pic.png','sub/','sub/b.html']; "
+                  "raw=open(sys.argv[1],'rb').read(); "
+                  "assert all(struct.unpack_from('<H',raw,i.header_offset+4)[0]==i.extract_version for i in z.infolist())\" " +
+                  P("out.zip")), 0);
+  EXPECT_EQ(zip->Count(), 5);
   EXPECT_EQ(zip->ErrCode(), 0);
   // The png is stored as it is, the html compressed.
   for (int i = 0; i < zip->Count(); ++i) {
@@ -39,8 +46,9 @@ TEST_F(ZipTest, ArchivesWeWriteAreAcceptedByInfoZipAndPython) {
     }
   }
   zip->ExtrOptions = {ExtrDirNames};
-  EXPECT_EQ(ExtractTo(P("out.zip"), P("back")), 4);
+  EXPECT_EQ(ExtractTo(P("out.zip"), P("back")), 5);
   EXPECT_EQ(ReadAll(dir / "back/sub/b.html"), ReadAll(dir / "in/sub/b.html"));
+  EXPECT_EQ(ReadAll(dir / "back/bad\xFF.txt"), "bad");
   EXPECT_EQ(ReadAll(dir / "back/empty.txt"), "");
 }
 

@@ -126,8 +126,8 @@ TEST_F(ZipTest, IconReplacementInAWindowsImage) {
   std::string noIcon = SyntheticPe();
   Put32(noIcon, 0x200 + 16, 14);
   EXPECT_EQ(error(noIcon, Icon({16})), "No icon resources found in executable.");
-  EXPECT_NE(error("not an image at all, but long enough to hold a header of sixty-four bytes", Icon({16})).find("10902"),
-            std::string::npos);
+  EXPECT_EQ(error("not an image at all, but long enough to hold a header of sixty-four bytes", Icon({16})),
+            std::string(ZipMessageText(10902)));
 }
 
 }  // namespace

@@ -145,6 +145,28 @@ TEST_F(SpanTest, InfoZipNamesAreJoinedByInfoZipAndItsSetsAreReadByOurs) {
   EXPECT_TRUE(Files(dir / "tmp").empty());
 }
 
+TEST_F(SpanTest, SetsOf65535EntriesOrMoreCarryZip64RecordsBothWays) {
+  ASSERT_EQ(Shell("python3 -c \"import zipfile\nz = zipfile.ZipFile('" + P("many.zip") + "', 'w')\n"
+                  "for i in range(70000): z.writestr('d%d/f%05d.txt' % (i % 50, i), b'x' * (i % 7))\nz.close()\""), 0);
+  // Ours, with Info-ZIP's names: listed and read back by ours, joined by Info-ZIP.
+  fs::create_directories(dir / "out");
+  zip->SpanOptions = {spCompatName};
+  zip->MaxVolumeSize = 2000000;
+  zip->MinFreeVolumeSize = 1000;
+  ASSERT_EQ(zip->WriteSpan(P("many.zip"), P("out/set.zip")), 0) << zip->Message();
+  ASSERT_TRUE(fs::exists(dir / "out/set.z02"));
+  zip->ExtrOptions = {ExtrDirNames, ExtrTest};
+  EXPECT_EQ(ExtractTo(P("out/set.zip"), P("x")), 70000);
+  EXPECT_EQ(zip->Count(), 70000);
+  EXPECT_EQ(Shell("cd " + P("out") + " && zip -s 0 set.zip --out ../joined.zip && unzip -tq ../joined.zip"), 0);
+  // Info-ZIP's set of the same archive, read by ours.
+  fs::create_directories(dir / "iz");
+  ASSERT_EQ(Shell("zip " + P("many.zip") + " --out " + P("iz/set.zip") + " -s 1m"), 0);
+  EXPECT_EQ(ExtractTo(P("iz/set.zip"), P("y")), 70000);
+  EXPECT_EQ(zip->ErrCode(), 0) << zip->Message();
+  EXPECT_TRUE(Files(dir / "tmp").empty());
+}
+
 TEST_F(SpanTest, AMovingAddWhoseVolumesFailKeepsTheMovedFiles) {
   fs::create_directories(dir / "out");
   WriteAll(dir / "out/set001.zip", "in the way");
@@ -247,8 +269,8 @@ TEST_F(SpanTest, ExistingVolumesAreOverwrittenOnlyWhenConfirmed) {
   });
   EXPECT_EQ(WriteSet(P("out/set.zip"), 60000), 0);
   ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0].Caption, "Confirm");
-  EXPECT_EQ(asked[0].Text, "Overwrite previous file " + P("out/set001.zip"));
+  EXPECT_EQ(AnsiToUtf8(asked[0].Caption), "Подтверждение");
+  EXPECT_EQ(AnsiToUtf8(asked[0].Text), "Перезаписать файл " + P("out/set001.zip") + "?");
   EXPECT_EQ(asked[0].Flags, unsigned(MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON2));
   reply = IDYES;
   EXPECT_EQ(WriteSet(P("out/set.zip"), 60000), 5);

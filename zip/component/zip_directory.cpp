@@ -37,6 +37,29 @@ bool IsUtf8(const std::string& s) {
   return high;
 }
 
+// The values the header saturates, from the Zip64 extra field (in its order: size, compressed
+// size, offset, disk); a field that is missing or short leaves them as they are.
+void ApplyZip64Extra(ZipDirEntry& e) {
+  const auto* p = reinterpret_cast<const uint8_t*>(e.ExtraData.data());
+  size_t n = e.ExtraData.size();
+  for (size_t i = 0; i + 4 <= n;) {
+    size_t len = Le16(p + i + 2), j = i + 4, end = std::min(n, j + len);
+    if (Le16(p + i) == 0x0001) {
+      auto take = [&](auto& field, uint64_t saturated, size_t width) {
+        if (field != saturated || j + width > end) return;
+        field = width == 8 ? Le32(p + j) | static_cast<uint64_t>(Le32(p + j + 4)) << 32 : Le32(p + j);
+        j += width;
+      };
+      take(e.UncompressedSize, 0xFFFFFFFF, 8);
+      take(e.CompressedSize, 0xFFFFFFFF, 8);
+      take(e.LocalHeaderOffset, 0xFFFFFFFF, 8);
+      take(e.DiskStart, 0xFFFF, 4);
+      return;
+    }
+    i = j + len;
+  }
+}
+
 bool ReadAt(int fd, int64_t pos, void* buf, size_t n) {
   return pread(fd, buf, n, static_cast<off_t>(pos)) == static_cast<ssize_t>(n);
 }
@@ -195,9 +218,10 @@ void TZipKeeper::ReadDirectory() {
       // full, its values hold. A stub in front moves the record from where the locator says;
       // then it is looked for right before the locator.
       uint64_t pos64 = 0;
+      uint32_t dirDisk64 = Le16(eoc_ + 6);
       auto read = [this](uint64_t pos, void* buf, size_t n) { return ReadAt(eocFile_, static_cast<int64_t>(pos), buf, n); };
       if (eocPosition_ >= 0 && zipfmt::FindZip64End(read, static_cast<uint64_t>(eocPosition_), count, dirSize, stored,
-                                                    pos64) == zipfmt::TZip64End::Taken)
+                                                    pos64, &dirDisk64) == zipfmt::TZip64End::Taken)
         before += eocPosition_ - static_cast<int64_t>(pos64);
       // The directory is read from the volume it starts on, across the following ones.
       spanName_ = zipFileName_;
@@ -205,7 +229,7 @@ void TZipKeeper::ReadDirectory() {
       inFile_ = eocFile_;
       eocFile_ = -1;
       readingSet_ = true;
-      int dirDisk = Le16(eoc_ + 6);
+      int dirDisk = static_cast<int>(std::min<uint32_t>(dirDisk64, 0xFFFF));
       dataStart_ = archiveEnd_ == 22 ? 0 : archiveEnd_;
       if (dirDisk == lastDisk_) {
         centralOffset_ = archiveEnd_ - static_cast<int64_t>(dirSize) - before;
@@ -253,6 +277,7 @@ void TZipKeeper::ReadDirectory() {
         e->Encrypted = e->Flags & 1;
         ReadInput(extra.data(), extra.size(), 10201);
         e->ExtraData = extra;
+        ApplyZip64Extra(*e);
         ReadInput(comment.data(), comment.size(), 11022);
         e->FileComment = utf8 ? Utf8ToAnsi(comment) : ConvertOEM(comment, false);
         int64_t local = e->LocalHeaderOffset;

@@ -332,6 +332,7 @@ void TZipKeeper::ExtExtract() {
       rec.OverWrite = Flag(ExtrOptions.Contains(ExtrOverWrite));
       rec.ArchiveName = keep.Keep(AnsiToSystemName(archive));
       rec.PasswordRepeat = static_cast<int32_t>(passwordReqCount_);
+      rec.CodePage = static_cast<int16_t>(CodePage == cpOEM ? 2 : CodePage == cpNone ? 1 : 0);
       if (!ExtrBaseDir.empty()) {
         if (ExtrOptions.Contains(ExtrForceDirs)) ForceDirectories(ExtrBaseDir);
         if (!DirectoryExists(ExtrBaseDir)) throw EZipKeeper(10504, ExtrBaseDir);

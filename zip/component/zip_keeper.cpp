@@ -11,17 +11,23 @@ const char* const kStoreSuffixes[18] = {"gif", "png", "z",   "zip", "zoo", "arc"
 
 // ------------------------------------------------------------------------------ EZipKeeper
 
-namespace {
-AnsiString IdText(int Id) { return Format("ZipKeeper [ %d ]", {Id}); }
-}  // namespace
-
-EZipKeeper::EZipKeeper(int Id, bool Display) : Exception(IdText(Id)), DisplayMsg(Display ? 1 : 0), ResId(Id) {}
+// The exception's message: the id's text with the argument, or the id and the argument.
+EZipKeeper::EZipKeeper(int Id, bool Display)
+    : Exception(ZipMessageText(Id).empty() ? Format("ZipKeeper [ %d ]", {Id}) : ZipMessageText(Id)),
+      DisplayMsg(Display ? 1 : 0),
+      ResId(Id) {}
 
 EZipKeeper::EZipKeeper(int Id, int Number)
-    : Exception(Format("ZipKeeper [ %d ] ,%d", {Id, Number})), ResId(Id), NumArg(IntToStr(Number)) {}
+    : Exception(ZipMessageText(Id).empty() ? Format("ZipKeeper [ %d ] ,%d", {Id, Number})
+                                            : WithZipArgument(ZipMessageText(Id), AnsiString(), IntToStr(Number))),
+      ResId(Id),
+      NumArg(IntToStr(Number)) {}
 
 EZipKeeper::EZipKeeper(int Id, const AnsiString& Text)
-    : Exception(Format("ZipKeeper [ %d ], %s", {Id, Text})), ResId(Id), StrArg(Text) {}
+    : Exception(ZipMessageText(Id).empty() ? Format("ZipKeeper [ %d ], %s", {Id, Text})
+                                            : WithZipArgument(ZipMessageText(Id), Text, AnsiString())),
+      ResId(Id),
+      StrArg(Text) {}
 
 // ------------------------------------------------------------------------------ TZipKeeper
 
@@ -113,8 +119,8 @@ void TZipKeeper::UnloadUnzipLibrary() { unzDll_->Unload(true); }
 // ------------------------------------------------------------------------------ reporting
 
 AnsiString TZipKeeper::ZipLoadStr(int Id) {
-  // The program carries no message texts: only OnZipStr can supply one.
-  AnsiString s;
+  // The string table's text, which OnZipStr may replace.
+  AnsiString s = ZipMessageText(Id);
   if (OnZipStr.Assigned()) OnZipStr(this, Id, s);
   return s;
 }
@@ -137,12 +143,7 @@ void TZipKeeper::ShowExceptionError(const EZipKeeper& E) {
   errCode_ = E.ResId;
   AnsiString text = ZipLoadStr(E.ResId);
   if (!text.empty()) {
-    try {
-      if (!E.StrArg.empty()) text = Format(text, {E.StrArg, E.NumArg});
-      else if (!E.NumArg.empty()) text = Format(text, {StrToIntDef(E.NumArg, 0)});
-    } catch (const EConvertError&) {
-      text += " " + (E.StrArg.empty() ? E.NumArg : E.StrArg);
-    }
+    text = WithZipArgument(text, E.StrArg, E.NumArg);
   } else {
     // Without a text the argument (a path, a number) is still what the user needs to know.
     text = MissingText(E.ResId);

@@ -137,7 +137,7 @@ public:
   void ReadDirectory();
 
   // ---- reporting, shared by the whole component
-  // The text of a message id: the string table (empty here), then OnZipStr.
+  // The text of a message id: the string table, then OnZipStr.
   AnsiString ZipLoadStr(int Id);
   // The text shown for an id that has no text.
   static AnsiString MissingText(int Id);

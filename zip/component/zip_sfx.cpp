@@ -56,7 +56,8 @@ void Write(FILE* f, const void* p, size_t n, int id) {
 
 }  // namespace
 
-EZipLibError::EZipLibError(int Id_) : Exception(TZipKeeper::MissingText(Id_)), Id(Id_) {
+EZipLibError::EZipLibError(int Id_)
+    : Exception(ZipMessageText(Id_).empty() ? TZipKeeper::MissingText(Id_) : ZipMessageText(Id_)), Id(Id_) {
   AnsiString m = Message();
   while (!m.empty() && m.back() == ' ') m.pop_back();
   SetMessage(m);

@@ -169,13 +169,22 @@ int TZipKeeper::ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath) 
       uint8_t eoc[22];
       std::memcpy(eoc, eoc_, 22);
       std::string comment = zipComment_;
+      // Sets beyond the end record's 16- and 32-bit fields carry a Zip64 end record beside it.
+      uint64_t count = Get16(eoc + 10), dirSize = Get32(eoc + 12), dirOffset = Get32(eoc + 16), pos64 = 0;
+      uint32_t dirDisk64 = Get16(eoc + 6);
+      int fd = eocFile_;
+      auto read = [fd](uint64_t pos, void* buf, size_t n) {
+        return pread(fd, buf, n, static_cast<off_t>(pos)) == static_cast<ssize_t>(n);
+      };
+      if (zipfmt::FindZip64End(read, static_cast<uint64_t>(eocPosition_), count, dirSize, dirOffset, pos64, &dirDisk64) ==
+          zipfmt::TZip64End::Refused)
+        throw EZipKeeper(11013, true);
       spanName_ = last;
       totalDisks_ = diskNr_ = Get16(eoc + 4);
       inFile_ = eocFile_;
       eocFile_ = -1;
       readingSet_ = true;
-      int dirDisk = Get16(eoc + 6), count = Get16(eoc + 10);
-      uint32_t dirOffset = Get32(eoc + 16);
+      int dirDisk = static_cast<int>(std::min<uint32_t>(dirDisk64, 0xFFFF));
       if (dirDisk > totalDisks_) throw EZipKeeper(11013, true);
       if (dirDisk != diskNr_) GetNewDisk(dirDisk);
       SeekInput(dirOffset, 11008);
@@ -184,7 +193,7 @@ int TZipKeeper::ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath) 
       TMZipDataList list(static_cast<size_t>(count));
       uint64_t total = 0;
       std::string var;
-      for (int k = 0; k < count; ++k) {
+      for (uint64_t k = 0; k < count; ++k) {
         uint8_t h[46];
         ReadInput(h, 46, 11013);
         if (Get32(h) != zipfmt::kCentralSig) throw EZipKeeper(11015, true);
@@ -197,7 +206,7 @@ int TZipKeeper::ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath) 
 
       GetNewDisk(0);
       showProgress_ = true;
-      Dispatch(kcbTotalFiles, 0, count, AnsiString());
+      Dispatch(kcbTotalFiles, 0, static_cast<int64_t>(count), AnsiString());
       Dispatch(kcbTotalSize, 0, static_cast<int64_t>(total), AnsiString());
       uint8_t marker[4];
       ReadInput(marker, 4, 11031);
@@ -205,7 +214,7 @@ int TZipKeeper::ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath) 
       const AnsiString copying = DiskText(10105, "Copying: ");
       std::vector<char> block(kCopyBlock);
       std::string header;
-      for (int k = 0; k < count; ++k) {
+      for (uint64_t k = 0; k < count; ++k) {
         header.resize(30);
         ReadInput(header.data(), 30, 11012);
         if (Get32(reinterpret_cast<const uint8_t*>(header.data())) != zipfmt::kLocalSig) throw EZipKeeper(11014, true);
@@ -218,6 +227,8 @@ int TZipKeeper::ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath) 
         std::string name = header.substr(30);
         MZipData& d = list.Items(list.IndexOf(name));
         d.DiskNo = 0;
+        // Offsets and sizes kept in Zip64 fields are beyond what the joined headers can point at.
+        if (static_cast<uint64_t>(joined.Position()) >= 0xFFFFFFFF || compressed == 0xFFFFFFFF) throw EZipKeeper(11028, true);
         d.RelOffLocal = static_cast<uint32_t>(joined.Position());
         uint64_t data = compressed != 0 ? compressed : d.ComprSize;
         AnsiString shown = SetSlash(Utf8ToAnsi(name), false);
@@ -246,16 +257,17 @@ int TZipKeeper::ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath) 
       Dispatch(kcbEndOfBatch, 0, 0, AnsiString());
       showProgress_ = false;
       Dispatch(kcbTotalFiles, 0, 1, AnsiString());
-      Dispatch(kcbTotalSize, 0, count, AnsiString());
+      Dispatch(kcbTotalSize, 0, static_cast<int64_t>(count), AnsiString());
 
       if (diskNr_ != dirDisk) GetNewDisk(dirDisk);
-      SeekInput(dirOffset, 11008);
-      uint32_t newDirOffset = static_cast<uint32_t>(joined.Position());
-      for (int k = 0; k < count; ++k) {
+      SeekInput(static_cast<int64_t>(dirOffset), 11008);
+      uint64_t newDirOffset = static_cast<uint64_t>(joined.Position());
+      if (newDirOffset >= 0xFFFFFFFF) throw EZipKeeper(11029, true);
+      for (uint64_t k = 0; k < count; ++k) {
         uint8_t h[46];
         ReadInput(h, 46, 11013);
         if (Get32(h) != zipfmt::kCentralSig) throw EZipKeeper(11015, true);
-        const MZipData& d = list.Items(k);
+        const MZipData& d = list.Items(static_cast<int>(k));
         Set16(h + 34, 0);
         Set32(h + 42, d.RelOffLocal);
         size_t nameLen = Get16(h + 28), extraLen = Get16(h + 30), commentLen = Get16(h + 32);
@@ -270,11 +282,19 @@ int TZipKeeper::ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath) 
         ReadInput(header.data(), commentLen, 11022);
         joined.Write(header.data(), commentLen, 11029);
       }
-      // One disk now, holding every entry.
+      // One disk now, holding every entry; more than the end record counts go to a Zip64 record.
+      uint64_t newDirEnd = static_cast<uint64_t>(joined.Position());
+      bool zip64 = count >= 0xFFFF;
+      if (zip64) {
+        std::string records = zipfmt::Zip64EndRecords(0, 0, count, count, newDirEnd - newDirOffset, newDirOffset, newDirEnd, 1);
+        joined.Write(records.data(), records.size(), 11030);
+      }
       Set16(eoc + 4, 0);
       Set16(eoc + 6, 0);
-      Set16(eoc + 8, static_cast<uint32_t>(count));
-      Set32(eoc + 16, newDirOffset);
+      Set16(eoc + 8, zip64 ? 0xFFFF : static_cast<uint32_t>(count));
+      Set16(eoc + 10, zip64 ? 0xFFFF : static_cast<uint32_t>(count));
+      Set32(eoc + 12, static_cast<uint32_t>(std::min<uint64_t>(newDirEnd - newDirOffset, 0xFFFFFFFF)));
+      Set32(eoc + 16, static_cast<uint32_t>(newDirOffset));
       joined.Write(eoc, 22, 11030);
       if (comment.size() != Get16(eoc + 20)) throw EZipKeeper(11023, true);
       joined.Write(comment.data(), comment.size(), 11023);

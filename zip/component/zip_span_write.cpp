@@ -303,25 +303,33 @@ int TZipKeeper::WriteSpan(const AnsiString& InFileName, const AnsiString& OutFil
     struct stat st {};
     fstat(eocFile_, &st);
     setDate_ = st.st_mtim;
+    uint8_t eoc[22];
+    std::memcpy(eoc, eoc_, 22);
+    std::string comment = zipComment_;
+    // An archive beyond the end record's 16- and 32-bit fields has a Zip64 end record beside it.
+    uint64_t count = Get16(eoc + 10), dirSize = Get32(eoc + 12), dirStart = Get32(eoc + 16), pos64 = 0;
+    int fd = eocFile_;
+    auto read = [fd](uint64_t pos, void* buf, size_t n) {
+      return pread(fd, buf, n, static_cast<off_t>(pos)) == static_cast<ssize_t>(n);
+    };
+    if (zipfmt::FindZip64End(read, static_cast<uint64_t>(eocPosition_), count, dirSize, dirStart, pos64) ==
+        zipfmt::TZip64End::Refused)
+      throw EZipKeeper(11013, true);
     inFile_ = eocFile_;
     eocFile_ = -1;
     readingSet_ = false;
     SeekInput(0, 11008);
-    uint8_t eoc[22];
-    std::memcpy(eoc, eoc_, 22);
-    std::string comment = zipComment_;
-    int count = Get16(eoc + 10);
     TMZipDataList list(static_cast<size_t>(count));
 
     uint8_t marker[4];
     Set32(marker, kSpanSig);
     WriteSplit(marker, 4, 0);
     showProgress_ = true;
-    Dispatch(kcbTotalFiles, 0, count, AnsiString());
+    Dispatch(kcbTotalFiles, 0, static_cast<int64_t>(count), AnsiString());
     Dispatch(kcbTotalSize, 0, st.st_size, AnsiString());
     const AnsiString copying = DiskText(10105, "Copying: ");
     std::vector<char> block(kCopyBlock);
-    for (int k = 0; k < count; ++k) {
+    for (uint64_t k = 0; k < count; ++k) {
       std::string header(30, '\0');
       ReadInput(header.data(), 30, 11012);
       auto* h = reinterpret_cast<const uint8_t*>(header.data());
@@ -352,14 +360,14 @@ int TZipKeeper::WriteSpan(const AnsiString& InFileName, const AnsiString& OutFil
       }
     }
 
-    uint32_t dirSize = Get32(eoc + 12);
     AnsiString dirText = DiskText(11047, "central directory");
     SpanMessage(copying + dirText);
     Dispatch(kcbNewItem, 0, static_cast<int64_t>(dirSize) + 22 + static_cast<int64_t>(comment.size()), dirText);
-    SeekInput(Get32(eoc + 16), 11008);
+    SeekInput(static_cast<int64_t>(dirStart), 11008);
     int dirDisk = -1;
     uint32_t dirOffset = 0;
-    for (int k = 0; k < count; ++k) {
+    uint64_t onLastDisk = 0;  // headers on the disk being written
+    for (uint64_t k = 0; k < count; ++k) {
       std::string header(46, '\0');
       ReadInput(header.data(), 46, 11013);
       auto* h = reinterpret_cast<uint8_t*>(header.data());
@@ -373,16 +381,31 @@ int TZipKeeper::WriteSpan(const AnsiString& InFileName, const AnsiString& OutFil
       Set32(h + 42, d.RelOffLocal);
       PrepareVolume(static_cast<int64_t>(header.size()));
       if (dirDisk < 0) dirDisk = diskNr_, dirOffset = static_cast<uint32_t>(volumePos_);
+      int diskBefore = diskNr_;
       WriteSplit(header.data(), static_cast<int64_t>(header.size()), static_cast<int64_t>(header.size()));
+      onLastDisk = diskNr_ == diskBefore ? onLastDisk + 1 : 1;
     }
     if (comment.size() != Get16(eoc + 20)) throw EZipKeeper(11023, true);
-    int64_t endSize = 22 + static_cast<int64_t>(comment.size());
+    // A set of 65,535 entries or more carries the Zip64 end record and its locator, kept on the
+    // last volume together with the end record.
+    bool zip64 = count >= 0xFFFF;
+    int64_t endSize = 22 + static_cast<int64_t>(comment.size()) + (zip64 ? 76 : 0);
+    int diskBefore = diskNr_;
     PrepareVolume(endSize);
+    if (diskNr_ != diskBefore) onLastDisk = 0;
     if (dirDisk < 0) dirDisk = diskNr_, dirOffset = static_cast<uint32_t>(volumePos_);
+    if (zip64) {
+      std::string records = zipfmt::Zip64EndRecords(static_cast<uint32_t>(diskNr_), static_cast<uint32_t>(dirDisk),
+                                                    onLastDisk, count, dirSize, dirOffset,
+                                                    static_cast<uint64_t>(volumePos_), static_cast<uint32_t>(diskNr_ + 1));
+      WriteSplit(records.data(), static_cast<int64_t>(records.size()), endSize);
+    }
     Set16(eoc + 4, static_cast<uint32_t>(diskNr_));
     Set16(eoc + 6, static_cast<uint32_t>(dirDisk));
+    if (zip64) Set16(eoc + 8, static_cast<uint32_t>(std::min<uint64_t>(onLastDisk, 0xFFFF)));
+    Set32(eoc + 12, static_cast<uint32_t>(std::min<uint64_t>(dirSize, 0xFFFFFFFF)));
     Set32(eoc + 16, dirOffset);
-    WriteSplit(eoc, 22, endSize);
+    WriteSplit(eoc, 22, zip64 ? 0 : endSize);
     WriteSplit(comment.data(), static_cast<int64_t>(comment.size()), 0);
   } catch (const std::exception&) {
     result = SpanFailure();

@@ -49,8 +49,9 @@ enum TPasswordButton { pwbOk, pwbCancel, pwbCancelAll, pwbAbort };
 // The suffix of each store-suffix member (the last one stands for ExtAddStoreSuffixes).
 extern const char* const kStoreSuffixes[18];
 
-// One entry of the archive's central directory: the 42 bytes after the header's signature, in
-// order, then the converted texts.
+// One entry of the archive's central directory: the fields of the header after its signature, in
+// order, then the converted texts. Sizes, offset and disk are the full values: those the header
+// saturates come from its Zip64 extra field.
 struct ZipDirEntry {
   uint8_t VersionMadeBy;
   uint8_t HostSystem;
@@ -59,20 +60,26 @@ struct ZipDirEntry {
   uint16_t Method;
   uint32_t DosDateTime;
   uint32_t Crc32;
-  uint32_t CompressedSize;
-  uint32_t UncompressedSize;
+  uint64_t CompressedSize;
+  uint64_t UncompressedSize;
   uint16_t NameLength;
   uint16_t ExtraLength;
   uint16_t CommentLength;
-  uint16_t DiskStart;
+  uint32_t DiskStart;
   uint16_t InternalAttributes;
   uint32_t ExternalAttributes;
-  uint32_t LocalHeaderOffset;
+  uint64_t LocalHeaderOffset;
   AnsiString FileName;
   AnsiString FileComment;
   bool Encrypted = false;
   std::string ExtraData;
 };
+
+// The string table: the Russian text of a message id of the component or of its libraries'
+// error codes (empty for an id it has no text for), and a text with a message's argument in it
+// (formatted into a text that takes it, put after one that does not).
+AnsiString ZipMessageText(int Id);
+AnsiString WithZipArgument(const AnsiString& Text, const AnsiString& StrArg, const AnsiString& NumArg);
 
 // A failure of the zip component: a message id with an optional argument, shown when reported
 // unless DisplayMsg is 0.

@@ -130,7 +130,8 @@ struct TUnzParams {
   uint8_t MemoryTransfer[24];
   int32_t PasswordRepeat;   // how often a password may be asked for per entry
   const char* BaseDir;      // nullptr: the current folder
-  uint8_t Unused112[32];
+  int16_t CodePage;         // names without the UTF-8 flag: 0 by their host, 1 ANSI, 2 OEM
+  uint8_t Unused114[30];
   int32_t Check;            // 7
 };
 

@@ -25,10 +25,14 @@ TEST_F(ConversionActionsTest, DocumentConversionKeepsLinesAndMarksModified) {
   Ed()->SetText(text.substr(0, text.size() - 2));
   Ed()->SetModified(false);
   ASSERT_EQ(Ed()->Lines()->Count(), 10);
+  main->Show();
+  ProcessMessages();
+  ASSERT_TRUE(Ed()->Focused());
   Run("Win2Koi");
   EXPECT_EQ(Ed()->Lines()->Count(), 10);
   EXPECT_TRUE(Ed()->Modified());
   EXPECT_TRUE(Ed()->Enabled());
+  EXPECT_TRUE(Ed()->Focused());  // the editor, off while converting, keeps the keys
   EXPECT_EQ(Ed()->Lines()->Get(0), ConvertString(hello, cpWIN, cpKOI));
   EXPECT_EQ(Ed()->Lines()->Get(4).size(), 300u);
   EXPECT_EQ(Ed()->Lines()->Get(4).back(), '\xD1');  // я

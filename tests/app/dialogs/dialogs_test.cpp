@@ -37,9 +37,10 @@ protected:
   // Opens a dialog by its action: the main window goes off while it shows.
   template <class T>
   T* Open(const char* action, T*& reference) {
-    T* before = reference;
     Run(action);
-    EXPECT_NE(reference, before) << "a new window each time";
+    // Each window opened is marked: a window made anew has no mark, wherever it lies in memory.
+    EXPECT_EQ(reference->Tag(), 0) << "a new window each time";
+    reference->SetTag(1);
     EXPECT_TRUE(reference->Visible());
     EXPECT_FALSE(main->Enabled());
     return reference;
@@ -258,6 +259,13 @@ TEST_F(DialogsTest, TableRowAndCellWithTheirAttributesAndColour) {
   EXPECT_FALSE(d->ColorButton->Enabled());
   for (TCheckBox* b : {d->CheckBox1, d->CustW, d->CustH, d->kletki, d->Color, d->Pict}) b->SetChecked(true);
   Type(d->Border, "1");
+  // An arrow steps from what is typed, whatever its size.
+  Type(d->Width, "600");
+  for (int i = 0; i < d->Width->Parent()->ControlCount(); ++i)
+    if (auto* arrows = dynamic_cast<TUpDown*>(d->Width->Parent()->Controls(i)); arrows && arrows->Associate() == d->Width) {
+      SimulateMouse(arrows, smPress, mbLeft, 4, 2);
+      SimulateMouse(arrows, smRelease, mbLeft, 4, 2);
+    }
   dialogs.Answer(IDOK, "", clRed);
   d->ColorButton->Click();
   EXPECT_EQ(d->ColorBox->Text(), "#FF0000");
@@ -271,7 +279,7 @@ TEST_F(DialogsTest, TableRowAndCellWithTheirAttributesAndColour) {
   EXPECT_EQ(face, "#" + ColorDigits(ColorToRGB(clBtnFace)));
   EXPECT_NE(face, "#0F0000");
   Ok(d);
-  std::string open = "<TABLE border=\"1\" width=\"0\" height=\"0\" cellspacing=\"0\" bgcolor=\"" + face +
+  std::string open = "<TABLE border=\"1\" width=\"601\" height=\"0\" cellspacing=\"0\" bgcolor=\"" + face +
                      "\" background=\"images/fon.gif\">";
   EXPECT_EQ(Line(0), open + "</TABLE>");
   EXPECT_EQ(Ed()->CaretX(), 1 + int(open.size()));

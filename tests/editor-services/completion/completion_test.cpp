@@ -153,6 +153,25 @@ TEST_F(Completion, MovingTheSelectionByKeys) {
   EXPECT_EQ(Line(), "a11");
 }
 
+TEST_F(Completion, TheThumbReachesEveryItemOfALongList) {
+  TStringList l;
+  for (int i = 0; i < 70000; ++i) l.Add("item" + IntToStr(i));
+  inns->SetItemList(&l);
+  Start("", 1);
+  const int last = 70000 - Form()->LinesInWindow();
+  // The thumb dragged as the scroll bar reports it: its position in the message's 16 bits.
+  auto drag = [&](int barPos) {
+    Form()->Perform(WM_VSCROLL, SB_THUMBTRACK | (static_cast<uintptr_t>(barPos & 0xFFFF) << 16), 0);
+  };
+  drag(Form()->GetScrollInfo(SB_VERT).nMax);
+  EXPECT_EQ(Form()->ScrollPosition(), last);
+  EXPECT_EQ(Form()->SelectedIndex(), last);
+  drag(Form()->GetScrollInfo(SB_VERT).nMax / 2);
+  EXPECT_NEAR(Form()->ScrollPosition(), last / 2, 3);
+  Key(VK_END);
+  EXPECT_EQ(Form()->GetScrollInfo(SB_VERT).nPos, Form()->GetScrollInfo(SB_VERT).nMax);
+}
+
 TEST_F(Completion, RightLeftAndCharactersOutsideTheListClose) {
   Start("ta", 3);
   Key(VK_RIGHT);  // a blank is read beyond the line's end

@@ -3,10 +3,14 @@
 // strictly in item order. Items that are not eligible are left to the caller. The bytes held by
 // finished and running items are capped, so memory stays bounded however far the workers run
 // ahead; the item the caller waits for may always start.
+#include <sched.h>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <exception>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -30,7 +34,8 @@ public:
   ~TOrderedPool() { Stop(); }
 
   // The result of item i (eligible items only). Tick runs about ten times a second while the
-  // caller waits; when it answers false the pool stops and nullopt comes back.
+  // caller waits; when it answers false the pool stops and nullopt comes back. A job that threw
+  // throws here, on the caller's thread: a worker never ends the process.
   std::optional<R> Take(size_t i, const std::function<bool()>& tick) {
     std::unique_lock<std::mutex> lock(mutex_);
     waiting_ = i;
@@ -51,6 +56,11 @@ public:
     results_[i].reset();
     held_ -= jobs_.Cost(i);
     space_.notify_all();
+    if (failures_.count(i)) {
+      std::exception_ptr e = failures_[i];
+      failures_.erase(i);
+      std::rethrow_exception(e);
+    }
     return r;
   }
 
@@ -88,15 +98,27 @@ private:
       ++next_;
       held_ += cost;
       lock.unlock();
-      R r = jobs_.Work(i);
+      std::optional<R> r;
+      std::exception_ptr failure;
+      try {
+        r = jobs_.Work(i);
+      } catch (...) {
+        failure = std::current_exception();
+      }
       lock.lock();
-      results_[i] = std::move(r);
+      if (failure) {
+        results_[i].emplace();
+        failures_[i] = failure;
+      } else {
+        results_[i] = std::move(r);
+      }
       done_.notify_all();
     }
   }
 
   TJobs jobs_;
   std::vector<std::optional<R>> results_;
+  std::map<size_t, std::exception_ptr> failures_;
   std::vector<std::thread> workers_;
   std::mutex mutex_;
   std::condition_variable space_, done_;
@@ -105,10 +127,18 @@ private:
   bool stop_ = false;
 };
 
-// Worker threads for a run: the machine's cores, at most eight, none for tiny runs.
+// The cores this process may run on (its affinity, as taskset or a container sets it).
+inline unsigned UsableCores() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// Worker threads for a run: one per usable core, at most eight; none for tiny runs, nor on one
+// core, where threads would only take turns with the calling thread.
 inline unsigned WorkerCount(size_t items) {
-  unsigned hw = std::max(1u, std::thread::hardware_concurrency());
-  return items < 2 ? 0 : std::min<unsigned>({hw, 8u, static_cast<unsigned>(items)});
+  unsigned cores = UsableCores();
+  return items < 2 || cores < 2 ? 0 : std::min<unsigned>({cores, 8u, static_cast<unsigned>(items)});
 }
 
 }  // namespace zipfmt

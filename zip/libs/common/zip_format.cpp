@@ -1,6 +1,7 @@
 #include "zip/libs/common/zip_format.h"
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -76,16 +77,37 @@ uint32_t UnixToDos(int64_t t) {
   return date << 16 | tim;
 }
 
+// Local time to Unix time without mktime, which reads the time zone afresh on every call (a
+// file-system check under a process-wide lock): the fields are counted as if they were UTC and
+// the zone's offset at that moment, looked up once per hour of local time and thread, is taken off.
 int64_t DosToUnix(uint32_t dos) {
-  struct tm tmv {};
-  tmv.tm_year = static_cast<int>((dos >> 25) & 0x7F) + 80;
-  tmv.tm_mon = static_cast<int>((dos >> 21) & 0xF) - 1;
-  tmv.tm_mday = static_cast<int>((dos >> 16) & 0x1F);
-  tmv.tm_hour = static_cast<int>((dos >> 11) & 0x1F);
-  tmv.tm_min = static_cast<int>((dos >> 5) & 0x3F);
-  tmv.tm_sec = static_cast<int>(dos & 0x1F) * 2;
-  tmv.tm_isdst = -1;
-  return static_cast<int64_t>(mktime(&tmv));
+  int64_t year = static_cast<int64_t>((dos >> 25) & 0x7F) + 1980;
+  int64_t month = static_cast<int64_t>((dos >> 21) & 0xF) - 1;  // 0-based; out-of-range values carry over
+  year += month >= 0 ? month / 12 : -((11 - month) / 12);
+  month = ((month % 12) + 12) % 12;
+  // Days from 1970-01-01 to the first of the month (proleptic Gregorian calendar).
+  int64_t y = year - (month < 2);
+  int64_t era = (y >= 0 ? y : y - 399) / 400;
+  int64_t yoe = y - era * 400;
+  int64_t mp = (month + 10) % 12;  // months from March
+  int64_t doy = (153 * mp + 2) / 5;
+  int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  int64_t days = era * 146097 + doe - 719468 + static_cast<int64_t>((dos >> 16) & 0x1F) - 1;
+  int64_t local = days * 86400 + static_cast<int64_t>((dos >> 11) & 0x1F) * 3600 +
+                  static_cast<int64_t>((dos >> 5) & 0x3F) * 60 + static_cast<int64_t>(dos & 0x1F) * 2;
+  thread_local int64_t cachedHour = INT64_MIN, cachedOffset = 0;
+  int64_t hour = local >= 0 ? local / 3600 : (local - 3599) / 3600;
+  if (hour != cachedHour) {
+    auto offsetAt = [](int64_t t) {
+      time_t tt = static_cast<time_t>(t);
+      struct tm l {};
+      localtime_r(&tt, &l);
+      return static_cast<int64_t>(l.tm_gmtoff);
+    };
+    cachedOffset = offsetAt(local - offsetAt(hour * 3600));
+    cachedHour = hour;
+  }
+  return local - cachedOffset;
 }
 
 namespace {
@@ -279,6 +301,54 @@ bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error) {
   }
   if (count == 0) dir.DataStart = actualOffset;
   return true;
+}
+
+bool IsValidUtf8(const std::string& s) {
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t n = c < 0x80 ? 0 : (c >> 5) == 6 && c >= 0xC2 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 && c <= 0xF4 ? 3 : 9;
+    if (n == 9 || i + n >= s.size() + (n == 0)) return false;
+    for (size_t k = 1; k <= n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
+    i += n + 1;
+  }
+  return true;
+}
+
+namespace {
+
+std::string Convert(const std::string& in, const char* from) {
+  iconv_t cd = iconv_open("UTF-8", from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return in;
+  std::string src = in, out(in.size() * 3 + 4, '\0');
+  char* ip = src.data();
+  char* op = out.data();
+  size_t il = src.size(), ol = out.size();
+  bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1);
+  iconv_close(cd);
+  if (!ok) return in;
+  out.resize(out.size() - ol);
+  return out;
+}
+
+}  // namespace
+
+std::string EntryDiskName(const TCentralEntry& e, TNameCodePage codePage, std::string* Alias) {
+  if (Alias) Alias->clear();
+  bool high = false;
+  for (unsigned char c : e.Name) high |= c >= 0x80;
+  if (!high || (e.Flags & kFlagUtf8)) return e.Name;
+  int host = e.HostSystem();
+  bool utf8 = IsValidUtf8(e.Name);
+  if (host == 3 && utf8) return e.Name;
+  bool oem = (codePage == kNamesAuto && host == 0) || host == 6 || (host == 11 && (e.MadeBy & 0xFF) == 50) ||
+             codePage == kNamesOem;
+  if (oem) return Convert(e.Name, "CP866");
+  if (host == 3) {
+    if (Alias) *Alias = Convert(e.Name, "CP1251");
+    return e.Name;
+  }
+  return Convert(e.Name, "CP1251");
 }
 
 bool WildMatch(const std::string& pattern, const std::string& name) {

@@ -2,6 +2,8 @@
 // What the zip and unzip libraries share: little-endian fields, CRC-32, the zip format's own
 // (traditional) encryption, MS-DOS times, the central directory with its Zip64 extensions,
 // wildcard matching, and the callback link to the component.
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -30,6 +32,30 @@ inline void Put32(std::string& s, uint32_t v) { Put16(s, v & 0xFFFF); Put16(s, v
 inline void Put64(std::string& s, uint64_t v) { Put32(s, static_cast<uint32_t>(v)); Put32(s, static_cast<uint32_t>(v >> 32)); }
 
 uint32_t Crc32(uint32_t crc, const void* data, size_t n);
+
+// A file descriptor, closed when its owner goes.
+class TFd {
+public:
+  explicit TFd(int fd = -1) : fd_(fd) {}
+  ~TFd() { Close(); }
+  TFd(const TFd&) = delete;
+  TFd& operator=(const TFd&) = delete;
+  int Get() const { return fd_; }
+  bool Open() const { return fd_ >= 0; }
+  void Reset(int fd) {
+    Close();
+    fd_ = fd;
+  }
+  // Closes it now: the result of close (0 when there was nothing to close).
+  int Close() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd >= 0 ? close(fd) : 0;
+  }
+
+private:
+  int fd_;
+};
 
 // The zip format's traditional encryption: three keys updated with every plain byte.
 class TZipCrypt {
@@ -80,12 +106,12 @@ struct TCentralDirectory {
 // Read(pos, buffer, size) -> bool. The locator stands right before the end record and points at
 // the Zip64 end record; a stub in front moves the record from where the locator says, then it is
 // looked for right before the locator. Its values hold only when those the end record holds in
-// full (not saturated) agree with them: then Count, DirSize and DirOffset take them and Pos is
-// where the record starts.
+// full (not saturated) agree with them: then Count, DirSize and DirOffset take them, Pos is
+// where the record starts and DirDisk (when given) the disk the directory starts on.
 enum class TZip64End { None, Taken, Refused };  // no locator; values taken; record missing or disagreeing
 template <class TRead>
 TZip64End FindZip64End(TRead&& Read, uint64_t EndPos, uint64_t& Count, uint64_t& DirSize, uint64_t& DirOffset,
-                       uint64_t& Pos) {
+                       uint64_t& Pos, uint32_t* DirDisk = nullptr) {
   uint8_t loc[20];
   if (EndPos < 20 + 56 || !Read(EndPos - 20, loc, 20) || Get32(loc) != kEnd64LocatorSig) return TZip64End::None;
   uint64_t locPos = EndPos - 20;
@@ -103,8 +129,33 @@ TZip64End FindZip64End(TRead&& Read, uint64_t EndPos, uint64_t& Count, uint64_t&
   DirSize = Get64(e64 + 40);
   DirOffset = Get64(e64 + 48);
   Pos = pos64;
+  if (DirDisk) *DirDisk = Get32(e64 + 20);
   return TZip64End::Taken;
 }
+
+// The Zip64 end record and its locator, written right before the end record: the disk they are
+// on, the disk the directory starts on, the directory's entries on this disk and in all, its
+// size and offset (on its disk), where the record starts (on this disk) and the number of disks.
+inline std::string Zip64EndRecords(uint32_t ThisDisk, uint32_t DirDisk, uint64_t OnDisk, uint64_t Total, uint64_t DirSize,
+                            uint64_t DirOffset, uint64_t RecordPos, uint32_t Disks) {
+  std::string r;
+  Put32(r, kEnd64Sig);
+  Put64(r, 44);
+  Put16(r, 45);
+  Put16(r, 45);
+  Put32(r, ThisDisk);
+  Put32(r, DirDisk);
+  Put64(r, OnDisk);
+  Put64(r, Total);
+  Put64(r, DirSize);
+  Put64(r, DirOffset);
+  Put32(r, kEnd64LocatorSig);
+  Put32(r, ThisDisk);
+  Put64(r, RecordPos);
+  Put32(r, Disks);
+  return r;
+}
+
 
 // Reads the central directory of an open archive. False with Error set when the archive is
 // damaged: no end record, a directory outside the file, short or malformed headers. A stub in
@@ -116,6 +167,19 @@ bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error);
 // there is no such file). OpenRegularFile gives it as a stream.
 int OpenRegular(const std::string& path, std::string& Reason);
 FILE* OpenRegularFile(const std::string& path, std::string& Reason);
+
+// How names without the UTF-8 flag are read, as the component's code-page option says: by their
+// host (MS-DOS, OS/2 and some NTFS hosts write the OEM code page), as ANSI, or all as OEM.
+enum TNameCodePage : int16_t { kNamesAuto = 0, kNamesAnsi = 1, kNamesOem = 2 };
+
+// The entry's name as the file system holds names (UTF-8), the same name the component lists:
+// names flagged UTF-8, and names of Unix hosts that are valid UTF-8, as stored; names in the
+// OEM code page (866) and in the ANSI code page (1251) converted. A Unix name that is not UTF-8
+// stays as its bytes, as Unix tools write it; Alias then gets the name the component lists for it
+// (its bytes read as ANSI), which names the entry as well.
+std::string EntryDiskName(const TCentralEntry& e, TNameCodePage codePage, std::string* Alias = nullptr);
+// Whether a name is valid UTF-8 (plain ASCII is).
+bool IsValidUtf8(const std::string& s);
 
 // Wildcard match of '*' and '?' without regard to ASCII case; '/' and '\' count as one.
 bool WildMatch(const std::string& pattern, const std::string& name);

@@ -14,7 +14,6 @@
 // beyond its declared size stops there; entries that overlap each other or the directory are
 // refused. Files are written under a temporary name and renamed into place when complete.
 #include <fcntl.h>
-#include <iconv.h>
 #include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +25,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -40,10 +40,31 @@ namespace {
 constexpr uint64_t kBufferLimit = 64ull << 20;
 constexpr uint64_t kPoolCap = 256ull << 20;
 constexpr size_t kChunk = 1 << 20;
+constexpr size_t kKeepBuffer = 4 << 20;  // a worker's buffers kept from one entry to the next
 
 // Skip types as the component numbers them, plus one.
 enum { kSkipFreshen = 1, kSkipNoOverwrite = 2, kSkipExists = 3, kSkipPassword = 4, kSkipMethod = 6,
        kSkipFormat = 8, kSkipGeneral = 9 };
+
+// A buffer that grows as needed and is never cleared (what it holds is always overwritten).
+class TBuffer {
+public:
+  char* Get(size_t n) {
+    if (n > size_) {
+      data_.reset(new char[n]);
+      size_ = n;
+    }
+    return data_.get();
+  }
+  // Gives back a buffer grown beyond `keep` bytes.
+  void Trim(size_t keep) {
+    if (size_ > keep) data_.reset(), size_ = 0;
+  }
+
+private:
+  std::unique_ptr<char[]> data_;
+  size_t size_ = 0;
+};
 
 struct TInflated {
   int Error = 0;
@@ -75,25 +96,6 @@ std::string SafeRelative(std::string name, bool keepDirs) {
   return r;
 }
 
-// The entry's name as the file system holds names (UTF-8): names stored by MS-DOS hosts without
-// the UTF-8 flag are in the OEM code page (866).
-std::string DiskName(const TCentralEntry& e) {
-  bool high = false;
-  for (unsigned char c : e.Name) high |= c >= 0x80;
-  if (!high || (e.Flags & kFlagUtf8) || e.HostSystem() != 0) return e.Name;
-  iconv_t cd = iconv_open("UTF-8", "CP866");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return e.Name;
-  std::string in = e.Name, out(in.size() * 3 + 4, '\0');
-  char* ip = in.data();
-  char* op = out.data();
-  size_t il = in.size(), ol = out.size();
-  bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1);
-  iconv_close(cd);
-  if (!ok) return e.Name;
-  out.resize(out.size() - ol);
-  return out;
-}
-
 class TUnzRun {
 public:
   explicit TUnzRun(TUnzParams* p) : p_(p), cb_(p->Callback, p->Caller, false) {}
@@ -109,27 +111,44 @@ private:
     uint64_t Data = 0;   // offset of the entry's data
     std::string Rel;     // path below the base folder
     std::string Shown;   // the name in the file system's form, for callbacks
+    std::string Alias;   // another name that matches the entry (see EntryDiskName)
   };
   bool Matches(const std::string& entryName) const;
   void Prepare();
   bool Eligible(size_t i) const;
   void MarkAhead();
+  // Reads and inflates an entry into the given buffers: its bytes (in one of them), its checksum
+  // in r, or r's error.
+  std::string_view InflateInto(size_t i, TBuffer& in, TBuffer& out, TInflated& r) const;
+  // The entry's bytes in the result (the calling thread's way).
   TInflated Inflate(size_t i) const;
-  void WriteAhead(size_t i, TInflated& r);
+  // A worker's job: the entry inflated in the thread's own buffers and, when it may, written
+  // ahead; otherwise its bytes in the result. A failure to get memory is the entry's error.
+  TInflated Work(size_t i);
+  // The same as Inflate, a failure to get memory given as the entry's error.
+  TInflated InflateGuarded(size_t i) const;
+  bool WriteAhead(size_t i, std::string_view data);
   bool Written(size_t i, TInflated& ready);
   void Unwrite(size_t i);
   bool Extract(size_t i, TInflated* ready);
   bool Skip(size_t i, int32_t error, int type, const std::string& why);
+  // Progress of the entry in hand: it starts with its size and reaches it exactly, whatever
+  // becomes of the entry (extracted, skipped, failed).
+  bool StartItem(size_t i);
+  bool Progress(size_t i, uint64_t bytes);
+  bool FinishItem(size_t i);
   bool MakeParents(const std::string& rel, std::string& error);
   void Unmake(const std::string& rel);
   void KeepParents(const std::string& rel);
   bool Password(size_t i, std::string& pw, bool& skip);
   bool Stream(size_t i, const std::string& pw, int out, uint32_t& crc, std::string& error);
   // Writes an inflated entry whole: false with errno set when a write fails.
-  static bool WriteData(int out, const std::string& data);
-  // Gives an extracted file the entry's mode and time; a file system that refuses them keeps
-  // the file as written.
-  void SetModeAndTime(int out, const TCentralEntry& e) const;
+  static bool WriteData(int out, std::string_view data);
+  // The mode an extracted file gets (before the umask); a file created with it needs no change.
+  static mode_t EntryMode(const TCentralEntry& e);
+  // Gives an extracted file the entry's mode (unless it was created with it) and time; a file
+  // system that refuses them keeps the file as written.
+  void SetModeAndTime(int out, const TCentralEntry& e, bool modeSet = false) const;
 
   TUnzParams* p_;
   TCaller cb_;
@@ -144,20 +163,39 @@ private:
   std::unordered_set<std::string> dirsOk_, made_, kept_;
   mode_t umask_ = 022;
   int32_t done_ = 0;
+  uint64_t itemSent_ = 0;
 };
+
+bool TUnzRun::StartItem(size_t i) {
+  itemSent_ = 0;
+  return cb_.Send(kcbNewItem, 0, static_cast<int64_t>(dir_.Entries[i].Size), prep_[i].Shown);
+}
+
+bool TUnzRun::Progress(size_t i, uint64_t bytes) {
+  bytes = std::min(bytes, dir_.Entries[i].Size - itemSent_);
+  if (bytes == 0) return !cb_.Cancelled();
+  itemSent_ += bytes;
+  return cb_.Send(kcbProgress, 0, static_cast<int64_t>(bytes), "");
+}
+
+bool TUnzRun::FinishItem(size_t i) {
+  return dir_.Entries[i].IsDirectory() || Progress(i, dir_.Entries[i].Size);
+}
+
+// Whether a specification names an entry: its whole name, or a bare pattern its last part.
+bool MatchesSpec(std::string pat, std::string name) {
+  if (pat == "*.*") pat = "*";
+  std::replace(name.begin(), name.end(), '\\', '/');
+  size_t slash = name.find_last_of('/');
+  bool bare = pat.find_first_of("/\\") == std::string::npos;
+  return WildMatch(pat, name) || (bare && slash != std::string::npos && WildMatch(pat, name.substr(slash + 1)));
+}
 
 bool TUnzRun::Matches(const std::string& entryName) const {
   if (p_->SpecCount <= 0 || !p_->Specs) return true;
   for (int i = 0; i < p_->SpecCount; ++i) {
     const char* s = p_->Specs[i].Spec;
-    if (!s || !*s) continue;
-    std::string pat = s;
-    if (pat == "*.*") pat = "*";
-    std::string name = entryName;
-    std::replace(name.begin(), name.end(), '\\', '/');
-    size_t slash = name.find_last_of('/');
-    bool bare = pat.find_first_of("/\\") == std::string::npos;
-    if (WildMatch(pat, name) || (bare && slash != std::string::npos && WildMatch(pat, name.substr(slash + 1)))) return true;
+    if (s && *s && MatchesSpec(s, entryName)) return true;
   }
   return false;
 }
@@ -173,8 +211,8 @@ void TUnzRun::Prepare() {
     size_t i = order[k];
     const auto& e = dir_.Entries[i];
     TPrep& pr = prep_[i];
-    pr.Shown = DiskName(e);
-    pr.Chosen = Matches(pr.Shown);
+    pr.Shown = EntryDiskName(e, static_cast<TNameCodePage>(p_->CodePage), &pr.Alias);
+    pr.Chosen = Matches(pr.Shown) || (!pr.Alias.empty() && Matches(pr.Alias));
     uint8_t h[30];
     if (pread(fd_, h, 30, static_cast<off_t>(e.LocalOffset)) != 30 || Get32(h) != kLocalSig) {
       pr.Bad = true;
@@ -218,32 +256,80 @@ void TUnzRun::MarkAhead() {
   }
 }
 
-TInflated TUnzRun::Inflate(size_t i) const {
+std::string_view TUnzRun::InflateInto(size_t i, TBuffer& in, TBuffer& out, TInflated& r) const {
   const auto& e = dir_.Entries[i];
-  TInflated r;
-  std::string in(static_cast<size_t>(e.CompressedSize), '\0');
-  if (!in.empty() && pread(fd_, in.data(), in.size(), static_cast<off_t>(prep_[i].Data)) != static_cast<ssize_t>(in.size())) {
+  size_t csize = static_cast<size_t>(e.CompressedSize), size = static_cast<size_t>(e.Size);
+  char* src = in.Get(csize);
+  if (csize > 0 && pread(fd_, src, csize, static_cast<off_t>(prep_[i].Data)) != static_cast<ssize_t>(csize)) {
     r.Error = kzeRead;
-    return r;
+    return {};
   }
+  std::string_view data;
   if (e.Method == kMethodStore) {
-    if (e.CompressedSize != e.Size) { r.Error = kzeSize; return r; }
-    r.Data = std::move(in);
+    if (e.CompressedSize != e.Size) { r.Error = kzeSize; return {}; }
+    data = std::string_view(src, csize);
   } else {
     thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> d(
         libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
-    if (!d) { r.Error = kzeMemory; return r; }
-    r.Data.assign(static_cast<size_t>(e.Size), '\0');
+    if (!d) { r.Error = kzeMemory; return {}; }
+    char* dst = out.Get(size);
     size_t got = 0;
-    auto rc = libdeflate_deflate_decompress(d.get(), in.data(), in.size(), r.Data.data(), r.Data.size(), &got);
-    if (rc == LIBDEFLATE_INSUFFICIENT_SPACE || (rc == LIBDEFLATE_SUCCESS && got != e.Size)) { r.Error = kzeSize; return r; }
-    if (rc != LIBDEFLATE_SUCCESS) { r.Error = kzeFormat; return r; }
+    auto rc = libdeflate_deflate_decompress(d.get(), src, csize, dst, size, &got);
+    if (rc == LIBDEFLATE_INSUFFICIENT_SPACE || (rc == LIBDEFLATE_SUCCESS && got != e.Size)) { r.Error = kzeSize; return {}; }
+    if (rc != LIBDEFLATE_SUCCESS) { r.Error = kzeFormat; return {}; }
+    data = std::string_view(dst, size);
   }
-  r.Crc = libdeflate_crc32(0, r.Data.data(), r.Data.size());
+  r.Crc = libdeflate_crc32(0, data.data(), data.size());
+  return data;
+}
+
+TInflated TUnzRun::Inflate(size_t i) const {
+  TBuffer in, out;
+  TInflated r;
+  std::string_view data = InflateInto(i, in, out, r);
+  if (!r.Error) r.Data.assign(data);
   return r;
 }
 
-bool TUnzRun::WriteData(int out, const std::string& data) {
+TInflated TUnzRun::Work(size_t i) {
+  // The thread's buffers are used again for every entry: no memory is taken from and given back
+  // to the system per entry. Those a large entry grew are given back after it, so that what the
+  // workers hold stays within the pool's bound.
+  thread_local TBuffer in, out;
+  struct TTrim {
+    ~TTrim() {
+      in.Trim(kKeepBuffer);
+      out.Trim(kKeepBuffer);
+    }
+  } trim;
+  TInflated r;
+  try {
+    std::string_view data = InflateInto(i, in, out, r);
+    // A test needs only the checksum.
+    if (r.Error || p_->Test) return r;
+    if (prep_[i].Ahead && WriteAhead(i, data)) {
+      r.Written = true;
+      return r;
+    }
+    r.Data.assign(data);
+  } catch (const std::bad_alloc&) {
+    r = TInflated();
+    r.Error = kzeMemory;
+  }
+  return r;
+}
+
+TInflated TUnzRun::InflateGuarded(size_t i) const {
+  try {
+    return Inflate(i);
+  } catch (const std::bad_alloc&) {
+    TInflated r;
+    r.Error = kzeMemory;
+    return r;
+  }
+}
+
+bool TUnzRun::WriteData(int out, std::string_view data) {
   for (size_t w = 0; w < data.size();) {
     ssize_t k = write(out, data.data() + w, data.size() - w);
     if (k < 0) return false;
@@ -252,10 +338,12 @@ bool TUnzRun::WriteData(int out, const std::string& data) {
   return true;
 }
 
-void TUnzRun::SetModeAndTime(int out, const TCentralEntry& e) const {
-  mode_t mode = 0666;
-  if (e.HostSystem() == 3 && (e.ExternalAttr >> 16) != 0) mode = (e.ExternalAttr >> 16) & 0777;
-  (void)fchmod(out, mode & ~umask_);
+mode_t TUnzRun::EntryMode(const TCentralEntry& e) {
+  return e.HostSystem() == 3 && (e.ExternalAttr >> 16) != 0 ? (e.ExternalAttr >> 16) & 0777 : 0666;
+}
+
+void TUnzRun::SetModeAndTime(int out, const TCentralEntry& e, bool modeSet) const {
+  if (!modeSet) (void)fchmod(out, EntryMode(e) & ~umask_);
   int64_t t = DosToUnix(e.DosTime);
   struct timespec ts[2] = {{t, 0}, {t, 0}};
   (void)futimens(out, ts);
@@ -264,26 +352,25 @@ void TUnzRun::SetModeAndTime(int out, const TCentralEntry& e) const {
 // A worker creates a new file for the entry and writes it whole, with its mode and time. Any
 // trouble (the file exists, a folder is in the way, an error) undoes what it did and leaves the
 // entry to the calling thread.
-void TUnzRun::WriteAhead(size_t i, TInflated& r) {
+bool TUnzRun::WriteAhead(size_t i, std::string_view data) {
   const auto& e = dir_.Entries[i];
   const TPrep& pr = prep_[i];
   std::string dest = base_ + "/" + pr.Rel, error;
-  int out = -1;
+  TFd out;
   // A folder that the calling thread removed meanwhile (for an entry that failed) is made again.
-  for (int tries = 0; out < 0 && tries < 4; ++tries) {
-    if (!MakeParents(pr.Rel, error)) return;
-    out = open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (out < 0 && errno != ENOENT) return;
+  for (int tries = 0; !out.Open() && tries < 4; ++tries) {
+    if (!MakeParents(pr.Rel, error)) return false;
+    out.Reset(open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, EntryMode(e)));
+    if (!out.Open() && errno != ENOENT) return false;
   }
-  if (out < 0) return;
-  bool ok = WriteData(out, r.Data);
-  if (ok) SetModeAndTime(out, e);
-  if (close(out) != 0 || !ok) {
+  if (!out.Open()) return false;
+  bool ok = WriteData(out.Get(), data);
+  if (ok) SetModeAndTime(out.Get(), e, true);
+  if (out.Close() != 0 || !ok) {
     unlink(dest.c_str());
-    return;
+    return false;
   }
-  r.Written = true;
-  std::string().swap(r.Data);
+  return true;
 }
 
 // The entry a worker wrote ahead, taken in its turn: the same callbacks and messages as for an
@@ -295,8 +382,7 @@ bool TUnzRun::Written(size_t i, TInflated& ready) {
     Unwrite(i);
     return false;
   };
-  if (!cb_.Send(kcbNewItem, 0, static_cast<int64_t>(e.Size), pr.Shown)) return refuse();
-  if (!cb_.Send(kcbProgress, 0, static_cast<int64_t>(e.Size), "")) return refuse();
+  if (!Progress(i, e.Size)) return refuse();
   if (ready.Crc != e.Crc) {
     TZipCallbackRecord rec;
     if (!cb_.Ask(rec, kcbCrcError, static_cast<int32_t>(ready.Crc), e.Crc, pr.Shown)) return refuse();
@@ -443,7 +529,7 @@ bool TUnzRun::Stream(size_t i, const std::string& pw, int out, uint32_t& crc, st
       if (r < 0) { error = std::string("cannot write: ") + strerror(errno); return false; }
       w += static_cast<size_t>(r);
     }
-    return true;
+    return Progress(i, k);
   };
   bool ok = true;
   while (ok && left > 0 && error.empty()) {
@@ -467,7 +553,7 @@ bool TUnzRun::Stream(size_t i, const std::string& pw, int out, uint32_t& crc, st
         if (rc == Z_STREAM_END) ended = true;
       }
     }
-    if (ok && !cb_.Send(kcbProgress, 0, got, "")) { ok = false; }
+    if (ok && !cb_.Send(kcbTick, 0, 0, "")) ok = false;
   }
   if (deflated) inflateEnd(&zs);
   if (cb_.Cancelled()) return false;
@@ -524,43 +610,43 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
     if (!Password(i, pw, skip)) return false;
     if (skip) return true;
   }
-  if (!cb_.Send(kcbNewItem, 0, static_cast<int64_t>(e.Size), pr.Shown)) return false;
   // A new file is made in place (never through a link); one that exists is replaced by a
   // finished temporary file, so a failure leaves the old one.
   std::string written;
   bool direct = false;
-  int out = -1;
+  TFd out;
   if (!test) {
     if (!exists) {
-      out = open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-      if (out >= 0) written = dest, direct = true;
+      out.Reset(open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+      if (out.Open()) written = dest, direct = true;
     }
-    if (out < 0) {
+    if (!out.Open()) {
       written = dest.substr(0, dest.find_last_of('/') + 1) + ".unz-XXXXXX";
-      out = mkstemp(written.data());
+      out.Reset(mkstemp(written.data()));
     }
-    if (out < 0) {
+    if (!out.Open()) {
       cb_.Message(kzeWrite, "cannot create " + dest + ": " + strerror(errno));
-      return cb_.Send(kcbProgress, 0, static_cast<int64_t>(e.Size), "");
+      return true;
     }
   }
   auto discard = [&] {
-    if (out >= 0) close(out);
-    out = -1;
+    out.Close();
     if (!written.empty()) unlink(written.c_str());
   };
   uint32_t crc = 0;
   bool go = true;
   if (ready) {
     if (ready->Error) {
-      error = ready->Error == kzeSize ? "entry larger than its declared size" : "damaged compressed data";
+      error = ready->Error == kzeSize     ? "entry larger than its declared size"
+              : ready->Error == kzeMemory ? "out of memory"
+                                          : "damaged compressed data";
     } else {
       crc = ready->Crc;
-      if (out >= 0 && !WriteData(out, ready->Data)) error = std::string("cannot write: ") + strerror(errno);
+      if (out.Open() && !WriteData(out.Get(), ready->Data)) error = std::string("cannot write: ") + strerror(errno);
     }
-    go = cb_.Send(kcbProgress, 0, static_cast<int64_t>(e.Size), "");
+    go = Progress(i, e.Size);
   } else {
-    go = Stream(i, pw, out, crc, error);
+    go = Stream(i, pw, out.Get(), crc, error);
   }
   if (!go) {
     discard();
@@ -568,7 +654,8 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
   }
   if (!error.empty()) {
     discard();
-    cb_.Message(error.find("write") != std::string::npos ? kzeWrite : kzeFormat, pr.Shown + ": " + error);
+    int code = error.find("write") != std::string::npos ? kzeWrite : error == "out of memory" ? kzeMemory : kzeFormat;
+    cb_.Message(code, pr.Shown + ": " + error);
     return true;
   }
   if (crc != e.Crc) {
@@ -588,9 +675,8 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
     ++done_;
     return true;
   }
-  SetModeAndTime(out, e);
-  int closed = close(out);
-  out = -1;
+  SetModeAndTime(out.Get(), e);
+  int closed = out.Close();
   if (closed != 0 || (!direct && rename(written.c_str(), dest.c_str()) != 0)) {
     cb_.Message(kzeWrite, pr.Shown + ": cannot write " + dest + ": " + strerror(errno));
     unlink(written.c_str());
@@ -641,21 +727,22 @@ int32_t TUnzRun::Run() {
         prep_.size(), threads, kPoolCap,
         TOrderedPool<TInflated>::TJobs{[this](size_t i) { return Eligible(i); },
                                        [this](size_t i) { return dir_.Entries[i].Size + dir_.Entries[i].CompressedSize; },
-                                       [this](size_t i) {
-                                         TInflated r = Inflate(i);
-                                         if (prep_[i].Ahead && !r.Error) WriteAhead(i, r);
-                                         return r;
-                                       }});
+                                       [this](size_t i) { return Work(i); }});
   for (size_t i = 0; go && i < prep_.size(); ++i) {
     if (!prep_[i].Chosen) continue;
     // An entry refused on the calling thread is taken from the pool all the same, to free it.
     std::optional<TInflated> r;
     if (Eligible(i)) {
       if (pool) r = pool->Take(i, [this] { return cb_.Send(kcbTick, 0, 0, ""); });
-      else r = Inflate(i);
+      else r = InflateGuarded(i);
       if (!r) break;
     }
-    go = Extract(i, r ? &*r : nullptr);
+    // Every file's item starts before anything is decided about it.
+    if (!dir_.Entries[i].IsDirectory() && !StartItem(i)) {
+      if (r && r->Written) Unwrite(i);
+      break;
+    }
+    go = Extract(i, r ? &*r : nullptr) && FinishItem(i);
   }
   if (pool) {
     pool->Stop();
@@ -663,6 +750,16 @@ int32_t TUnzRun::Run() {
     pool->ForEachLeft([this](size_t i, const TInflated& r) {
       if (r.Written) Unwrite(i);
     });
+  }
+  if (cb_.Cancelled()) return done_;
+  // A name that matched no entry is reported, as the zip library reports one that matched no file.
+  for (int k = 0; go && p_->Specs && k < p_->SpecCount; ++k) {
+    const char* spec = p_->Specs[k].Spec;
+    if (!spec || !*spec) continue;
+    bool matched = false;
+    for (size_t i = 0; !matched && i < prep_.size(); ++i)
+      matched = MatchesSpec(spec, prep_[i].Shown) || (!prep_[i].Alias.empty() && MatchesSpec(spec, prep_[i].Alias));
+    if (!matched) go = cb_.Message(kzeNothing, "name not matched: " + std::string(spec));
   }
   if (cb_.Cancelled()) return done_;
   cb_.Send(kcbEndOfBatch, 0, 0, "");

@@ -40,6 +40,7 @@ struct TNewEntry {
   std::string Password;  // empty: not encrypted
   bool Encrypt = false;
   bool Stored = false;   // its data is in the new archive (only such files may be moved)
+  size_t Old = SIZE_MAX; // the entry of the same name in the old archive, replaced by this one
 };
 
 struct TPacked {
@@ -54,7 +55,15 @@ struct TPacked {
 struct TWritten {
   TCentralEntry E;
   bool Zip64Local = false;
+  bool Copied = false;  // kept from the old archive: E.Needed is what its local header says
 };
+
+// "Version needed to extract", the same in the local header and the central directory: 4.5 for
+// Zip64 values (in either), 2.0 for deflated or encrypted data, 1.0 for the rest.
+uint16_t NeededVersion(const TCentralEntry& e, bool zip64) {
+  if (zip64 || e.LocalOffset >= kSat32) return 45;
+  return e.Method == kMethodDeflate || (e.Flags & kFlagEncrypted) ? 20 : 10;
+}
 
 std::string Lower(std::string s) {
   for (auto& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
@@ -66,6 +75,22 @@ bool HasWild(const std::string& s) { return s.find_first_of("*?") != std::string
 std::string BaseName(const std::string& p) {
   size_t k = p.find_last_of('/');
   return k == std::string::npos ? p : p.substr(k + 1);
+}
+
+// The file a name leads to through symbolic links (also a link's missing target): the archive
+// is written there, so that a link stays a link.
+std::string LinkTarget(std::string path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::string target(4096, '\0');
+    ssize_t k = readlink(path.c_str(), target.data(), target.size());
+    if (k <= 0 || static_cast<size_t>(k) >= target.size()) return path;
+    target.resize(static_cast<size_t>(k));
+    size_t slash = path.find_last_of('/');
+    path = target[0] == '/' || slash == std::string::npos ? target : path.substr(0, slash + 1) + target;
+  }
+  return path;
 }
 
 class TZipRun {
@@ -90,11 +115,19 @@ private:
   bool ReadOld();
   bool EnsurePasswords();
   TPacked Pack(size_t i) const;
+  // The same, a failure to get memory for the entry given as the entry's error.
+  TPacked PackGuarded(size_t i) const;
   bool WriteNew(size_t i, TPacked* packed);
   enum class TStream { Written, Unreadable, Failed };
   TStream StreamEntry(TNewEntry& n, TWritten& w);
-  bool CopyOld(const TCentralEntry& e, uint64_t end);
+  bool CopyOld(size_t i);
+  // A new entry whose file could not be read whole: the entry it was to replace stays.
+  bool KeepOld(const TNewEntry& n);
   bool Out(const void* data, size_t n);
+  // Progress of the file in hand: it starts with the file's size and reaches it exactly, whatever
+  // the file turns out to hold or whether it could be read.
+  bool ItemProgress(uint64_t bytes);
+  bool ItemRest() { return ItemProgress(itemSize_); }
   bool WriteCentral();
   bool Fail(int code, const std::string& text);
   void Verbose(const std::string& text) { if (p_->Verbose || p_->Trace) cb_.Message(0, text); }
@@ -108,6 +141,7 @@ private:
   TCentralDirectory old_;
   bool haveOld_ = false;
   std::vector<bool> keepOld_;
+  std::vector<uint64_t> oldEnds_;  // where each old entry's data ends (the next one starts)
   std::vector<TWritten> written_;
   FILE* out_ = nullptr;
   uint64_t offset_ = 0;
@@ -119,7 +153,16 @@ private:
   std::set<std::pair<dev_t, ino_t>> leftOut_;
   int32_t added_ = 0;
   bool failed_ = false;
+  uint64_t itemSize_ = 0, itemSent_ = 0;
+  size_t found_ = 0;  // files and folders the specifications reached, left out or not
 };
+
+bool TZipRun::ItemProgress(uint64_t bytes) {
+  bytes = std::min(bytes, itemSize_ - itemSent_);
+  if (bytes == 0) return !cb_.Cancelled();
+  itemSent_ += bytes;
+  return cb_.Send(kcbProgress, 0, static_cast<int64_t>(bytes), "");
+}
 
 bool TZipRun::Fail(int code, const std::string& text) {
   cb_.Message(code, text);
@@ -157,6 +200,7 @@ bool TZipRun::StoreSuffix(const std::string& name) const {
 }
 
 void TZipRun::AddFile(const std::string& path, const struct stat& st, const std::string& root, const TZipFileSpec& s) {
+  ++found_;
   std::string base = BaseName(path);
   if (!p_->HiddenFiles && !base.empty() && base[0] == '.') return;
   if (p_->FromDate && st.st_mtime < fromDate_) return;
@@ -178,7 +222,11 @@ void TZipRun::AddFile(const std::string& path, const struct stat& st, const std:
 void TZipRun::Walk(const std::string& folder, const std::string& pattern, bool recurse, const std::string& root,
                    const TZipFileSpec& s, int depth) {
   DIR* d = opendir(folder.empty() ? "." : folder.c_str());
-  if (!d) return;
+  if (!d) {
+    // A folder that cannot be read is left out and reported, as a file that cannot be read is.
+    cb_.Message(kzeOpen, "cannot open folder " + (folder.empty() ? std::string(".") : folder) + ": " + strerror(errno));
+    return;
+  }
   std::vector<std::string> names;
   while (dirent* de = readdir(d)) {
     std::string n = de->d_name;
@@ -211,7 +259,7 @@ void TZipRun::CollectSpec(const TZipFileSpec& s) {
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   std::string full = spec[0] == '/' || root.empty() ? spec : root + "/" + spec;
   bool recurse = s.Recurse != 0;
-  size_t before = entries_.size();
+  size_t before = entries_.size(), foundBefore = found_;
   std::string last = BaseName(full);
   if (!HasWild(last)) {
     struct stat st;
@@ -225,7 +273,9 @@ void TZipRun::CollectSpec(const TZipFileSpec& s) {
     if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     Walk(folder, last == "*.*" ? "*" : last, recurse, root, s, 0);
   }
-  if (entries_.size() == before) cb_.Message(0, "name not matched: " + spec);
+  // A name that matches no file is an error; one whose files are all left out (the archive
+  // itself, exclusions, hidden or older files) is only said.
+  if (entries_.size() == before) cb_.Message(found_ == foundBefore ? kzeNothing : 0, "name not matched: " + spec);
 }
 
 void TZipRun::Collect() {
@@ -277,10 +327,18 @@ bool TZipRun::ReadOld() {
     bool inOld = it != oldIndex_.end();
     if ((p_->Update || p_->Freshen) && inOld && UnixToDos(e.St.st_mtime) <= old_.Entries[it->second].DosTime) continue;
     if (p_->Freshen && !p_->Update && !inOld) continue;
-    if (inOld) keepOld_[it->second] = false;
+    if (inOld) {
+      keepOld_[it->second] = false;
+      e.Old = it->second;
+    }
     chosen.push_back(std::move(e));
   }
   entries_ = std::move(chosen);
+  std::vector<uint64_t> starts;
+  for (auto& e : old_.Entries) starts.push_back(e.LocalOffset);
+  starts.push_back(old_.DirOffset);
+  std::sort(starts.begin(), starts.end());
+  for (auto& e : old_.Entries) oldEnds_.push_back(*std::upper_bound(starts.begin(), starts.end(), e.LocalOffset));
   return true;
 }
 
@@ -302,25 +360,24 @@ bool TZipRun::EnsurePasswords() {
 TPacked TZipRun::Pack(size_t i) const {
   const TNewEntry& n = entries_[i];
   TPacked r;
-  int fd = OpenRegular(n.Path, r.Reason);
-  if (fd < 0) {
+  TFd fd(OpenRegular(n.Path, r.Reason));
+  if (!fd.Open()) {
     r.Error = kzeOpen;
     return r;
   }
   std::string data(static_cast<size_t>(n.St.st_size), '\0');
   size_t got = 0;
   while (got < data.size()) {
-    ssize_t k = read(fd, data.data() + got, data.size() - got);
+    ssize_t k = read(fd.Get(), data.data() + got, data.size() - got);
     if (k < 0) {
       r.Reason = strerror(errno);
-      close(fd);
       r.Error = kzeRead;
       return r;
     }
     if (k == 0) break;
     got += static_cast<size_t>(k);
   }
-  close(fd);
+  fd.Close();
   data.resize(got);  // a file that shrank meanwhile is taken as it is now
   r.Size = got;
   r.Crc = libdeflate_crc32(0, data.data(), got);
@@ -351,6 +408,17 @@ TPacked TZipRun::Pack(size_t i) const {
   return r;
 }
 
+TPacked TZipRun::PackGuarded(size_t i) const {
+  try {
+    return Pack(i);
+  } catch (const std::bad_alloc&) {
+    TPacked r;
+    r.Error = kzeMemory;
+    r.Reason = "out of memory";
+    return r;
+  }
+}
+
 bool TZipRun::Out(const void* data, size_t n) {
   if (n && fwrite(data, 1, n, out_) != n) return Fail(kzeWrite, "cannot write " + archive_ + ": " + strerror(errno));
   offset_ += n;
@@ -360,7 +428,7 @@ bool TZipRun::Out(const void* data, size_t n) {
 std::string LocalHeader(const TCentralEntry& e, bool zip64) {
   std::string h;
   Put32(h, kLocalSig);
-  Put16(h, zip64 ? 45 : 20);
+  Put16(h, NeededVersion(e, zip64));
   Put16(h, e.Flags);
   Put16(h, e.Method);
   Put32(h, e.DosTime);
@@ -386,8 +454,10 @@ TCentralEntry StartEntry(const TNewEntry& n) {
   e.Name = n.Name;
   e.MadeBy = 3 << 8 | 30;
   e.Flags = n.Encrypt ? kFlagEncrypted : 0;
-  for (unsigned char c : n.Name)
-    if (c >= 0x80) e.Flags |= kFlagUtf8;
+  // Names that are not valid UTF-8 are stored as their bytes, without the flag.
+  bool high = false;
+  for (unsigned char c : n.Name) high |= c >= 0x80;
+  if (high && IsValidUtf8(n.Name)) e.Flags |= kFlagUtf8;
   e.DosTime = UnixToDos(n.St.st_mtime);
   e.ExternalAttr = static_cast<uint32_t>(n.St.st_mode & 0xFFFF) << 16 | (n.Dir ? 0x10 : 0);
   return e;
@@ -416,7 +486,9 @@ bool TZipRun::WriteNew(size_t i, TPacked* packed) {
     if (len > 511) std::memcpy(&src, rec.Text + kCallbackPointerOffset, sizeof src);
     if (src) w.E.Extra.assign(src, len);
   }
-  if (!cb_.Send(kcbNewItem, 0, static_cast<int64_t>(n.St.st_size), n.Path)) return false;
+  itemSize_ = n.Dir ? 0 : static_cast<uint64_t>(n.St.st_size);
+  itemSent_ = 0;
+  if (!cb_.Send(kcbNewItem, 0, static_cast<int64_t>(itemSize_), n.Path)) return false;
   w.E.LocalOffset = offset_;
   if (n.Dir) {
     w.E.Method = kMethodStore;
@@ -425,12 +497,12 @@ bool TZipRun::WriteNew(size_t i, TPacked* packed) {
   } else if (!packed) {
     TStream r = StreamEntry(n, w);
     if (r == TStream::Failed) return false;
-    // A file that cannot be opened gets no entry: the run goes on without it.
-    if (r == TStream::Unreadable) return cb_.Send(kcbProgress, 0, static_cast<int64_t>(n.St.st_size), "");
+    // A file that cannot be read whole gets no new entry: the run goes on without it.
+    if (r == TStream::Unreadable) return KeepOld(n) && ItemRest();
   } else {
     if (packed->Error) {
       cb_.Message(packed->Error, "cannot read " + n.Path + ": " + packed->Reason);
-      return cb_.Send(kcbProgress, 0, static_cast<int64_t>(n.St.st_size), "");
+      return KeepOld(n) && ItemRest();
     }
     w.E.Method = packed->Method;
     w.E.Crc = packed->Crc;
@@ -439,8 +511,8 @@ bool TZipRun::WriteNew(size_t i, TPacked* packed) {
     w.Zip64Local = w.E.Size >= kSat32 || w.E.CompressedSize >= kSat32;
     std::string h = LocalHeader(w.E, w.Zip64Local);
     if (!Out(h.data(), h.size()) || !Out(packed->Data.data(), packed->Data.size())) return false;
-    if (!cb_.Send(kcbProgress, 0, static_cast<int64_t>(packed->Size), "")) return false;
   }
+  if (!ItemRest()) return false;
   if (p_->Verbose || p_->Trace)
     Verbose("  adding: " + n.Name + (w.E.Method == kMethodDeflate ? " (deflated)" : " (stored)"));
   written_.push_back(std::move(w));
@@ -452,17 +524,24 @@ bool TZipRun::WriteNew(size_t i, TPacked* packed) {
 // An entry too large for one buffer: compressed here in chunks and its header patched after.
 TZipRun::TStream TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
   std::string why;
-  int fd = OpenRegular(n.Path, why);
-  if (fd < 0) {
+  TFd fd(OpenRegular(n.Path, why));
+  if (!fd.Open()) {
     cb_.Message(kzeOpen, "cannot open " + n.Path + ": " + why);
     return TStream::Unreadable;
   }
   std::vector<uint8_t> in(kChunk), out(kChunk + 1024);
+  // A read that fails is reported and leaves the file out (unreadable); the archive is cut back
+  // to where the entry began.
+  bool unreadable = false;
   auto readAll = [&](auto&& each) -> bool {
-    lseek(fd, 0, SEEK_SET);
+    lseek(fd.Get(), 0, SEEK_SET);
     for (;;) {
-      ssize_t k = read(fd, in.data(), in.size());
-      if (k < 0) return Fail(kzeRead, "cannot read " + n.Path + ": " + strerror(errno));
+      ssize_t k = read(fd.Get(), in.data(), in.size());
+      if (k < 0) {
+        cb_.Message(kzeRead, "cannot read " + n.Path + ": " + strerror(errno));
+        unreadable = true;
+        return false;
+      }
       if (!each(static_cast<size_t>(k))) return false;
       if (k == 0) return true;
     }
@@ -472,8 +551,7 @@ TZipRun::TStream TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
     // The encryption header carries the checksum's high byte: one pass to compute it first.
     uint32_t crc = 0;
     if (!readAll([&](size_t k) { crc = Crc32(crc, in.data(), k); return cb_.Send(kcbTick, 0, 0, ""); })) {
-      close(fd);
-      return TStream::Failed;
+      return unreadable ? TStream::Unreadable : TStream::Failed;
     }
     w.E.Crc = crc;
     crypt = std::make_unique<TZipCrypt>(n.Password);
@@ -482,15 +560,14 @@ TZipRun::TStream TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
   w.Zip64Local = static_cast<uint64_t>(n.St.st_size) >= kSat32 - (kSat32 >> 6);
   uint64_t headerPos = offset_;
   std::string h = LocalHeader(w.E, w.Zip64Local);
-  if (!Out(h.data(), h.size())) { close(fd); return TStream::Failed; }
+  if (!Out(h.data(), h.size())) return TStream::Failed;
   uint64_t dataStart = offset_;
   if (crypt) {
     std::string eh = crypt->Header(static_cast<uint8_t>(w.E.Crc >> 24));
-    if (!Out(eh.data(), eh.size())) { close(fd); return TStream::Failed; }
+    if (!Out(eh.data(), eh.size())) return TStream::Failed;
   }
   z_stream zs {};
   if (w.E.Method == kMethodDeflate && deflateInit2(&zs, std::clamp(p_->Level, 1, 9), Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-    close(fd);
     Fail(kzeMemory, "out of memory");
     return TStream::Failed;
   }
@@ -517,14 +594,23 @@ TZipRun::TStream TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
         if (!emit(out.data(), out.size() - zs.avail_out)) return false;
       } while (zs.avail_out == 0 || (flush == Z_FINISH && rc != Z_STREAM_END));
     }
-    return k == 0 || cb_.Send(kcbProgress, 0, static_cast<int64_t>(k), "");
+    return k == 0 || ItemProgress(k);
   });
   if (w.E.Method == kMethodDeflate) deflateEnd(&zs);
-  close(fd);
-  if (!ok) return TStream::Failed;
-  if (crypt && crc != w.E.Crc) {
-    Fail(kzeRead, n.Path + " changed while it was added");
-    return TStream::Failed;
+  fd.Close();
+  if (!ok && !unreadable) return TStream::Failed;
+  if (crypt && crc != w.E.Crc && !unreadable) {
+    cb_.Message(kzeRead, n.Path + " changed while it was added");
+    unreadable = true;
+  }
+  if (unreadable) {
+    if (fflush(out_) != 0 || ftruncate(fileno(out_), static_cast<off_t>(headerPos)) != 0 ||
+        fseeko(out_, static_cast<off_t>(headerPos), SEEK_SET) != 0) {
+      Fail(kzeWrite, "cannot write " + archive_ + ": " + strerror(errno));
+      return TStream::Failed;
+    }
+    offset_ = headerPos;
+    return TStream::Unreadable;
   }
   w.E.Crc = crc;
   w.E.Size = size;
@@ -542,19 +628,40 @@ TZipRun::TStream TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
   return TStream::Written;
 }
 
-bool TZipRun::CopyOld(const TCentralEntry& e, uint64_t end) {
+bool TZipRun::KeepOld(const TNewEntry& n) {
+  return n.Old == SIZE_MAX || CopyOld(n.Old);
+}
+
+bool TZipRun::CopyOld(size_t i) {
+  const TCentralEntry& e = old_.Entries[i];
+  uint64_t end = oldEnds_[i];
   std::string why;
   FILE* f = OpenRegularFile(archive_, why);
   if (!f) return Fail(kzeOpen, "cannot open " + archive_ + ": " + why);
   TWritten w;
   w.E = e;
   w.E.LocalOffset = offset_;
+  w.Copied = true;
   std::vector<char> buf(kChunk);
   bool ok = fseeko(f, static_cast<off_t>(e.LocalOffset), SEEK_SET) == 0;
   uint64_t left = end - e.LocalOffset;
+  bool first = true;
   while (ok && left > 0) {
     size_t k = fread(buf.data(), 1, static_cast<size_t>(std::min<uint64_t>(left, buf.size())), f);
     if (k == 0) { ok = false; break; }
+    if (first && k >= 30) {
+      // The central directory repeats the local header's version; Zip64 values it now needs
+      // (an offset beyond 4 GB) raise both.
+      auto* p = reinterpret_cast<uint8_t*>(buf.data());
+      w.E.Needed = Get16(p + 4);
+      bool zip64 = w.E.Size >= kSat32 || w.E.CompressedSize >= kSat32 || w.E.LocalOffset >= kSat32;
+      if (zip64 && w.E.Needed < 45) {
+        w.E.Needed = 45;
+        p[4] = 45;
+        p[5] = 0;
+      }
+    }
+    first = false;
     ok = Out(buf.data(), k);
     left -= k;
   }
@@ -589,7 +696,7 @@ bool TZipRun::WriteCentral() {
     }
     Put32(cd, kCentralSig);
     Put16(cd, e.MadeBy);
-    Put16(cd, z64.empty() ? std::max<uint16_t>(e.Needed, e.Method == kMethodDeflate ? 20 : 10) : 45);
+    Put16(cd, w.Copied ? e.Needed : NeededVersion(e, w.Zip64Local));
     Put16(cd, e.Flags);
     Put16(cd, e.Method);
     Put32(cd, e.DosTime);
@@ -652,7 +759,7 @@ int32_t TZipRun::Run() {
     Fail(kzeFormat, "bad parameter record");
     return -1;
   }
-  archive_ = p_->ArchiveName;
+  archive_ = LinkTarget(p_->ArchiveName);
   Collect();
   if (!ReadOld()) return -1;
   if (entries_.empty()) {
@@ -670,6 +777,11 @@ int32_t TZipRun::Run() {
     return -1;
   }
   out_ = fdopen(fd, "w+b");
+  if (!out_) {
+    close(fd);
+    Fail(kzeMemory, "cannot write " + archive_ + ": " + strerror(errno));
+    return -1;
+  }
   static thread_local std::vector<char> obuf(1 << 20);
   setvbuf(out_, obuf.data(), _IOFBF, obuf.size());
   uint64_t total = 0;
@@ -678,10 +790,6 @@ int32_t TZipRun::Run() {
             cb_.Send(kcbTotalSize, 0, static_cast<int64_t>(total), "");
   // Entries kept from the old archive first (a stub in front of it too), in their order.
   if (ok && haveOld_) {
-    std::vector<uint64_t> starts;
-    for (auto& e : old_.Entries) starts.push_back(e.LocalOffset);
-    starts.push_back(old_.DirOffset);
-    std::sort(starts.begin(), starts.end());
     if (old_.DataStart > 0) {
       // The stub is copied in blocks, whatever length the old archive gives it.
       std::string why;
@@ -698,8 +806,7 @@ int32_t TZipRun::Run() {
     }
     for (size_t i = 0; ok && i < old_.Entries.size(); ++i) {
       if (!keepOld_[i]) continue;
-      uint64_t end = *std::upper_bound(starts.begin(), starts.end(), old_.Entries[i].LocalOffset);
-      ok = CopyOld(old_.Entries[i], end) && cb_.Send(kcbTick, 0, 0, "");
+      ok = CopyOld(i) && cb_.Send(kcbTick, 0, 0, "");
     }
   }
   if (ok) {
@@ -714,7 +821,7 @@ int32_t TZipRun::Run() {
           entries_.size(), threads, kPoolCap,
           TOrderedPool<TPacked>::TJobs{eligible,
                                        [this](size_t i) { return static_cast<uint64_t>(entries_[i].St.st_size) * 2 + 4096; },
-                                       [this](size_t i) { return Pack(i); }});
+                                       [this](size_t i) { return PackGuarded(i); }});
     for (size_t i = 0; ok && i < entries_.size(); ++i) {
       if (!eligible(i)) {
         ok = WriteNew(i, nullptr);
@@ -722,7 +829,7 @@ int32_t TZipRun::Run() {
       }
       std::optional<TPacked> r;
       if (pool) r = pool->Take(i, [this] { return cb_.Send(kcbTick, 0, 0, ""); });
-      else r = Pack(i);
+      else r = PackGuarded(i);
       ok = r && WriteNew(i, &*r);
     }
     if (pool) pool->Stop();
