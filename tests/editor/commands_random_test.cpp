@@ -130,14 +130,18 @@ void RunRandom(TCustomSrcEdit* e, const RunConfig& cfg) {
       trail.push_back("caret " + std::to_string(p.Char) + "," + std::to_string(p.Line));
       // (With word wrap a caret among the blanks that hang past the window at a wrap shows
       // at the row's end.)
-      if (within(p) && !e->WordWrap()) ASSERT_EQ(e->CaretXY(), p) << "caret set in the text, seed " << cfg.seed;
+      if (within(p) && !e->WordWrap()) {
+        ASSERT_EQ(e->CaretXY(), p) << "caret set in the text, seed " << cfg.seed;
+      }
       continue;
     }
     if (r == 1) {
       TBufferCoord a = pos(), b = pos();
       if (rng() % 3 == 0) e->SetSelectionMode(smColumn);
       e->PlaceCaretAndSelection(b, a, b);
-      if (within(a)) ASSERT_EQ(e->RawBlockBegin(), a) << "block begin set in the text, seed " << cfg.seed;
+      if (within(a)) {
+        ASSERT_EQ(e->RawBlockBegin(), a) << "block begin set in the text, seed " << cfg.seed;
+      }
       trail.push_back("select " + std::to_string(a.Char) + "," + std::to_string(a.Line) + " " + std::to_string(b.Char) + "," + std::to_string(b.Line));
       continue;
     }
