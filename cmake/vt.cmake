@@ -50,7 +50,7 @@ function(vt_test name)
   set(TEST_TARGET ${name})
   include(${A_DIR}/extra.cmake OPTIONAL)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 1200)
 endfunction()
 
 # vt_fuzz(<name> DEPS <targets>...)

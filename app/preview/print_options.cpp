@@ -1,5 +1,7 @@
 #include "app/preview/print_options.h"
 
+#include <limits>
+
 #include "app/main_window.h"
 #include "platform/dialogs.h"
 #include "platform/printer/printer.h"
@@ -41,7 +43,8 @@ TPrntOpt::TPrntOpt(TComponent* AOwner) : TForm(AOwner) {
   Copies->SetText("1");
   UpDown1 = Place<TUpDown>(this, this, "UpDown1", nullptr, 128, 66, 17, 24);
   UpDown1->SetMin(1);
-  UpDown1->SetMax(100);
+  // Any count of one or more is printed: the arrows step from any of them.
+  UpDown1->SetMax(std::numeric_limits<int>::max());
   UpDown1->SetAssociate(Copies);
   UpDown1->SetPosition(1);
   Label4 = Place<TLabel>(this, this, "Label4", "копий", 152, 70, 60, 18);

@@ -26,9 +26,10 @@ inline std::string Shell(const std::string& cmd) {
   return out;
 }
 
-// Runs the message loop until the condition holds; false after the timeout.
+// Runs the message loop until the condition holds; false after the timeout, which is long so
+// that a machine busy with other work does not fail a wait that would have ended.
 template <class F>
-inline bool WaitFor(F&& done, double seconds = 30) {
+inline bool WaitFor(F&& done, double seconds = 300) {
   auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   while (!done()) {
     if (std::chrono::steady_clock::now() > until) return false;

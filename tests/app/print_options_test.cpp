@@ -40,6 +40,11 @@ TEST_F(PreviewTest, PrintOptionsPrintTheSourceAsTheyAreSet) {
     EXPECT_FALSE(fs::exists(pdf));
   }
 
+  // The arrows step from any count typed.
+  PrntOpt->Copies->SetText("150");
+  PrntOpt->UpDown1->Step(true);
+  EXPECT_EQ(PrntOpt->Copies->Text(), "151");
+
   PrntOpt->Copies->SetText("2");
   PrntOpt->OkBut->Click();
   EXPECT_FALSE(PrntOpt->Visible());

@@ -42,7 +42,7 @@ void MoveHeld(TWinControl* c, TPoint p, TShiftState s = {}) {
 }
 
 template <class F>
-bool WaitFor(F done, int ms = 3000) {
+bool WaitFor(F done, int ms = 120000) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (!done()) {
     if (std::chrono::steady_clock::now() > end) return false;

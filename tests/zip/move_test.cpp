@@ -1,11 +1,12 @@
 // Adds that move files, adds of the folder that holds the archive, and adds that leave a file
-// out: nothing is lost and the failure stays reported.
+// out: nothing is lost and the failure stays reported. Archives written through a linked name.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "tests/zip/zip_fixture.h"
+#include "zip/component/zip_sfx.h"
 
 namespace {
 
@@ -100,7 +101,7 @@ TEST_F(ZipAddTest, AnUpdateKeepsTheEarlierEntryOfAFileItCouldNotRead) {
   EXPECT_EQ(Shell("unzip -tq " + P("out.zip")), 0);
 }
 
-TEST_F(ZipAddTest, AnAddThroughALinkedArchiveNameUpdatesTheLinksTarget) {
+TEST_F(ZipAddTest, ArchivesWrittenThroughALinkedNameUpdateTheLinksTarget) {
   WriteAll(dir / "f/a.txt", "a");
   WriteAll(dir / "f/b.txt", "b");
   fs::create_directories(dir / "real");
@@ -112,6 +113,40 @@ TEST_F(ZipAddTest, AnAddThroughALinkedArchiveNameUpdatesTheLinksTarget) {
   EXPECT_TRUE(fs::is_symlink(dir / "link.zip"));
   EXPECT_EQ(Shell("unzip -l " + P("real/arch.zip") + " | grep -q b.txt && unzip -tq " + P("real/arch.zip")), 0);
   EXPECT_EQ(zip->Count(), 2);
+
+  // A self-extractor built over a linked name.
+  WriteAll(dir / "KVSFXUS.BIN", "MZ" + std::string(510, 's'));
+  WriteAll(dir / "real/setup.exe", "older");
+  fs::create_symlink("real/setup.exe", dir / "setup.exe");
+  TZipSFX sfx(nullptr);
+  sfx.SFXPath = P("KVSFXUS.BIN");
+  sfx.SourceFile = P("real/arch.zip");
+  sfx.TargetFile = P("setup.exe");
+  sfx.Build();
+  EXPECT_TRUE(fs::is_symlink(dir / "setup.exe"));
+  EXPECT_EQ(Shell("unzip -tq " + P("real/setup.exe")), 0);
+
+  // A set in Info-ZIP's names whose name is a link to no file yet: the last volume becomes the
+  // link's target. Joined into a linked name, the join is the target too.
+  WriteAll(dir / "f/big.txt", std::string(6000, 'x'));
+  fs::create_symlink("real/set.zip", dir / "set.zip");
+  zip->AddOptions = {AddDiskSpan};
+  zip->SpanOptions = {spCompatName};
+  zip->MaxVolumeSize = 3000;
+  zip->MinFreeVolumeSize = 1000;
+  zip->AddCompLevel = 0;
+  zip->RootDir = P("f");
+  EXPECT_EQ(AddFiles(P("set.zip"), {"a.txt", "big.txt"}), 2);
+  EXPECT_TRUE(fs::is_symlink(dir / "set.zip"));
+  EXPECT_TRUE(fs::exists(dir / "set.z02"));
+  WriteAll(dir / "real/joined.zip", "older");
+  fs::create_symlink("real/joined.zip", dir / "joined.zip");
+  AnsiString joined = P("joined.zip");
+  EXPECT_EQ(zip->ReadSpan(P("set.zip"), joined), 0);
+  EXPECT_TRUE(fs::is_symlink(dir / "joined.zip"));
+  EXPECT_EQ(Shell("unzip -tq " + P("real/joined.zip") + " && unzip -p " + P("real/joined.zip") + " big.txt | cmp -s - " +
+                  P("f/big.txt")),
+            0);
 }
 
 TEST_F(ZipAddTest, TheArchiveIsNeverAddedIntoItself) {

@@ -78,6 +78,8 @@ int OpenZipFile(const AnsiString& FileName, int Flags, unsigned Perm) {
   return fd;
 }
 
+std::string ZipFileTarget(const AnsiString& FileName) { return zipfmt::LinkTarget(ResolveSystemName(FileName)); }
+
 FILE* OpenZipFileForReading(const AnsiString& FileName) {
   int fd = OpenZipFile(FileName, O_RDONLY);
   FILE* f = fd < 0 ? nullptr : fdopen(fd, "rb");

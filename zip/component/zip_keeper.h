@@ -26,6 +26,9 @@ class TCustomZipSFX;
 int OpenZipFile(const AnsiString& FileName, int Flags, unsigned Perm = 0);
 // The same file opened for reading as a stream, or null.
 FILE* OpenZipFileForReading(const AnsiString& FileName);
+// The system name of the file an archive the user named is replaced at: where a symbolic link
+// of that name leads (also a missing target), so that the link stays a link.
+std::string ZipFileTarget(const AnsiString& FileName);
 
 class TZipKeeper : public TComponent {
 public:

@@ -185,8 +185,9 @@ void TCustomZipSFX::WriteTarget(bool Empty) {
   if (!Empty && !FileExists(SourceFile)) throw EZipLibError(10102);
   std::string stub = LoadStub();
   std::string header = HeaderBytes();
-  if (FileExists(TargetFile) && !DeleteFile(TargetFile)) throw Exception(SysErrorMessage(errno));
-  std::string target = AnsiToSystemName(TargetFile);
+  // A target named through a symbolic link is replaced where the link leads: the link stays.
+  std::string target = ZipFileTarget(TargetFile);
+  if (unlink(target.c_str()) != 0 && errno != ENOENT) throw Exception(SysErrorMessage(errno));
   FILE* f = fopen(target.c_str(), "wb");
   if (!f) throw Exception(SysErrorMessage(errno));
   try {

@@ -147,7 +147,8 @@ int TZipKeeper::ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath) 
   bool created = false;
   try {
     if (!ExtractFileName(OutFilePath).empty()) {
-      DeleteFile(OutFilePath);
+      // A name given through a symbolic link: the file it leads to goes, the link stays.
+      unlink(ZipFileTarget(OutFilePath).c_str());
       OutFilePath = ChangeFileExt(OutFilePath, ".zip");
     } else {
       OutFilePath = MakeTempFileName("zip", ".zip");
@@ -310,7 +311,7 @@ int TZipKeeper::ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath) 
     close(joinedFd);
   }
   if (result != 0) {
-    if (created) DeleteFile(OutFilePath);
+    if (created) unlink(ZipFileTarget(OutFilePath).c_str());
     OutFilePath.clear();
   }
   busyUnzip_ = wasBusy;

@@ -74,6 +74,36 @@ bool WriteAll(int fd, const char* p, size_t n) {
   return true;
 }
 
+// Puts a finished volume in place of the file To: renamed onto it, or, when To lies on another
+// file system, copied beside it and that copy renamed onto it; the volume goes once To holds it.
+bool MoveVolume(const std::string& From, const std::string& To, const struct timespec& Date) {
+  if (rename(From.c_str(), To.c_str()) == 0) return true;
+  if (errno != EXDEV) return false;
+  size_t slash = To.find_last_of('/');
+  std::string copy = (slash == std::string::npos ? std::string() : To.substr(0, slash + 1)) + ".zip-XXXXXX";
+  int out = mkstemp(copy.data());
+  if (out < 0) return false;
+  int in = open(From.c_str(), O_RDONLY | O_CLOEXEC);
+  bool ok = in >= 0;
+  std::vector<char> block(kCopyBlock);
+  for (ssize_t n = 1; ok && n > 0;) {
+    n = read(in, block.data(), block.size());
+    ok = n >= 0 && WriteAll(out, block.data(), static_cast<size_t>(std::max<ssize_t>(n, 0)));
+  }
+  if (in >= 0) close(in);
+  struct timespec times[2] = {Date, Date};
+  mode_t um = umask(0);
+  umask(um);
+  ok = ok && fchmod(out, 0666 & ~um) == 0 && futimens(out, times) == 0 && fsync(out) == 0;
+  ok = close(out) == 0 && ok && rename(copy.c_str(), To.c_str()) == 0;
+  if (!ok) {
+    unlink(copy.c_str());
+    return false;
+  }
+  unlink(From.c_str());
+  return true;
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------------------ shared
@@ -166,7 +196,6 @@ void TZipKeeper::OpenVolume() {
       int r = MessageBox(Application->MainForm(), text, DiskText(11102, "Confirm"), MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON2);
       if (r != IDYES) throw EZipKeeper(11007, false);
     }
-    std::string sysName = AnsiToSystemName(outFileName_);
     outFile_ = OpenZipFile(outFileName_, O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (outFile_ < 0) throw EZipKeeper(11009, outFileName_);
     volumePos_ = 0;
@@ -180,7 +209,7 @@ void TZipKeeper::OpenVolume() {
     if (free < std::max<int64_t>(MinFreeVolumeSize, 1)) {
       close(outFile_);
       outFile_ = -1;
-      unlink(sysName.c_str());
+      unlink(ZipFileTarget(outFileName_).c_str());
       if (Unattended) throw EZipKeeper(11025, true);
       bool retry;
       if (OnStatusDisk.Assigned()) {
@@ -233,7 +262,8 @@ void TZipKeeper::WriteSplit(const void* Data, int64_t Length, int64_t KeepTogeth
   }
 }
 
-// The last volume of a set written with Info-ZIP's names takes the target's own name.
+// The last volume of a set written with Info-ZIP's names takes the target's own name; a target
+// named through a symbolic link is replaced where the link leads, and the link stays.
 void TZipKeeper::MoveLastVolume() {
   bool replace = true;
   if (FileExists(spanName_)) {
@@ -245,9 +275,8 @@ void TZipKeeper::MoveLastVolume() {
       AnsiString text = Format(DiskText(11039, "Overwrite previous file %s"), {spanName_});
       replace = MessageBox(Application->MainForm(), text, DiskText(11102, "Confirm"), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
     }
-    if (replace) DeleteFile(spanName_);
   }
-  if (replace && RenameFile(outFileName_, spanName_)) {
+  if (replace && MoveVolume(AnsiToSystemName(outFileName_), ZipFileTarget(spanName_), setDate_)) {
     outFileName_ = spanName_;
     return;
   }

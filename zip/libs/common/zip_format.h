@@ -2,6 +2,7 @@
 // What the zip and unzip libraries share: little-endian fields, CRC-32, the zip format's own
 // (traditional) encryption, MS-DOS times, the central directory with its Zip64 extensions,
 // wildcard matching, and the callback link to the component.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -167,6 +168,23 @@ bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error);
 // there is no such file). OpenRegularFile gives it as a stream.
 int OpenRegular(const std::string& path, std::string& Reason);
 FILE* OpenRegularFile(const std::string& path, std::string& Reason);
+
+// The file a name leads to through symbolic links (also a link's missing target). An archive
+// is replaced there, never at the link's own name, so that a link stays a link. Inline: the
+// component uses it too, without the libraries' code.
+inline std::string LinkTarget(std::string path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::string target(4096, '\0');
+    ssize_t k = readlink(path.c_str(), target.data(), target.size());
+    if (k <= 0 || static_cast<size_t>(k) >= target.size()) return path;
+    target.resize(static_cast<size_t>(k));
+    size_t slash = path.find_last_of('/');
+    path = target[0] == '/' || slash == std::string::npos ? target : path.substr(0, slash + 1) + target;
+  }
+  return path;
+}
 
 // How names without the UTF-8 flag are read, as the component's code-page option says: by their
 // host (MS-DOS, OS/2 and some NTFS hosts write the OEM code page), as ANSI, or all as OEM.

@@ -77,22 +77,6 @@ std::string BaseName(const std::string& p) {
   return k == std::string::npos ? p : p.substr(k + 1);
 }
 
-// The file a name leads to through symbolic links (also a link's missing target): the archive
-// is written there, so that a link stays a link.
-std::string LinkTarget(std::string path) {
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    std::string target(4096, '\0');
-    ssize_t k = readlink(path.c_str(), target.data(), target.size());
-    if (k <= 0 || static_cast<size_t>(k) >= target.size()) return path;
-    target.resize(static_cast<size_t>(k));
-    size_t slash = path.find_last_of('/');
-    path = target[0] == '/' || slash == std::string::npos ? target : path.substr(0, slash + 1) + target;
-  }
-  return path;
-}
-
 class TZipRun {
 public:
   explicit TZipRun(TZipParams* p) : p_(p), cb_(p->Callback, p->Caller, true) {}
