@@ -30,16 +30,7 @@ AnsiString InstalledFile(const AnsiString& Name) { return InstallFolder() + Path
 
 AnsiString ProgramExecutable() { return InstalledFile(ExtractFileName(Application->ExeName())); }
 
-AnsiString UserDataFolder() {
-  std::string dir;
-  if (const char* v = getenv("VANTRY_TARN_DATA_DIR"); v && *v) dir = v;
-  else if (const char* x = getenv("XDG_DATA_HOME"); x && *x) dir = std::string(x) + "/vantry-tarn";
-  else if (const char* h = getenv("HOME"); h && *h) dir = std::string(h) + "/.local/share/vantry-tarn";
-  else dir = "/tmp/vantry-tarn";
-  AnsiString ansi = Utf8ToAnsi(dir);
-  ForceDirectories(ansi);
-  return ExcludeTrailingPathDelimiter(ansi);
-}
+AnsiString UserDataFolder() { return UserFolder("VANTRY_TARN_DATA_DIR", "XDG_DATA_HOME", ".local/share"); }
 
 void CopyMissingDataFiles(const AnsiString& Folder) {
   AnsiString from = InstallFolder();

@@ -395,13 +395,17 @@ int64_t FileSize(std::string_view name) {
   return static_cast<int64_t>(st.st_size);
 }
 
-AnsiString SettingsDir() {
+AnsiString UserFolder(const char* OverrideVar, const char* XdgVar, const char* HomeDefault) {
   std::string dir;
-  if (const char* v = getenv("VANTRY_TARN_CONFIG_DIR"); v && *v) dir = v;
-  else if (const char* x = getenv("XDG_CONFIG_HOME"); x && *x) dir = std::string(x) + "/vantry-tarn";
-  else if (const char* h = getenv("HOME"); h && *h) dir = std::string(h) + "/.config/vantry-tarn";
+  if (const char* v = getenv(OverrideVar); v && *v) dir = v;
+  else if (const char* x = getenv(XdgVar); x && *x) dir = std::string(x) + "/vantry-tarn";
+  else if (const char* h = getenv("HOME"); h && *h) dir = std::string(h) + "/" + HomeDefault + "/vantry-tarn";
   else dir = "/tmp/vantry-tarn";
   AnsiString ansi = Utf8ToAnsi(dir);
   ForceDirectories(ansi);
-  return IncludeTrailingPathDelimiter(ansi);
+  return ExcludeTrailingPathDelimiter(ansi);
+}
+
+AnsiString SettingsDir() {
+  return IncludeTrailingPathDelimiter(UserFolder("VANTRY_TARN_CONFIG_DIR", "XDG_CONFIG_HOME", ".config"));
 }

@@ -113,7 +113,10 @@ AnsiString SystemNameToAnsi(std::string_view name);
 // nothing matches. The program was written for a case-insensitive file system.
 std::string ResolveSystemName(std::string_view name);
 
+// The user's folder of this program under the desktop's base folders: the folder OverrideVar
+// names, else $XdgVar/vantry-tarn, else ~/HomeDefault/vantry-tarn; created on first use. Program
+// text, without a trailing delimiter.
+AnsiString UserFolder(const char* OverrideVar, const char* XdgVar, const char* HomeDefault);
 // The settings folder (the program's "Windows directory"): $VANTRY_TARN_CONFIG_DIR, else
-// $XDG_CONFIG_HOME/vantry-tarn, else ~/.config/vantry-tarn; created on first use. Program text,
-// with the trailing delimiter.
+// $XDG_CONFIG_HOME/vantry-tarn, else ~/.config/vantry-tarn. With the trailing delimiter.
 AnsiString SettingsDir();
