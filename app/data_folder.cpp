@@ -50,7 +50,6 @@ void CopyMissingDataFiles(const AnsiString& Folder) {
     std::string data;
     try {
       if (!ReadRegularFile(ResolveSystemName(from + PathDelim + name), data)) continue;
-      // A file that appears meanwhile is kept: a new file is only ever given a free name.
       SafeWriteFile(target, data);
     } catch (const Exception&) {
       // Reported where the file is read.

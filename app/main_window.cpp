@@ -367,12 +367,22 @@ void TMain::FormCreate(TObject*) {
 void TMain::ReportInterruptedSaves() {
   std::vector<TInterruptedSave> saves = InterruptedSaves();
   if (saves.empty()) return;
-  AnsiString text = W1251("Сохранение этих документов было прервано, и они могут быть испорчены. Их прежнее "
-                          "содержимое сохранено в копиях в папке \"") +
-                    RecoveryFolder() + "\":";
-  for (const TInterruptedSave& s : saves)
-    text += "\r\n" + s.Document + W1251(" — копия ") + ExtractFileName(s.Copy);
-  text += "\r\n\r\n" + W1251("Копии не удаляются сами: удалите их, когда они станут не нужны.");
+  AnsiString copies, newTexts;
+  for (const TInterruptedSave& s : saves) {
+    if (s.NewText) newTexts += "\r\n" + s.Document + W1251(" — ") + s.Copy;
+    else copies += "\r\n" + s.Document + W1251(" — копия ") + ExtractFileName(s.Copy);
+  }
+  AnsiString text;
+  if (!copies.empty())
+    text = W1251("Сохранение этих документов было прервано, и они могут быть испорчены. Их прежнее "
+                 "содержимое сохранено в копиях в папке \"") +
+           RecoveryFolder() + "\":" + copies;
+  if (!newTexts.empty())
+    text += (text.empty() ? AnsiString() : AnsiString("\r\n\r\n")) +
+            W1251("Сохранение этих документов было прервано; сами документы не изменились, а их новый текст, "
+                  "возможно неполный, остался в файлах рядом с ними:") +
+            newTexts;
+  text += "\r\n\r\n" + W1251("Эти файлы не удаляются сами: удалите их, когда они станут не нужны.");
   MessageBox(this, text, W1251("Внимание!"), MB_OK | MB_ICONWARNING);
 }
 

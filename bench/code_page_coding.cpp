@@ -2,7 +2,10 @@
 // document conversion (every line of the editor through the converter and back into its place,
 // the HTML highlighter attached), beside glibc's iconv over the same bytes in the same run. The
 // editor brings the highlighter's ranges beyond the visible lines up to date in idle time; a
-// second figure includes that scan, forced by reading the last line's range.
+// second figure includes that scan, forced by reading the last line's range. Each conversion is
+// one undo step holding the text as it was: the undo list is emptied between rounds (untimed),
+// and the undo and redo of one conversion are timed on their own, with the memory the step
+// holds.
 #include <iconv.h>
 
 #include <cstdio>
@@ -15,6 +18,7 @@
 #include "app/main_window.h"
 #include "bench/editor_document.h"
 #include "bench/load_average.h"
+#include "bench/memory_use.h"
 #include "bench/program_folder.h"
 #include "bench/quick.h"
 #include "platform/application.h"
@@ -81,15 +85,34 @@ int main(int argc, char** argv) {
   TSrcEditStringList* store = form->SrcEdit1->Lines();
   const int rounds = bench_quick::Pick(5, 2);
   for (int r = 0; r < rounds; ++r) {
+    form->SrcEdit1->ClearUndo();
     double t = bench_doc::Now();
     form->Koding(cpWIN, cpKOI);
     koding.push_back(bench_doc::Now() - t);
     store->GetRange(store->Count() - 1);
     scanned.push_back(bench_doc::Now() - t);
     iconvs.push_back(IconvPass(text, converted));
+    form->SrcEdit1->ClearUndo();
     form->Koding(cpKOI, cpWIN);
     store->GetRange(store->Count() - 1);
   }
+  // One conversion taken back and made again; what its undo step holds in memory.
+  form->SrcEdit1->ClearUndo();
+  long before = bench_mem::ResidentKb();
+  form->Koding(cpWIN, cpKOI);
+  long held = bench_mem::ResidentKb() - before;
+  AnsiString koi = form->SrcEdit1->Lines()->Get(1);
+  double t = bench_doc::Now();
+  form->SrcEdit1->Undo();
+  double undo = bench_doc::Now() - t;
+  bool undone = form->SrcEdit1->Lines()->Get(1) == first && form->SrcEdit1->Lines()->Count() == lines;
+  t = bench_doc::Now();
+  form->SrcEdit1->Redo();
+  double redo = bench_doc::Now() - t;
+  bool redone = form->SrcEdit1->Lines()->Get(1) == koi && form->SrcEdit1->Lines()->Count() == lines;
+  form->SrcEdit1->ClearUndo();
+  form->Koding(cpKOI, cpWIN);
+  form->SrcEdit1->ClearUndo();
   // The conversion did what iconv does.
   form->Koding(cpWIN, cpKOI);
   AnsiString got = form->SrcEdit1->Lines()->Get(1);
@@ -105,8 +128,14 @@ int main(int argc, char** argv) {
   std::printf("  with every range     %8.1f ms  %8.1f MB/s  (ratio to iconv %.2fx)\n", ks * 1e3, mb / ks, i / ks);
   std::printf("iconv  1251 -> KOI8-R  %8.1f ms  %8.1f MB/s\n", i * 1e3, mb / i);
   std::printf("throughput ratio (Koding / iconv): %.2fx   results agree: %s\n", i / k, same ? "yes" : "NO");
+  std::printf("undo of one conversion %8.1f ms, redo %8.1f ms (text back: %s, again: %s); the undo step holds "
+              "%.1f MB resident, %.2fx the document; peak resident %.1f MB\n",
+              undo * 1e3, redo * 1e3, undone ? "yes" : "NO", redone ? "yes" : "NO", held / 1e3,
+              held * 1e3 / static_cast<double>(text.size()), bench_mem::PeakKb() / 1e3);
   delete form;
   std::filesystem::remove_all(dir);
   bench_quick::Check(same, "results agree");
+  bench_quick::Check(undone, "undo gives the text back");
+  bench_quick::Check(redone, "redo converts again");
   return bench_quick::Status();
 }

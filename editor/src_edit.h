@@ -544,6 +544,11 @@ private:
   int InsertTextLine(const AnsiString& Value);
   int InsertTextColumn(const AnsiString& Value, bool AddToUndo);
   void DeleteSelectionText(bool Trim);
+  // Refuses, before anything changes, a replacement of the selection by Value inserted in Mode
+  // that would make a line or a number of lines beyond what the line store holds.
+  void CheckReplacementFits(TSrcSelectionMode Mode, const AnsiString& Value) const;
+  // The same for Count characters typed at the caret.
+  void CheckTypingFits(size_t Count) const;
   int ClampLeftChar(int Value) const;
   // The columns the view scrolls over horizontally: with eoScrollPastEol MaxScrollWidth, or the
   // longest line when that is longer; without it the longest line.

@@ -342,6 +342,7 @@ void TCustomSrcEdit::DoTypeChar(char AChar) {
     SetSelText(AnsiString(1, AChar));
     return;
   }
+  CheckTypingFits(1);
   PastEolScope pastEol(fOptions);
   if (fLines->Count() == 0) fLines->Add(AnsiString());
   // Typing beyond MaxScrollWidth is refused on a line that does not reach that far; within a
@@ -427,6 +428,7 @@ void TCustomSrcEdit::DoImeStr(const char* S) {
     InvalidateGutter();
     return;
   }
+  CheckTypingFits(str.size());
   PastEolScope pastEol(fOptions);
   if (fLines->Count() == 0) fLines->Add(AnsiString());
   AnsiString line = fLines->Get(fCaretY - 1);

@@ -155,20 +155,27 @@ int TCustomSrcEdit::SearchReplace(const AnsiString& ASearch, const AnsiString& A
               undoBegun = true;
             }
           }
-          // The hit is replaced as plain text whatever the selection mode: a line selection
-          // would take the whole line with it.
-          AnsiString with = engine->Replace(SelText(), AReplace);
+          // The hit is read and replaced as plain text whatever the selection mode: a line
+          // selection would take the whole line with it, and the engine would make the
+          // replacement from that line.
+          // An empty hit replaced by nothing changes nothing: it is passed over with its line,
+          // which keeps its trailing blanks (nothing would be on record to give them back).
           TSrcSelectionMode keep = fSelectionMode;
           fSelectionMode = smNormal;
+          bool changed = false;
           try {
+            AnsiString found = SelText();
+            AnsiString with = engine->Replace(found, AReplace);
+            changed = !found.empty() || !with.empty();
             DeferTrimScope defer(fDeferTrim, trim);
-            SetSelText(with);
+            if (changed) SetSelText(with);
+            else SetBlockBegin(CaretXY());
           } catch (...) {
             fSelectionMode = keep;
             throw;
           }
           fSelectionMode = keep;
-          if (trim) {
+          if (trim && changed) {
             if (trimTo < trimFrom) trimFrom = hitLine;
             trimTo = std::max(trimTo, CaretY());
           }

@@ -613,7 +613,70 @@ int TCustomSrcEdit::InsertTextColumn(const AnsiString& Value, bool AddToUndo) {
   return added;
 }
 
+void TCustomSrcEdit::CheckReplacementFits(TSrcSelectionMode Mode, const AnsiString& Value) const {
+  constexpr int64_t kMax = TSrcEditStringList::kMaxLineLength;
+  auto lineLength = [this](int64_t Line) -> int64_t {
+    return Line >= 1 && Line <= fLines->Count() ? static_cast<int64_t>(fLines->Line(static_cast<int>(Line - 1)).size())
+                                                : 0;
+  };
+  // The pieces of Value between its line breaks: the first, the last and the longest.
+  int64_t first = -1, last = 0, widest = 0, breaks = 0;
+  for (size_t i = 0, start = 0, n = Value.size(); i <= n; ++i) {
+    if (i < n && Value[i] != '\r' && Value[i] != '\n') continue;
+    auto piece = static_cast<int64_t>(i - start);
+    if (first < 0) first = piece;
+    last = piece;
+    widest = std::max(widest, piece);
+    if (i == n) break;
+    ++breaks;
+    if (Value[i] == '\r' && i + 1 < n && Value[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (int64_t(fLines->Count()) + breaks > TSrcEditStringList::kMaxLineCount) TSrcEditStringList::TooManyLines();
+  // Where the text goes and what its line holds once the selection is gone: the characters
+  // before the insertion point (padded out to it) and those after it.
+  TBufferCoord at = CaretXY();
+  int64_t after;
+  if (SelAvail()) {
+    TBufferCoord b = BlockBegin(), e = BlockEnd();
+    at = b;
+    if (fSelectionMode == smNormal) {
+      after = std::max<int64_t>(lineLength(e.Line) - (e.Char - 1), 0);
+    } else if (fSelectionMode == smLine) {
+      at.Char = 1;
+      after = e.Line < fLines->Count() ? lineLength(e.Line + 1) : 0;
+    } else {
+      at.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
+      after = std::max<int64_t>(lineLength(at.Line) - (at.Char - 1), 0);
+    }
+  } else {
+    after = std::max<int64_t>(lineLength(at.Line) - (at.Char - 1), 0);
+  }
+  int64_t before = at.Char - 1;
+  int64_t longest;
+  if (Mode == smNormal)
+    longest = breaks == 0 ? before + widest + after : std::max({before + first, widest, last + after});
+  else if (Mode == smLine)
+    longest = std::max(widest, last + before + after);
+  else {
+    longest = 0;
+    for (int64_t y = at.Line; y <= at.Line + breaks; ++y)
+      longest = std::max(longest, std::max(lineLength(y), before) + widest);
+  }
+  if (longest > kMax) TSrcEditStringList::LineTooLong(at.Line);
+}
+
+void TCustomSrcEdit::CheckTypingFits(size_t Count) const {
+  int64_t length = fCaretY >= 1 && fCaretY <= fLines->Count() ? int64_t(fLines->Line(fCaretY - 1).size()) : 0;
+  auto n = static_cast<int64_t>(Count);
+  // Overwriting takes the characters under the caret: only what goes beyond the line end adds.
+  int64_t after = fInserting ? std::max<int64_t>(length, fCaretX - 1) + n : std::max<int64_t>(length, fCaretX - 1 + n);
+  if (after > TSrcEditStringList::kMaxLineLength)
+    TSrcEditStringList::LineTooLong(std::max(fCaretY, 1));
+}
+
 void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& Value, bool AddToUndo) {
+  CheckReplacementFits(Mode, Value);
   PaintLockScope lock(this);
   fLines->BeginUpdate();
   try {
@@ -662,6 +725,7 @@ void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& 
 }
 
 void TCustomSrcEdit::SetSelText(const AnsiString& Value) {
+  CheckReplacementFits(fSelectionMode, Value);
   PaintLockScope lock(this);
   // What trimming took in an earlier edit goes on record before this one's records, and what
   // it takes here right after them: with a paint lock held around several edits (replace-all)

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -80,10 +82,12 @@ int WriteAll(int fd, const char* p, size_t n, int64_t offset) {
 }
 
 // Copies the whole of `from` to `to` from offset 0 at the write position of `to`; 0 or errno.
-int CopyContents(int from, int to, bool positioned) {
+// The fault hook is asked for `step` before each piece.
+int CopyContents(int from, int to, bool positioned, TSafeSaveStep step) {
   std::vector<char> buf(kChunk);
   int64_t at = 0;
   for (;;) {
+    if (int err = Fault(step)) return err;
     ssize_t r = ::pread(from, buf.data(), buf.size(), static_cast<off_t>(at));
     if (r < 0) {
       if (errno == EINTR) continue;
@@ -120,32 +124,128 @@ int LinkUnnamed(int fd, const std::string& path) {
   return errno;
 }
 
-// Copies of in-place saves are named after the document, with this mark and a unique suffix;
-// beside each, a record (the copy's name + kRecordSuffix) holds the document's full name.
+// Names in the recovery folder. A copy of an in-place save is named after the document, with
+// kCopyMark and a unique suffix; its record (the copy's name + kRecordSuffix) holds the
+// document's full name. A new file that a save names beside its document has a record of its
+// own (named with kNewMark), holding the document's full name and the new file's, a line each.
+// A record is made before the file it describes and removed after it, and is held locked while
+// its save runs: a file a save makes is always described by a record, and a record nobody holds
+// belongs to a save that never finished.
 constexpr const char* kCopyMark = ".vt-copy-";
+constexpr const char* kNewMark = ".vt-new-";
 constexpr const char* kRecordSuffix = ".document";
+// The mark of a new file beside its document, before its unique suffix.
+constexpr const char* kBesideMark = ".vt-";
 
-// The document's file name, cut so that the copy's and the record's names stay within the
-// file system's limit (at a character boundary of UTF-8).
-std::string CopyBaseName(const std::string& target) {
-  std::string base = target.substr(target.rfind('/') + 1);
-  constexpr size_t kMost = 200;
-  if (base.size() > kMost) {
-    size_t n = kMost;
-    while (n > 0 && (static_cast<unsigned char>(base[n]) & 0xC0) == 0x80) --n;
-    base.resize(n);
-  }
-  return base;
+bool EndsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-int WriteRecord(const std::string& record, const std::string& document) {
-  int fd = ::open(record.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return errno;
-  std::string text = document + "\n";
-  int err = WriteAll(fd, text.data(), text.size(), -1);
-  if (err == 0 && ::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
-  return err;
+// The longest file name the file system takes in folder.
+size_t NameMax(const std::string& folder) {
+  long n = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  return n > 0 ? static_cast<size_t>(n) : 255;
+}
+
+// Name, made to leave room for `room` more bytes in a name of at most `most` bytes: cut at a
+// character boundary of UTF-8 and marked with a digest of the whole name, so that two long
+// names that begin alike still give different names. Short enough names stay as they are.
+std::string FitName(const std::string& name, size_t room, size_t most) {
+  if (name.size() + room <= most) return name;
+  uint32_t hash = 2166136261u;
+  for (unsigned char c : name) hash = (hash ^ c) * 16777619u;
+  char digest[16];
+  std::snprintf(digest, sizeof digest, "~%08x", hash);
+  const size_t mark = std::strlen(digest);
+  size_t n = most > room + mark ? most - room - mark : 0;
+  n = std::min(n, name.size());
+  while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) --n;
+  return name.substr(0, n) + digest;
+}
+
+std::string BaseOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+// Writes text as the whole contents of fd, flushed to disk when asked; 0 or errno.
+int SetFileText(int fd, const std::string& text, bool flush) {
+  if (::ftruncate(fd, 0) != 0) return errno;
+  for (size_t done = 0; done < text.size();) {
+    ssize_t w = ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return w < 0 ? errno : ENOSPC;
+    done += static_cast<size_t>(w);
+  }
+  return !flush || ::fsync(fd) == 0 ? 0 : errno;
+}
+
+// Makes a record in folder named stem + a unique suffix + kRecordSuffix, holding text (flushed to
+// disk when asked) and locked by the descriptor returned; its full name goes to name. Where the
+// file system allows, it is written unnamed and named only once whole and locked. -1 with errno
+// on failure.
+int MakeRecord(const std::string& folder, const std::string& stem, const std::string& text, bool flush,
+               std::string& name) {
+  if (int err = Fault(TSafeSaveStep::Record)) {
+    errno = err;
+    return -1;
+  }
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    ::flock(fd, LOCK_EX);
+    int err = SetFileText(fd, text, flush);
+    for (int tries = 0; err == 0 && tries < 100; ++tries) {
+      name = folder + "/" + stem + RandomSuffix() + kRecordSuffix;
+      err = LinkUnnamed(fd, name);
+      if (err == 0) return fd;
+      if (err == EEXIST) err = 0;
+    }
+    ::close(fd);
+    errno = err ? err : EEXIST;
+    return -1;
+  }
+  // Named from the start: locked and written right after it is made.
+  for (int tries = 0; tries < 100; ++tries) {
+    name = folder + "/" + stem + RandomSuffix() + kRecordSuffix;
+    fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) break;
+    if (errno != EEXIST) return -1;
+  }
+  if (fd < 0) return -1;
+  ::flock(fd, LOCK_EX);
+  if (int err = SetFileText(fd, text, flush)) {
+    ::unlink(name.c_str());
+    ::close(fd);
+    errno = err;
+    return -1;
+  }
+  return fd;
+}
+
+// Whether the file at path begins with every byte of the file at part (or equals it): then
+// part holds nothing path lacks.
+bool BeginsWith(const std::string& path, const std::string& part) {
+  int p = ::open(part.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (p < 0) return false;
+  struct stat ps;
+  if (::fstat(p, &ps) != 0 || !S_ISREG(ps.st_mode)) {
+    ::close(p);
+    return false;
+  }
+  if (ps.st_size == 0) {
+    ::close(p);
+    return true;
+  }
+  int f = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat fs;
+  bool same = f >= 0 && ::fstat(f, &fs) == 0 && S_ISREG(fs.st_mode) && fs.st_size >= ps.st_size;
+  std::vector<char> a(kChunk), b(kChunk);
+  for (off_t at = 0; same && at < ps.st_size;) {
+    size_t want = static_cast<size_t>(std::min<off_t>(static_cast<off_t>(kChunk), ps.st_size - at));
+    ssize_t ra = ::pread(p, a.data(), want, at), rb = ::pread(f, b.data(), want, at);
+    if (ra <= 0 || ra != rb || std::memcmp(a.data(), b.data(), static_cast<size_t>(ra)) != 0) same = false;
+    else at += ra;
+  }
+  if (f >= 0) ::close(f);
+  ::close(p);
+  return same;
 }
 
 AnsiString ShownName(const std::string& systemName) {
@@ -161,11 +261,33 @@ AnsiString CannotCreate(const AnsiString& name, const AnsiString& reason) {
 }
 AnsiString CannotCreate(const AnsiString& name, int err) { return CannotCreate(name, SysErrorMessage(err)); }
 
+// The recovery folder as the file system names it, created when missing; empty when it cannot be.
+std::string RecoverySystemFolder() {
+  std::string folder;
+  try {
+    folder = AnsiToSystemName(RecoveryFolder());
+  } catch (...) {
+    errno = EINVAL;
+    return std::string();
+  }
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::string();
+  return folder;
+}
+
 }  // namespace
 
 void SetSafeSaveFault(std::function<int(TSafeSaveStep)> Hook) { FaultHook() = std::move(Hook); }
 
 AnsiString RecoveryFolder() { return SettingsDir() + "recovery"; }
+
+AnsiString FittedFileName(const AnsiString& Folder, const AnsiString& Name, const AnsiString& Suffix) {
+  std::string folder = AnsiToSystemName(Folder);
+  std::string suffix = AnsiToSystemName(Suffix);
+  std::string name = FitName(AnsiToSystemName(Name), suffix.size(), NameMax(folder.empty() ? "." : folder));
+  // No folder: a name relative to the current folder, as the file's own name was.
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return SystemNameToAnsi(folder + name + suffix);
+}
 
 std::vector<TInterruptedSave> InterruptedSaves() {
   std::vector<TInterruptedSave> found;
@@ -181,28 +303,56 @@ std::vector<TInterruptedSave> InterruptedSaves() {
   while (dirent* e = ::readdir(d)) names.push_back(e->d_name);
   ::closedir(d);
   std::sort(names.begin(), names.end());
-  const std::string suffix = kRecordSuffix;
   for (const std::string& n : names) {
-    if (n.find(kCopyMark) == std::string::npos) continue;
-    // Only copies with a record are listed. A copy without one is left alone: it may belong to a
-    // save in another program that has made it but not yet locked it or written its record, and
-    // nothing is deleted that the user has not seen.
-    bool isRecord = n.size() > suffix.size() && n.compare(n.size() - suffix.size(), suffix.size(), suffix) == 0;
-    if (!isRecord) continue;
-    std::string copy = folder + "/" + n.substr(0, n.size() - suffix.size());
-    int fd = ::open(copy.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) continue;  // a record whose copy is gone tells nothing
-    // A save still running (in this program or another) holds its copy.
-    bool running = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
+    bool copyRecord = n.find(kCopyMark) != std::string::npos, newRecord = n.find(kNewMark) != std::string::npos;
+    // A copy without a record is left alone: saves make the record first, so it is none of
+    // theirs, and nothing is deleted that the user has not seen.
+    if (!(copyRecord || newRecord) || !EndsWith(n, kRecordSuffix)) continue;
+    std::string record = folder + "/" + n;
+    int fd = ::open(record.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    // A save still running (in this program or another) holds its record; held here while it is
+    // looked at, no save takes it over meanwhile.
+    if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+      ::close(fd);
+      continue;
+    }
+    std::string text;
+    std::vector<char> buf(4096);
+    for (ssize_t r; (r = ::read(fd, buf.data(), buf.size())) > 0;) text.append(buf.data(), static_cast<size_t>(r));
+    std::string document = text.substr(0, text.find('\n'));
+    std::string file;
+    if (copyRecord) {
+      file = record.substr(0, record.size() - std::strlen(kRecordSuffix));
+    } else {
+      size_t eol = text.find('\n');
+      if (eol != std::string::npos) file = text.substr(eol + 1, text.find('\n', eol + 1) - eol - 1);
+    }
+    bool running = false;
+    if (copyRecord) {
+      // Saves of an earlier make held only the copy.
+      int c = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+      if (c >= 0) {
+        running = ::flock(c, LOCK_SH | LOCK_NB) != 0;
+        ::close(c);
+      }
+    }
+    struct stat st;
+    bool there = !file.empty() && ::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    if (running) {
+      // Taken up again at the next start.
+    } else if (!there || BeginsWith(document, file)) {
+      // Gone, or holding nothing the document lacks: the save's leftovers go.
+      if (there) ::unlink(file.c_str());
+      ::unlink(record.c_str());
+    } else {
+      TInterruptedSave s;
+      s.Document = ShownName(document);
+      s.Copy = ShownName(file);
+      s.NewText = newRecord;
+      found.push_back(s);
+    }
     ::close(fd);
-    if (running) continue;
-    std::string document;
-    std::string recordText;
-    if (ReadRegularFile(copy + kRecordSuffix, recordText)) document = recordText.substr(0, recordText.find('\n'));
-    TInterruptedSave s;
-    s.Document = ShownName(document);
-    s.Copy = ShownName(copy);
-    found.push_back(s);
   }
   return found;
 }
@@ -237,11 +387,31 @@ TSafeFileStream::~TSafeFileStream() {
   if (!committed_ && !failed_ && way_ != wyNone) Fail(ECANCELED);
   CloseFd();
   ReleaseCopy();
+  ReleaseRecord();
 }
 
 void TSafeFileStream::CloseFd() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+}
+
+std::string TSafeFileStream::BesideName() const {
+  std::string folder = FolderOf(target_);
+  return folder + "/" + FitName(BaseOf(target_), std::strlen(kBesideMark) + 6, NameMax(folder)) + kBesideMark +
+         RandomSuffix();
+}
+
+int TSafeFileStream::DescribeNewFile(const std::string& Name) {
+  // Only a killed program leaves the new file behind while the save runs: a machine that stops
+  // loses the name it has not flushed, so the record is not flushed either.
+  std::string text = target_ + "\n" + Name + "\n";
+  if (recordFd_ >= 0) return SetFileText(recordFd_, text, false);
+  std::string folder = RecoverySystemFolder();
+  if (folder.empty()) return errno;
+  recordFd_ = MakeRecord(folder, FitName(BaseOf(target_), std::strlen(kNewMark) + 6 + std::strlen(kRecordSuffix),
+                                         NameMax(folder)) + kNewMark,
+                         text, false, recordName_);
+  return recordFd_ >= 0 ? 0 : errno;
 }
 
 bool TSafeFileStream::OpenNewFile() {
@@ -250,42 +420,51 @@ bool TSafeFileStream::OpenNewFile() {
     return false;
   }
   std::string folder = FolderOf(target_);
-  int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  int fd = -1;
+  if (int err = Fault(TSafeSaveStep::Unnamed)) errno = err;
+  else fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
   if (fd >= 0) {
     unnamed_ = true;
   } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
-    std::string tmpl = target_ + ".vt-XXXXXX";
-    fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd >= 0) tempName_ = tmpl;
+    // Named from the start: the record naming it comes first. Without one (no recovery folder)
+    // the save goes on; only a save killed midway would then leave the file unreported.
+    for (int tries = 0; fd < 0 && tries < 100; ++tries) {
+      std::string name = BesideName();
+      DescribeNewFile(name);
+      fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      if (fd >= 0) tempName_ = name;
+      else if (errno != EEXIST) break;
+    }
+    if (fd < 0) {
+      int err = errno;
+      RemoveRecord();
+      errno = err;
+    }
   }
   if (fd < 0) return false;
   fd_ = fd;
   way_ = wyNewFile;
   mode_t mode = existed_ ? (old_.st_mode & 07777) : (newFileMode_ & 0777 & ~CurrentUmask());
   struct stat st;
-  if (existed_ && ::fstat(fd, &st) == 0 && st.st_gid != old_.st_gid && ::fchown(fd, static_cast<uid_t>(-1), old_.st_gid) != 0) {
-    // The new file cannot take the old one's group: keep the old file and write it in place.
-    int err = errno;
+  auto drop = [&](int err) {
     if (!tempName_.empty()) ::unlink(tempName_.c_str());
     tempName_.clear();
+    RemoveRecord();
     unnamed_ = false;
     CloseFd();
     way_ = wyNone;
     errno = err;
     return false;
+  };
+  if (existed_ && ::fstat(fd, &st) == 0 && st.st_gid != old_.st_gid && ::fchown(fd, static_cast<uid_t>(-1), old_.st_gid) != 0) {
+    // The new file cannot take the old one's group: keep the old file and write it in place.
+    return drop(errno);
   }
   ::fchmod(fd, mode);
   // Room for the whole new file, where the file system can reserve it: a disk that cannot hold
   // the old and the new file side by side may still take the file written in place.
-  if (existed_ && expected_ > 0 && ::fallocate(fd, 0, 0, expected_) != 0 && (errno == ENOSPC || errno == EDQUOT)) {
-    if (!tempName_.empty()) ::unlink(tempName_.c_str());
-    tempName_.clear();
-    unnamed_ = false;
-    CloseFd();
-    way_ = wyNone;
-    errno = ENOSPC;
-    return false;
-  }
+  if (existed_ && expected_ > 0 && ::fallocate(fd, 0, 0, expected_) != 0 && (errno == ENOSPC || errno == EDQUOT))
+    return drop(ENOSPC);
   return true;
 }
 
@@ -305,44 +484,38 @@ void TSafeFileStream::OpenInPlace(int fd) {
 }
 
 void TSafeFileStream::KeepCopy() {
-  std::string folder;
   int err = 0;
-  try {
-    folder = AnsiToSystemName(RecoveryFolder());
-  } catch (...) {
-    err = EINVAL;
-  }
-  if (err == 0 && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) err = errno;
+  std::string folder = RecoverySystemFolder();
+  if (folder.empty()) err = errno;
   int from = -1;
   if (err == 0) {
     from = ::open(target_.c_str(), O_RDONLY | O_CLOEXEC);
     if (from < 0) err = errno;
   }
   if (from >= 0) {
-    std::string name = folder + "/" + CopyBaseName(target_) + kCopyMark + "XXXXXX";
-    int to = ::mkostemp(name.data(), O_CLOEXEC);
-    if (to < 0) {
-      err = errno;
-    } else {
-      // Locked while the save runs: a copy that nobody holds belongs to a save that never
-      // finished, which the next start reports.
-      ::flock(to, LOCK_EX);
-      err = Fault(TSafeSaveStep::KeepCopy);
-      if (err == 0) err = CopyContents(from, to, false);
-      if (err == 0 && ::fsync(to) != 0) err = errno;
-      // The record naming the document is written last, before the document is touched: a
-      // copy without one was never needed.
-      if (err == 0) err = WriteRecord(name + kRecordSuffix, target_);
-      if (err == 0) {
-        FlushFolder(folder);
+    // The record first, then the copy it names: a copy is never without its record.
+    std::string stem = FitName(BaseOf(target_), std::strlen(kCopyMark) + 6 + std::strlen(kRecordSuffix),
+                               NameMax(folder)) + kCopyMark;
+    recordFd_ = MakeRecord(folder, stem, target_ + "\n", true, recordName_);
+    if (recordFd_ < 0) err = errno;
+    int to = -1;
+    if (err == 0) {
+      std::string name = recordName_.substr(0, recordName_.size() - std::strlen(kRecordSuffix));
+      to = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      if (to < 0) {
+        err = errno;
+      } else {
         copyName_ = name;
         copyFd_ = to;
-      } else {
-        ::unlink((name + kRecordSuffix).c_str());
-        ::unlink(name.c_str());
-        ::close(to);
+        // Locked too, as saves of an earlier make locked only their copy.
+        ::flock(to, LOCK_EX);
+        err = Fault(TSafeSaveStep::KeepCopy);
+        if (err == 0) err = CopyContents(from, to, false, TSafeSaveStep::Copy);
+        if (err == 0 && ::fsync(to) != 0) err = errno;
       }
     }
+    if (err == 0) FlushFolder(folder);
+    else RemoveCopy();
     ::close(from);
   }
   if (copyName_.empty()) {
@@ -398,13 +571,15 @@ void TSafeFileStream::Commit() {
       if (err == 0) err = Fault(TSafeSaveStep::Replace);
       if (err == 0 && unnamed_) {
         // Named only once complete. An unnamed file cannot replace a name, so it gets a
-        // name of its own beside the file first, then the rename below.
+        // name of its own beside the file first (described by a record before it is given),
+        // then the rename below.
         if (!existed_) {
           err = LinkUnnamed(fd_, target_);
           if (err == 0) unnamed_ = false;
         }
         for (int tries = 0; unnamed_ && tries < 100; ++tries) {
-          std::string name = target_ + ".vt-" + RandomSuffix();
+          std::string name = BesideName();
+          DescribeNewFile(name);
           err = LinkUnnamed(fd_, name);
           if (err == 0) {
             tempName_ = name;
@@ -414,6 +589,7 @@ void TSafeFileStream::Commit() {
           }
         }
       }
+      if (err == 0 && !tempName_.empty()) err = Fault(TSafeSaveStep::Rename);
       if (err == 0 && !tempName_.empty()) {
         if (::rename(tempName_.c_str(), target_.c_str()) != 0) err = errno;
         else tempName_.clear();
@@ -430,21 +606,38 @@ void TSafeFileStream::Commit() {
   }
   CloseFd();
   RemoveCopy();
+  RemoveRecord();
   committed_ = true;
 }
 
 void TSafeFileStream::RemoveCopy() {
+  // The copy goes before its record: a record alone holds nothing.
   if (!copyName_.empty()) {
-    ::unlink((copyName_ + kRecordSuffix).c_str());
+    Fault(TSafeSaveStep::Remove);
     ::unlink(copyName_.c_str());
   }
   copyName_.clear();
   ReleaseCopy();
+  RemoveRecord();
 }
 
 void TSafeFileStream::ReleaseCopy() {
   if (copyFd_ >= 0) ::close(copyFd_);
   copyFd_ = -1;
+}
+
+void TSafeFileStream::RemoveRecord() {
+  if (!recordName_.empty()) {
+    Fault(TSafeSaveStep::Remove);
+    ::unlink(recordName_.c_str());
+  }
+  recordName_.clear();
+  ReleaseRecord();
+}
+
+void TSafeFileStream::ReleaseRecord() {
+  if (recordFd_ >= 0) ::close(recordFd_);
+  recordFd_ = -1;
 }
 
 bool TSafeFileStream::PutBack() {
@@ -453,7 +646,7 @@ bool TSafeFileStream::PutBack() {
   // (removed by someone else) while the contents are still there. CopyContents reads by position
   // from the start, whatever the descriptor's offset.
   if (copyFd_ < 0) return false;
-  int err = CopyContents(copyFd_, fd_, true);
+  int err = CopyContents(copyFd_, fd_, true, TSafeSaveStep::PutBack);
   if (err == 0 && ::ftruncate(fd_, old_.st_size) != 0) err = errno;
   if (err == 0 && ::fsync(fd_) != 0) err = errno;
   return err == 0;
@@ -466,6 +659,7 @@ void TSafeFileStream::Fail(int err) {
     case wyNewFile:
       if (!tempName_.empty()) ::unlink(tempName_.c_str());
       tempName_.clear();
+      RemoveRecord();
       if (existed_) message_ += W1251(" Файл сохранил прежнее содержимое.");
       break;
     case wyInPlace:

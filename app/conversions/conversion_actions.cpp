@@ -33,12 +33,26 @@ void TMain::Koding(TCodePage Source, TCodePage Target) {
   cpcon->SetOutputCodePage(Target);
   SrcEdit1->SetEnabled(false);
   TSrcEditStringList* lines = SrcEdit1->Lines();
+  const int n = lines->Count();
+  // The text before the conversion, kept for undo. The conversion maps byte to byte, so the
+  // converted text fills the same range: the undo list holds it as a replacement of the whole
+  // text (the old text deleted, the new one inserted), one step that undo takes back byte for
+  // byte and redo makes again.
+  AnsiString before;
+  size_t size = 0;
+  for (int i = 0; i < n; ++i) size += lines->Line(i).size() + 2;
+  before.reserve(size);
+  TBufferCoord end = BufferCoord(1, 1);
+  if (n > 0) end = BufferCoord(static_cast<int>(lines->Line(n - 1).size()) + 1, n);
   // One update of the line store and one repaint for the whole document, not one per line.
   SrcEdit1->BeginUpdate();
   lines->BeginUpdate();
   try {
-    for (int i = 0, n = lines->Count(); i < n; ++i) {
-      cpcon->SetInputString(lines->Get(i));
+    for (int i = 0; i < n; ++i) {
+      AnsiString line = lines->Get(i);
+      if (i > 0) before += "\r\n";
+      before += line;
+      cpcon->SetInputString(line);
       lines->Put(i, cpcon->OutputString());
     }
   } catch (...) {
@@ -50,9 +64,24 @@ void TMain::Koding(TCodePage Source, TCodePage Target) {
   lines->EndUpdate();
   SrcEdit1->EndUpdate();
   SrcEdit1->SetEnabled(true);
-  // The conversion is not undoable, and the records already held describe the text in the old
-  // code page: applied now they would change the wrong text or bring old-page bytes back.
-  SrcEdit1->ClearUndo();
+  TSrcEditUndoList* undo = SrcEdit1->UndoList();
+  if (n > 0 && !undo->IsLocked()) {
+    // A step of its own: no edit before or after it joins it in one undo.
+    undo->AddGroupBreak();
+    SrcEdit1->BeginUndoBlock();
+    // The old text goes into its record as it is, not copied: it may be the size of the document.
+    auto* deleted = new TSrcEditUndoItem;
+    deleted->fChangeReason = rcDelete;
+    deleted->fChangeSelMode = smNormal;
+    deleted->fChangeStartPos = BufferCoord(1, 1);
+    deleted->fChangeEndPos = end;
+    deleted->fChangeStr = std::move(before);
+    deleted->fChangeNumber = undo->BlockChangeNumber();
+    undo->PushItem(deleted);
+    undo->AddChange(rcInsert, BufferCoord(1, 1), end, AnsiString(), smNormal);
+    SrcEdit1->EndUndoBlock();
+    undo->AddGroupBreak();
+  }
   SrcEdit1->SetModified(true);
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "platform/application.h"
+#include "platform/safe_file.h"
 #include "platform/shortcuts.h"
 #include "platform/sysutils.h"
 
@@ -9,7 +10,8 @@ TMainPreview* MainPreview = nullptr;
 
 AnsiString PreviewFileName(const AnsiString& DocumentName, const AnsiString& UntitledFolder) {
   if (DocumentName == UntitledName()) return UntitledFolder + PathDelim + W1251("Новый-preview.htm");
-  return DocumentName + "-preview.htm";
+  // Beside the document; a long name is cut so that the file's name fits where the document's does.
+  return FittedFileName(ExtractFileDir(DocumentName), ExtractFileName(DocumentName), "-preview.htm");
 }
 
 AnsiString TMainPreview::FileName() { return PreviewFileName(Main->DocumentName(), Main->ProgramFolder()); }

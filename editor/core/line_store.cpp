@@ -9,8 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/ansi.h"
+#include "platform/sysutils.h"
+
 namespace {
 constexpr const char* kIndexError = "Invalid stringlist index %d";
+constexpr const char* kLineTooLong =
+    "Строка %s длиннее 2 147 483 646 байт: такую строку редактор не держит. Текст не изменён.";
+constexpr const char* kTooManyLines = "Строк больше 2 147 483 647: столько строк редактор не держит. Текст не изменён.";
 
 // The text of every empty line that has none of its own; never written to.
 char gEmptyText[1] = {0};
@@ -42,6 +48,12 @@ TSrcEditStringList::~TSrcEditStringList() {
 void TSrcEditStringList::ListIndexOutOfBounds(int Index) const {
   throw ESrcEditStringList(Format(kIndexError, {Index}));
 }
+
+void TSrcEditStringList::LineTooLong(int64_t Line) {
+  throw ESrcEditStringList(Format(W1251(kLineTooLong), {IntToStr(Line)}));
+}
+
+void TSrcEditStringList::TooManyLines() { throw ESrcEditStringList(W1251(kTooManyLines)); }
 
 void TSrcEditStringList::SetUpdateState(bool Updating) {
   if (Updating) CallEvent(OnChanging, this);
@@ -160,6 +172,8 @@ void TSrcEditStringList::ShiftStaleRanges(int Index, int Delta) {
 }
 
 void TSrcEditStringList::InsertItem(int Index, std::string_view S) {
+  if (static_cast<int64_t>(S.size()) > kMaxLineLength) LineTooLong(int64_t(Index) + 1);
+  if (Count() >= kMaxLineCount) TooManyLines();
   if (Count() == fCapacity) Grow();
   TSrcEditStringRec r;
   SetOwnedText(r, S);
@@ -201,6 +215,9 @@ void TSrcEditStringList::Insert(int Index, const AnsiString& S) {
 void TSrcEditStringList::AddStrings(TStrings* Strings) {
   int n = Strings->Count();
   if (n <= 0) return;
+  if (int64_t(Count()) + n > kMaxLineCount) TooManyLines();
+  for (int i = 0; i < n; ++i)
+    if (static_cast<int64_t>(Strings->Get(i).size()) > kMaxLineLength) LineTooLong(int64_t(Count()) + i + 1);
   UpdateScope u(this);
   fIndexOfLongestLine = -1;
   int first = Count();
@@ -233,6 +250,7 @@ void TSrcEditStringList::PutText(int Index, std::string_view S) {
     return;
   }
   if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
+  if (static_cast<int64_t>(S.size()) > kMaxLineLength) LineTooLong(int64_t(Index) + 1);
   UpdateScope u(this);
   auto& r = fList[static_cast<size_t>(Index)];
   SetOwnedText(r, S);
@@ -264,6 +282,8 @@ void TSrcEditStringList::DeleteText(int Index, size_t Start, size_t Length, size
 
 void TSrcEditStringList::InsertText(int Index, size_t Start, std::string_view S) {
   if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
+  if (static_cast<uint64_t>(fList[static_cast<size_t>(Index)].fLength) + S.size() > uint64_t(kMaxLineLength))
+    LineTooLong(int64_t(Index) + 1);
   UpdateScope u(this);
   auto& r = fList[static_cast<size_t>(Index)];
   auto len = static_cast<size_t>(r.fLength);
@@ -334,6 +354,7 @@ void TSrcEditStringList::DeleteLines(int Index, int NumLines) {
 void TSrcEditStringList::InsertLines(int Index, int NumLines) {
   if (Index < 0 || Index > Count()) ListIndexOutOfBounds(Index);
   if (NumLines <= 0) return;
+  if (int64_t(Count()) + NumLines > kMaxLineCount) TooManyLines();
   UpdateScope u(this);
   SetCapacityRaw(Count() + NumLines);
   fList.insert(fList.begin() + Index, static_cast<size_t>(NumLines), TSrcEditStringRec{});
@@ -545,6 +566,28 @@ void TSrcEditStringList::ParseLoaded(char* Data, size_t Size) {
   else fFileFormat = lbCRLF;
 }
 
+void TSrcEditStringList::CheckLoadedLimits(const char* Data, size_t Size) {
+  // A text no longer than a line may be, has neither a line too long nor too many lines.
+  if (Size <= static_cast<size_t>(kMaxLineLength)) return;
+  const char* p = Data;
+  const char* end = Data + Size;
+  auto find = [end](const char* from, char c) {
+    auto* hit = static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(end - from)));
+    return hit ? hit : end;
+  };
+  const char* nextCR = find(p, '\r');
+  const char* nextLF = find(p, '\n');
+  int64_t lines = 0;
+  while (p < end) {
+    if (nextCR < p) nextCR = find(p, '\r');
+    if (nextLF < p) nextLF = find(p, '\n');
+    const char* brk = std::min(nextCR, nextLF);
+    if (++lines > kMaxLineCount) TooManyLines();
+    if (brk - p > kMaxLineLength) LineTooLong(lines);
+    p = brk + (brk < end && *brk == '\r' && brk + 1 < end && brk[1] == '\n' ? 2 : 1);
+  }
+}
+
 void TSrcEditStringList::LoadFromStream(TStream* Stream) {
   UpdateScope u(this);
   // Everything is read before the lines change, so a read error leaves the text as it was. The
@@ -576,6 +619,7 @@ void TSrcEditStringList::LoadFromStream(TStream* Stream) {
       read += static_cast<int64_t>(want);
     }
   }
+  CheckLoadedLimits(buffer.get(), static_cast<size_t>(read));
   Clear();
   fFileFormat = lbCRLF;
   if (read == 0) return;

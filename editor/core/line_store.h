@@ -67,6 +67,15 @@ public:
   TSrcEditStringList();
   ~TSrcEditStringList() override;
 
+  // What one store holds: lines of at most kMaxLineLength bytes, so that the position after a
+  // line's last character is still an int, and at most kMaxLineCount lines. A load or a change
+  // beyond either is refused with ESrcEditStringList before anything changes.
+  static constexpr int64_t kMaxLineLength = INT_MAX - 1;
+  static constexpr int64_t kMaxLineCount = INT_MAX;
+  // The refusals, for the owner's edits checked before they begin. Line is 1-based.
+  [[noreturn]] static void LineTooLong(int64_t Line);
+  [[noreturn]] static void TooManyLines();
+
   int Count() const override { return static_cast<int>(fList.size()); }
   int Capacity() const override { return fCapacity; }
   void SetCapacity(int NewCapacity) override;
@@ -207,6 +216,8 @@ private:
   size_t TotalLength() const;
   // Frees the texts of lines From..To-1, which are about to go.
   void FreeTexts(size_t From, size_t To);
+  // Refuses a loaded text with a line or a number of lines beyond what the store holds.
+  static void CheckLoadedLimits(const char* Data, size_t Size);
   // Splits a loaded buffer (one spare byte after Size) into lines that stay in it.
   void ParseLoaded(char* Data, size_t Size);
 

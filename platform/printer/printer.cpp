@@ -24,6 +24,7 @@
 #include "platform/qt/control_host.h"
 #include "platform/qt/graphics_qt.h"
 #include "platform/qt/widgets_qt.h"
+#include "platform/safe_file.h"
 #include "platform/sysutils.h"
 
 namespace {
@@ -135,7 +136,8 @@ AnsiString TPrinter::DefaultOutputFileName() const {
   for (char c : title_) name += (static_cast<unsigned char>(c) < 32 || c == '/') ? '_' : c;
   name = Trim(name);
   if (name.empty() || name == "." || name == "..") name = "document";
-  return IncludeTrailingPathDelimiter(FromQStr(dir)) + name + ".pdf";
+  // A long title is cut so that the name fits the folder's file system.
+  return FittedFileName(FromQStr(dir), name, ".pdf");
 }
 
 AnsiString TPrinter::UnnamedFileNotice() const {

@@ -72,6 +72,15 @@ TEST_F(AppTest, StartTellsWhichDocumentsHaveACopyFromAnInterruptedSave) {
   std::string doc = (root / "site" / "index.html").string();
   WriteFile(recovery / "index.html.vt-copy-AbC123", "old text\n");
   WriteFile(recovery / "index.html.vt-copy-AbC123.document", doc + "\n");
+  // What a save killed before the rename leaves beside its document; and a copy made before
+  // an in-place save touched its document, which holds nothing the document lacks.
+  fs::create_directories(root / "site");
+  std::string other = (root / "site" / "other.html").string(), newText = other + ".vt-XyZ789";
+  WriteFile(other, "kept text\n");
+  WriteFile(newText, "new text, not all of it");
+  WriteFile(recovery / "other.html.vt-new-XyZ789.document", other + "\n" + newText + "\n");
+  WriteFile(recovery / "other.html.vt-copy-Kept12", "kept");
+  WriteFile(recovery / "other.html.vt-copy-Kept12.document", other + "\n");
   Create();
   ASSERT_EQ(dialogs.Count(dkMessageBox), 1);
   const TDialogRequest* m = dialogs.Last(dkMessageBox);
@@ -79,6 +88,12 @@ TEST_F(AppTest, StartTellsWhichDocumentsHaveACopyFromAnInterruptedSave) {
   std::string text = AnsiToUtf8(m->Text);
   EXPECT_NE(text.find(doc + " — копия index.html.vt-copy-AbC123"), std::string::npos) << text;
   EXPECT_NE(text.find("\"" + recovery.string() + "\""), std::string::npos) << text;
+  EXPECT_NE(text.find("новый текст, возможно неполный, остался в файлах рядом с ними:\r\n" + other + " — " + newText),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("Kept12"), std::string::npos) << text;
+  EXPECT_FALSE(fs::exists(recovery / "other.html.vt-copy-Kept12"));
+  EXPECT_EQ(ReadFile(newText), "new text, not all of it");
   // The start goes on as usual, and the copy stays until the user removes it.
   EXPECT_EQ(main->DocumentName(), kUntitled);
   EXPECT_EQ(Ed()->Lines()->Get(0), "<html><head>");

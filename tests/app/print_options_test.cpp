@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <set>
 
 namespace {
 
@@ -106,6 +107,35 @@ TEST_F(PreviewTest, PrintingWithoutAPrinterSaysWhereThePdfWent) {
   PrntOpt->OkBut->Click();
   EXPECT_TRUE(fs::exists(root / "named.pdf"));
   EXPECT_EQ(dialogs.Count(dkMessageBox), 1);
+}
+
+TEST_F(PreviewTest, ADocumentWithALongNameIsViewedAndPrintedWithoutAPrinter) {
+  // 122 Cyrillic letters: 244 bytes of UTF-8 and the extension, as long a name as fits.
+  std::string letters;
+  for (int i = 0; i < 122; ++i) letters += "\xD0\xB4";
+  fs::path file = site / (letters + ".htm");
+  fs::copy_file(doc, file);
+  std::string home = getenv("HOME") ? getenv("HOME") : "";
+  setenv("HOME", root.c_str(), 1);
+  Create({SystemNameToAnsi(file.string())});
+  Run("Action1");
+  Run("FilePrint");
+  PrntOpt->OkBut->Click();
+  setenv("HOME", home.c_str(), 1);
+  EXPECT_EQ(dialogs.Count(dkMessageBox), 1);
+  // The page beside the document and the PDF file, each under a name that fits.
+  ASSERT_EQ(launched.size(), 1u);
+  ASSERT_EQ(launched[0].rfind("file://" + site.string() + "/", 0), 0u) << launched[0];
+  AnsiString pdf = Printer()->FileOfJob();
+  EXPECT_TRUE(fs::exists(AnsiToSystemName(pdf)));
+  EXPECT_NE(pdf.find(W1251("Vantry Tarn - [\xD0\xB4\xD0\xB4")), std::string::npos) << pdf;
+  std::set<std::string> names{fs::path(AnsiToSystemName(pdf)).filename().string()};
+  for (const auto& e : fs::directory_iterator(site)) names.insert(e.path().filename().string());
+  EXPECT_EQ(names.size(), 5u);  // a.htm, b.htm, the document, its page and the PDF file
+  for (const std::string& n : names) EXPECT_LE(n.size(), 255u) << n;
+  // A short name stays whole, and a name relative to the current folder stays relative.
+  EXPECT_EQ(PreviewFileName("a.htm", "/x"), "a.htm-preview.htm");
+  EXPECT_EQ(PreviewFileName("/site/a.htm", "/x"), "/site/a.htm-preview.htm");
 }
 
 TEST_F(PreviewTest, APrintServerThatDoesNotAnswerIsSaidSoAndTheDocumentKept) {

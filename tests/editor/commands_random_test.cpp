@@ -33,13 +33,20 @@ const TSrcEditorCommand kEdits[] = {ecChar, ecChar, ecChar, ecDeleteLastChar, ec
                                     ecTab, ecShiftTab, ecBlockIndent, ecBlockUnindent, ecDeleteWord, ecUpperCase,
                                     ecImeStr, ecPaste, ecInsertLine, ecDeleteLine, ecToggleCaseBlock};
 
+// A line as generated pages have them, longer than the scroll width.
+AnsiString LongLine() {
+  AnsiString s = "<p class=\"api\">";
+  for (int i = 0; s.size() < 1500; ++i) s += "word" + std::to_string(i) + " and <b>more</b>, ";
+  return s + "</p>";
+}
+
 const AnsiString kOriginal = W1251(
     "<html>\r\n"
     "  <body class=\"a\">\r\n"
     "\t<p>Some words, and (brackets)</p>\r\n"
     "\r\n"
     "    indented_line with\ttab\r\n"
-    "Привет мир ЁЖ\r\n"
+    "Привет мир ЁЖ\r\n") + LongLine() + W1251("\r\n"
     "        deep\r\n"
     "last");
 
@@ -69,7 +76,8 @@ void CheckLimits(TCustomSrcEdit* e, const std::string& what) {
   ASSERT_GE(e->CaretY(), 1) << what;
   ASSERT_LE(e->CaretY(), lines) << what;
   ASSERT_GE(e->CaretX(), 1) << what;
-  ASSERT_LE(e->CaretX(), e->MaxScrollWidth() + 64) << what;
+  int caretLine = e->CaretY() <= e->Lines()->Count() ? static_cast<int>(e->Lines()->Line(e->CaretY() - 1).size()) : 0;
+  ASSERT_LE(e->CaretX(), std::max(e->MaxScrollWidth(), caretLine) + 64) << what;
   // Without eoScrollPastEol the caret never stands beyond the end of its line.
   if (!e->Options().Contains(eoScrollPastEol) && e->CaretY() <= e->Lines()->Count()) {
     ASSERT_LE(e->CaretX(), static_cast<int>(e->Lines()->Get(e->CaretY() - 1).size()) + 1) << what;
@@ -104,17 +112,36 @@ void RunRandom(TCustomSrcEdit* e, const RunConfig& cfg) {
   std::vector<std::string> trail;  // what ran since the text was last cleared, for the report
   for (int step = 0; step < cfg.steps; ++step) {
     int lines = std::max(1, e->Lines()->Count());
-    auto pos = [&]() { return BufferCoord(int(rng() % 30) + 1, int(rng() % lines) + 1); };
+    // Mostly near the line start; now and then anywhere in the line or past its end, far
+    // beyond the scroll width on a long line.
+    auto pos = [&]() {
+      int line = int(rng() % lines) + 1;
+      int length = static_cast<int>(e->Lines()->Line(line - 1).size());
+      return BufferCoord(rng() % 4 == 0 ? int(rng() % unsigned(length + 40)) + 1 : int(rng() % 30) + 1, line);
+    };
+    // A position within the text of its line is taken as it is.
+    auto within = [&](TBufferCoord p) {
+      return p.Line <= e->Lines()->Count() && p.Char <= static_cast<int>(e->Lines()->Line(p.Line - 1).size()) + 1;
+    };
     unsigned r = rng() % 10;
     if (r == 0) {
       TBufferCoord p = pos();
       e->SetCaretXY(p);
       trail.push_back("caret " + std::to_string(p.Char) + "," + std::to_string(p.Line));
+      // (With word wrap a caret among the blanks that hang past the window at a wrap shows
+      // at the row's end.)
+      if (within(p) && !e->WordWrap()) {
+        ASSERT_EQ(e->CaretXY(), p) << "caret set in the text, seed " << cfg.seed;
+      }
       continue;
     }
     if (r == 1) {
       TBufferCoord a = pos(), b = pos();
+      if (rng() % 3 == 0) e->SetSelectionMode(smColumn);
       e->PlaceCaretAndSelection(b, a, b);
+      if (within(a)) {
+        ASSERT_EQ(e->RawBlockBegin(), a) << "block begin set in the text, seed " << cfg.seed;
+      }
       trail.push_back("select " + std::to_string(a.Char) + "," + std::to_string(a.Line) + " " + std::to_string(b.Char) + "," + std::to_string(b.Line));
       continue;
     }

@@ -1,9 +1,12 @@
 // Caret, selection and editing of the control without a window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <memory>
 
 #include "editor/src_edit.h"
+#include "platform/ansi.h"
 
 namespace {
 
@@ -31,6 +34,28 @@ std::ostream& operator<<(std::ostream& os, const TBufferCoord& p) { return os <<
 std::ostream& operator<<(std::ostream& os, const Snapshot& s) {
   return os << "text=[" << s.text << "] caret=" << s.caret << " anchor=" << s.anchor << " end=" << s.end;
 }
+
+// A device that reports Size bytes and reads them without writing one: the loader's buffer
+// keeps what fresh memory holds, which has no line break, so a one-line text of gigabytes is
+// loaded without the memory it would fill.
+class UntouchedStream : public TStream {
+public:
+  explicit UntouchedStream(int64_t Size) : size_(Size) {}
+  int64_t Read(void*, int64_t Count) override {
+    Count = std::min(Count, size_ - pos_);
+    pos_ += Count;
+    return Count;
+  }
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Seek(int64_t Offset, TSeekOrigin Origin) override {
+    pos_ = (Origin == soBeginning ? 0 : Origin == soCurrent ? pos_ : size_) + Offset;
+    return pos_;
+  }
+  int64_t Size() override { return size_; }
+
+private:
+  int64_t size_, pos_ = 0;
+};
 
 }  // namespace
 
@@ -188,6 +213,16 @@ TEST(SrcEditReplace, UndoRedoRestoresTextCaretAndSelectionInEveryMode) {
     EXPECT_EQ(Take(e.get()), before);
     EXPECT_EQ(e->SelectionMode(), c.mode);
   }
+  // Far beyond the widest scrolling column, within a long line's text.
+  auto e = MakeEdit(AnsiString(3000, 'a') + "\r\n" + AnsiString(3000, 'b'));
+  Select(e.get(), BufferCoord(1500, 1), BufferCoord(2500, 2));
+  Snapshot before = Take(e.get());
+  e->SetSelText("new");
+  const AnsiString after = e->Lines()->Text();
+  e->Undo();
+  EXPECT_EQ(Take(e.get()), before);
+  e->Redo();
+  EXPECT_EQ(e->Lines()->Text(), after);
 }
 
 TEST(SrcEditReplace, ColumnInsertBeyondTheLastLineAddsLines) {
@@ -568,4 +603,40 @@ TEST(SrcEditUndo, TrimmedBlanksAreRecordedWithTheirChangeUnderAnOuterLock) {
   EXPECT_EQ(e->Lines()->Text(), "a \t");
   e->Redo();
   EXPECT_EQ(e->Lines()->Text(), "xya");
+}
+
+// A line of 2^31 bytes or more, or more lines than an int counts, is never taken in: a file with
+// such a line is refused with a message before the text changes, and so is any edit that would
+// make one; the longest line the editor holds is opened, reached to its end, and kept as it is.
+TEST(SrcEditLimits, LinesBeyondWhatTheEditorHoldsAreRefusedBeforeAnythingChanges) {
+  constexpr int64_t kLongest = TSrcEditStringList::kMaxLineLength;
+  ASSERT_EQ(kLongest, 2147483646);
+  auto e = MakeEdit("kept");
+  UntouchedStream tooLong(int64_t(1) << 31);
+  try {
+    e->Lines()->LoadFromStream(&tooLong);
+    ADD_FAILURE() << "a line of 2^31 bytes was loaded";
+  } catch (const ESrcEditStringList& x) {
+    EXPECT_NE(x.Message().find(W1251("Строка 1 длиннее 2 147 483 646 байт")), AnsiString::npos) << x.Message();
+  }
+  EXPECT_EQ(e->Lines()->Text(), "kept");
+  EXPECT_THROW(e->Lines()->InsertLines(0, INT_MAX), ESrcEditStringList);
+  EXPECT_EQ(e->Lines()->Text(), "kept");
+
+  UntouchedStream longest(kLongest);
+  e->Lines()->LoadFromStream(&longest);
+  e->ClearUndo();
+  ASSERT_EQ(e->Lines()->Count(), 1);
+  ASSERT_EQ(static_cast<int64_t>(e->Lines()->Line(0).size()), kLongest);
+  e->SetCaretXY(BufferCoord(INT_MAX, 1));
+  EXPECT_EQ(e->CaretXY(), BufferCoord(INT_MAX, 1));
+  EXPECT_THROW(e->CommandProcessor(ecChar, 'a', nullptr), ESrcEditStringList);
+  EXPECT_THROW(e->SetSelText("ab"), ESrcEditStringList);
+  Select(e.get(), BufferCoord(1, 1), BufferCoord(2, 1));
+  EXPECT_THROW(e->SetSelText("abc"), ESrcEditStringList);
+  EXPECT_THROW(e->Lines()->InsertText(0, 0, "a"), ESrcEditStringList);
+  EXPECT_THROW(e->Lines()->PutText(0, std::string_view(e->Lines()->Line(0).data(), kLongest + 1)), ESrcEditStringList);
+  EXPECT_EQ(static_cast<int64_t>(e->Lines()->Line(0).size()), kLongest);
+  EXPECT_EQ(e->Lines()->Count(), 1);
+  EXPECT_FALSE(e->CanUndo());
 }

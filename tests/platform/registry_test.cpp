@@ -168,10 +168,14 @@ TEST_F(Registry, WritesAreAtomicAndLeaveNoTemporaryFiles) {
   std::ofstream(dir_ + "/registry.txt.tmp999999") << "[HKEY_CURRENT_USER\\K]\n\"A\"=dword:0000";
   EXPECT_EQ(a.ReadInteger("A"), 1);
   std::filesystem::remove(dir_ + "/registry.txt.tmp999999");
+  // The store alone, beside the folder where saves keep their records (empty once they end).
   int files = 0;
   for (auto& e : std::filesystem::directory_iterator(dir_)) {
-    (void)e;
-    ++files;
+    if (e.path().filename() == "recovery") {
+      EXPECT_TRUE(std::filesystem::is_empty(e.path()));
+    } else {
+      ++files;
+    }
   }
   EXPECT_EQ(files, 1);
   // A write that cannot be made is reported, and the store keeps what it had.

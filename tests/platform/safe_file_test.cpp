@@ -314,4 +314,133 @@ TEST_F(SafeSave, AKilledInPlaceSaveLeavesACopyThatTheNextStartFinds) {
   EXPECT_EQ(ReadAll(P("busy2.html")), "done");
 }
 
+TEST_F(SafeSave, NamesAsLongAsTheFileSystemTakesAreSavedAgainAndAgain) {
+  // 255 bytes, and 122 Cyrillic letters (244 bytes of UTF-8) with an extension.
+  std::string cyrillic;
+  for (int i = 0; i < 122; ++i) cyrillic += "\xD0\xB4";
+  for (const std::string& name : {std::string(250, 'a') + ".html", cyrillic + ".html"}) {
+    for (int way = 0; way < 3; ++way) {
+      SCOPED_TRACE(std::to_string(name.size()) + " bytes, way " + std::to_string(way));
+      const std::string doc = P(name);
+      const AnsiString saved = SystemNameToAnsi(doc);  // as the program names it
+      for (const std::string& e : Entries(dir_))
+        if (e != "settings") std::remove(P(e).c_str());
+      SetSafeSaveFault([way](TSafeSaveStep s) { return s == TSafeSaveStep::Unnamed && way == 1 ? EOPNOTSUPP : 0; });
+      SafeWriteFile(saved, "first");
+      if (way == 2) {
+        ASSERT_EQ(link(doc.c_str(), P("link").c_str()), 0);
+      }
+      SafeWriteFile(saved, "second");
+      SafeWriteFile(saved, "third");
+      EXPECT_EQ(ReadAll(doc), "third");
+      std::set<std::string> expected{"settings", name};
+      if (way == 2) expected.insert("link");
+      EXPECT_EQ(Entries(dir_), expected);
+      EXPECT_TRUE(Entries(copies_).empty());
+      // Killed once its new file is named beside the document: the next start lists that file.
+      pid_t pid = fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        SetSafeSaveFault([way](TSafeSaveStep s) {
+          if (s == TSafeSaveStep::Rename || (way == 2 && s == TSafeSaveStep::Flush)) ::kill(::getpid(), SIGKILL);
+          return s == TSafeSaveStep::Unnamed && way == 1 ? EOPNOTSUPP : 0;
+        });
+        SafeWriteFile(saved, "fourth");
+        _exit(0);
+      }
+      int status = 0;
+      waitpid(pid, &status, 0);
+      ASSERT_TRUE(WIFSIGNALED(status));
+      std::vector<TInterruptedSave> left = InterruptedSaves();
+      ASSERT_EQ(left.size(), 1u);
+      EXPECT_EQ(AnsiToSystemName(left[0].Document), doc);
+      const std::string file = AnsiToSystemName(left[0].Copy);
+      EXPECT_EQ(ReadAll(file), way == 2 ? "third" : "fourth");
+      EXPECT_LE(file.size() - file.rfind('/') - 1, 255u);
+      std::remove(file.c_str());
+      InterruptedSaves();
+      EXPECT_TRUE(Entries(copies_).empty());
+    }
+  }
+}
+
+TEST_F(SafeSave, ASaveKilledAtAnyStepLeavesNothingTheNextStartNeitherRemovesNorLists) {
+  // Several pieces of each file, so that a kill falls inside the copy and inside the writing.
+  const std::string old(600000, 'o'), now(700000, 'n');
+  const std::string doc = P("page.html"), other = P("other.html");
+  struct Way {
+    const char* name;
+    bool linked;    // another hard link: written in place behind a copy
+    bool unnamed;   // the file system makes unnamed files
+  };
+  for (const Way& way : {Way{"in place", true, true}, Way{"beside, unnamed first", false, true},
+                         Way{"beside, named from the start", false, false}}) {
+    for (int step = 1;; ++step) {
+      SCOPED_TRACE(std::string(way.name) + ", killed at step " + std::to_string(step));
+      std::system(("rm -rf " + copies_ + " " + doc + "* " + other).c_str());
+      WriteAll(doc, old);
+      if (way.linked) {
+        ASSERT_EQ(link(doc.c_str(), other.c_str()), 0);
+      }
+      pid_t pid = fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        SetSafeSaveFault([n = 0, step, way](TSafeSaveStep s) mutable {
+          if (++n == step) ::kill(::getpid(), SIGKILL);
+          return s == TSafeSaveStep::Unnamed && !way.unnamed ? EOPNOTSUPP : 0;
+        });
+        SafeWriteFile(doc, now);
+        _exit(0);
+      }
+      int status = 0;
+      waitpid(pid, &status, 0);
+      bool finished = WIFEXITED(status);
+      ASSERT_TRUE(finished || WIFSIGNALED(status));
+      const std::string text = ReadAll(doc);
+      if (!way.linked) {
+        EXPECT_TRUE(text == old || text == now);
+      }
+
+      // What the next start finds: each file left holds text the document lacks; everything
+      // else the save made is gone.
+      std::vector<TInterruptedSave> left = InterruptedSaves();
+      std::set<std::string> beside, kept;
+      for (const TInterruptedSave& s : left) {
+        EXPECT_EQ(s.Document, doc);
+        std::string held = ReadAll(s.Copy);
+        EXPECT_FALSE(text.compare(0, held.size(), held) == 0 && held.size() <= text.size());
+        if (s.NewText) {
+          // The document itself was never touched.
+          EXPECT_TRUE(text == old);
+          EXPECT_EQ(s.Copy.rfind(doc + ".vt-", 0), 0u) << s.Copy;
+          beside.insert(s.Copy.substr(dir_.size() + 1));
+        } else {
+          EXPECT_TRUE(held == old);
+          kept.insert(s.Copy.substr(copies_.size() + 1));
+        }
+      }
+      std::set<std::string> inFolder = beside;
+      inFolder.insert({"settings", "page.html"});
+      if (way.linked) inFolder.insert("other.html");
+      EXPECT_EQ(Entries(dir_), inFolder);
+      std::set<std::string> copies;
+      size_t records = 0;
+      for (const std::string& e : Entries(copies_)) {
+        if (e.size() > 9 && e.compare(e.size() - 9, 9, ".document") == 0) ++records;
+        else copies.insert(e);
+      }
+      EXPECT_EQ(copies, kept);
+      EXPECT_EQ(records, left.size());
+      // A second start finds the same, and nothing more.
+      EXPECT_EQ(InterruptedSaves().size(), left.size());
+      if (finished) {
+        EXPECT_TRUE(text == now);
+        EXPECT_TRUE(left.empty());
+        break;
+      }
+      ASSERT_LT(step, 200);
+    }
+  }
+}
+
 }  // namespace

@@ -162,6 +162,14 @@ TEST_F(SearchDriver, ReplaceAllKeepsLaterHitsAndTheSelectedScopeInStep) {
   Select(BufferCoord(1, 1), BufferCoord(10, 1));
   EXPECT_EQ(Run("ab", "", {soReplace, soReplaceAll, soSelectedOnly}), 4);
   EXPECT_EQ(All(), "\r\n");
+  // Empty hits replaced by nothing change nothing: the line keeps its trailing blanks, and
+  // there is nothing to undo.
+  ed->SetSearchEngine(regex.get());
+  Text("b \t");
+  Run("a*", "", kAll);
+  EXPECT_EQ(All(), "b \t\r\n");
+  EXPECT_FALSE(ed->CanUndo());
+  ed->SetSearchEngine(plain.get());
   // A replacement that holds the search text is not searched again.
   Text("aXa");
   EXPECT_EQ(Run("a", "aa", kAll), 2);
@@ -265,6 +273,13 @@ TEST_F(SearchDriver, ScopesFollowTheSelectionMode) {
   EXPECT_EQ(Run("ab", "X", {soReplace, soReplaceAll, soSelectedOnly}), 2);
   EXPECT_EQ(All(), "one X\r\nX two\r\nab\r\n");
   EXPECT_EQ(ed->SelectionMode(), smLine);
+  // The expression engine makes each replacement from the hit, not from its line.
+  ed->SetSearchEngine(regex.get());
+  Text("one ab\r\nab two\r\nab");
+  Select(BufferCoord(5, 1), BufferCoord(2, 2));
+  EXPECT_EQ(Run("a(b)", "[$1]", {soReplace, soReplaceAll, soSelectedOnly}), 2);
+  EXPECT_EQ(All(), "one [b]\r\n[b] two\r\nab\r\n");
+  ed->SetSearchEngine(plain.get());
   // Find next in line mode moves on along the line.
   Text("ab ab");
   EXPECT_EQ(Run("ab", "", {}), 1);
