@@ -200,10 +200,10 @@ bool TRegexEngine::NodeCharSet(const uint8_t* node, uint8_t* set) const {
       set[opnd[0]] = 1;
       set[invert_[opnd[0]]] = 1;
       break;
-    case rxDigit: std::memset(&set['0'], 1, 10); break;
+    case rxDigit: std::memset(&set[uint8_t{'0'}], 1, 10); break;
     case rxNonDigit:
       std::memset(set, 1, 256);
-      std::memset(&set['0'], 0, 10);
+      std::memset(&set[uint8_t{'0'}], 0, 10);
       break;
     case rxSet3: set[opnd[0]] = set[opnd[1]] = set[opnd[2]] = 1; break;
     case rxNotSet3:
