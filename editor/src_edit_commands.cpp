@@ -345,11 +345,9 @@ void TCustomSrcEdit::DoTypeChar(char AChar) {
   CheckTypingFits(1);
   PastEolScope pastEol(fOptions);
   if (fLines->Count() == 0) fLines->Add(AnsiString());
-  // Typing beyond MaxScrollWidth is refused on a line that does not reach that far; within a
-  // longer line every column takes text.
-  if (!fWordWrapPlugin && !fOptions.Contains(eoAutoSizeMaxScrollWidth) && fInserting && fCaretX > fMaxScrollWidth &&
-      fCaretY <= fLines->Count() && static_cast<int>(fLines->Line(fCaretY - 1).size()) <= fMaxScrollWidth)
-    return;
+  // Wherever the caret stands a typed character goes in: the scroll width only bounds how far
+  // the caret goes past the end of a shorter line, never how long a line may grow by typing.
+  // What no line may exceed is checked above.
   {
     // Inserting within the line, where trimming would take nothing: the character goes into
     // the stored line without the line being copied.

@@ -576,7 +576,8 @@ TEST(SrcEditScrolling, ScrollBarMessagesAndTheThumbScaling) {
 // A generated page whose last line runs to 3,000 characters, far beyond the scroll width (1,024
 // by default, with past-end scrolling): every column of that line is reached by the caret, the
 // keys, the mouse, a selection in each mode, Select All and the view, with word wrap off and on;
-// the caret still stops at the scroll width past the end of a short line.
+// the caret still stops at the scroll width past the end of a short line, and typing at a
+// line's end is not stopped there.
 TEST(SrcEditScrolling, EveryColumnOfALineLongerThanTheScrollWidthIsReached) {
   AnsiString longLine = "<p>" + AnsiString(1996, 'x') + "WORD" + AnsiString(993, 'y') + "</p>";
   ASSERT_EQ(longLine.size(), 3000u);
@@ -643,6 +644,13 @@ TEST(SrcEditScrolling, EveryColumnOfALineLongerThanTheScrollWidthIsReached) {
   e->SetWordWrap(false);
   EXPECT_EQ(e->SelText(), "WORD");
   EXPECT_TRUE(shownAt(2001)) << e->LeftChar();
+
+  // Typing at the end of a short line runs on past the scroll width: no character is lost
+  // where the line reaches 1,024 characters, and the line grows to several thousand.
+  e->SetCaretXY(BufferCoord(7, 1));
+  SimulateTyping(ed, std::string(3000, 'a'));
+  EXPECT_EQ(e->Lines()->Get(0), "<html>" + AnsiString(3000, 'a'));
+  EXPECT_EQ(e->CaretXY(), BufferCoord(3007, 1));
 }
 
 TEST(SrcEditScrolling, ScrollHintShowsTheLinesAndFollowsTheThumb) {
