@@ -59,7 +59,9 @@ TBufferCoord TCustomSrcEdit::NextWordPosEx(const TBufferCoord& XY) {
   std::string_view s = fLines->Line(XY.Line - 1);
   int len = Len(s);
   int x = std::max(XY.Char, 1);
-  if (x < len) {
+  // A caret on the line's last character still has that character's word to finish: only
+  // from the line's end does the move go on to the next line.
+  if (x <= len) {
     if (ident.Contains(s[static_cast<size_t>(x - 1)]) && !IsLeadByteAt(s, x)) x = ScanForCharInSet(s, x, white);
     if (x > 0) x = ScanForCharInSet(s, x, ident);
     int multi = ScanForLeadByte(s, std::max(XY.Char, 1) + 1);

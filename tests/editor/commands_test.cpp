@@ -580,6 +580,20 @@ TEST(SrcEditCaret, WordPositions) {
   EXPECT_EQ(e->NextWordPosEx(BufferCoord(-5, 1)), BufferCoord(7, 1));
   Cmd(e.get(), ecSelWordRight);
   EXPECT_EQ(e->SelText(), "ta_1 (");
+
+  // From a line's last character a word move ends that line before it goes on to the next,
+  // and on the last line it reaches the end, so the last letter can be selected.
+  auto l = MakeEdit("abc d\r\nnext line\r\nlast x", Opts({}));
+  l->SetCaretXY(BufferCoord(5, 1));
+  Cmd(l.get(), ecWordRight);
+  EXPECT_EQ(l->CaretXY(), BufferCoord(6, 1));
+  Cmd(l.get(), ecWordRight);
+  EXPECT_EQ(l->CaretXY(), BufferCoord(1, 2));
+  l->SetCaretXY(BufferCoord(6, 3));
+  Cmd(l.get(), ecSelWordRight);
+  EXPECT_EQ(l->CaretXY(), BufferCoord(7, 3));
+  EXPECT_EQ(l->SelText(), "x");
+  EXPECT_EQ(l->WordEndEx(BufferCoord(6, 3)), BufferCoord(7, 3));
 }
 
 TEST(SrcEditCaret, LeftWrapsToThePreviousLineOnlyWithoutPastEnd) {
