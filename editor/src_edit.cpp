@@ -1078,8 +1078,8 @@ bool TCustomSrcEdit::GetTokenAttributeAt(const TBufferCoord& P, AnsiString& Toke
 TSysCharSet TCustomSrcEdit::IdentChars() const {
   if (fHighlighter) return fHighlighter->GetIdentChars();
   TSysCharSet s = TSysCharSet::Range('0', '9');
-  s.AddRange('A', 'Z').AddRange('a', 'z').Add('_').AddRange(192, 255).Remove(215).Remove(247);
-  return s;
+  s.AddRange('A', 'Z').AddRange('a', 'z').Add('_');
+  return s + CyrillicLetters();
 }
 
 AnsiString TCustomSrcEdit::GetWordAtRowCol(const TBufferCoord& P) {

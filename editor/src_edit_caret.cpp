@@ -40,8 +40,8 @@ void TCustomSrcEdit::GetWordCharSets(TSysCharSet& Ident, TSysCharSet& White) con
     Ident = fHighlighter->GetIdentChars() - fHighlighter->WordBreakChars;
   } else {
     Ident = TSysCharSet::Range('0', '9');
-    Ident.AddRange('A', 'Z').Add('_').AddRange('a', 'z').AddRange(192, 214).AddRange(216, 246).AddRange(248, 255);
-    Ident = Ident - DefaultWordBreakChars();
+    Ident.AddRange('A', 'Z').Add('_').AddRange('a', 'z');
+    Ident = (Ident + CyrillicLetters()) - DefaultWordBreakChars();
   }
   White = TSysCharSet::Range(1, 255) - Ident;
 }

@@ -38,6 +38,13 @@ const char kSampleSource[] =
     "body { font-family: Tahoma, Verdana, Arial, Helvetica, sans-serif; font-size: 8pt }\r\n"
     "H1 { font-size: 18pt; color: #000099; made-up-property: 1 }";
 
+// The characters of the property names in the keyword list.
+TSysCharSet KeywordChars() {
+  TSysCharSet s;
+  s.Add('-').AddRange('0', '9').AddRange('A', 'Z').Add('_').AddRange('a', 'z');
+  return s;
+}
+
 constexpr bool IsNameChar(unsigned char c) { return c == '-' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 constexpr bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 constexpr bool IsHexDigit(unsigned char c) {
@@ -82,7 +89,7 @@ TSrcCssSrc::TSrcCssSrc(TComponent* AOwner)
                     textAttri_, undefPropertyAttri_, valueAttri_, colourAttri_, numberAttri_},
                    {commentAttri_, nullptr, keyAttri_, stringAttri_, spaceAttri_, nullptr});
   MakeMethodTables();
-  EnumerateKeywords(csProperty, CssPropertyNames, GetIdentChars(),
+  EnumerateKeywords(csProperty, CssPropertyNames, KeywordChars(),
                     [this](const AnsiString& k, int kind) { DoAddKeyword(k, kind); });
   SetDefaultFilter(kDefaultFilter);
 }
@@ -104,9 +111,9 @@ void TSrcCssSrc::MakeMethodTables() {
 }
 
 TSysCharSet TSrcCssSrc::GetIdentChars() const {
-  TSysCharSet s;
-  s.Add('-').AddRange('0', '9').AddRange('A', 'Z').Add('_').AddRange('a', 'z');
-  return s;
+  // The word characters of the editor's word operations: the property names' characters and
+  // the Cyrillic letters of the text around them.
+  return KeywordChars() + CyrillicLetters();
 }
 
 AnsiString TSrcCssSrc::GetSampleSource() const { return kSampleSource; }

@@ -258,6 +258,17 @@ TSrcHighlighterAttributes* TSrcCustomHighlighter::GetAttribute(int Index) const 
 
 TSysCharSet TSrcCustomHighlighter::GetIdentChars() const { return TSysCharSet::Range(33, 255); }
 
+TSysCharSet CyrillicLetters() {
+  // 0xC0..0xFF is А..я in order; Ё, ё and the other alphabets' letters lie among the signs
+  // of 0x80..0xBF.
+  static constexpr unsigned char kAmongSigns[] = {0x80, 0x81, 0x83, 0x8A, 0x8C, 0x8D, 0x8E, 0x8F, 0x90, 0x9A,
+                                                  0x9C, 0x9D, 0x9E, 0x9F, 0xA1, 0xA2, 0xA3, 0xA5, 0xA8, 0xAA,
+                                                  0xAF, 0xB2, 0xB3, 0xB4, 0xB8, 0xBA, 0xBC, 0xBD, 0xBE, 0xBF};
+  TSysCharSet s = TSysCharSet::Range(0xC0, 0xFF);
+  for (unsigned char c : kAmongSigns) s.Add(c);
+  return s;
+}
+
 void TSrcCustomHighlighter::SkipToLineEnd() {
   while (!GetEol()) Next();
 }

@@ -155,6 +155,12 @@ struct TSrcTokenSpan {
   TSrcHighlighterAttributes* Attr;
 };
 
+// The letters of the Cyrillic alphabets in Windows-1251: А to я, Ё and ё, and the letters of
+// the other languages written in Cyrillic (Ђ Ѓ Љ Њ Ќ Ћ Џ Ў Ј Ґ Є Ї І Ѕ, capital and small).
+// Every one is a word character of every highlighter's word operations, as of an editor without
+// one: the documents are Windows-1251 throughout.
+TSysCharSet CyrillicLetters();
+
 // The abstract base of every highlighter: owns its attributes, scans one line at a time into
 // tokens and carries its state from one line to the next as the range.
 class TSrcCustomHighlighter : public TComponent {

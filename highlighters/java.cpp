@@ -121,10 +121,13 @@ void TSrcJavaSrc::MakeMethodTables() {
 }
 
 TSysCharSet TSrcJavaSrc::GetIdentChars() const {
+  // The scanner's identifier characters, and for the editor's word operations every Cyrillic
+  // letter besides: the scanner's table itself stays as it is (Ч, ч, Ё and ё are not letters
+  // of a Java name).
   TSysCharSet s;
   for (int c = 0; c < 256; ++c)
     if (JavaIdentTable[c]) s.Add(static_cast<unsigned char>(c));
-  return s;
+  return s + CyrillicLetters();
 }
 
 AnsiString TSrcJavaSrc::GetSampleSource() const { return kSampleSource; }

@@ -164,10 +164,10 @@ void TSrcJScriptSrc::MakeMethodTables() {
 }
 
 TSysCharSet TSrcJScriptSrc::GetIdentChars() const {
+  // The word characters of the editor's word operations; the scanner does not read them.
   TSysCharSet s;
-  s.AddRange('0', '9').AddRange('A', 'Z').Add('_').AddRange('a', 'z').AddRange(0xC0, 0xFF);
-  s.Remove(0xD7).Remove(0xF7);
-  return s;
+  s.AddRange('0', '9').AddRange('A', 'Z').Add('_').AddRange('a', 'z');
+  return s + CyrillicLetters();
 }
 
 AnsiString TSrcJScriptSrc::GetSampleSource() const { return kSampleSource; }

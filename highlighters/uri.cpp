@@ -101,10 +101,10 @@ TSrcHighlighterAttributes* TSrcURISrc::GetDefaultAttribute(int Index) const {
 }
 
 TSysCharSet TSrcURISrc::GetIdentChars() const {
+  // The word characters of the editor's word operations; the scanner does not read them.
   TSysCharSet s;
-  s.Add(0).AddRange('0', '9').AddRange('A', 'Z').Add('_').AddRange('a', 'z').AddRange(0xC0, 0xFF);
-  s.Remove(0xD7).Remove(0xF7);
-  return s;
+  s.Add(0).AddRange('0', '9').AddRange('A', 'Z').Add('_').AddRange('a', 'z');
+  return s + CyrillicLetters();
 }
 
 AnsiString TSrcURISrc::GetSampleSource() const { return kSampleSource; }

@@ -5,6 +5,12 @@
 #include <memory>
 
 #include "editor/src_edit.h"
+#include "highlighters/css.h"
+#include "highlighters/html.h"
+#include "highlighters/java.h"
+#include "highlighters/jscript.h"
+#include "highlighters/pascal.h"
+#include "highlighters/uri.h"
 
 // Positions print as (char,line) in failure messages.
 static std::ostream& operator<<(std::ostream& os, const TBufferCoord& p) {
@@ -594,6 +600,44 @@ TEST(SrcEditCaret, WordPositions) {
   EXPECT_EQ(l->CaretXY(), BufferCoord(7, 3));
   EXPECT_EQ(l->SelText(), "x");
   EXPECT_EQ(l->WordEndEx(BufferCoord(6, 3)), BufferCoord(7, 3));
+}
+
+// Russian text, with each highlighter and without one: «ч», «Ч» and «ё» are letters of their
+// words like every other Cyrillic letter, for the word moves, the word delete and the word at a
+// position.
+TEST(SrcEditCaret, CyrillicWordsAreWholeWords) {
+  const AnsiString text = W1251("<p>Число чаща учёба кавычки");
+  std::vector<std::unique_ptr<TSrcCustomHighlighter>> highlighters;
+  highlighters.emplace_back(nullptr);
+  highlighters.emplace_back(std::make_unique<TSrcHTMLSrc>(nullptr));
+  highlighters.emplace_back(std::make_unique<TSrcURISrc>(nullptr));
+  highlighters.emplace_back(std::make_unique<TSrcPasSrc>(nullptr));
+  highlighters.emplace_back(std::make_unique<TSrcJScriptSrc>(nullptr));
+  highlighters.emplace_back(std::make_unique<TSrcJavaSrc>(nullptr));
+  highlighters.emplace_back(std::make_unique<TSrcCssSrc>(nullptr));
+  for (auto& h : highlighters) {
+    SCOPED_TRACE(h ? h->GetLanguageName() : AnsiString("no highlighter"));
+    auto e = MakeEdit(text, Opts({}));
+    e->SetHighlighter(h.get());
+    std::vector<int> right, left;
+    for (int i = 0; i < 6; ++i) {
+      Cmd(e.get(), ecWordRight);
+      right.push_back(e->CaretX());
+    }
+    EXPECT_EQ(right, (std::vector<int>{2, 4, 10, 15, 21, 28}));
+    for (int i = 0; i < 6; ++i) {
+      Cmd(e.get(), ecWordLeft);
+      left.push_back(e->CaretX());
+    }
+    EXPECT_EQ(left, (std::vector<int>{21, 15, 10, 4, 2, 1}));
+    EXPECT_EQ(e->GetWordAtRowCol(BufferCoord(17, 1)), W1251("учёба"));
+    e->SetCaretXY(BufferCoord(17, 1));
+    EXPECT_EQ(e->WordEnd(), BufferCoord(20, 1));
+    e->SetCaretXY(BufferCoord(28, 1));
+    Cmd(e.get(), ecDeleteLastWord);
+    EXPECT_EQ(e->Lines()->Get(0), W1251("<p>Число чаща учёба "));
+    e->SetHighlighter(nullptr);
+  }
 }
 
 TEST(SrcEditCaret, LeftWrapsToThePreviousLineOnlyWithoutPastEnd) {

@@ -250,8 +250,11 @@ TEST(HtmlHighlighter, AttributesLooksAndTexts) {
   TSysCharSet ident = h.GetIdentChars();
   EXPECT_TRUE(ident.Contains('_') && ident.Contains('z') && ident.Contains('0') && ident.Contains(uint8_t(0xC0)) &&
               ident.Contains(uint8_t(0xFF)));
-  EXPECT_FALSE(ident.Contains(uint8_t(0xD7)) || ident.Contains(uint8_t(0xF7)) || ident.Contains('-') || ident.Contains(uint8_t(0xBF)));
-  EXPECT_EQ(ident.Size(), 10u + 26 + 1 + 26 + 64 - 2);
+  // Every Cyrillic letter: Ч, ч, Ё, ё and the other alphabets' letters too.
+  EXPECT_TRUE(ident.Contains(uint8_t(0xD7)) && ident.Contains(uint8_t(0xF7)) && ident.Contains(uint8_t(0xA8)) &&
+              ident.Contains(uint8_t(0xB8)) && ident.Contains(uint8_t(0xBF)));
+  EXPECT_FALSE(ident.Contains('-') || ident.Contains(uint8_t(0xBB)) || ident.Contains(uint8_t(0xB5)));
+  EXPECT_EQ(ident.Size(), 10u + 26 + 1 + 26 + 64 + 30);
 }
 
 TEST(HtmlHighlighter, TokenAttributesFollowTheKind) {

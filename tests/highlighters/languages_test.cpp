@@ -356,7 +356,9 @@ TEST(LanguageHighlighters, LooksNamesAndRegistration) {
   pas.SetDefaultFilter("x");
   EXPECT_TRUE(pas.IsFilterStored());
   EXPECT_TRUE(java.GetIdentChars().Contains('$'));
-  EXPECT_FALSE(java.GetIdentChars().Contains(static_cast<unsigned char>(0xD7)));
+  // Ч is a letter of the editor's words, not of the scanner's names.
+  EXPECT_TRUE(java.GetIdentChars().Contains(static_cast<unsigned char>(0xD7)));
+  EXPECT_FALSE(JavaIdentTable[0xD7]);
 
   RegisterStandardHighlighters();
   RegisterStandardHighlighters();
