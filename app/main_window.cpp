@@ -43,6 +43,13 @@ constexpr const char* kEditorDescription =
     "  AddedKeystrokes = <>\n"
     "end\n";
 
+// Nothing bears the name yet, but its folder exists: a file that saving will make.
+bool IsNewFileName(const AnsiString& Name) {
+  if (Name.empty() || FileExists(Name) || DirectoryExists(Name)) return false;
+  AnsiString folder = ExtractFileDir(Name);
+  return DirectoryExists(folder.empty() ? AnsiString(".") : folder);
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------------------ helpers
@@ -396,7 +403,18 @@ void TMain::OpenStartupDocument() {
   CheckFileSave();
   AnsiString name = ParamStr(1);
   for (int i = 2; i <= ParamCount(); ++i) name += " " + ParamStr(i);
-  opennn(name);
+  if (IsNewFileName(name)) StartNewFile(name);
+  else opennn(name);
+}
+
+void TMain::StartNewFile(const AnsiString& Name) {
+  docName_ = Name;
+  newFile_ = true;
+  ReloadTitle();
+  SrcEdit1->Lines()->Clear();
+  SrcEdit1->SetCaretXY(BufferCoord(1, 1));
+  SrcEdit1->ClearUndo();
+  SrcEdit1->SetModified(false);
 }
 
 TWindowSettings ReadWindowSettings(TIniFile* Ini) {
@@ -451,7 +469,8 @@ void TMain::ReloadTitle() {
   AnsiString n = ExtractFileNameEx(docName_, 1);
   SetCaption("Vantry Tarn - [" + n + "]");
   Application->SetTitle(n + " - Tarn");
-  StatusBar1->Panels()->Items(5)->SetText(docName_);
+  StatusBar1->Panels()->Items(5)->SetText(newFile_ ? docName_ + W1251(" — новый файл, он будет создан при сохранении")
+                                                   : docName_);
 }
 
 void TMain::opennn(const AnsiString& Name) {
@@ -459,8 +478,10 @@ void TMain::opennn(const AnsiString& Name) {
   // editor keeps its text and the document its old name, so that a save can never write the
   // old text (or an empty one) over the file that failed to open.
   AnsiString previous = docName_;
+  bool previousNew = newFile_;
   docName_ = Name;
   try {
+    newFile_ = false;
     ReloadTitle();
     SrcEdit1->Lines()->LoadFromFile(Name);
     SrcEdit1->SetCaretXY(BufferCoord(1, 1));
@@ -468,6 +489,7 @@ void TMain::opennn(const AnsiString& Name) {
     SrcEdit1->SetModified(false);
   } catch (...) {
     docName_ = previous.empty() ? UntitledName() : previous;
+    newFile_ = previous.empty() ? false : previousNew;
     ReloadTitle();
     throw;
   }
@@ -513,6 +535,7 @@ void TMain::SaveNotes() {
 void TMain::FileNewActinExecute(TObject*) {
   CheckFileSave();
   docName_ = UntitledName();
+  newFile_ = false;
   SrcEdit1->Lines()->Clear();
   SrcEdit1->SetModified(false);
   try {
@@ -538,6 +561,10 @@ void TMain::FileSaveExecute(TObject*) {
   if (docName_ != UntitledName()) {
     SrcEdit1->Lines()->SaveToFile(docName_);
     SrcEdit1->SetModified(false);
+    if (newFile_) {
+      newFile_ = false;
+      StatusBar1->Panels()->Items(5)->SetText(docName_);
+    }
   } else {
     SaveFileAsExecute(nullptr);
   }
@@ -550,6 +577,7 @@ void TMain::SaveFileAsExecute(TObject*) {
   // modified under the name it had.
   SrcEdit1->Lines()->SaveToFile(SaveDialog1->FileName);
   docName_ = SaveDialog1->FileName;
+  newFile_ = false;
   SrcEdit1->SetModified(false);
   ReloadTitle();
 }

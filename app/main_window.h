@@ -211,12 +211,17 @@ private:
   // Runs the colour dialog; true with the colour's digits "RRGGBB" on OK.
   bool PickColorDigits(AnsiString& Digits);
   void OpenStartupDocument();
+  // A document named on the command line whose file does not exist yet: empty, under that
+  // name, and its first save makes the file.
+  void StartNewFile(const AnsiString& Name);
   // Tells, in one message, which documents have a copy left by a save that never finished.
   void ReportInterruptedSaves();
   void CreateSearchComponents();
   void WriteNotes();
 
   AnsiString docName_;
+  // The document's file does not exist yet: its first save makes it (the status bar says so).
+  bool newFile_ = false;
   AnsiString myPath_;
   int lockKeysWatch_ = 0;  // the lock keys' watch (WatchLockKeys)
   std::unique_ptr<TIniFile> ini_;

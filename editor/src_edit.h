@@ -3,6 +3,7 @@
 // highlighter, with a gutter, a caret, three selection modes, undo and redo, the clipboard and
 // numbered editor commands.
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <vector>
@@ -519,6 +520,14 @@ private:
   void DeleteInLineRecorded(int Line, std::string_view Orig, int From, int To, TSrcChangeReason Reason);
   void ScrollRightAfterTyping();
   void SetClipboardText(const AnsiString& Text);
+  // One paste: Insert puts the text in and pushes the opening bracket (setting BracketPushed),
+  // inside one undo block closed, with the bracket, also when Insert fails.
+  void Paste(const std::function<void(bool& BracketPushed)>& Insert);
+  // Plain text pasted over the selection, or at the caret, in the current selection mode.
+  void PasteText(const AnsiString& Text, bool& BracketPushed);
+  // A middle click on a desktop with a primary selection: the caret goes to the point and the
+  // primary selection's text is pasted there.
+  void PastePrimarySelectionAt(int X, int Y);
   // Offers the selected text as the desktop's primary selection, or withdraws it when nothing is
   // selected.
   void OfferSelection();

@@ -235,6 +235,13 @@ void TCustomSrcEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, in
   if (Button == mbLeft && Shift.Contains(ssDouble)) return;
   fKbdHandler->ExecuteMouseDown(this, Button, Shift, X, Y);
 
+  // On a desktop with a primary selection the middle button pastes it where it clicks in the
+  // text; elsewhere (and in a read-only editor) the press is a plain one.
+  if (Button == mbMiddle && X >= fGutterWidth && !ReadOnly() && PrimarySelection()) {
+    PastePrimarySelectionAt(X, Y);
+    if (HandleAllocated()) TCustomControl::SetFocus();
+    return;
+  }
   if (Button == mbRight) {
     if (!fOptions.Contains(eoRightMouseMovesCursor)) return;
     if (IsPointInSelection(DisplayToBufferPos(PixelsToRowColumn(X, Y)))) return;

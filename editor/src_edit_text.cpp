@@ -835,15 +835,8 @@ bool TCustomSrcEdit::CanPaste() const {
 
 void TCustomSrcEdit::PasteFromClipboard() {
   if (ReadOnly()) return;
-  DoOnPaintTransient(ttBefore);
   TClipboard* cb = Clipboard();
-  // One paint lock over the whole paste, so that what trimming takes is recorded after all of
-  // the paste's own records.
-  PaintLockScope lock(this);
-  FlushTrimmed();
-  BeginUndoBlock();
-  bool bracketPushed = false;
-  try {
+  Paste([&](bool& BracketPushed) {
     // A private block is a mode byte, the text and a NUL; one that is too short or has a mode
     // this editor does not know is left alone and the plain text is used instead.
     std::string block;
@@ -858,7 +851,7 @@ void TCustomSrcEdit::PasteFromClipboard() {
       auto mode = static_cast<TSrcSelectionMode>(block[0]);
       AnsiString text = block.substr(1, nul - 1);
       fUndoList->AddChange(rcPasteBegin, BlockBegin(), BlockEnd(), AnsiString(), smNormal);
-      bracketPushed = true;
+      BracketPushed = true;
       TBufferCoord start = CaretXY();
       if (SelAvail()) {
         fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
@@ -880,26 +873,41 @@ void TCustomSrcEdit::PasteFromClipboard() {
           fUndoList->AddChange(rcPaste, BufferCoord(1, start.Line), BlockEnd(), SelText(), smNormal);
       }
     } else if (cb->HasFormat(CF_TEXT)) {
-      AnsiString text = cb->AsText();
-      if (!text.empty()) {
-        fUndoList->AddChange(rcPasteBegin, BlockBegin(), BlockEnd(), AnsiString(), smNormal);
-        bracketPushed = true;
-        TBufferCoord start = CaretXY();
-        if (SelAvail()) {
-          fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
-          start = BlockBegin();
-          if (fSelectionMode == smColumn) start.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
-          TBufferCoord e = BlockEnd();
-          fBlockBegin = BlockBegin();
-          fBlockEnd = e;
-        }
-        ReplaceSelection(fSelectionMode, text, true);
-        if (fSelectionMode == smLine)
-          fUndoList->AddChange(rcPaste, BufferCoord(1, start.Line), BlockEnd(), SelText(), smNormal);
-        else if (fSelectionMode != smColumn)
-          fUndoList->AddChange(rcPaste, start, BlockEnd(), SelText(), fSelectionMode);
-      }
+      PasteText(cb->AsText(), BracketPushed);
     }
+  });
+}
+
+void TCustomSrcEdit::PasteText(const AnsiString& Text, bool& BracketPushed) {
+  if (Text.empty()) return;
+  fUndoList->AddChange(rcPasteBegin, BlockBegin(), BlockEnd(), AnsiString(), smNormal);
+  BracketPushed = true;
+  TBufferCoord start = CaretXY();
+  if (SelAvail()) {
+    fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
+    start = BlockBegin();
+    if (fSelectionMode == smColumn) start.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
+    TBufferCoord e = BlockEnd();
+    fBlockBegin = BlockBegin();
+    fBlockEnd = e;
+  }
+  ReplaceSelection(fSelectionMode, Text, true);
+  if (fSelectionMode == smLine)
+    fUndoList->AddChange(rcPaste, BufferCoord(1, start.Line), BlockEnd(), SelText(), smNormal);
+  else if (fSelectionMode != smColumn)
+    fUndoList->AddChange(rcPaste, start, BlockEnd(), SelText(), fSelectionMode);
+}
+
+void TCustomSrcEdit::Paste(const std::function<void(bool& BracketPushed)>& Insert) {
+  DoOnPaintTransient(ttBefore);
+  // One paint lock over the whole paste, so that what trimming takes is recorded after all of
+  // the paste's own records.
+  PaintLockScope lock(this);
+  FlushTrimmed();
+  BeginUndoBlock();
+  bool bracketPushed = false;
+  try {
+    Insert(bracketPushed);
   } catch (...) {
     if (bracketPushed) fUndoList->AddChange(rcPasteEnd, BlockBegin(), BlockEnd(), AnsiString(), smNormal);
     EndUndoBlock();
@@ -918,6 +926,16 @@ void TCustomSrcEdit::PasteFromClipboard() {
   EnsureCursorPosVisible();
   StatusChanged(scSelection);
   DoOnPaintTransient(ttAfter);
+}
+
+void TCustomSrcEdit::PastePrimarySelectionAt(int X, int Y) {
+  TClipboard* primary = PrimarySelection();
+  // The text is taken before anything moves: it may be this editor's own selection, which
+  // the click is about to collapse.
+  AnsiString text = primary->HasFormat(CF_TEXT) ? primary->AsText() : AnsiString();
+  ComputeCaret(X, Y);
+  SetBlockBegin(CaretXY());
+  Paste([&](bool& BracketPushed) { PasteText(text, BracketPushed); });
 }
 
 // ---------------------------------------------------------------------------- undo and redo

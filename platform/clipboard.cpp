@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/graphics.h"
+#include "platform/input_simulation.h"
 
 namespace {
 
@@ -25,15 +26,30 @@ QString MimeOf(TClipboardFormat format) {
   return QString();
 }
 
-// The content being built between Open and Close.
-std::unique_ptr<QMimeData>& Pending() {
-  static std::unique_ptr<QMimeData> p;
-  return p;
+QClipboard::Mode ModeOf(bool Primary) { return Primary ? QClipboard::Selection : QClipboard::Clipboard; }
+
+// The content being built between Open and Close, one for each of the two.
+std::unique_ptr<QMimeData>& Pending(bool Primary) {
+  static std::unique_ptr<QMimeData> clipboard, selection;
+  return Primary ? selection : clipboard;
 }
 
-const QMimeData* Current() {
+// A primary selection that tests put in place of the desktop's, where it has none.
+std::unique_ptr<QMimeData>& SimulatedSelection() {
+  static std::unique_ptr<QMimeData> s;
+  return s;
+}
+
+const QMimeData* Current(bool Primary) {
   EnsureGuiApplication();
-  return QApplication::clipboard()->mimeData();
+  if (Primary && SimulatedSelection()) return SimulatedSelection().get();
+  return QApplication::clipboard()->mimeData(ModeOf(Primary));
+}
+
+void Put(bool Primary, QMimeData* Data) {
+  EnsureGuiApplication();
+  if (Primary && SimulatedSelection()) SimulatedSelection().reset(Data);
+  else QApplication::clipboard()->setMimeData(Data, ModeOf(Primary));
 }
 
 // The desktop's text has LF line breaks; the code page's text (and the editor) has CR LF.
@@ -90,7 +106,7 @@ TClipboardFormat RegisterClipboardFormat(const AnsiString& Name) {
 }
 
 bool TClipboard::HasFormat(TClipboardFormat Format) const {
-  const QMimeData* d = Current();
+  const QMimeData* d = Current(primary_);
   if (!d) return false;
   if (Format == CF_TEXT) return d->hasText();
   QString mime = MimeOf(Format);
@@ -98,31 +114,28 @@ bool TClipboard::HasFormat(TClipboardFormat Format) const {
 }
 
 AnsiString TClipboard::AsText() const {
-  const QMimeData* d = Current();
+  const QMimeData* d = Current(primary_);
   if (!d || !d->hasText()) return AnsiString();
   return CodePageText(d->text());
 }
 
 void TClipboard::Open() {
-  if (openCount_++ == 0) Pending() = std::make_unique<QMimeData>();
+  if (openCount_++ == 0) Pending(primary_) = std::make_unique<QMimeData>();
 }
 
 void TClipboard::Close() {
   if (openCount_ == 0) return;
-  if (--openCount_ == 0) {
-    EnsureGuiApplication();
-    QApplication::clipboard()->setMimeData(Pending().release());
-  }
+  if (--openCount_ == 0) Put(primary_, Pending(primary_).release());
 }
 
 void TClipboard::SetAsText(const AnsiString& Text) {
   Open();
-  Pending()->setText(DesktopText(Text));
+  Pending(primary_)->setText(DesktopText(Text));
   Close();
 }
 
 std::string TClipboard::GetBuffer(TClipboardFormat Format) const {
-  const QMimeData* d = Current();
+  const QMimeData* d = Current(primary_);
   QString mime = MimeOf(Format);
   if (!d || mime.isEmpty() || !d->hasFormat(mime)) return std::string();
   QByteArray b = d->data(mime);
@@ -133,13 +146,14 @@ void TClipboard::SetBuffer(TClipboardFormat Format, const std::string& Data) {
   QString mime = MimeOf(Format);
   if (mime.isEmpty()) return;
   Open();
-  Pending()->setData(mime, QByteArray(Data.data(), static_cast<qsizetype>(Data.size())));
+  Pending(primary_)->setData(mime, QByteArray(Data.data(), static_cast<qsizetype>(Data.size())));
   Close();
 }
 
 void TClipboard::Clear() {
   EnsureGuiApplication();
-  QApplication::clipboard()->clear();
+  if (primary_ && SimulatedSelection()) SimulatedSelection() = std::make_unique<QMimeData>();
+  else QApplication::clipboard()->clear(ModeOf(primary_));
 }
 
 void OfferPrimarySelection(const void* Owner, std::function<AnsiString()> Text) {
@@ -164,3 +178,18 @@ TClipboard* Clipboard() {
   static TClipboard c;
   return &c;
 }
+
+TClipboard* PrimarySelection() {
+  EnsureGuiApplication();
+  if (!SimulatedSelection() && !QApplication::clipboard()->supportsSelection()) return nullptr;
+  static TClipboard c(true);
+  return &c;
+}
+
+void SimulatePrimarySelection(const std::string& Utf8) {
+  auto d = std::make_unique<QMimeData>();
+  d->setText(QString::fromStdString(Utf8));
+  SimulatedSelection() = std::move(d);
+}
+
+void EndSimulatedPrimarySelection() { SimulatedSelection().reset(); }

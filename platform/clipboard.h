@@ -15,6 +15,7 @@ TClipboardFormat RegisterClipboardFormat(const AnsiString& Name);
 
 class TClipboard {
 public:
+  TClipboard() = default;
   bool HasFormat(TClipboardFormat Format) const;
   AnsiString AsText() const;
   void SetAsText(const AnsiString& Text);
@@ -27,10 +28,17 @@ public:
   void Clear();
 
 private:
+  friend TClipboard* PrimarySelection();
+  explicit TClipboard(bool Primary) : primary_(Primary) {}
+  bool primary_ = false;
   int openCount_ = 0;
 };
 
 TClipboard* Clipboard();
+// The X primary selection (what is selected now, in this or another program), read and written
+// as the clipboard is, with the same text conversions: what a middle click pastes. nullptr where
+// the desktop has no primary selection.
+TClipboard* PrimarySelection();
 
 // The X primary selection, which a middle click in another window pastes: an owner with text
 // selected offers it, and is asked for the text only when another program pastes it; an owner

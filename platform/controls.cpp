@@ -575,7 +575,8 @@ void TWinControl::WndProc(TMessage& m) {
       TShiftState s = MouseKeysToShiftState(m.WParam);
       if (dbl) {
         s.Include(ssDouble);
-        DblClick();
+        // A double click is the left button's; the others' second press is only a press.
+        if (b == mbLeft) DblClick();
       }
       MouseDown(b, s, LoWordSigned(m.LParam), HiWordSigned(m.LParam));
       break;

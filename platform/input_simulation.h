@@ -21,6 +21,11 @@ void SimulateMouse(TWinControl* control, TSimulatedMouse kind, TMouseButton butt
 void SimulateWheel(TWinControl* control, int delta, TShiftState shift = {});
 void SimulateInputMethodCommit(TWinControl* control, const std::string& utf8);
 void SimulateFileDrop(TWinControl* control, const std::vector<std::string>& paths, int x = 1, int y = 1);
+// A primary selection as another program of an X desktop holds it (text in UTF-8, with LF line
+// breaks), in place of the desktop's own, for runs on a platform that has none (offscreen):
+// PrimarySelection() reads and writes it until EndSimulatedPrimarySelection.
+void SimulatePrimarySelection(const std::string& Utf8);
+void EndSimulatedPrimarySelection();
 // Shows the control's window as a top-level window of the given size and lets it paint.
 void ShowForTest(TWinControl* control, int width, int height);
 // The control's client area as painted now, saved as a PNG file; false when it cannot be.

@@ -159,11 +159,7 @@ void CreateShellLink(const AnsiString& Target, const AnsiString& LinkFile, const
 }
 
 AnsiString SendToFolder() {
-  std::string dir;
-  if (const char* x = getenv("XDG_DATA_HOME"); x && *x) dir = std::string(x) + "/applications";
-  else if (const char* h = getenv("HOME"); h && *h) dir = std::string(h) + "/.local/share/applications";
-  else dir = "/tmp/applications";
-  AnsiString ansi = SystemNameToAnsi(dir);
-  ForceDirectories(ansi);
+  AnsiString ansi = SystemNameToAnsi(DesktopBaseFolder("XDG_DATA_HOME", ".local/share") + "/applications");
+  ForceDirectories(ansi, 0700);
   return ansi;
 }

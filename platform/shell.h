@@ -33,6 +33,6 @@ void SetShellHook(TShellHook hook);
 // left out. Raises EInOutError when the file cannot be written.
 void CreateShellLink(const AnsiString& Target, const AnsiString& LinkFile, const AnsiString& Arguments,
                      const AnsiString& Description, const AnsiString& WorkingDirectory);
-// The desktop's applications folder ($XDG_DATA_HOME/applications, else
-// ~/.local/share/applications), the shell's "SendTo" folder here; created on first use.
+// The desktop's applications folder (DesktopBaseFolder("XDG_DATA_HOME", ".local/share") +
+// "/applications"), the shell's "SendTo" folder here; created on first use, mode 0700.
 AnsiString SendToFolder();

@@ -6,8 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <vector>
 
 void Abort() { throw EAbort(); }
 
@@ -370,13 +373,13 @@ bool DirectoryExists(std::string_view name) {
   return StatExists(ResolveSystemName(name), &st) && S_ISDIR(st.st_mode);
 }
 
-bool ForceDirectories(std::string_view name) {
+bool ForceDirectories(std::string_view name, unsigned Mode) {
   std::string p = AnsiToSystemName(ExcludeTrailingPathDelimiter(name));
   if (p.empty()) return false;
   for (size_t i = 1; i <= p.size(); ++i) {
     if (i == p.size() || p[i] == '/') {
       std::string part = p.substr(0, i);
-      if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+      if (::mkdir(part.c_str(), static_cast<mode_t>(Mode)) != 0 && errno != EEXIST) return false;
     }
   }
   struct stat st;
@@ -395,14 +398,34 @@ int64_t FileSize(std::string_view name) {
   return static_cast<int64_t>(st.st_size);
 }
 
+std::string DesktopBaseFolder(const char* XdgVar, const char* HomeDefault) {
+  // Only an absolute path counts: a relative one would move with the current folder.
+  if (const char* x = getenv(XdgVar); x && x[0] == '/') return x;
+  std::string home;
+  if (const char* h = getenv("HOME"); h && *h) {
+    home = h;
+  } else {
+    // Without HOME the account's own home folder; never a shared folder that another user
+    // could have made first.
+    std::vector<char> buf(16384);
+    passwd pw{}, *found = nullptr;
+    if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
+      home = found->pw_dir;
+  }
+  if (home.empty())
+    throw EInOutError(W1251("Не удаётся найти домашнюю папку пользователя: переменная HOME не задана, а в базе "
+                            "пользователей её нет."));
+  return home + "/" + HomeDefault;
+}
+
 AnsiString UserFolder(const char* OverrideVar, const char* XdgVar, const char* HomeDefault) {
   std::string dir;
   if (const char* v = getenv(OverrideVar); v && *v) dir = v;
-  else if (const char* x = getenv(XdgVar); x && *x) dir = std::string(x) + "/vantry-tarn";
-  else if (const char* h = getenv("HOME"); h && *h) dir = std::string(h) + "/" + HomeDefault + "/vantry-tarn";
-  else dir = "/tmp/vantry-tarn";
+  else dir = DesktopBaseFolder(XdgVar, HomeDefault) + "/vantry-tarn";
   AnsiString ansi = Utf8ToAnsi(dir);
-  ForceDirectories(ansi);
+  // The folders made here hold the user's settings and notes: only the user may enter them.
+  ForceDirectories(ansi, 0700);
   return ExcludeTrailingPathDelimiter(ansi);
 }
 

@@ -99,7 +99,8 @@ AnsiString IncludeTrailingPathDelimiter(std::string_view s);
 AnsiString ExcludeTrailingPathDelimiter(std::string_view s);
 bool FileExists(std::string_view name);
 bool DirectoryExists(std::string_view name);
-bool ForceDirectories(std::string_view name);
+// Makes the folder and every missing folder above it, each with Mode (less the umask).
+bool ForceDirectories(std::string_view name, unsigned Mode = 0777);
 bool DeleteFile(std::string_view name);
 bool RenameFile(std::string_view from, std::string_view to);
 int64_t FileSize(std::string_view name);  // -1 when it cannot be read
@@ -113,10 +114,16 @@ AnsiString SystemNameToAnsi(std::string_view name);
 // nothing matches. The program was written for a case-insensitive file system.
 std::string ResolveSystemName(std::string_view name);
 
+// A base folder of the desktop (system name): $XdgVar when it is an absolute path (a relative
+// one is ignored, as if unset), else the user's home folder + "/" + HomeDefault. The home folder
+// is $HOME, else the one the password database holds for the user; EInOutError when neither has
+// one.
+std::string DesktopBaseFolder(const char* XdgVar, const char* HomeDefault);
 // The user's folder of this program under the desktop's base folders: the folder OverrideVar
-// names, else $XdgVar/vantry-tarn, else ~/HomeDefault/vantry-tarn; created on first use. Program
-// text, without a trailing delimiter.
+// names, else DesktopBaseFolder(XdgVar, HomeDefault)/vantry-tarn; created on first use, with
+// mode 0700 for every folder it makes. Program text, without a trailing delimiter.
 AnsiString UserFolder(const char* OverrideVar, const char* XdgVar, const char* HomeDefault);
 // The settings folder (the program's "Windows directory"): $VANTRY_TARN_CONFIG_DIR, else
-// $XDG_CONFIG_HOME/vantry-tarn, else ~/.config/vantry-tarn. With the trailing delimiter.
+// $XDG_CONFIG_HOME/vantry-tarn (an absolute one), else ~/.config/vantry-tarn. With the trailing
+// delimiter.
 AnsiString SettingsDir();

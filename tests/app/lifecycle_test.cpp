@@ -188,6 +188,23 @@ TEST_F(AppTest, CommandLineArgumentsAreJoinedWithBlanks) {
   EXPECT_EQ(Application->Title(), "a.htm - Tarn");
   EXPECT_EQ(Panel(5), path);
   EXPECT_FALSE(Ed()->Modified());
+  // A name whose file does not exist yet, in a folder that does: a new, empty document of that
+  // name, which the status bar calls new, and whose first save makes the file.
+  Destroy();
+  Create({(root / "My").string(), "Pages/new page.htm"});
+  AnsiString fresh = (root / "My Pages" / "new page.htm").string();
+  EXPECT_EQ(dialogs.Count(dkMessageBox), 0);
+  EXPECT_EQ(main->DocumentName(), fresh);
+  EXPECT_EQ(main->Caption(), "Vantry Tarn - [new page.htm]");
+  EXPECT_EQ(Panel(5), fresh + W1251(" — новый файл, он будет создан при сохранении"));
+  EXPECT_EQ(Ed()->Text(), "");
+  EXPECT_FALSE(Ed()->Modified());
+  EXPECT_FALSE(fs::exists(root / "My Pages" / "new page.htm"));
+  Ed()->SetSelText("<p>new</p>");
+  Run("FileSave");
+  EXPECT_EQ(dialogs.Count(dkSaveFile), 0);
+  EXPECT_EQ(ReadFile(root / "My Pages" / "new page.htm"), "<p>new</p>\r\n");
+  EXPECT_EQ(Panel(5), fresh);
 }
 
 TEST_F(AppTest, SavingAnUntitledDocumentGoesToSaveAsPresetWithItsName) {
@@ -614,14 +631,14 @@ TEST_F(AppTest, OpenThatFailsKeepsTheDocumentAndItsName) {
 }
 
 TEST_F(AppTest, UnreadableFileOnTheCommandLineLeavesAnUntitledDocument) {
-  Create({(root / "nothing.htm").string()});
+  Create({(root / "no folder" / "nothing.htm").string()});
   ASSERT_NE(dialogs.Last(dkMessageBox), nullptr);
   EXPECT_EQ(main->DocumentName(), kUntitled);
   Ed()->SetSelText("typed");
   dialogs.Answer(IDCANCEL);
   Run("FileSave");
   EXPECT_EQ(dialogs.Last(dkSaveFile)->FileName, kUntitled);
-  EXPECT_FALSE(fs::exists(root / "nothing.htm"));
+  EXPECT_FALSE(fs::exists(root / "no folder"));
 }
 
 TEST_F(AppTest, CommandLineNameTheCodePageCannotHoldLeavesTheNewPage) {

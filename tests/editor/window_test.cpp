@@ -211,6 +211,37 @@ TEST(SrcEditClipboard, LineBlockPastesAsWholeLinesAndCutRecordsOneDelete) {
   e->SetCaretXY(BufferCoord(2, 1));
   e->PasteFromClipboard();
   EXPECT_EQ(e->Lines()->Text(), "oAne\r\ntBwo\r\nthree\r\nfour");
+  // A middle click pastes the desktop's primary selection where it clicks, converted as the
+  // clipboard's text is, as one undo step. The offscreen desktop has none: the click pastes
+  // nothing there; another program's selection stands in for an X desktop's.
+  e->SetSelectionMode(smNormal);
+  const AnsiString before = e->Lines()->Text();
+  TPoint at = e->RowColumnToPixels(DisplayCoord(2, 3));
+  auto middleClick = [&](TSimulatedMouse kind = smPress) {
+    SimulateMouse(e.get(), kind, mbMiddle, at.X + 1, at.Y + 1);
+    SimulateMouse(e.get(), smRelease, mbMiddle, at.X + 1, at.Y + 1);
+  };
+  ASSERT_EQ(PrimarySelection(), nullptr);
+  middleClick();
+  EXPECT_EQ(e->Lines()->Text(), before);
+  struct Simulated {
+    Simulated() { SimulatePrimarySelection("PRIM-Жук\nz"); }
+    ~Simulated() { EndSimulatedPrimarySelection(); }
+  } primary;
+  ASSERT_NE(PrimarySelection(), nullptr);
+  e->PlaceCaretAndSelection(BufferCoord(3, 1), BufferCoord(1, 1), BufferCoord(3, 1));
+  middleClick();
+  EXPECT_EQ(e->Lines()->Text(), "oAne\r\ntBwo\r\nt" + W1251("PRIM-Жук") + "\r\nzhree\r\nfour");
+  EXPECT_EQ(e->CaretXY(), BufferCoord(2, 4));
+  EXPECT_FALSE(e->SelAvail());
+  e->Undo();
+  EXPECT_EQ(e->Lines()->Text(), before);
+  // A read-only editor takes nothing, and the second press of a double click selects no word.
+  e->SetReadOnly(true);
+  middleClick();
+  middleClick(smDoubleClick);
+  EXPECT_EQ(e->Lines()->Text(), before);
+  EXPECT_FALSE(e->SelAvail());
 }
 
 TEST(SrcEditClipboard, ForeignOrBrokenContentChangesNothing) {

@@ -6,6 +6,11 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
+#include <utility>
+
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/streams.h"
@@ -109,6 +114,27 @@ TEST(SettingsDir, FollowsTheEnvironment) {
   setenv("VANTRY_TARN_CONFIG_DIR", (d + "/sub").c_str(), 1);
   EXPECT_EQ(SettingsDir(), d + "/sub/");
   EXPECT_TRUE(DirectoryExists(d + "/sub"));
+  // Without the override: a relative XDG_CONFIG_HOME counts as unset, and the folders made
+  // under the home folder are the user's alone.
+  auto keep = [](const char* var) { return getenv(var) ? std::optional<std::string>(getenv(var)) : std::nullopt; };
+  std::optional<std::string> oldHome = keep("HOME"), oldXdg = keep("XDG_CONFIG_HOME");
+  unsetenv("VANTRY_TARN_CONFIG_DIR");
+  setenv("HOME", (d + "/home").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", "relative/config", 1);
+  EXPECT_EQ(SettingsDir(), d + "/home/.config/vantry-tarn/");
+  EXPECT_FALSE(DirectoryExists("relative"));
+  struct stat st {};
+  for (const char* made : {"/home", "/home/.config", "/home/.config/vantry-tarn"}) {
+    ASSERT_EQ(::stat((d + made).c_str(), &st), 0) << made;
+    EXPECT_EQ(st.st_mode & 07777, 0700u) << made;
+  }
+  // Without HOME the home folder is the one the password database gives (nothing is made there).
+  unsetenv("HOME");
+  const passwd* pw = getpwuid(getuid());
+  ASSERT_NE(pw, nullptr);
+  EXPECT_EQ(DesktopBaseFolder("XDG_CONFIG_HOME", ".config"), std::string(pw->pw_dir) + "/.config");
+  for (auto& [var, value] : {std::pair{"HOME", oldHome}, std::pair{"XDG_CONFIG_HOME", oldXdg}})
+    value ? setenv(var, value->c_str(), 1) : unsetenv(var);
   if (old.empty()) unsetenv("VANTRY_TARN_CONFIG_DIR");
   else setenv("VANTRY_TARN_CONFIG_DIR", old.c_str(), 1);
   std::system(("rm -rf " + d).c_str());
