@@ -153,17 +153,19 @@ int main(int argc, char** argv) {
   std::printf("iconv  1251 -> KOI8-R  %8.1f ms  %8.1f MB/s\n", i * 1e3, mb / i);
   std::printf("results agree: %s; undo gives the text back: %s; redo converts again: %s\n", same ? "yes" : "NO",
               undone ? "yes" : "NO", redone ? "yes" : "NO");
-  std::printf("memory (whole process, resident): loaded page %.1f MB (process %.1f MB)\n", (loaded - empty) / 1e3,
-              loaded / 1e3);
+  // The memory figures are KiB; megabytes here are 10^6 bytes, as the document's size.
+  auto megabytes = [](long kb) { return static_cast<double>(kb) * 1024 / 1e6; };
+  auto toDocument = [&](long kb) { return static_cast<double>(kb) * 1024 / static_cast<double>(text.size()); };
+  std::printf("memory (whole process, resident): loaded page %.1f MB (process %.1f MB)\n", megabytes(loaded - empty),
+              megabytes(loaded));
   if (peaks) {
     std::printf("  conversion + Undo + Redo: peak %.1f MB, %.1f MB beyond the loaded page = %.2fx the document\n",
-                stepPeak / 1e3, (stepPeak - beforeStep) / 1e3,
-                (stepPeak - beforeStep) * 1e3 / static_cast<double>(text.size()));
-    std::printf("  iconv:                    peak %.1f MB, %.1f MB beyond the loaded page       = %.2fx the document\n",
-                iconvPeak / 1e3, (iconvPeak - loaded) / 1e3, (iconvPeak - loaded) * 1e3 / static_cast<double>(text.size()));
+                megabytes(stepPeak), megabytes(stepPeak - beforeStep), toDocument(stepPeak - beforeStep));
+    std::printf("  iconv:                    peak %.1f MB, %.1f MB beyond the loaded page = %.2fx the document\n",
+                megabytes(iconvPeak), megabytes(iconvPeak - loaded), toDocument(iconvPeak - loaded));
   } else {
     std::printf("  peaks unknown: the system cannot reset the peak resident memory; process peak %.1f MB\n",
-                bench_mem::PeakKb() / 1e3);
+                megabytes(bench_mem::PeakKb()));
   }
   delete form;
   std::filesystem::remove_all(dir);

@@ -23,7 +23,7 @@ void TSrcEditUndoList::IncNextChangeNumber() {
 }
 
 void TSrcEditUndoList::AddChange(TSrcChangeReason AReason, const TBufferCoord& AStart,
-                                 const TBufferCoord& AEnd, const AnsiString& ChangeText,
+                                 const TBufferCoord& AEnd, AnsiString ChangeText,
                                  TSrcSelectionMode SelMode) {
   if (fLockCount > 0) return;
   auto* item = new TSrcEditUndoItem;
@@ -32,7 +32,7 @@ void TSrcEditUndoList::AddChange(TSrcChangeReason AReason, const TBufferCoord& A
     item->fChangeSelMode = SelMode;
     item->fChangeStartPos = AStart;
     item->fChangeEndPos = AEnd;
-    item->fChangeStr = ChangeText;
+    item->fChangeStr = std::move(ChangeText);
     if (fBlockChangeNumber != 0) {
       item->fChangeNumber = fBlockChangeNumber;
     } else {
