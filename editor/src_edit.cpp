@@ -654,15 +654,20 @@ void TCustomSrcEdit::ListInserted(TObject*, int Index, int Count) {
 }
 
 void TCustomSrcEdit::ListPutted(TObject*, int Index, int Count) {
-  int vEndLine = Index + 1;
+  int vEndLine = Index + std::max(Count, 1);
   if (fWordWrapPlugin) {
     if (fWordWrapPlugin->LinesPutted(Index, Count) != 0) vEndLine = INT_MAX;
     InvalidateGutterLines(Index + 1, vEndLine);
   }
-  if (fHighlighter) vEndLine = std::max(vEndLine, ScanFrom(Index, LastScanLine(), true) + 1);
+  if (fHighlighter) {
+    // Lines stored together are scanned whatever their stored ranges hold: a range that agrees
+    // early must not end the scan before the last of them.
+    if (Count > 1) fLines->MarkRangesStale(Index, Index + Count - 1);
+    vEndLine = std::max(vEndLine, ScanFrom(Index, LastScanLine(), true) + 1);
+  }
   InvalidateLines(Index + 1, vEndLine);
   if (fOptions.Contains(eoAutoSizeMaxScrollWidth) && Index < fLines->Count()) {
-    int l = fLines->ExpandedStringLengths(Index);
+    int l = Count > 1 ? fLines->LengthOfLongestLine() : fLines->ExpandedStringLengths(Index);
     if (l > fMaxScrollWidth) SetMaxScrollWidth(l);
   }
 }

@@ -1170,6 +1170,14 @@ void TCustomSrcEdit::UndoItem() {
       SetBlockBegin(start);
       SetBlockEnd(end);
       break;
+    case rcExchangeText:
+      // The text as it was comes back line for line, and the record takes the text it replaces,
+      // for redo: exchanged, not copied. The whole text is selected, the caret at its end.
+      fLines->ExchangeText(item->fChangeStr);
+      fRedoList->AddChange(reason, start, end, std::move(item->fChangeStr), mode);
+      PlaceCaretAndSelection(end, start, end);
+      EnsureCursorPosVisible();
+      break;
     case rcPadding: {
       // The padding goes without a record of its own: recording here would land on the undo
       // list while it is being undone and throw away the redo list.
@@ -1263,6 +1271,14 @@ void TCustomSrcEdit::RedoItem() {
       fUndoList->AddChange(reason, BlockBegin(), BlockEnd(), AnsiString(), mode);
       SetBlockBegin(start);
       SetBlockEnd(end);
+      break;
+    case rcExchangeText:
+      // Exchanged once more; the caret at the end of the text, nothing selected.
+      fLines->ExchangeText(item->fChangeStr);
+      fUndoList->AddChange(reason, start, end, std::move(item->fChangeStr), mode);
+      InternalSetCaretXY(end);
+      fBlockBegin = fBlockEnd = CaretXY();
+      EnsureCursorPosVisible();
       break;
     case rcPadding: {
       fUndoList->AddChange(reason, start, end, AnsiString(), mode);

@@ -264,6 +264,15 @@ std::span<const TCodePair> CodePageTable(TCodePage Source, TCodePage Target) {
   return {ref.Entries, ref.Count};
 }
 
+std::array<unsigned char, 256> CodePageMap(TCodePage Source, TCodePage Target) {
+  if (Source == Target || !ValidPage(Source) || !ValidPage(Target)) {
+    TByteMap same;
+    for (int c = 0; c < 256; ++c) same[static_cast<size_t>(c)] = static_cast<unsigned char>(c);
+    return same;
+  }
+  return MapOf(Source, Target);
+}
+
 void ConvertStringInto(const AnsiString& Text, TCodePage Source, TCodePage Target, AnsiString& Out) {
   if (Source == Target || !ValidPage(Source) || !ValidPage(Target)) {
     Out = Text;

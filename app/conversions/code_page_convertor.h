@@ -2,6 +2,7 @@
 // The code-page converter: the Russian letters of a text moved between the five Cyrillic code
 // pages the program knows, through one table of (from, to) byte pairs per ordered pair of pages.
 // Characters a table does not list are copied unchanged.
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -18,6 +19,10 @@ struct TCodePair {
 // The table of an ordered pair of different pages, as the program defines it; empty for equal
 // pages.
 std::span<const TCodePair> CodePageTable(TCodePage Source, TCodePage Target);
+
+// Every byte's converted value for a pair of pages, as ConvertString converts it: the byte itself
+// where the table lists nothing, and for equal pages.
+std::array<unsigned char, 256> CodePageMap(TCodePage Source, TCodePage Target);
 
 // The text with every character a table lists replaced by its "to" byte; equal pages give the
 // text unchanged.

@@ -34,52 +34,30 @@ void TMain::Koding(TCodePage Source, TCodePage Target) {
   SrcEdit1->SetEnabled(false);
   TSrcEditStringList* lines = SrcEdit1->Lines();
   const int n = lines->Count();
-  // The text before the conversion, kept for undo. The conversion maps byte to byte, so the
-  // converted text fills the same range: the undo list holds it as a replacement of the whole
-  // text (the old text deleted, the new one inserted), one step that undo takes back byte for
-  // byte and redo makes again.
-  AnsiString before;
-  size_t size = 0;
-  for (int i = 0; i < n; ++i) size += lines->Line(i).size() + 2;
-  before.reserve(size);
+  TSrcEditUndoList* undo = SrcEdit1->UndoList();
+  const bool recorded = n > 0 && !undo->IsLocked();
   TBufferCoord end = BufferCoord(1, 1);
   if (n > 0) end = BufferCoord(static_cast<int>(lines->Line(n - 1).size()) + 1, n);
-  // One update of the line store and one repaint for the whole document, not one per line.
+  // The conversion maps byte to byte: every line keeps its length, so the text is converted
+  // where it is stored, in one pass, while the text as it was goes aside for undo. The undo
+  // record holds that text alone; undo and redo exchange it with the document's, line for line,
+  // so that one copy of the text serves both. One change of the line store and one repaint for
+  // the whole document.
+  AnsiString before;
   SrcEdit1->BeginUpdate();
-  lines->BeginUpdate();
   try {
-    for (int i = 0; i < n; ++i) {
-      AnsiString line = lines->Get(i);
-      if (i > 0) before += "\r\n";
-      before += line;
-      cpcon->SetInputString(line);
-      lines->Put(i, cpcon->OutputString());
-    }
+    lines->MapText(CodePageMap(cpcon->InputCodePage(), cpcon->OutputCodePage()), recorded ? &before : nullptr);
   } catch (...) {
-    lines->EndUpdate();
     SrcEdit1->EndUpdate();
     SrcEdit1->SetEnabled(true);
     throw;
   }
-  lines->EndUpdate();
   SrcEdit1->EndUpdate();
   SrcEdit1->SetEnabled(true);
-  TSrcEditUndoList* undo = SrcEdit1->UndoList();
-  if (n > 0 && !undo->IsLocked()) {
+  if (recorded) {
     // A step of its own: no edit before or after it joins it in one undo.
     undo->AddGroupBreak();
-    SrcEdit1->BeginUndoBlock();
-    // The old text goes into its record as it is, not copied: it may be the size of the document.
-    auto* deleted = new TSrcEditUndoItem;
-    deleted->fChangeReason = rcDelete;
-    deleted->fChangeSelMode = smNormal;
-    deleted->fChangeStartPos = BufferCoord(1, 1);
-    deleted->fChangeEndPos = end;
-    deleted->fChangeStr = std::move(before);
-    deleted->fChangeNumber = undo->BlockChangeNumber();
-    undo->PushItem(deleted);
-    undo->AddChange(rcInsert, BufferCoord(1, 1), end, AnsiString(), smNormal);
-    SrcEdit1->EndUndoBlock();
+    undo->AddChange(rcExchangeText, BufferCoord(1, 1), end, std::move(before), smNormal);
     undo->AddGroupBreak();
   }
   SrcEdit1->SetModified(true);

@@ -308,6 +308,126 @@ void TSrcEditStringList::InsertText(int Index, size_t Start, std::string_view S)
   if (OnPutted) OnPutted(this, Index, 1);
 }
 
+// ---------------------------------------------------------------------------- whole-text changes
+
+namespace {
+constexpr const char* kExchangeMismatch = "Текст для обмена не совпадает со строками редактора: текст не изменён.";
+
+// Room for Size bytes in S, in large pages where the system offers them: a text the size of
+// the document is filled with few page faults.
+void ReserveLarge(AnsiString& S, size_t Size) {
+  S.clear();
+  S.reserve(Size);
+  constexpr size_t kLargePage = size_t(2) << 20;
+  if (Size < 2 * kLargePage) return;
+  auto first = (reinterpret_cast<uintptr_t>(S.data()) + kLargePage - 1) & ~(kLargePage - 1);
+  auto last = (reinterpret_cast<uintptr_t>(S.data()) + Size) & ~(kLargePage - 1);
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+// The high bit of every byte of X that is a tab.
+inline uint64_t TabBytes(uint64_t X) {
+  constexpr uint64_t kTabs = 0x0909090909090909ull, kLow = 0x7F7F7F7F7F7F7F7Full;
+  uint64_t y = X ^ kTabs;
+  return ~(((y & kLow) + kLow) | y | kLow);
+}
+
+// Exchanges Length bytes of A and B; true when a tab of one is not a tab of the other.
+bool SwapBytes(char* A, char* B, size_t Length) {
+  uint64_t differ = 0;
+  size_t k = 0;
+  for (; k + 8 <= Length; k += 8) {
+    uint64_t a, b;
+    std::memcpy(&a, A + k, 8);
+    std::memcpy(&b, B + k, 8);
+    std::memcpy(A + k, &b, 8);
+    std::memcpy(B + k, &a, 8);
+    differ |= TabBytes(a) ^ TabBytes(b);
+  }
+  bool tabs = differ != 0;
+  for (; k < Length; ++k) {
+    char a = A[k];
+    A[k] = B[k];
+    B[k] = a;
+    tabs = tabs || ((a == '\t') != (A[k] == '\t'));
+  }
+  return tabs;
+}
+}  // namespace
+
+void TSrcEditStringList::MapText(const std::array<unsigned char, 256>& Map, AnsiString* Old) {
+  const size_t n = fList.size();
+  if (n == 0) {
+    if (Old) Old->clear();
+    return;
+  }
+  // Room first: once the lines begin to change nothing can fail.
+  if (Old) ReserveLarge(*Old, TotalLength() + 2 * (n - 1));
+  bool asciiKept = true;
+  for (int c = 0; c < 0x80 && asciiKept; ++c) asciiKept = Map[static_cast<size_t>(c)] == c;
+  UpdateScope u(this);
+  for (size_t i = 0, bytes = ListBytes(); i < n; ++i) {
+    PrefetchAhead(i, bytes);
+    if (Old && i > 0) Old->append("\r\n", 2);
+    auto& r = fList[i];
+    if (r.fLength == 0) continue;
+    // A non-empty text lies in storage that belongs to this line alone: its own, or its part
+    // of a loaded buffer.
+    auto* p = reinterpret_cast<unsigned char*>(const_cast<char*>(TextOf(r)));
+    const size_t len = static_cast<size_t>(r.fLength);
+    if (Old) Old->append(reinterpret_cast<const char*>(p), len);
+    // Eight bytes at a time; eight that the map leaves as they are (plain ASCII under a map of
+    // the upper half only, as code pages are) are not written at all.
+    size_t k = 0;
+    for (; k + 8 <= len; k += 8) {
+      uint64_t w;
+      std::memcpy(&w, p + k, 8);
+      if (asciiKept && !(w & 0x8080808080808080ull)) continue;
+      uint64_t m = 0;
+      for (int b = 0; b < 64; b += 8) m |= uint64_t(Map[(w >> b) & 0xFF]) << b;
+      std::memcpy(p + k, &m, 8);
+    }
+    for (; k < len; ++k) p[k] = Map[p[k]];
+  }
+  // A map that keeps the tab and gives it no other byte leaves every line's expanded length.
+  bool tabsKept = Map['\t'] == '\t';
+  for (int c = 0; c < 256 && tabsKept; ++c) tabsKept = c == '\t' || Map[static_cast<size_t>(c)] != '\t';
+  if (!tabsKept) {
+    for (auto& r : fList) r.fFlags = static_cast<uint8_t>((r.fFlags & ~(sfHasTabs | sfHasNoTabs)) | sfExpandedLengthUnknown);
+    fIndexOfLongestLine = -1;
+  }
+  if (OnPutted) OnPutted(this, 0, static_cast<int>(n));
+}
+
+void TSrcEditStringList::ExchangeText(AnsiString& Texts) {
+  const size_t n = fList.size();
+  // The text must hold the present lines' lengths, each line after the first behind a CR LF.
+  bool fits = n == 0 ? Texts.empty() : Texts.size() == TotalLength() + 2 * (n - 1);
+  for (size_t i = 0, at = 0; fits && i < n; ++i) {
+    if (i > 0) {
+      fits = Texts[at] == '\r' && Texts[at + 1] == '\n';
+      at += 2;
+    }
+    at += static_cast<size_t>(fList[i].fLength);
+  }
+  if (!fits) throw ESrcEditStringList(W1251(kExchangeMismatch));
+  if (n == 0) return;
+  UpdateScope u(this);
+  char* q = Texts.data();
+  for (size_t i = 0, at = 0, bytes = ListBytes(); i < n; ++i) {
+    PrefetchAhead(i, bytes);
+    auto& r = fList[i];
+    const size_t len = static_cast<size_t>(r.fLength);
+    if (len > 0 && SwapBytes(const_cast<char*>(TextOf(r)), q + at, len)) {
+      // Its tabs changed: the line is measured again.
+      r.fFlags = static_cast<uint8_t>((r.fFlags & ~(sfHasTabs | sfHasNoTabs)) | sfExpandedLengthUnknown);
+      LineStored(i);
+    }
+    at += len + 2;
+  }
+  if (OnPutted) OnPutted(this, 0, static_cast<int>(n));
+}
+
 void TSrcEditStringList::PutObject(int Index, TObject* Obj) {
   PutObjectValue(Index, reinterpret_cast<intptr_t>(Obj));
 }

@@ -2,6 +2,7 @@
 // The editor's text: lines with an object slot, the highlighter range at the end of each line,
 // a cached tab-expanded length and state flags; loaded from and saved to files with the line
 // break the file used.
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <climits>
@@ -107,6 +108,16 @@ public:
   // Inserts S (which must not be a view of the line) at Start (0-based): a line with storage of
   // its own grows where it is, a loaded line is copied once. Events as Put.
   void InsertText(int Index, size_t Start, std::string_view S);
+  // Every line's text passed through Map byte for byte where it is stored: line lengths and the
+  // line count stay. With Old, the text as it was goes there first, lines joined with CR LF as
+  // Text() gives them. Tabs are measured again only where Map can make or unmake one. One change
+  // (OnPutted for all lines) within one update.
+  void MapText(const std::array<unsigned char, 256>& Map, AnsiString* Old);
+  // Exchanges every line's text with its line in Texts: lines of exactly the present lengths
+  // joined with CR LF, such as MapText gave as the old text. Texts then holds the text as it
+  // was, so that a second exchange takes the change back; nothing is copied. Texts of other
+  // lengths are refused (ESrcEditStringList) before anything changes. Events as MapText.
+  void ExchangeText(AnsiString& Texts);
   void PutObject(int Index, TObject* Obj) override;
   void PutObjectValue(int Index, intptr_t Obj);
   void PutRange(int Index, intptr_t Range);

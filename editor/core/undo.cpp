@@ -23,7 +23,7 @@ void TSrcEditUndoList::IncNextChangeNumber() {
 }
 
 void TSrcEditUndoList::AddChange(TSrcChangeReason AReason, const TBufferCoord& AStart,
-                                 const TBufferCoord& AEnd, const AnsiString& ChangeText,
+                                 const TBufferCoord& AEnd, AnsiString ChangeText,
                                  TSrcSelectionMode SelMode) {
   if (fLockCount > 0) return;
   auto* item = new TSrcEditUndoItem;
@@ -32,7 +32,7 @@ void TSrcEditUndoList::AddChange(TSrcChangeReason AReason, const TBufferCoord& A
     item->fChangeSelMode = SelMode;
     item->fChangeStartPos = AStart;
     item->fChangeEndPos = AEnd;
-    item->fChangeStr = ChangeText;
+    item->fChangeStr = std::move(ChangeText);
     if (fBlockChangeNumber != 0) {
       item->fChangeNumber = fBlockChangeNumber;
     } else {
@@ -217,8 +217,12 @@ void TSrcEditUndoList::EnsureMaxEntries() {
     }
     if (cut == 0) return;
   }
-  // The text that was saved stays reachable only while the record on top at the save does.
+  // The text that was saved stays reachable only while the record on top at the save does, or
+  // while the records above it do: when the cut ends exactly with that record, undoing every
+  // record left leads back to the saved text, which the empty list then stands for.
   const bool atSave = InitialState();
+  const bool savedAtCut = fInitialChangeNumber != 0 && fItems[cut - 1]->fChangeNumber == fInitialChangeNumber &&
+                          (cut == n || fItems[cut]->fChangeNumber != fInitialChangeNumber);
   bool saveCut = fInitialChangeNumber == 0;
   for (size_t i = 0; i < cut && !saveCut; ++i) saveCut = fItems[i]->fChangeNumber == fInitialChangeNumber;
   fFullUndoImposible = true;
@@ -227,6 +231,8 @@ void TSrcEditUndoList::EnsureMaxEntries() {
   fSteps = steps;
   if (atSave)
     SetInitialState(true);
+  else if (savedAtCut)
+    fInitialChangeNumber = 0;
   else if (saveCut)
     fInitialChangeNumber = 0xFFFFFFFFu;
 }

@@ -14,6 +14,9 @@ enum TSrcChangeReason : uint8_t {
   rcBlock2Begin = 14, rcBlock2End = 15, rcBlock3Begin = 16, rcBlock3End = 17,
   rcCaret = 18, rcSelection = 19, rcNothing = 20, rcGroupBreak = 21, rcDeleteAll = 22,
   rcPadding = 25,
+  // The whole text, line for line of the lengths the text has: undo and redo exchange it with
+  // the text, so that the record always holds the other one.
+  rcExchangeText = 26,
 };
 
 class TSrcEditUndoItem : public TPersistent {
@@ -33,8 +36,9 @@ public:
   TSrcEditUndoList();
   ~TSrcEditUndoList() override;
 
+  // ChangeText is taken over by the record: a text given as a temporary or moved in is not copied.
   void AddChange(TSrcChangeReason AReason, const TBufferCoord& AStart, const TBufferCoord& AEnd,
-                 const AnsiString& ChangeText, TSrcSelectionMode SelMode);
+                 AnsiString ChangeText, TSrcSelectionMode SelMode);
   // Appends Item (owned from now on); nil is ignored.
   void PushItem(TSrcEditUndoItem* Item);
   // Removes the top item and hands it to the caller; nil when empty.

@@ -144,6 +144,23 @@ TEST(UndoList, InitialStateTracksTheSavePoint) {
   Change(u);
   delete u.PopItem();
   EXPECT_FALSE(u.InitialState());
+
+  // Without grouped undo, a history cut exactly at the save point: undoing every step left
+  // leads back to the saved text. Cut once more, the empty list is that text no longer.
+  TSrcEditUndoList m;
+  m.SetMaxUndoActions(3);
+  Change(m);
+  m.SetInitialState(true);
+  for (int i = 0; i < 3; ++i) Change(m);
+  EXPECT_TRUE(m.FullUndoImpossible());
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FALSE(m.InitialState());
+    delete m.PopItem();
+  }
+  EXPECT_TRUE(m.InitialState());
+  for (int i = 0; i < 4; ++i) Change(m);
+  while (m.CanUndo()) delete m.PopItem();
+  EXPECT_FALSE(m.InitialState());
 }
 
 TEST(UndoList, AssignCopiesItemsAndCounters) {
