@@ -372,7 +372,7 @@ int TZipKeeper::WriteSpan(const AnsiString& InFileName, const AnsiString& OutFil
       ReadInput(header.data() + 30, nameLen + extraLen, 11012);
       std::string name = header.substr(30, nameLen);
       uint64_t data = compressed + (flags & zipfmt::kFlagDescriptor ? 16 : 0);
-      AnsiString shown = SetSlash(Utf8ToAnsi(name), false);
+      AnsiString shown = SetSlash(ZipTextToAnsi(name), false);
       SpanMessage(copying + shown);
       Dispatch(kcbNewItem, 0, static_cast<int64_t>(header.size() + data), shown);
       PrepareVolume(static_cast<int64_t>(header.size()));

@@ -361,18 +361,6 @@ bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error) {
   return true;
 }
 
-bool IsValidUtf8(const std::string& s) {
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 0 : (c >> 5) == 6 && c >= 0xC2 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 && c <= 0xF4 ? 3 : 9;
-    if (n == 9 || i + n >= s.size() + (n == 0)) return false;
-    for (size_t k = 1; k <= n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
-    i += n + 1;
-  }
-  return true;
-}
-
 namespace {
 
 std::string Convert(const std::string& in, const char* from) {
