@@ -93,8 +93,9 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-// Decodes one UTF-8 sequence at s[i]; returns the code point or -1 for an invalid sequence,
-// advancing i past what was consumed.
+// Decodes one UTF-8 sequence at s[i]; returns the code point or -1 for an invalid sequence
+// (also a longer form than the code point needs, a surrogate, or beyond U+10FFFF), advancing i
+// past what was consumed.
 long DecodeUtf8(std::string_view s, size_t& i) {
   unsigned char c = static_cast<unsigned char>(s[i++]);
   if (c < 0x80) return c;
@@ -108,6 +109,8 @@ long DecodeUtf8(std::string_view s, size_t& i) {
     if (i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return -1;
     cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
   }
+  static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+  if (cp < kLeast[n] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return -1;
   return static_cast<long>(cp);
 }
 

@@ -23,6 +23,10 @@ TEST(Ansi, RussianLiteralsBecomeWindows1251) {
   EXPECT_TRUE(lost);
   EXPECT_EQ(Utf8ToAnsiDropping("a\xE4\xB8\xAD" "b"), "ab");
   EXPECT_EQ(Utf8ToAnsi("a\xC3"), "a?");  // truncated sequence
+  // A longer form than the character needs ("9" in two bytes) and a surrogate are no characters.
+  lost = false;
+  EXPECT_EQ(Utf8ToAnsi("\xC0\xB9" "1\xED\xA0\x80" "2", '?', &lost), "?1?2");
+  EXPECT_TRUE(lost);
 }
 
 TEST(Ansi, CaseTablesCoverCyrillic) {

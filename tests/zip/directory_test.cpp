@@ -11,9 +11,14 @@ protected:
     ASSERT_EQ(Shell("python3 " + std::string(VT_ZIP_TEST_DIR) + "/make_listing_archives.py " + P("a")), 0);
     zip->OnDirUpdate = TNotifyEvent(this, &ZipDirectoryTest::Updated);
     zip->OnNewName = TZipNewNameEvent(this, &ZipDirectoryTest::Named);
+    zip->OnProgress = TZipProgressEvent(this, &ZipDirectoryTest::Progressed);
   }
   void Updated(TObject*) { ++updates; }
   void Named(TObject*, int seq, const ZipDirEntry&) { named = seq; }
+  std::vector<std::string> started;
+  void Progressed(TObject*, ProgressType type, const AnsiString& name, uint64_t) {
+    if (type == NewFile) started.push_back(AnsiToUtf8(name));
+  }
   std::vector<std::string> Names() {
     std::vector<std::string> r;
     for (int i = 0; i < zip->Count(); ++i) r.push_back(AnsiToUtf8(zip->DirEntry(i).FileName));
@@ -57,6 +62,15 @@ TEST_F(ZipDirectoryTest, DosNamesCommentsPaddingStubsAndZip64) {
   ASSERT_EQ(Names(), std::vector<std::string>{"привет.txt"});
   EXPECT_EQ(ExtractTo(P("a/ntfs.zip"), P("ntfs"), {zip->DirEntry(0).FileName}), 1);
   EXPECT_EQ(ReadAll(dir / "ntfs/привет.txt"), "ntfs");
+  // A Unix host's names in the ANSI code page, not UTF-8 (C0 leads no character; ED AB A8 would
+  // be a surrogate): listed and reported as that text, matched by it and written as their bytes.
+  zip->SetZipFileName(P("a/unix1251.zip"));
+  ASSERT_EQ(Names(), (std::vector<std::string>{"А№1.txt", "1н«Ё.txt"}));
+  started.clear();
+  EXPECT_EQ(ExtractTo(P("a/unix1251.zip"), P("unix"), {zip->DirEntry(0).FileName, zip->DirEntry(1).FileName}), 2);
+  EXPECT_EQ(started, (std::vector<std::string>{"А№1.txt", "1н«Ё.txt"}));
+  EXPECT_EQ(ReadAll(dir / "unix/\xC0\xB9" "1.txt"), "one");
+  EXPECT_EQ(ReadAll(dir / "unix/1\xED\xAB\xA8.txt"), "two");
 
   zip->SetZipFileName(P("a/comment.zip"));
   EXPECT_EQ(zip->ZipComment(), "0123456789");

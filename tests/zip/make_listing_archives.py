@@ -29,6 +29,20 @@ with zipfile.ZipFile(path("ntfs.zip"), "w") as z:
 raw = open(path("ntfs.zip"), "rb").read().replace(b"XXXXXX.txt", "привет.txt".encode("cp1251"))
 open(path("ntfs.zip"), "wb").write(raw)
 
+# Names of a Unix host in code page 1251, without the UTF-8 flag, as Info-ZIP writes them in a
+# Windows-1251 locale: "А№1.txt" begins C0 B9, and "1н«Ё.txt" holds ED AB A8, which would be a
+# surrogate.
+with zipfile.ZipFile(path("unix1251.zip"), "w") as z:
+    for stand_in, text in (("XXXXXXX", b"one"), ("YYYYYYYY", b"two")):
+        info = zipfile.ZipInfo(stand_in)
+        info.create_system = 3
+        info.create_version = 30
+        info.external_attr = 0o100644 << 16
+        z.writestr(info, text)
+raw = open(path("unix1251.zip"), "rb").read()
+raw = raw.replace(b"XXXXXXX", "А№1.txt".encode("cp1251")).replace(b"YYYYYYYY", "1н«Ё.txt".encode("cp1251"))
+open(path("unix1251.zip"), "wb").write(raw)
+
 # A comment of ten characters; then padded with zeros to a multiple of 512, and with other bytes.
 with zipfile.ZipFile(path("comment.zip"), "w") as z:
     z.writestr("a.txt", b"a")

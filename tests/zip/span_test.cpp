@@ -77,6 +77,27 @@ protected:
 
 }  // namespace
 
+// The central headers a volume holds, and its end record's and Zip64 end record's counts of
+// entries on this disk.
+struct TOnDisk {
+  size_t Headers = 0, EndRecord = 0, Zip64 = 0;
+};
+TOnDisk OnDisk(const fs::path& volume) {
+  std::string v = ReadAll(volume);
+  const std::string central("PK\x01\x02", 4);
+  TOnDisk r;
+  for (size_t at = v.find(central); at != std::string::npos; at = v.find(central, at + 4)) ++r.Headers;
+  auto le = [&](size_t at, int width) {
+    uint64_t x = 0;
+    for (int k = width - 1; k >= 0; --k) x = x << 8 | static_cast<unsigned char>(v[at + k]);
+    return static_cast<size_t>(x);
+  };
+  size_t end = v.rfind(std::string("PK\x05\x06", 4)), z64 = v.rfind(std::string("PK\x06\x06", 4));
+  if (end != std::string::npos) r.EndRecord = le(end + 8, 2);
+  if (z64 != std::string::npos) r.Zip64 = le(z64 + 24, 8);
+  return r;
+}
+
 TEST_F(SpanTest, SetOfManyVolumesIsListedExtractedAndJoined) {
   fs::create_directories(dir / "out");
   EXPECT_EQ(WriteSet(P("out/set.zip"), 20000), 5);
@@ -112,6 +133,16 @@ TEST_F(SpanTest, SetOfManyVolumesIsListedExtractedAndJoined) {
     ASSERT_EQ(zip->WriteSpan(P("plain.zip"), P("v/set.zip")), 0);
     EXPECT_TRUE(HeadersWhole(dir / "v")) << offset;
   }
+  // A directory over several volumes: the end record counts the central headers of its own.
+  ASSERT_EQ(Shell("python3 -c \"import zipfile\nz = zipfile.ZipFile('" + P("thousand.zip") + "', 'w')\n"
+                  "for i in range(1000): z.writestr('f%04d.txt' % i, b'x')\nz.close()\""), 0);
+  fs::create_directories(dir / "t");
+  zip->MaxVolumeSize = 20000;
+  ASSERT_EQ(zip->WriteSpan(P("thousand.zip"), P("t/set.zip")), 0);
+  TOnDisk last = OnDisk(dir / "t" / Files(dir / "t").back());
+  EXPECT_GT(last.Headers, 0u);
+  EXPECT_LT(last.Headers, 1000u);
+  EXPECT_EQ(last.EndRecord, last.Headers);
 
   // Joined from the set's own name (its numbered volumes found): an archive Info-ZIP accepts.
   AnsiString joined = P("joined");
@@ -155,6 +186,12 @@ TEST_F(SpanTest, SetsOf65535EntriesOrMoreCarryZip64RecordsBothWays) {
   zip->MinFreeVolumeSize = 1000;
   ASSERT_EQ(zip->WriteSpan(P("many.zip"), P("out/set.zip")), 0) << zip->Message();
   ASSERT_TRUE(fs::exists(dir / "out/set.z02"));
+  // Both end records of the last volume count the central headers it holds, not the set's.
+  TOnDisk last = OnDisk(dir / "out/set.zip");
+  EXPECT_GT(last.Headers, 0u);
+  EXPECT_LT(last.Headers, 70000u);
+  EXPECT_EQ(last.Zip64, last.Headers);
+  EXPECT_EQ(last.EndRecord, last.Headers);
   zip->ExtrOptions = {ExtrDirNames, ExtrTest};
   EXPECT_EQ(ExtractTo(P("out/set.zip"), P("x")), 70000);
   EXPECT_EQ(zip->Count(), 70000);

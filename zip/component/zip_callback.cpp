@@ -52,12 +52,13 @@ int32_t TZipKeeper::CallbackFunction(TZipCallbackRecord* Record) {
 
 namespace {
 
-// The library's text as the program shows it: trailing blanks and control characters cut, and
-// what the program's code page cannot hold shown as '?'.
+// The library's text as the program shows it (ZipTextToAnsi): trailing blanks and control
+// characters cut.
 AnsiString RecordName(const TZipCallbackRecord* r) {
   std::string s(r->Text, strnlen(r->Text, kCallbackTextSize));
+  bool full = s.size() + 1 >= kCallbackTextSize;
   while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.pop_back();
-  return Utf8ToAnsi(s);
+  return ZipTextToAnsi(s, full);
 }
 
 void PutText(TZipCallbackRecord* r, const std::string& s, size_t max) {

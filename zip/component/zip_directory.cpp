@@ -22,19 +22,11 @@ constexpr uint32_t kCentralSig = 0x02014B50, kEndSig = 0x06054B50, kSpanSig = 0x
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t Le32(const uint8_t* p) { return Le16(p) | static_cast<uint32_t>(Le16(p + 2)) << 16; }
 
-// Whether a name holds UTF-8 beyond ASCII (the form Unix hosts store their names in).
+// Whether a name holds UTF-8 beyond ASCII (the form Unix hosts store their names in), by the
+// libraries' rule, so that the listing and the libraries read every name alike.
 bool IsUtf8(const std::string& s) {
-  bool high = false;
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    int n = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-    if (n < 0 || i + n >= s.size() + (n == 0 ? 1 : 0)) return false;
-    for (int k = 1; k <= n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
-    high |= n > 0;
-    i += n + 1;
-  }
-  return high;
+  return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) &&
+         zipfmt::IsValidUtf8(s);
 }
 
 // The values the header saturates, from the Zip64 extra field (in its order: size, compressed
@@ -65,6 +57,12 @@ bool ReadAt(int fd, int64_t pos, void* buf, size_t n) {
 }
 
 }  // namespace
+
+AnsiString ZipTextToAnsi(const std::string& Text, bool Cut) {
+  bool utf8 = zipfmt::IsValidUtf8(Text);
+  for (size_t k = 1; Cut && !utf8 && k <= 3 && k < Text.size(); ++k) utf8 = zipfmt::IsValidUtf8(Text.substr(0, Text.size() - k));
+  return utf8 ? Utf8ToAnsi(Text) : AnsiString(Text);
+}
 
 int OpenZipFile(const AnsiString& FileName, int Flags, unsigned Perm) {
   AnsiString refusal;

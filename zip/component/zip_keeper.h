@@ -29,6 +29,10 @@ FILE* OpenZipFileForReading(const AnsiString& FileName);
 // The system name of the file an archive the user named is replaced at: where a symbolic link
 // of that name leads (also a missing target), so that the link stays a link.
 std::string ZipFileTarget(const AnsiString& FileName);
+// A name or text of the libraries or of an archive's headers as the program shows it: UTF-8 in
+// the program's code page, anything else (a Unix name stored as its bytes) as its bytes, as the
+// listing shows such a name. Cut: the text was cut short and may end inside a character.
+AnsiString ZipTextToAnsi(const std::string& Text, bool Cut = false);
 
 class TZipKeeper : public TComponent {
 public:

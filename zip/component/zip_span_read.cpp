@@ -232,7 +232,7 @@ int TZipKeeper::ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath) 
         if (static_cast<uint64_t>(joined.Position()) >= 0xFFFFFFFF || compressed == 0xFFFFFFFF) throw EZipKeeper(11028, true);
         d.RelOffLocal = static_cast<uint32_t>(joined.Position());
         uint64_t data = compressed != 0 ? compressed : d.ComprSize;
-        AnsiString shown = SetSlash(Utf8ToAnsi(name), false);
+        AnsiString shown = SetSlash(ZipTextToAnsi(name), false);
         SpanMessage(copying + shown);
         Dispatch(kcbNewItem, 0, static_cast<int64_t>(30 + nameLen + extraLen + data), shown);
         joined.Write(header.data(), header.size(), 11028);

@@ -372,7 +372,7 @@ int TZipKeeper::WriteSpan(const AnsiString& InFileName, const AnsiString& OutFil
       ReadInput(header.data() + 30, nameLen + extraLen, 11012);
       std::string name = header.substr(30, nameLen);
       uint64_t data = compressed + (flags & zipfmt::kFlagDescriptor ? 16 : 0);
-      AnsiString shown = SetSlash(Utf8ToAnsi(name), false);
+      AnsiString shown = SetSlash(ZipTextToAnsi(name), false);
       SpanMessage(copying + shown);
       Dispatch(kcbNewItem, 0, static_cast<int64_t>(header.size() + data), shown);
       PrepareVolume(static_cast<int64_t>(header.size()));
@@ -395,7 +395,8 @@ int TZipKeeper::WriteSpan(const AnsiString& InFileName, const AnsiString& OutFil
     SeekInput(static_cast<int64_t>(dirStart), 11008);
     int dirDisk = -1;
     uint32_t dirOffset = 0;
-    uint64_t onLastDisk = 0;  // headers on the disk being written
+    uint64_t onLastDisk = 0;  // headers that begin on the disk the last one began on
+    int lastDisk = -1;
     for (uint64_t k = 0; k < count; ++k) {
       std::string header(46, '\0');
       ReadInput(header.data(), 46, 11013);
@@ -410,18 +411,18 @@ int TZipKeeper::WriteSpan(const AnsiString& InFileName, const AnsiString& OutFil
       Set32(h + 42, d.RelOffLocal);
       PrepareVolume(static_cast<int64_t>(header.size()));
       if (dirDisk < 0) dirDisk = diskNr_, dirOffset = static_cast<uint32_t>(volumePos_);
-      int diskBefore = diskNr_;
+      // The header begins on the volume it was prepared on (one larger than a volume runs on).
+      onLastDisk = diskNr_ == lastDisk ? onLastDisk + 1 : 1;
+      lastDisk = diskNr_;
       WriteSplit(header.data(), static_cast<int64_t>(header.size()), static_cast<int64_t>(header.size()));
-      onLastDisk = diskNr_ == diskBefore ? onLastDisk + 1 : 1;
     }
     if (comment.size() != Get16(eoc + 20)) throw EZipKeeper(11023, true);
     // A set of 65,535 entries or more carries the Zip64 end record and its locator, kept on the
     // last volume together with the end record.
     bool zip64 = count >= 0xFFFF;
     int64_t endSize = 22 + static_cast<int64_t>(comment.size()) + (zip64 ? 76 : 0);
-    int diskBefore = diskNr_;
     PrepareVolume(endSize);
-    if (diskNr_ != diskBefore) onLastDisk = 0;
+    if (diskNr_ != lastDisk) onLastDisk = 0;
     if (dirDisk < 0) dirDisk = diskNr_, dirOffset = static_cast<uint32_t>(volumePos_);
     if (zip64) {
       std::string records = zipfmt::Zip64EndRecords(static_cast<uint32_t>(diskNr_), static_cast<uint32_t>(dirDisk),
@@ -431,7 +432,8 @@ int TZipKeeper::WriteSpan(const AnsiString& InFileName, const AnsiString& OutFil
     }
     Set16(eoc + 4, static_cast<uint32_t>(diskNr_));
     Set16(eoc + 6, static_cast<uint32_t>(dirDisk));
-    if (zip64) Set16(eoc + 8, static_cast<uint32_t>(std::min<uint64_t>(onLastDisk, 0xFFFF)));
+    // Entries on this disk: the headers the end record's volume holds, Zip64 or not.
+    Set16(eoc + 8, static_cast<uint32_t>(std::min<uint64_t>(onLastDisk, 0xFFFF)));
     Set32(eoc + 12, static_cast<uint32_t>(std::min<uint64_t>(dirSize, 0xFFFFFFFF)));
     Set32(eoc + 16, dirOffset);
     WriteSplit(eoc, 22, zip64 ? 0 : endSize);

@@ -7,8 +7,10 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -77,9 +79,58 @@ uint32_t UnixToDos(int64_t t) {
   return date << 16 | tim;
 }
 
-// Local time to Unix time without mktime, which reads the time zone afresh on every call (a
-// file-system check under a process-wide lock): the fields are counted as if they were UTC and
-// the zone's offset at that moment, looked up once per hour of local time and thread, is taken off.
+namespace {
+
+struct tm LocalAt(int64_t t) {
+  time_t tt = static_cast<time_t>(t);
+  struct tm l {};
+  localtime_r(&tt, &l);
+  return l;
+}
+
+int64_t OffsetAt(int64_t t) { return static_cast<int64_t>(LocalAt(t).tm_gmtoff); }
+
+// The zone's offset changes lie days apart (since 1980 the nearest two are a week apart), and no
+// zone lies 15 hours or more from UTC; so within 15 hours either side of a moment the offset
+// changes at most once, and every instant a local time can stand for lies in that stretch.
+constexpr int64_t kReach = 15 * 3600;
+
+// The instant of a local time (its fields counted as if they were UTC), as mktime finds it: the
+// one instant the clocks show it. A time shown twice, which mktime settles by whatever offset it
+// met last, is taken with the offset in force before the change (its first showing). A time the
+// change skips is moved by the size of the jump, to the side of daylight saving time when only one
+// side keeps it (as mktime does), else with the offset in force before the change.
+int64_t LocalToUnix(int64_t local) {
+  int64_t before = OffsetAt(local - kReach), after = OffsetAt(local + kReach);
+  int64_t byBefore = local - before;
+  if (before == after) return byBefore;
+  struct tm b = LocalAt(byBefore);
+  if (b.tm_gmtoff == before) return byBefore;
+  int64_t byAfter = local - after;
+  struct tm a = LocalAt(byAfter);
+  if (a.tm_gmtoff == after) return byAfter;
+  return a.tm_isdst > 0 && b.tm_isdst <= 0 ? byAfter : byBefore;
+}
+
+// Per thread, the offsets of recently met local days whose times all have one offset; cleared
+// when the zone (TZ) changes, which is read afresh as mktime would.
+struct TZoneDays {
+  bool Known = false, HasTz = false;
+  std::string Tz;
+  struct TDay {
+    int64_t Day = INT64_MIN, Offset = 0;
+    bool Steady = false;
+  };
+  std::array<TDay, 256> Days;
+};
+
+}  // namespace
+
+// Local time to Unix time with the answer of mktime (daylight saving left to the zone), without
+// calling mktime for every entry: mktime reads the time zone afresh on every call (a file-system
+// check under a process-wide lock), and settles a time shown twice by whatever offset it met last.
+// A local day whose every time has one offset is looked up once per thread and zone; the days
+// around a change of offset are worked out time by time.
 int64_t DosToUnix(uint32_t dos) {
   int64_t year = static_cast<int64_t>((dos >> 25) & 0x7F) + 1980;
   int64_t month = static_cast<int64_t>((dos >> 21) & 0xF) - 1;  // 0-based; out-of-range values carry over
@@ -95,19 +146,26 @@ int64_t DosToUnix(uint32_t dos) {
   int64_t days = era * 146097 + doe - 719468 + static_cast<int64_t>((dos >> 16) & 0x1F) - 1;
   int64_t local = days * 86400 + static_cast<int64_t>((dos >> 11) & 0x1F) * 3600 +
                   static_cast<int64_t>((dos >> 5) & 0x3F) * 60 + static_cast<int64_t>(dos & 0x1F) * 2;
-  thread_local int64_t cachedHour = INT64_MIN, cachedOffset = 0;
-  int64_t hour = local >= 0 ? local / 3600 : (local - 3599) / 3600;
-  if (hour != cachedHour) {
-    auto offsetAt = [](int64_t t) {
-      time_t tt = static_cast<time_t>(t);
-      struct tm l {};
-      localtime_r(&tt, &l);
-      return static_cast<int64_t>(l.tm_gmtoff);
-    };
-    cachedOffset = offsetAt(local - offsetAt(hour * 3600));
-    cachedHour = hour;
+
+  thread_local TZoneDays zone;
+  const char* tz = getenv("TZ");
+  if (!zone.Known || zone.HasTz != (tz != nullptr) || (tz && zone.Tz != tz)) {
+    tzset();
+    zone.Known = true;
+    zone.HasTz = tz != nullptr;
+    zone.Tz = tz ? tz : "";
+    zone.Days.fill({});
   }
-  return local - cachedOffset;
+  int64_t day = local >= 0 ? local / 86400 : (local - 86399) / 86400;
+  auto& d = zone.Days[static_cast<size_t>(day) % zone.Days.size()];
+  if (d.Day != day) {
+    // One offset from 15 hours before the day to 15 hours after it: every time of the day is
+    // shown once, at that offset.
+    int64_t start = day * 86400;
+    int64_t before = OffsetAt(start - kReach);
+    d = {day, before, before == OffsetAt(start + 86400 + kReach)};
+  }
+  return d.Steady ? local - d.Offset : LocalToUnix(local);
 }
 
 namespace {
@@ -300,18 +358,6 @@ bool ReadCentralDirectory(FILE* f, TCentralDirectory& dir, std::string& Error) {
     dir.Entries.push_back(std::move(en));
   }
   if (count == 0) dir.DataStart = actualOffset;
-  return true;
-}
-
-bool IsValidUtf8(const std::string& s) {
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 0 : (c >> 5) == 6 && c >= 0xC2 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 && c <= 0xF4 ? 3 : 9;
-    if (n == 9 || i + n >= s.size() + (n == 0)) return false;
-    for (size_t k = 1; k <= n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
-    i += n + 1;
-  }
   return true;
 }
 

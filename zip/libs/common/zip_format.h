@@ -196,8 +196,41 @@ enum TNameCodePage : int16_t { kNamesAuto = 0, kNamesAnsi = 1, kNamesOem = 2 };
 // stays as its bytes, as Unix tools write it; Alias then gets the name the component lists for it
 // (its bytes read as ANSI), which names the entry as well.
 std::string EntryDiskName(const TCentralEntry& e, TNameCodePage codePage, std::string* Alias = nullptr);
-// Whether a name is valid UTF-8 (plain ASCII is).
-bool IsValidUtf8(const std::string& s);
+// Whether a name is valid UTF-8 (plain ASCII is). Inline: the component judges names by the
+// same rule, without the libraries' code.
+inline bool IsValidUtf8(const std::string& s) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  size_t n = s.size();
+  for (size_t i = 0; i < n;) {
+    unsigned char c = p[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    // The shortest form only: C0, C1 and F5..FF lead nothing; after E0 and F0 the second byte
+    // must rule out a shorter form, after ED the surrogates, after F4 what lies beyond U+10FFFF.
+    size_t len = 0;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3;
+      if (c == 0xE0) lo = 0xA0;
+      if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4;
+      if (c == 0xF0) lo = 0x90;
+      if (c == 0xF4) hi = 0x8F;
+    } else {
+      return false;
+    }
+    if (n - i < len || p[i + 1] < lo || p[i + 1] > hi) return false;
+    for (size_t k = 2; k < len; ++k)
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+    i += len;
+  }
+  return true;
+}
 
 // Wildcard match of '*' and '?' without regard to ASCII case; '/' and '\' count as one.
 bool WildMatch(const std::string& pattern, const std::string& name);
