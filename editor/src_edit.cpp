@@ -387,8 +387,9 @@ void TCustomSrcEdit::SetMaxScrollWidth(int Value) {
 void TCustomSrcEdit::SetTabWidth(int Value) {
   Value = ClampValue(Value, 1, 256);
   if (fTabWidth == Value) return;
-  fTabWidth = Value;
+  // The store refuses a tab width that would make a line too wide, before anything changes.
   fLines->SetTabWidth(Value);
+  fTabWidth = Value;
   Invalidate();
   if (fWordWrapPlugin) {
     fWordWrapPlugin->Reset();

@@ -556,8 +556,11 @@ private:
   // Refuses, before anything changes, a replacement of the selection by Value inserted in Mode
   // that would make a line or a number of lines beyond what the line store holds.
   void CheckReplacementFits(TSrcSelectionMode Mode, const AnsiString& Value) const;
-  // The same for Count characters typed at the caret.
-  void CheckTypingFits(size_t Count) const;
+  // The same for the characters Typed at the caret.
+  void CheckTypingFits(std::string_view Typed) const;
+  // The same for line Line made of Left, Blanks blanks and Right, as a deletion that joins two
+  // lines, or brings a line out to the caret, makes it.
+  void CheckJoinFits(int64_t Line, std::string_view Left, int64_t Blanks, std::string_view Right) const;
   int ClampLeftChar(int Value) const;
   // The columns the view scrolls over horizontally: with eoScrollPastEol MaxScrollWidth, or the
   // longest line when that is longer; without it the longest line.

@@ -342,7 +342,7 @@ void TCustomSrcEdit::DoTypeChar(char AChar) {
     SetSelText(AnsiString(1, AChar));
     return;
   }
-  CheckTypingFits(1);
+  CheckTypingFits(std::string_view(&AChar, 1));
   PastEolScope pastEol(fOptions);
   if (fLines->Count() == 0) fLines->Add(AnsiString());
   // Wherever the caret stands a typed character goes in: the scroll width only bounds how far
@@ -388,7 +388,7 @@ void TCustomSrcEdit::DoTypeChar(char AChar) {
     // A blank typed on an empty line is trimmed with the padding: the caret stays where the
     // user typed, in columns.
     if (padded && len == 0 && AChar == ' ' && fOptions.Contains(eoTrimTrailingSpaces))
-      newX = ExpandedLength(pad + ' ', fTabWidth) + 1;
+      newX = static_cast<int>(ExpandedLength(pad + ' ', fTabWidth)) + 1;
     InternalSetCaretXY(BufferCoord(newX, y));
   } else {
     AnsiString replaced;
@@ -426,7 +426,7 @@ void TCustomSrcEdit::DoImeStr(const char* S) {
     InvalidateGutter();
     return;
   }
-  CheckTypingFits(str.size());
+  CheckTypingFits(str);
   PastEolScope pastEol(fOptions);
   if (fLines->Count() == 0) fLines->Add(AnsiString());
   AnsiString line = fLines->Get(fCaretY - 1);
@@ -493,6 +493,8 @@ void TCustomSrcEdit::DoDeleteLastChar() {
     InternalSetCaretX(x);
   } else if (fCaretX == 1) {
     if (y == 1) return;
+    CheckJoinFits(y - 1, fLines->Line(y - 2), 0,
+                  fOptions.Contains(eoTrimTrailingSpaces) ? line.substr(0, TrimmedLength(line)) : line);
     AnsiString prev = fLines->Get(y - 2);
     // The joined line comes trimmed; what trimming takes is recorded where it stood in the
     // joined line.
@@ -587,6 +589,7 @@ void TCustomSrcEdit::DoDeleteChar() {
   int len = static_cast<int>(stored.size());
   if (fCaretX > len) {
     if (fCaretY >= fLines->Count()) return;
+    CheckJoinFits(fCaretY, stored, std::max(fCaretX - 1 - len, 0), fLines->Line(fCaretY));
     AnsiString line(stored);
     UndoBlockScope block(this, true);
     if (len < fCaretX - 1) {
@@ -640,6 +643,14 @@ void TCustomSrcEdit::DoDeleteRange(TSrcEditorCommand Command) {
   }
   if (!forward) to.Char = std::min(to.Char, len + 1);
   if (!(MinPoint(from, to) == from) || from == to) return;
+  {
+    // What the deletion leaves of the two ends' lines is joined (after blanks that bring the
+    // first out to a caret beyond its end): refused before the blanks go in.
+    std::string_view a = fLines->Line(from.Line - 1), z = fLines->Line(to.Line - 1);
+    size_t left = std::min(a.size(), static_cast<size_t>(from.Char - 1));
+    CheckJoinFits(from.Line, a.substr(0, left), from.Char - 1 - static_cast<int64_t>(left),
+                  z.substr(std::min(z.size(), static_cast<size_t>(std::max(to.Char - 1, 0)))));
+  }
   TSrcSelectionMode mode = fSelectionMode;
   fSelectionMode = smNormal;
   try {

@@ -663,16 +663,101 @@ void TCustomSrcEdit::CheckReplacementFits(TSrcSelectionMode Mode, const AnsiStri
     for (int64_t y = at.Line; y <= at.Line + breaks; ++y)
       longest = std::max(longest, std::max(lineLength(y), before) + widest);
   }
+  // Deleting a selection first joins what is left of its first and last lines, which the text
+  // may then break again: that line is stored too.
+  const bool joins = SelAvail() && fSelectionMode == smNormal;
+  if (joins) longest = std::max(longest, before + after);
   if (longest > kMax) TSrcEditStringList::LineTooLong(at.Line);
+  // The widths of the lines the text makes, measured only when a line is long enough to be too
+  // wide: the same parts as above, in their order.
+  if (!fLines->MayBeTooWide(longest)) return;
+  auto lineText = [this](int64_t Line) {
+    return Line >= 1 && Line <= fLines->Count() ? fLines->Line(static_cast<int>(Line - 1)) : std::string_view();
+  };
+  auto from = [](std::string_view S, int64_t Char) { return S.substr(std::min(S.size(), static_cast<size_t>(std::max<int64_t>(Char - 1, 0)))); };
+  std::vector<std::string_view> pieces;
+  for (size_t i = 0, start = 0, n = Value.size(); i <= n; ++i) {
+    if (i < n && Value[i] != '\r' && Value[i] != '\n') continue;
+    pieces.push_back(std::string_view(Value).substr(start, i - start));
+    if (i == n) break;
+    if (Value[i] == '\r' && i + 1 < n && Value[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  // A part of a line: text followed by blanks.
+  struct Part {
+    std::string_view Text;
+    int64_t Blanks = 0;
+  };
+  auto check = [this](int64_t Line, std::initializer_list<Part> Parts) {
+    int64_t bytes = 0;
+    for (const Part& p : Parts) bytes += static_cast<int64_t>(p.Text.size()) + p.Blanks;
+    if (!fLines->MayBeTooWide(bytes)) return;
+    int64_t col = 0;
+    for (const Part& p : Parts) col = fLines->ColumnAfter(p.Text, col) + p.Blanks;
+    if (col > kMax) TSrcEditStringList::LineTooLong(Line);
+  };
+  // The characters before the insertion point, brought out to it, and those after it.
+  before = std::max<int64_t>(before, 0);
+  std::string_view head = lineText(at.Line).substr(0, std::min(lineText(at.Line).size(), static_cast<size_t>(before)));
+  Part lead{head, before - static_cast<int64_t>(head.size())};
+  std::string_view tail;
+  if (SelAvail() && fSelectionMode == smNormal)
+    tail = from(lineText(BlockEnd().Line), BlockEnd().Char);
+  else if (SelAvail() && fSelectionMode == smLine)
+    tail = BlockEnd().Line < fLines->Count() ? lineText(BlockEnd().Line + 1) : std::string_view();
+  else
+    tail = from(lineText(at.Line), at.Char);
+  const int64_t lastLine = at.Line + breaks;
+  if (joins) check(at.Line, {lead, {tail}});
+  if (Mode == smNormal) {
+    if (breaks == 0) {
+      check(at.Line, {lead, {pieces[0]}, {tail}});
+    } else {
+      check(at.Line, {lead, {pieces[0]}});
+      for (size_t i = 1; i + 1 < pieces.size(); ++i) check(at.Line + static_cast<int64_t>(i), {{pieces[i]}});
+      check(lastLine, {{pieces.back()}, {tail}});
+    }
+  } else if (Mode == smLine) {
+    for (size_t i = 0; i + 1 < pieces.size(); ++i) check(at.Line + static_cast<int64_t>(i), {{pieces[i]}});
+    check(lastLine, {{pieces.back()}, lead, {tail}});
+  } else {
+    // A column selection leaves its lines first: what followed it stays after the piece.
+    const bool column = SelAvail() && fSelectionMode == smColumn;
+    const int64_t selEnd = std::max(fBlockBegin.Char, fBlockEnd.Char) - 1;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+      const int64_t y = at.Line + static_cast<int64_t>(i);
+      std::string_view s = lineText(y);
+      std::string_view left = s.substr(0, std::min(s.size(), static_cast<size_t>(before)));
+      std::string_view rest = s.substr(left.size());
+      if (column && y <= BlockEnd().Line) rest = from(s, std::max<int64_t>(selEnd, before) + 1);
+      check(y, {{left, before - static_cast<int64_t>(left.size())}, {pieces[i]}, {rest}});
+    }
+  }
 }
 
-void TCustomSrcEdit::CheckTypingFits(size_t Count) const {
-  int64_t length = fCaretY >= 1 && fCaretY <= fLines->Count() ? int64_t(fLines->Line(fCaretY - 1).size()) : 0;
-  auto n = static_cast<int64_t>(Count);
+void TCustomSrcEdit::CheckTypingFits(std::string_view Typed) const {
+  std::string_view line = fCaretY >= 1 && fCaretY <= fLines->Count() ? fLines->Line(fCaretY - 1) : std::string_view();
+  auto length = static_cast<int64_t>(line.size());
+  auto n = static_cast<int64_t>(Typed.size());
   // Overwriting takes the characters under the caret: only what goes beyond the line end adds.
   int64_t after = fInserting ? std::max<int64_t>(length, fCaretX - 1) + n : std::max<int64_t>(length, fCaretX - 1 + n);
   if (after > TSrcEditStringList::kMaxLineLength)
     TSrcEditStringList::LineTooLong(std::max(fCaretY, 1));
+  // Its width, measured only when the line is long enough to be too wide: the characters before
+  // the caret brought out to it, the typed ones, and those that stay after them.
+  if (!fLines->MayBeTooWide(after)) return;
+  const size_t at = std::min(line.size(), static_cast<size_t>(std::max(fCaretX - 1, 0)));
+  const size_t rest = fInserting ? at : std::min(line.size(), at + Typed.size());
+  int64_t col = fLines->ColumnAfter(line.substr(0, at)) + (std::max(fCaretX - 1, 0) - static_cast<int64_t>(at));
+  if (fLines->ColumnAfter(line.substr(rest), fLines->ColumnAfter(Typed, col)) > TSrcEditStringList::kMaxLineLength)
+    TSrcEditStringList::LineTooLong(std::max(fCaretY, 1));
+}
+
+void TCustomSrcEdit::CheckJoinFits(int64_t Line, std::string_view Left, int64_t Blanks, std::string_view Right) const {
+  constexpr int64_t kMax = TSrcEditStringList::kMaxLineLength;
+  const int64_t bytes = static_cast<int64_t>(Left.size() + Right.size()) + Blanks;
+  if (bytes > kMax || (fLines->MayBeTooWide(bytes) && fLines->ColumnAfter(Right, fLines->ColumnAfter(Left) + Blanks) > kMax))
+    TSrcEditStringList::LineTooLong(std::max<int64_t>(Line, 1));
 }
 
 void TCustomSrcEdit::ReplaceSelection(TSrcSelectionMode Mode, const AnsiString& Value, bool AddToUndo) {

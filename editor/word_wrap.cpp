@@ -156,8 +156,10 @@ void TSrcWordWrapPlugin::WrapLine(std::string_view s, std::vector<int>& out) con
   // Blanks at a break may take a row past the window's width, up to this many characters.
   const int longest = std::max(fMaxRowLength, 255);
   int start = 0;
-  int end = start + fMaxRowLength;
-  while (end < n) {
+  // The rest is compared with the wrap width as a distance, which cannot overflow on a line
+  // that reaches the largest column.
+  while (n - start > fMaxRowLength) {
+    const int end = start + fMaxRowLength;
     int p;
     char c = s[static_cast<size_t>(end)];
     if (c == ' ' || c == '\t') {
@@ -174,13 +176,18 @@ void TSrcWordWrapPlugin::WrapLine(std::string_view s, std::vector<int>& out) con
       }
     }
     if (p - start > longest) {
+      // Cut at the longest row, backed over tab cells to a tab stop so that a tab stays whole;
+      // with no stop after the row's start (a tab wider than the longest row) the cut stays
+      // where it is: every row takes at least one character.
       p = start + longest;
-      while (p < n && s[static_cast<size_t>(p)] == '\t' && p > start + longest - (longest % tabWidth)) --p;
+      const int stop = start + longest - longest % tabWidth;
+      if (stop > start)
+        while (p > stop && s[static_cast<size_t>(p)] == '\t') --p;
     }
-    if (p < n && p > start && ByteType(s, static_cast<size_t>(p)) == mbTrailByte) --p;
+    // A double-byte character goes to the next row whole, or stays whole on a row it starts.
+    if (p < n && ByteType(s, static_cast<size_t>(p)) == mbTrailByte) p = p - 1 > start ? p - 1 : p + 1;
     out.push_back(p - start);
     start = p;
-    end = p + fMaxRowLength;
   }
   out.push_back(n - start);
 }

@@ -15,7 +15,8 @@
 namespace {
 constexpr const char* kIndexError = "Invalid stringlist index %d";
 constexpr const char* kLineTooLong =
-    "Строка %s длиннее 2 147 483 646 байт: такую строку редактор не держит. Текст не изменён.";
+    "Строка %s длиннее 2 147 483 646 байт или шире 2 147 483 646 столбцов: такую строку редактор не держит. "
+    "Текст не изменён.";
 constexpr const char* kTooManyLines = "Строк больше 2 147 483 647: столько строк редактор не держит. Текст не изменён.";
 
 // The text of every empty line that has none of its own; never written to.
@@ -54,6 +55,11 @@ void TSrcEditStringList::LineTooLong(int64_t Line) {
 }
 
 void TSrcEditStringList::TooManyLines() { throw ESrcEditStringList(W1251(kTooManyLines)); }
+
+void TSrcEditStringList::CheckWidth(int64_t Line, std::string_view A, std::string_view B, std::string_view C) const {
+  if (!MayBeTooWide(static_cast<int64_t>(A.size() + B.size() + C.size()))) return;
+  if (ColumnAfter(C, ColumnAfter(B, ColumnAfter(A))) > kMaxLineLength) LineTooLong(Line);
+}
 
 void TSrcEditStringList::SetUpdateState(bool Updating) {
   if (Updating) CallEvent(OnChanging, this);
@@ -173,6 +179,7 @@ void TSrcEditStringList::ShiftStaleRanges(int Index, int Delta) {
 
 void TSrcEditStringList::InsertItem(int Index, std::string_view S) {
   if (static_cast<int64_t>(S.size()) > kMaxLineLength) LineTooLong(int64_t(Index) + 1);
+  CheckWidth(int64_t(Index) + 1, S);
   if (Count() >= kMaxLineCount) TooManyLines();
   if (Count() == fCapacity) Grow();
   TSrcEditStringRec r;
@@ -216,8 +223,11 @@ void TSrcEditStringList::AddStrings(TStrings* Strings) {
   int n = Strings->Count();
   if (n <= 0) return;
   if (int64_t(Count()) + n > kMaxLineCount) TooManyLines();
-  for (int i = 0; i < n; ++i)
-    if (static_cast<int64_t>(Strings->Get(i).size()) > kMaxLineLength) LineTooLong(int64_t(Count()) + i + 1);
+  for (int i = 0; i < n; ++i) {
+    AnsiString s = Strings->Get(i);
+    if (static_cast<int64_t>(s.size()) > kMaxLineLength) LineTooLong(int64_t(Count()) + i + 1);
+    CheckWidth(int64_t(Count()) + i + 1, s);
+  }
   UpdateScope u(this);
   fIndexOfLongestLine = -1;
   int first = Count();
@@ -251,6 +261,7 @@ void TSrcEditStringList::PutText(int Index, std::string_view S) {
   }
   if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
   if (static_cast<int64_t>(S.size()) > kMaxLineLength) LineTooLong(int64_t(Index) + 1);
+  CheckWidth(int64_t(Index) + 1, S);
   UpdateScope u(this);
   auto& r = fList[static_cast<size_t>(Index)];
   SetOwnedText(r, S);
@@ -284,6 +295,11 @@ void TSrcEditStringList::InsertText(int Index, size_t Start, std::string_view S)
   if (Index < 0 || Index >= Count()) ListIndexOutOfBounds(Index);
   if (static_cast<uint64_t>(fList[static_cast<size_t>(Index)].fLength) + S.size() > uint64_t(kMaxLineLength))
     LineTooLong(int64_t(Index) + 1);
+  {
+    std::string_view line = Text(fList[static_cast<size_t>(Index)]);
+    size_t at = std::min(Start, line.size());
+    CheckWidth(int64_t(Index) + 1, line.substr(0, at), S, line.substr(at));
+  }
   UpdateScope u(this);
   auto& r = fList[static_cast<size_t>(Index)];
   auto len = static_cast<size_t>(r.fLength);
@@ -553,9 +569,8 @@ void TSrcEditStringList::ExpandLine(size_t I) {
     r.fFlags = sfHasNoTabs;
     return;
   }
-  bool hasTabs;
-  AnsiString e = fConvertTabsProc(AnsiString(Text(r)), fTabWidth, hasTabs);
-  SetExpandedLength(I, static_cast<int32_t>(e.size()), hasTabs);
+  // Measured without being expanded; no line is wider than an int32 holds.
+  SetExpandedLength(I, static_cast<int32_t>(ColumnAfter(Text(r))), true);
 }
 
 std::string_view TSrcEditStringList::ExpandedView(int Index, AnsiString& Scratch) {
@@ -621,6 +636,12 @@ void TSrcEditStringList::LineStored(size_t I) {
 
 void TSrcEditStringList::SetTabWidth(int Value) {
   if (Value == fTabWidth) return;
+  // A tab width that would make a line too wide is refused before anything changes.
+  if (Value > 1) {
+    const int64_t reach = kMaxLineLength / Value;
+    for (size_t i = 0, n = fList.size(); i < n; ++i)
+      if (fList[i].fLength > reach && ExpandedWidth(Text(fList[i]), Value) > kMaxLineLength) LineTooLong(int64_t(i) + 1);
+  }
   fTabWidth = Value;
   fConvertTabsProc = PickTabConverterEx(Value);
   fIndexOfLongestLine = -1;
@@ -708,6 +729,42 @@ void TSrcEditStringList::CheckLoadedLimits(const char* Data, size_t Size) {
   }
 }
 
+void TSrcEditStringList::CheckLoadedWidths(const char* Data, size_t Size) const {
+  // Only a line of more than `reach` bytes may be too wide. The text is stepped through that far
+  // at a time, looking back from each step for the last line break before it, so that a text of
+  // shorter lines is hardly read; a line with no break in reach is measured.
+  if (!MayBeTooWide(static_cast<int64_t>(Size))) return;
+  const auto reach = static_cast<size_t>(kMaxLineLength / std::max(fTabWidth, 1));
+  const char* end = Data + Size;
+  auto lastBreak = [](const char* from, const char* to) -> const char* {
+    const auto* lf = static_cast<const char*>(memrchr(from, '\n', static_cast<size_t>(to - from)));
+    const char* after = lf ? lf + 1 : from;
+    const auto* cr = static_cast<const char*>(memrchr(after, '\r', static_cast<size_t>(to - after)));
+    return cr ? cr : lf;
+  };
+  auto find = [end](const char* from, char c) {
+    auto* hit = static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(end - from)));
+    return hit ? hit : end;
+  };
+  for (const char* p = Data; static_cast<size_t>(end - p) > reach;) {
+    const char* stop = p + reach + 1;
+    if (const char* brk = lastBreak(p, stop)) {
+      p = brk + 1;
+      continue;
+    }
+    const char* lineEnd = std::min(find(stop, '\r'), find(stop, '\n'));
+    if (ColumnAfter(std::string_view(p, static_cast<size_t>(lineEnd - p))) > kMaxLineLength) {
+      // The line's number, counted only for the message.
+      int64_t line = 1;
+      for (const char* q = Data; q < p; ++q)
+        if (*q == '\n' || (*q == '\r' && q[1] != '\n')) ++line;
+      LineTooLong(line);
+    }
+    if (lineEnd == end) break;
+    p = lineEnd + 1;
+  }
+}
+
 void TSrcEditStringList::LoadFromStream(TStream* Stream) {
   UpdateScope u(this);
   // Everything is read before the lines change, so a read error leaves the text as it was. The
@@ -740,6 +797,7 @@ void TSrcEditStringList::LoadFromStream(TStream* Stream) {
     }
   }
   CheckLoadedLimits(buffer.get(), static_cast<size_t>(read));
+  CheckLoadedWidths(buffer.get(), static_cast<size_t>(read));
   Clear();
   fFileFormat = lbCRLF;
   if (read == 0) return;

@@ -2,6 +2,7 @@
 // The editor's text: lines with an object slot, the highlighter range at the end of each line,
 // a cached tab-expanded length and state flags; loaded from and saved to files with the line
 // break the file used.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -76,6 +77,16 @@ public:
   // The refusals, for the owner's edits checked before they begin. Line is 1-based.
   [[noreturn]] static void LineTooLong(int64_t Line);
   [[noreturn]] static void TooManyLines();
+  // A line is also at most kMaxLineLength columns wide with its tabs expanded at the tab width,
+  // so that every column of it, and the one after it, is an int as well; a load, a change or a
+  // tab width that would make a line wider is refused as too long. No character is wider than
+  // a tab: only a line whose bytes times the tab width pass the limit can be too wide, and only
+  // such a line is ever measured for it.
+  bool MayBeTooWide(int64_t Bytes) const { return Bytes > kMaxLineLength / std::max(fTabWidth, 1); }
+  // The column (0-based) after S when it starts at Column, at the store's tab width.
+  int64_t ColumnAfter(std::string_view S, int64_t Column = 0) const { return ExpandedWidth(S, fTabWidth, Column); }
+  // Refuses line Line (1-based) made of A, B and C in order when it would be too wide.
+  void CheckWidth(int64_t Line, std::string_view A, std::string_view B = {}, std::string_view C = {}) const;
 
   int Count() const override { return static_cast<int>(fList.size()); }
   int Capacity() const override { return fCapacity; }
@@ -229,6 +240,8 @@ private:
   void FreeTexts(size_t From, size_t To);
   // Refuses a loaded text with a line or a number of lines beyond what the store holds.
   static void CheckLoadedLimits(const char* Data, size_t Size);
+  // The same for a line too wide; lines too long are refused already.
+  void CheckLoadedWidths(const char* Data, size_t Size) const;
   // Splits a loaded buffer (one spare byte after Size) into lines that stay in it.
   void ParseLoaded(char* Data, size_t Size);
 

@@ -1,6 +1,7 @@
 #include "editor/core/text_utils.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 int ClampValue(int Value, int Min, int Max) {
@@ -107,28 +108,32 @@ TConvertTabsProcEx PickTabConverterEx(int TabWidth) {
   return IsPow2(TabWidth) ? &ConvertTabsPow2Ex : &ConvertTabsGeneralEx;
 }
 
-int ExpandedLength(std::string_view S, int TabWidth) {
-  if (TabWidth < 1) TabWidth = 1;
-  int col = 0;
-  for (char c : S) {
-    if (c == '\t') col += TabWidth - (col % TabWidth);
-    else ++col;
+int64_t ExpandedWidth(std::string_view S, int TabWidth, int64_t Column) {
+  const int64_t tw = std::max(TabWidth, 1);
+  const char* p = S.data();
+  const char* end = p + S.size();
+  while (p < end) {
+    const auto* tab = static_cast<const char*>(std::memchr(p, '\t', static_cast<size_t>(end - p)));
+    if (!tab) return Column + (end - p);
+    Column += tab - p;
+    // A run of tabs: the first reaches the next stop, each further one a whole tab width.
+    p = tab + 1;
+    while (p < end && *p == '\t') ++p;
+    Column += tw - Column % tw + (p - tab - 1) * tw;
   }
-  return col;
+  return Column;
 }
+
+int64_t ExpandedLength(std::string_view S, int TabWidth) { return ExpandedWidth(S, TabWidth); }
 
 int CharIndexToColumn(int Index, int TabWidth, std::string_view S) {
   if (Index < 2) return 1;
   // Only a tab before Index moves the column: the rest of a long line is not looked at.
-  if (TabWidth <= 1 || !std::memchr(S.data(), '\t', std::min(S.size(), static_cast<size_t>(Index - 1)))) return Index;
-  // Columns counted from 0 up to the character before Index.
-  int col = 0;
-  int len = static_cast<int>(S.size());
-  for (int i = 0; i < Index - 1; ++i) {
-    if (i < len && S[i] == '\t') col += TabWidth - (col % TabWidth);
-    else ++col;
-  }
-  return col + 1;
+  const size_t before = std::min(S.size(), static_cast<size_t>(Index - 1));
+  if (TabWidth <= 1 || !std::memchr(S.data(), '\t', before)) return Index;
+  // The columns of the characters before Index, then one for every index beyond the end.
+  int64_t col = ExpandedWidth(S.substr(0, before), TabWidth) + (static_cast<int64_t>(Index - 1) - static_cast<int64_t>(before));
+  return static_cast<int>(std::min<int64_t>(col + 1, INT_MAX));
 }
 
 int ScanForCharInSet(std::string_view S, int Start, const TSysCharSet& CharSet) {

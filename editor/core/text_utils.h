@@ -30,7 +30,12 @@ AnsiString ConvertTabsGeneral(const AnsiString& Line, int TabWidth);
 TConvertTabsProc PickTabConverter(int TabWidth);
 TConvertTabsProcEx PickTabConverterEx(int TabWidth);
 
-int ExpandedLength(std::string_view S, int TabWidth);
+// The column (0-based) after S when S starts at Column: every tab advances to the next multiple
+// of TabWidth (a width below 1 counts as 1), every other character by one. Counted in 64 bits, so
+// that no line overflows it whatever its length and the tab width.
+int64_t ExpandedWidth(std::string_view S, int TabWidth, int64_t Column = 0);
+int64_t ExpandedLength(std::string_view S, int TabWidth);
+// The column of an index beyond what an int holds (far past the end of a wide line) is INT_MAX.
 int CharIndexToColumn(int Index, int TabWidth, std::string_view S);
 
 int ScanForCharInSet(std::string_view S, int Start, const TSysCharSet& CharSet);

@@ -608,6 +608,8 @@ TEST(SrcEditUndo, TrimmedBlanksAreRecordedWithTheirChangeUnderAnOuterLock) {
 // A line of 2^31 bytes or more, or more lines than an int counts, is never taken in: a file with
 // such a line is refused with a message before the text changes, and so is any edit that would
 // make one; the longest line the editor holds is opened, reached to its end, and kept as it is.
+// So is a line as wide in columns, its tabs expanded: the widest is measured without a wrong
+// sign, and a file, an edit or a tab width that would make one wider is refused.
 TEST(SrcEditLimits, LinesBeyondWhatTheEditorHoldsAreRefusedBeforeAnythingChanges) {
   constexpr int64_t kLongest = TSrcEditStringList::kMaxLineLength;
   ASSERT_EQ(kLongest, 2147483646);
@@ -638,5 +640,44 @@ TEST(SrcEditLimits, LinesBeyondWhatTheEditorHoldsAreRefusedBeforeAnythingChanges
   EXPECT_THROW(e->Lines()->PutText(0, std::string_view(e->Lines()->Line(0).data(), kLongest + 1)), ESrcEditStringList);
   EXPECT_EQ(static_cast<int64_t>(e->Lines()->Line(0).size()), kLongest);
   EXPECT_EQ(e->Lines()->Count(), 1);
+  EXPECT_FALSE(e->CanUndo());
+
+  // At tab width 128, 2^24 tabs are 2^31 columns; one tab fewer is 2^31 - 128.
+  e = MakeEdit("kept");
+  e->SetTabWidth(128);
+  TStringStream tooWide(AnsiString(size_t(1) << 24, '\t'));
+  try {
+    e->Lines()->LoadFromStream(&tooWide);
+    ADD_FAILURE() << "a line of 2^31 columns was loaded";
+  } catch (const ESrcEditStringList& x) {
+    EXPECT_NE(x.Message().find(W1251("Строка 1 длиннее 2 147 483 646 байт или шире 2 147 483 646 столбцов")),
+              AnsiString::npos) << x.Message();
+  }
+  EXPECT_TRUE(e->Lines()->Text() == "kept");  // (not printed: a failure would show 16 MB)
+  const int64_t tabs = (int64_t(1) << 24) - 1;
+  TStringStream widest(AnsiString(static_cast<size_t>(tabs), '\t') + "\r\nab");
+  e->Lines()->LoadFromStream(&widest);
+  e->ClearUndo();
+  EXPECT_EQ(e->Lines()->ExpandedStringLengths(0), INT_MAX - 127);
+  EXPECT_EQ(e->Lines()->LengthOfLongestLine(), INT_MAX - 127);
+  e->SetCaretXY(BufferCoord(static_cast<int>(tabs) + 1, 1));
+  EXPECT_EQ(e->DisplayX(), INT_MAX - 126);
+  // 126 characters more fill it to the widest line; one more, a tab, or a piece of a paste is
+  // refused, and so is a tab width at which it would be wider.
+  e->SetSelText(AnsiString(126, 'a'));
+  EXPECT_EQ(e->Lines()->LengthOfLongestLine(), kLongest);
+  EXPECT_EQ(e->DisplayX(), INT_MAX);
+  e->ClearUndo();
+  EXPECT_THROW(e->CommandProcessor(ecChar, 'b', nullptr), ESrcEditStringList);
+  EXPECT_THROW(e->SetSelText("b\r\nc"), ESrcEditStringList);
+  e->SetCaretXY(BufferCoord(1, 1));
+  EXPECT_THROW(e->CommandProcessor(ecTab, 0, nullptr), ESrcEditStringList);
+  EXPECT_THROW(e->Lines()->InsertText(0, 0, "\t"), ESrcEditStringList);
+  EXPECT_THROW(e->Lines()->Add(e->Lines()->Get(0) + "b"), ESrcEditStringList);
+  EXPECT_THROW(e->SetTabWidth(256), ESrcEditStringList);
+  EXPECT_EQ(e->TabWidth(), 128);
+  EXPECT_EQ(e->Lines()->Count(), 2);
+  EXPECT_EQ(e->Lines()->Line(0).size(), static_cast<size_t>(tabs) + 126);
+  EXPECT_EQ(e->Lines()->LengthOfLongestLine(), kLongest);
   EXPECT_FALSE(e->CanUndo());
 }

@@ -101,6 +101,13 @@ TEST(WordWrap, NarrowWindowLeavesNoRowsAndTabsExpand) {
   h.lines.Put(0, "\t\t\tabc");  // 12 tab cells + 3
   p.Reset();
   EXPECT_EQ(Rows(p), (std::vector<int>{12, 3}));  // the tab cells at the break stay above
+  // A tab wider than the longest row is cut where the row ends, as any other line would be.
+  h.SetChars(80);
+  h.lines.SetTabWidth(256);
+  h.plugin = &p;
+  p.Reset();
+  h.lines.Put(0, "\tx");
+  EXPECT_EQ(Rows(p), (std::vector<int>{255, 2}));
 }
 
 TEST(WordWrap, DoubleByteCharactersAreNeverSplit) {
