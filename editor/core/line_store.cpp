@@ -765,6 +765,12 @@ void TSrcEditStringList::CheckLoadedWidths(const char* Data, size_t Size) const 
   }
 }
 
+void TSrcEditStringList::SetText(const AnsiString& Value) {
+  CheckLoadedLimits(Value.data(), Value.size());
+  CheckLoadedWidths(Value.data(), Value.size());
+  TStrings::SetText(Value);
+}
+
 void TSrcEditStringList::LoadFromStream(TStream* Stream) {
   UpdateScope u(this);
   // Everything is read before the lines change, so a read error leaves the text as it was. The

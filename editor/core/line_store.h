@@ -155,6 +155,9 @@ public:
 
   void LoadFromFile(const AnsiString& FileName) override;
   void LoadFromStream(TStream* Stream) override;
+  // The whole text is checked before the lines change: a text with a line too long or too wide,
+  // or with too many lines, is refused and the lines stay as they were.
+  void SetText(const AnsiString& Value) override;
   void SaveToFile(const AnsiString& FileName) override;
   void SaveToStream(TStream* Stream) override;
 

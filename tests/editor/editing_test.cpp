@@ -654,6 +654,9 @@ TEST(SrcEditLimits, LinesBeyondWhatTheEditorHoldsAreRefusedBeforeAnythingChanges
               AnsiString::npos) << x.Message();
   }
   EXPECT_TRUE(e->Lines()->Text() == "kept");  // (not printed: a failure would show 16 MB)
+  // Given as the whole text, it is refused before the lines change too.
+  EXPECT_THROW(e->Lines()->SetText("a\r\n" + tooWide.DataString()), ESrcEditStringList);
+  EXPECT_TRUE(e->Lines()->Text() == "kept");
   const int64_t tabs = (int64_t(1) << 24) - 1;
   TStringStream widest(AnsiString(static_cast<size_t>(tabs), '\t') + "\r\nab");
   e->Lines()->LoadFromStream(&widest);
