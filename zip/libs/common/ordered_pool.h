@@ -1,8 +1,9 @@
 #pragma once
 // Work on a numbered list of items in worker threads while the calling thread takes the results
 // strictly in item order. Items that are not eligible are left to the caller. The bytes held by
-// finished and running items are capped, so memory stays bounded however far the workers run
-// ahead; the item the caller waits for may always start.
+// running and finished items, and by the result the caller has in hand, are capped, so memory
+// stays bounded however far the workers run ahead and however long the caller keeps a result;
+// the item the caller waits for may always start.
 #include <sched.h>
 
 #include <algorithm>
@@ -35,9 +36,12 @@ public:
 
   // The result of item i (eligible items only). Tick runs about ten times a second while the
   // caller waits; when it answers false the pool stops and nullopt comes back. A job that threw
-  // throws here, on the caller's thread: a worker never ends the process.
+  // throws here, on the caller's thread: a worker never ends the process. The result handed out
+  // counts against the cap until the caller asks for the next one: it is done with it then.
   std::optional<R> Take(size_t i, const std::function<bool()>& tick) {
     std::unique_lock<std::mutex> lock(mutex_);
+    held_ -= inHand_;
+    inHand_ = 0;
     waiting_ = i;
     space_.notify_all();
     while (!results_[i] && !stop_) {
@@ -54,14 +58,21 @@ public:
     if (!results_[i]) return std::nullopt;
     std::optional<R> r = std::move(results_[i]);
     results_[i].reset();
-    held_ -= jobs_.Cost(i);
-    space_.notify_all();
     if (failures_.count(i)) {
+      held_ -= jobs_.Cost(i);
+      space_.notify_all();
       std::exception_ptr e = failures_[i];
       failures_.erase(i);
       std::rethrow_exception(e);
     }
+    inHand_ = jobs_.Cost(i);
     return r;
+  }
+
+  // The bytes counted against the cap now: running items, finished ones and the one in hand.
+  uint64_t Held() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return held_;
   }
 
   void Stop() {
@@ -123,7 +134,7 @@ private:
   std::mutex mutex_;
   std::condition_variable space_, done_;
   size_t next_ = 0, waiting_ = 0;
-  uint64_t held_ = 0, cap_;
+  uint64_t held_ = 0, inHand_ = 0, cap_;
   bool stop_ = false;
 };
 
