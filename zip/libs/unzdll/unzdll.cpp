@@ -211,10 +211,13 @@ private:
   // Files are created (and renamed into place) in one folder by one thread at a time: the kernel
   // holds a folder's lock while a file is made in it, and threads waiting there spin, which
   // costs CPU time and gains nothing. Folders share a few such locks.
-  std::mutex createLocks_[64];
-  std::mutex& CreateLock(const std::string& rel) {
-    return createLocks_[std::hash<std::string_view>()(std::string_view(rel).substr(0, rel.rfind('/') + 1)) % 64];
+  // The workers take entries of different folders side by side where they can (the folder is
+  // an entry's lane in the pool).
+  static size_t Folder(const std::string& rel) {
+    return std::hash<std::string_view>()(std::string_view(rel).substr(0, rel.rfind('/') + 1));
   }
+  std::mutex createLocks_[64];
+  std::mutex& CreateLock(const std::string& rel) { return createLocks_[Folder(rel) % 64]; }
   std::unordered_set<std::string> dirsOk_, made_, kept_;
   mode_t umask_ = 022;
   int32_t done_ = 0;
@@ -801,7 +804,8 @@ int32_t TUnzRun::Run() {
         prep_.size(), threads, kPoolCap,
         TOrderedPool<TInflated>::TJobs{[this](size_t i) { return Eligible(i); },
                                        [this](size_t i) { return dir_.Entries[i].Size + dir_.Entries[i].CompressedSize; },
-                                       [this](size_t i) { return Work(i); }});
+                                       [this](size_t i) { return Work(i); },
+                                       [this](size_t i) { return Folder(prep_[i].Rel); }});
   // Files written ahead for entries the run does not finish go again, however it ends: stopped,
   // refused, or by an exception (a worker's, which Take throws here, or the calling thread's). So
   // does the file of the entry in hand when its turn did not come to an end.
