@@ -6,6 +6,7 @@
 // error) it leaves to the calling thread, which then writes the entry as it writes every other.
 // So the callbacks, messages, counts and files are those of an extraction on one thread: a
 // file a worker wrote ahead is removed again when its entry is refused or the run stops first.
+// What the workers hold in memory is capped, whatever the target folder holds.
 //
 // Nothing is written outside the base folder: names that climb out ("..", absolute names,
 // drive letters) and entries that are symbolic links are skipped and reported, backslashes count
@@ -205,19 +206,18 @@ private:
   std::vector<TPrep> prep_;
   std::string base_, password_;
   bool noMorePasswords_ = false;
-  // Folders checked or made in this run, those made, and those an extracted entry needs (never
-  // removed); shared with the workers under dirsMutex_.
-  std::mutex dirsMutex_;
   // Files are created (and renamed into place) in one folder by one thread at a time: the kernel
   // holds a folder's lock while a file is made in it, and threads waiting there spin, which
-  // costs CPU time and gains nothing. Folders share a few such locks.
-  // The workers take entries of different folders side by side where they can (the folder is
-  // an entry's lane in the pool).
+  // costs CPU time and gains nothing. The workers rather take entries of other folders side by
+  // side (an entry's folder is its lane in the pool). Folders share a few locks.
   static size_t Folder(const std::string& rel) {
     return std::hash<std::string_view>()(std::string_view(rel).substr(0, rel.rfind('/') + 1));
   }
-  std::mutex createLocks_[64];
   std::mutex& CreateLock(const std::string& rel) { return createLocks_[Folder(rel) % 64]; }
+  std::mutex createLocks_[64];
+  // Folders checked or made in this run, those made, and those an extracted entry needs (never
+  // removed); shared with the workers under dirsMutex_.
+  std::mutex dirsMutex_;
   std::unordered_set<std::string> dirsOk_, made_, kept_;
   mode_t umask_ = 022;
   int32_t done_ = 0;
