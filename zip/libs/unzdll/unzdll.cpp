@@ -115,7 +115,7 @@ struct TInflated {
   void Keep(std::string_view data, TBuffer& from) {
     if (data.size() > kKeepBuffer) {
       Bytes = std::move(from);
-    } else {
+    } else if (!data.empty()) {
       std::memcpy(Bytes.Get(data.size()), data.data(), data.size());
     }
     Data = std::string_view(Bytes.Get(0), data.size());
