@@ -3,12 +3,15 @@
 // some 15,000 files (copies of /usr/share/doc and /usr/include), and a made tree of 10,000 files
 // of mixed sizes. Each pair runs several times, ours and Info-ZIP's in turn; the rows give the
 // least and the median wall-clock time, and CPU seconds (user + system; the libraries work on
-// several threads), with the machine's load. Then listing the directory of an archive of
+// several threads), with the machine's load; extraction runs with 1, 3 and every core given to
+// the process. Then the peak memory of extracting large entries into an empty folder, over the
+// files they made and under one name, beside unzip's; listing the directory of an archive of
 // 100,000 entries beside unzip -l; then writing a 200 MB archive out as a set of 10 MB volumes
 // and joining the set back, each beside copying the same bytes (read + write), and the spanned
 // add beside Info-ZIP's zip -s. "zip_archive [folder] span" runs the volume part alone,
-// "zip_archive [folder] tree" the made tree alone.
+// "zip_archive [folder] tree" the made tree alone, "zip_archive [folder] memory" the memory part.
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -97,6 +100,14 @@ void PairRow(const char* what, const TSeries& ours, const TSeries& ref, uint64_t
          what, o, TSeries::Median(ours.wall), mb / o, r, TSeries::Median(ref.wall), r / o,
          TSeries::Median(ref.wall) / TSeries::Median(ours.wall));
   printf("%-12s cpu  ours med %6.2f s | Info-ZIP med %6.2f s | per CPU-second %5.2fx\n", "", oc, rc, oc > 0 ? rc / oc : 0);
+}
+
+// Lets this thread, and the threads and programs it starts, run on the first n cores only.
+void UseCores(unsigned n) {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  for (unsigned c = 0; c < n; ++c) CPU_SET(c, &set);
+  if (sched_setaffinity(0, sizeof set, &set) != 0) fprintf(stderr, "cannot limit the cores to %u\n", n);
 }
 
 // Appends the files to one target with read and write in 128 KB blocks, as cp does without
@@ -285,26 +296,38 @@ void BenchTree(const fs::path& work, const fs::path& tree, const char* name, int
       "unzip -tq " + ref + " >/dev/null");
   PairRow("test", testOurs, testRef, bytes);
 
+  // Extraction with 1, 3 and every core given to the process (the workers follow the cores it
+  // may use); unzip works on one thread whatever it is given.
   fs::path xo = work / "x-ours", xr = work / "x-ref";
-  TSeries extractOurs, extractRef;
-  int extracted = 0;
-  Pairs(
-      rounds, extractOurs, extractRef,
-      [&] {
-        fs::remove_all(xo);
-        fs::remove_all(xr);
-        fs::create_directories(xo);
-      },
-      [&] {
-        zip.ExtrOptions = {ExtrDirNames, ExtrOverWrite};
-        zip.ExtrBaseDir = xo.string();
-        zip.Extract();
-        extracted = zip.SuccessCnt();
-      },
-      "unzip -qo " + ref + " -d " + xr.string());
-  printf("extracted: ours %d entries\n", extracted);
-  bench_quick::Check(extracted >= static_cast<int>(files), "every file of the tree extracted");
-  PairRow("extract", extractOurs, extractRef, bytes);
+  unsigned all = std::thread::hardware_concurrency();
+  std::vector<unsigned> coreCounts = {1, 3, all};
+  coreCounts.erase(std::remove_if(coreCounts.begin(), coreCounts.end(), [&](unsigned c) { return c > all; }),
+                   coreCounts.end());
+  coreCounts.erase(std::unique(coreCounts.begin(), coreCounts.end()), coreCounts.end());
+  for (unsigned cores : coreCounts) {
+    UseCores(cores);
+    TSeries extractOurs, extractRef;
+    int extracted = 0;
+    Pairs(
+        rounds, extractOurs, extractRef,
+        [&] {
+          fs::remove_all(xo);
+          fs::remove_all(xr);
+          fs::create_directories(xo);
+        },
+        [&] {
+          zip.ExtrOptions = {ExtrDirNames, ExtrOverWrite};
+          zip.ExtrBaseDir = xo.string();
+          zip.Extract();
+          extracted = zip.SuccessCnt();
+        },
+        "unzip -qo " + ref + " -d " + xr.string());
+    UseCores(all);
+    printf("extracted: ours %d entries, %u cores\n", extracted, cores);
+    bench_quick::Check(extracted >= static_cast<int>(files), "every file of the tree extracted");
+    std::string label = "extract " + std::to_string(cores) + "c";
+    PairRow(label.c_str(), extractOurs, extractRef, bytes);
+  }
   PrintLoad("after");
   fs::remove_all(xo);
   fs::remove_all(xr);
@@ -312,7 +335,7 @@ void BenchTree(const fs::path& work, const fs::path& tree, const char* name, int
   fs::remove(ref);
 }
 
-// 10,000 files of mixed sizes in 100 folders: most small, some tens of KB, a few of some
+// 10,000 files of mixed sizes in 280 folders: most small, some tens of KB, a few of some
 // hundred KB; text that compresses about as source code does.
 void MakeMixedTree(const fs::path& root) {
   std::mt19937_64 rng(11);
@@ -322,13 +345,102 @@ void MakeMixedTree(const fs::path& root) {
   while (text.size() < (1 << 20)) text += words[rng() % 20];
   for (int i = 0; i < bench_quick::Pick(10000, 200); ++i) {
     uint64_t r = rng() % 100, size = r < 70 ? 200 + rng() % 8000 : r < 95 ? 8000 + rng() % 56000 : 64000 + rng() % 400000;
-    fs::path p = root / ("d" + std::to_string(i % 100)) / ("f" + std::to_string(i) + ".txt");
+    fs::path p = root / ("d" + std::to_string(i % 280)) / ("f" + std::to_string(i) + ".txt");
     fs::create_directories(p.parent_path());
     FILE* f = fopen(p.c_str(), "wb");
     size_t at = static_cast<size_t>(rng() % (text.size() - size));
     fwrite(text.data() + at, 1, static_cast<size_t>(size), f);
     fclose(f);
   }
+}
+
+// The process's peak resident memory since the last reset, in MB; the reset starts a new peak.
+double PeakMb() {
+  double kb = 0;
+  if (FILE* f = fopen("/proc/self/status", "r")) {
+    char line[256];
+    while (fgets(line, sizeof line, f))
+      if (sscanf(line, "VmHWM: %lf", &kb) == 1) break;
+    fclose(f);
+  }
+  return kb / 1024;
+}
+void ResetPeak() {
+  if (FILE* f = fopen("/proc/self/clear_refs", "w")) {
+    fputs("5", f);
+    fclose(f);
+  }
+}
+
+// Peak memory of a command (the reference), in MB. A child forked from this process would count
+// this process's pages as its own, so a small program starts it and reports its peak: time(1)
+// where it is installed, else Python (whose own 14 MB or so then set a floor).
+double ChildPeakMb(const std::string& cmd) {
+  std::string run = access("/usr/bin/time", X_OK) == 0
+                        ? "/usr/bin/time -f %M " + cmd + " 2>&1 >/dev/null | tail -1"
+                        : "python3 -c \"import resource, subprocess, sys; subprocess.run(sys.argv[1], shell=True); "
+                          "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)\" '" + cmd + "'";
+  double kb = 0;
+  if (FILE* f = popen(run.c_str(), "r")) {
+    if (fscanf(f, "%lf", &kb) != 1) kb = 0;
+    pclose(f);
+  }
+  return kb / 1024;
+}
+
+// Whole-process peak memory of extracting large entries into an empty folder and again over the
+// files they made, beside unzip doing the same; then many entries of one name.
+void BenchMemory(const fs::path& work) {
+  fs::create_directories(work);
+  const int entries = bench_quick::Pick(40, 6), mb = bench_quick::Pick(31, 4), same = bench_quick::Pick(200, 12);
+  std::string big = (work / "zeros.zip").string(), one = (work / "one-name.zip").string();
+  Run("python3 -c \"import zipfile; z = zipfile.ZipFile('" + big + "', 'w', zipfile.ZIP_DEFLATED); "
+      "[z.writestr('zero%02d.bin' % i, bytes(" + std::to_string(mb) + " << 20)) for i in range(" +
+      std::to_string(entries) + ")]; z.close()\"");
+  Run("python3 -W ignore -c \"import zipfile; z = zipfile.ZipFile('" + one + "', 'w', zipfile.ZIP_DEFLATED); "
+      "[z.writestr('same.bin', bytes([i % 256]) * (" + std::to_string(mb) + " << 20)) for i in range(" +
+      std::to_string(same) + ")]; z.close()\"");
+  printf("memory: %d entries of %d MB of zeros (%.1f MB archive); %d entries of one name\n", entries, mb,
+         fs::file_size(big) / 1e6, same);
+  PrintLoad("before");
+  TZipKeeper zip(nullptr);
+  zip.Unattended = true;
+  zip.SetDLLDirectory(VT_PROGRAM_DIR);
+  zip.LoadUnzipLibrary();
+  auto extract = [&](const std::string& archive, const fs::path& to) {
+    zip.SetZipFileName(archive);
+    zip.ExtrOptions = {ExtrOverWrite};
+    zip.ExtrBaseDir = to.string();
+    ResetPeak();
+    zip.Extract();
+    return PeakMb();
+  };
+  auto row = [](const char* what, double ours, double ref, int count) {
+    printf("%-22s peak ours %7.0f MB | unzip %7.0f MB | %d entries\n", what, ours, ref, count);
+  };
+  fs::path xo = work / "x-ours", xr = work / "x-ref";
+  fs::create_directories(xo);
+  fs::create_directories(xr);
+  double empty = extract(big, xo);
+  int count = zip.SuccessCnt();
+  double emptyRef = ChildPeakMb("unzip -qo " + big + " -d " + xr.string());
+  row("into an empty folder", empty, emptyRef, count);
+  double over = extract(big, xo);
+  count = zip.SuccessCnt();
+  double overRef = ChildPeakMb("unzip -qo " + big + " -d " + xr.string());
+  row("over its own files", over, overRef, count);
+  fs::remove_all(xo);
+  fs::remove_all(xr);
+  fs::create_directories(xo);
+  fs::create_directories(xr);
+  double oneName = extract(one, xo);
+  count = zip.SuccessCnt();
+  double oneRef = ChildPeakMb("unzip -qo " + one + " -d " + xr.string());
+  row("one name, many entries", oneName, oneRef, count);
+  bench_quick::Check(count == same, "every entry of one name extracted");
+  PrintLoad("after");
+  zip.UnloadUnzipLibrary();
+  fs::remove_all(work);
 }
 
 }  // namespace
@@ -341,6 +453,10 @@ int main(int argc, char** argv) {
   if (argc > 2 && std::string(argv[2]) == "span") {
     BenchVolumes(work);
     fs::remove_all(work);
+    return bench_quick::Status();
+  }
+  if (argc > 2 && std::string(argv[2]) == "memory") {
+    BenchMemory(work);
     return bench_quick::Status();
   }
   printf("cores: %u\n", std::thread::hardware_concurrency());
@@ -360,6 +476,7 @@ int main(int argc, char** argv) {
   }
   MakeMixedTree(work / "tree");
   BenchTree(work, work / "tree", "tree");
+  BenchMemory(work / "memory");
 
   std::string many = (work / "many.zip").string();
   const int entries = bench_quick::Pick(100000, 1000);

@@ -1,5 +1,6 @@
 // The callback protocol as the libraries see it: records in, answers out.
 #include <cstring>
+#include <stdexcept>
 
 #include "platform/dialogs.h"
 #include "platform/input_simulation.h"
@@ -133,6 +134,12 @@ TEST_F(ZipCallbackTest, CancelAbortAndEventExceptions) {
   zip->OnAfterCallback = TZipAfterCallbackEvent(+[](void*, CallBackInfo* info, bool& abort) { abort = info->ActionCode == kcbTick; }, nullptr);
   EXPECT_EQ(Call(kcbTotalFiles, 0, 1), 0);
   EXPECT_EQ(Call(kcbTick, 0, 0), -1);
+  // Nor does an exception of any other kind from it reach the library.
+  zip->Cancel = false;
+  zip->OnAfterCallback = TZipAfterCallbackEvent(+[](void*, CallBackInfo*, bool&) { throw std::runtime_error("after failed"); }, nullptr);
+  EXPECT_EQ(Call(kcbTotalFiles, 0, 1), -1);
+  zip->Cancel = false;
+  zip->OnAfterCallback = TZipAfterCallbackEvent(+[](void*, CallBackInfo* info, bool& abort) { abort = info->ActionCode == kcbTick; }, nullptr);
   // Direct calls raise the cancel as 11007.
   EXPECT_THROW(zip->Dispatch(kcbTick, 0, 0, ""), EZipKeeper);
   zip->Cancel = false;

@@ -1,7 +1,13 @@
 // Extraction writes files on several threads; the callbacks still arrive in entry order and the
 // files, messages and counts are those of one thread.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
 #include "tests/zip/zip_fixture.h"
 #include "zip/libs/common/ordered_pool.h"
+#include "zip/libs/zip_records.h"
 
 namespace {
 
@@ -109,6 +115,52 @@ TEST_F(ZipOrderTest, ACancelledExtractionLeavesNoFileOfTheEntriesAfterIt) {
     }
 }
 
+// An extraction that ends by an exception (here a callback's) removes the files written ahead
+// for the entries after it, as a cancel does. The callback throws only once a later entry's file
+// is on disk, where workers write ahead.
+TEST_F(ZipOrderTest, AnExtractionEndedByAnExceptionLeavesNoFileOfTheEntriesAfterIt) {
+  void* lib = dlopen(VT_ZIP_LIB_DIR "/libunzdll.so", RTLD_NOW);
+  ASSERT_NE(lib, nullptr);
+  auto exec = reinterpret_cast<TUnzExecFn>(dlsym(lib, "UnzDllExec"));
+  ASSERT_NE(exec, nullptr);
+  static fs::path out;
+  static std::vector<std::string> started;
+  out = dir / "out";
+  started.clear();
+  fs::create_directories(out);
+  TUnzParams p {};
+  p.Callback = [](TZipCallbackRecord* r) -> int32_t {
+    if (r->ActionCode != kcbNewItem) return 0;
+    std::string name = r->Text;
+    if (name == "f6/file150.txt") {
+      for (int k = 0; zipfmt::WorkerCount(2) > 0 && k < 3000 && !fs::exists(out / "f7/file151.txt"); ++k)
+        usleep(10000);
+      throw std::runtime_error("callback failed");
+    }
+    started.push_back(name);
+    return 0;
+  };
+  std::string archive = P("many.zip"), base = out.string();
+  p.Password = "";
+  p.Quiet = -1;
+  p.DirNames = -1;
+  p.ArchiveName = archive.c_str();
+  p.BaseDir = base.c_str();
+  p.PasswordRepeat = 1;
+  p.Check = kParamsCheck;
+  EXPECT_EQ(exec(&p), -1);
+  dlclose(lib);
+  std::vector<std::string> files;
+  for (auto& f : Tree(out))
+    if (fs::is_regular_file(out / f)) files.push_back(f);
+  std::sort(started.begin(), started.end());
+  EXPECT_EQ(files, started);
+  for (auto& f : Tree(out))
+    if (fs::is_directory(out / f)) {
+      EXPECT_FALSE(fs::is_empty(out / f)) << f;
+    }
+}
+
 // A job that throws (an allocation of a size an archive declares) reaches the caller as the
 // item's failure; the other items' results still come in order.
 TEST(ZipOrderedPool, AJobThatThrowsIsReportedToTheCallerNotTheProcess) {
@@ -123,6 +175,18 @@ TEST(ZipOrderedPool, AJobThatThrowsIsReportedToTheCallerNotTheProcess) {
   EXPECT_EQ(pool.Take(1, tick), 10);
   EXPECT_THROW(pool.Take(2, tick), std::bad_alloc);
   EXPECT_EQ(pool.Take(5, tick), 50);
+}
+
+// The result the caller has in hand still counts against the cap until it asks for the next
+// one, so that the workers cannot fill the cap again while the caller is busy with it.
+TEST(ZipOrderedPool, AResultInTheCallersHandCountsUntilItTakesTheNext) {
+  zipfmt::TOrderedPool<int> pool(2, 1, 100,
+                                 {[](size_t) { return true; }, [](size_t) { return uint64_t(40); },
+                                  [](size_t i) { return static_cast<int>(i) * 10; }});
+  auto tick = [] { return true; };
+  EXPECT_EQ(pool.Take(0, tick), 0);
+  EXPECT_EQ(pool.Take(1, tick), 10);
+  EXPECT_EQ(pool.Held(), 40u);  // item 1 only: item 0 was let go when item 1 was asked for
 }
 
 }  // namespace

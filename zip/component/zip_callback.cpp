@@ -99,6 +99,9 @@ int32_t TZipKeeper::DispatchRecord(TZipCallbackRecord* Record) {
     } catch (const Exception& e) {
       if (eventError_.empty()) eventError_ = " #" + IntToStr(action) + " \"" + e.Message() + "\"";
       abort = true;
+    } catch (const std::exception& e) {
+      if (eventError_.empty()) eventError_ = " #" + IntToStr(action) + " \"" + e.what() + "\"";
+      abort = true;
     }
     if (abort) Cancel = true;
   } else {

@@ -6,6 +6,7 @@
 // error) it leaves to the calling thread, which then writes the entry as it writes every other.
 // So the callbacks, messages, counts and files are those of an extraction on one thread: a
 // file a worker wrote ahead is removed again when its entry is refused or the run stops first.
+// What the workers hold in memory is capped, whatever the target folder holds.
 //
 // Nothing is written outside the base folder: names that climb out ("..", absolute names,
 // drive letters) and entries that are symbolic links are skipped and reported, backslashes count
@@ -15,6 +16,7 @@
 // refused. Files are written under a temporary name and renamed into place when complete.
 #include <fcntl.h>
 #include <libdeflate.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -28,6 +30,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "zip/libs/common/ordered_pool.h"
@@ -47,30 +50,76 @@ enum { kSkipFreshen = 1, kSkipNoOverwrite = 2, kSkipExists = 3, kSkipPassword = 
        kSkipFormat = 8, kSkipGeneral = 9 };
 
 // A buffer that grows as needed and is never cleared (what it holds is always overwritten).
+// Large ones are mapped from the system and given back to it whole when released, so that the
+// memory an extraction holds is what its buffers hold, whatever the allocator would keep.
 class TBuffer {
 public:
+  TBuffer() = default;
+  ~TBuffer() { Release(); }
+  // Moved, the buffer goes whole to its new owner and this one starts empty.
+  TBuffer(TBuffer&& o) noexcept
+      : data_(std::exchange(o.data_, nullptr)), size_(std::exchange(o.size_, 0)), mapped_(std::exchange(o.mapped_, false)) {}
+  TBuffer& operator=(TBuffer&& o) noexcept {
+    if (this != &o) {
+      Release();
+      data_ = std::exchange(o.data_, nullptr);
+      size_ = std::exchange(o.size_, 0);
+      mapped_ = std::exchange(o.mapped_, false);
+    }
+    return *this;
+  }
   char* Get(size_t n) {
     if (n > size_) {
-      data_.reset(new char[n]);
+      Release();
+      if (n >= kMapped) {
+        void* p = mmap(nullptr, n, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        data_ = static_cast<char*>(p);
+        mapped_ = true;
+      } else {
+        data_ = new char[n];
+      }
       size_ = n;
     }
-    return data_.get();
+    return data_;
   }
   // Gives back a buffer grown beyond `keep` bytes.
   void Trim(size_t keep) {
-    if (size_ > keep) data_.reset(), size_ = 0;
+    if (size_ > keep) Release();
   }
 
 private:
-  std::unique_ptr<char[]> data_;
+  static constexpr size_t kMapped = 1 << 20;
+  void Release() {
+    if (mapped_) munmap(data_, size_);
+    else delete[] data_;
+    data_ = nullptr;
+    size_ = 0;
+    mapped_ = false;
+  }
+  char* data_ = nullptr;
   size_t size_ = 0;
+  bool mapped_ = false;
 };
 
 struct TInflated {
   int Error = 0;
-  std::string Data;
+  std::string_view Data;  // the entry's bytes, in Bytes
+  TBuffer Bytes;
   uint32_t Crc = 0;
-  bool Written = false;  // a worker created the file and wrote Data into it (Data is then gone)
+  bool Written = false;  // a worker created the file and wrote the bytes into it (they are then gone)
+
+  // Takes the entry's bytes from the buffer that holds them: a buffer grown for this entry alone
+  // is taken over, the bytes of a small entry are copied, so that a result holds no more than
+  // its entry's size.
+  void Keep(std::string_view data, TBuffer& from) {
+    if (data.size() > kKeepBuffer) {
+      Bytes = std::move(from);
+    } else if (!data.empty()) {
+      std::memcpy(Bytes.Get(data.size()), data.data(), data.size());
+    }
+    Data = std::string_view(Bytes.Get(0), data.size());
+  }
 };
 
 // The entry's path below the base folder, or empty when the name is not safe to write.
@@ -157,6 +206,15 @@ private:
   std::vector<TPrep> prep_;
   std::string base_, password_;
   bool noMorePasswords_ = false;
+  // Files are created (and renamed into place) in one folder by one thread at a time: the kernel
+  // holds a folder's lock while a file is made in it, and threads waiting there spin, which
+  // costs CPU time and gains nothing. The workers rather take entries of other folders side by
+  // side (an entry's folder is its lane in the pool). Folders share a few locks.
+  static size_t Folder(const std::string& rel) {
+    return std::hash<std::string_view>()(std::string_view(rel).substr(0, rel.rfind('/') + 1));
+  }
+  std::mutex& CreateLock(const std::string& rel) { return createLocks_[Folder(rel) % 64]; }
+  std::mutex createLocks_[64];
   // Folders checked or made in this run, those made, and those an extracted entry needs (never
   // removed); shared with the workers under dirsMutex_.
   std::mutex dirsMutex_;
@@ -287,7 +345,7 @@ TInflated TUnzRun::Inflate(size_t i) const {
   TBuffer in, out;
   TInflated r;
   std::string_view data = InflateInto(i, in, out, r);
-  if (!r.Error) r.Data.assign(data);
+  if (!r.Error) r.Keep(data, dir_.Entries[i].Method == kMethodStore ? in : out);
   return r;
 }
 
@@ -311,7 +369,7 @@ TInflated TUnzRun::Work(size_t i) {
       r.Written = true;
       return r;
     }
-    r.Data.assign(data);
+    r.Keep(data, dir_.Entries[i].Method == kMethodStore ? in : out);
   } catch (const std::bad_alloc&) {
     r = TInflated();
     r.Error = kzeMemory;
@@ -360,8 +418,11 @@ bool TUnzRun::WriteAhead(size_t i, std::string_view data) {
   // A folder that the calling thread removed meanwhile (for an entry that failed) is made again.
   for (int tries = 0; !out.Open() && tries < 4; ++tries) {
     if (!MakeParents(pr.Rel, error)) return false;
-    out.Reset(open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, EntryMode(e)));
-    if (!out.Open() && errno != ENOENT) return false;
+    {
+      std::lock_guard<std::mutex> lock(CreateLock(pr.Rel));
+      out.Reset(open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, EntryMode(e)));
+      if (!out.Open() && errno != ENOENT) return false;
+    }
   }
   if (!out.Open()) return false;
   bool ok = WriteData(out.Get(), data);
@@ -611,11 +672,19 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
     if (skip) return true;
   }
   // A new file is made in place (never through a link); one that exists is replaced by a
-  // finished temporary file, so a failure leaves the old one.
-  std::string written;
+  // finished temporary file, so a failure leaves the old one. The file written goes again unless
+  // the entry is finished, also when an exception passes.
+  struct TWritten {
+    std::string name;
+    ~TWritten() {
+      if (!name.empty()) unlink(name.c_str());
+    }
+  } partial;
+  std::string& written = partial.name;
   bool direct = false;
   TFd out;
   if (!test) {
+    std::unique_lock<std::mutex> lock(CreateLock(pr.Rel));
     if (!exists) {
       out.Reset(open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
       if (out.Open()) written = dest, direct = true;
@@ -623,15 +692,19 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
     if (!out.Open()) {
       written = dest.substr(0, dest.find_last_of('/') + 1) + ".unz-XXXXXX";
       out.Reset(mkstemp(written.data()));
+      if (!out.Open()) written.clear();
     }
+    int why = errno;
+    lock.unlock();
     if (!out.Open()) {
-      cb_.Message(kzeWrite, "cannot create " + dest + ": " + strerror(errno));
+      cb_.Message(kzeWrite, "cannot create " + dest + ": " + strerror(why));
       return true;
     }
   }
   auto discard = [&] {
     out.Close();
     if (!written.empty()) unlink(written.c_str());
+    written.clear();
   };
   uint32_t crc = 0;
   bool go = true;
@@ -677,11 +750,15 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
   }
   SetModeAndTime(out.Get(), e);
   int closed = out.Close();
-  if (closed != 0 || (!direct && rename(written.c_str(), dest.c_str()) != 0)) {
+  auto moved = [&] {
+    std::lock_guard<std::mutex> lock(CreateLock(pr.Rel));
+    return rename(written.c_str(), dest.c_str()) == 0;
+  };
+  if (closed != 0 || (!direct && !moved())) {
     cb_.Message(kzeWrite, pr.Shown + ": cannot write " + dest + ": " + strerror(errno));
-    unlink(written.c_str());
     return true;
   }
+  written.clear();
   if (p_->Verbose || p_->Trace) cb_.Message(0, "inflating: " + dest);
   made.keep = true;
   KeepParents(pr.Rel);
@@ -727,30 +804,43 @@ int32_t TUnzRun::Run() {
         prep_.size(), threads, kPoolCap,
         TOrderedPool<TInflated>::TJobs{[this](size_t i) { return Eligible(i); },
                                        [this](size_t i) { return dir_.Entries[i].Size + dir_.Entries[i].CompressedSize; },
-                                       [this](size_t i) { return Work(i); }});
-  for (size_t i = 0; go && i < prep_.size(); ++i) {
-    if (!prep_[i].Chosen) continue;
-    // An entry refused on the calling thread is taken from the pool all the same, to free it.
-    std::optional<TInflated> r;
-    if (Eligible(i)) {
-      if (pool) r = pool->Take(i, [this] { return cb_.Send(kcbTick, 0, 0, ""); });
-      else r = InflateGuarded(i);
-      if (!r) break;
-    }
-    // Every file's item starts before anything is decided about it.
-    if (!dir_.Entries[i].IsDirectory() && !StartItem(i)) {
-      if (r && r->Written) Unwrite(i);
-      break;
-    }
-    go = Extract(i, r ? &*r : nullptr) && FinishItem(i);
-  }
-  if (pool) {
+                                       [this](size_t i) { return Work(i); },
+                                       [this](size_t i) { return Folder(prep_[i].Rel); }});
+  // Files written ahead for entries the run does not finish go again, however it ends: stopped,
+  // refused, or by an exception (a worker's, which Take throws here, or the calling thread's). So
+  // does the file of the entry in hand when its turn did not come to an end.
+  size_t inHand = prep_.size();
+  auto unwriteLeft = [&] {
+    if (inHand < prep_.size()) Unwrite(inHand);
+    inHand = prep_.size();
+    if (!pool) return;
     pool->Stop();
-    // Files written ahead for entries the run did not reach go again.
     pool->ForEachLeft([this](size_t i, const TInflated& r) {
       if (r.Written) Unwrite(i);
     });
+  };
+  try {
+    for (size_t i = 0; go && i < prep_.size(); ++i) {
+      if (!prep_[i].Chosen) continue;
+      // An entry refused on the calling thread is taken from the pool all the same, to free it.
+      std::optional<TInflated> r;
+      if (Eligible(i)) {
+        if (pool) r = pool->Take(i, [this] { return cb_.Send(kcbTick, 0, 0, ""); });
+        else r = InflateGuarded(i);
+        if (!r) break;
+        if (r->Written) inHand = i;
+      }
+      // Every file's item starts before anything is decided about it.
+      if (!dir_.Entries[i].IsDirectory() && !StartItem(i)) break;
+      bool decided = Extract(i, r ? &*r : nullptr);
+      inHand = prep_.size();  // kept or removed in its turn
+      go = decided && FinishItem(i);
+    }
+  } catch (...) {
+    unwriteLeft();
+    throw;
   }
+  unwriteLeft();
   if (cb_.Cancelled()) return done_;
   // A name that matched no entry is reported, as the zip library reports one that matched no file.
   for (int k = 0; go && p_->Specs && k < p_->SpecCount; ++k) {
