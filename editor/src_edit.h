@@ -523,6 +523,9 @@ private:
   // One paste: Insert puts the text in and pushes the opening bracket (setting BracketPushed),
   // inside one undo block closed, with the bracket, also when Insert fails.
   void Paste(const std::function<void(bool& BracketPushed)>& Insert);
+  // Opens a paste's undo bracket (setting BracketPushed) and records the deletion of the
+  // selection the paste replaces; gives the point where the pasted text starts.
+  TBufferCoord BeginPasteRecords(bool& BracketPushed);
   // Plain text pasted over the selection, or at the caret, in the current selection mode.
   void PasteText(const AnsiString& Text, bool& BracketPushed);
   // A middle click on a desktop with a primary selection: the caret goes to the point and the

@@ -935,18 +935,7 @@ void TCustomSrcEdit::PasteFromClipboard() {
     if (blockValid) {
       auto mode = static_cast<TSrcSelectionMode>(block[0]);
       AnsiString text = block.substr(1, nul - 1);
-      fUndoList->AddChange(rcPasteBegin, BlockBegin(), BlockEnd(), AnsiString(), smNormal);
-      BracketPushed = true;
-      TBufferCoord start = CaretXY();
-      if (SelAvail()) {
-        fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
-        start = BlockBegin();
-        TBufferCoord e = BlockEnd();
-        fBlockBegin = start;
-        fBlockEnd = e;
-        if (fSelectionMode == smLine) start.Char = 1;
-        if (fSelectionMode == smColumn) start.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
-      }
+      TBufferCoord start = BeginPasteRecords(BracketPushed);
       ReplaceSelection(mode, text, true);
       if (mode == smNormal) {
         fUndoList->AddChange(rcPaste, start, BlockEnd(), SelText(), smNormal);
@@ -963,19 +952,25 @@ void TCustomSrcEdit::PasteFromClipboard() {
   });
 }
 
-void TCustomSrcEdit::PasteText(const AnsiString& Text, bool& BracketPushed) {
-  if (Text.empty()) return;
+TBufferCoord TCustomSrcEdit::BeginPasteRecords(bool& BracketPushed) {
   fUndoList->AddChange(rcPasteBegin, BlockBegin(), BlockEnd(), AnsiString(), smNormal);
   BracketPushed = true;
   TBufferCoord start = CaretXY();
   if (SelAvail()) {
     fUndoList->AddChange(rcDelete, fBlockBegin, fBlockEnd, UndoText(), fSelectionMode);
     start = BlockBegin();
-    if (fSelectionMode == smColumn) start.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
     TBufferCoord e = BlockEnd();
-    fBlockBegin = BlockBegin();
+    fBlockBegin = start;
     fBlockEnd = e;
+    if (fSelectionMode == smLine) start.Char = 1;
+    if (fSelectionMode == smColumn) start.Char = std::min(fBlockBegin.Char, fBlockEnd.Char);
   }
+  return start;
+}
+
+void TCustomSrcEdit::PasteText(const AnsiString& Text, bool& BracketPushed) {
+  if (Text.empty()) return;
+  TBufferCoord start = BeginPasteRecords(BracketPushed);
   ReplaceSelection(fSelectionMode, Text, true);
   if (fSelectionMode == smLine)
     fUndoList->AddChange(rcPaste, BufferCoord(1, start.Line), BlockEnd(), SelText(), smNormal);
