@@ -4,12 +4,13 @@
 // of mixed sizes. Each pair runs several times, ours and Info-ZIP's in turn; the rows give the
 // least and the median wall-clock time, and CPU seconds (user + system; the libraries work on
 // several threads), with the machine's load; extraction runs with 1, 3 and every core given to
-// the process. Then the peak memory of extracting large entries into an empty folder, over the
-// files they made and under one name, beside unzip's; listing the directory of an archive of
-// 100,000 entries beside unzip -l; then writing a 200 MB archive out as a set of 10 MB volumes
-// and joining the set back, each beside copying the same bytes (read + write), and the spanned
-// add beside Info-ZIP's zip -s. "zip_archive [folder] span" runs the volume part alone,
-// "zip_archive [folder] tree" the made tree alone, "zip_archive [folder] memory" the memory part.
+// the process, each run into a new folder. Then the peak memory of extracting large entries into
+// an empty folder, over the files they made and under one name, beside unzip's; listing the
+// directory of an archive of 100,000 entries beside unzip -l; then writing a 200 MB archive out
+// as a set of 10 MB volumes and joining the set back, each beside copying the same bytes (read +
+// write), and the spanned add beside Info-ZIP's zip -s. "zip_archive [folder] span" runs the
+// volume part alone, "zip_archive [folder] tree" the made tree alone, "zip_archive [folder]
+// memory" the memory part.
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/resource.h>
@@ -83,14 +84,33 @@ void Theirs(TSeries& s, const std::string& cmd) {
 }
 
 // Runs the pair `rounds` times, ours first in even rounds and Info-ZIP first in odd ones; before
-// runs the untimed preparation of each run (a fresh target).
+// runs the untimed preparation of each round (a fresh target), between (if given) the untimed
+// step between the two runs of a round.
 void Pairs(int rounds, TSeries& ours, TSeries& ref, const std::function<void()>& before,
-           const std::function<void()>& op, const std::string& cmd) {
+           const std::function<void()>& op, const std::function<std::string()>& cmd,
+           const std::function<void()>& between = nullptr) {
   for (int r = 0; r < rounds; ++r) {
     before();
-    if (r % 2 == 0) Ours(ours, op), Theirs(ref, cmd);
-    else Theirs(ref, cmd), Ours(ours, op);
+    bool oursFirst = r % 2 == 0;
+    if (oursFirst) Ours(ours, op);
+    else Theirs(ref, cmd());
+    if (between) between();
+    if (oursFirst) Theirs(ref, cmd());
+    else Ours(ours, op);
   }
+}
+void Pairs(int rounds, TSeries& ours, TSeries& ref, const std::function<void()>& before,
+           const std::function<void()>& op, const std::string& cmd) {
+  Pairs(rounds, ours, ref, before, op, [&cmd] { return cmd; });
+}
+
+// Writes back what the runs so far wrote to the file system of a folder, so that no run shares
+// the machine with the write-back of another's files.
+void WriteBack(const fs::path& folder) {
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  if (syncfs(fd) != 0) fprintf(stderr, "cannot write back %s\n", folder.c_str());
+  close(fd);
 }
 
 void PairRow(const char* what, const TSeries& ours, const TSeries& ref, uint64_t bytes) {
@@ -297,8 +317,17 @@ void BenchTree(const fs::path& work, const fs::path& tree, const char* name, int
   PairRow("test", testOurs, testRef, bytes);
 
   // Extraction with 1, 3 and every core given to the process (the workers follow the cores it
-  // may use); unzip works on one thread whatever it is given.
-  fs::path xo = work / "x-ours", xr = work / "x-ref";
+  // may use); unzip works on one thread whatever it is given. Every run extracts into a folder of
+  // its own, made after what the runs before it wrote has gone to disk, and the folders stay until
+  // the benchmark ends: an ext4 without a journal makes each new file step past every inode of its
+  // group freed in the last five minutes (when its table block is unwritten, as it is again as soon
+  // as a file is made beside it), one look-up each, so a run after a removal pays for it, and the
+  // more was removed the later it runs. Removing the trees
+  // between runs made the figures depend on the order of the runs (the CPU time of one extraction
+  // rose ninefold over seven rounds); this takes some GB of disk until the end. For the same
+  // reason a benchmark started within five minutes of another one's end pays for its removal.
+  fs::path xo, xr;
+  int serial = 0;
   unsigned all = std::thread::hardware_concurrency();
   std::vector<unsigned> coreCounts = {1, 3, all};
   coreCounts.erase(std::remove_if(coreCounts.begin(), coreCounts.end(), [&](unsigned c) { return c > all; }),
@@ -311,9 +340,11 @@ void BenchTree(const fs::path& work, const fs::path& tree, const char* name, int
     Pairs(
         rounds, extractOurs, extractRef,
         [&] {
-          fs::remove_all(xo);
-          fs::remove_all(xr);
+          ++serial;
+          xo = work / "x" / (std::string(name) + "-ours" + std::to_string(serial));
+          xr = work / "x" / (std::string(name) + "-ref" + std::to_string(serial));
           fs::create_directories(xo);
+          WriteBack(work);
         },
         [&] {
           zip.ExtrOptions = {ExtrDirNames, ExtrOverWrite};
@@ -321,7 +352,7 @@ void BenchTree(const fs::path& work, const fs::path& tree, const char* name, int
           zip.Extract();
           extracted = zip.SuccessCnt();
         },
-        "unzip -qo " + ref + " -d " + xr.string());
+        [&] { return "unzip -qo " + ref + " -d " + xr.string(); }, [&] { WriteBack(work); });
     UseCores(all);
     printf("extracted: ours %d entries, %u cores\n", extracted, cores);
     bench_quick::Check(extracted >= static_cast<int>(files), "every file of the tree extracted");
@@ -329,8 +360,6 @@ void BenchTree(const fs::path& work, const fs::path& tree, const char* name, int
     PairRow(label.c_str(), extractOurs, extractRef, bytes);
   }
   PrintLoad("after");
-  fs::remove_all(xo);
-  fs::remove_all(xr);
   fs::remove(ours);
   fs::remove(ref);
 }
