@@ -649,6 +649,8 @@ void TMain::Timer1Timer(TObject*) {
 // ------------------------------------------------------------------------------ tags
 
 void TMain::instag(const AnsiString& Open, const AnsiString& Close, int Back) {
+  // The text and the caret placed inside the element are painted once.
+  PaintLockScope lock(SrcEdit1);
   AnsiString sel = SrcEdit1->SelText();
   SrcEdit1->SetSelText(Open + sel + Close);
   SrcEdit1->SetCaretX(SrcEdit1->CaretX() - Back);
@@ -680,6 +682,7 @@ void TMain::Action14Execute(TObject*) {
 }
 
 void TMain::Action15Execute(TObject*) {
+  PaintLockScope lock(SrcEdit1);
   instag("<SCRIPT language=\"JavaScript\">\r<!--\r",
          W1251("\r//-->\r</SCRIPT>\r<NOSCRIPT>На этой странице имеются Java-скрипты, но Ваш браузер не "
                "поддерживает их.</NOSCRIPT>"),

@@ -1,5 +1,8 @@
 // Opening a 100 MB document in the main window (File Open's load into the editor, the title
-// and the status bar), beside a plain read of the same file into memory.
+// and the status bar), beside a plain read of the same file into memory. First, in the fresh
+// process: the whole process's resident memory after the document is opened, selected whole,
+// deleted and the deletion undone, and then replaced by File New's page, beside the memory of
+// the window as it started.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -14,6 +17,7 @@
 
 #include "app/main_window.h"
 #include "bench/load_average.h"
+#include "bench/memory_use.h"
 #include "bench/program_folder.h"
 #include "bench/quick.h"
 #include "platform/application.h"
@@ -47,7 +51,7 @@ double PlainRead(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  long long bytes = argc > 1 ? std::atoll(argv[1]) : bench_quick::Pick(100LL * 1000 * 1000, 1000LL * 1000);
+  long long bytes = argc > 1 ? std::atoll(argv[1]) : bench_quick::Pick(100LL * 1000 * 1000, 30LL * 1000 * 1000);
   int lines = 0;
   char tmpl[] = "/tmp/vt-bench-open-XXXXXX";
   std::filesystem::path dir = mkdtemp(tmpl);
@@ -72,6 +76,28 @@ int main(int argc, char** argv) {
   bench_program::Started();
   form->Show();
   ProcessMessages();
+
+  // Memory given back when a document and its undo history are replaced.
+  {
+    const long fresh = bench_mem::ResidentKb();
+    form->opennn(doc);
+    form->SrcEdit1->Update();
+    const long opened = bench_mem::ResidentKb();
+    form->SrcEdit1->CommandProcessor(ecSelectAll, 0, nullptr);
+    form->SrcEdit1->CommandProcessor(ecDeleteChar, 0, nullptr);
+    form->SrcEdit1->CommandProcessor(ecUndo, 0, nullptr);
+    const long edited = bench_mem::ResidentKb();
+    bench_quick::Check(form->SrcEdit1->Lines()->Count() == lines && !form->SrcEdit1->Modified(),
+                       "the deletion of the whole document undone");
+    form->FileNewActinExecute(nullptr);
+    ProcessMessages();
+    const long renewed = bench_mem::ResidentKb();
+    const double bound = 1.5 * fresh / 1024.0 + 20;
+    std::printf("resident memory: window started %.0f MB, document opened %.0f MB, after select all, delete, undo "
+                "%.0f MB; after File New %.0f MB (bound 1.5x the start + 20 MB = %.0f MB)\n",
+                fresh / 1024.0, opened / 1024.0, edited / 1024.0, renewed / 1024.0, bound);
+    bench_quick::Check(renewed / 1024.0 <= bound, "File New gives a replaced document's memory back");
+  }
 
   std::vector<double> reads, opens;
   const int rounds = bench_quick::Pick(5, 2);

@@ -128,8 +128,12 @@ public:
   void ClearUndo();
   int MaxUndo() const { return fUndoList->MaxUndoActions(); }
   void SetMaxUndo(int Value);
-  void BeginUndoBlock() { fUndoList->BeginBlock(); }
-  void EndUndoBlock() { fUndoList->EndBlock(); }
+  // The changes made between the outermost Begin and End are one undo step. Outside the
+  // editor's own commands (a menu action, a dialog, a service, a drop) that step is also parted
+  // by group breaks from the edits before and after it, so that grouped undo never joins it
+  // with typing.
+  void BeginUndoBlock();
+  void EndUndoBlock();
   void LockUndo();
   void UnlockUndo();
   bool Modified() const { return fModified; }
@@ -646,6 +650,14 @@ private:
   bool fFlushingTrimmed = false;
   // Edits leave their lines untrimmed for now, whatever the options say.
   bool fDeferTrim = false;
+  // Commands being executed (nested through handlers): edits made meanwhile are the command's.
+  int fCommandDepth = 0;
+  // Where the caret stood when the last text command ended: a text command that finds it
+  // elsewhere (moved by a click, a bookmark jump or the program) begins a new typing run.
+  TBufferCoord fTypingCaret{0, 0};
+  // Ends the group of like records on the undo list, so that the next change is undone alone.
+  void BreakUndoGroup();
+  void ExecuteCommandBody(TSrcEditorCommand Command, char AChar, void* Data);
 
   // ---- mouse, keyboard, scrolling, window messages
 public:

@@ -38,7 +38,23 @@ int LineLength(TSrcEditStringList* Lines, int Line) {
 }  // namespace
 
 void TCustomSrcEdit::ExecuteCommand(TSrcEditorCommand Command, char AChar, void* Data) {
-  if (ChangesText(Command) && ReadOnly()) return;
+  const bool changes = ChangesText(Command);
+  if (changes && ReadOnly()) return;
+  // A typing run ends wherever the caret went since the last text command, whatever moved it.
+  const bool edits = changes && Command != ecUndo && Command != ecRedo;
+  // A command a redo replays, or one run inside another, continues the step it is part of.
+  if (edits && fCommandDepth == 0 && !IsRedoRunning() && CaretXY() != fTypingCaret) BreakUndoGroup();
+  struct Depth {
+    int& d;
+    explicit Depth(int& v) : d(v) { ++d; }
+    ~Depth() { --d; }
+  } depth(fCommandDepth);
+  ExecuteCommandBody(Command, AChar, Data);
+  // Read once the command's paint lock is gone: its end may still place the caret.
+  if (changes) fTypingCaret = CaretXY();
+}
+
+void TCustomSrcEdit::ExecuteCommandBody(TSrcEditorCommand Command, char AChar, void* Data) {
   PaintLockScope lock(this);
   // What trimming takes is recorded with the command that took it, before the next command's
   // records, whatever paint lock the caller holds around several commands.

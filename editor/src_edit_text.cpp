@@ -846,6 +846,7 @@ void TCustomSrcEdit::ClearSelection() {
 
 void TCustomSrcEdit::InsertBlock(const TBufferCoord& ABlockBegin, const TBufferCoord& ABlockEnd,
                                  const AnsiString& Value, bool AddToUndo) {
+  PaintLockScope lock(this);
   PlaceCaretAndSelection(ABlockBegin, ABlockBegin, ABlockEnd);
   fSelectionMode = smColumn;
   ReplaceSelection(smColumn, Value, AddToUndo);
@@ -853,6 +854,7 @@ void TCustomSrcEdit::InsertBlock(const TBufferCoord& ABlockBegin, const TBufferC
 }
 
 void TCustomSrcEdit::ClearAll() {
+  PaintLockScope lock(this);
   fLines->Clear();
   for (int i = fMarkList->Count() - 1; i >= 0; --i) {
     TSrcEditMark* m = fMarkList->Items(i);
@@ -1020,6 +1022,23 @@ void TCustomSrcEdit::PastePrimarySelectionAt(int X, int Y) {
 
 // ---------------------------------------------------------------------------- undo and redo
 
+void TCustomSrcEdit::BreakUndoGroup() {
+  if (fOptions.Contains(eoGroupUndo)) fUndoList->AddGroupBreak();
+}
+
+void TCustomSrcEdit::BeginUndoBlock() {
+  if (fUndoList->BlockCount() == 0 && fCommandDepth == 0) BreakUndoGroup();
+  fUndoList->BeginBlock();
+}
+
+void TCustomSrcEdit::EndUndoBlock() {
+  fUndoList->EndBlock();
+  if (fUndoList->BlockCount() == 0 && fCommandDepth == 0) {
+    BreakUndoGroup();
+    fTypingCaret = CaretXY();
+  }
+}
+
 // Moves a group break from the top of one list onto the other, under its own change number.
 void TCustomSrcEdit::MoveGroupBreak(TSrcEditUndoList* From, TSrcEditUndoList* To) {
   TSrcEditUndoItem* top = From->PeekItem();
@@ -1073,6 +1092,8 @@ void TCustomSrcEdit::WalkChange(TSrcEditUndoList* From, TSrcEditUndoList* To, bo
 
 void TCustomSrcEdit::Undo() {
   if (ReadOnly()) return;
+  // Every record taken back is painted and reported once, at the end, whoever calls.
+  PaintLockScope lock(this);
   FlushTrimmed();
   MoveGroupBreak(fUndoList.get(), fRedoList.get());
   WalkChange(fUndoList.get(), fRedoList.get(), true);
@@ -1093,6 +1114,7 @@ void TCustomSrcEdit::KeepCaretInLine() {
 
 void TCustomSrcEdit::Redo() {
   if (ReadOnly()) return;
+  PaintLockScope lock(this);
   FlushTrimmed();
   if (!fRedoList->PeekItem()) return;
   WalkChange(fRedoList.get(), fUndoList.get(), false);

@@ -44,21 +44,20 @@ void TMain::Koding(TCodePage Source, TCodePage Target) {
   // so that one copy of the text serves both. One change of the line store and one repaint for
   // the whole document.
   AnsiString before;
-  SrcEdit1->BeginUpdate();
+  // One paint lock over the conversion and its record: the document is painted once.
+  PaintLockScope lock(SrcEdit1);
   try {
     lines->MapText(CodePageMap(cpcon->InputCodePage(), cpcon->OutputCodePage()), recorded ? &before : nullptr);
   } catch (...) {
-    SrcEdit1->EndUpdate();
     SrcEdit1->SetEnabled(true);
     throw;
   }
-  SrcEdit1->EndUpdate();
   SrcEdit1->SetEnabled(true);
   if (recorded) {
-    // A step of its own: no edit before or after it joins it in one undo.
-    undo->AddGroupBreak();
+    // An undo block of its own: no edit before or after it joins it in one undo.
+    SrcEdit1->BeginUndoBlock();
     undo->AddChange(rcExchangeText, BufferCoord(1, 1), end, std::move(before), smNormal);
-    undo->AddGroupBreak();
+    SrcEdit1->EndUndoBlock();
   }
   SrcEdit1->SetModified(true);
 }

@@ -20,6 +20,7 @@ void TFontSize::Prefill() { Edit1->SetText(Main->SrcEdit1->SelText()); }
 
 void TFontSize::OkClick() {
   TSrcEdit* ed = Main->SrcEdit1;
+  PaintLockScope lock(ed);
   ed->SetSelText("<FONT size=\"" + ComboBox1->Text() + "\">" + Edit1->Text() + "</FONT>");
   ed->SetCaretX(ed->CaretX() - 7);
 }

@@ -36,6 +36,7 @@ void TInsLink::OkClick() {
   if (CheckBox3->Checked()) t += " title=\"" + hint->Text() + "\"";
   t += ">";
   TSrcEdit* ed = Main->SrcEdit1;
+  PaintLockScope lock(ed);
   ed->SetSelText(t + Text->Text() + "</A>");
   ed->SetCaretX(ed->CaretX() - 4);
 }

@@ -31,7 +31,8 @@ void TInsertList::Prefill() {
 
 void TInsertList::OkClick() {
   TSrcEdit* ed = Main->SrcEdit1;
-  // One list is one step to undo.
+  // One list is one step to undo, painted once.
+  PaintLockScope lock(ed);
   ed->BeginUndoBlock();
   try {
     if (ed->SelAvail()) ed->SetSelText(AnsiString());

@@ -49,6 +49,7 @@ void TTagHeader::OkClick() {
   // The pieces go in one after another at the caret, the first in place of the selection: one
   // insertion, one step to undo.
   TSrcEdit* ed = Main->SrcEdit1;
+  PaintLockScope lock(ed);
   ed->SetSelText(text);
   ed->SetCaretX(ed->CaretX() - 5);
 }

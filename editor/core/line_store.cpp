@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <malloc.h>
 #include <new>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -35,6 +36,12 @@ void* AllocateLargeBlock(void* Old, size_t Size) {
     if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
   }
   return p;
+}
+
+void ReleaseFreedMemory(size_t Bytes) {
+  // Below this the allocator's own trimming suffices, and small clears stay cheap.
+  constexpr size_t kWorthReleasing = size_t(16) << 20;
+  if (Bytes >= kWorthReleasing) malloc_trim(0);
 }
 
 TSrcEditStringList::TSrcEditStringList() : fTexts(1, TTextSlot{gEmptyText}), fConvertTabsProc(PickTabConverterEx(8)) {}
@@ -516,6 +523,7 @@ void TSrcEditStringList::Exchange(int Index1, int Index2) {
 void TSrcEditStringList::Clear() {
   if (!fList.empty()) {
     UpdateScope u(this);
+    const size_t freed = fTexts.size() > 1 ? TotalLength() + fList.size() * sizeof(TSrcEditStringRec) : 0;
     FreeTexts(0, fList.size());
     decltype(fList)().swap(fList);
     std::vector<intptr_t>().swap(fObjects);
@@ -523,6 +531,7 @@ void TSrcEditStringList::Clear() {
     ResetTexts();
     fCapacity = 0;
     fStaleFrom = fStaleTo = kNoStaleRange;
+    ReleaseFreedMemory(freed);
     CallEvent(OnCleared, this);
   } else {
     ResetTexts();  // a load that failed part-way may have left its buffer behind

@@ -25,6 +25,10 @@ enum : uint8_t { sfHasTabs = 1, sfHasNoTabs = 2, sfExpandedLengthUnknown = 4 };
 // Memory for the large blocks of a big document (the records, the loaded text): taken in
 // large pages where the system offers them, so that filling it costs few page faults.
 void* AllocateLargeBlock(void* Old, size_t Size);
+// Gives the memory of freed blocks back to the system once Bytes of them (a document, an undo
+// history) have gone: the allocator would otherwise keep a large document's many small pieces
+// for the life of the process.
+void ReleaseFreedMemory(size_t Bytes);
 
 template <class T>
 struct TLargeBlockAllocator {

@@ -1,5 +1,7 @@
 #include "editor/core/undo.h"
 
+#include "editor/core/line_store.h"
+
 void TSrcEditUndoItem::Assign(TPersistent* Source) {
   if (auto* s = dynamic_cast<TSrcEditUndoItem*>(Source)) {
     fChangeReason = s->fChangeReason;
@@ -93,14 +95,18 @@ void TSrcEditUndoList::EndBlock() {
   }
 }
 
+// A break only parts changes: on an empty list, or on another break, there is nothing to part.
 void TSrcEditUndoList::AddGroupBreak() {
-  if (LastChangeReason() != rcGroupBreak)
+  if (!fItems.empty() && LastChangeReason() != rcGroupBreak)
     AddChange(rcGroupBreak, TBufferCoord{0, 0}, TBufferCoord{0, 0}, AnsiString(), smNormal);
 }
 
 void TSrcEditUndoList::Clear() {
-  fItems.clear();
-  fStarts.clear();
+  size_t freed = fItems.capacity() * (sizeof(void*) + 1);
+  for (const auto& item : fItems) freed += sizeof(TSrcEditUndoItem) + item->fChangeStr.capacity();
+  decltype(fItems)().swap(fItems);
+  decltype(fStarts)().swap(fStarts);
+  ReleaseFreedMemory(freed);
   fSteps = 0;
   fFullUndoImposible = false;
 }
@@ -221,7 +227,11 @@ void TSrcEditUndoList::EnsureMaxEntries() {
   // while the records above it do: when the cut ends exactly with that record, undoing every
   // record left leads back to the saved text, which the empty list then stands for.
   const bool atSave = InitialState();
-  const bool savedAtCut = fInitialChangeNumber != 0 && fItems[cut - 1]->fChangeNumber == fInitialChangeNumber &&
+  // Breaks between the cut and the change below it change no text.
+  size_t below = cut;
+  while (below > 0 && IsBreak(below - 1)) --below;
+  const bool savedAtCut = fInitialChangeNumber != 0 && below > 0 &&
+                          fItems[below - 1]->fChangeNumber == fInitialChangeNumber &&
                           (cut == n || fItems[cut]->fChangeNumber != fInitialChangeNumber);
   bool saveCut = fInitialChangeNumber == 0;
   for (size_t i = 0; i < cut && !saveCut; ++i) saveCut = fItems[i]->fChangeNumber == fInitialChangeNumber;
@@ -245,14 +255,23 @@ void TSrcEditUndoList::SetMaxUndoActions(int Value) {
   }
 }
 
+// The text a list stands for is that of its topmost change: group breaks above it change
+// nothing, so they neither make nor unmake the saved state.
+const TSrcEditUndoItem* TSrcEditUndoList::TopChange() const {
+  for (size_t i = fItems.size(); i > 0; --i)
+    if (!IsBreak(i - 1)) return fItems[i - 1].get();
+  return nullptr;
+}
+
 bool TSrcEditUndoList::InitialState() const {
-  if (fItems.empty()) return fInitialChangeNumber == 0;
-  return fItems.back()->fChangeNumber == fInitialChangeNumber;
+  const TSrcEditUndoItem* top = TopChange();
+  return (top ? top->fChangeNumber : 0) == fInitialChangeNumber;
 }
 
 void TSrcEditUndoList::SetInitialState(bool Value) {
   if (Value) {
-    fInitialChangeNumber = fItems.empty() ? 0 : fItems.back()->fChangeNumber;
+    const TSrcEditUndoItem* top = TopChange();
+    fInitialChangeNumber = top ? top->fChangeNumber : 0;
   } else if (InitialState()) {
     fInitialChangeNumber = 0xFFFFFFFFu;
   }

@@ -86,6 +86,8 @@ private:
   // to Below.
   bool GoesOn(size_t Below, uint32_t Number) const;
   bool IsBreak(size_t Index) const { return fItems[Index]->fChangeReason == rcGroupBreak; }
+  // The topmost record that is not a group break; nil when there is none.
+  const TSrcEditUndoItem* TopChange() const;
   // The steps as Undo takes them, worked out from the top.
   void Recount();
   void StepsAfterPush();

@@ -80,6 +80,21 @@ TEST_F(ActionsTest, EveryTagActionWrapsTheSelectionAndLeavesTheCaretInside) {
     Ed()->Undo();
     EXPECT_EQ(Ed()->Text(), "");
   }
+  // The action is a step of its own, never joined with the typing after or before it.
+  SelectWord();
+  Run("Bold");
+  Ed()->CommandProcessor(ecChar, 'q', nullptr);
+  EXPECT_EQ(Ed()->Lines()->Get(0), "ab <B>wordq</B> cd");
+  Run("EditUndo");
+  EXPECT_EQ(Ed()->Lines()->Get(0), "ab <B>word</B> cd");
+  Run("EditUndo");
+  EXPECT_EQ(Ed()->Lines()->Get(0), "ab word cd");
+  Ed()->SetCaretXY(BufferCoord(11, 1));
+  Ed()->CommandProcessor(ecChar, 'z', nullptr);
+  Run("FontItalic");
+  EXPECT_EQ(Ed()->Lines()->Get(0), "ab word cdz<I></I>");
+  Run("EditUndo");
+  EXPECT_EQ(Ed()->Lines()->Get(0), "ab word cdz");
 }
 
 TEST_F(ActionsTest, BookmarkPutsTheCaretBetweenTheQuotes) {
@@ -308,6 +323,18 @@ TEST_F(ActionsTest, EditingForwardsReachTheEditor) {
   EXPECT_FALSE(redo->Enabled());
   Run("EditUndo");
   EXPECT_EQ(Ed()->Text(), "abc");
+  // Undo from the menu reports (and paints) a step of many records once, as Ctrl+Z does.
+  Ed()->ClearUndo();
+  Ed()->SetCaretXY(BufferCoord(4, 1));
+  for (int i = 0; i < 40; ++i) Ed()->CommandProcessor(ecChar, 'x', nullptr);
+  int reports = 0;
+  TStatusChangeEvent shown = Ed()->OnStatusChange;
+  Ed()->OnStatusChange =
+      TStatusChangeEvent([](void* n, TObject*, TSrcStatusChanges) { ++*static_cast<int*>(n); }, &reports);
+  Run("EditUndo");
+  Ed()->OnStatusChange = shown;
+  EXPECT_EQ(Ed()->Text(), "abc");
+  EXPECT_EQ(reports, 1);
 }
 
 TEST_F(ActionsTest, ScreenshotOfTheMainWindow) {

@@ -48,10 +48,19 @@ TEST(UndoList, LocksGroupBreaksAndEmptyState) {
   u.OnAddedUndo = TNotifyEvent(&c, &Counter::Added);
   EXPECT_EQ(u.LastChangeReason(), rcNothing);
   EXPECT_EQ(u.PopItem(), nullptr);
+  // A break parts changes: an empty list has none to part.
+  u.AddGroupBreak();
+  EXPECT_EQ(u.ItemCount(), 0);
+  EXPECT_TRUE(u.InitialState());
+  Change(u);
+  u.SetInitialState(true);
+  c.added = 0;
   u.AddGroupBreak();
   u.AddGroupBreak();
-  EXPECT_EQ(u.ItemCount(), 1);
+  EXPECT_EQ(u.ItemCount(), 2);
   EXPECT_EQ(c.added, 0);  // a group break is not reported
+  // nor does it move the list away from the saved text
+  EXPECT_TRUE(u.InitialState());
   u.Lock();
   u.Lock();
   Change(u);
@@ -59,13 +68,15 @@ TEST(UndoList, LocksGroupBreaksAndEmptyState) {
   Change(u);
   u.Unlock();
   u.Unlock();  // never below zero
-  EXPECT_EQ(u.ItemCount(), 1);
-  Change(u);
   EXPECT_EQ(u.ItemCount(), 2);
+  Change(u);
+  EXPECT_EQ(u.ItemCount(), 3);
+  EXPECT_FALSE(u.InitialState());
   std::unique_ptr<TSrcEditUndoItem> top(u.PopItem());
   EXPECT_EQ(top->fChangeReason, rcInsert);
+  EXPECT_TRUE(u.InitialState());
   u.PushItem(nullptr);
-  EXPECT_EQ(u.ItemCount(), 1);
+  EXPECT_EQ(u.ItemCount(), 2);
 }
 
 TEST(UndoList, TrimsAtTheMaximumAndRemembersIt) {

@@ -86,6 +86,23 @@ TEST(SrcEditTyping, GroupUndoBreaksAtACaretMove) {
   e->Undo();
   EXPECT_EQ(e->Lines()->Get(0), "");
   EXPECT_FALSE(e->CanUndo());
+  // Whatever moves the caret ends the run: the caret placed as a click places it, a bookmark
+  // jump.
+  auto m = MakeEdit("one\r\ntwo\r\nthree\r\nfour", Opts({eoGroupUndo}));
+  Cmd(m.get(), ecSetMarker1);
+  m->SetCaretXY(BufferCoord(4, 2));
+  Type(m.get(), "CC");
+  m->SetCaretXY(BufferCoord(5, 4));
+  Type(m.get(), "DD");
+  Cmd(m.get(), ecGotoMarker1);
+  Type(m.get(), "EE");
+  EXPECT_EQ(m->Text(), "EEone\r\ntwoCC\r\nthree\r\nfourDD");
+  m->Undo();
+  EXPECT_EQ(m->Text(), "one\r\ntwoCC\r\nthree\r\nfourDD");
+  m->Undo();
+  EXPECT_EQ(m->Text(), "one\r\ntwoCC\r\nthree\r\nfour");
+  m->Undo();
+  EXPECT_EQ(m->Text(), "one\r\ntwo\r\nthree\r\nfour");
 }
 
 TEST(SrcEditTyping, EmptyLinePaddingIsIndentationAndTrimmedBlankKeepsColumn) {

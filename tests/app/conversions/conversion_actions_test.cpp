@@ -69,6 +69,18 @@ TEST_F(ConversionActionsTest, AConversionIsOneUndoStepAndEarlierStepsStayUsable)
   Destroy();
   Create({file.string()});
   const AnsiString loaded = Ed()->Lines()->Text();
+  // Converted right after opening: one Undo gives the file as it was read back, unmodified,
+  // and one Redo the conversion.
+  Run("Koi2Win");
+  const AnsiString first = Ed()->Lines()->Text();
+  Run("EditUndo");
+  EXPECT_EQ(Ed()->Lines()->Text(), loaded);
+  EXPECT_FALSE(Ed()->Modified());
+  Run("EditRedo");
+  EXPECT_EQ(Ed()->Lines()->Text(), first);
+  EXPECT_TRUE(Ed()->Modified());
+  Run("EditUndo");
+  EXPECT_FALSE(Ed()->Modified());
   // An earlier step: a word typed on the empty line.
   Ed()->SetCaretXY(BufferCoord(1, 2));
   for (char c : std::string("new")) Ed()->CommandProcessor(ecChar, c, nullptr);
