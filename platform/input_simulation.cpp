@@ -186,6 +186,14 @@ void SimulateFileDrop(TWinControl* control, const std::vector<std::string>& path
   QApplication::sendEvent(w, &drop);
 }
 
+void SimulateKeyboardHolding(TShiftState held) {
+  SimulateKeyboardModifiers(true, Modifiers(held));
+}
+
+void EndSimulatedKeyboard() {
+  SimulateKeyboardModifiers(false, Qt::NoModifier);
+}
+
 void ShowForTest(TWinControl* control, int width, int height) {
   control->SetBounds(0, 0, width, height);
   control->HandleNeeded();
