@@ -13,6 +13,9 @@
 // open menu, else to the focused widget.
 void SimulateKeyStroke(TWinControl* control, Word vk, TShiftState shift = {},
                        const std::string& text = std::string(), bool russianLayout = false);
+// The two halves of a stroke, for a key held over other input.
+void SimulateKeyPress(TWinControl* control, Word vk, TShiftState shift = {});
+void SimulateKeyRelease(TWinControl* control, Word vk, TShiftState shift = {});
 // Typing text (UTF-8), one key event per character.
 void SimulateTyping(TWinControl* control, const std::string& utf8);
 enum TSimulatedMouse { smPress, smRelease, smMove, smDoubleClick };

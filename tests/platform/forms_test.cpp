@@ -570,6 +570,13 @@ TEST(ActionBars, BuiltFromTheItemTreeWithMenuKeysOnlyOnTheMainBar) {
   SimulateKeyStroke(nullptr, VK_F10);
   EXPECT_EQ(menu->ActiveItem(), -1);
   EXPECT_TRUE(field->Focused());
+  // Alt held over a click in the field is no tap: the bar stays unmarked, the keys the field's.
+  SimulateKeyPress(field, VK_MENU);
+  SimulateMouse(field, smPress, mbLeft, 2, 2, {ssAlt});
+  SimulateMouse(field, smRelease, mbLeft, 2, 2, {ssAlt});
+  SimulateKeyRelease(field, VK_MENU, {ssAlt});
+  EXPECT_EQ(menu->ActiveItem(), -1);
+  EXPECT_TRUE(field->Focused());
   // Alt with an access key (the Cyrillic letter typed) opens that menu.
   SimulateKeyStroke(panel, 'G', {ssAlt}, "п", true);
   EXPECT_EQ(menu->ActiveItem(), 1);
