@@ -70,14 +70,18 @@ std::vector<AnsiString> SplitArgs(const AnsiString& s) {
   return v;
 }
 
+enum TOpenerEnd { oeExited, oeCrashed, oeNotStarted };
+
 // Tells the user that the desktop's opener could not open Target, as the shell reports a failed
 // open: the opener's exit status says why (2: no such file, 3: no program for it).
-void ReportFailedOpen(const AnsiString& Target, int exitCode, bool started) {
+void ReportFailedOpen(const AnsiString& Target, TOpenerEnd end, int exitCode) {
   AnsiString text;
-  if (!started)
+  if (end == oeNotStarted)
     text = Format(W1251("Не удалось открыть \"%s\": не запускается xdg-open, которая открывает файлы и "
                         "ссылки (пакет xdg-utils)."),
                   {Target});
+  else if (end == oeCrashed)
+    text = Format(W1251("Не удалось открыть \"%s\": xdg-open завершилась аварийно."), {Target});
   else if (exitCode == 2)
     text = Format(W1251("Не удалось открыть \"%s\": файл не найден."), {Target});
   else if (exitCode == 3)
@@ -108,12 +112,12 @@ bool OpenWithDesktop(const AnsiString& Target, const std::string& url) {
   QObject::connect(p, &QProcess::errorOccurred, p, [p, Target, done](QProcess::ProcessError e) {
     if (e != QProcess::FailedToStart) return;
     done();
-    ReportFailedOpen(Target, 0, false);
+    ReportFailedOpen(Target, oeNotStarted, 0);
   });
   QObject::connect(p, &QProcess::finished, p, [Target, done](int code, QProcess::ExitStatus status) {
     done();
-    if (status == QProcess::CrashExit) ReportFailedOpen(Target, 0, false);
-    else if (code != 0) ReportFailedOpen(Target, code, true);
+    if (status == QProcess::CrashExit) ReportFailedOpen(Target, oeCrashed, 0);
+    else if (code != 0) ReportFailedOpen(Target, oeExited, code);
   });
   p->start(opener, {QString::fromStdString(url)});
   return true;
