@@ -104,6 +104,12 @@ protected:
   // Sees the keys of every object, also of Qt's internal windows (the browser engine's), whose
   // type information is not exported: the sanitizer cannot check the type of those.
   __attribute__((no_sanitize("vptr"))) bool eventFilter(QObject* obj, QEvent* e) override {
+    // A mouse button pressed while Alt is held makes Alt part of that click or drag: letting go
+    // of Alt then is no tap for the menu.
+    if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
+      altAlone_ = false;
+      return false;
+    }
     if (e->type() != QEvent::KeyPress && e->type() != QEvent::KeyRelease) return false;
     if (!obj->isWidgetType()) return false;
     auto* w = static_cast<QWidget*>(obj);

@@ -16,17 +16,31 @@
 #include <utility>
 
 #include "platform/qt/bar_style.h"
+#include "platform/qt/control_host.h"
 #include "platform/qt/graphics_qt.h"
 #include "platform/sysutils.h"
 
 // ------------------------------------------------------------------------------ application
+
+namespace {
+// Every event passes here before any filter or receiver sees it: an input event's modifier keys
+// become the key state for as long as it is handled.
+class TApplicationQt : public QApplication {
+public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* e) override {
+    NoteInputEvent(e);
+    return QApplication::notify(receiver, e);
+  }
+};
+}  // namespace
 
 void EnsureGuiApplication() {
   if (QCoreApplication::instance()) return;
   static int argc = 1;
   static char name[] = "vantry-tarn";
   static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
+  static QApplication* app = new TApplicationQt(argc, argv);
   (void)app;
   InstallActionBarStyle();
   // Qt's raster engine hands a fill of many short spans (the long edge of a scroll bar is one

@@ -112,8 +112,9 @@ int RussianLetterOf(Word vk) {
 
 }  // namespace
 
-void SimulateKeyStroke(TWinControl* control, Word vk, TShiftState shift, const std::string& text,
-                       bool russianLayout) {
+namespace {
+void SendKey(TWinControl* control, QEvent::Type type, Word vk, TShiftState shift, const std::string& text,
+             bool russianLayout) {
   QWidget* w = KeyTargetOf(control);
   if (!w) return;
   bool keypad;
@@ -122,11 +123,23 @@ void SimulateKeyStroke(TWinControl* control, Word vk, TShiftState shift, const s
     if (int ru = RussianLetterOf(vk)) key = ru;
   Qt::KeyboardModifiers m = Modifiers(shift);
   if (keypad) m |= Qt::KeypadModifier;
-  QString t = QString::fromStdString(text);
-  QKeyEvent press(QEvent::KeyPress, key, m, t);
-  QApplication::sendEvent(w, &press);
-  QKeyEvent release(QEvent::KeyRelease, key, m, t);
-  QApplication::sendEvent(w, &release);
+  QKeyEvent e(type, key, m, QString::fromStdString(text));
+  QApplication::sendEvent(w, &e);
+}
+}  // namespace
+
+void SimulateKeyStroke(TWinControl* control, Word vk, TShiftState shift, const std::string& text,
+                       bool russianLayout) {
+  SendKey(control, QEvent::KeyPress, vk, shift, text, russianLayout);
+  SendKey(control, QEvent::KeyRelease, vk, shift, text, russianLayout);
+}
+
+void SimulateKeyPress(TWinControl* control, Word vk, TShiftState shift) {
+  SendKey(control, QEvent::KeyPress, vk, shift, std::string(), false);
+}
+
+void SimulateKeyRelease(TWinControl* control, Word vk, TShiftState shift) {
+  SendKey(control, QEvent::KeyRelease, vk, shift, std::string(), false);
 }
 
 void SimulateTyping(TWinControl* control, const std::string& utf8) {
@@ -184,6 +197,14 @@ void SimulateFileDrop(TWinControl* control, const std::vector<std::string>& path
   if (!enter.isAccepted()) return;
   QDropEvent drop(QPointF(x, y), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(w, &drop);
+}
+
+void SimulateKeyboardHolding(TShiftState held) {
+  SimulateKeyboardModifiers(true, Modifiers(held));
+}
+
+void EndSimulatedKeyboard() {
+  SimulateKeyboardModifiers(false, Qt::NoModifier);
 }
 
 void ShowForTest(TWinControl* control, int width, int height) {

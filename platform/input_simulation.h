@@ -13,6 +13,9 @@
 // open menu, else to the focused widget.
 void SimulateKeyStroke(TWinControl* control, Word vk, TShiftState shift = {},
                        const std::string& text = std::string(), bool russianLayout = false);
+// The two halves of a stroke, for a key held over other input.
+void SimulateKeyPress(TWinControl* control, Word vk, TShiftState shift = {});
+void SimulateKeyRelease(TWinControl* control, Word vk, TShiftState shift = {});
 // Typing text (UTF-8), one key event per character.
 void SimulateTyping(TWinControl* control, const std::string& utf8);
 enum TSimulatedMouse { smPress, smRelease, smMove, smDoubleClick };
@@ -21,6 +24,11 @@ void SimulateMouse(TWinControl* control, TSimulatedMouse kind, TMouseButton butt
 void SimulateWheel(TWinControl* control, int delta, TShiftState shift = {});
 void SimulateInputMethodCommit(TWinControl* control, const std::string& utf8);
 void SimulateFileDrop(TWinControl* control, const std::vector<std::string>& paths, int x = 1, int y = 1);
+// A keyboard of the window system's own that holds the given modifier keys at this moment, in
+// place of the desktop's (offscreen there is none): what the key state asks the keyboard itself
+// answers it until EndSimulatedKeyboard.
+void SimulateKeyboardHolding(TShiftState held);
+void EndSimulatedKeyboard();
 // A primary selection as another program of an X desktop holds it (text in UTF-8, with LF line
 // breaks), in place of the desktop's own, for runs on a platform that has none (offscreen):
 // PrimarySelection() reads and writes it until EndSimulatedPrimarySelection.

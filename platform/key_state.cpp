@@ -1,4 +1,5 @@
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QSocketNotifier>
 #include <dlfcn.h>
 #include <functional>
@@ -27,23 +28,38 @@ TShiftState KeyboardShiftState() {
 }
 
 namespace {
-bool gEventModifiersSeen = false;
-Qt::KeyboardModifiers gEventModifiers;
+bool gInputSeen = false;
+Qt::KeyboardModifiers gInputModifiers;
+bool gKeyboardSimulated = false;
+Qt::KeyboardModifiers gSimulatedKeyboard;
+
+// What the keyboard holds at this moment, as the window system tells it.
+Qt::KeyboardModifiers KeyboardNow() {
+  return gKeyboardSimulated ? gSimulatedKeyboard : QGuiApplication::queryKeyboardModifiers();
+}
 }  // namespace
 
-void NoteInputModifiers(Qt::KeyboardModifiers m) {
-  gEventModifiersSeen = true;
-  gEventModifiers = m;
+void NoteInputEvent(const QEvent* e) {
+  if (!e->isInputEvent()) return;
+  gInputSeen = true;
+  // A key event tells the modifiers as they are after it (a modifier key's own press holds it).
+  bool key = e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease ||
+             e->type() == QEvent::ShortcutOverride;
+  gInputModifiers = key ? static_cast<const QKeyEvent*>(e)->modifiers()
+                        : static_cast<const QInputEvent*>(e)->modifiers();
 }
 
+void SimulateKeyboardModifiers(bool On, Qt::KeyboardModifiers Held) {
+  gKeyboardSimulated = On;
+  gSimulatedKeyboard = Held;
+}
+
+// The modifier keys as of the input event being handled, else of the latest one: a key that
+// waited in the queue while the program was busy is taken with the modifiers it was pressed
+// with, though they were let go since. Before any input event: what the keyboard holds now.
 int16_t GetKeyState(int VirtualKey) {
   if (!QCoreApplication::instance()) return 0;
-  Qt::KeyboardModifiers m = QGuiApplication::queryKeyboardModifiers();
-  // Without a keyboard of its own (offscreen) the window system knows the modifier keys only
-  // from the input events it delivered: the latest one tells what is held.
-  static const bool ownKeyboard = QGuiApplication::platformName() != QLatin1String("offscreen") &&
-                                  QGuiApplication::platformName() != QLatin1String("minimal");
-  if (!ownKeyboard && gEventModifiersSeen) m = gEventModifiers;
+  Qt::KeyboardModifiers m = gInputSeen ? gInputModifiers : KeyboardNow();
   Qt::MouseButtons b = QGuiApplication::mouseButtons();
   bool down = false;
   switch (VirtualKey) {

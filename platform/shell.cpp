@@ -1,15 +1,18 @@
 #include "platform/shell.h"
 
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <set>
 
+#include "platform/dialogs.h"
 #include "platform/graphics.h"
 #include "platform/sysutils.h"
 
@@ -67,6 +70,59 @@ std::vector<AnsiString> SplitArgs(const AnsiString& s) {
   return v;
 }
 
+enum TOpenerEnd { oeExited, oeCrashed, oeNotStarted };
+
+// Tells the user that the desktop's opener could not open Target, as the shell reports a failed
+// open: the opener's exit status says why (2: no such file, 3: no program for it).
+void ReportFailedOpen(const AnsiString& Target, TOpenerEnd end, int exitCode) {
+  AnsiString text;
+  if (end == oeNotStarted)
+    text = Format(W1251("Не удалось открыть \"%s\": не запускается xdg-open, которая открывает файлы и "
+                        "ссылки (пакет xdg-utils)."),
+                  {Target});
+  else if (end == oeCrashed)
+    text = Format(W1251("Не удалось открыть \"%s\": xdg-open завершилась аварийно."), {Target});
+  else if (exitCode == 2)
+    text = Format(W1251("Не удалось открыть \"%s\": файл не найден."), {Target});
+  else if (exitCode == 3)
+    text = Format(W1251("Не удалось открыть \"%s\": нет программы, которая его открывает."), {Target});
+  else
+    text = Format(W1251("Не удалось открыть \"%s\": xdg-open завершилась с ошибкой (код %d)."),
+                  {Target, exitCode});
+  MessageBox(nullptr, text, W1251("Ошибка"), MB_OK | MB_ICONERROR);
+}
+
+// Hands the URL to the desktop's opener and returns at once; a failure is reported when the
+// opener ends. False when there is no opener to start.
+bool OpenWithDesktop(const AnsiString& Target, const std::string& url) {
+  QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+  if (opener.isEmpty()) return false;
+  // Never freed while it runs: freeing it would kill the opener, and with it the program that
+  // some desktops start in its place. The running ones stay reachable from here.
+  static std::set<QProcess*>& running = *new std::set<QProcess*>;
+  auto* p = new QProcess;
+  running.insert(p);
+  // The opener and what it starts write to this program's output and read nothing.
+  p->setProcessChannelMode(QProcess::ForwardedChannels);
+  p->setStandardInputFile(QProcess::nullDevice());
+  auto done = [p] {
+    running.erase(p);
+    p->deleteLater();
+  };
+  QObject::connect(p, &QProcess::errorOccurred, p, [p, Target, done](QProcess::ProcessError e) {
+    if (e != QProcess::FailedToStart) return;
+    done();
+    ReportFailedOpen(Target, oeNotStarted, 0);
+  });
+  QObject::connect(p, &QProcess::finished, p, [Target, done](int code, QProcess::ExitStatus status) {
+    done();
+    if (status == QProcess::CrashExit) ReportFailedOpen(Target, oeCrashed, 0);
+    else if (code != 0) ReportFailedOpen(Target, oeExited, code);
+  });
+  p->start(opener, {QString::fromStdString(url)});
+  return true;
+}
+
 }  // namespace
 
 void SetShellHook(TShellHook hook) { Hook() = std::move(hook); }
@@ -107,7 +163,7 @@ intptr_t ShellExecute(TWinControl*, const AnsiString& Operation, const AnsiStrin
   std::string url = ShellTargetUrl(Target);
   if (Hook() && Hook()(op, Target, url)) return 42;
   EnsureGuiApplication();
-  return QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(url))) ? 42 : 31;
+  return OpenWithDesktop(Target, url) ? 42 : 31;
 }
 
 // ------------------------------------------------------------------------------ shell links
@@ -125,6 +181,17 @@ std::string ExecQuote(const std::string& s) {
   return r + "\"";
 }
 
+// Whether a file is a desktop entry as CreateShellLink writes one.
+bool IsOwnDesktopEntry(const std::string& path) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  static const char kHead[] = "[Desktop Entry]\nType=Application\n";
+  char head[sizeof kHead - 1];
+  bool own = fread(head, 1, sizeof head, f) == sizeof head && std::memcmp(head, kHead, sizeof head) == 0;
+  fclose(f);
+  return own;
+}
+
 std::string OneLine(std::string s) {
   for (auto& c : s)
     if (c == '\n' || c == '\r') c = ' ';
@@ -133,9 +200,21 @@ std::string OneLine(std::string s) {
 
 }  // namespace
 
+AnsiString ShellLinkFile(const AnsiString& LinkFile) {
+  AnsiString id;
+  for (char c : ChangeFileExt(ExtractFileName(LinkFile), "")) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x80 && (std::isalnum(u) || c == '-' || c == '_')) id += static_cast<char>(std::tolower(u));
+    else if (!id.empty() && id.back() != '-') id += '-';
+  }
+  while (!id.empty() && id.back() == '-') id.pop_back();
+  if (id.empty()) id = "link";
+  return ExtractFilePath(LinkFile) + id + ".desktop";
+}
+
 void CreateShellLink(const AnsiString& Target, const AnsiString& LinkFile, const AnsiString& Arguments,
                      const AnsiString& Description, const AnsiString& WorkingDirectory) {
-  AnsiString file = ChangeFileExt(LinkFile, ".desktop");
+  AnsiString file = ShellLinkFile(LinkFile);
   std::string name = OneLine(AnsiToUtf8(ChangeFileExt(ExtractFileName(LinkFile), "")));
   std::string exec = ExecQuote(AnsiToSystemName(Target));
   if (!Arguments.empty()) exec += " " + OneLine(AnsiToUtf8(Arguments));
@@ -156,6 +235,10 @@ void CreateShellLink(const AnsiString& Target, const AnsiString& LinkFile, const
     unlink(tmp.c_str());
     throw EInOutError(Format(W1251("Не удаётся создать файл \"%s\". %s"), {file, SysErrorMessage(err)}));
   }
+  // The entry written before under the link's plain name: a name with a blank breaks the
+  // desktop's tools (the default HTML handler is looked up by it).
+  AnsiString plain = ChangeFileExt(LinkFile, ".desktop");
+  if (plain != file && IsOwnDesktopEntry(AnsiToSystemName(plain))) unlink(AnsiToSystemName(plain).c_str());
 }
 
 AnsiString SendToFolder() {

@@ -143,7 +143,6 @@ protected:
   }
 
   void keyPressEvent(QKeyEvent* e) override {
-    NoteInputModifiers(e->modifiers());
     Word vk = VirtualKeyOfEvent(e);
     // AltGr (the group switch) types the characters of its layout as plain ones.
     bool alt = (e->modifiers() & Qt::AltModifier) && !(e->modifiers() & Qt::GroupSwitchModifier);
@@ -163,7 +162,6 @@ protected:
     e->accept();
   }
   void keyReleaseEvent(QKeyEvent* e) override {
-    NoteInputModifiers(e->modifiers());
     Word vk = VirtualKeyOfEvent(e);
     bool alt = e->modifiers() & Qt::AltModifier;
     if (vk) Send(alt ? WM_SYSKEYUP : WM_KEYUP, vk, alt ? (1 | KF_ALTDOWN_BIT) : 1);
@@ -189,7 +187,6 @@ protected:
   void mouseDoubleClickEvent(QMouseEvent* e) override { MouseButtonMessage(e, true); }
   void mouseReleaseEvent(QMouseEvent* e) override {
     NotePointerPosition(e->globalPosition().toPoint());
-    NoteInputModifiers(e->modifiers());
     unsigned msg = e->button() == Qt::RightButton ? WM_RBUTTONUP
                    : e->button() == Qt::MiddleButton ? WM_MBUTTONUP : WM_LBUTTONUP;
     QPoint p = e->position().toPoint();
@@ -197,7 +194,6 @@ protected:
   }
   void mouseMoveEvent(QMouseEvent* e) override {
     NotePointerPosition(e->globalPosition().toPoint());
-    NoteInputModifiers(e->modifiers());
     QPoint p = e->position().toPoint();
     // As the window system does, the window under a pointer that nobody captured is asked for
     // its cursor before it hears of the move.
@@ -209,7 +205,6 @@ protected:
     int delta = e->angleDelta().y();
     QPoint g = e->globalPosition().toPoint();
     NotePointerPosition(g);
-    NoteInputModifiers(e->modifiers());
     uintptr_t w = (MouseKeys(e->buttons(), e->modifiers()) & 0xFFFF) |
                   (static_cast<uintptr_t>(static_cast<uint16_t>(static_cast<int16_t>(delta))) << 16);
     Send(WM_MOUSEWHEEL, w, MakeLParam(g.x(), g.y()));
@@ -251,7 +246,6 @@ private:
     else if (e->button() == Qt::MiddleButton) msg = dbl ? WM_MBUTTONDBLCLK : WM_MBUTTONDOWN;
     else msg = dbl ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN;
     NotePointerPosition(e->globalPosition().toPoint());
-    NoteInputModifiers(e->modifiers());
     QPoint p = e->position().toPoint();
     Send(msg, MouseKeys(e->buttons(), e->modifiers()), MakeLParam(p.x(), p.y()));
   }

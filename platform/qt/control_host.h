@@ -93,9 +93,12 @@ void DeliverMessage(TWinControl* control, TMessage& m);
 TWinControl* ControlOfWidget(QWidget* w);
 // Records where the pointer was at the latest mouse event (GetCursorPos answers it).
 void NotePointerPosition(const QPoint& global);
-// Records the modifier keys of the latest input event (GetKeyState answers them where the
-// window system has no keyboard of its own).
-void NoteInputModifiers(Qt::KeyboardModifiers m);
+// Records the modifier keys of an input event as it is dispatched: GetKeyState answers them while
+// it is handled, and after it until the next one.
+void NoteInputEvent(const QEvent* e);
+// Puts a keyboard holding the given modifiers in place of the window system's, for what the key
+// state asks the keyboard itself (On false gives the window system's back).
+void SimulateKeyboardModifiers(bool On, Qt::KeyboardModifiers Held);
 // The virtual-key code of a Qt key event (the physical key, whatever the layout).
 Word VirtualKeyOfEvent(const QKeyEvent* e);
 // Whether a control takes a key that a dialog uses itself (Tab moves the focus, Enter and Esc

@@ -129,12 +129,8 @@ public:
       Finish(false);
       return false;
     }
-    if (e->type() == QEvent::MouseMove || e->type() == QEvent::MouseButtonRelease) {
+    if (e->type() == QEvent::MouseMove || e->type() == QEvent::MouseButtonRelease)
       NotePointerPosition(static_cast<QMouseEvent*>(e)->globalPosition().toPoint());
-      NoteInputModifiers(static_cast<QMouseEvent*>(e)->modifiers());
-    } else if (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) {
-      NoteInputModifiers(static_cast<QKeyEvent*>(e)->modifiers());
-    }
     switch (e->type()) {
       case QEvent::MouseMove: {
         if (!obj->isWidgetType()) return false;

@@ -196,8 +196,14 @@ TEST_F(SettingsTest, IntegrationWritesTheRegistryAndADesktopEntry) {
   EXPECT_NE(LastMessage(), "Tarn сделан редактором по умолчанию\rв браузере Opera");
   fs::path data = root / "data";
   setenv("XDG_DATA_HOME", data.c_str(), 1);
+  // The entry an earlier version wrote under a name with a blank, which the desktop's tools
+  // cannot take, goes; the new one's name is an entry id.
+  fs::create_directories(data / "applications");
+  std::ofstream(data / "applications/Vantry Tarn.desktop") << "[Desktop Entry]\nType=Application\nName=Vantry Tarn\n";
   setup->Button7->Click();
-  std::string entry = ReadFile(data / "applications/Vantry Tarn.desktop");
+  EXPECT_FALSE(fs::exists(data / "applications/Vantry Tarn.desktop"));
+  std::string entry = ReadFile(data / "applications/vantry-tarn.desktop");
+  EXPECT_NE(entry.find("Name=Vantry Tarn\n"), std::string::npos);
   EXPECT_NE(entry.find("Exec=\"" + Application->ExeName() + "\" %f"), std::string::npos);
   EXPECT_NE(entry.find("MimeType=text/html;"), std::string::npos);
   EXPECT_EQ(LastMessage(), "Tarn добавлен\rв меню \"Отправить в...\"");

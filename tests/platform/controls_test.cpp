@@ -77,6 +77,46 @@ TEST(Controls, KeysArriveAsLayoutIndependentMessages) {
   EXPECT_EQ(p.Of(WM_CHAR)[1].WParam, 13u);
 }
 
+// A keyboard of its own that disagrees with the events: what its keys held when the program
+// gets to them is not what they were pressed with.
+class ShiftProbe : public Probe {
+public:
+  std::vector<TShiftState> keyShifts, mouseShifts;
+  std::vector<bool> ctrlHeld;
+
+protected:
+  void KeyDown(Word& Key, TShiftState Shift) override {
+    keyShifts.push_back(Shift);
+    ctrlHeld.push_back(GetKeyState(VK_CONTROL) < 0);
+    Probe::KeyDown(Key, Shift);
+  }
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override {
+    mouseShifts.push_back(Shift);
+    Probe::MouseDown(Button, Shift, X, Y);
+  }
+};
+
+TEST(Controls, KeysAndClicksAreTakenWithTheModifiersTheyWerePressedWith) {
+  ShiftProbe p;
+  ShowForTest(&p, 200, 100);
+  SimulateKeyboardHolding({});  // let go before the program got to the keys
+  SimulateKeyStroke(&p, VK_END, {ssCtrl});
+  SimulateKeyStroke(&p, VK_LEFT, {ssShift});
+  SimulateMouse(&p, smPress, mbLeft, 5, 5, {ssAlt});
+  SimulateMouse(&p, smRelease, mbLeft, 5, 5);
+  SimulateKeyboardHolding({ssCtrl});  // held down only after the key was pressed
+  SimulateKeyStroke(&p, VK_END);
+  EndSimulatedKeyboard();
+  ASSERT_EQ(p.keyShifts.size(), 3u);
+  EXPECT_EQ(p.keyShifts[0], TShiftState{ssCtrl});
+  EXPECT_TRUE(p.ctrlHeld[0]);
+  EXPECT_EQ(p.keyShifts[1], TShiftState{ssShift});
+  EXPECT_EQ(p.keyShifts[2], TShiftState{});
+  EXPECT_FALSE(p.ctrlHeld[2]);
+  ASSERT_EQ(p.mouseShifts.size(), 1u);
+  EXPECT_TRUE(p.mouseShifts[0].Contains(ssAlt));
+}
+
 TEST(Controls, InputMethodTextDropsWhatTheCodePageCannotHold) {
   Probe p;
   ShowForTest(&p, 100, 50);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <fstream>
 #include <optional>
 #include <vector>
@@ -570,6 +572,13 @@ TEST(ActionBars, BuiltFromTheItemTreeWithMenuKeysOnlyOnTheMainBar) {
   SimulateKeyStroke(nullptr, VK_F10);
   EXPECT_EQ(menu->ActiveItem(), -1);
   EXPECT_TRUE(field->Focused());
+  // Alt held over a click in the field is no tap: the bar stays unmarked, the keys the field's.
+  SimulateKeyPress(field, VK_MENU);
+  SimulateMouse(field, smPress, mbLeft, 2, 2, {ssAlt});
+  SimulateMouse(field, smRelease, mbLeft, 2, 2, {ssAlt});
+  SimulateKeyRelease(field, VK_MENU, {ssAlt});
+  EXPECT_EQ(menu->ActiveItem(), -1);
+  EXPECT_TRUE(field->Focused());
   // Alt with an access key (the Cyrillic letter typed) opens that menu.
   SimulateKeyStroke(panel, 'G', {ssAlt}, "п", true);
   EXPECT_EQ(menu->ActiveItem(), 1);
@@ -950,6 +959,32 @@ TEST(Shell, OpeningIsRecordedByTheHookWithLinksEncoded) {
   SetShellHook(nullptr);
   EXPECT_EQ(ShellExecute(nullptr, "open", SettingsDir() + "no-such-file.htm", "", "", SW_SHOWNORMAL), 2);
   DeleteFile(page);
+
+  // The desktop's opener runs beside the program (this one fails only once let go, after the
+  // open has returned); its failure is shown when it ends. Without an opener nothing opens.
+  std::string bin = SettingsDir() + "opener-bin";
+  ForceDirectories(bin);
+  std::string gate = bin + "/go";
+  { std::ofstream(bin + "/xdg-open") << "#!/bin/sh\nPATH=/usr/bin:/bin\nwhile [ ! -e '" << gate << "' ]; do sleep 0.01; done\nexit 4\n"; }
+  chmod((bin + "/xdg-open").c_str(), 0755);
+  std::string path = getenv("PATH");
+  setenv("PATH", bin.c_str(), 1);
+  {
+    DialogRecorder dialogs;
+    EXPECT_GT(ShellExecute(nullptr, "open", "http://example.org/", "", "", SW_SHOWNORMAL), 32);
+    EXPECT_TRUE(dialogs.asked.empty());
+    { std::ofstream(gate) << ""; }
+    for (int i = 0; i < 60000 && dialogs.asked.empty(); ++i) {
+      ProcessMessages();
+      usleep(1000);
+    }
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_EQ(dialogs.asked[0].Caption, W1251("Ошибка"));
+    EXPECT_EQ(dialogs.asked[0].Text, W1251("Не удалось открыть \"http://example.org/\": xdg-open завершилась с ошибкой (код 4)."));
+    setenv("PATH", (bin + "/none").c_str(), 1);
+    EXPECT_EQ(ShellExecute(nullptr, "open", "http://example.org/", "", "", SW_SHOWNORMAL), 31);
+  }
+  setenv("PATH", path.c_str(), 1);
   EXPECT_FALSE(LockKeyToggled(VK_CAPITAL));  // offscreen: nothing to read
   EXPECT_EQ(GetKeyState(VK_NUMLOCK), 0);
 }
