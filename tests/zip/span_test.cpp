@@ -412,6 +412,44 @@ TEST_F(SpanTest, BrokenSetsAreReportedAndLeaveNothingBehind) {
   EXPECT_EQ(AddFiles(P("s.zip"), {P("in/a.txt")}), 0);
   EXPECT_EQ(zip->ErrCode(), 10303);
   EXPECT_TRUE(zip->SpanOptions.Contains(spWipeFiles));
+
+  // A file of 4 GB or more (sparse: it takes no room) is refused before anything is compressed,
+  // and no volume or temporary archive is left.
+  fs::create_directories(dir / "big");
+  {
+    std::ofstream(dir / "big/huge.bin").close();
+    fs::resize_file(dir / "big/huge.bin", 5ull << 30);
+  }
+  messages.clear();
+  zip->AddOptions = {AddDiskSpan};
+  zip->AddCompLevel = 6;
+  EXPECT_EQ(AddFiles(P("big/set.zip"), {P("in/a.txt"), P("big/huge.bin")}), 0);
+  EXPECT_EQ(zip->ErrCode(), 11048) << zip->Message();
+  EXPECT_NE(zip->Message().find("huge.bin"), std::string::npos);
+  EXPECT_EQ(Files(dir / "big"), std::vector<std::string>{"huge.bin"});
+  EXPECT_TRUE(Files(dir / "tmp").empty());
+  // A set whose first entry has its sizes in Zip64 fields, as Info-ZIP writes a file of 4 GB:
+  // refused before anything is joined.
+  reset();
+  std::string first = ReadAll(dir / "out/set.z01");
+  ASSERT_EQ(first.compare(4, 4, "PK\x03\x04"), 0);
+  size_t nameLen = static_cast<uint8_t>(first[4 + 26]) | static_cast<uint8_t>(first[4 + 27]) << 8;
+  std::string name = first.substr(4 + 30, nameLen);
+  first.replace(4 + 18, 8, std::string(8, '\xFF'));
+  WriteAll(dir / "out/set.z01", first);
+  bool found = false;
+  for (auto& v : Files(dir / "out")) {
+    std::string volume = ReadAll(dir / "out" / v);
+    for (size_t at = volume.find("PK\x01\x02"); at != std::string::npos; at = volume.find("PK\x01\x02", at + 4)) {
+      if (volume.compare(at + 46, nameLen, name) != 0) continue;
+      volume.replace(at + 20, 8, std::string(8, '\xFF'));
+      WriteAll(dir / "out" / v, volume);
+      found = true;
+    }
+  }
+  ASSERT_TRUE(found);
+  extractFails(11048);
+  EXPECT_NE(zip->Message().find(name.substr(name.find_last_of('/') + 1)), std::string::npos);
 }
 
 TEST_F(SpanTest, AnEarlierErrorIsNotReportedAfterASpannedAddSucceeds) {

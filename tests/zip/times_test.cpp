@@ -1,4 +1,8 @@
-// Entry times: MS-DOS local times turned into Unix times.
+// Entry times: MS-DOS local times turned into Unix times and back, and the zone an extraction
+// takes them in.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/zip/zip_fixture.h"
 #include "zip/libs/common/zip_format.h"
 
 namespace {
@@ -31,6 +36,28 @@ int64_t MkTime(int64_t local) {
   f.tm_isdst = -1;
   return static_cast<int64_t>(mktime(&f));
 }
+
+// Sets TZ for the rest of a test; the old zone comes back with it.
+class TZone {
+public:
+  explicit TZone(const char* zone) {
+    const char* was = getenv("TZ");
+    if (was) saved_ = was;
+    Set(zone);
+  }
+  ~TZone() {
+    if (saved_) setenv("TZ", saved_->c_str(), 1);
+    else unsetenv("TZ");
+    tzset();
+  }
+  static void Set(const char* zone) {
+    setenv("TZ", zone, 1);
+    tzset();
+  }
+
+private:
+  std::optional<std::string> saved_;
+};
 
 int64_t OffsetAt(int64_t t) {
   time_t tt = static_cast<time_t>(t);
@@ -92,4 +119,65 @@ TEST(ZipTimes, EntryTimesAreThoseOfMktimeWhateverTimeCameFirst) {
     unsetenv("TZ");
   }
   tzset();
+}
+
+// A time after the last one an entry holds (2107-12-31 23:59:58) is stored as that one, as a
+// time before 1980 is stored as 1980-01-01.
+TEST(ZipTimes, TimesBeyondTheFieldsAreHeldAtTheirEnds) {
+  TZone zone("UTC");
+  auto dosAt = [](int year, int month, int day, int hour, int minute, int second) {
+    struct tm f {};
+    f.tm_year = year - 1900, f.tm_mon = month - 1, f.tm_mday = day, f.tm_hour = hour, f.tm_min = minute, f.tm_sec = second;
+    return zipfmt::UnixToDos(static_cast<int64_t>(timegm(&f)));
+  };
+  const uint32_t last = DosOf(static_cast<int64_t>(4354819198));  // 2107-12-31 23:59:58
+  const uint32_t first = DosOf(315532800);                        // 1980-01-01 00:00:00
+  EXPECT_EQ(dosAt(2107, 12, 31, 23, 59, 59), last);
+  EXPECT_EQ(dosAt(2108, 1, 1, 0, 0, 0), last);
+  EXPECT_EQ(dosAt(2150, 6, 15, 12, 0, 0), last);
+  EXPECT_EQ(zipfmt::UnixToDos(INT64_MAX / 2), last);
+  EXPECT_EQ(dosAt(1979, 12, 31, 23, 59, 59), first);
+  EXPECT_EQ(zipfmt::UnixToDos(INT64_MIN / 2), first);
+  EXPECT_EQ(zipfmt::DosToUnix(last), 4354819198);
+}
+
+// Every file of an extraction on many workers gets its entry's time in the zone the run began
+// in, whatever an event handler does to the zone meanwhile; the next run reads the zone afresh.
+TEST_F(ZipTest, AnExtractionTakesItsTimesInTheZoneItBeganIn) {
+  TZone zone("UTC");
+  std::vector<std::string> names;
+  for (int i = 0; i < 200; ++i) {
+    names.push_back("f" + std::to_string(i) + ".txt");
+    WriteAll(dir / "in" / names.back(), std::string(static_cast<size_t>(100 + i), static_cast<char>('a' + i % 26)));
+    // Local times (UTC here) from 1985 on, days and hours apart; even seconds, as entries hold.
+    int64_t t = 473385600 + static_cast<int64_t>(i) * (86400 * 47 + 3600 * 5 + 62);
+    struct timespec times[2] = {{t, 0}, {t, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (dir / "in" / names.back()).c_str(), times, 0), 0);
+  }
+  zip->RootDir = P("in");
+  ASSERT_EQ(AddFiles(P("t.zip"), {"*.*"}), 200);
+  struct TSwitch {
+    const char* to = nullptr;
+    void Progress(TObject*, ProgressType type, const AnsiString&, uint64_t) {
+      if (type == TotalFiles2Process && to) TZone::Set(to);
+    }
+  } change;
+  zip->OnProgress = TZipProgressEvent(&change, &TSwitch::Progress);
+  // Tokyo and Kolkata have kept one offset all these years: +9 and +5:30.
+  auto extractedIn = [&](const char* began, const char* changed, int64_t offset) {
+    TZone::Set(began);
+    change.to = changed;
+    fs::remove_all(dir / "x");
+    ASSERT_EQ(ExtractTo(P("t.zip"), P("x")), 200);
+    int wrong = 0;
+    for (size_t i = 0; i < names.size(); ++i) {
+      int64_t local = 473385600 + static_cast<int64_t>(i) * (86400 * 47 + 3600 * 5 + 62);
+      struct stat st {};
+      ASSERT_EQ(stat((dir / "x" / names[i]).c_str(), &st), 0);
+      wrong += st.st_mtime != local - offset;
+    }
+    EXPECT_EQ(wrong, 0) << began;
+  };
+  extractedIn("Asia/Tokyo", "Asia/Kolkata", 9 * 3600);
+  extractedIn("Asia/Kolkata", "Asia/Tokyo", 5 * 3600 + 1800);
 }

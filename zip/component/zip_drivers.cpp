@@ -174,6 +174,7 @@ void TZipKeeper::RunAdd(const AnsiString& Archive) {
     rec.Encrypt = Flag(AddOptions.Contains(AddEncrypt));
     rec.HiddenFiles = Flag(AddOptions.Contains(AddHiddenFiles));
     rec.Volume = Flag(AddOptions.Contains(AddVolume));
+    rec.Spanned = Flag(!cleanup.temporary.empty());
     rec.NoDirEntries = Flag(!AddOptions.Contains(AddSeparateDirs));
     rec.FromDate = Flag(AddOptions.Contains(AddFromDate));
     rec.Verbose = Flag(Verbose || Trace);
@@ -239,6 +240,10 @@ void TZipKeeper::RunAdd(const AnsiString& Archive) {
       successCnt_ = 0;
       ShowZipMessage(10101, "fatal Dll error");
     }
+    // A file too large for the volumes was refused before anything was written; said as the
+    // other refusals of a spanned add are.
+    if (!cleanup.temporary.empty() && successCnt_ == 0 && errCode_ == kzeSpanSize)
+      ShowZipMessage(11048, " " + message_);
     if (!cleanup.temporary.empty() && successCnt_ > 0) {
       int r;
       TRunError runError = SaveRunError();

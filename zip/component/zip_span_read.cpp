@@ -160,10 +160,6 @@ int TZipKeeper::ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath) 
     if (r < 0) {
       result = -9;
     } else {
-      joinedFd = OpenZipFile(OutFilePath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (joinedFd < 0) throw EZipKeeper(11009, OutFilePath);
-      created = true;
-      TJoinedFile joined(joinedFd);
       struct stat st {};
       fstat(eocFile_, &st);
       setDate_ = st.st_mtim;
@@ -190,9 +186,11 @@ int TZipKeeper::ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath) 
       if (dirDisk != diskNr_) GetNewDisk(dirDisk);
       SeekInput(dirOffset, 11008);
 
-      // The directory first: names and sizes of the entries.
+      // The directory first: names and sizes of the entries. The joined archive holds no Zip64
+      // values: an entry that needs them, or entries that would take it to 4 GB, are refused
+      // before anything is copied or made.
       TMZipDataList list(static_cast<size_t>(count));
-      uint64_t total = 0;
+      uint64_t total = 0, joinedSize = 0;
       std::string var;
       for (uint64_t k = 0; k < count; ++k) {
         uint8_t h[46];
@@ -200,10 +198,20 @@ int TZipKeeper::ReadSpan(const AnsiString& InFileName, AnsiString& OutFilePath) 
         if (Get32(h) != zipfmt::kCentralSig) throw EZipKeeper(11015, true);
         var.resize(static_cast<size_t>(Get16(h + 28)) + Get16(h + 30) + Get16(h + 32));
         ReadInput(var.data(), var.size(), 11017);
-        MZipData& d = list.Add(var.substr(0, Get16(h + 28)));
+        std::string name = var.substr(0, Get16(h + 28));
+        if (zipfmt::CentralNeedsZip64(h)) throw EZipKeeper(11048, SetSlash(ZipTextToAnsi(name), false));
+        MZipData& d = list.Add(name);
         d.ComprSize = Get32(h + 20);
         total += var.size() + d.ComprSize;
+        // Its local header (with a data descriptor at most), data and central header.
+        joinedSize += 30 + name.size() + d.ComprSize + 16 + 46 + var.size();
       }
+      if (joinedSize >= 0xFFFFFFFF) throw EZipKeeper(11048, last);
+
+      joinedFd = OpenZipFile(OutFilePath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (joinedFd < 0) throw EZipKeeper(11009, OutFilePath);
+      created = true;
+      TJoinedFile joined(joinedFd);
 
       GetNewDisk(0);
       showProgress_ = true;

@@ -347,6 +347,22 @@ int TZipKeeper::WriteSpan(const AnsiString& InFileName, const AnsiString& OutFil
     inFile_ = eocFile_;
     eocFile_ = -1;
     readingSet_ = false;
+    // Volumes hold no Zip64 values: an entry or an archive that needs them is refused before
+    // the first volume is made.
+    if (dirStart >= 0xFFFFFFFF) throw EZipKeeper(11048, spanName_);
+    SeekInput(static_cast<int64_t>(dirStart), 11008);
+    std::string central;
+    for (uint64_t k = 0; k < count; ++k) {
+      central.resize(46);
+      ReadInput(central.data(), 46, 11013);
+      auto* h = reinterpret_cast<const uint8_t*>(central.data());
+      if (Get32(h) != zipfmt::kCentralSig) throw EZipKeeper(11015, true);
+      size_t nameLen = Get16(h + 28), rest = static_cast<size_t>(Get16(h + 30)) + Get16(h + 32);
+      bool zip64 = zipfmt::CentralNeedsZip64(h);
+      central.resize(46 + nameLen + rest);
+      ReadInput(central.data() + 46, nameLen + rest, 11013);
+      if (zip64) throw EZipKeeper(11048, SetSlash(ZipTextToAnsi(central.substr(46, nameLen)), false));
+    }
     SeekInput(0, 11008);
     TMZipDataList list(static_cast<size_t>(count));
 

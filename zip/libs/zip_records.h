@@ -62,7 +62,7 @@ struct TZipParams {
   int32_t Encrypt;
   int32_t HiddenFiles;
   int32_t Volume;
-  int32_t Unused40;
+  int32_t Spanned;          // the archive is to be cut into volumes: a file too large for them is refused
   int32_t NoDirEntries;     // no entries of their own for folders
   int32_t FromDate;         // only files at or after Date
   int32_t Verbose;
@@ -141,6 +141,7 @@ constexpr int32_t kParamsCheck = 7;
 enum : int32_t {
   kzeOpen = 1, kzeRead = 2, kzeWrite = 3, kzeFormat = 4, kzeMemory = 5, kzePassword = 6,
   kzeSize = 7, kzeUnsafeName = 8, kzeAborted = 9, kzeCrc = 10, kzeMethod = 11, kzeNothing = 12,
+  kzeSpanSize = 13,  // a file too large for an archive to be spanned
 };
 
 // The exports of the two libraries.

@@ -70,10 +70,16 @@ std::string TZipCrypt::Header(uint8_t check) {
 }
 
 uint32_t UnixToDos(int64_t t) {
+  // The fields hold 1980-01-01 to 2107-12-31 (seven bits of years): a time before is stored
+  // as the first day, a time after as the last time they hold, as is one too far off for a
+  // calendar at all.
+  constexpr uint32_t kFirst = (1 << 21) | (1 << 16);                                     // 1980-01-01 00:00:00
+  constexpr uint32_t kLast = (127u << 9 | 12 << 5 | 31) << 16 | (23 << 11 | 59 << 5 | 29);  // 2107-12-31 23:59:58
   time_t tt = static_cast<time_t>(t);
   struct tm tmv;
-  localtime_r(&tt, &tmv);
-  if (tmv.tm_year < 80) return (1 << 21) | (1 << 16);  // 1980-01-01
+  if (!localtime_r(&tt, &tmv)) return t < 0 ? kFirst : kLast;
+  if (tmv.tm_year < 80) return kFirst;
+  if (tmv.tm_year > 80 + 127) return kLast;
   uint32_t date = static_cast<uint32_t>((tmv.tm_year - 80) << 9 | (tmv.tm_mon + 1) << 5 | tmv.tm_mday);
   uint32_t tim = static_cast<uint32_t>(tmv.tm_hour << 11 | tmv.tm_min << 5 | tmv.tm_sec / 2);
   return date << 16 | tim;

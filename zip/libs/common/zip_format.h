@@ -22,12 +22,22 @@ constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr uint16_t kFlagEncrypted = 1, kFlagDescriptor = 8, kFlagUtf8 = 0x800;
 constexpr uint16_t kMethodStore = 0, kMethodDeflate = 8;
 
+// Files of this size or more get Zip64 sizes in their local header: their data is compressed
+// before its size is known, and deflate may make it a little larger than the file.
+constexpr uint64_t kZip64FileSize = 0xFFFFFFFFull - (0xFFFFFFFFull >> 6);
+
 inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 inline uint32_t Get32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 inline uint64_t Get64(const uint8_t* p) { return Get32(p) | static_cast<uint64_t>(Get32(p + 4)) << 32; }
+// Whether a central header (46 bytes and more) holds a value saturated for Zip64: a size, the
+// local header's offset or the disk beyond the 32- and 16-bit fields. Volume sets hold none.
+inline bool CentralNeedsZip64(const uint8_t* h) {
+  return Get32(h + 20) == 0xFFFFFFFF || Get32(h + 24) == 0xFFFFFFFF || Get32(h + 42) == 0xFFFFFFFF ||
+         Get16(h + 34) == 0xFFFF;
+}
 inline void Put16(std::string& s, uint32_t v) { s += static_cast<char>(v & 0xFF); s += static_cast<char>(v >> 8 & 0xFF); }
 inline void Put32(std::string& s, uint32_t v) { Put16(s, v & 0xFFFF); Put16(s, v >> 16); }
 inline void Put64(std::string& s, uint64_t v) { Put32(s, static_cast<uint32_t>(v)); Put32(s, static_cast<uint32_t>(v >> 32)); }

@@ -158,6 +158,7 @@ private:
     bool Chosen = false, Bad = false;
     bool Ahead = false;  // a worker may create the entry's file
     uint64_t Data = 0;   // offset of the entry's data
+    int64_t Time = 0;    // the entry's time as a Unix time, in the zone the run began in
     std::string Rel;     // path below the base folder
     std::string Shown;   // the name in the file system's form, for callbacks
     std::string Alias;   // another name that matches the entry (see EntryDiskName)
@@ -197,7 +198,7 @@ private:
   static mode_t EntryMode(const TCentralEntry& e);
   // Gives an extracted file the entry's mode (unless it was created with it) and time; a file
   // system that refuses them keeps the file as written.
-  void SetModeAndTime(int out, const TCentralEntry& e, bool modeSet = false) const;
+  void SetModeAndTime(int out, size_t i, bool modeSet = false) const;
 
   TUnzParams* p_;
   TCaller cb_;
@@ -258,7 +259,10 @@ bool TUnzRun::Matches(const std::string& entryName) const {
   return false;
 }
 
-// Finds each entry's data and refuses entries that overlap another one or the directory.
+// Finds each entry's data and refuses entries that overlap another one or the directory. The
+// chosen entries' times are worked out here, on the calling thread before any worker starts:
+// the time zone is read once per run, and never by the workers (reading it sets the C
+// library's zone for the whole process).
 void TUnzRun::Prepare() {
   size_t n = dir_.Entries.size();
   prep_.assign(n, TPrep());
@@ -271,6 +275,7 @@ void TUnzRun::Prepare() {
     TPrep& pr = prep_[i];
     pr.Shown = EntryDiskName(e, static_cast<TNameCodePage>(p_->CodePage), &pr.Alias);
     pr.Chosen = Matches(pr.Shown) || (!pr.Alias.empty() && Matches(pr.Alias));
+    if (pr.Chosen) pr.Time = DosToUnix(e.DosTime);
     uint8_t h[30];
     if (pread(fd_, h, 30, static_cast<off_t>(e.LocalOffset)) != 30 || Get32(h) != kLocalSig) {
       pr.Bad = true;
@@ -400,9 +405,9 @@ mode_t TUnzRun::EntryMode(const TCentralEntry& e) {
   return e.HostSystem() == 3 && (e.ExternalAttr >> 16) != 0 ? (e.ExternalAttr >> 16) & 0777 : 0666;
 }
 
-void TUnzRun::SetModeAndTime(int out, const TCentralEntry& e, bool modeSet) const {
-  if (!modeSet) (void)fchmod(out, EntryMode(e) & ~umask_);
-  int64_t t = DosToUnix(e.DosTime);
+void TUnzRun::SetModeAndTime(int out, size_t i, bool modeSet) const {
+  if (!modeSet) (void)fchmod(out, EntryMode(dir_.Entries[i]) & ~umask_);
+  int64_t t = prep_[i].Time;
   struct timespec ts[2] = {{t, 0}, {t, 0}};
   (void)futimens(out, ts);
 }
@@ -426,7 +431,7 @@ bool TUnzRun::WriteAhead(size_t i, std::string_view data) {
   }
   if (!out.Open()) return false;
   bool ok = WriteData(out.Get(), data);
-  if (ok) SetModeAndTime(out.Get(), e, true);
+  if (ok) SetModeAndTime(out.Get(), i, true);
   if (out.Close() != 0 || !ok) {
     unlink(dest.c_str());
     return false;
@@ -655,12 +660,12 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
     if (!MakeParents(pr.Rel, error)) return Skip(i, kzeUnsafeName, kSkipGeneral, error);
     struct stat st;
     exists = lstat(dest.c_str(), &st) == 0;
-    bool newer = !exists || DosToUnix(e.DosTime) > st.st_mtime;
+    bool newer = !exists || pr.Time > st.st_mtime;
     if ((p_->Freshen && !p_->Update && !exists) || ((p_->Freshen || p_->Update) && !newer))
       return Skip(i, 0, kSkipFreshen, "");
     if (exists && !p_->OverWrite && !p_->Update && !p_->Freshen) {
       TZipCallbackRecord rec;
-      int32_t v1 = (st.st_mtime < DosToUnix(e.DosTime) ? 1 << 16 : 0) | static_cast<int32_t>(i & 0xFFFF);
+      int32_t v1 = (st.st_mtime < pr.Time ? 1 << 16 : 0) | static_cast<int32_t>(i & 0xFFFF);
       if (!cb_.Ask(rec, kcbOverwrite, v1, 0, pr.Shown)) return false;
       if ((rec.Value2 & 0xFF) == 0) return Skip(i, 0, kSkipNoOverwrite, "");
     }
@@ -748,7 +753,7 @@ bool TUnzRun::Extract(size_t i, TInflated* ready) {
     ++done_;
     return true;
   }
-  SetModeAndTime(out.Get(), e);
+  SetModeAndTime(out.Get(), i);
   int closed = out.Close();
   auto moved = [&] {
     std::lock_guard<std::mutex> lock(CreateLock(pr.Rel));

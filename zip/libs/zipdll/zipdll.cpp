@@ -541,7 +541,7 @@ TZipRun::TStream TZipRun::StreamEntry(TNewEntry& n, TWritten& w) {
     crypt = std::make_unique<TZipCrypt>(n.Password);
   }
   w.E.Method = n.Store ? kMethodStore : kMethodDeflate;
-  w.Zip64Local = static_cast<uint64_t>(n.St.st_size) >= kSat32 - (kSat32 >> 6);
+  w.Zip64Local = static_cast<uint64_t>(n.St.st_size) >= kZip64FileSize;
   uint64_t headerPos = offset_;
   std::string h = LocalHeader(w.E, w.Zip64Local);
   if (!Out(h.data(), h.size())) return TStream::Failed;
@@ -750,6 +750,14 @@ int32_t TZipRun::Run() {
     cb_.Message(kzeNothing, "nothing to do: " + archive_);
     return 0;
   }
+  // An archive to be cut into volumes holds no Zip64 values: a file that would need them is
+  // refused before anything is asked, read or written.
+  if (p_->Spanned)
+    for (auto& e : entries_)
+      if (!e.Dir && static_cast<uint64_t>(e.St.st_size) >= kZip64FileSize) {
+        cb_.Message(kzeSpanSize, e.Path);
+        return 0;
+      }
   if (!EnsurePasswords()) return 0;  // no password: nothing is written
   // A temporary archive beside the real one, renamed over it at the end.
   std::string folder = archive_.find('/') == std::string::npos ? "." : archive_.substr(0, archive_.find_last_of('/'));
