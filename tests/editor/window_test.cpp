@@ -157,7 +157,9 @@ TEST(SrcEditScroll, PixelConversionsRoundTrip) {
   EXPECT_EQ(e->CaretXY(), BufferCoord(7, 9));
 
   // A line whose columns reach past the largest int in pixels: tabs at the widest tab width,
-  // the caret at the line's end and the view scrolled there, painted and clicked.
+  // the caret at the line's end and the view scrolled there, painted and clicked. A large font
+  // takes fewer columns there.
+  e->Font()->SetSize(40);
   e->SetTabWidth(256);
   const int64_t columns = (int64_t{1} << 31) / e->CharWidth() + 100000;
   const int tabs = static_cast<int>(std::min<int64_t>(columns / 256 + 1, 8388607));
