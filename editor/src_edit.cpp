@@ -292,7 +292,7 @@ void TCustomSrcEdit::SetGutterWidth(int Value) {
   Value = std::max(Value, 0);
   if (fGutterWidth == Value) return;
   fGutterWidth = Value;
-  fTextOffset = fGutterWidth + 2 - (fLeftChar - 1) * fCharWidth;
+  fTextOffset = fGutterWidth + 2 - static_cast<int64_t>(fLeftChar - 1) * fCharWidth;
   if (HandleAllocated()) {
     if (fCharWidth > 0) fCharsInWindow = std::max(ClientWidth() - fGutterWidth - 2, 0) / fCharWidth;
     if (fWordWrapPlugin) fWordWrapPlugin->DisplayChanged();
@@ -407,7 +407,7 @@ void TCustomSrcEdit::SetRightEdgeColor(TColor Value) {
   if (fRightEdgeColor == Value) return;
   fRightEdgeColor = Value;
   if (HandleAllocated()) {
-    int x = fTextOffset + fRightEdge * fCharWidth;
+    int x = ColumnToPixelX(static_cast<int64_t>(fRightEdge) + 1);
     InvalidateRect(TRect{x - 1, 0, x + 1, Height()}, false);
   }
 }

@@ -223,11 +223,18 @@ public:
   int LineHeight() const { return fTextHeight; }
   int GutterWidth() const { return fGutterWidth; }
   void SetGutterWidth(int Value);
-  int TextOffset() const { return fTextOffset; }
+  // The x pixel of display column 1: far to the left of the window when it shows far columns.
+  int64_t TextOffset() const { return fTextOffset; }
   int DisplayLineCount() const;
   TDisplayCoord PixelsToRowColumn(int X, int Y) const;
   TDisplayCoord PixelsToNearestRowColumn(int X, int Y) const;
   TPoint RowColumnToPixels(const TDisplayCoord& P) const;
+  // The client x pixel of a display column's left side and the y pixel of a display row's top,
+  // reckoned in 64 bits; a pixel more than kFarPixel away from the window is given as kFarPixel
+  // (or its negative), so that sums and differences of a few of them stay within an int.
+  static constexpr int kFarPixel = 1 << 29;
+  int ColumnToPixelX(int64_t Column) const;
+  int RowToPixelY(int64_t Row) const;
   void ComputeCaret(int X, int Y);
   // Auto-scroll steps for a mouse selection outside the text; the scroll timer runs exactly
   // while one of them is not 0.
@@ -614,7 +621,7 @@ private:
   TScrollHintFormat fScrollHintFormat = shfTopLineOnly;
   TScrollStyle fScrollBars = ssBoth;
   int fTextHeight = 0;
-  int fTextOffset = 2;
+  int64_t fTextOffset = 2;
   int fTopLine = 1;
   TSrcCustomHighlighter* fHighlighter = nullptr;
   TSrcEditSearchCustom* fSearchEngine = nullptr;

@@ -309,9 +309,10 @@ void TCustomSrcEdit::ScrollTimerHandler(TObject*) {
   int rows = std::max(1, DisplayLineCount());
   p.Row = std::clamp(p.Row, 1, rows);
   if (fScrollDeltaX != 0) {
-    SetLeftChar(fLeftChar + fScrollDeltaX);
-    p.Column = fLeftChar;
-    if (fScrollDeltaX > 0) p.Column += fCharsInWindow;
+    // Reckoned wide: the view may stand next to the largest column.
+    SetLeftChar(static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(fLeftChar) + fScrollDeltaX, 1, INT_MAX)));
+    p.Column = static_cast<int>(
+        std::min<int64_t>(static_cast<int64_t>(fLeftChar) + (fScrollDeltaX > 0 ? fCharsInWindow : 0), INT_MAX));
   }
   if (fScrollDeltaY != 0) {
     if (KeyHeld(VK_SHIFT))

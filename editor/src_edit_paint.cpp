@@ -4,6 +4,7 @@
 // Every pixel of the clip rectangle is painted here; nothing is erased beforehand.
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 
 #include "editor/core/text_utils.h"
 #include "editor/src_edit.h"
@@ -40,22 +41,24 @@ public:
   void PaintTextLines(const TRect& AClip, int FirstRow, int LastRow, int FirstCol, int LastCol);
 
 private:
+  // Columns are reckoned in 64 bits: the column after the widest line is the largest int, and
+  // a run or a row's selection may end one or two further.
   struct TokenRun {
     std::vector<char> Text;
     int Len = 0;
-    int CharsBefore = 0;
+    int64_t CharsBefore = 0;
     TColor FG = clNone, BG = clNone;
     TFontStyles Style;
   };
 
-  int ColumnToPixelX(int Col) const { return (Col - 1) * E.fCharWidth + E.fTextOffset; }
+  int ColumnToPixelX(int64_t Col) const { return E.ColumnToPixelX(Col); }
   TColor LineBG() const { return E.LineBackground(CurrentLine); }
   void ComputeSelection(int FirstLine, int LastLine);
   void PaintLines(int FirstLine, int LastLine);
   void RowSelection(int Row);
   void SelectDrawingColors(bool Selected);
-  void DrawTokenPart(const char* Text, int Length, int CharsBefore, int First, int Last);
-  void AppendToTokenRun(const char* Token, int CharsBefore, int Length, TFontStyles Style, TColor BG, TColor FG);
+  void DrawTokenPart(const char* Text, int Length, int64_t CharsBefore, int64_t First, int64_t Last);
+  void AppendToTokenRun(const char* Token, int64_t CharsBefore, int Length, TFontStyles Style, TColor BG, TColor FG);
   void FlushTokenRun(bool Fill);
   int Overhang();
   void FillPart(int Right, bool Selected);
@@ -63,12 +66,13 @@ private:
   TCustomSrcEdit& E;
   TCanvas* Canvas;
   TRect Clip{}, RowRect{}, TokenRect{};
-  int FirstCol = 1, LastCol = 1, FirstRowP = 1, LastRowP = 0;
+  int64_t FirstCol = 1, LastCol = 1;
+  int FirstRowP = 1, LastRowP = 0;
   bool AnySelection = false;
   TDisplayCoord SelStart{}, SelEnd{};
   bool CurrentLine = false, SpecialLine = false;
   TColor LineFG = clNone, LineBGc = clNone, SelFG = clNone, SelBG = clNone;
-  int RowSelStart = 0, RowSelEnd = 0;
+  int64_t RowSelStart = 0, RowSelEnd = 0;
   bool ComplexRow = false, RowSelected = false;
   bool DoRightEdge = false;
   int RightEdgeX = 0;
@@ -89,11 +93,13 @@ void TCustomSrcEdit::Paint(TCanvas* Canvas, const TRect& ClipRect) {
     Canvas->FillRect(clip);
     return;
   }
-  int firstCol = fLeftChar;
-  if (clip.Left > fGutterWidth + 2) firstCol += (clip.Left - fGutterWidth - 2) / cw;
-  int lastCol = fLeftChar + (clip.Right + cw - fGutterWidth - 3) / cw;
-  int firstRow = std::max(fTopLine + clip.Top / lh, fTopLine);
-  int lastRow = std::min(fTopLine + (clip.Bottom + lh - 1) / lh, DisplayLineCount());
+  // Columns and rows of the clip rectangle, reckoned in 64 bits (the view may stand at the
+  // largest column or row) and held at the largest int, past which no line has a column.
+  int64_t firstCol = fLeftChar;
+  if (clip.Left > fGutterWidth + 2) firstCol += (static_cast<int64_t>(clip.Left) - fGutterWidth - 2) / cw;
+  int64_t lastCol = fLeftChar + (static_cast<int64_t>(clip.Right) + cw - fGutterWidth - 3) / cw;
+  int64_t firstRow = std::max<int64_t>(fTopLine + static_cast<int64_t>(clip.Top) / lh, fTopLine);
+  int64_t lastRow = std::min<int64_t>(fTopLine + (static_cast<int64_t>(clip.Bottom) + lh - 1) / lh, DisplayLineCount());
   if (lastRow < 1) lastRow = 0;  // nothing to paint but the background
   // The painting stays inside the rectangle being painted, as a window's paint does.
   HDC dc = Canvas->Handle();
@@ -104,12 +110,14 @@ void TCustomSrcEdit::Paint(TCanvas* Canvas, const TRect& ClipRect) {
     if (clip.Left < fGutterWidth) {
       TRect r = clip;
       r.Right = fGutterWidth;
-      PaintGutter(Canvas, r, firstRow, lastRow);
+      PaintGutter(Canvas, r, static_cast<int>(std::min<int64_t>(firstRow, INT_MAX)), static_cast<int>(lastRow));
     }
     if (clip.Right > fGutterWidth) {
       TRect r = clip;
       r.Left = std::max(r.Left, fGutterWidth);
-      PaintTextLines(Canvas, r, firstRow, lastRow, firstCol, lastCol);
+      PaintTextLines(Canvas, r, static_cast<int>(std::min<int64_t>(firstRow, INT_MAX)), static_cast<int>(lastRow),
+                     static_cast<int>(std::min<int64_t>(firstCol, INT_MAX)),
+                     static_cast<int>(std::min<int64_t>(lastCol, INT_MAX)));
     }
     RestoreDC(dc, saved);
     saved = 0;
@@ -145,10 +153,11 @@ void TCustomSrcEdit::PaintGutter(TCanvas* Canvas, const TRect& AClip, int FirstR
       fTextDrawer->SetBackground(fGutter->Color());
       TRect rcLine = AClip;
       rcLine.Right = std::max(AClip.Right, fGutterWidth - 2);
-      rcLine.Bottom = (FirstRow - fTopLine) * lh;
+      rcLine.Bottom = RowToPixelY(FirstRow);
       int cell = fTextDrawer->CellWidth();
       for (int line = firstLine; line <= lastLine; ++line) {
-        int y = (LineToRow(line) - fTopLine) * lh;
+        // A wrapped line may start far above the window.
+        int y = RowToPixelY(LineToRow(line));
         if (fWordWrapPlugin && y > rcLine.Bottom) {
           // Continuation rows of the line before.
           TRect band{AClip.Left, rcLine.Bottom, AClip.Right, y};
@@ -184,7 +193,7 @@ void TCustomSrcEdit::PaintGutter(TCanvas* Canvas, const TRect& AClip, int FirstR
   if (fWordWrapPlugin && fWordWrapGlyph->Visible()) {
     int x = fGutterWidth - fGutter->RightOffset() - fWordWrapGlyph->GlyphWidth() - 2;
     for (int row = FirstRow; row <= LastRow; ++row)
-      if (LineToRow(RowToLine(row)) != row) fWordWrapGlyph->Draw(Canvas, x, (row - fTopLine) * lh, lh);
+      if (LineToRow(RowToLine(row)) != row) fWordWrapGlyph->Draw(Canvas, x, RowToPixelY(row), lh);
   }
 
   if (fGutter->BorderStyle() != gbsNone && AClip.Right >= fGutterWidth - 2) {
@@ -200,7 +209,7 @@ void TCustomSrcEdit::PaintGutter(TCanvas* Canvas, const TRect& AClip, int FirstR
     Canvas->LineTo(fGutterWidth - 1, AClip.Bottom);
   }
 
-  auto rowTop = [&](int line) { return (LineToRow(line) - fTopLine) * lh; };
+  auto rowTop = [&](int line) { return RowToPixelY(LineToRow(line)); };
   if (fBookMarkOpt->GlyphsVisible() && fMarkList->Count() > 0 && LastRow >= FirstRow) {
     std::vector<int> offsets(static_cast<size_t>(LastRow - FirstRow + 1), 0);
     TImageList* images = fBookMarkOpt->BookmarkImages();
@@ -209,7 +218,7 @@ void TCustomSrcEdit::PaintGutter(TCanvas* Canvas, const TRect& AClip, int FirstR
       int row = LineToRow(m->Line());
       if (row < FirstRow || row > LastRow) return;
       int& off = offsets[static_cast<size_t>(row - FirstRow)];
-      int y = (row - fTopLine) * lh;
+      int y = RowToPixelY(row);
       if (images && !m->InternalImage()) {
         if (m->ImageIndex() < 0 || m->ImageIndex() >= images->Count()) return;
         if (m->IsBookmark() == firstKind)
@@ -266,12 +275,11 @@ void TSrcEditPainter::PaintTextLines(const TRect& AClip, int FirstRow, int LastR
   FirstRowP = FirstRow;
   LastRowP = LastRow;
   ShowSpecial = E.fOptions.Contains(eoShowSpecialChars);
-  const int lh = E.fTextHeight;
   int firstLine = LastRow >= FirstRow ? E.RowToLine(FirstRow) : 1;
   int lastLine = LastRow >= FirstRow ? E.RowToLine(LastRow) : 0;
   Clip = AClip;
   if (E.fRightEdge > 0) {
-    RightEdgeX = E.fRightEdge * E.fCharWidth + E.fTextOffset;
+    RightEdgeX = ColumnToPixelX(static_cast<int64_t>(E.fRightEdge) + 1);
     if (RightEdgeX >= Clip.Left && RightEdgeX <= Clip.Right) {
       DoRightEdge = true;
       Canvas->Pen()->SetColor(E.fRightEdgeColor);
@@ -302,7 +310,7 @@ void TSrcEditPainter::PaintTextLines(const TRect& AClip, int FirstRow, int LastR
   // Below the text: the caret line's colour belongs to the caret line only.
   CurrentLine = false;
   TRect below = Clip;
-  below.Top = (std::max(LastRow, FirstRow - 1) - E.fTopLine + 1) * lh;
+  below.Top = E.RowToPixelY(static_cast<int64_t>(std::max(LastRow, FirstRow - 1)) + 1);
   if (below.Top < below.Bottom) {
     Canvas->Brush()->SetColor(LineBG());
     Canvas->FillRect(below);
@@ -360,7 +368,7 @@ void TSrcEditPainter::PaintLines(int FirstLine, int LastLine) {
   TSrcHighlighterAttributes* comAttr = hl ? hl->GetDefaultAttribute(SRC_ATTR_DEFAULT_COMMENT) : nullptr;
   bool wrap = E.fWordWrapPlugin != nullptr;
   RowRect = Clip;
-  RowRect.Bottom = (FirstRowP - E.fTopLine) * lh;
+  RowRect.Bottom = E.RowToPixelY(FirstRowP);
   const int FirstRowTop = RowRect.Bottom;
   size_t want = static_cast<size_t>(std::max(128, E.fCharsInWindow));
   if (Run.Text.size() < want) Run.Text.resize(want);
@@ -380,16 +388,17 @@ void TSrcEditPainter::PaintLines(int FirstLine, int LastLine) {
       SelBG = E.fSelectedColor->Background();
     }
     int rowFirst = std::max(E.LineToRow(line), FirstRowP);
-    int rowLast = std::min(E.LineToRow(line + 1) - 1, LastRowP);
+    int rowLast = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(E.LineToRow(line + 1)) - 1, LastRowP));
     // The scanner runs once over the line, handing its tokens over a batch at a time; a token
     // that crosses into the next row is kept for it.
     bool started = false, eol = false;
     int tokCount = 0, tokIndex = 0;
     for (int row = rowFirst; row <= rowLast; ++row) {
-      int firstChar = FirstCol, lastChar = LastCol;
+      // With word wrap the view stands at column 1 and the columns are a window's width.
+      int64_t firstChar = FirstCol, lastChar = LastCol;
       if (wrap) {
-        firstChar = E.fWordWrapPlugin->DisplayToBufferPos(TDisplayCoord{hl ? FirstCol : 1, row}).Char;
-        lastChar = E.fWordWrapPlugin->DisplayToBufferPos(TDisplayCoord{LastCol, row}).Char;
+        firstChar = E.fWordWrapPlugin->DisplayToBufferPos(TDisplayCoord{hl ? static_cast<int>(FirstCol) : 1, row}).Char;
+        lastChar = E.fWordWrapPlugin->DisplayToBufferPos(TDisplayCoord{static_cast<int>(LastCol), row}).Char;
       }
       RowSelection(row);
       RowRect.Top = RowRect.Bottom;
@@ -406,7 +415,7 @@ void TSrcEditPainter::PaintLines(int FirstLine, int LastLine) {
           started = true;
         }
         Run.Len = 0;
-        int shift = FirstCol - firstChar;
+        int64_t shift = FirstCol - firstChar;
         TSrcHighlighterAttributes* lastAttr = nullptr;
         while (!eol) {
           if (tokIndex == tokCount) {
@@ -416,14 +425,14 @@ void TSrcEditPainter::PaintLines(int FirstLine, int LastLine) {
             continue;
           }
           const TSrcTokenSpan& tok = Tokens[tokIndex];
-          if (tok.Pos + tok.Len < firstChar) {
+          if (static_cast<int64_t>(tok.Pos) + tok.Len < firstChar) {
             ++tokIndex;
             continue;
           }
-          if (tok.Pos + 1 >= lastChar) break;
+          if (static_cast<int64_t>(tok.Pos) + 1 >= lastChar) break;
           int len = tok.Len;
-          bool cut = tok.Pos + len >= lastChar;
-          if (cut) len = lastChar - tok.Pos - 1;
+          bool cut = static_cast<int64_t>(tok.Pos) + len >= lastChar;
+          if (cut) len = static_cast<int>(lastChar - tok.Pos - 1);
           // A token is the line's text from its position on.
           const char* text = sLine.data() + tok.Pos;
           if (TSrcHighlighterAttributes* a = tok.Attr)
@@ -444,8 +453,8 @@ void TSrcEditPainter::PaintLines(int FirstLine, int LastLine) {
         const char* text = sLine.data();
         int n = lineLen;
         if (wrap) {
-          int a = std::min(std::max(firstChar - 1, 0), lineLen);
-          int b = std::min(std::max(lastChar - 1, a), lineLen);
+          int a = static_cast<int>(std::min<int64_t>(std::max<int64_t>(firstChar - 1, 0), lineLen));
+          int b = static_cast<int>(std::min<int64_t>(std::max<int64_t>(lastChar - 1, a), lineLen));
           text += a;
           n = b - a;
         }
@@ -493,20 +502,21 @@ void TSrcEditPainter::SelectDrawingColors(bool Selected) {
   Canvas->Brush()->SetColor(bg);
 }
 
-void TSrcEditPainter::DrawTokenPart(const char* Text, int Length, int CharsBefore, int First, int Last) {
+void TSrcEditPainter::DrawTokenPart(const char* Text, int Length, int64_t CharsBefore, int64_t First, int64_t Last) {
   if (Last < First || TokenRect.Right <= TokenRect.Left) return;
   const int cw = E.fCharWidth;
   int x = ColumnToPixelX(First);
-  int start = First - CharsBefore;  // 1-based in Text
+  const int64_t start64 = First - CharsBefore;  // 1-based in Text
   int count = 0;
   const char* p = nullptr;
-  if (start >= 1 && start <= Length) {
+  if (start64 >= 1 && start64 <= Length) {
+    int start = static_cast<int>(start64);
     if (start > 1 && IsLeadByte(Text[start - 2]) &&
         ByteType(std::string_view(Text, static_cast<size_t>(start)), static_cast<size_t>(start - 1)) == mbTrailByte) {
       --start;
       x -= cw;
     }
-    count = std::min(Last - First + 1, Length - start + 1);
+    count = static_cast<int>(std::min<int64_t>(Last - First + 1, Length - start + 1));
     PartBuf.assign(Text + start - 1, Text + start - 1 + count);
     bool tabs = false;
     for (char& c : PartBuf) {
@@ -532,8 +542,8 @@ void TSrcEditPainter::DrawTokenPart(const char* Text, int Length, int CharsBefor
           continue;
         }
         int runStart = i;
-        int col = i + CharsBefore;  // 0-based column
-        int h = tw - col % tw;
+        int64_t col = i + CharsBefore;  // 0-based column
+        int h = static_cast<int>(tw - col % tw);
         int runEnd = std::min(runStart + h, Length);
         int j = runStart;
         while (j < runEnd && Text[j] == '\t') ++j;
@@ -550,7 +560,7 @@ void TSrcEditPainter::DrawTokenPart(const char* Text, int Length, int CharsBefor
   TokenRect.Left = TokenRect.Right;
 }
 
-void TSrcEditPainter::AppendToTokenRun(const char* Token, int CharsBefore, int Length, TFontStyles Style, TColor BG,
+void TSrcEditPainter::AppendToTokenRun(const char* Token, int64_t CharsBefore, int Length, TFontStyles Style, TColor BG,
                                        TColor FG) {
   if (Length <= 0) return;
   if (BG == clNone || (E.fActiveLineColor != clNone && CurrentLine)) BG = LineBG();
@@ -606,8 +616,8 @@ void TSrcEditPainter::FillPart(int Right, bool Selected) {
 }
 
 void TSrcEditPainter::FlushTokenRun(bool Fill) {
-  int c1 = std::max(FirstCol, Run.CharsBefore + 1);
-  int c2 = std::min(LastCol, Run.CharsBefore + Run.Len + 1);
+  int64_t c1 = std::max(FirstCol, Run.CharsBefore + 1);
+  int64_t c2 = std::min(LastCol, Run.CharsBefore + Run.Len + 1);
   bool before, inside, after, split;
   if (ComplexRow) {
     before = c1 < RowSelStart;
@@ -630,7 +640,7 @@ void TSrcEditPainter::FlushTokenRun(bool Fill) {
     // A bold or italic last character may reach past its cell: its part is widened so that the
     // overhang is drawn on its own background and the fill starts after it.
     if (Fill && c2 == Run.CharsBefore + Run.Len + 1) overhang = Overhang();
-    auto rightOf = [&](int col, bool last) {
+    auto rightOf = [&](int64_t col, bool last) {
       return std::min(RowRect.Right, ColumnToPixelX(col) + (last ? overhang : 0));
     };
     const char* text = Run.Text.data();
@@ -641,7 +651,7 @@ void TSrcEditPainter::FlushTokenRun(bool Fill) {
         DrawTokenPart(text, Run.Len, Run.CharsBefore, c1, RowSelStart - 1);
       }
       SelectDrawingColors(true);
-      int e = std::min(RowSelEnd, c2);
+      int64_t e = std::min(RowSelEnd, c2);
       TokenRect.Right = rightOf(e, !after);
       DrawTokenPart(text, Run.Len, Run.CharsBefore, std::max(RowSelStart, c1), e - 1);
       if (after) {

@@ -3,12 +3,28 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 
 #include "editor/src_edit.h"
 
 namespace {
 constexpr int kMaxScrollPos = 0x7FFF;
+
+int ClampPixel(int64_t Pixel) {
+  return static_cast<int>(std::clamp<int64_t>(Pixel, -TCustomSrcEdit::kFarPixel, TCustomSrcEdit::kFarPixel));
 }
+
+// A column or row reckoned wide, as the int that every position is.
+int ClampPosition(int64_t Position) { return static_cast<int>(std::clamp<int64_t>(Position, 1, INT_MAX)); }
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+}  // namespace
+
+int TCustomSrcEdit::ColumnToPixelX(int64_t Column) const {
+  return ClampPixel(fGutterWidth + 2 + (Column - fLeftChar) * fCharWidth);
+}
+
+int TCustomSrcEdit::RowToPixelY(int64_t Row) const { return ClampPixel((Row - fTopLine) * fTextHeight); }
 
 int TCustomSrcEdit::ScrollWidth() const {
   int longest = fLines->LengthOfLongestLine();
@@ -29,7 +45,7 @@ void TCustomSrcEdit::SetLeftChar(int Value) {
   if (Value == fLeftChar) return;
   int delta = fLeftChar - Value;
   fLeftChar = Value;
-  fTextOffset = fGutterWidth + 2 - (fLeftChar - 1) * fCharWidth;
+  fTextOffset = fGutterWidth + 2 - static_cast<int64_t>(fLeftChar - 1) * fCharWidth;
   if (HandleAllocated()) {
     if (std::abs(delta) < fCharsInWindow) {
       TRect r{fGutterWidth, 0, ClientWidth(), ClientHeight()};
@@ -98,12 +114,15 @@ void TCustomSrcEdit::UpdateScrollBars() {
     bool show = !(hideShow && !scaled && static_cast<int>(si.nPage) >= si.nMax);
     ShowScrollBar(SB_HORZ, show);
     SetScrollInfo(SB_HORZ, si);
+    // The window's right end is reckoned wide: a window widened after it scrolled to the
+    // largest column reaches past the largest int.
+    const int64_t rightEnd = static_cast<int64_t>(fLeftChar) + fCharsInWindow;
     if (disableArrows || fCharsInWindow >= extent) {
-      if (fLeftChar > 1 || fLeftChar + fCharsInWindow - 1 < extent) {
+      if (fLeftChar > 1 || rightEnd - 1 < extent) {
         EnableScrollBar(SB_HORZ, ESB_ENABLE_BOTH);
         if (fLeftChar <= 1)
           EnableScrollBar(SB_HORZ, ESB_DISABLE_LEFT);
-        else if (fLeftChar + fCharsInWindow > extent)
+        else if (rightEnd > extent)
           EnableScrollBar(SB_HORZ, ESB_DISABLE_RIGHT);
       } else {
         EnableScrollBar(SB_HORZ, ESB_DISABLE_BOTH);
@@ -118,8 +137,10 @@ void TCustomSrcEdit::UpdateScrollBars() {
   // Vertical bar.
   if (fScrollBars == ssBoth || fScrollBars == ssVertical) {
     int rows = DisplayLineCount();
+    // Rows past the end are reckoned wide and held at the largest int.
     int extent = rows;
-    if (fOptions.Contains(eoScrollPastEof)) extent += fLinesInWindow - 1;
+    if (fOptions.Contains(eoScrollPastEof))
+      extent = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(rows) + std::max(fLinesInWindow - 1, 0), INT_MAX));
     bool scaled = extent > kMaxScrollPos;
     if (scaled) {
       si.nMin = 0;
@@ -141,7 +162,7 @@ void TCustomSrcEdit::UpdateScrollBars() {
         EnableScrollBar(SB_VERT, ESB_ENABLE_BOTH);
         if (fTopLine <= 1)
           EnableScrollBar(SB_VERT, ESB_DISABLE_UP);
-        else if (fTopLine + fLinesInWindow - 1 == rows)
+        else if (static_cast<int64_t>(fTopLine) + fLinesInWindow - 1 == rows)
           EnableScrollBar(SB_VERT, ESB_DISABLE_DOWN);
       } else {
         EnableScrollBar(SB_VERT, ESB_DISABLE_BOTH);
@@ -164,7 +185,7 @@ void TCustomSrcEdit::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
     if (fCharsInWindow <= 0) {
     } else if (x < fLeftChar)
       SetLeftChar(x);
-    else if (x < fLeftChar + fCharsInWindow)
+    else if (x < static_cast<int64_t>(fLeftChar) + fCharsInWindow)
       SetLeftChar(fLeftChar);
     else
       SetLeftChar(x - fCharsInWindow + 1);
@@ -175,13 +196,13 @@ void TCustomSrcEdit::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
       if (y < fTopLine - 1) {
         int v = y - L / 2;
         SetTopLine(v < 0 ? 1 : v + 1);
-      } else if (y > fTopLine + L - 2) {
+      } else if (y > static_cast<int64_t>(fTopLine) + L - 2) {
         SetTopLine(y - (L - 1) + L / 2);
       }
     } else {
       if (y < fTopLine)
         SetTopLine(y);
-      else if (y > fTopLine + std::max(1, L) - 1)
+      else if (y > static_cast<int64_t>(fTopLine) + std::max(1, L) - 1)
         SetTopLine(y - L + 1);
       else
         SetTopLine(fTopLine);
@@ -193,23 +214,24 @@ void TCustomSrcEdit::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
   DecPaintLock();
 }
 
+// Pixels become columns and rows in 64 bits: a view far to the right or down, or a point far
+// outside the window, gives a position past the largest int, which is held there.
 TDisplayCoord TCustomSrcEdit::PixelsToRowColumn(int X, int Y) const {
-  int cw = std::max(fCharWidth, 1), lh = std::max(fTextHeight, 1);
-  auto floorDiv = [](int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
-  return DisplayCoord(std::max(1, floorDiv(X - fGutterWidth - 2, cw) + fLeftChar),
-                      std::max(1, floorDiv(Y, lh) + fTopLine));
+  int64_t cw = std::max(fCharWidth, 1), lh = std::max(fTextHeight, 1);
+  return DisplayCoord(ClampPosition(FloorDiv(static_cast<int64_t>(X) - fGutterWidth - 2, cw) + fLeftChar),
+                      ClampPosition(FloorDiv(Y, lh) + fTopLine));
 }
 
 TDisplayCoord TCustomSrcEdit::PixelsToNearestRowColumn(int X, int Y) const {
   int cw = std::max(fCharWidth, 1), lh = std::max(fTextHeight, 1);
-  Y = std::max(std::min(Y, fLinesInWindow * lh - 1), 0);
-  double f = static_cast<double>(X - fGutterWidth - 2) / cw;
-  int col = static_cast<int>(std::nearbyint(f)) + fLeftChar;
-  return DisplayCoord(std::max(1, col), std::max(1, Y / lh + fTopLine));
+  Y = static_cast<int>(std::clamp<int64_t>(Y, 0, std::max<int64_t>(static_cast<int64_t>(fLinesInWindow) * lh - 1, 0)));
+  double f = (static_cast<double>(X) - fGutterWidth - 2) / cw;
+  int64_t col = static_cast<int64_t>(std::nearbyint(f)) + fLeftChar;
+  return DisplayCoord(ClampPosition(col), ClampPosition(static_cast<int64_t>(Y / lh) + fTopLine));
 }
 
 TPoint TCustomSrcEdit::RowColumnToPixels(const TDisplayCoord& P) const {
-  return TPoint{(P.Column - 1) * fCharWidth + fTextOffset, (P.Row - fTopLine) * fTextHeight};
+  return TPoint{ColumnToPixelX(P.Column), RowToPixelY(P.Row)};
 }
 
 void TCustomSrcEdit::ComputeCaret(int X, int Y) {

@@ -155,20 +155,44 @@ void TSrcWordWrapPlugin::WrapLine(std::string_view s, std::vector<int>& out) con
   const int tabWidth = std::max(fEditor->WrapTabWidth(), 1);
   // Blanks at a break may take a row past the window's width, up to this many characters.
   const int longest = std::max(fMaxRowLength, 255);
+  auto blank = [&](int i) { return s[static_cast<size_t>(i)] == ' ' || s[static_cast<size_t>(i)] == '\t'; };
+  // Characters from blanksFrom up to blanksTo are blanks, and blanksTo is the first character
+  // after their run (or the line's end): a run longer than a row is read once, not once for
+  // every row it fills.
+  int blanksFrom = 0, blanksTo = 0;
+  // The character that holds the last position asked for starts at charAt, the next one at
+  // charStart: the positions asked for only grow, so that the line's characters are walked once.
+  const bool multiByte = MultiByteSupport();
+  int charAt = 0, charStart = 0;
+  auto trailByte = [&](int i) {
+    if (i < charAt) charAt = charStart = 0;  // not expected: walk again from the line's start
+    while (charStart <= i) {
+      charAt = charStart;
+      charStart += IsLeadByte(s[static_cast<size_t>(charStart)]) ? 2 : 1;
+      ++fWrapSteps;
+    }
+    return charAt < i;
+  };
   int start = 0;
   // The rest is compared with the wrap width as a distance, which cannot overflow on a line
   // that reaches the largest column.
   while (n - start > fMaxRowLength) {
     const int end = start + fMaxRowLength;
     int p;
-    char c = s[static_cast<size_t>(end)];
-    if (c == ' ' || c == '\t') {
+    if (blank(end)) {
       // Blanks at a break stay at the end of the upper row.
-      p = end;
-      while (p < n && (s[static_cast<size_t>(p)] == ' ' || s[static_cast<size_t>(p)] == '\t')) ++p;
+      if (end < blanksFrom || end >= blanksTo) {
+        blanksFrom = blanksTo = end;
+        while (blanksTo < n && blank(blanksTo)) {
+          ++blanksTo;
+          ++fWrapSteps;
+        }
+      }
+      p = blanksTo;
     } else {
       p = end;
       for (int b = end - 1; b >= start + fMinRowLength + 1; --b) {
+        ++fWrapSteps;
         if (fBreakChars.Contains(s[static_cast<size_t>(b)])) {
           p = b + 1;
           break;
@@ -185,7 +209,7 @@ void TSrcWordWrapPlugin::WrapLine(std::string_view s, std::vector<int>& out) con
         while (p > stop && s[static_cast<size_t>(p)] == '\t') --p;
     }
     // A double-byte character goes to the next row whole, or stays whole on a row it starts.
-    if (p < n && ByteType(s, static_cast<size_t>(p)) == mbTrailByte) p = p - 1 > start ? p - 1 : p + 1;
+    if (multiByte && p < n && trailByte(p)) p = p - 1 > start ? p - 1 : p + 1;
     out.push_back(p - start);
     start = p;
   }

@@ -76,6 +76,9 @@ public:
   int RowLengthBytes() const { return fRows.ElementBytes(); }
   // Lines wrapped since construction: a full rewrap counts every line, an edit only its own.
   long long WrappedLines() const { return fWrapped; }
+  // Characters the wrapping looked at since construction beyond one per row: blanks of a run at
+  // a break, candidates for a word break and steps over double-byte characters.
+  long long WrapSteps() const { return fWrapSteps; }
   // Line offsets and row lengths an edit moved or adjusted since construction; an edit moves
   // those between it and the previous edit, and those of the lines it changes.
   long long ShiftedEntries() const { return fShifted + fRows.Moved(); }
@@ -114,6 +117,6 @@ private:
   int fMinRowLength = 0, fMaxRowLength = 0;
   TSysCharSet fBreakChars;
   std::vector<int> fScratch;
-  mutable long long fWrapped = 0;
+  mutable long long fWrapped = 0, fWrapSteps = 0;
   long long fShifted = 0;
 };

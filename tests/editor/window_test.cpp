@@ -1,6 +1,9 @@
 // The control with a real (offscreen) window: metrics, scroll bars, the clipboard and keys.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <memory>
 
 #include "editor/src_edit.h"
@@ -152,6 +155,49 @@ TEST(SrcEditScroll, PixelConversionsRoundTrip) {
   SimulateMouse(e.get(), smPress, mbLeft, p.X + 1, p.Y + 1);
   SimulateMouse(e.get(), smRelease, mbLeft, p.X + 1, p.Y + 1);
   EXPECT_EQ(e->CaretXY(), BufferCoord(7, 9));
+
+  // A line whose columns reach past the largest int in pixels: tabs at the widest tab width,
+  // the caret at the line's end and the view scrolled there, painted and clicked. A large font
+  // takes fewer columns there.
+  e->Font()->SetSize(40);
+  e->SetTabWidth(256);
+  const int64_t columns = (int64_t{1} << 31) / e->CharWidth() + 100000;
+  const int tabs = static_cast<int>(std::min<int64_t>(columns / 256 + 1, 8388607));
+  e->Lines()->Add(AnsiString(static_cast<size_t>(tabs), '\t'));
+  const int line = e->Lines()->Count();
+  const int endColumn = tabs * 256 + 1;
+  ASSERT_GT(static_cast<int64_t>(endColumn) * e->CharWidth(), int64_t{INT_MAX});
+  e->SetOptions(e->Options().Without(eoScrollPastEol));
+  e->SetCaretXY(BufferCoord(tabs + 1, line));
+  EXPECT_EQ(e->DisplayXY(), DisplayCoord(endColumn, line));
+  EXPECT_GE(e->LeftChar(), endColumn - e->CharsInWindow());
+  e->Invalidate();
+  ProcessMessages();
+  TPoint end = e->RowColumnToPixels(e->DisplayXY());
+  EXPECT_GT(end.X, e->GutterWidth());
+  EXPECT_LE(end.X, e->ClientWidth());
+  EXPECT_EQ(e->PixelsToRowColumn(end.X, end.Y), e->DisplayXY());
+  // Far columns and points far outside the window are held, not wrapped round.
+  EXPECT_EQ(e->RowColumnToPixels(DisplayCoord(1, line)).X, -TCustomSrcEdit::kFarPixel);
+  EXPECT_EQ(e->PixelsToNearestRowColumn(INT_MIN, INT_MIN).Row, e->TopLine());
+  SimulateMouse(e.get(), smPress, mbLeft, end.X - 5 * e->CharWidth(), end.Y + 1);
+  SimulateMouse(e.get(), smRelease, mbLeft, end.X - 5 * e->CharWidth(), end.Y + 1);
+  EXPECT_EQ(e->CaretXY(), BufferCoord(tabs, line));
+  e->SetBlockBegin(BufferCoord(tabs - 3, line));
+  e->SetBlockEnd(BufferCoord(tabs + 1, line));
+  e->Invalidate();
+  ProcessMessages();
+  // Past the line's end, where the view may scroll to the largest column.
+  e->SetOptions(e->Options().With(eoScrollPastEol).With(eoAutoSizeMaxScrollWidth));
+  e->SetLeftChar(INT_MAX);
+  EXPECT_EQ(e->LeftChar(), INT_MAX - e->CharsInWindow());
+  EXPECT_EQ(e->PixelsToRowColumn(INT_MAX, 0).Column, INT_MAX);
+  e->SetCaretXY(BufferCoord(INT_MAX - 1, 1));
+  e->Invalidate();
+  ProcessMessages();
+  SimulateMouse(e.get(), smPress, mbLeft, e->ClientWidth() - 1, 1);
+  SimulateMouse(e.get(), smRelease, mbLeft, e->ClientWidth() - 1, 1);
+  EXPECT_GE(e->DisplayX(), e->LeftChar());
 }
 
 TEST(SrcEditClipboard, ColumnBlockRoundTripThroughTheDesktopClipboard) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "editor/word_wrap.h"
@@ -116,6 +117,101 @@ TEST(WordWrap, DoubleByteCharactersAreNeverSplit) {
   h.lines.Add("abcdefghi\x81\x40zz");
   TSrcWordWrapPlugin p(&h);
   EXPECT_EQ(Rows(p), (std::vector<int>{9, 4}));
+  SetLeadBytes(TSysCharSet());
+}
+
+// The rows of one expanded line as the wrapping rules give them, read plainly: every break looks
+// at the whole run of blanks there.
+std::vector<int> PlainRows(const std::string& s, int width, int tabWidth, const TSysCharSet& breaks) {
+  const int n = static_cast<int>(s.size()), shortest = std::max(width - width / 3, 1);
+  const int longest = std::max(width, 255);
+  auto blank = [&](int i) { return s[static_cast<size_t>(i)] == ' ' || s[static_cast<size_t>(i)] == '\t'; };
+  std::vector<bool> trail(s.size(), false);  // the second byte of a double-byte character
+  for (size_t i = 1; i < s.size(); ++i) trail[i] = !trail[i - 1] && IsLeadByte(s[i - 1]);
+  std::vector<int> rows;
+  int start = 0;
+  while (n - start > width) {
+    int end = start + width, p = end;
+    if (blank(end)) {
+      while (p < n && blank(p)) ++p;
+    } else {
+      for (int b = end - 1; b >= start + shortest + 1; --b)
+        if (breaks.Contains(s[static_cast<size_t>(b)])) {
+          p = b + 1;
+          break;
+        }
+    }
+    if (p - start > longest) {
+      p = start + longest;
+      int stop = start + longest - longest % tabWidth;
+      if (stop > start)
+        while (p > stop && s[static_cast<size_t>(p)] == '\t') --p;
+    }
+    if (p < n && trail[static_cast<size_t>(p)]) p = p - 1 > start ? p - 1 : p + 1;
+    rows.push_back(p - start);
+    start = p;
+  }
+  rows.push_back(n - start);
+  return rows;
+}
+
+TEST(WordWrap, LongRunsOfBlanksAndTabsWrapInWorkLinearInTheLine) {
+  // A run of blanks far longer than a row is read once, whatever rows it fills.
+  for (int tabWidth : {8, 256}) {
+    Host h(80);
+    h.lines.SetTabWidth(tabWidth);
+    const int n = 1000000;
+    h.lines.Add("x" + std::string(n, ' ') + "y");
+    h.lines.Add(std::string(n / tabWidth, '\t') + "z");
+    h.lines.Add(std::string(n / 2, ' ') + std::string(n / 2 / tabWidth, '\t') + "w");
+    TSrcWordWrapPlugin p(&h);
+    EXPECT_GT(p.RowCount(), n / 100);
+    EXPECT_LT(p.WrapSteps(), 4LL * 3 * n) << "tab width " << tabWidth;
+  }
+  // Double-byte characters are walked once too, not from the line's start at every row.
+  SetLeadBytes(TSysCharSet::Range(0x81, 0x9F));
+  {
+    Host h(80);
+    std::string s;
+    while (s.size() < 1000000) s += "\x81\x40 abc\x82\x41\x83\x42       \x84\x43z";
+    h.lines.Add(s);
+    TSrcWordWrapPlugin p(&h);
+    EXPECT_LT(p.WrapSteps(), 4LL * static_cast<long long>(s.size()));
+    EXPECT_EQ(Rows(p), PlainRows(s, 80, h.lines.TabWidth(), TSysCharSet::Range(0, 32)));
+  }
+  // The rows are the ones that reading every run whole gives: blank runs and tabs of every
+  // length at every offset, words, break characters and double-byte characters mixed.
+  std::mt19937 rng(4242);
+  const TSysCharSet idents = TSysCharSet::Range('a', 'z');
+  for (int width : {1, 7, 80, 300}) {
+    for (int tabWidth : {1, 4, 256}) {
+      Host h(width);
+      h.ident = &idents;
+      h.lines.SetTabWidth(tabWidth);
+      for (int line = 0; line < 12; ++line) {
+        std::string s;
+        while (s.size() < 2000) {
+          switch (rng() % 6) {
+            case 0: s += std::string(rng() % 700, ' '); break;
+            case 1: s += std::string(rng() % 5, '\t'); break;
+            case 2: s += std::string(rng() % 90, 'a' + static_cast<char>(rng() % 3)); break;
+            case 3: s += "-."; break;
+            case 4: s += "\x81\x40\x82"; break;
+            default: s += std::string(rng() % 3, ' ') + "\t" + std::string(rng() % 300, ' '); break;
+          }
+        }
+        h.lines.Add(s);
+      }
+      TSrcWordWrapPlugin p(&h);
+      TSysCharSet breaks = TSysCharSet::Range(0, 255) - idents;
+      std::vector<int> expected;
+      for (int i = 0; i < h.lines.Count(); ++i) {
+        std::vector<int> rows = PlainRows(h.lines.ExpandedStrings(i), width, tabWidth, breaks);
+        expected.insert(expected.end(), rows.begin(), rows.end());
+      }
+      EXPECT_EQ(Rows(p), expected) << "width " << width << ", tab width " << tabWidth;
+    }
+  }
   SetLeadBytes(TSysCharSet());
 }
 
