@@ -67,6 +67,8 @@ TEST_F(PreviewTest, PrintOptionsPrintTheSourceAsTheyAreSet) {
   EXPECT_TRUE(PrntOpt->OnlySel->Enabled());
   EXPECT_FALSE(PrntOpt->OnlySel->Checked());
   PrntOpt->OnlySel->SetChecked(true);
+  dialogs.Answer(IDOK, pdf.string());
+  PrntOpt->PrntSet->Click();
   PrntOpt->OkBut->Click();
   text = Shell("pdftotext -layout '" + pdf.string() + "' -");
   EXPECT_NE(text.find("2: body"), std::string::npos) << text;
@@ -78,15 +80,18 @@ TEST_F(PreviewTest, PrintOptionsPrintTheSourceAsTheyAreSet) {
 }
 
 TEST_F(PreviewTest, PrintingWithoutAPrinterSaysWhereThePdfWent) {
-  // The default place lies under the home folder: here, the test's own.
+  // The default place lies under the home folder: here, the test's own. A file of the default
+  // name is the user's: the job takes the next free name.
   std::string home = getenv("HOME") ? getenv("HOME") : "";
   setenv("HOME", root.c_str(), 1);
+  const fs::path taken = root / "Vantry Tarn - [a.htm].pdf";
+  WriteFile(taken, "keep me");
   Create({doc.string()});
   Run("FilePrint");
   PrntOpt->OkBut->Click();
-  setenv("HOME", home.c_str(), 1);
   AnsiString file = Printer()->FileOfJob();
-  EXPECT_EQ(file.rfind(root.string(), 0), 0u) << file;
+  EXPECT_EQ(file, (root / "Vantry Tarn - [a.htm] (2).pdf").string());
+  EXPECT_EQ(ReadFile(taken), "keep me");
   EXPECT_TRUE(fs::exists(file));
   ASSERT_EQ(dialogs.Count(dkMessageBox), 1);
   const TDialogRequest* told = dialogs.Last(dkMessageBox);
@@ -101,12 +106,23 @@ TEST_F(PreviewTest, PrintingWithoutAPrinterSaysWhereThePdfWent) {
   EXPECT_FALSE(fs::exists(file));
   EXPECT_EQ(dialogs.Count(dkMessageBox), 1);
 
-  // A file the user named is not announced.
+  // A file the user named is not announced, and is that job's alone: the next one goes to the
+  // default place again, and says so.
   Printer()->SetOutputFileName((root / "named.pdf").string());
   PrntOpt->Show();
   PrntOpt->OkBut->Click();
   EXPECT_TRUE(fs::exists(root / "named.pdf"));
   EXPECT_EQ(dialogs.Count(dkMessageBox), 1);
+  fs::remove(root / "named.pdf");
+  PrntOpt->Show();
+  PrntOpt->OkBut->Click();
+  setenv("HOME", home.c_str(), 1);
+  EXPECT_FALSE(fs::exists(root / "named.pdf"));
+  EXPECT_EQ(Printer()->FileOfJob(), file);
+  EXPECT_TRUE(fs::exists(file));
+  EXPECT_EQ(ReadFile(taken), "keep me");
+  ASSERT_EQ(dialogs.Count(dkMessageBox), 2);
+  EXPECT_EQ(dialogs.Last(dkMessageBox)->Text, W1251("Принтер не установлен. Документ сохранён в файл\r") + file);
 }
 
 TEST_F(PreviewTest, ADocumentWithALongNameIsViewedAndPrintedWithoutAPrinter) {
