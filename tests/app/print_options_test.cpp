@@ -204,13 +204,33 @@ TEST_F(PreviewTest, ViewInTheDefaultBrowserLeavesItsFile) {
   ASSERT_EQ(launched.size(), 1u);
   EXPECT_EQ(launched[0], "file://" + file.string());
   EXPECT_EQ(MainPreview, nullptr);
+  // The program's own file is written again, also by another window of the program.
+  Destroy();
+  Create({doc.string()});
+  Ed()->SetSelText("<p>1</p>");
+  Run("Action1");
+  ASSERT_EQ(launched.size(), 2u);
+  EXPECT_EQ(launched[1], "file://" + file.string());
+  EXPECT_NE(ReadFile(file).find("<p>1</p>"), std::string::npos);
+  // A file of that name that the user made (or changed) is left alone: the page goes beside it.
+  WriteFile(file, "mine");
+  Ed()->SetSelText("<p>2</p>");
+  Run("Action1");
+  Run("Action1");
+  fs::path beside = site / "a.htm-preview (2).htm";
+  ASSERT_EQ(launched.size(), 4u);
+  EXPECT_EQ(launched[2], "file://" + site.string() + "/a.htm-preview%20(2).htm");
+  EXPECT_EQ(launched[3], launched[2]);
+  EXPECT_EQ(ReadFile(file), "mine");
+  EXPECT_NE(ReadFile(beside).find("<p>2</p>"), std::string::npos);
   // Untitled: the file goes to the program folder, wherever the current folder is.
+  dialogs.Answer(IDNO);
   Run("FileNewActin");
   Run("Action1");
   fs::path untitled = program / "\xD0\x9D\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9-preview.htm";
   EXPECT_TRUE(fs::exists(untitled));
-  ASSERT_EQ(launched.size(), 2u);
-  EXPECT_EQ(launched[1], "file://" + program.string() + "/%D0%9D%D0%BE%D0%B2%D1%8B%D0%B9-preview.htm");
+  ASSERT_EQ(launched.size(), 5u);
+  EXPECT_EQ(launched[4], "file://" + program.string() + "/%D0%9D%D0%BE%D0%B2%D1%8B%D0%B9-preview.htm");
 }
 
 }  // namespace
