@@ -43,6 +43,27 @@ constexpr const char* kEditorDescription =
     "  AddedKeystrokes = <>\n"
     "end\n";
 
+// A field value of a mailto link: every delimiter a link reserves, and '%', percent-encoded, so
+// that a mail program takes the text whole ("&" would end the field, "#" the link, "+" would be
+// read as a blank). Blanks, quotes, line breaks and letters beyond ASCII are left to the shell,
+// which encodes them (the letters in UTF-8).
+AnsiString MailtoFieldValue(const AnsiString& Text) {
+  static const char* hex = "0123456789ABCDEF";
+  static const AnsiString reserved = ":/?#[]@!$&'()*+,;=%";
+  AnsiString out;
+  for (char c : Text) {
+    if (reserved.find(c) == AnsiString::npos) {
+      out += c;
+      continue;
+    }
+    const auto b = static_cast<unsigned char>(c);
+    out += '%';
+    out += hex[b >> 4];
+    out += hex[b & 15];
+  }
+  return out;
+}
+
 // Nothing bears the name yet, but its folder exists: a file that saving will make.
 bool IsNewFileName(const AnsiString& Name) {
   if (Name.empty() || FileExists(Name) || DirectoryExists(Name)) return false;
@@ -723,8 +744,9 @@ void TMain::XportExecute(TObject*) {
 }
 
 void TMain::MailSendExecute(TObject*) {
-  ShellOpen(AnsiString("mailto:") + kNotesRecipient + "?Subject=" + "\"" +
-            W1251("Заметки по поводу веб-страницы") + "\"" + "&Body=" + "\"" + Memo1->Text() + "\"");
+  ShellOpen(AnsiString("mailto:") + kNotesRecipient + "?Subject=" +
+            MailtoFieldValue("\"" + W1251("Заметки по поводу веб-страницы") + "\"") + "&Body=" +
+            MailtoFieldValue("\"" + Memo1->Text() + "\""));
 }
 
 void TMain::NCutExecute(TObject*) { Memo1->CutToClipboard(); }

@@ -592,6 +592,13 @@ TEST_F(AppTest, NotesExportAndMail) {
   ASSERT_EQ(shellOpened.size(), 1u);
   EXPECT_EQ(shellOpened[0], AnsiString("mailto:notes@example.com?Subject=\"") +
                                 W1251("Заметки по поводу веб-страницы") + "\"&Body=\"a b\r\n\"");
+  // What a link reserves is encoded: the mail holds the notes whole, not cut at "&" or "#".
+  main->Memo1->SetText(W1251("Цена 100% & скидка #1 + a=b?/%41"));
+  Run("MailSend");
+  ASSERT_EQ(shellOpened.size(), 2u);
+  EXPECT_EQ(shellOpened[1], AnsiString("mailto:notes@example.com?Subject=\"") +
+                                W1251("Заметки по поводу веб-страницы") + "\"&Body=\"" +
+                                W1251("Цена 100%25 %26 скидка %231 %2B a%3Db%3F%2F%2541") + "\r\n\"");
 }
 
 TEST_F(AppTest, HelpAndNewWindowOpenProgramFolderFiles) {
