@@ -10,7 +10,11 @@
 #include "platform/graphics.h"
 #include "platform/safe_file.h"
 #include "platform/shell.h"
+#include "platform/streams.h"
 #include "platform/system_metrics.h"
+
+#include <algorithm>
+#include <set>
 
 TMain* Main = nullptr;
 
@@ -42,6 +46,64 @@ constexpr const char* kEditorDescription =
     "    end>\n"
     "  AddedKeystrokes = <>\n"
     "end\n";
+
+// The whole of a file as it lies on disk; the file stream's error when it cannot be read.
+AnsiString ReadWholeFile(const AnsiString& Name) {
+  TFileStream f(Name, fmOpenRead | fmShareDenyWrite);
+  AnsiString text(static_cast<size_t>(std::max<int64_t>(f.Size(), 0)), '\0');
+  if (!text.empty()) f.ReadBuffer(text.data(), static_cast<int64_t>(text.size()));
+  return text;
+}
+
+// The heading under which the notes of another window join the panel's.
+AnsiString OtherWindowNotesHeading() { return W1251("----- Заметки, сохранённые в другом окне программы -----"); }
+
+// The panel's notes with the lines of the file's notes that they lack (each line as often as
+// the file holds it more often than the panel), in the file's order, under a heading; blank
+// lines and earlier headings are not taken again.
+AnsiString MergedNotes(const AnsiString& Own, const AnsiString& Theirs) {
+  TStringList own, theirs;
+  own.SetText(Own);
+  theirs.SetText(Theirs);
+  std::multiset<AnsiString> have;
+  for (int i = 0; i < own.Count(); ++i) have.insert(own.Get(i));
+  const AnsiString heading = OtherWindowNotesHeading();
+  std::vector<AnsiString> added;
+  for (int i = 0; i < theirs.Count(); ++i) {
+    const AnsiString line = theirs.Get(i);
+    if (auto it = have.find(line); it != have.end()) {
+      have.erase(it);
+      continue;
+    }
+    if (Trim(line).empty() || line == heading) continue;
+    added.push_back(line);
+  }
+  if (added.empty()) return Own;
+  own.Add(heading);
+  for (const AnsiString& line : added) own.Add(line);
+  return own.Text();
+}
+
+// A field value of a mailto link: every delimiter a link reserves, and '%', percent-encoded, so
+// that a mail program takes the text whole ("&" would end the field, "#" the link, "+" would be
+// read as a blank). Blanks, quotes, line breaks and letters beyond ASCII are left to the shell,
+// which encodes them (the letters in UTF-8).
+AnsiString MailtoFieldValue(const AnsiString& Text) {
+  static const char* hex = "0123456789ABCDEF";
+  static const AnsiString reserved = ":/?#[]@!$&'()*+,;=%";
+  AnsiString out;
+  for (char c : Text) {
+    if (reserved.find(c) == AnsiString::npos) {
+      out += c;
+      continue;
+    }
+    const auto b = static_cast<unsigned char>(c);
+    out += '%';
+    out += hex[b >> 4];
+    out += hex[b & 15];
+  }
+  return out;
+}
 
 // Nothing bears the name yet, but its folder exists: a file that saving will make.
 bool IsNewFileName(const AnsiString& Name) {
@@ -364,8 +426,7 @@ void TMain::FormCreate(TObject*) {
   ReStyle();
   RestoreFormPosition(this, kSettingsFileName);
   placementRestored_ = true;
-  Memo1->Lines()->LoadFromFile(ProgramFile("notes.not"));
-  notesLoaded_ = true;
+  LoadNotes();
   Panel1->SetVisible(false);
   ActionMainMenuBar1->SetMenuEvents(false);
   OpenStartupDocument();
@@ -518,8 +579,12 @@ void TMain::CheckFileSave() {
 
 void TMain::SaveNotes() {
   // Only notes changed in the panel are written: unchanged ones are already on disk, and notes
-  // that start-up never loaded must not be replaced by the empty panel.
-  if (!Memo1->Modified()) return;
+  // that start-up never loaded must not be replaced by the empty panel. Unchanged ones follow
+  // what another window saved meanwhile.
+  if (!Memo1->Modified()) {
+    TakeInNotes();
+    return;
+  }
   try {
     WriteNotes();
     notesFailureShown_ = false;
@@ -715,8 +780,50 @@ void TMain::noteSaveExecute(TObject*) {
   notesFailureShown_ = false;
 }
 
+void TMain::LoadNotes() {
+  const AnsiString file = ProgramFile("notes.not");
+  const AnsiString text = ReadWholeFile(file);
+  Memo1->Lines()->SetText(text);
+  notesFile_ = file;
+  notesOnDisk_ = text;
+  notesLoaded_ = true;
+}
+
+bool TMain::TakeInNotes() {
+  const AnsiString file = ProgramFile("notes.not");
+  try {
+    if (!FileExists(file)) return false;
+    const AnsiString text = ReadWholeFile(file);
+    if (file == notesFile_ && text == notesOnDisk_) return false;
+    Memo1->Lines()->SetText(text);
+    notesFile_ = file;
+    notesOnDisk_ = text;
+    notesLoaded_ = true;
+    return true;
+  } catch (const Exception&) {
+    // The panel keeps what it shows; nothing of it was changed, so nothing is lost.
+    return false;
+  }
+}
+
 void TMain::WriteNotes() {
-  Memo1->Lines()->SaveToFile(ProgramFile("notes.not"));
+  const AnsiString file = ProgramFile("notes.not");
+  // A file that cannot be read is not written over: the error says why.
+  if (FileExists(file)) {
+    const AnsiString text = ReadWholeFile(file);
+    if (file != notesFile_ || text != notesOnDisk_) {
+      if (!Memo1->Modified()) {
+        TakeInNotes();
+        return;
+      }
+      Memo1->Lines()->SetText(MergedNotes(Memo1->Lines()->Text(), text));
+      // Until they are on disk, the merged notes are the user's unsaved ones.
+      Memo1->SetModified(true);
+    }
+  }
+  Memo1->Lines()->SaveToFile(file);
+  notesFile_ = file;
+  notesOnDisk_ = Memo1->Lines()->Text();
   Memo1->SetModified(false);
   notesLoaded_ = true;
 }
@@ -726,8 +833,9 @@ void TMain::XportExecute(TObject*) {
 }
 
 void TMain::MailSendExecute(TObject*) {
-  ShellOpen(AnsiString("mailto:") + kNotesRecipient + "?Subject=" + "\"" +
-            W1251("Заметки по поводу веб-страницы") + "\"" + "&Body=" + "\"" + Memo1->Text() + "\"");
+  ShellOpen(AnsiString("mailto:") + kNotesRecipient + "?Subject=" +
+            MailtoFieldValue("\"" + W1251("Заметки по поводу веб-страницы") + "\"") + "&Body=" +
+            MailtoFieldValue("\"" + Memo1->Text() + "\""));
 }
 
 void TMain::NCutExecute(TObject*) { Memo1->CutToClipboard(); }

@@ -109,8 +109,10 @@ public:
   void CheckFileSave();
   // Saves the notes, when the user changed them, on the way to opening, saving or closing a
   // document: a failure is shown once (until a save succeeds again) and never stops the
-  // document's own work.
+  // document's own work. Notes another window saved meanwhile are taken in (below).
   void SaveNotes();
+  // Loads the notes file of the program folder into the panel.
+  void LoadNotes();
   void ReStyle();
   // Wraps the selection in Open and Close and moves the caret Back characters to the left.
   void instag(const AnsiString& Open, const AnsiString& Close, int Back);
@@ -217,7 +219,14 @@ private:
   // Tells, in one message, which documents have a copy left by a save that never finished.
   void ReportInterruptedSaves();
   void CreateSearchComponents();
+  // Writes the panel's notes. The notes file is shared by every window of the program: when it
+  // changed since this window last read or wrote it, the panel takes the file's notes in
+  // instead if the user left the panel's alone, and otherwise keeps both, the lines of the file
+  // that the panel lacks added under a heading, so that no window's notes are lost.
   void WriteNotes();
+  // The file's notes taken into an unchanged panel when another window changed them; false
+  // when the file is as this window left it (or cannot be read).
+  bool TakeInNotes();
 
   AnsiString docName_;
   // The document's file does not exist yet: its first save makes it (the status bar says so).
@@ -226,6 +235,8 @@ private:
   int lockKeysWatch_ = 0;  // the lock keys' watch (WatchLockKeys)
   std::unique_ptr<TIniFile> ini_;
   bool notesFailureShown_ = false;
+  // The notes file as this window last read or wrote it, and its name (empty: not yet).
+  AnsiString notesFile_, notesOnDisk_;
   // What start-up got to: a step it skipped is not written back at the end.
   bool placementRestored_ = false, notesLoaded_ = false;
   // Whether find next and find backwards search on from the caret rather than the whole text.

@@ -409,11 +409,36 @@ void TCustomForm::FrameGeometryChanged() {
       fg = f->frameGeometry();
     }
   }
+  if (restoreFitPending_) {
+    FitRestoredFrame();
+    fg = f->frameGeometry();
+  }
   bounds_ = TRect{fg.left(), fg.top(), fg.left() + fg.width(), fg.top() + fg.height()};
-  if (!applying_ && !frameFitPending_ && !(f->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) &&
-      f->isVisible())
+  if (!applying_ && !frameFitPending_ && !restoreFitPending_ &&
+      !(f->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) && f->isVisible())
     normal_ = bounds_;
   Host()->Layout();
+}
+
+void TCustomForm::FitRestoredFrame() {
+  if (!restoreFitPending_ || applying_ || !HandleAllocated()) return;
+  QWidget* f = Host()->Frame();
+  if (!f->isVisible() || (f->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized))) return;
+  // Until the window has the size it was mapped with (the placement's as a client size) and the
+  // decorations are told, the geometries are the window system's way there.
+  const QSize mapped(mappedWidth_, mappedHeight_);
+  if (f->geometry().size() != mapped || f->frameGeometry().size() == mapped) return;
+  restoreFitPending_ = false;
+  ApplyGeometry();
+}
+
+void SimulateWindowManagerState(TCustomForm* Form, TWindowState State) {
+  if (!Form->HandleAllocated()) return;
+  QWindow* w = Form->Host()->Frame()->windowHandle();
+  if (!w || !w->isVisible()) return;
+  w->setWindowStates(State == wsMaximized   ? Qt::WindowMaximized
+                     : State == wsMinimized ? Qt::WindowMinimized
+                                            : Qt::WindowNoState);
 }
 
 void TCustomForm::FrameStateChanged() {
@@ -421,6 +446,17 @@ void TCustomForm::FrameStateChanged() {
   QWidget* f = Host()->Frame();
   Qt::WindowStates s = f->windowState();
   state_ = (s & Qt::WindowMinimized) ? wsMinimized : (s & Qt::WindowMaximized) ? wsMaximized : wsNormal;
+  // Back in the normal state for the first time: the window manager gives the window the size it
+  // had when it was mapped, which was the placement's as a client size. The frame takes the
+  // placement once that size and the decorations of the normal state are told (in an order of
+  // the window system's), within two seconds.
+  if (restoreFitPending_ && state_ == wsNormal) {
+    if (!restoreFitTimed_) {
+      restoreFitTimed_ = true;
+      QTimer::singleShot(2000, f, [this] { restoreFitPending_ = false; });
+    }
+    FitRestoredFrame();
+  }
 }
 
 void TCustomForm::ApplyPosition() {
@@ -474,6 +510,8 @@ void TCustomForm::SetVisible(bool v) {
         if (f->windowHandle() && ownerWindow && f->windowHandle()->transientParent() != ownerWindow)
           f->windowHandle()->setTransientParent(ownerWindow);
       }
+      mappedWidth_ = f->width();
+      mappedHeight_ = f->height();
       applying_ = true;
       switch (state_) {
         case wsMaximized: f->showMaximized(); break;
@@ -481,6 +519,12 @@ void TCustomForm::SetVisible(bool v) {
         default: f->show(); break;
       }
       applying_ = false;
+      // Shown maximised or minimised, the window was given the placement without its decorations,
+      // which the window system tells only once it shows: it keeps that size as the client size of
+      // the normal state, and the frame would grow by the decorations at every restore (and every
+      // start after a maximised one). The placement is given again once the window is restored.
+      restoreFitPending_ = state_ != wsNormal && formBorder_ != fbsNone;
+      restoreFitTimed_ = false;
       // The decorations are known once the window shows: the frame gets the placement asked for.
       if (state_ == wsNormal) ApplyGeometry();
       // A window manager tells the frame's size only after mapping the window: the placement is

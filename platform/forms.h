@@ -109,6 +109,9 @@ protected:
 
 private:
   void ApplyGeometry();
+  // Gives the frame back the normal-state placement after the window first left the state it
+  // was shown in (below), once the window system tells the frame's decorations.
+  void FitRestoredFrame();
   void ApplyPosition();
   void CloseModal();
   // Hides the window; the owner's window is activated when this one was the active one.
@@ -126,6 +129,11 @@ private:
   bool applying_ = false;
   bool frameFitPending_ = false;  // shown before the window system told the frame's size
   bool clientSized_ = false;      // the placement's size is the client area's, decorations unknown
+  // Shown maximised or minimised before the window system told the decorations: the size the
+  // window manager keeps for the normal state is the placement's as a client size.
+  bool restoreFitPending_ = false;
+  bool restoreFitTimed_ = false;
+  int mappedWidth_ = 0, mappedHeight_ = 0;  // the client size the window was mapped with
   TModalResult modalResult_ = mrNone;
   void* watcher_ = nullptr;
 };
@@ -137,6 +145,11 @@ public:
 
 // The form that holds a control, or nullptr.
 TCustomForm* GetParentForm(TControl* Control);
+
+// For tests and scripted runs: the window system puts the shown window of a form in a state by
+// itself, as the window manager does when the user clicks its maximise or restore button (not
+// through SetWindowState).
+void SimulateWindowManagerState(TCustomForm* Form, TWindowState State);
 
 // The screen: size of the primary screen and the forms that exist.
 class TScreen {

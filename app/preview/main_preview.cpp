@@ -6,15 +6,120 @@
 #include "platform/shortcuts.h"
 #include "platform/sysutils.h"
 
+#include <algorithm>
+#include <sstream>
+#include <sys/stat.h>
+#include <vector>
+
 TMainPreview* MainPreview = nullptr;
 
-AnsiString PreviewFileName(const AnsiString& DocumentName, const AnsiString& UntitledFolder) {
-  if (DocumentName == UntitledName()) return UntitledFolder + PathDelim + W1251("Новый-preview.htm");
+namespace {
+
+// The n-th name a preview of the document may take: the first is the document name +
+// "-preview.htm", the others "-preview (n).htm" in the same folder.
+AnsiString PreviewFileName(const AnsiString& DocumentName, const AnsiString& UntitledFolder, int n) {
+  const AnsiString suffix = n <= 1 ? AnsiString("-preview.htm") : "-preview (" + IntToStr(n) + ").htm";
+  if (DocumentName == UntitledName()) return UntitledFolder + PathDelim + W1251("Новый") + suffix;
   // Beside the document; a long name is cut so that the file's name fits where the document's does.
-  return FittedFileName(ExtractFileDir(DocumentName), ExtractFileName(DocumentName), "-preview.htm");
+  return FittedFileName(ExtractFileDir(DocumentName), ExtractFileName(DocumentName), suffix);
 }
 
-AnsiString TMainPreview::FileName() { return PreviewFileName(Main->DocumentName(), Main->ProgramFolder()); }
+// The preview files the program wrote, each with what the file looked like just after: one that
+// still looks so is the program's own, to be written again and deleted. They are listed in the
+// settings folder, for every window and every run (a page viewed in the browser stays); the
+// list keeps only the files that still look so.
+struct TOwnPreview {
+  AnsiString Name;
+  TFileIdentity Id;
+};
+
+AnsiString OwnPreviewsList() { return SettingsDir() + "preview-files.lst"; }
+
+bool LooksAsWritten(const TOwnPreview& p) {
+  TFileIdentity now;
+  return GetFileIdentity(ResolveSystemName(p.Name), now) && now == p.Id;
+}
+
+// The listed files that are still as the program wrote them; a list that cannot be read is empty.
+std::vector<TOwnPreview> ListedPreviews() {
+  std::vector<TOwnPreview> own;
+  try {
+    if (!FileExists(OwnPreviewsList())) return own;
+    TStringList lines;
+    lines.LoadFromFile(OwnPreviewsList());
+    for (int i = 0; i < lines.Count(); ++i) {
+      std::istringstream in(lines.Get(i));
+      TOwnPreview p;
+      long long dev = 0, ino = 0, size = 0, ms = 0, mns = 0, cs = 0, cns = 0;
+      if (!(in >> dev >> ino >> size >> ms >> mns >> cs >> cns) || in.get() != ' ') continue;
+      std::getline(in, p.Name);
+      p.Id.dev = static_cast<dev_t>(dev);
+      p.Id.ino = static_cast<ino_t>(ino);
+      p.Id.size = static_cast<off_t>(size);
+      p.Id.mtime = {static_cast<time_t>(ms), static_cast<long>(mns)};
+      p.Id.ctime = {static_cast<time_t>(cs), static_cast<long>(cns)};
+      if (!p.Name.empty() && LooksAsWritten(p)) own.push_back(p);
+    }
+  } catch (const Exception&) {
+  }
+  return own;
+}
+
+// The list with Name's entry replaced by Written (or only taken out). A file that cannot be
+// listed (the list cannot be written, or the name holds a line break) is taken for a user's
+// the next time: it is left alone, and the next preview goes beside it.
+void ListPreviews(const AnsiString& Name, const TOwnPreview* Written) {
+  std::vector<TOwnPreview> listed = ListedPreviews();
+  listed.erase(std::remove_if(listed.begin(), listed.end(), [&](const TOwnPreview& p) { return p.Name == Name; }),
+               listed.end());
+  if (Written && Name.find_first_of("\r\n") == AnsiString::npos) listed.push_back(*Written);
+  AnsiString text;
+  for (const TOwnPreview& p : listed) {
+    const TFileIdentity& id = p.Id;
+    text += IntToStr(static_cast<int64_t>(id.dev)) + " " + IntToStr(static_cast<int64_t>(id.ino)) + " " +
+            IntToStr(id.size) + " " + IntToStr(id.mtime.tv_sec) + " " + IntToStr(id.mtime.tv_nsec) + " " +
+            IntToStr(id.ctime.tv_sec) + " " + IntToStr(id.ctime.tv_nsec) + " " + p.Name + "\n";
+  }
+  try {
+    SafeWriteFile(OwnPreviewsList(), text, 0600);
+  } catch (const Exception&) {
+  }
+}
+
+// Whether anything bears the name: a file, a folder or a link, even one leading nowhere.
+bool NameTaken(const AnsiString& Name) {
+  struct stat st;
+  return ::lstat(ResolveSystemName(Name).c_str(), &st) == 0;
+}
+
+bool IsOwnPreview(const AnsiString& Name) {
+  for (const TOwnPreview& p : ListedPreviews())
+    if (p.Name == Name) return true;
+  return false;
+}
+
+}  // namespace
+
+AnsiString PreviewFileName(const AnsiString& DocumentName, const AnsiString& UntitledFolder) {
+  return PreviewFileName(DocumentName, UntitledFolder, 1);
+}
+
+AnsiString WritePreviewFile(TStrings* Lines, const AnsiString& DocumentName, const AnsiString& UntitledFolder) {
+  AnsiString name = PreviewFileName(DocumentName, UntitledFolder, 1);
+  for (int n = 2; NameTaken(name) && !IsOwnPreview(name) && n < 100000; ++n)
+    name = PreviewFileName(DocumentName, UntitledFolder, n);
+  Lines->SaveToFile(name);
+  TOwnPreview written{name, {}};
+  if (GetFileIdentity(ResolveSystemName(name), written.Id)) ListPreviews(name, &written);
+  return name;
+}
+
+void DeletePreviewFile(const AnsiString& FileName) {
+  // A file already gone is simply not there to delete; one put in its place is not the preview's.
+  if (!IsOwnPreview(FileName)) return;
+  DeleteFile(FileName);
+  ListPreviews(FileName, nullptr);
+}
 
 TMainPreview::TMainPreview(TComponent* AOwner) : TForm(AOwner) {
   SetCaption(W1251("Предварительный просмотр"));
@@ -81,15 +186,13 @@ void TMainPreview::FormShow(TObject*) {
   else
     ActionManager1->SetStyle(XPStyle());
   Main->SetEnabled(false);
-  shownFile_ = FileName();
-  WebBrowser1->Navigate(shownFile_);
+  WebBrowser1->Navigate(file_);
 }
 
 void TMainPreview::FormHide(TObject*) {
   SaveFormPosition(this, kSettingsFileName);
   Main->SetEnabled(true);
-  // A file already gone is simply not there to delete.
-  if (FileExists(shownFile_)) DeleteFile(shownFile_);
+  DeletePreviewFile(file_);
 }
 
 void TMainPreview::WebBrowser1DocumentComplete(TObject*, const AnsiString& URL) {

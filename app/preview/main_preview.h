@@ -7,9 +7,17 @@
 #include "platform/stdctrls.h"
 #include "platform/webview/web_browser.h"
 
-// The file a preview of a document shows: the document name + "-preview.htm"; the untitled
-// document's lies in UntitledFolder.
+// The name of the file a preview of a document shows: the document name + "-preview.htm"; the
+// untitled document's lies in UntitledFolder.
 AnsiString PreviewFileName(const AnsiString& DocumentName, const AnsiString& UntitledFolder);
+// Writes the lines as the preview of the document and returns the file written: the one named
+// by PreviewFileName when nothing bears that name or it holds a preview the program wrote that
+// nobody changed since; else the first such name of "<name>-preview (2).htm", "(3)" and on, in
+// the same folder, so that the page's relative links still resolve and a file of the user's
+// is left alone. The file stream's error when it cannot be written.
+AnsiString WritePreviewFile(TStrings* Lines, const AnsiString& DocumentName, const AnsiString& UntitledFolder);
+// Deletes a preview file the program wrote, unless another file has taken its place since.
+void DeletePreviewFile(const AnsiString& FileName);
 
 class TMainPreview : public TForm {
 public:
@@ -24,8 +32,9 @@ public:
   TAction *BrvBack = nullptr, *BrvNext = nullptr, *BrvHome = nullptr, *BrvReload = nullptr,
           *BrvStop = nullptr, *Action1 = nullptr, *BrvExit = nullptr;
 
-  // The preview file of the main window's document.
-  static AnsiString FileName();
+  // The preview file the window shows, and deletes when it hides.
+  const AnsiString& FileName() const { return file_; }
+  void SetFileName(const AnsiString& Name) { file_ = Name; }
 
   void FormShow(TObject* Sender);
   void FormHide(TObject* Sender);
@@ -38,7 +47,7 @@ public:
   void BrvExitExecute(TObject* Sender);
 
 private:
-  AnsiString shownFile_;  // the preview file the window shows and deletes when it hides
+  AnsiString file_;
 };
 
 extern TMainPreview* MainPreview;

@@ -12,13 +12,10 @@ void TMain::FilePrintExecute(TObject*) {
 
 void TMain::FilePreViewExecute(TObject*) {
   // A file that cannot be written stops here, before any window.
-  SrcEdit1->Lines()->SaveToFile(PreviewFileName(docName_, myPath_));
+  const AnsiString file = WritePreviewFile(SrcEdit1->Lines(), docName_, myPath_);
   Application->CreateForm(MainPreview);
+  MainPreview->SetFileName(file);
   MainPreview->Show();
 }
 
-void TMain::Action1Execute(TObject*) {
-  AnsiString name = PreviewFileName(docName_, myPath_);
-  SrcEdit1->Lines()->SaveToFile(name);
-  ShellOpen(name);
-}
+void TMain::Action1Execute(TObject*) { ShellOpen(WritePreviewFile(SrcEdit1->Lines(), docName_, myPath_)); }

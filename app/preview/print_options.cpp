@@ -99,7 +99,12 @@ void TPrntOpt::FormShow(TObject*) {
   OnlySel->SetEnabled(Main->SrcEdit1->SelAvail());
 }
 
-void TPrntOpt::FormHide(TObject*) { Main->SetEnabled(true); }
+void TPrntOpt::FormHide(TObject*) {
+  Main->SetEnabled(true);
+  // A file chosen with "Принтер..." is for this window's job: closed without printing, the
+  // window takes it away, so that no later job writes it unasked.
+  if (!closingToPrint_) Printer()->SetOutputFileName(AnsiString());
+}
 
 void TPrntOpt::PrntSetClick(TObject*) { Printer()->ExecuteSetupDialog(); }
 
@@ -114,7 +119,9 @@ void TPrntOpt::OkButClick(TObject*) {
   SrcEditPrint1->SetHighlight(PrntSynt->Checked());
   SrcEditPrint1->SetLineNumbers(Numb->Checked());
   SrcEditPrint1->SetSelectedOnly(OnlySel->Checked());
+  closingToPrint_ = true;
   Close();
+  closingToPrint_ = false;
   // With no printer (none installed, or a print server that does not answer) and no file named
   // by the user, the job goes to a PDF file of its own choosing: the user is told why and where.
   SrcEditPrint1->Print();

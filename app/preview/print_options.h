@@ -25,6 +25,9 @@ public:
   void PrntSetClick(TObject* Sender);
   void OkButClick(TObject* Sender);
   void CancelButClick(TObject* Sender);
+
+private:
+  bool closingToPrint_ = false;
 };
 
 extern TPrntOpt* PrntOpt;

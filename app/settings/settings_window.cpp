@@ -359,7 +359,7 @@ void TTarnSetup::RestoreClick(TObject*) {
   }
   FormShow(this);
   Main->ReStyle();
-  Main->Memo1->Lines()->LoadFromFile(FolderFile("notes.not"));
+  Main->LoadNotes();
   ZipKeeper1->UnloadUnzipLibrary();
   if (!failed) ShowMessage(U("Настройки восстановлены"));
   else if (!report.empty()) ShowMessage(U("Настройки восстановлены не полностью.\n") + report);

@@ -17,7 +17,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/dialogs.h"
 #include "platform/printer/cups_print_server.h"
@@ -40,6 +42,32 @@ QString SystemPath(const AnsiString& name) { return QString::fromStdString(AnsiT
 int PaperDots(double mm, double a4mm, int a4dots) {
   if (std::fabs(mm - a4mm) < 0.5) return a4dots;
   return static_cast<int>(std::lround(mm / 25.4 * kDpi));
+}
+
+// Whether anything bears the name: a file, a folder or a link, even one leading nowhere.
+bool NameTaken(const AnsiString& name) {
+  struct stat st;
+  return ::lstat(AnsiToSystemName(name).c_str(), &st) == 0;
+}
+
+// Gives a finished file its name without replacing anything of that name: 0, EEXIST when the
+// name is taken, or the system's error.
+int RenameNoReplace(const QString& from, const QString& to) {
+  const QByteArray f = from.toLocal8Bit(), t = to.toLocal8Bit();
+  if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0) return 0;
+  int err = errno;
+  if (err != EINVAL && err != ENOSYS && err != EOPNOTSUPP) return err;
+  // A file system without that kind of rename: a hard link is refused on a taken name too.
+  if (::link(f.constData(), t.constData()) == 0) {
+    ::unlink(f.constData());
+    return 0;
+  }
+  err = errno;
+  if (err == EEXIST) return err;
+  // Neither: the name is looked at just before.
+  struct stat st;
+  if (::lstat(t.constData(), &st) == 0) return EEXIST;
+  return std::rename(f.constData(), t.constData()) == 0 ? 0 : errno;
 }
 
 TPrintServer* printServer = nullptr;
@@ -136,8 +164,13 @@ AnsiString TPrinter::DefaultOutputFileName() const {
   for (char c : title_) name += (static_cast<unsigned char>(c) < 32 || c == '/') ? '_' : c;
   name = Trim(name);
   if (name.empty() || name == "." || name == "..") name = "document";
-  // A long title is cut so that the name fits the folder's file system.
-  return FittedFileName(FromQStr(dir), name, ".pdf");
+  // A long title is cut so that the name fits the folder's file system. A name something
+  // already bears is left to it: the next free one, "<title> (2).pdf" and on, is taken.
+  const AnsiString folder = FromQStr(dir);
+  AnsiString file = FittedFileName(folder, name, ".pdf");
+  for (int n = 2; NameTaken(file) && n < 100000; ++n)
+    file = FittedFileName(folder, name, " (" + IntToStr(n) + ").pdf");
+  return file;
 }
 
 AnsiString TPrinter::UnnamedFileNotice() const {
@@ -182,12 +215,16 @@ void TPrinter::PlaceJob() {
   unnamedFile_ = false;
   jobFile_.clear();
   jobPrinter_.clear();
+  // A file chosen in the print dialog is this job's alone: the next job goes to the printer, or
+  // to a default file, unless a file is chosen for it again.
+  const AnsiString chosen = outputFileName_;
+  outputFileName_.clear();
   // The printers as they are now: once a job.
-  if (outputFileName_.empty()) Refresh();
+  if (chosen.empty()) Refresh();
   double paperW = 210, paperH = 297;
   QString part;
-  if (PrintsToFile()) {
-    AnsiString target = outputFileName_.empty() ? DefaultOutputFileName() : outputFileName_;
+  if (!chosen.empty() || Printers()->Count() == 0) {
+    AnsiString target = chosen.empty() ? DefaultOutputFileName() : chosen;
     QString path = QFileInfo(SystemPath(target)).absoluteFilePath();
     // Written under another name in the same folder, so that an aborted or failed job leaves
     // no half-written file and an earlier file of that name stays until the new one is whole.
@@ -199,7 +236,7 @@ void TPrinter::PlaceJob() {
     part = file.fileName();
     impl_->targetFile = path;
     jobFile_ = target;
-    unnamedFile_ = outputFileName_.empty();
+    unnamedFile_ = chosen.empty();
   } else {
     // The printer must be there and take jobs before anything is printed for it.
     const TPrinterEntry* e = JobPrinter();
@@ -283,8 +320,18 @@ void TPrinter::FinishFile(bool keep) {
   mode_t mask = umask(0);
   umask(mask);
   chmod(part.toLocal8Bit().constData(), 0666 & ~mask);
-  if (std::rename(part.toLocal8Bit().constData(), target.toLocal8Bit().constData()) != 0) {
-    int err = errno;
+  // A file chosen by the user replaces one of its name (the print dialog asked); a default file
+  // never does: a name taken while the job printed gives way to the next free one.
+  int err = 0;
+  if (!unnamedFile_) {
+    err = std::rename(part.toLocal8Bit().constData(), target.toLocal8Bit().constData()) == 0 ? 0 : errno;
+  } else {
+    for (int tries = 0; (err = RenameNoReplace(part, target)) == EEXIST && tries < 100; ++tries) {
+      jobFile_ = DefaultOutputFileName();
+      target = QFileInfo(SystemPath(jobFile_)).absoluteFilePath();
+    }
+  }
+  if (err != 0) {
     QFile::remove(part);
     throw EPrinter(Format(W1251("Не удаётся создать файл \"%s\". %s"), {jobFile_, SysErrorMessage(err)}));
   }
@@ -359,6 +406,8 @@ bool TPrinter::ExecuteSetupDialog() {
     p.setOutputFormat(QPrinter::PdfFormat);
     p.setOutputFileName(SystemPath(outputFileName_.empty() ? DefaultOutputFileName() : outputFileName_));
   } else {
+    // A file chosen for an earlier job is not offered again.
+    p.setOutputFileName(QString());
     p.setOutputFormat(QPrinter::NativeFormat);
     if (const TPrinterEntry* e = JobPrinter()) p.setPrinterName(QStr(e->Name));
   }

@@ -67,15 +67,18 @@ public:
   // The chosen printer by name (empty: the desktop's default), as SetPrinterIndex keeps it.
   const AnsiString& PrinterName() const { return printerName_; }
   void SetPrinterName(const AnsiString& Name) { printerName_ = Name; }
-  // A job writes this PDF file instead of printing. Empty: the chosen printer or, with none
-  // installed, DefaultOutputFileName.
+  // The next job writes this PDF file instead of printing (replacing a file of the name); the
+  // job takes it, so that a later one goes to the printer again. Empty: the chosen printer or,
+  // with none installed, DefaultOutputFileName.
   const AnsiString& OutputFileName() const { return outputFileName_; }
   void SetOutputFileName(const AnsiString& Name) { outputFileName_ = Name; }
   // Where a job without a printer goes: the job title (the characters a file name cannot
-  // hold replaced) + ".pdf" in the user's documents folder.
+  // hold replaced) + ".pdf" in the user's documents folder; when something bears that name,
+  // the first free one of "<title> (2).pdf", "<title> (3).pdf" and on. Such a job never
+  // replaces a file: FileOfJob tells the name it took.
   AnsiString DefaultOutputFileName() const;
-  // Whether a job goes to a PDF file, and which one (after BeginDoc: the file being written;
-  // empty for a job sent to a printer).
+  // Whether a job goes to a PDF file, and which one (after BeginDoc: the file being written,
+  // after EndDoc the file written; empty for a job sent to a printer).
   bool PrintsToFile();
   AnsiString FileOfJob() const { return jobFile_; }
   // After a job that went to a file nobody named (there is no printer, or the print server does

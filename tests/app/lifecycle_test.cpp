@@ -546,6 +546,22 @@ TEST_F(AppTest, NotesAreWrittenOnlyWhenChangedInThePanel) {
   Run("Notez");
   EXPECT_EQ(ReadFile(program / "notes.not").find("+"), 0u);
   EXPECT_FALSE(main->Memo1->Modified());
+
+  // Another window saves the shared notes meanwhile: the panel left alone takes them in...
+  const std::string first = ReadFile(program / "notes.not") + "note of the other window\r\n";
+  WriteFile(program / "notes.not", first);
+  Run("Notez");
+  EXPECT_EQ(main->Memo1->Text(), first);
+  // ...and notes typed here keep both, the other window's under a heading, on the next save.
+  EditNotes(main, (first + "note of this window").c_str());
+  WriteFile(program / "notes.not", first + "second note of the other window\r\n");
+  main->CheckFileSave();
+  const std::string both = first + "note of this window\r\n" +
+                           W1251("----- Заметки, сохранённые в другом окне программы -----") +
+                           "\r\nsecond note of the other window\r\n";
+  EXPECT_EQ(ReadFile(program / "notes.not"), both);
+  EXPECT_EQ(main->Memo1->Text(), both);
+  EXPECT_FALSE(main->Memo1->Modified());
 }
 
 TEST_F(AppTest, NotesThatCannotBeSavedAreReportedOnceAndStopNoDocumentWork) {
@@ -592,6 +608,13 @@ TEST_F(AppTest, NotesExportAndMail) {
   ASSERT_EQ(shellOpened.size(), 1u);
   EXPECT_EQ(shellOpened[0], AnsiString("mailto:notes@example.com?Subject=\"") +
                                 W1251("Заметки по поводу веб-страницы") + "\"&Body=\"a b\r\n\"");
+  // What a link reserves is encoded: the mail holds the notes whole, not cut at "&" or "#".
+  main->Memo1->SetText(W1251("Цена 100% & скидка #1 + a=b?/%41"));
+  Run("MailSend");
+  ASSERT_EQ(shellOpened.size(), 2u);
+  EXPECT_EQ(shellOpened[1], AnsiString("mailto:notes@example.com?Subject=\"") +
+                                W1251("Заметки по поводу веб-страницы") + "\"&Body=\"" +
+                                W1251("Цена 100%25 %26 скидка %231 %2B a%3Db%3F%2F%2541") + "\r\n\"");
 }
 
 TEST_F(AppTest, HelpAndNewWindowOpenProgramFolderFiles) {

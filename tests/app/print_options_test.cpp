@@ -67,6 +67,8 @@ TEST_F(PreviewTest, PrintOptionsPrintTheSourceAsTheyAreSet) {
   EXPECT_TRUE(PrntOpt->OnlySel->Enabled());
   EXPECT_FALSE(PrntOpt->OnlySel->Checked());
   PrntOpt->OnlySel->SetChecked(true);
+  dialogs.Answer(IDOK, pdf.string());
+  PrntOpt->PrntSet->Click();
   PrntOpt->OkBut->Click();
   text = Shell("pdftotext -layout '" + pdf.string() + "' -");
   EXPECT_NE(text.find("2: body"), std::string::npos) << text;
@@ -78,15 +80,18 @@ TEST_F(PreviewTest, PrintOptionsPrintTheSourceAsTheyAreSet) {
 }
 
 TEST_F(PreviewTest, PrintingWithoutAPrinterSaysWhereThePdfWent) {
-  // The default place lies under the home folder: here, the test's own.
+  // The default place lies under the home folder: here, the test's own. A file of the default
+  // name is the user's: the job takes the next free name.
   std::string home = getenv("HOME") ? getenv("HOME") : "";
   setenv("HOME", root.c_str(), 1);
+  const fs::path taken = root / "Vantry Tarn - [a.htm].pdf";
+  WriteFile(taken, "keep me");
   Create({doc.string()});
   Run("FilePrint");
   PrntOpt->OkBut->Click();
-  setenv("HOME", home.c_str(), 1);
   AnsiString file = Printer()->FileOfJob();
-  EXPECT_EQ(file.rfind(root.string(), 0), 0u) << file;
+  EXPECT_EQ(file, (root / "Vantry Tarn - [a.htm] (2).pdf").string());
+  EXPECT_EQ(ReadFile(taken), "keep me");
   EXPECT_TRUE(fs::exists(file));
   ASSERT_EQ(dialogs.Count(dkMessageBox), 1);
   const TDialogRequest* told = dialogs.Last(dkMessageBox);
@@ -101,12 +106,23 @@ TEST_F(PreviewTest, PrintingWithoutAPrinterSaysWhereThePdfWent) {
   EXPECT_FALSE(fs::exists(file));
   EXPECT_EQ(dialogs.Count(dkMessageBox), 1);
 
-  // A file the user named is not announced.
+  // A file the user named is not announced, and is that job's alone: the next one goes to the
+  // default place again, and says so.
   Printer()->SetOutputFileName((root / "named.pdf").string());
   PrntOpt->Show();
   PrntOpt->OkBut->Click();
   EXPECT_TRUE(fs::exists(root / "named.pdf"));
   EXPECT_EQ(dialogs.Count(dkMessageBox), 1);
+  fs::remove(root / "named.pdf");
+  PrntOpt->Show();
+  PrntOpt->OkBut->Click();
+  setenv("HOME", home.c_str(), 1);
+  EXPECT_FALSE(fs::exists(root / "named.pdf"));
+  EXPECT_EQ(Printer()->FileOfJob(), file);
+  EXPECT_TRUE(fs::exists(file));
+  EXPECT_EQ(ReadFile(taken), "keep me");
+  ASSERT_EQ(dialogs.Count(dkMessageBox), 2);
+  EXPECT_EQ(dialogs.Last(dkMessageBox)->Text, W1251("Принтер не установлен. Документ сохранён в файл\r") + file);
 }
 
 TEST_F(PreviewTest, ADocumentWithALongNameIsViewedAndPrintedWithoutAPrinter) {
@@ -188,13 +204,33 @@ TEST_F(PreviewTest, ViewInTheDefaultBrowserLeavesItsFile) {
   ASSERT_EQ(launched.size(), 1u);
   EXPECT_EQ(launched[0], "file://" + file.string());
   EXPECT_EQ(MainPreview, nullptr);
+  // The program's own file is written again, also by another window of the program.
+  Destroy();
+  Create({doc.string()});
+  Ed()->SetSelText("<p>1</p>");
+  Run("Action1");
+  ASSERT_EQ(launched.size(), 2u);
+  EXPECT_EQ(launched[1], "file://" + file.string());
+  EXPECT_NE(ReadFile(file).find("<p>1</p>"), std::string::npos);
+  // A file of that name that the user made (or changed) is left alone: the page goes beside it.
+  WriteFile(file, "mine");
+  Ed()->SetSelText("<p>2</p>");
+  Run("Action1");
+  Run("Action1");
+  fs::path beside = site / "a.htm-preview (2).htm";
+  ASSERT_EQ(launched.size(), 4u);
+  EXPECT_EQ(launched[2], "file://" + site.string() + "/a.htm-preview%20(2).htm");
+  EXPECT_EQ(launched[3], launched[2]);
+  EXPECT_EQ(ReadFile(file), "mine");
+  EXPECT_NE(ReadFile(beside).find("<p>2</p>"), std::string::npos);
   // Untitled: the file goes to the program folder, wherever the current folder is.
+  dialogs.Answer(IDNO);
   Run("FileNewActin");
   Run("Action1");
   fs::path untitled = program / "\xD0\x9D\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9-preview.htm";
   EXPECT_TRUE(fs::exists(untitled));
-  ASSERT_EQ(launched.size(), 2u);
-  EXPECT_EQ(launched[1], "file://" + program.string() + "/%D0%9D%D0%BE%D0%B2%D1%8B%D0%B9-preview.htm");
+  ASSERT_EQ(launched.size(), 5u);
+  EXPECT_EQ(launched[4], "file://" + program.string() + "/%D0%9D%D0%BE%D0%B2%D1%8B%D0%B9-preview.htm");
 }
 
 }  // namespace

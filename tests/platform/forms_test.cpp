@@ -218,6 +218,27 @@ TEST(Forms, PlacementIsKeptWhileMaximised) {
   EXPECT_EQ(f.Left(), 50);
   EXPECT_EQ(f.Top(), 60);
 
+  // Shown maximised at once, before the window system told the frame's decorations: restored by
+  // the window manager, the frame takes the placement, every time.
+  TForm m(nullptr);
+  m.SetWindowState(wsMaximized);
+  m.SetBounds(60, 50, 330, 210);
+  m.Show();
+  ProcessMessages();
+  EXPECT_EQ(m.WindowState(), wsMaximized);
+  for (int i = 0; i < 2; ++i) {
+    SimulateWindowManagerState(&m, wsNormal);
+    ProcessMessages();
+    EXPECT_EQ(m.WindowState(), wsNormal);
+    EXPECT_EQ(m.Width(), 330) << i;
+    EXPECT_EQ(m.Height(), 210) << i;
+    EXPECT_EQ(m.Left(), 60) << i;
+    EXPECT_EQ(m.Top(), 50) << i;
+    SimulateWindowManagerState(&m, wsMaximized);
+    ProcessMessages();
+    EXPECT_EQ(m.WindowState(), wsMaximized);
+  }
+
   TForm c(nullptr);
   c.SetBounds(0, 0, 200, 100);
   c.SetPosition(poScreenCenter);

@@ -81,10 +81,10 @@ TEST_F(PreviewTest, UntitledPreviewUnwritableFileAndFileAlreadyGone) {
   EXPECT_TRUE(main->Enabled());
   delete MainPreview;
 
-  // A preview file that cannot be written: the error comes before any window.
+  // A preview file that cannot be written (its folder is gone): the error comes before any window.
   Destroy();
   Create({doc.string()});
-  fs::create_directories(site / "a.htm-preview.htm");
+  fs::rename(site, root / "moved");
   EXPECT_THROW(Run("FilePreView"), EFileStreamError);
   EXPECT_EQ(MainPreview, nullptr);
   EXPECT_TRUE(main->Enabled());
