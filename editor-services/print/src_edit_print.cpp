@@ -361,6 +361,10 @@ void TSrcEditPrint::SelectStyle(TFontStyles Style, TColor Fore, TColor Back) {
 
 void TSrcEditPrint::WriteRun(const char* Text, int Count, int Column) {
   if (!RowShown()) return;
+  // A row holds the text area's columns: what an unwrapped line has beyond them is not printed
+  // (nor placed at pixels a far column would overflow).
+  if (Column >= maxCol_) return;
+  Count = std::min(Count, maxCol_ - Column);
   HDC dc = canvas_->Handle();
   while (Count > 0) {
     int n = std::min(Count, kMaxRun);

@@ -582,6 +582,12 @@ TEST_F(PrintJob, MegabyteLineWrapsIntoRowsOfTheColumnCount) {
   EXPECT_EQ(CountOf(t, "\f"), print.PageCount());
   // The line after it is on the last page.
   EXPECT_GT(t.find("</p>"), t.rfind('\f', t.size() - 2));
+  // Unwrapped, highlighted or not, its row holds the columns of the text area and no more.
+  print.SetWrap(false);
+  for (TSrcCustomHighlighter* h : {static_cast<TSrcCustomHighlighter*>(nullptr), print.Highlighter()}) {
+    print.SetHighlighter(h);
+    EXPECT_EQ(CountOf(PdfText(PrintTo(h ? "cut-syntax.pdf" : "cut.pdf")), "x"), cols);
+  }
 }
 
 TEST_F(PrintJob, AWrappedLineContinuesOnTheNextPage) {
