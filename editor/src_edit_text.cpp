@@ -1056,7 +1056,7 @@ void TCustomSrcEdit::MoveGroupBreak(TSrcEditUndoList* From, TSrcEditUndoList* To
 
 // One step back (undo) or forward (redo): the top record of From with every record of the
 // same change number, a whole paste bracket, or with eoGroupUndo the following records of
-// the same reason. What the steps record lands on To under the first record's number.
+// the same reason, each change among them whole. What the steps record lands on To under the first record's number.
 void TCustomSrcEdit::WalkChange(TSrcEditUndoList* From, TSrcEditUndoList* To, bool Undoing) {
   TSrcEditUndoItem* top = From->PeekItem();
   if (!top) return;
@@ -1071,6 +1071,7 @@ void TCustomSrcEdit::WalkChange(TSrcEditUndoList* From, TSrcEditUndoList* To, bo
   try {
     for (;;) {
       TSrcChangeReason last = From->PeekItem()->fChangeReason;
+      const uint32_t lastNumber = From->PeekItem()->fChangeNumber;
       step();
       top = From->PeekItem();
       if (!top) break;
@@ -1078,7 +1079,8 @@ void TCustomSrcEdit::WalkChange(TSrcEditUndoList* From, TSrcEditUndoList* To, bo
         if (top->fChangeReason == matching) break;
         continue;
       }
-      bool more = top->fChangeNumber == number ||
+      // A change entered by grouping is taken back whole: its other records follow.
+      bool more = top->fChangeNumber == number || top->fChangeNumber == lastNumber ||
                   (group && top->fChangeReason == last && last != rcIndent && last != rcUnindent);
       if (!more) break;
     }

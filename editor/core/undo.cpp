@@ -111,12 +111,13 @@ void TSrcEditUndoList::Clear() {
   fFullUndoImposible = false;
 }
 
-// As Undo walks: on while the record has the step's change number, or, with grouped undo, the
-// reason of the record undone just before it, other than an indent or an unindent.
+// As Undo walks: on while the record has the step's change number or that of the record undone
+// just before it (a change is never taken back in part), or, with grouped undo, its reason,
+// other than an indent or an unindent.
 bool TSrcEditUndoList::GoesOn(size_t Below, uint32_t Number) const {
   const TSrcEditUndoItem& lower = *fItems[Below];
   const TSrcEditUndoItem& upper = *fItems[Below + 1];
-  if (lower.fChangeNumber == Number) return true;
+  if (lower.fChangeNumber == Number || lower.fChangeNumber == upper.fChangeNumber) return true;
   return fGroupUndo && lower.fChangeReason == upper.fChangeReason && upper.fChangeReason != rcIndent &&
          upper.fChangeReason != rcUnindent;
 }

@@ -316,7 +316,8 @@ TEST_F(AppTest, TypedTextIsUndoneToTheEndAndACutHistoryStillAsksToSave) {
   EXPECT_EQ(Ed()->Text(), loaded);
   EXPECT_FALSE(Ed()->Modified());
 
-  SimulateTyping(Ed(), page + page + page + page);
+  // A word is about one step: eight pages are more than the steps kept.
+  SimulateTyping(Ed(), page + page + page + page + page + page + page + page);
   EXPECT_TRUE(Ed()->UndoList()->FullUndoImpossible());
   undoAll();
   EXPECT_NE(Ed()->Text(), loaded);

@@ -122,17 +122,23 @@ TEST(UndoList, TrimsAtTheMaximumAndRemembersIt) {
   g.AddGroupBreak();
   EXPECT_EQ(g.StepCount(), 2);
   EXPECT_FALSE(g.FullUndoImpossible());
-  // Typing on after padding: the insert joins the typing before it, the padding is undone alone.
+  // Typing on after padding: the insert joins the typing before it, and the padding goes with
+  // the insert it was made for: a change is never undone in part.
   g.BeginBlock();
   Change(g, rcPadding);
   Change(g);
   g.EndBlock();
   Change(g);
+  EXPECT_EQ(g.StepCount(), 3);
+  EXPECT_FALSE(g.FullUndoImpossible());
+  Change(g, rcDelete);
   EXPECT_EQ(g.StepCount(), 3);  // the oldest step went whole
   EXPECT_TRUE(g.FullUndoImpossible());
-  EXPECT_EQ(g.ItemCount(), 1 + 6000 + 1 + 3);
+  EXPECT_EQ(g.ItemCount(), 1 + 6000 + 1 + 3 + 1);
   delete g.PopItem();
-  EXPECT_EQ(g.StepCount(), 2);  // the padding and its insert undo together again
+  EXPECT_EQ(g.StepCount(), 2);
+  delete g.PopItem();
+  EXPECT_EQ(g.StepCount(), 2);  // the padding and its insert are one step on their own again
 }
 
 TEST(UndoList, InitialStateTracksTheSavePoint) {

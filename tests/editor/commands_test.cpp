@@ -120,6 +120,19 @@ TEST(SrcEditTyping, EmptyLinePaddingIsIndentationAndTrimmedBlankKeepsColumn) {
   Cmd(t.get(), ecChar, ' ');
   EXPECT_EQ(t->Lines()->Get(1), "");
   EXPECT_EQ(t->CaretXY(), BufferCoord(11, 2));
+
+  // Words typed after a trimmed blank: the padding that brings the line out to the caret is
+  // undone with the character it was made for, so every Undo changes what is seen.
+  auto w = MakeEdit("", Opts({eoScrollPastEol, eoTrimTrailingSpaces, eoGroupUndo}));
+  Type(w.get(), "ab cd");
+  EXPECT_EQ(w->Text(), "ab cd");
+  w->Undo();
+  EXPECT_EQ(w->Text(), "ab");
+  w->Undo();
+  EXPECT_EQ(w->Text(), "");
+  EXPECT_FALSE(w->CanUndo());
+  while (w->CanRedo()) w->Redo();
+  EXPECT_EQ(w->Text(), "ab cd");
 }
 
 TEST(SrcEditTyping, ControlCharactersAreNotTypedHighOnesAre) {
